@@ -42,6 +42,11 @@ endfunction()
 # visibility), so two deliverables never share that code's state.
 function(morva_deliverable name)
   cmake_parse_arguments(D "" "EXPORTS" "LIBS;SOURCES" ${ARGN})
+  if(NOT D_SOURCES)
+    # Everything comes from the static libraries; CMake still wants a source.
+    set(D_SOURCES ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(CONFIGURE OUTPUT ${D_SOURCES} CONTENT "// ${name}: built from its static libraries.\n")
+  endif()
   add_library(${name} SHARED ${D_SOURCES})
   set(whole)
   foreach(lib IN LISTS D_LIBS)

@@ -1,0 +1,70 @@
+// Small services shared by the settings model, the job preparation and the
+// user interface: number parsing, unit conversions, capability bits, legacy
+// setting ids, locale defaults and the positional message formatter.
+#pragma once
+
+#include <cstdarg>
+
+#include "win/types.h"
+
+// ---- numbers -------------------------------------------------------------
+
+// Leading blanks, an optional sign and decimal digits, as _wtoi; 0 when the
+// text holds no number or is null.
+INT WStrToInt(LPCWSTR text);
+// Unsigned decimal digits, or "0x"/"0X" and hexadecimal digits; no sign, no
+// blanks. TRUE and the value on success; FALSE for an empty text, "0x"
+// alone, any other character or a value beyond 32 bits.
+BOOL ParseNumberString(LPCWSTR text, DWORD* out);
+
+// Size of the global block that `pointer` starts; 0 for null or unknown.
+SIZE_T GetGlobalBlockSize(LPCVOID pointer);
+
+// Buffer sizes of the protected-string steps, terminator included; -10 for
+// a negative length.
+INT Base64EncodedLength(INT bytes);
+INT Base64DecodedLength(INT chars);
+
+// ---- units ---------------------------------------------------------------
+
+// Tenths of a millimetre to hundredths of an inch, rounded: b = |x| x 1000
+// / 254 + 5 thousandths, result b / 10 with the sign of x; `remainder` (may
+// be null) receives b mod 10.
+LONG MetricToInch(LONG tenths_mm, LONG* remainder);
+// Hundredths of an inch to tenths of a millimetre, rounded.
+LONG InchToMetric(LONG hundredths_inch);
+// whole = x / 100; fraction = x mod 100, or its tens digit with `tenths`.
+void SplitHundredths(BOOL tenths, WORD x, WORD* whole, WORD* fraction);
+
+// ---- device capability bits ----------------------------------------------
+
+struct DeviceCapabilityBits {
+  DWORD words[3];
+};
+// An id 0xFFFF00nn names bit nn (0-95) of the three words; any other id is
+// a mask tested against word 0 (TRUE when they share a bit).
+BOOL TestCapabilityBit(const DeviceCapabilityBits* bits, DWORD id);
+
+// ---- legacy setting ids ----------------------------------------------------
+
+// Maps a setting id of an older stored format to the current DDMID.
+// TRUE and the DDMID, or FALSE when the id is not mapped.
+BOOL MapLegacyCode(WORD old_id, WORD* ddmid, DWORD format_version);
+
+// ---- locale defaults -------------------------------------------------------
+
+// Row of the country table: defaults of DDMIDs 4356 and 4358. FALSE when
+// the country is not listed.
+BOOL LookupCountryDefaults(INT country, BYTE* item_a, BYTE* item_b);
+// 0 (letter paper) or 1 for a country code.
+INT PaperFamilyOfCountry(INT country);
+
+// ---- positional formatter --------------------------------------------------
+
+// Formats `templ` into `out` (`size` characters with the terminator):
+// "%1s".."%9s" / "%1d".."%9d" pick argument digit-1, "%s" / "%d" take the
+// placeholder's own position as its argument number, "%%" is a percent
+// sign, capital S or D take an argument but print nothing. Strings are
+// LPCWSTR, numbers INT. Returns the length written.
+INT FormatPositionalMessageV(LPWSTR out, INT size, LPCWSTR templ, va_list args);
+INT FormatResourceMessage(LPWSTR out, INT size, LPCWSTR templ, ...);
