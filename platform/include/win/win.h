@@ -1,9 +1,14 @@
 // Everything the platform layer declares, for code that wants it all.
 #pragma once
 
+#include "win/codepage.h"
 #include "win/endian.h"
 #include "win/errors.h"
+#include "win/format.h"
 #include "win/gdi_types.h"
 #include "win/machine_root.h"
+#include "win/machine_settings.h"
 #include "win/memory.h"
+#include "win/paths.h"
+#include "win/strings.h"
 #include "win/types.h"
