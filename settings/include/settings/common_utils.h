@@ -68,3 +68,25 @@ INT PaperFamilyOfCountry(INT country);
 // LPCWSTR, numbers INT. Returns the length written.
 INT FormatPositionalMessageV(LPWSTR out, INT size, LPCWSTR templ, va_list args);
 INT FormatResourceMessage(LPWSTR out, INT size, LPCWSTR templ, ...);
+
+// ---- code pages ------------------------------------------------------------
+
+// `cp` when the platform knows it, else the ANSI code page.
+UINT ResolveCodePage(UINT cp);
+// Allocate (GlobalAlloc) and convert. `length` receives the narrow length
+// without the terminator / the wide length with it. TRUE on success.
+BOOL WideToMultiByteAlloc(LPCWSTR text, LPSTR* out, INT* length, UINT cp);
+BOOL MultiByteToWideAlloc(LPCSTR text, LPWSTR* out, INT* length, UINT cp);
+// Characters of a multibyte text (a lead byte and its trail count once; cp
+// 0 is the ANSI code page). With size > 0 the text is also converted into
+// `out` (size characters with the terminator), cut at a character boundary.
+INT CountMultiByteChars(UINT cp, LPWSTR out, LPCSTR text, INT size);
+// Bytes of the multibyte form of a wide text, each character (a surrogate
+// pair counts as one) converted alone. With size 0: that count + 1. Else
+// converts into `out` (size bytes with the terminator), never cutting a
+// character, and returns the bytes written.
+INT WideToMultiByteCounted(UINT cp, LPCWSTR text, LPSTR out, INT size);
+// Allocating forms of the two above; `out` is GlobalAlloc'ed and
+// terminated. TRUE on success.
+BOOL WideToMultiByteAllocCP(UINT cp, LPCWSTR text, LPSTR* out);
+BOOL MultiByteToWideAllocCP(UINT cp, LPCSTR text, LPWSTR* out);
