@@ -1,4 +1,5 @@
-# libmorvaui.so: the printer-interface library.
+# libmorvaui.so: the printer-interface library. The value engine comes in
+# through morva_settings, which links it.
 morva_deliverable(morvaui
   EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/morvaui.map
-  LIBS morva_settings morva_ddm_engine)
+  LIBS morva_settings)
