@@ -90,3 +90,16 @@ INT WideToMultiByteCounted(UINT cp, LPCWSTR text, LPSTR out, INT size);
 // terminated. TRUE on success.
 BOOL WideToMultiByteAllocCP(UINT cp, LPCWSTR text, LPSTR* out);
 BOOL MultiByteToWideAllocCP(UINT cp, LPCSTR text, LPWSTR* out);
+
+// ---- setting rules shared by several callers -------------------------------
+
+// Bytes a = DDMID 5204, b = DDMID 4367: (a != 0 or b != 3), and with
+// `strict` also a != 1 and b != 3. FALSE when an item cannot be read.
+BOOL CheckOptionItemPair(void* devmode, void* printer_data, BOOL strict);
+// Lowers the resolution (DDMIDs 20 and 21) so that the longest paper side
+// stays within 28000 device pixels. FALSE when the paper size cannot be
+// read or no resolution of 200 dpi or more fits.
+BOOL LimitResolutionForPaper(void* devmode);
+// 1, 2 or 3 by DDMIDs 8211, 4099, 8205 and the capability masks 0x20000
+// and 0x10000; 0 when an argument is missing.
+INT GetDeviceDataLevel(void* devmode, void* printer_data, const DeviceCapabilityBits* bits);
