@@ -74,6 +74,23 @@ using LRESULT = LONG_PTR;
 
 using FARPROC = INT_PTR (*)();
 
+struct HRSRC__;
+using HRSRC = HRSRC__*;
+using HGDIOBJ = void*;
+struct HBITMAP__;
+using HBITMAP = HBITMAP__*;
+struct HICON__;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+using ACCESS_MASK = DWORD;
+
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
 #ifndef TRUE
 #define TRUE 1
 #define FALSE 0

@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "temp_root.h"
+#include "win/win.h"
+
+namespace {
+
+using morva::platform::StoreFault;
+
+std::vector<BYTE> bytes_of(const std::u16string& s) {
+  std::vector<BYTE> b((s.size() + 1) * 2);
+  std::memcpy(b.data(), s.c_str(), b.size());
+  return b;
+}
+
+std::vector<BYTE> query(HKEY key, const char16_t* name, DWORD* type = nullptr) {
+  DWORD size = 0;
+  if (RegQueryValueExW(key, name, nullptr, type, nullptr, &size) != ERROR_SUCCESS) return {};
+  std::vector<BYTE> out(size);
+  EXPECT_EQ(RegQueryValueExW(key, name, nullptr, type, out.data(), &size), ERROR_SUCCESS);
+  return out;
+}
+
+std::vector<std::u16string> enum_values(HKEY key) {
+  std::vector<std::u16string> names;
+  for (DWORD i = 0;; ++i) {
+    WCHAR name[64];
+    DWORD chars = 64;
+    LSTATUS rc = RegEnumValueW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    EXPECT_EQ(rc, ERROR_SUCCESS);
+    names.emplace_back(name, chars);
+  }
+  return names;
+}
+
+std::vector<std::u16string> enum_keys(HKEY key) {
+  std::vector<std::u16string> names;
+  for (DWORD i = 0;; ++i) {
+    WCHAR name[256];
+    DWORD chars = 256;
+    LSTATUS rc = RegEnumKeyExW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    EXPECT_EQ(rc, ERROR_SUCCESS);
+    names.emplace_back(name, chars);
+  }
+  return names;
+}
+
+class Registry : public ::testing::Test {
+ protected:
+  void SetUp() override { morva::platform::use_in_memory_store(true); }
+  void TearDown() override {
+    if (key_) RegCloseKey(key_);
+    morva::platform::clear_store_faults();
+    morva::platform::use_in_memory_store(false);
+  }
+  HKEY create(HKEY root, const char16_t* path, REGSAM sam = KEY_ALL_ACCESS) {
+    HKEY k = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(root, path, 0, nullptr, 0, sam, nullptr, &k, nullptr), ERROR_SUCCESS);
+    return k;
+  }
+  HKEY key_ = nullptr;
+};
+
+TEST_F(Registry, KeysOpenWhateverTheCaseAndKeepTheirOwn) {
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Morva\\Printers", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key_, &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  HKEY again = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\morva\\PRINTERS", 0, nullptr, 0, KEY_READ, nullptr,
+                            &again, &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  RegCloseKey(again);
+
+  HKEY parent = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"software\\MORVA", 0, KEY_READ, &parent), ERROR_SUCCESS);
+  EXPECT_EQ(enum_keys(parent), std::vector<std::u16string>{u"Printers"});
+  RegCloseKey(parent);
+
+  // The two hives are separate.
+  HKEY user = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Morva", 0, KEY_READ, &user), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(0x1234)), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(Registry, ValuesOfEveryTypeRoundTrip) {
+  key_ = create(HKEY_CURRENT_USER, u"Software\\Morva\\Values");
+  const DWORD dword = 0x12345678;
+  const BYTE binary[] = {0, 1, 2, 0xff, 0};
+  const char16_t multi[] = u"first\0second\0";
+  struct Case {
+    const char16_t* name;
+    DWORD type;
+    std::vector<BYTE> data;
+  } cases[] = {
+      {u"Text", REG_SZ, bytes_of(u"h\u00e9llo")},
+      {u"Number", REG_DWORD, std::vector<BYTE>(reinterpret_cast<const BYTE*>(&dword), reinterpret_cast<const BYTE*>(&dword) + 4)},
+      {u"Blob", REG_BINARY, std::vector<BYTE>(binary, binary + sizeof binary)},
+      {u"List", REG_MULTI_SZ, std::vector<BYTE>(reinterpret_cast<const BYTE*>(multi), reinterpret_cast<const BYTE*>(multi) + sizeof multi)},
+      {u"", REG_SZ, bytes_of(u"unnamed")},
+      {u"Empty", REG_BINARY, {}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(RegSetValueExW(key_, c.name, 0, c.type, c.data.data(), static_cast<DWORD>(c.data.size())), ERROR_SUCCESS);
+  }
+  for (const auto& c : cases) {
+    DWORD type = 0;
+    DWORD size = 0;
+    ASSERT_EQ(RegQueryValueExW(key_, c.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, c.type);
+    EXPECT_EQ(query(key_, c.name), c.data);
+  }
+  // The unnamed value is reached by a null name as well, and names ignore case.
+  EXPECT_EQ(query(key_, nullptr), bytes_of(u"unnamed"));
+  EXPECT_EQ(query(key_, u"NUMBER").size(), 4u);
+  // RegSetValueW writes the unnamed value of a sub-key, creating it.
+  ASSERT_EQ(RegSetValueW(key_, u"Sub\\Deeper", REG_SZ, u"[stamp]", 0), ERROR_SUCCESS);
+  HKEY sub = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(key_, u"sub\\deeper", 0, KEY_READ, &sub), ERROR_SUCCESS);
+  EXPECT_EQ(query(sub, u""), bytes_of(u"[stamp]"));
+  RegCloseKey(sub);
+}
+
+TEST_F(Registry, QueryReportsSizesAndMoreData) {
+  key_ = create(HKEY_LOCAL_MACHINE, u"Software\\Sizes");
+  const BYTE data[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  ASSERT_EQ(RegSetValueExW(key_, u"Ten", 0, REG_BINARY, data, 10), ERROR_SUCCESS);
+
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueExW(key_, u"Ten", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 10u);
+
+  BYTE small[4] = {0xee, 0xee, 0xee, 0xee};
+  size = sizeof small;
+  EXPECT_EQ(RegQueryValueExW(key_, u"Ten", nullptr, nullptr, small, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, 10u);
+
+  BYTE exact[10] = {};
+  size = 10;
+  EXPECT_EQ(RegQueryValueExW(key_, u"Ten", nullptr, nullptr, exact, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::memcmp(exact, data, 10), 0);
+
+  EXPECT_EQ(RegQueryValueExW(key_, u"Missing", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExW(key_, nullptr, nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExW(key_, u"Ten", nullptr, nullptr, exact, nullptr), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(Registry, ValuesEnumerateInOrderAfterChangesAndDeletion) {
+  key_ = create(HKEY_CURRENT_USER, u"Software\\Enum");
+  DWORD one = 1;
+  for (const char16_t* n : {u"alpha", u"Bravo", u"charlie", u"delta"})
+    ASSERT_EQ(RegSetValueExW(key_, n, 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), 4), ERROR_SUCCESS);
+  // Rewriting a value (in another case) keeps its place and its name.
+  DWORD two = 2;
+  ASSERT_EQ(RegSetValueExW(key_, u"BRAVO", 0, REG_DWORD, reinterpret_cast<BYTE*>(&two), 4), ERROR_SUCCESS);
+  EXPECT_EQ(enum_values(key_), (std::vector<std::u16string>{u"alpha", u"Bravo", u"charlie", u"delta"}));
+
+  ASSERT_EQ(RegDeleteValueW(key_, u"bravo"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(key_, u"bravo"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(enum_values(key_), (std::vector<std::u16string>{u"alpha", u"charlie", u"delta"}));
+
+  // A name buffer without room for the terminator, and a data buffer too small.
+  WCHAR name[8];
+  DWORD chars = 7;  // "charlie" needs 8 with its terminator
+  EXPECT_EQ(RegEnumValueW(key_, 1, name, &chars, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  BYTE data[2];
+  DWORD size = sizeof data;
+  DWORD type = 0;
+  chars = 8;
+  EXPECT_EQ(RegEnumValueW(key_, 1, name, &chars, nullptr, &type, data, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(type, REG_DWORD);
+
+  DWORD values = 0, max_name = 0, max_data = 0;
+  ASSERT_EQ(RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, &max_name,
+                             &max_data, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(values, 3u);
+  EXPECT_EQ(max_name, 7u);
+  EXPECT_EQ(max_data, 4u);
+}
+
+TEST_F(Registry, KeysEnumerateByNameAfterDeletion) {
+  key_ = create(HKEY_LOCAL_MACHINE, u"Software\\Tree");
+  for (const char16_t* n : {u"gamma", u"Alpha", u"beta", u"Beta2"}) RegCloseKey(create(key_, n));
+  EXPECT_EQ(enum_keys(key_), (std::vector<std::u16string>{u"Alpha", u"beta", u"Beta2", u"gamma"}));
+  ASSERT_EQ(RegDeleteKeyW(key_, u"BETA"), ERROR_SUCCESS);
+  EXPECT_EQ(enum_keys(key_), (std::vector<std::u16string>{u"Alpha", u"Beta2", u"gamma"}));
+  WCHAR name[4];
+  DWORD chars = 4;
+  EXPECT_EQ(RegEnumKeyExW(key_, 0, name, &chars, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  EXPECT_EQ(RegDeleteKeyW(key_, u"beta"), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Registry, TreesDeleteWholeAndHandlesNoticeIt) {
+  key_ = create(HKEY_CURRENT_USER, u"Software\\Gone");
+  HKEY deep = create(key_, u"a\\b\\c");
+  DWORD v = 7;
+  ASSERT_EQ(RegSetValueExW(deep, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExW(key_, u"top", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+
+  // A key with sub-keys is not deleted on its own.
+  EXPECT_EQ(RegDeleteKeyW(key_, u"a"), ERROR_ACCESS_DENIED);
+  ASSERT_EQ(RegDeleteTreeW(key_, u"A"), ERROR_SUCCESS);
+  EXPECT_TRUE(enum_keys(key_).empty());
+  EXPECT_EQ(RegSetValueExW(deep, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegCloseKey(deep), ERROR_SUCCESS);
+  // Re-creating the path gives a new, empty key.
+  deep = create(key_, u"a\\b\\c");
+  EXPECT_TRUE(enum_values(deep).empty());
+  RegCloseKey(deep);
+
+  // A null sub-key empties the key but keeps it.
+  ASSERT_EQ(RegDeleteTreeW(key_, nullptr), ERROR_SUCCESS);
+  EXPECT_TRUE(enum_keys(key_).empty());
+  EXPECT_TRUE(enum_values(key_).empty());
+  EXPECT_EQ(RegSetValueExW(key_, u"again", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+}
+
+TEST_F(Registry, HandlesKeepTheirAccessRights) {
+  RegCloseKey(create(HKEY_LOCAL_MACHINE, u"Software\\Locked"));
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Locked", 0, KEY_READ, &key_), ERROR_SUCCESS);
+  DWORD v = 1;
+  EXPECT_EQ(RegSetValueExW(key_, u"x", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_ACCESS_DENIED);
+  HKEY sub = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(key_, u"child", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(enum_values(key_).empty());
+}
+
+TEST_F(Registry, InjectedFaultsAreReportedAndChangeNothing) {
+  key_ = create(HKEY_CURRENT_USER, u"Software\\Faults");
+  DWORD v = 5;
+  struct Case {
+    StoreFault fault;
+    LSTATUS error;
+  } cases[] = {{StoreFault::access_denied, ERROR_ACCESS_DENIED},
+               {StoreFault::write_failure, ERROR_WRITE_FAULT},
+               {StoreFault::disk_full, ERROR_DISK_FULL}};
+  for (const auto& c : cases) {
+    morva::platform::inject_store_fault(c.fault, 0, 1);
+    EXPECT_EQ(RegSetValueExW(key_, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), c.error);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(key_, u"v", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  }
+  // A fault that lets one write through strikes the second: a new key.
+  morva::platform::inject_store_fault(StoreFault::disk_full, 1, 1);
+  EXPECT_EQ(RegSetValueExW(key_, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+  HKEY sub = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(key_, u"new", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr), ERROR_DISK_FULL);
+  EXPECT_EQ(sub, nullptr);
+  EXPECT_TRUE(enum_keys(key_).empty());
+  EXPECT_EQ(RegDeleteValueW(key_, u"v"), ERROR_SUCCESS);
+}
+
+// Persistence: a write that returned success is seen by another process.
+TEST(RegistryAcrossProcesses, WrittenValuesSurviveTheProcess) {
+  morva::test::TempRoot root;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Morva\\Shared", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  auto text = bytes_of(u"from the parent");
+  ASSERT_EQ(RegSetValueExW(key, u"Text", 0, REG_SZ, text.data(), static_cast<DWORD>(text.size())), ERROR_SUCCESS);
+  DWORD gone = 1;
+  ASSERT_EQ(RegSetValueExW(key, u"Gone", 0, REG_DWORD, reinterpret_cast<BYTE*>(&gone), 4), ERROR_SUCCESS);
+  ASSERT_EQ(RegDeleteValueW(key, u"Gone"), ERROR_SUCCESS);
+
+  ASSERT_EQ(morva::test::run_child_tests("RegistryChild.*", root.path(), "registry"), 0);
+
+  // The child's answer is visible here.
+  EXPECT_EQ(query(key, u"Reply"), bytes_of(u"from the child"));
+  RegCloseKey(key);
+}
+
+TEST(RegistryChild, ReadsWhatTheParentWrote) {
+  if (morva::test::child_role() != "registry") GTEST_SKIP() << "runs in the child process only";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"software\\morva\\shared", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  EXPECT_EQ(query(key, u"text"), bytes_of(u"from the parent"));
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueExW(key, u"Gone", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  auto reply = bytes_of(u"from the child");
+  EXPECT_EQ(RegSetValueExW(key, u"Reply", 0, REG_SZ, reply.data(), static_cast<DWORD>(reply.size())), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+}  // namespace
