@@ -103,3 +103,13 @@ BOOL LimitResolutionForPaper(void* devmode);
 // 1, 2 or 3 by DDMIDs 8211, 4099, 8205 and the capability masks 0x20000
 // and 0x10000; 0 when an argument is missing.
 INT GetDeviceDataLevel(void* devmode, void* printer_data, const DeviceCapabilityBits* bits);
+
+// ---- capability bits from the device database -------------------------------
+
+struct DddHandle;
+// Word 0 = global field 26; words 1 and 2 = elements 0 and 1 of global
+// field 39 when the database's format level is above 5631 and the field
+// holds them (else 0). FALSE without database or bits.
+BOOL LoadCapabilityBits(DddHandle* database, DeviceCapabilityBits* bits);
+// TestCapabilityBit over the database's bits; FALSE without database.
+BOOL HasDeviceCapability(DddHandle* database, DWORD id);

@@ -1,0 +1,38 @@
+#include "ddd_fixture.h"
+#include "settings/common_utils.h"
+
+using morva::test::one_file;
+
+namespace {
+class CapabilityBitsFromDatabase : public morva::test::DddTest {};
+}  // namespace
+
+TEST_F(CapabilityBitsFromDatabase, WordsFromFields26And39) {
+  open(one_file(nlohmann::json::array(), 0x2000, {{"26", 0x00400010}, {"39", {0x80000000u, 0x3}}}));
+  DeviceCapabilityBits bits{{9, 9, 9}};
+  ASSERT_TRUE(LoadCapabilityBits(handle, &bits));
+  EXPECT_EQ(bits.words[0], 0x00400010u);
+  EXPECT_EQ(bits.words[1], 0x80000000u);
+  EXPECT_EQ(bits.words[2], 0x3u);
+  EXPECT_TRUE(HasDeviceCapability(handle, 0xFFFF0016u));  // bit 22: locale paper family
+  EXPECT_TRUE(HasDeviceCapability(handle, 0xFFFF003Fu));
+  EXPECT_TRUE(HasDeviceCapability(handle, 0xFFFF0041u));
+  EXPECT_FALSE(HasDeviceCapability(handle, 0xFFFF002Bu));
+  EXPECT_TRUE(HasDeviceCapability(handle, 0x10u));
+  EXPECT_FALSE(HasDeviceCapability(nullptr, 0x10u));
+}
+
+TEST_F(CapabilityBitsFromDatabase, OlderLevelsAndShortFieldsGiveZeroWords) {
+  open(one_file(nlohmann::json::array(), 0x500, {{"26", 1}, {"39", {7, 8}}}));
+  DeviceCapabilityBits bits{};
+  ASSERT_TRUE(LoadCapabilityBits(handle, &bits));
+  EXPECT_EQ(bits.words[0], 1u);
+  EXPECT_EQ(bits.words[1], 0u);
+  EXPECT_EQ(bits.words[2], 0u);
+  DddClose(handle);
+  handle = nullptr;
+  open(one_file(nlohmann::json::array(), 0x2000, {{"26", 1}, {"39", {7}}}));
+  ASSERT_TRUE(LoadCapabilityBits(handle, &bits));
+  EXPECT_EQ(bits.words[1], 0u);
+  EXPECT_EQ(bits.words[2], 0u);
+}
