@@ -2,6 +2,7 @@
 #pragma once
 
 #include "win/codepage.h"
+#include "win/debug.h"
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/format.h"
