@@ -1,12 +1,15 @@
 // Everything the platform layer declares, for code that wants it all.
 #pragma once
 
+#include "win/clock.h"
 #include "win/codepage.h"
 #include "win/debug.h"
 #include "win/endian.h"
 #include "win/errors.h"
+#include "win/files.h"
 #include "win/format.h"
 #include "win/gdi_types.h"
+#include "win/handles.h"
 #include "win/machine_root.h"
 #include "win/machine_settings.h"
 #include "win/machine_store.h"
@@ -16,4 +19,5 @@
 #include "win/registry.h"
 #include "win/spooler.h"
 #include "win/strings.h"
+#include "win/sysinfo.h"
 #include "win/types.h"
