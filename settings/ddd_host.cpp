@@ -7,67 +7,15 @@
 #include <mutex>
 
 #include "win/endian.h"
-#include "win/machine_root.h"
+#include "settings/common_utils.h"
+#include "settings/driver_locks.h"
 #include "win/memory.h"
+#include "win/paths.h"
 
 namespace {
 
-std::recursive_mutex g_database_lock;
 std::mutex g_directory_lock;
 std::u16string g_directory_override;
-
-// Windows-1252 for 0x80-0x9F; the rest of the code page is Latin-1. Bytes
-// with no character map to the control character of the same value, as the
-// system's own conversion does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-std::string to_utf8(std::u16string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-// A Windows path "X:\a\b" lies under the machine root as drive_x/a/b; any
-// other path is taken as a native one.
-std::string native_path(LPCWSTR path) {
-  std::u16string_view view(path);
-  std::string out;
-  if (view.size() >= 3 && view[1] == u':' && (view[2] == u'\\' || view[2] == u'/') &&
-      ((view[0] >= u'A' && view[0] <= u'Z') || (view[0] >= u'a' && view[0] <= u'z'))) {
-    char drive = static_cast<char>(view[0] | 0x20);
-    out = morva::platform::machine_root() + "/drive_" + drive;
-    view.remove_prefix(2);
-  }
-  out += to_utf8(view);
-  for (char& c : out)
-    if (c == '\\') c = '/';
-  return out;
-}
 
 // The interim string library in memory.
 struct StringLibrary {
@@ -76,8 +24,8 @@ struct StringLibrary {
 
 }  // namespace
 
-void DddEnterLock() { g_database_lock.lock(); }
-void DddLeaveLock() { g_database_lock.unlock(); }
+void DddEnterLock() { EnterDriverLock(kLockDatabase); }
+void DddLeaveLock() { LeaveDriverLock(kLockDatabase); }
 
 BOOL DddGetModuleDirectory(WCHAR* buffer, DWORD bytes) {
   if (!buffer || bytes < 2) return FALSE;
@@ -93,9 +41,10 @@ BOOL DddGetModuleDirectory(WCHAR* buffer, DWORD bytes) {
     std::string file = info.dli_fname;
     size_t slash = file.rfind('/');
     if (slash == std::string::npos) return FALSE;
-    for (size_t i = 0; i <= slash; ++i) dir += static_cast<char16_t>(static_cast<unsigned char>(file[i]));
+    dir = morva::platform::windows_path(file.substr(0, slash + 1));
+    if (dir.empty()) return FALSE;
   }
-  if (dir.back() != u'\\' && dir.back() != u'/') dir += dir.find(u'\\') != std::u16string::npos ? u'\\' : u'/';
+  if (dir.back() != u'\\' && dir.back() != u'/') dir += u'\\';
   DWORD chars = bytes / 2;
   if (dir.size() + 1 > chars) return FALSE;
   std::memcpy(buffer, dir.data(), dir.size() * 2);
@@ -104,22 +53,30 @@ BOOL DddGetModuleDirectory(WCHAR* buffer, DWORD bytes) {
 }
 
 WCHAR* DddAnsiToWide(const char* text, DWORD length, DWORD* chars) {
-  auto* out = static_cast<WCHAR*>(GlobalAlloc(GPTR, (static_cast<SIZE_T>(length) + 1) * 2));
-  if (!out) return nullptr;
+  // The converter wants a terminated text; the stored one may fill its field.
   DWORD n = 0;
-  for (; n < length && text[n]; ++n) {
-    auto b = static_cast<unsigned char>(text[n]);
-    out[n] = (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<WCHAR>(b);
+  while (n < length && text[n]) ++n;
+  auto* copy = static_cast<char*>(GlobalAlloc(GPTR, static_cast<SIZE_T>(n) + 1));
+  if (!copy) return nullptr;
+  std::memcpy(copy, text, n);
+  LPWSTR out = nullptr;
+  BOOL ok = MultiByteToWideAllocCP(0, copy, &out);
+  GlobalFree(copy);
+  if (!ok || !out) return nullptr;
+  if (chars) {
+    DWORD c = 0;
+    while (out[c]) ++c;
+    *chars = c;
   }
-  out[n] = 0;
-  if (chars) *chars = n;
   return out;
 }
 
 WORD DddReadWholeFile(LPCWSTR path, BYTE** image, DWORD* size) {
   *image = nullptr;
   *size = 0;
-  std::FILE* f = std::fopen(native_path(path).c_str(), "rb");
+  std::string native = morva::platform::native_path(std::u16string_view(path));
+  if (native.empty()) return 1;
+  std::FILE* f = std::fopen(native.c_str(), "rb");
   if (!f) return 1;
   WORD status = 1;
   if (std::fseek(f, 0, SEEK_END) == 0) {
