@@ -1,0 +1,597 @@
+#include "render/pdl_operators.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <initializer_list>
+#include <limits>
+
+namespace morva::render {
+
+namespace {
+
+// Writes operands in order and stops at the first one that fails.
+class Emit {
+ public:
+  Emit(PdlSink* s, PdlOp op) : s_(s) { r_ = Pdl_PutWord(s_, PdlOperator(op).opcode); }
+  Emit& b(DWORD v) { if (!r_) r_ = Pdl_PutByte(s_, v); return *this; }
+  Emit& w(DWORD v) { if (!r_) r_ = Pdl_PutWord(s_, v); return *this; }
+  Emit& t(DWORD v) { if (!r_) r_ = Pdl_PutTriple(s_, v); return *this; }
+  Emit& d(DWORD v) { if (!r_) r_ = Pdl_PutDword(s_, v); return *this; }
+  Emit& f(float v) { if (!r_) r_ = Pdl_PutReal(s_, v); return *this; }
+  Emit& v(LONG v) { if (!r_) r_ = Pdl_PutVarNumber(s_, v); return *this; }
+  Emit& raw(const void* p, std::size_t n) { if (!r_ && n) r_ = Pdl_PutBytes(s_, p, n); return *this; }
+  Emit& fs(const float* m, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) f(m[i]);
+    return *this;
+  }
+  // Space byte, then the packed colour as one grey byte or three RGB bytes.
+  Emit& colour(BYTE space, DWORD c) {
+    b(space);
+    if (space == kPdlSpaceRgb) return b(c >> 16).b(c >> 8).b(c);
+    return b(c);
+  }
+  // The same components as reals, each byte value over 255.
+  Emit& colour_real(BYTE space, DWORD c) {
+    b(space);
+    auto comp = [](DWORD byte) { return static_cast<float>((byte & 0xFF) / 255.0); };
+    if (space == kPdlSpaceRgb) return f(comp(c >> 16)).f(comp(c >> 8)).f(comp(c));
+    return f(comp(c));
+  }
+  int result() const { return r_; }
+
+ private:
+  PdlSink* s_;
+  int r_;
+};
+
+// Scalar operands of a fixed layout; `=N` operands are written from the
+// table and take no argument.
+struct Arg {
+  std::int64_t i = 0;
+  float f = 0;
+  template <typename T>
+    requires std::is_integral_v<T>
+  Arg(T v) : i(static_cast<std::int64_t>(v)) {}
+  Arg(float v) : f(v) {}
+};
+
+int PutFixed(PdlSink* s, PdlOp op, std::initializer_list<Arg> args = {}) {
+  const char* p = PdlOperator(op).layout;
+  Emit e(s, op);
+  auto it = args.begin();
+  while (*p && !e.result()) {
+    char c = *p++;
+    if (c == 'G') continue;  // the glyph record follows, written by the caller
+    Arg a(0);
+    if (*p == '=') {
+      ++p;
+      long n = 0;
+      bool neg = *p == '-';
+      if (neg) ++p;
+      while (*p >= '0' && *p <= '9') n = n * 10 + (*p++ - '0');
+      a = Arg(neg ? -n : n);
+      a.f = static_cast<float>(a.i);
+    } else {
+      if (it == args.end()) return -1;
+      a = *it++;
+    }
+    switch (c) {
+      case 'b': case 's': e.b(static_cast<DWORD>(a.i)); break;
+      case 'w': case 'W': e.w(static_cast<DWORD>(a.i)); break;
+      case 't': e.t(static_cast<DWORD>(a.i)); break;
+      case 'd': e.d(static_cast<DWORD>(a.i)); break;
+      case 'f': e.f(a.f); break;
+      case 'v': e.v(static_cast<LONG>(a.i)); break;
+      default: return -1;  // not a fixed layout
+    }
+  }
+  if (e.result()) return -1;
+  return it == args.end() ? 0 : -1;
+}
+
+constexpr bool ValidSpace(BYTE space) { return space == kPdlSpaceGrey || space == kPdlSpaceRgb; }
+constexpr std::size_t kWordMax = 0xFFFF;
+constexpr bool FitsSignedWord(std::int64_t v) { return v >= -32768 && v <= 32767; }
+
+}  // namespace
+
+// ---- Graphics state and clipping ------------------------------------------
+
+namespace {
+// Orientation matrices of "AA" by orientation type 1-4.
+constexpr LONG kOrientation[4][4] = {{1, 0, 0, -1}, {-1, 0, 0, 1}, {0, 1, 1, 0}, {0, -1, -1, 0}};
+}  // namespace
+
+int Pdl_OpOrientation(PdlSink* s, int type) {
+  if (type < 1 || type > 4) return -1;
+  const LONG* m = kOrientation[type - 1];
+  return PutFixed(s, PdlOp::AA, {m[0], m[1], m[2], m[3]});
+}
+
+int Pdl_OpMatrix(PdlSink* s, const float m[6]) {
+  return PutFixed(s, PdlOp::Aa, {m[0], m[1], m[2], m[3], m[4], m[5]});
+}
+
+int Pdl_OpResetClip(PdlSink* s) { return PutFixed(s, PdlOp::AR); }
+int Pdl_OpClipRect(PdlSink* s, const PdlRect& r) {
+  return PutFixed(s, PdlOp::AB, {r.left, r.top, r.right, r.bottom});
+}
+int Pdl_OpClipRectReal(PdlSink* s, const float r[4]) { return PutFixed(s, PdlOp::Ab, {r[0], r[1], r[2], r[3]}); }
+int Pdl_OpClipToPath(PdlSink* s) { return PutFixed(s, PdlOp::AC); }
+int Pdl_OpLineWidth(PdlSink* s, LONG width) { return PutFixed(s, PdlOp::AD, {width}); }
+int Pdl_OpLineWidthReal(PdlSink* s, float width) { return PutFixed(s, PdlOp::Ad, {width}); }
+int Pdl_OpLineCap(PdlSink* s, BYTE cap) { return PutFixed(s, PdlOp::AE, {cap}); }
+int Pdl_OpLineJoin(PdlSink* s, BYTE join) { return PutFixed(s, PdlOp::AF, {join}); }
+
+int Pdl_OpMiterLimit(PdlSink* s, LONG limit) {
+  if (limit < -128 || limit > 127) return -1;
+  return PutFixed(s, PdlOp::AG, {limit});
+}
+int Pdl_OpMiterLimitReal(PdlSink* s, float limit) { return PutFixed(s, PdlOp::Ag, {limit}); }
+
+int Pdl_OpDash(PdlSink* s, BYTE kind, LONG offset, std::size_t n, const LONG* lengths) {
+  if (kind != 6) return Emit(s, PdlOp::AH).b(kind).result();
+  if (n > 0xFF || (n && !lengths)) return -1;
+  Emit e(s, PdlOp::AH);
+  e.b(kind).w(static_cast<DWORD>(offset)).b(static_cast<DWORD>(n));
+  for (std::size_t i = 0; i < n; ++i) e.w(static_cast<DWORD>(lengths[i]));
+  return e.result();
+}
+
+int Pdl_OpDashReal(PdlSink* s, BYTE kind, float offset, std::size_t n, const float* lengths) {
+  if (kind != 6) return Emit(s, PdlOp::Ah).b(kind).result();
+  if (n > 0xFF || (n && !lengths)) return -1;
+  Emit e(s, PdlOp::Ah);
+  e.b(kind).f(offset).b(static_cast<DWORD>(n)).fs(lengths, n);
+  return e.result();
+}
+
+int Pdl_OpFlagAI(PdlSink* s, BYTE flag) { return PutFixed(s, PdlOp::AI, {flag}); }
+int Pdl_OpFillRule(PdlSink* s, BYTE rule) { return PutFixed(s, PdlOp::AJ, {rule}); }
+int Pdl_OpPaintMode(PdlSink* s, BYTE mode) { return PutFixed(s, PdlOp::AK, {mode}); }
+int Pdl_OpRasterOp(PdlSink* s, BYTE kind, DWORD code) { return PutFixed(s, PdlOp::AL, {kind, code}); }
+
+int Pdl_OpSetColour(PdlSink* s, BYTE target, BYTE space, DWORD colour) {
+  if (!ValidSpace(space)) return -1;
+  return Emit(s, PdlOp::AM).b(target).colour(space, colour).result();
+}
+
+int Pdl_OpHatchBrush(PdlSink* s, LONG x, LONG y, BYTE target, BYTE space, DWORD colour, BYTE style) {
+  if (!ValidSpace(space)) return -1;
+  return Emit(s, PdlOp::AN)
+      .w(static_cast<DWORD>(x)).w(static_cast<DWORD>(y)).b(target).colour(space, colour).b(style)
+      .result();
+}
+
+int Pdl_OpHatchBrushReal(PdlSink* s, float x, float y, BYTE target, BYTE space, DWORD colour,
+                         BYTE style) {
+  if (!ValidSpace(space)) return -1;
+  return Emit(s, PdlOp::An).f(x).f(y).b(target).colour_real(space, colour).b(style).result();
+}
+
+namespace {
+bool MaskSize(std::size_t width, std::size_t height, const BYTE* bits, std::size_t* n) {
+  if (width > kWordMax || height > kWordMax) return false;
+  *n = (width + 7) / 8 * height;
+  return *n == 0 || bits != nullptr;
+}
+}  // namespace
+
+int Pdl_OpMaskBrush(PdlSink* s, LONG x, LONG y, BYTE target, BYTE space, DWORD colour,
+                    std::size_t width, std::size_t height, const BYTE* bits) {
+  std::size_t n;
+  if (!ValidSpace(space) || !MaskSize(width, height, bits, &n)) return -1;
+  return Emit(s, PdlOp::AO)
+      .w(static_cast<DWORD>(x)).w(static_cast<DWORD>(y)).b(target).colour(space, colour).b(1)
+      .w(static_cast<DWORD>(width)).w(static_cast<DWORD>(height)).raw(bits, n)
+      .result();
+}
+
+int Pdl_OpMaskBrushReal(PdlSink* s, float x, float y, BYTE target, BYTE space, DWORD colour,
+                        std::size_t width, std::size_t height, const BYTE* bits) {
+  std::size_t n;
+  if (!ValidSpace(space) || !MaskSize(width, height, bits, &n)) return -1;
+  return Emit(s, PdlOp::Ao)
+      .f(x).f(y).b(target).colour_real(space, colour).b(1)
+      .w(static_cast<DWORD>(width)).w(static_cast<DWORD>(height)).raw(bits, n)
+      .result();
+}
+
+int Pdl_OpPatternBrush(PdlSink* s, LONG x, LONG y, BYTE target, BYTE space, BYTE bits,
+                       std::size_t width, std::size_t height, BYTE one, DWORD n, const BYTE* data) {
+  if (!ValidSpace(space) || width > kWordMax || height > kWordMax || (n && !data)) return -1;
+  return Emit(s, PdlOp::AP)
+      .w(static_cast<DWORD>(x)).w(static_cast<DWORD>(y)).b(target).b(space).b(bits)
+      .w(static_cast<DWORD>(width)).w(static_cast<DWORD>(height)).b(one).d(n).raw(data, n)
+      .result();
+}
+
+int Pdl_OpBrushBackground(PdlSink* s, BYTE target, BYTE mode, BYTE space, DWORD colour) {
+  if (!ValidSpace(space)) return -1;
+  return Emit(s, PdlOp::AQ).b(target).b(mode).colour(space, colour).result();
+}
+
+int Pdl_OpPalette(PdlSink* s, BYTE format, BYTE entry_bits, std::size_t entries, std::size_t n,
+                  const BYTE* data) {
+  if (entries > kWordMax || n > kWordMax || (n && !data)) return -1;
+  return Emit(s, PdlOp::AV)
+      .b(format).b(entry_bits).w(static_cast<DWORD>(entries)).w(static_cast<DWORD>(n)).raw(data, n)
+      .result();
+}
+
+int Pdl_OpFlagsFF(PdlSink* s, BYTE flags) { return PutFixed(s, PdlOp::FF, {flags}); }
+
+// ---- Paths and figures ----------------------------------------------------
+
+int Pdl_OpNewPath(PdlSink* s) { return PutFixed(s, PdlOp::BA); }
+int Pdl_OpMoveTo(PdlSink* s, LONG x, LONG y) { return PutFixed(s, PdlOp::BB, {x, y}); }
+int Pdl_OpMoveToReal(PdlSink* s, float x, float y) { return PutFixed(s, PdlOp::Bb, {x, y}); }
+
+namespace {
+
+// Writes a point list as operators of at most `per_op` units (points or
+// segments of `points_per_unit` points), so that no count wraps. Every
+// operator continues where the previous one ended, so the path is the same.
+template <typename Point, typename PutPoint>
+int PutPointRuns(PdlSink* s, PdlOp op, std::size_t units, std::size_t points_per_unit,
+                 std::size_t per_op, const Point* points, PutPoint put) {
+  if (units && !points) return -1;
+  std::size_t done = 0;
+  do {
+    std::size_t k = std::min(units - done, per_op);
+    Emit e(s, op);
+    e.w(static_cast<DWORD>(k));
+    for (std::size_t i = done * points_per_unit; i < (done + k) * points_per_unit; ++i) put(e, i);
+    if (e.result()) return -1;
+    done += k;
+  } while (done < units);
+  return 0;
+}
+
+}  // namespace
+
+int Pdl_OpLineTo(PdlSink* s, std::size_t n, const PdlPoint* p) {
+  return PutPointRuns(s, PdlOp::BP, n, 1, kPdlMaxPointsPerOp, p, [p](Emit& e, std::size_t i) {
+    e.w(static_cast<DWORD>(p[i].x)).w(static_cast<DWORD>(p[i].y));
+  });
+}
+
+int Pdl_OpLineToReal(PdlSink* s, std::size_t n, const PdlPointF* p) {
+  return PutPointRuns(s, PdlOp::Bp, n, 1, kPdlMaxPointsPerOp, p,
+                      [p](Emit& e, std::size_t i) { e.f(p[i].x).f(p[i].y); });
+}
+
+int Pdl_OpLineToRelative(PdlSink* s, PdlPoint current, std::size_t n, const PdlPoint* p) {
+  if (n && !p) return -1;
+  // Each step must be a 32-bit value; refuse before writing when one is not.
+  PdlPoint prev = current;
+  for (std::size_t i = 0; i < n; ++i) {
+    std::int64_t dx = static_cast<std::int64_t>(p[i].x) - prev.x;
+    std::int64_t dy = static_cast<std::int64_t>(p[i].y) - prev.y;
+    if (dx < INT32_MIN || dx > INT32_MAX || dy < INT32_MIN || dy > INT32_MAX) return -1;
+    prev = p[i];
+  }
+  return PutPointRuns(s, PdlOp::B0, n, 1, kPdlMaxPointsPerOp, p, [p, current](Emit& e, std::size_t i) {
+    PdlPoint from = i ? p[i - 1] : current;
+    e.v(static_cast<LONG>(static_cast<std::int64_t>(p[i].x) - from.x));
+    e.v(static_cast<LONG>(static_cast<std::int64_t>(p[i].y) - from.y));
+  });
+}
+
+int Pdl_OpCurveTo(PdlSink* s, std::size_t n, const PdlPoint* p) {
+  return PutPointRuns(s, PdlOp::BU, n, 3, kPdlMaxSegmentsPerOp, p, [p](Emit& e, std::size_t i) {
+    e.w(static_cast<DWORD>(p[i].x)).w(static_cast<DWORD>(p[i].y));
+  });
+}
+
+int Pdl_OpCurveToReal(PdlSink* s, std::size_t n, const PdlPointF* p) {
+  return PutPointRuns(s, PdlOp::Bu, n, 3, kPdlMaxSegmentsPerOp, p,
+                      [p](Emit& e, std::size_t i) { e.f(p[i].x).f(p[i].y); });
+}
+
+int Pdl_OpCloseSubpath(PdlSink* s) { return PutFixed(s, PdlOp::BC); }
+int Pdl_OpPaintPath(PdlSink* s) { return PutFixed(s, PdlOp::BD); }
+int Pdl_OpRectangle(PdlSink* s, const PdlRect& r) {
+  return PutFixed(s, PdlOp::CG, {r.left, r.top, r.right, r.bottom});
+}
+int Pdl_OpRectangleReal(PdlSink* s, const float r[4]) { return PutFixed(s, PdlOp::Cg, {r[0], r[1], r[2], r[3]}); }
+int Pdl_OpEllipse(PdlSink* s, const float e[6]) {
+  return PutFixed(s, PdlOp::Cc, {e[0], e[1], e[2], e[3], e[4], e[5]});
+}
+
+// ---- Images ---------------------------------------------------------------
+
+int Pdl_OpImage(PdlSink* s, const PdlImageHeader& h) {
+  if (h.width > kWordMax || h.height > kWordMax) return -1;
+  bool palette = h.source_kind == 2 && h.format >= 8 && h.format <= 11;
+  if (palette && (h.entries > kWordMax || h.palette_bytes > kWordMax || (h.palette_bytes && !h.palette)))
+    return -1;
+  Emit e(s, PdlOp::Cq);
+  e.f(h.x).f(h.y).fs(h.matrix, 6).w(static_cast<DWORD>(h.width)).w(static_cast<DWORD>(h.height));
+  e.b(h.mask_kind);
+  if (h.mask_kind == 2) e.b(0).d(h.mask_bytes);
+  e.b(h.source_kind);
+  if (h.source_kind == 2) {
+    e.b(h.format);
+    if (palette)
+      e.b(h.entry_bits).w(static_cast<DWORD>(h.entries)).w(static_cast<DWORD>(h.palette_bytes))
+          .raw(h.palette, h.palette_bytes);
+    e.b(1).b(h.bits_per_component).b(h.method).d(h.data_bytes);
+  }
+  return e.result();
+}
+
+int Pdl_OpStencil(PdlSink* s, float x, float y, std::size_t width, std::size_t height, BYTE polarity,
+                  const float m[6], DWORD n) {
+  if (width > kWordMax || height > kWordMax) return -1;
+  return Emit(s, PdlOp::Cp)
+      .f(x).f(y).w(static_cast<DWORD>(width)).w(static_cast<DWORD>(height)).b(polarity).fs(m, 6).d(n)
+      .result();
+}
+
+// ---- Text -----------------------------------------------------------------
+
+int Pdl_OpSelectFont(PdlSink* s, WORD code) { return PutFixed(s, PdlOp::DA, {code}); }
+int Pdl_OpTextMatrix(PdlSink* s, const float m[6]) {
+  return PutFixed(s, PdlOp::Db, {m[0], m[1], m[2], m[3], m[4], m[5]});
+}
+
+namespace {
+
+// The codes with their byte count; a run of more than 32767 codes has no
+// byte count in a word and is refused.
+bool CodesFit(std::size_t m, const WORD* codes) { return m <= kWordMax / 2 && (m == 0 || codes); }
+
+Emit& PutCodes(Emit& e, std::size_t m, const WORD* codes) {
+  e.w(static_cast<DWORD>(2 * m));
+  for (std::size_t i = 0; i < m; ++i) e.w(codes[i]);
+  return e;
+}
+
+}  // namespace
+
+int Pdl_OpTextAt(PdlSink* s, LONG x, LONG y, LONG advance, std::size_t m, const WORD* codes) {
+  if (!CodesFit(m, codes)) return -1;
+  Emit e(s, PdlOp::DC);
+  e.w(static_cast<DWORD>(x)).w(static_cast<DWORD>(y)).b(1).w(static_cast<DWORD>(advance));
+  return PutCodes(e, m, codes).result();
+}
+
+int Pdl_OpTextAtReal(PdlSink* s, float x, float y, float advance, std::size_t m, const WORD* codes) {
+  if (!CodesFit(m, codes)) return -1;
+  Emit e(s, PdlOp::Dc);
+  e.f(x).f(y).b(1).f(advance);
+  return PutCodes(e, m, codes).result();
+}
+
+int Pdl_OpTextAtAdvances(PdlSink* s, LONG x, LONG y, std::size_t k, const LONG* adv, std::size_t m,
+                         const WORD* codes) {
+  if (!CodesFit(m, codes) || k > kWordMax || (k && !adv)) return -1;
+  Emit e(s, PdlOp::DD);
+  e.w(static_cast<DWORD>(x)).w(static_cast<DWORD>(y)).b(2).w(static_cast<DWORD>(k));
+  for (std::size_t i = 0; i < k; ++i) e.w(static_cast<DWORD>(adv[i]));
+  return PutCodes(e, m, codes).result();
+}
+
+int Pdl_OpTextAtAdvancesReal(PdlSink* s, float x, float y, std::size_t k, const float* adv,
+                             std::size_t m, const WORD* codes) {
+  if (!CodesFit(m, codes) || k > kWordMax || (k && !adv)) return -1;
+  Emit e(s, PdlOp::Dd);
+  e.f(x).f(y).b(2).w(static_cast<DWORD>(k)).fs(adv, k);
+  return PutCodes(e, m, codes).result();
+}
+
+int Pdl_OpTextHere(PdlSink* s, LONG advance, std::size_t m, const WORD* codes) {
+  if (!CodesFit(m, codes)) return -1;
+  Emit e(s, PdlOp::BX);
+  e.b(1).w(static_cast<DWORD>(advance));
+  return PutCodes(e, m, codes).result();
+}
+
+int Pdl_OpTextHereAdvances(PdlSink* s, std::size_t k, const LONG* adv, std::size_t m, const WORD* codes) {
+  if (!CodesFit(m, codes) || k > kWordMax || (k && !adv)) return -1;
+  Emit e(s, PdlOp::BY);
+  e.b(2).w(static_cast<DWORD>(k));
+  for (std::size_t i = 0; i < k; ++i) e.w(static_cast<DWORD>(adv[i]));
+  return PutCodes(e, m, codes).result();
+}
+
+namespace {
+bool WholeAdvanceFits(float a) {
+  return std::isfinite(a) && FitsSignedWord(static_cast<std::int64_t>(std::trunc(static_cast<double>(a))));
+}
+}  // namespace
+
+int Pdl_OpText(PdlSink* s, int position_kind, PdlPoint pos, std::size_t m, const WORD* codes,
+               int advance_kind, std::size_t n_adv, const float* adv) {
+  if (n_adv && !adv) return -1;
+  if (advance_kind == 0) {
+    float a = n_adv ? adv[0] : 0.0f;
+    bool real = Pdl_HasFraction(a) || !WholeAdvanceFits(a);
+    if (position_kind == 0) {
+      if (!WholeAdvanceFits(a)) return -1;  // no real form without a position
+      return Pdl_OpTextHere(s, static_cast<LONG>(a), m, codes);
+    }
+    real = real || !FitsSignedWord(pos.x) || !FitsSignedWord(pos.y);
+    if (real)
+      return Pdl_OpTextAtReal(s, static_cast<float>(pos.x), static_cast<float>(pos.y), a, m, codes);
+    return Pdl_OpTextAt(s, pos.x, pos.y, static_cast<LONG>(a), m, codes);
+  }
+  bool fraction = false, fits = true;
+  for (std::size_t i = 0; i < n_adv; ++i) {
+    fraction = fraction || Pdl_HasFraction(adv[i]);
+    fits = fits && WholeAdvanceFits(adv[i]);
+  }
+  if (n_adv > kWordMax) return -1;
+  if (position_kind == 0 || (!fraction && fits && FitsSignedWord(pos.x) && FitsSignedWord(pos.y))) {
+    if (!fits) return -1;
+    LONG small[64];
+    std::unique_ptr<LONG[]> big;
+    LONG* whole = small;
+    if (n_adv > std::size(small)) {
+      big.reset(new (std::nothrow) LONG[n_adv]);
+      if (!big) return -1;
+      whole = big.get();
+    }
+    for (std::size_t i = 0; i < n_adv; ++i) whole[i] = static_cast<LONG>(adv[i]);
+    if (position_kind == 0) return Pdl_OpTextHereAdvances(s, n_adv, whole, m, codes);
+    return Pdl_OpTextAtAdvances(s, pos.x, pos.y, n_adv, whole, m, codes);
+  }
+  return Pdl_OpTextAtAdvancesReal(s, static_cast<float>(pos.x), static_cast<float>(pos.y), n_adv, adv, m,
+                                  codes);
+}
+
+// ---- Glyphs ---------------------------------------------------------------
+
+namespace {
+bool ShortAddress(DWORD address) { return address <= kPdlMaxShortAddress && address % 64 == 0; }
+}  // namespace
+
+int Pdl_OpDownloadGlyph(PdlSink* s, DWORD address) { return PutFixed(s, PdlOp::DH, {address}); }
+int Pdl_OpDownloadGlyphShort(PdlSink* s, DWORD address) {
+  if (!ShortAddress(address)) return -1;
+  return Emit(s, PdlOp::DL).w(address / 64).result();
+}
+int Pdl_OpDrawGlyph(PdlSink* s, LONG x, LONG y, DWORD address) {
+  return PutFixed(s, PdlOp::DI, {x, y, address});
+}
+int Pdl_OpDrawGlyphShort(PdlSink* s, LONG x, LONG y, DWORD address) {
+  if (!ShortAddress(address)) return -1;
+  return PutFixed(s, PdlOp::DM, {x, y, address / 64});
+}
+int Pdl_OpDrawGlyphReal(PdlSink* s, float x, float y, DWORD address) {
+  return PutFixed(s, PdlOp::Di, {x, y, address});
+}
+int Pdl_OpDrawGlyphShortReal(PdlSink* s, float x, float y, DWORD address) {
+  if (!ShortAddress(address)) return -1;
+  return PutFixed(s, PdlOp::Dm, {x, y, address / 64});
+}
+
+int Pdl_OpInlineGlyph(PdlSink* s, LONG x, LONG y, BYTE flags, LONG value, WORD last) {
+  Emit e(s, PdlOp::DE);
+  e.w(static_cast<DWORD>(x)).w(static_cast<DWORD>(y)).b(flags);
+  if (flags & 1) e.w(0);
+  if (flags & 2) e.w(static_cast<DWORD>(value));
+  return e.w(last).result();
+}
+
+int Pdl_OpInlineGlyphReal(PdlSink* s, float x, float y, BYTE flags, float value, WORD last) {
+  Emit e(s, PdlOp::De);
+  e.f(x).f(y).b(flags);
+  if (flags & 1) e.f(0.0f);
+  if (flags & 2) e.f(value);
+  return e.w(last).result();
+}
+
+namespace {
+// The count word of the array form: 2n with both arrays, else n.
+bool ArrayCount(BYTE flags, std::size_t n, const void* first, const void* second, std::size_t* count) {
+  bool both = (flags & 3) == 3;
+  *count = both ? 2 * n : n;
+  if (*count > kWordMax) return false;
+  if (n && (((flags & 1) && !first) || ((flags & 2) && !second))) return false;
+  return true;
+}
+}  // namespace
+
+int Pdl_OpInlineGlyphArray(PdlSink* s, LONG x, LONG y, BYTE flags, std::size_t n, const LONG* first,
+                           const LONG* second, WORD last) {
+  std::size_t count;
+  if (!ArrayCount(flags, n, first, second, &count)) return -1;
+  Emit e(s, PdlOp::DF);
+  e.w(static_cast<DWORD>(x)).w(static_cast<DWORD>(y)).b(2).b(flags).w(static_cast<DWORD>(count));
+  if (flags & 1)
+    for (std::size_t i = 0; i < n; ++i) e.w(static_cast<DWORD>(first[i]));
+  if (flags & 2)
+    for (std::size_t i = 0; i < n; ++i) e.w(static_cast<DWORD>(second[i]));
+  return e.w(last).result();
+}
+
+int Pdl_OpInlineGlyphArrayReal(PdlSink* s, float x, float y, BYTE flags, std::size_t n, const float* first,
+                               const float* second, WORD last) {
+  std::size_t count;
+  if (!ArrayCount(flags, n, first, second, &count)) return -1;
+  Emit e(s, PdlOp::Df);
+  e.f(x).f(y).b(2).b(flags).w(static_cast<DWORD>(count));
+  if (flags & 1) e.fs(first, n);
+  if (flags & 2) e.fs(second, n);
+  return e.w(last).result();
+}
+
+// ---- Job and page framing -------------------------------------------------
+
+namespace {
+constexpr BYTE kSizeCodeCustom = 0x51;
+
+int PutCountedText(PdlSink* s, PdlOp op, const char* text, std::size_t n, bool lead_one) {
+  if (n > kWordMax || (n && !text)) return -1;
+  Emit e(s, op);
+  if (lead_one) e.w(1);
+  return e.w(static_cast<DWORD>(n)).raw(text, n).result();
+}
+}  // namespace
+
+int Pdl_OpJobMode(PdlSink* s, BYTE mode) { return PutFixed(s, PdlOp::EA, {mode}); }
+int Pdl_OpJobEnd(PdlSink* s) { return PutFixed(s, PdlOp::EB); }
+
+int Pdl_OpBeginPage(PdlSink* s, BYTE colour, BYTE source, BYTE paper_code, const float* size) {
+  if (paper_code != kSizeCodeCustom) return Emit(s, PdlOp::Ec).b(colour).b(source).b(paper_code).result();
+  if (!size) return -1;
+  // The size goes out in whole tenths of a millimetre, as millimetres.
+  auto tenths = [](float mm) { return static_cast<float>(static_cast<std::int64_t>(mm * 10.0 + 0.5) * 0.1); };
+  return Emit(s, PdlOp::Ec).b(colour).b(source).b(paper_code).f(tenths(size[0])).f(tenths(size[1])).result();
+}
+
+int Pdl_OpEndPage(PdlSink* s) { return PutFixed(s, PdlOp::ED); }
+int Pdl_OpStoreName(PdlSink* s, const char* text, std::size_t n) {
+  return PutCountedText(s, PdlOp::EE, text, n, false);
+}
+int Pdl_OpStorePageEnd(PdlSink* s) { return PutFixed(s, PdlOp::EF); }
+
+int Pdl_OpTextWithMatrix(PdlSink* s, const char* text, std::size_t n, const float m[6], BYTE kind, BYTE sub,
+                         float width_tenths, float height_tenths) {
+  if (n > kWordMax || (n && !text)) return -1;
+  Emit e(s, PdlOp::Eg);
+  e.w(static_cast<DWORD>(n)).raw(text, n).fs(m, 6).b(kind);
+  if (kind == 2) {
+    e.b(sub);
+    if (sub == kSizeCodeCustom)
+      e.f(static_cast<float>(width_tenths * 0.1)).f(static_cast<float>(height_tenths * 0.1));
+  }
+  return e.result();
+}
+
+int Pdl_OpAnnotation(PdlSink* s, const char* text, std::size_t n) {
+  return PutCountedText(s, PdlOp::EH, text, n, true);
+}
+
+int Pdl_OpComment(PdlSink* s, const char* text, std::size_t n) {
+  if (!text) return -1;
+  n = n == 0 ? strnlen(text, 255) : std::min<std::size_t>(n, 255);
+  return Emit(s, PdlOp::EP).b(static_cast<DWORD>(n)).raw(text, n).result();
+}
+
+int Pdl_OpSetValue(PdlSink* s, BYTE selector, WORD value) { return PutFixed(s, PdlOp::FA, {selector, value}); }
+int Pdl_OpSheetEnd(PdlSink* s) { return PutFixed(s, PdlOp::FB); }
+int Pdl_OpSheetChange(PdlSink* s) { return PutFixed(s, PdlOp::FC); }
+int Pdl_OpSheetEndValue(PdlSink* s, BYTE value) { return PutFixed(s, PdlOp::FE, {value}); }
+int Pdl_OpPageDuplex(PdlSink* s, BYTE a, BYTE b) { return PutFixed(s, PdlOp::FH, {a, b}); }
+int Pdl_OpCellsRotated(PdlSink* s, BYTE value) { return PutFixed(s, PdlOp::FI, {value}); }
+
+namespace {
+// FH pairs of the duplex values 1, 2 and 3.
+constexpr BYTE kDuplexFH[3][2] = {{0, 2}, {1, 2}, {1, 1}};
+}  // namespace
+
+bool Pdl_DuplexToFH(DWORD duplex, BYTE* a, BYTE* b) {
+  if (duplex < 1 || duplex > 3) return false;
+  *a = kDuplexFH[duplex - 1][0];
+  *b = kDuplexFH[duplex - 1][1];
+  return true;
+}
+
+}  // namespace morva::render
