@@ -21,3 +21,4 @@
 #include "win/strings.h"
 #include "win/sysinfo.h"
 #include "win/types.h"
+#include "win/winsock.h"
