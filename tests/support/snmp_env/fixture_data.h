@@ -4,7 +4,7 @@
 //
 // Format (later lines win, so a test appends overrides to a base file):
 //   # comment
-//   1.3.6.1.2.1.1.5.0 string corvane-m30      OID TYPE VALUE; VALUE is the rest of the line
+//   1.3.6.1.2.1.1.5.0 string corvane-m30      OID TYPE VALUE (rest of the line, trailing blanks dropped)
 //   1.3.6.1.2.1.25.3.5.1.2.1 octet 80 00      hex octets (binary values, DateAndTime)
 //   @set 1.3.6.1.2.1.1.6 ok                   SETs at or under the OID are taken;
 //   @set 1.3.6.1.2.1.1.7 no-access            ... or refused with this agent error

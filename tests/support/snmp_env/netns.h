@@ -7,7 +7,10 @@
 //   TEST(Discovery, FindsAgents) {
 //     MORVA_SKIP_WITHOUT_NETNS();                    // netns_test.h
 //     morva::test::run_in_netns([&](morva::test::NetNamespace& ns) {
-//       morva::test::SnmpAgent agent({.address = "0.0.0.0", .port = 161});
+//       morva::test::SnmpAgentOptions o;
+//       o.address = "0.0.0.0";
+//       o.port = 161;
+//       morva::test::SnmpAgent agent(o);
 //       ...                                           // EXPECT_* work here
 //     });
 //   }

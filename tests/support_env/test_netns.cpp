@@ -1,0 +1,122 @@
+// The namespace runner: a real agent on 127.0.0.1:161 inside a namespace,
+// broadcasts and IPv6 multicasts that reach responders there and nothing
+// outside. Skipped with a message where namespaces cannot be made.
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "fake_agent.h"
+#include "netns_test.h"
+#include "snmp_agent.h"
+
+namespace morva::test {
+namespace {
+
+// Sends one SNMP GET to `to` (with SO_BROADCAST) and collects the answering
+// source addresses within `window_ms`.
+std::set<std::string> ask_all(const sockaddr* to, socklen_t to_len, int window_ms = 500) {
+  int fd = socket(to->sa_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+  auto req = wire::encode(wire::get_request(0, "public", 77, {"1.3.6.1.2.1.1.2.0"}));
+  sendto(fd, req.data(), req.size(), 0, to, to_len);
+  std::set<std::string> sources;
+  std::vector<std::uint8_t> buf(4096);
+  for (;;) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, window_ms) <= 0) break;
+    sockaddr_storage from{};
+    socklen_t len = sizeof from;
+    ssize_t n = recvfrom(fd, buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
+    if (n <= 0) break;
+    auto m = wire::decode(buf.data(), static_cast<std::size_t>(n));
+    if (!m || m->request_id != 77) continue;
+    char text[INET6_ADDRSTRLEN] = {};
+    if (from.ss_family == AF_INET)
+      inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&from)->sin_addr, text, sizeof text);
+    else
+      inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&from)->sin6_addr, text, sizeof text);
+    sources.insert(text);
+  }
+  close(fd);
+  return sources;
+}
+
+TEST(NetNamespace, RealAgentListensOnPort161Inside) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  if (auto why = snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+  run_in_netns([&](NetNamespace&) {
+    SnmpAgentOptions o;
+    o.port = 161;
+    o.users = {find_snmp_user("shaaes")};
+    SnmpAgent agent(o);
+    auto r = agent.tool("snmpget", {"-v1", "-c", kReadCommunity, "127.0.0.1", "1.3.6.1.2.1.1.5.0"});
+    EXPECT_EQ(r.exit_code, 0) << r.errors;
+    EXPECT_NE(r.output.find("corvane-m30-demo"), std::string::npos);
+    // Only this namespace's loopback exists here.
+    std::ifstream dev("/proc/thread-self/net/dev");
+    std::stringstream s;
+    s << dev.rdbuf();
+    const std::string devices = s.str();
+    EXPECT_NE(devices.find("lo:"), std::string::npos);
+    EXPECT_EQ(std::count(devices.begin(), devices.end(), ':'), 1) << devices;
+  });
+}
+
+TEST(NetNamespace, BroadcastReachesEveryResponderInside) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  run_in_netns([&](NetNamespace& ns) {
+    ns.add_address("127.0.0.2/8");
+    // Two fake agents share 0.0.0.0:161 and answer from their own addresses.
+    FakeAgent a({.address = "0.0.0.0", .port = 161, .reuse_address = true, .reply_from = "127.0.0.2"});
+    FakeAgent b({.address = "0.0.0.0", .port = 161, .reuse_address = true, .reply_from = "127.0.0.3"});
+    a.set("1.3.6.1.2.1.1.2.0", wire::object_id("1.3.6.1.4.1.32473.2.1.11.93.1.37.24.21"));
+    b.set("1.3.6.1.2.1.1.2.0", wire::object_id("1.3.6.1.4.1.32473.2.1.11.93.1.35.34.2"));
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(161);
+    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to);
+    EXPECT_EQ(sources, (std::set<std::string>{"127.0.0.2", "127.0.0.3"}));
+  });
+}
+
+TEST(NetNamespace, VethPairCarriesIpv6Multicast) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  run_in_netns([&](NetNamespace& ns) {
+    ns.add_veth_pair("mva", "mvb");
+    ns.add_address("fd00::2/64", "mvb");
+    FakeAgent responder({.address = "::", .port = 161, .reuse_address = false, .reply_from = "fd00::2"});
+    responder.set("1.3.6.1.2.1.1.2.0", wire::object_id("1.3.6.1.4.1.32473.2.1.11.93.1.37.24.8"));
+    sockaddr_in6 to{};
+    to.sin6_family = AF_INET6;
+    to.sin6_port = htons(161);
+    inet_pton(AF_INET6, "ff02::1", &to.sin6_addr);
+    to.sin6_scope_id = ns.if_index("mva");
+    ASSERT_NE(to.sin6_scope_id, 0u);
+    auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to);
+    EXPECT_EQ(sources, (std::set<std::string>{"fd00::2"}));
+  });
+}
+
+TEST(NetNamespace, ForkedBodyReportsItsFailures) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  EXPECT_EQ(run_in_netns_process([](NetNamespace& ns) { return ns.if_index("lo") != 0 ? 0 : 1; }), 0);
+  EXPECT_EQ(run_in_netns_process([](NetNamespace&) { return 3; }), 3);
+  expect_in_netns_process([](NetNamespace&) {
+    FakeAgent agent({.address = "127.0.0.1", .port = 161, .reuse_address = false, .reply_from = ""});
+    EXPECT_EQ(agent.port(), 161);
+  });
+}
+
+}  // namespace
+}  // namespace morva::test
