@@ -56,3 +56,19 @@ function(morva_deliverable name)
   target_link_options(${name} PRIVATE -Wl,--version-script=${D_EXPORTS} -Wl,-Bsymbolic)
   set_target_properties(${name} PROPERTIES LINK_DEPENDS ${D_EXPORTS})
 endfunction()
+
+# morva_resource_module(<target> OUTPUT <file name> SOURCES <json files...>)
+# Compiles resource sources (tools/xrs) into the resource container
+# <build>/bin/<file name>, rebuilt when a source or a file it names changes.
+function(morva_resource_module target)
+  cmake_parse_arguments(R "" "OUTPUT" "SOURCES" ${ARGN})
+  set(out ${CMAKE_BINARY_DIR}/bin/${R_OUTPUT})
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND morva-rc -o ${out} --depfile ${CMAKE_CURRENT_BINARY_DIR}/${R_OUTPUT}.d ${R_SOURCES}
+    DEPENDS morva-rc ${R_SOURCES}
+    DEPFILE ${CMAKE_CURRENT_BINARY_DIR}/${R_OUTPUT}.d
+    COMMENT "Compiling resources ${R_OUTPUT}"
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS ${out})
+endfunction()

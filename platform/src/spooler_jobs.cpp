@@ -15,6 +15,7 @@
 
 #include "spooler_internal.h"
 #include "win/machine_root.h"
+#include "win/machine_settings.h"
 
 using namespace morva::platform::spooler;
 namespace st = morva::platform::store;
@@ -41,17 +42,12 @@ DWORD error_from_errno(int e) {
   }
 }
 
-// User and machine recorded with a job.
-std::u16string job_user() {
-  const char* u = std::getenv("MORVA_USER");
-  if (!u || !*u) u = std::getenv("USER");
-  return st::from_utf8(u && *u ? u : "user");
-}
+// User and machine recorded with a job: the machine's settings, as the
+// system-information calls report them.
+std::u16string job_user() { return st::from_utf8(morva::platform::machine_setting("user_name", "user")); }
 
 std::u16string job_machine() {
-  char host[256] = {};
-  if (gethostname(host, sizeof host - 1) != 0) std::snprintf(host, sizeof host, "localhost");
-  return u"\\\\" + st::from_utf8(host);
+  return u"\\\\" + st::from_utf8(morva::platform::machine_setting("computer_name", "MORVA-PC"));
 }
 
 SYSTEMTIME to_systemtime(std::int64_t filetime) {
