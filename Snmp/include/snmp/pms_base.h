@@ -21,6 +21,7 @@ enum Result : int {
   kNotSupported = -5,
   kNoSession = -6,
   kArcOutOfRange = -7,
+  kUnknownAddressForm = -7,
   kNothing = -8,
   kCannotOpen = -10,
   kIndexOutOfRange = -11,
