@@ -14,6 +14,7 @@
 #include "win/machine_settings.h"
 #include "win/machine_store.h"
 #include "win/memory.h"
+#include "win/modules.h"
 #include "win/msgbox.h"
 #include "win/paths.h"
 #include "win/registry.h"
