@@ -90,6 +90,36 @@ TEST(NetNamespace, BroadcastReachesEveryResponderInside) {
   });
 }
 
+TEST(NetNamespace, BroadcastReachesRealAgentsOnTheLan) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  if (auto why = snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+  run_in_netns([&](NetNamespace& ns) {
+    ns.add_lan("10.77.0.1/24");
+    auto options = [](const char* address, const char* model) {
+      SnmpAgentOptions o;
+      o.lan_address = address;
+      o.users = {default_snmp_user()};
+      o.fixture_text = std::string("1.3.6.1.2.1.1.2.0 objectid ") + model + "\n";
+      return o;
+    };
+    SnmpAgent m10(options("10.77.0.2/24", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.21"));
+    SnmpAgent m60(options("10.77.0.3/24", "1.3.6.1.4.1.32473.2.1.11.93.1.35.34.2"));
+    EXPECT_EQ(m10.port(), 161);
+    auto r = m60.tool("snmpget", {"-v1", "-c", kReadCommunity, m60.peer(), "1.3.6.1.2.1.1.2.0"});
+    EXPECT_NE(r.output.find(".1.3.6.1.4.1.32473.2.1.11.93.1.35.34.2"), std::string::npos) << r.output << r.errors;
+    // A local listener on 0.0.0.0 hears the broadcast too.
+    FakeAgent local({.address = "0.0.0.0", .port = 161, .reuse_address = false, .reply_from = ""});
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(161);
+    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to);
+    EXPECT_EQ(sources.count("10.77.0.2"), 1u);
+    EXPECT_EQ(sources.count("10.77.0.3"), 1u);
+    EXPECT_EQ(sources.size(), 3u);
+  });
+}
+
 TEST(NetNamespace, VethPairCarriesIpv6Multicast) {
   MORVA_SKIP_WITHOUT_NETNS();
   run_in_netns([&](NetNamespace& ns) {
@@ -106,6 +136,17 @@ TEST(NetNamespace, VethPairCarriesIpv6Multicast) {
     auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to);
     EXPECT_EQ(sources, (std::set<std::string>{"fd00::2"}));
   });
+}
+
+TEST(NetNamespace, AgentProgramRunsACommandBesideItsAgent) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  if (auto why = snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+  auto r = run_command({std::string(MORVA_BIN_DIR) + "/morva-snmp-agent", "--netns", "--", "sh", "-c",
+                        "snmpget -On -v1 -c public $MORVA_SNMP_AGENT_ADDRESS:$MORVA_SNMP_AGENT_PORT 1.3.6.1.2.1.1.5.0"
+                        " && exit 5"});
+  EXPECT_EQ(r.exit_code, 5) << r.errors;
+  EXPECT_NE(r.output.find("corvane-m30-demo"), std::string::npos) << r.output;
+  EXPECT_NE(r.errors.find("127.0.0.1:161"), std::string::npos) << r.errors;
 }
 
 TEST(NetNamespace, ForkedBodyReportsItsFailures) {

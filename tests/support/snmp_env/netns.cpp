@@ -66,6 +66,29 @@ void NetNamespace::add_veth_pair(const std::string& a, const std::string& b) con
   ip("link set " + b + " up");
 }
 
+void NetNamespace::add_lan(const std::string& gateway_cidr) const {
+  ip(std::string("link add ") + kLanBridge + " type bridge forward_delay 0");
+  ip("addr add " + gateway_cidr + " dev " + kLanBridge);
+  ip(std::string("link set ") + kLanBridge + " up");
+  ip(std::string("route replace default dev ") + kLanBridge);
+}
+
+void NetNamespace::attach_to_lan(int pid, const std::string& cidr) const {
+  const std::string here = "mv" + std::to_string(pid), there = "mp" + std::to_string(pid);
+  ip("link add " + here + " type veth peer name " + there);
+  ip("link set " + there + " netns " + std::to_string(pid));
+  ip("link set " + here + " master " + kLanBridge);
+  ip("link set " + here + " up");
+  const std::string ns = "--net=/proc/" + std::to_string(pid) + "/ns/net";
+  for (const std::string& args : {std::string("link set lo up"), "addr add " + cidr + " dev " + there,
+                                  "link set " + there + " up", "route add default dev " + there}) {
+    std::vector<std::string> argv = {"nsenter", ns, ip_program()};
+    for (auto& w : split(args)) argv.push_back(w);
+    CommandResult r = run_command(argv, {}, 10000);
+    if (r.exit_code != 0) throw std::runtime_error("nsenter ip " + args + " failed: " + r.output + r.errors);
+  }
+}
+
 unsigned NetNamespace::if_index(const std::string& dev) const { return if_nametoindex(dev.c_str()); }
 
 std::string netns_unavailable_reason() {

@@ -45,7 +45,20 @@ class NetNamespace {
   // Interface index of a device in this namespace (0 when unknown), for
   // scoped IPv6 addresses (fe80::..%dev, ff02::1%dev).
   unsigned if_index(const std::string& dev) const;
+
+  // A bridged segment for agents that live in namespaces of their own:
+  // bridge kLanBridge with `gateway_cidr` becomes this namespace's default
+  // route, so a broadcast to 255.255.255.255 floods to every attached
+  // agent (and is still delivered to local listeners). Real snmpd agents
+  // cannot share one port, so several of them answering one broadcast
+  // each get a namespace (SnmpAgentOptions::lan_address).
+  void add_lan(const std::string& gateway_cidr = "10.77.0.1/24") const;
+  // Connects the network namespace of process `pid` to the segment with
+  // address `cidr` (veth pair; lo up and a default route on its side).
+  void attach_to_lan(int pid, const std::string& cidr) const;
 };
+
+inline constexpr const char* kLanBridge = "mlan0";
 
 struct NetnsUnavailable : std::runtime_error {
   using std::runtime_error::runtime_error;

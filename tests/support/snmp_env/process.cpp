@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -74,8 +75,11 @@ pid_t spawn_child(const ChildSpec& spec) {
   pid_t pid = fork();
   if (pid == 0) {
     dup2(null_fd, 0);
-    dup2(out_fd, 1);
-    dup2(out_fd, 2);
+    if (!spec.inherit_output) {
+      dup2(out_fd, 1);
+      dup2(out_fd, 2);
+    }
+    if (spec.new_netns && unshare(CLONE_NEWNET) != 0) _exit(126);
     exec_child(p, parent);
   }
   close(out_fd);

@@ -17,6 +17,8 @@ struct ChildSpec {
   std::vector<std::string> argv;                 // argv[0] is looked up in PATH
   std::map<std::string, std::string> env;        // set on top of the inherited environment
   std::string output_file;                       // stdout and stderr go here ("" = /dev/null)
+  bool inherit_output = false;                   // keep the caller's stdout and stderr instead
+  bool new_netns = false;                        // start it in a network namespace of its own
 };
 
 // Starts the program and returns its pid (-1 on failure). The child is

@@ -1,5 +1,7 @@
 #include "snmp_agent.h"
 
+#include "netns.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -119,6 +121,10 @@ std::string fixture_path(const std::string& name) { return std::string(MORVA_SNM
 std::string demo_device_fixture() { return fixture_path("demo_device.fixture"); }
 
 SnmpAgent::SnmpAgent(SnmpAgentOptions options) : options_(std::move(options)) {
+  if (!options_.lan_address.empty()) {
+    options_.address = "0.0.0.0";
+    if (options_.port == 0) options_.port = 161;
+  }
   std::string templ = (fs::temp_directory_path() / "morva-snmpd-XXXXXX").string();
   if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
   dir_ = templ;
@@ -200,8 +206,18 @@ void SnmpAgent::start_once() {
   spec.argv = {snmpd_program(), "-f", "-Lo", "-C", "-c", dir_ + "/snmpd.conf", "-I", kModulesOff};
   spec.env = {{"SNMP_PERSISTENT_DIR", dir_ + "/persist"}, {"HOME", dir_}, {"MIBS", ""}, {"SNMPCONFPATH", dir_}};
   spec.output_file = dir_ + "/agent.log";
+  spec.new_netns = !options_.lan_address.empty();
   pid_ = spawn_child(spec);
   if (pid_ < 0) throw std::runtime_error("cannot start snmpd");
+  if (spec.new_netns) {
+    try {
+      NetNamespace{}.attach_to_lan(pid_, options_.lan_address);
+    } catch (...) {
+      stop_child(pid_);
+      pid_ = -1;
+      throw;
+    }
+  }
 
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.start_timeout_ms);
   std::int32_t id = 1;
@@ -243,6 +259,7 @@ void SnmpAgent::resume() {
 }
 
 std::string SnmpAgent::target_address() const {
+  if (!options_.lan_address.empty()) return options_.lan_address.substr(0, options_.lan_address.find('/'));
   if (options_.address == "0.0.0.0") return "127.0.0.1";
   if (options_.address == "::") return "::1";
   return options_.address;

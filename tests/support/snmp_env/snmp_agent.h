@@ -83,6 +83,10 @@ struct SnmpAgentOptions {
   int max_message_size = 0;                // sendMessageMaxSize; 0 = the agent's default
   std::vector<std::string> limited_view;   // subtrees community "limited" may see
   std::vector<std::string> extra_config;   // further snmpd.conf lines
+  // "10.77.0.2/24": run the agent in a network namespace of its own,
+  // attached to the segment of NetNamespace::add_lan (call that first,
+  // inside run_in_netns), listening on 0.0.0.0 (port 161 unless given).
+  std::string lan_address;
   int start_timeout_ms = 15000;
 };
 
