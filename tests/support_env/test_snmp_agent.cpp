@@ -2,6 +2,10 @@
 // protocol version and user the later suites rely on, serves the fixture in
 // OID order, and its variants (tooBig, limited view, wrong community,
 // stopped agent) behave as those suites expect.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -199,6 +203,26 @@ TEST_F(SnmpAgentVariantTest, OverridesAndDeletesChangeTheServedData) {
   EXPECT_NE(r.output.find(".1.3.6.1.4.1.32473.2.1.11.93.1.35.34.2"), std::string::npos) << r.output;
   r = agent.tool("snmpwalk", {"-v1", "-c", kReadCommunity, agent.peer(), "1.3.6.1.4.1.32473.2.2.9999"});
   EXPECT_EQ(parse_tool_output(r.output).size(), 0u) << r.output;
+}
+
+TEST_F(SnmpAgentVariantTest, ListensOnIpv6Loopback) {
+  int fd = socket(AF_INET6, SOCK_DGRAM, 0);
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  bool v6 = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  if (fd >= 0) close(fd);
+  if (!v6) GTEST_SKIP() << "no IPv6 loopback here";
+  SnmpAgentOptions o;
+  o.address = "::1";
+  o.users = {find_snmp_user("md5aes")};
+  SnmpAgent agent(o);
+  EXPECT_EQ(agent.peer(), "udp6:[::1]:" + std::to_string(agent.port()));
+  for (std::vector<std::string> auth : {std::vector<std::string>{"-v1", "-c", kReadCommunity}, o.users[0].tool_args()}) {
+    auth.insert(auth.end(), {agent.peer(), "1.3.6.1.2.1.1.5.0"});
+    auto r = agent.tool("snmpget", auth);
+    EXPECT_NE(r.output.find("corvane-m30-demo"), std::string::npos) << r.errors;
+  }
 }
 
 TEST_F(SnmpAgentVariantTest, BadFixtureLineIsReportedWithItsNumber) {

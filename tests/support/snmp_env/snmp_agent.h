@@ -21,6 +21,8 @@
 //     fixture_text is appended after the base file, so a test overrides or
 //     @deletes objects of the demo device there.
 // Inside a network namespace (netns.h) the agent may listen on port 161.
+// The agent is killed when the thread that started it ends, so start it on
+// the thread (or in the suite set-up) that outlives its use.
 #pragma once
 
 #include <sys/types.h>
