@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -72,6 +73,19 @@ std::string fixture_server_program() {
 const char* auth_word(SnmpUser::Auth a) { return a == SnmpUser::Auth::kMD5 ? "MD5" : "SHA"; }
 const char* priv_word(SnmpUser::Priv p) { return p == SnmpUser::Priv::kDES ? "DES" : "AES"; }
 
+// Folders of agents whose test process died without cleaning up (the
+// agents themselves die with it): each folder names its owner's pid.
+void remove_stale_folders() {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path(), ec)) {
+    if (entry.path().filename().string().rfind("morva-snmpd-", 0) != 0) continue;
+    std::ifstream in(entry.path() / "owner.pid");
+    long owner = 0;
+    if (!(in >> owner) || owner <= 0) continue;
+    if (kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH) fs::remove_all(entry.path(), ec);
+  }
+}
+
 }  // namespace
 
 std::string SnmpUser::level() const {
@@ -125,9 +139,11 @@ SnmpAgent::SnmpAgent(SnmpAgentOptions options) : options_(std::move(options)) {
     options_.address = "0.0.0.0";
     if (options_.port == 0) options_.port = 161;
   }
+  remove_stale_folders();
   std::string templ = (fs::temp_directory_path() / "morva-snmpd-XXXXXX").string();
   if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
   dir_ = templ;
+  std::ofstream(dir_ + "/owner.pid") << getpid() << "\n";
   fs::create_directories(dir_ + "/persist");
   fs::create_directories(dir_ + "/client");
 
