@@ -294,3 +294,47 @@ TEST(RegistryChild, ReadsWhatTheParentWrote) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Registry, AnsiCallsConvertNamesAndText) {
+  morva::test::TempRoot root;  // holds the machine's code page
+  struct Case {
+    unsigned code_page;
+    std::string ansi;       // "caf\xe9" in 1252, a kana pair in 932
+    std::u16string wide;
+  } cases[] = {{1252, "caf\xe9", u"caf\u00e9"}, {932, "\x83\x65\x83\x58\x83\x67", u"\u30c6\u30b9\u30c8"}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(morva::platform::set_ansi_code_page(c.code_page));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, ("Software\\" + c.ansi).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    std::string text = c.ansi + std::string(1, '\0');
+    ASSERT_EQ(RegSetValueExA(key, c.ansi.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
+                             static_cast<DWORD>(text.size())),
+              ERROR_SUCCESS);
+    // The registry holds UTF-16; the W call sees it so.
+    std::u16string name = c.wide;
+    EXPECT_EQ(query(key, name.c_str()), bytes_of(c.wide));
+    // The A call converts back, and reports the ANSI size.
+    DWORD size = 0;
+    ASSERT_EQ(RegQueryValueExA(key, c.ansi.c_str(), nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, text.size());
+    std::string back(size, 'x');
+    ASSERT_EQ(RegQueryValueExA(key, c.ansi.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(back.data()), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(back, text);
+    RegCloseKey(key);
+    HKEY software = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software", 0, KEY_READ, &software), ERROR_SUCCESS);
+    char sub[64];
+    DWORD chars = sizeof sub;
+    ASSERT_EQ(RegEnumKeyExA(software, 0, sub, &chars, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(sub, chars), c.ansi);
+    RegCloseKey(software);
+    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software"), ERROR_SUCCESS);
+  }
+}
+
+}  // namespace

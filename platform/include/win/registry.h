@@ -85,4 +85,24 @@ MORVA_WIN_API LSTATUS RegQueryInfoKeyW(HKEY key, LPWSTR class_name, LPDWORD clas
                                        LPDWORD sub_keys, LPDWORD max_sub_key_len, LPDWORD max_class_len,
                                        LPDWORD values, LPDWORD max_value_name_len, LPDWORD max_value_len,
                                        LPDWORD security_descriptor, FILETIME* last_write);
+
+// ANSI forms: names and string data (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ)
+// go through the ANSI code page; the registry keeps them as UTF-16.
+MORVA_WIN_API LSTATUS RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR class_name, DWORD options,
+                                      REGSAM sam, const SECURITY_ATTRIBUTES* security, PHKEY result,
+                                      LPDWORD disposition);
+MORVA_WIN_API LSTATUS RegCreateKeyA(HKEY key, LPCSTR sub_key, PHKEY result);
+MORVA_WIN_API LSTATUS RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM sam, PHKEY result);
+MORVA_WIN_API LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                       LPDWORD size);
+MORVA_WIN_API LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                                     DWORD size);
+MORVA_WIN_API LSTATUS RegDeleteValueA(HKEY key, LPCSTR name);
+MORVA_WIN_API LSTATUS RegDeleteKeyA(HKEY key, LPCSTR sub_key);
+MORVA_WIN_API LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_chars, LPDWORD reserved,
+                                    LPSTR class_name, LPDWORD class_chars, FILETIME* last_write);
+MORVA_WIN_API LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR class_name, LPDWORD class_chars, LPDWORD reserved,
+                                       LPDWORD sub_keys, LPDWORD max_sub_key_len, LPDWORD max_class_len,
+                                       LPDWORD values, LPDWORD max_value_name_len, LPDWORD max_value_len,
+                                       LPDWORD security_descriptor, FILETIME* last_write);
 }
