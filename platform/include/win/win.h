@@ -17,6 +17,7 @@
 #include "win/modules.h"
 #include "win/msgbox.h"
 #include "win/paths.h"
+#include "win/profile.h"
 #include "win/registry.h"
 #include "win/spooler.h"
 #include "win/strings.h"
