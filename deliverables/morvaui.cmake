@@ -2,4 +2,4 @@
 # through morva_settings, which links it.
 morva_deliverable(morvaui
   EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/morvaui.map
-  LIBS morva_settings)
+  LIBS morvaui_entry morva_settings)

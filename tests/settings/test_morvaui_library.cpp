@@ -1,25 +1,20 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <string>
+#include "win/modules.h"
 
-#include "win/types.h"
-
-// The shared library as the spooler loads it: only its listed exports are
-// visible, and its entry accepts attach and detach.
-TEST(MorvauiLibrary, ExportsItsEntryOnly) {
-  std::string path = std::string(MORVA_BIN_DIR) + "/libmorvaui.so";
-  void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(lib, nullptr) << dlerror();
+// The library as the spooler loads it: its entry runs on load and unload,
+// only its listed exports are visible, and the common code inside keeps to
+// itself.
+TEST(MorvauiLibrary, LoadsWithItsEntryAndExportsOnlyItsNames) {
+  HMODULE lib = LoadLibraryW(u"morvaui.dll");
+  ASSERT_NE(lib, nullptr) << morva::platform::last_load_error();
   using Entry = BOOL (*)(HINSTANCE, DWORD, LPVOID);
-  auto entry = reinterpret_cast<Entry>(dlsym(lib, "DllInitialize"));
+  auto entry = morva_proc_as<Entry>(GetProcAddress(lib, "DllInitialize"));
   ASSERT_NE(entry, nullptr);
-  auto module = reinterpret_cast<HINSTANCE>(lib);
-  EXPECT_TRUE(entry(module, 1, nullptr));
-  EXPECT_TRUE(entry(module, 2, nullptr));  // thread attach: nothing
-  EXPECT_TRUE(entry(module, 0, nullptr));
-  // The common code inside stays private to the library.
-  EXPECT_EQ(dlsym(lib, "_Z15InitDriverLocksv"), nullptr);
-  EXPECT_EQ(dlsym(lib, "_Z16EnterDriverLockj"), nullptr);
-  dlclose(lib);
+  EXPECT_NE(GetProcAddress(lib, "DllMain"), nullptr);
+  EXPECT_TRUE(entry(lib, DLL_THREAD_ATTACH, nullptr));
+  for (const char* hidden : {"_Z15InitDriverLocksv", "_Z16EnterDriverLockj", "dma_GetValue", "dma_SetValue",
+                             "_Z12GetItemValuetPvS_PtPjP9ItemValue"})
+    EXPECT_EQ(GetProcAddress(lib, hidden), nullptr) << hidden;
+  EXPECT_TRUE(FreeLibrary(lib));
 }
