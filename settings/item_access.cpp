@@ -113,6 +113,19 @@ WORD GetItemValue(WORD ddmid, void* devmode, void* printer_data, WORD* type, DWO
   return status;
 }
 
+std::u16string ItemText(const ItemValue& value, DWORD size) {
+  std::u16string text;
+  if (!value.ptr) return text;
+  const auto* p = static_cast<const BYTE*>(value.ptr);
+  for (DWORD i = 0; i + 1 < size; i += 2) {
+    char16_t c;
+    std::memcpy(&c, p + i, 2);
+    if (!c) break;
+    text.push_back(c);
+  }
+  return text;
+}
+
 WORD SetItemValueRaw(WORD ddmid, void* devmode, void* printer_data, WORD type, DWORD size, const void* value) {
   return dma_SetValue(ddmid, devmode, printer_data, type, size, value);
 }

@@ -3,6 +3,8 @@
 // offset.
 #pragma once
 
+#include <string>
+
 #include "win/types.h"
 
 // The value slot of a setting read. Scalars occupy its first 4 bytes and
@@ -26,10 +28,17 @@ inline constexpr WORD kPseudoSettingId = 36905;
 inline constexpr WORD kEffectiveReadFailed = 3;
 
 // Reads a setting (engine status). For types 6 and 9 `value->ptr` points
-// into the DEVMODE, its extension block or the PrinterData block.
+// into the DEVMODE, its extension block or the PrinterData block; stored
+// texts may lie at odd offsets, so read them with ItemText, never as a
+// char16_t pointer.
+
 WORD GetItemValue(WORD ddmid, void* devmode, void* printer_data, WORD* type, DWORD* size, ItemValue* value);
 // Writes a setting (engine status); `value` as dma_SetValue takes it (for
 // types 6 and 9 a pointer to the pointer of the text or block).
+// A copy of a text setting read by GetItemValue (`size` bytes as reported,
+// terminator included); the text ends at its first NUL.
+std::u16string ItemText(const ItemValue& value, DWORD size);
+
 WORD SetItemValueRaw(WORD ddmid, void* devmode, void* printer_data, WORD type, DWORD size, const void* value);
 // As SetItemValueRaw; a size of (DWORD)-1 is taken from the type. TRUE when
 // written.
