@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -94,16 +95,17 @@ TEST(NetNamespace, BroadcastReachesRealAgentsOnTheLan) {
   MORVA_SKIP_WITHOUT_NETNS();
   if (auto why = snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
   run_in_netns([&](NetNamespace& ns) {
-    ns.add_lan("10.77.0.1/24");
-    auto options = [](const char* address, const char* model) {
+    ns.add_lan("10.77.0.1/24", "fd77::1/64");
+    auto options = [](const char* address, const char* address6, const char* model) {
       SnmpAgentOptions o;
       o.lan_address = address;
+      o.lan_address6 = address6;
       o.users = {default_snmp_user()};
       o.fixture_text = std::string("1.3.6.1.2.1.1.2.0 objectid ") + model + "\n";
       return o;
     };
-    SnmpAgent m10(options("10.77.0.2/24", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.21"));
-    SnmpAgent m60(options("10.77.0.3/24", "1.3.6.1.4.1.32473.2.1.11.93.1.35.34.2"));
+    SnmpAgent m10(options("10.77.0.2/24", "fd77::2/64", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.21"));
+    SnmpAgent m60(options("10.77.0.3/24", "fd77::3/64", "1.3.6.1.4.1.32473.2.1.11.93.1.35.34.2"));
     EXPECT_EQ(m10.port(), 161);
     auto r = m60.tool("snmpget", {"-v1", "-c", kReadCommunity, m60.peer(), "1.3.6.1.2.1.1.2.0"});
     EXPECT_NE(r.output.find(".1.3.6.1.4.1.32473.2.1.11.93.1.35.34.2"), std::string::npos) << r.output << r.errors;
@@ -117,6 +119,16 @@ TEST(NetNamespace, BroadcastReachesRealAgentsOnTheLan) {
     EXPECT_EQ(sources.count("10.77.0.2"), 1u);
     EXPECT_EQ(sources.count("10.77.0.3"), 1u);
     EXPECT_EQ(sources.size(), 3u);
+
+    // ff02::1 on the bridge reaches each agent once.
+    sockaddr_in6 all{};
+    all.sin6_family = AF_INET6;
+    all.sin6_port = htons(161);
+    inet_pton(AF_INET6, "ff02::1", &all.sin6_addr);
+    all.sin6_scope_id = ns.if_index(kLanBridge);
+    sources = ask_all(reinterpret_cast<sockaddr*>(&all), sizeof all);
+    EXPECT_EQ(sources.size(), 2u) << ::testing::PrintToString(sources);
+    for (const auto& s : sources) EXPECT_EQ(s.rfind("fe80::", 0), 0u) << s;
   });
 }
 
@@ -125,8 +137,17 @@ TEST(NetNamespace, VethPairCarriesIpv6Multicast) {
   run_in_netns([&](NetNamespace& ns) {
     ns.add_veth_pair("mva", "mvb");
     ns.add_address("fd00::2/64", "mvb");
-    FakeAgent responder({.address = "::", .port = 161, .reuse_address = false, .reply_from = "fd00::2"});
+    // A fake agent answering from fd00::2 beside a real one on [::]:161.
+    FakeAgent responder({.address = "::", .port = 1161, .reuse_address = false, .reply_from = "fd00::2"});
     responder.set("1.3.6.1.2.1.1.2.0", wire::object_id("1.3.6.1.4.1.32473.2.1.11.93.1.37.24.8"));
+    std::unique_ptr<SnmpAgent> agent;
+    if (snmp_environment_missing().empty()) {
+      SnmpAgentOptions o;
+      o.address = "::";
+      o.port = 161;
+      o.users.clear();
+      agent = std::make_unique<SnmpAgent>(o);
+    }
     sockaddr_in6 to{};
     to.sin6_family = AF_INET6;
     to.sin6_port = htons(161);
@@ -134,6 +155,15 @@ TEST(NetNamespace, VethPairCarriesIpv6Multicast) {
     to.sin6_scope_id = ns.if_index("mva");
     ASSERT_NE(to.sin6_scope_id, 0u);
     auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to);
+    if (agent) {
+      // A listener in the sending namespace hears ff02::1 on both ends of
+      // the pair and answers from both link-local addresses; agents that
+      // must answer once each belong on the LAN (lan_address6).
+      EXPECT_EQ(sources.size(), 2u) << ::testing::PrintToString(sources);
+      for (const auto& s : sources) EXPECT_EQ(s.rfind("fe80::", 0), 0u) << s;
+    }
+    to.sin6_port = htons(1161);
+    sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to);
     EXPECT_EQ(sources, (std::set<std::string>{"fd00::2"}));
   });
 }

@@ -55,33 +55,49 @@ void NetNamespace::add_address(const std::string& cidr, const std::string& dev) 
   ip(std::string(v6 ? "-6 " : "") + "addr add " + cidr + " dev " + dev + (v6 ? " nodad" : ""));
 }
 
-void NetNamespace::add_veth_pair(const std::string& a, const std::string& b) const {
-  // /proc/sys/net belongs to the namespace of the task that opens it: this thread.
-  for (const char* knob : {"/proc/sys/net/ipv6/conf/default/accept_dad", "/proc/sys/net/ipv6/conf/all/accept_dad"}) {
-    std::ofstream f(knob);
-    f << "0\n";
+// Switches IPv6 duplicate address detection off for devices that appear
+// later: in this thread's namespace (`nsenter_net` empty; /proc/sys/net
+// belongs to the namespace of the task that opens it) or in another one.
+void NetNamespace::disable_dad(const std::string& nsenter_net) const {
+  const char* knobs[] = {"/proc/sys/net/ipv6/conf/default/accept_dad", "/proc/sys/net/ipv6/conf/all/accept_dad"};
+  if (nsenter_net.empty()) {
+    for (const char* knob : knobs) std::ofstream(knob) << "0\n";
+    return;
   }
+  // Without IPv6 in the kernel the knobs are missing; IPv4 works regardless.
+  run_command({"nsenter", nsenter_net, "sh", "-c",
+               std::string("for k in ") + knobs[0] + " " + knobs[1] + "; do [ -e $k ] && echo 0 > $k; done; true"},
+              {}, 10000);
+}
+
+void NetNamespace::add_veth_pair(const std::string& a, const std::string& b) const {
+  disable_dad("");
   ip("link add " + a + " type veth peer name " + b);
   ip("link set " + a + " up");
   ip("link set " + b + " up");
 }
 
-void NetNamespace::add_lan(const std::string& gateway_cidr) const {
+void NetNamespace::add_lan(const std::string& gateway_cidr, const std::string& gateway6_cidr) const {
+  disable_dad("");
   ip(std::string("link add ") + kLanBridge + " type bridge forward_delay 0");
   ip("addr add " + gateway_cidr + " dev " + kLanBridge);
+  if (!gateway6_cidr.empty()) add_address(gateway6_cidr, kLanBridge);
   ip(std::string("link set ") + kLanBridge + " up");
   ip(std::string("route replace default dev ") + kLanBridge);
 }
 
-void NetNamespace::attach_to_lan(int pid, const std::string& cidr) const {
+void NetNamespace::attach_to_lan(int pid, const std::string& cidr, const std::string& cidr6) const {
   const std::string here = "mv" + std::to_string(pid), there = "mp" + std::to_string(pid);
+  const std::string ns = "--net=/proc/" + std::to_string(pid) + "/ns/net";
+  disable_dad(ns);  // before the device arrives there, so its link-local address is usable at once
   ip("link add " + here + " type veth peer name " + there);
   ip("link set " + there + " netns " + std::to_string(pid));
   ip("link set " + here + " master " + kLanBridge);
   ip("link set " + here + " up");
-  const std::string ns = "--net=/proc/" + std::to_string(pid) + "/ns/net";
-  for (const std::string& args : {std::string("link set lo up"), "addr add " + cidr + " dev " + there,
-                                  "link set " + there + " up", "route add default dev " + there}) {
+  std::vector<std::string> steps = {"link set lo up", "addr add " + cidr + " dev " + there};
+  if (!cidr6.empty()) steps.push_back("-6 addr add " + cidr6 + " dev " + there + " nodad");
+  steps.insert(steps.end(), {"link set " + there + " up", "route add default dev " + there});
+  for (const std::string& args : steps) {
     std::vector<std::string> argv = {"nsenter", ns, ip_program()};
     for (auto& w : split(args)) argv.push_back(w);
     CommandResult r = run_command(argv, {}, 10000);

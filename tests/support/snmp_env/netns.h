@@ -51,11 +51,19 @@ class NetNamespace {
   // route, so a broadcast to 255.255.255.255 floods to every attached
   // agent (and is still delivered to local listeners). Real snmpd agents
   // cannot share one port, so several of them answering one broadcast
-  // each get a namespace (SnmpAgentOptions::lan_address).
-  void add_lan(const std::string& gateway_cidr = "10.77.0.1/24") const;
+  // each get a namespace (SnmpAgentOptions::lan_address). The bridge also
+  // carries IPv6 (`gateway6_cidr` and link-local addresses, no duplicate
+  // address detection), so ff02::1 scoped to kLanBridge reaches every
+  // attached agent once.
+  void add_lan(const std::string& gateway_cidr = "10.77.0.1/24",
+               const std::string& gateway6_cidr = "fd77::1/64") const;
   // Connects the network namespace of process `pid` to the segment with
-  // address `cidr` (veth pair; lo up and a default route on its side).
-  void attach_to_lan(int pid, const std::string& cidr) const;
+  // address `cidr` and optionally `cidr6` (veth pair; lo up and a default
+  // route on its side).
+  void attach_to_lan(int pid, const std::string& cidr, const std::string& cidr6 = "") const;
+
+ private:
+  void disable_dad(const std::string& nsenter_net) const;
 };
 
 inline constexpr const char* kLanBridge = "mlan0";

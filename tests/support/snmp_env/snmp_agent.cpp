@@ -183,8 +183,10 @@ SnmpAgent::SnmpAgent(SnmpAgentOptions options) : options_(std::move(options)) {
 void SnmpAgent::start_once() {
   const bool v6 = is_ipv6(options_.address);
   std::ostringstream conf;
-  conf << "agentAddress " << (v6 ? "udp6:[" + options_.address + "]" : "udp:" + options_.address) << ":" << port_
-       << "\n";
+  conf << "agentAddress " << (v6 ? "udp6:[" + options_.address + "]" : "udp:" + options_.address) << ":" << port_;
+  if (!options_.lan_address6.empty()) conf << ",udp6:[::]:" << port_;
+  conf << "\n";
+  conf << "dontLogTCPWrappersConnects yes\n";  // no log line per request (benchmarks walk thousands)
   for (const char* suffix : {"", "6"}) {
     if (!options_.read_community.empty()) conf << "rocommunity" << suffix << " " << options_.read_community << " default\n";
     if (!options_.write_community.empty()) conf << "rwcommunity" << suffix << " " << options_.write_community << " default\n";
@@ -227,7 +229,7 @@ void SnmpAgent::start_once() {
   if (pid_ < 0) throw std::runtime_error("cannot start snmpd");
   if (spec.new_netns) {
     try {
-      NetNamespace{}.attach_to_lan(pid_, options_.lan_address);
+      NetNamespace{}.attach_to_lan(pid_, options_.lan_address, options_.lan_address6);
     } catch (...) {
       stop_child(pid_);
       pid_ = -1;

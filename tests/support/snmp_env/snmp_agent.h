@@ -89,6 +89,7 @@ struct SnmpAgentOptions {
   // attached to the segment of NetNamespace::add_lan (call that first,
   // inside run_in_netns), listening on 0.0.0.0 (port 161 unless given).
   std::string lan_address;
+  std::string lan_address6;  // with lan_address: also this IPv6 address, listening on [::] too
   int start_timeout_ms = 15000;
 };
 
