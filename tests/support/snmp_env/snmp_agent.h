@@ -19,7 +19,11 @@
 //   - pause()/resume(): SIGSTOP/SIGCONT, the agent stops answering;
 //   - fixture / fixture_text: the served data (see fixture_data.h);
 //     fixture_text is appended after the base file, so a test overrides or
-//     @deletes objects of the demo device there.
+//     @deletes objects of the demo device there; sets() lists the SETs
+//     the fixture accepted;
+//   - lan_address (+ lan_address6): a namespace of its own on the bridged
+//     segment of NetNamespace::add_lan, so that several real agents answer
+//     one broadcast (255.255.255.255, ff02::1), each once.
 // Inside a network namespace (netns.h) the agent may listen on port 161.
 // The agent is killed when the thread that started it ends, so start it on
 // the thread (or in the suite set-up) that outlives its use.
