@@ -693,6 +693,79 @@ int CPmsOctets::set_from_index(const IPmsObjectId* oid, bool implied, std::int32
   return 0;
 }
 
+// Arc storage with room for 16 arcs inside the object, so that the OIDs of
+// ordinary bindings need no block of their own.
+class ArcVec {
+ public:
+  ArcVec() = default;
+  ArcVec(const ArcVec& o) { assign(o.begin(), o.end()); }
+  ArcVec& operator=(const ArcVec& o) {
+    if (this != &o) assign(o.begin(), o.end());
+    return *this;
+  }
+  ~ArcVec() {
+    if (data_ != inline_) delete[] data_;
+  }
+  std::size_t size() const { return size_; }
+  std::size_t capacity() const { return cap_; }
+  bool empty() const { return size_ == 0; }
+  std::uint32_t* data() { return data_; }
+  const std::uint32_t* data() const { return data_; }
+  std::uint32_t* begin() { return data_; }
+  std::uint32_t* end() { return data_ + size_; }
+  const std::uint32_t* begin() const { return data_; }
+  const std::uint32_t* end() const { return data_ + size_; }
+  std::uint32_t front() const { return data_[0]; }
+  std::uint32_t operator[](std::size_t i) const { return data_[i]; }
+  void clear() { size_ = 0; }
+  // Throws std::bad_alloc when a larger block cannot be had; the content
+  // is then unchanged.
+  void reserve(std::size_t n) {
+    if (n <= cap_) return;
+    auto* block = new std::uint32_t[n];
+    std::copy(begin(), end(), block);
+    if (data_ != inline_) delete[] data_;
+    data_ = block;
+    cap_ = n;
+  }
+  template <class It>
+  void assign(It first, It last) {
+    std::size_t n = static_cast<std::size_t>(last - first);
+    if (n > cap_) {
+      auto* block = new std::uint32_t[n];
+      std::copy(first, last, block);
+      if (data_ != inline_) delete[] data_;
+      data_ = block;
+      cap_ = n;
+    } else {
+      std::copy(first, last, data_);
+    }
+    size_ = n;
+  }
+  void push_back(std::uint32_t a) {
+    if (size_ == cap_) reserve(cap_ * 2);
+    data_[size_++] = a;
+  }
+  template <class It>
+  void append(It first, It last) {
+    std::size_t n = static_cast<std::size_t>(last - first);
+    if (size_ + n > cap_) reserve(std::max(cap_ * 2, size_ + n));
+    std::copy(first, last, data_ + size_);
+    size_ += n;
+  }
+  void erase_range(std::size_t from, std::size_t to) {
+    std::copy(data_ + to, data_ + size_, data_ + from);
+    size_ -= to - from;
+  }
+  bool operator==(const ArcVec& o) const { return std::equal(begin(), end(), o.begin(), o.end()); }
+
+ private:
+  std::uint32_t inline_[16];
+  std::uint32_t* data_ = inline_;
+  std::size_t size_ = 0;
+  std::size_t cap_ = 16;
+};
+
 // ---- object identifier -------------------------------------------------------------
 
 class CPmsObjectId final : public IPmsObjectId {
@@ -792,7 +865,7 @@ class CPmsObjectId final : public IPmsObjectId {
     bool ok = parse_oid_text(text, arcs);
     try {
       if (ok) {
-        arcs_.swap(arcs);
+        arcs_.assign(arcs.begin(), arcs.end());
         raw_.clear();
       } else {
         raw_.assign(text);
@@ -920,7 +993,7 @@ class CPmsObjectId final : public IPmsObjectId {
     }
     if (arcs_.size() + a.size() > kPmsMaxOidArcs) return pms::kBadArgument;
     try {
-      arcs_.insert(arcs_.end(), a.begin(), a.end());
+      arcs_.append(a.begin(), a.end());
     } catch (const std::bad_alloc&) {
       return pms::kNoMemory;
     }
@@ -941,7 +1014,7 @@ class CPmsObjectId final : public IPmsObjectId {
   int append_oid(const IPmsObjectId* other) override {
     if (!other) return pms::kBadArgument;
     if (invalid_ || !other->is_valid()) return pms::kBadArgument;
-    std::vector<std::uint32_t> a(arcs_);
+    std::vector<std::uint32_t> a(arcs_.begin(), arcs_.end());
     a.insert(a.end(), other->arcs().begin(), other->arcs().end());
     return set_arcs(a);
   }
@@ -969,7 +1042,7 @@ class CPmsObjectId final : public IPmsObjectId {
     std::size_t k = std::min<std::size_t>(n, arcs_.size());
     int r = into->set_arcs(std::span<const std::uint32_t>(arcs_.data(), k));
     if (r) return r;
-    arcs_.erase(arcs_.begin(), arcs_.begin() + static_cast<std::ptrdiff_t>(k));
+    arcs_.erase_range(0, k);
     text_valid_ = false;
     return 0;
   }
@@ -979,7 +1052,7 @@ class CPmsObjectId final : public IPmsObjectId {
       return 0xFFFFFFFFu;
     }
     std::uint32_t a = arcs_.front();
-    arcs_.erase(arcs_.begin());
+    arcs_.erase_range(0, 1);
     text_valid_ = false;
     pms::set_err(err, 0);
     return a;
@@ -990,7 +1063,7 @@ class CPmsObjectId final : public IPmsObjectId {
     std::string t = arcs_text(std::span<const std::uint32_t>(arcs_.data(), k));
     int r = buffer->set(t.data(), static_cast<std::uint32_t>(t.size()));
     if (r) return r;
-    arcs_.erase(arcs_.begin(), arcs_.begin() + static_cast<std::ptrdiff_t>(k));
+    arcs_.erase_range(0, k);
     text_valid_ = false;
     return 0;
   }
@@ -1007,7 +1080,7 @@ class CPmsObjectId final : public IPmsObjectId {
     std::uint32_t used = 0;
     int r = value->set_from_index(this, implied, length, &used);
     if (r) return r;
-    arcs_.erase(arcs_.begin(), arcs_.begin() + used);
+    arcs_.erase_range(0, used);
     text_valid_ = false;
     return 0;
   }
@@ -1022,7 +1095,7 @@ class CPmsObjectId final : public IPmsObjectId {
   int remove_arcs(std::uint32_t start, std::uint32_t n) override {
     if (start >= arcs_.size()) return pms::kBadArgument;
     std::size_t end = (n == 0xFFFFFFFFu) ? arcs_.size() : std::min<std::size_t>(arcs_.size(), std::size_t{start} + n);
-    arcs_.erase(arcs_.begin() + start, arcs_.begin() + static_cast<std::ptrdiff_t>(end));
+    arcs_.erase_range(start, end);
     text_valid_ = false;
     return 0;
   }
@@ -1043,13 +1116,18 @@ class CPmsObjectId final : public IPmsObjectId {
   std::span<const std::uint32_t> arcs() const override { return arcs_; }
   int set_arcs(std::span<const std::uint32_t> arcs) override {
     if (arcs.size() > kPmsMaxOidArcs) return pms::kBadArgument;
+    bool overlaps = !arcs.empty() && arcs.data() >= arcs_.data() && arcs.data() < arcs_.data() + arcs_.capacity();
     try {
-      std::vector<std::uint32_t> a(arcs.begin(), arcs.end());
-      arcs_.swap(a);
-      raw_.clear();
+      if (overlaps) {
+        std::vector<std::uint32_t> copy(arcs.begin(), arcs.end());
+        arcs_.assign(copy.begin(), copy.end());
+      } else {
+        arcs_.assign(arcs.begin(), arcs.end());
+      }
     } catch (const std::bad_alloc&) {
       return pms::kNoMemory;
     }
+    raw_.clear();
     invalid_ = false;
     text_valid_ = false;
     return 0;
@@ -1072,12 +1150,12 @@ class CPmsObjectId final : public IPmsObjectId {
   }
   int strip(const std::vector<std::uint32_t>& prefix) {
     if (prefix.size() > arcs_.size() || !std::equal(prefix.begin(), prefix.end(), arcs_.begin())) return pms::kBadArgument;
-    arcs_.erase(arcs_.begin(), arcs_.begin() + static_cast<std::ptrdiff_t>(prefix.size()));
+    arcs_.erase_range(0, prefix.size());
     text_valid_ = false;
     return 0;
   }
 
-  std::vector<std::uint32_t> arcs_;
+  ArcVec arcs_;
   std::string raw_;  // the text as given when it is not a valid OID
   bool invalid_ = false;
   mutable std::string text_;  // dotted form of arcs_, built on demand

@@ -184,6 +184,7 @@ class CPmsVarBindList final : public IPmsVarBindList {
   int insert(std::size_t at, PmsOwn<IPmsVarBind> binding) {
     if (!binding) return pms::kBadArgument;
     try {
+      if (items_.capacity() == 0) items_.reserve(8);  // skips the smallest growth steps
       items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), std::move(binding));
     } catch (const std::bad_alloc&) {
       return pms::kNoMemory;
