@@ -1,5 +1,6 @@
 #include "ddd_fixture.h"
 #include "settings/common_utils.h"
+#include "settings/item_access.h"
 
 using morva::test::one_file;
 
@@ -35,4 +36,31 @@ TEST_F(CapabilityBitsFromDatabase, OlderLevelsAndShortFieldsGiveZeroWords) {
   ASSERT_TRUE(LoadCapabilityBits(handle, &bits));
   EXPECT_EQ(bits.words[1], 0u);
   EXPECT_EQ(bits.words[2], 0u);
+}
+
+TEST_F(CapabilityBitsFromDatabase, DeviceClass) {
+  struct Case {
+    int stored;
+    INT cls;
+    BOOL class3or4;
+  } cases[] = {{0, 1, FALSE}, {1, 2, FALSE}, {2, 3, TRUE}, {3, 4, TRUE}, {4, 0, FALSE}, {255, 0, FALSE}};
+  std::vector<BYTE> dm(5988);
+  for (const Case& c : cases) {
+    if (handle) DddClose(handle);
+    handle = nullptr;
+    open(one_file(nlohmann::json::array(), 0x2000, {{"23", c.stored}}));
+    EXPECT_EQ(GetDeviceClass(handle), c.cls) << c.stored;
+    EXPECT_EQ(IsDeviceClass3or4(handle), c.class3or4) << c.stored;
+    EXPECT_EQ(IsDeviceColorCapable(handle, dm.data()), c.cls == 2) << c.stored;
+  }
+  // Class 4 is colour capable when DDMID 334 is 5.
+  DWORD five = 5;
+  ASSERT_EQ(SetItemValueRaw(334, dm.data(), nullptr, 8, 1, &five), 0);
+  EXPECT_TRUE(IsDeviceColorCapable(handle, dm.data()) == FALSE);  // still the 255 database
+  DddClose(handle);
+  handle = nullptr;
+  open(one_file(nlohmann::json::array(), 0x2000, {{"23", 3}}));
+  EXPECT_TRUE(IsDeviceColorCapable(handle, dm.data()));
+  EXPECT_FALSE(IsDeviceColorCapable(handle, nullptr));
+  EXPECT_EQ(GetDeviceClass(nullptr), 0);
 }

@@ -113,3 +113,10 @@ struct DddHandle;
 BOOL LoadCapabilityBits(DddHandle* database, DeviceCapabilityBits* bits);
 // TestCapabilityBit over the database's bits; FALSE without database.
 BOOL HasDeviceCapability(DddHandle* database, DWORD id);
+
+// Device class 1-4 from global field 23 (stored 0-3); 0 otherwise or
+// without database.
+INT GetDeviceClass(DddHandle* database);
+BOOL IsDeviceClass3or4(DddHandle* database);
+// Class 2, or class 4 with DDMID 334 equal to 5.
+BOOL IsDeviceColorCapable(DddHandle* database, void* devmode);

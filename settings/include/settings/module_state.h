@@ -48,3 +48,14 @@ namespace morva::settings {
 void set_module_directory_for_test(LPCWSTR directory);
 UINT resource_module_count_for_test();
 }  // namespace morva::settings
+
+// Texts from the resource module.
+// "%s%d" of resource string 16 (at most 32 characters; a built-in text
+// when it is missing) and n + 1: the name of user paper n. Returns the
+// length written (`out` holds `chars` characters).
+INT FormatUserPaperName(INT n, LPWSTR out, INT chars);
+// Resource string 5146 (at most 4 characters) as a number; 0 when missing.
+BOOL ReadResourceNumber(INT* out);
+// TRUE when this process is an IE protected-mode process (Vista and later,
+// asked of ieframe.dll); FALSE when that cannot be asked.
+BOOL IsIEProtectedModeProcess();
