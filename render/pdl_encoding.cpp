@@ -7,41 +7,6 @@
 
 namespace morva::render {
 
-int Pdl_PutBytes(PdlSink* s, const void* data, std::size_t n) {
-  if (s == nullptr) return -1;
-  return s->Write(data, n) == -1 ? -1 : 0;
-}
-
-int Pdl_PutText(PdlSink* s, const char* text, std::size_t n) { return Pdl_PutBytes(s, text, n); }
-
-int Pdl_PutByte(PdlSink* s, DWORD v) {
-  BYTE b = static_cast<BYTE>(v);
-  return Pdl_PutBytes(s, &b, 1);
-}
-
-int Pdl_PutWord(PdlSink* s, DWORD v) {
-  BYTE b[2];
-  store_be16(b, static_cast<WORD>(v));
-  return Pdl_PutBytes(s, b, 2);
-}
-
-int Pdl_PutTriple(PdlSink* s, DWORD v) {
-  BYTE b[3] = {static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v)};
-  return Pdl_PutBytes(s, b, 3);
-}
-
-int Pdl_PutDword(PdlSink* s, DWORD v) {
-  BYTE b[4];
-  store_be32(b, v);
-  return Pdl_PutBytes(s, b, 4);
-}
-
-int Pdl_PutReal(PdlSink* s, float x) {
-  DWORD bits;
-  std::memcpy(&bits, &x, 4);
-  return Pdl_PutDword(s, bits);
-}
-
 std::size_t PdlEncodeVarNumber(LONG v, BYTE out[kPdlVarNumberMax]) {
   // The magnitude is taken in unsigned arithmetic so that INT32_MIN has one.
   DWORD m = v < 0 ? 0u - static_cast<DWORD>(v) : static_cast<DWORD>(v);
@@ -73,12 +38,9 @@ std::size_t PdlDecodeVarNumber(const BYTE* p, std::size_t avail, LONG* out) {
   return len;
 }
 
-int Pdl_PutVarNumber(PdlSink* s, LONG v) {
+int Pdl_PutVarNumberLong(PdlSink* s, LONG v) {
   BYTE b[kPdlVarNumberMax];
-  std::size_t len = PdlEncodeVarNumber(v, b);
-  int r = 0;
-  for (std::size_t i = 0; i < len; ++i) r |= Pdl_PutByte(s, b[i]);
-  return r;
+  return Pdl_PutBytes(s, b, PdlEncodeVarNumber(v, b));
 }
 
 namespace {

@@ -1,11 +1,14 @@
 #include "render/pdl_operators.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 #include <initializer_list>
 #include <limits>
 
@@ -13,17 +16,68 @@ namespace morva::render {
 
 namespace {
 
-// Writes operands in order and stops at the first one that fails.
+// Collects the operands of one operator and hands them to the sink in
+// runs of up to 256 bytes (raw data goes straight through), so that a long
+// point list costs a few sink writes rather than one per coordinate. When
+// the sink's buffer has room, the operands are built in place there. After
+// a failed write nothing more is written.
 class Emit {
  public:
-  Emit(PdlSink* s, PdlOp op) : s_(s) { r_ = Pdl_PutWord(s_, PdlOperator(op).opcode); }
-  Emit& b(DWORD v) { if (!r_) r_ = Pdl_PutByte(s_, v); return *this; }
-  Emit& w(DWORD v) { if (!r_) r_ = Pdl_PutWord(s_, v); return *this; }
-  Emit& t(DWORD v) { if (!r_) r_ = Pdl_PutTriple(s_, v); return *this; }
-  Emit& d(DWORD v) { if (!r_) r_ = Pdl_PutDword(s_, v); return *this; }
-  Emit& f(float v) { if (!r_) r_ = Pdl_PutReal(s_, v); return *this; }
-  Emit& v(LONG v) { if (!r_) r_ = Pdl_PutVarNumber(s_, v); return *this; }
-  Emit& raw(const void* p, std::size_t n) { if (!r_ && n) r_ = Pdl_PutBytes(s_, p, n); return *this; }
+  Emit(PdlSink* s, PdlOp op) : s_(s) {
+    Acquire();
+    w(PdlOperator(op).opcode);
+  }
+  Emit(const Emit&) = delete;
+  Emit& operator=(const Emit&) = delete;
+
+  Emit& b(DWORD v) {
+    Room(1);
+    out_[n_++] = static_cast<BYTE>(v);
+    return *this;
+  }
+  Emit& w(DWORD v) {
+    Room(2);
+    out_[n_++] = static_cast<BYTE>(v >> 8);
+    out_[n_++] = static_cast<BYTE>(v);
+    return *this;
+  }
+  Emit& t(DWORD v) {
+    Room(3);
+    out_[n_++] = static_cast<BYTE>(v >> 16);
+    out_[n_++] = static_cast<BYTE>(v >> 8);
+    out_[n_++] = static_cast<BYTE>(v);
+    return *this;
+  }
+  Emit& d(DWORD v) {
+    Room(4);
+    for (int shift = 24; shift >= 0; shift -= 8) out_[n_++] = static_cast<BYTE>(v >> shift);
+    return *this;
+  }
+  Emit& f(float x) {
+    DWORD bits;
+    std::memcpy(&bits, &x, 4);
+    return d(bits);
+  }
+  Emit& v(LONG x) {
+    Room(kPdlVarNumberMax);
+    DWORD m = x < 0 ? 0u - static_cast<DWORD>(x) : static_cast<DWORD>(x);
+    BYTE sign = x < 0 ? 0x40 : 0;
+    if (m < (1u << 6)) {
+      out_[n_++] = static_cast<BYTE>(sign | m);
+    } else if (m < (1u << 13)) {
+      out_[n_++] = static_cast<BYTE>(0x80 | sign | (m >> 7));
+      out_[n_++] = static_cast<BYTE>(m & 0x7F);
+    } else {
+      n_ += PdlEncodeVarNumber(x, out_ + n_);
+    }
+    return *this;
+  }
+  Emit& raw(const void* p, std::size_t n) {
+    Flush();
+    if (!r_ && n) r_ = Pdl_PutBytes(s_, p, n);
+    Acquire();
+    return *this;
+  }
   Emit& fs(const float* m, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) f(m[i]);
     return *this;
@@ -41,56 +95,122 @@ class Emit {
     if (space == kPdlSpaceRgb) return f(comp(c >> 16)).f(comp(c >> 8)).f(comp(c));
     return f(comp(c));
   }
-  int result() const { return r_; }
+  // Sends what is collected; 0, or -1 when any write failed.
+  int result() {
+    Flush();
+    Acquire();
+    return r_;
+  }
 
  private:
-  PdlSink* s_;
-  int r_;
-};
-
-// Scalar operands of a fixed layout; `=N` operands are written from the
-// table and take no argument.
-struct Arg {
-  std::int64_t i = 0;
-  float f = 0;
-  template <typename T>
-    requires std::is_integral_v<T>
-  Arg(T v) : i(static_cast<std::int64_t>(v)) {}
-  Arg(float v) : f(v) {}
-};
-
-int PutFixed(PdlSink* s, PdlOp op, std::initializer_list<Arg> args = {}) {
-  const char* p = PdlOperator(op).layout;
-  Emit e(s, op);
-  auto it = args.begin();
-  while (*p && !e.result()) {
-    char c = *p++;
-    if (c == 'G') continue;  // the glyph record follows, written by the caller
-    Arg a(0);
-    if (*p == '=') {
-      ++p;
-      long n = 0;
-      bool neg = *p == '-';
-      if (neg) ++p;
-      while (*p >= '0' && *p <= '9') n = n * 10 + (*p++ - '0');
-      a = Arg(neg ? -n : n);
-      a.f = static_cast<float>(a.i);
-    } else {
-      if (it == args.end()) return -1;
-      a = *it++;
-    }
-    switch (c) {
-      case 'b': case 's': e.b(static_cast<DWORD>(a.i)); break;
-      case 'w': case 'W': e.w(static_cast<DWORD>(a.i)); break;
-      case 't': e.t(static_cast<DWORD>(a.i)); break;
-      case 'd': e.d(static_cast<DWORD>(a.i)); break;
-      case 'f': e.f(a.f); break;
-      case 'v': e.v(static_cast<LONG>(a.i)); break;
-      default: return -1;  // not a fixed layout
+  void Room(std::size_t k) {
+    if (n_ + k > sizeof buf_) {
+      Flush();
+      Acquire();
     }
   }
-  if (e.result()) return -1;
-  return it == args.end() ? 0 : -1;
+  // Builds in the sink's own buffer when it has room for a whole run.
+  void Acquire() {
+    direct_ = !r_ && s_ && s_->room() >= sizeof buf_;
+    out_ = direct_ ? s_->cursor() : buf_;
+  }
+  void Flush() {
+    if (n_ && direct_)
+      s_->advance(n_);
+    else if (n_ && !r_)
+      r_ = Pdl_PutBytes(s_, buf_, n_);
+    n_ = 0;
+  }
+
+  PdlSink* s_;
+  int r_ = 0;
+  bool direct_ = false;
+  BYTE* out_ = nullptr;
+  std::size_t n_ = 0;
+  BYTE buf_[256];
+};
+
+// Writers of operators whose catalogue layout is a fixed list of scalars
+// are generated from the layout: it is parsed when compiling, each letter
+// picks the encoding of the next argument and `=N` operands are written
+// from the table itself.
+struct LayoutToken {
+  char letter = 0;
+  bool constant = false;
+  std::int64_t value = 0;
+};
+
+constexpr std::size_t CountTokens(const char* p) {
+  std::size_t n = 0;
+  for (; *p; ++p)
+    if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z')) ++n;
+  return n;
+}
+
+template <PdlOp op>
+constexpr auto ParseLayout() {
+  constexpr const char* layout = PdlOperator(op).layout;
+  std::array<LayoutToken, CountTokens(layout)> tokens{};
+  std::size_t n = 0;
+  for (const char* p = layout; *p;) {
+    LayoutToken t;
+    t.letter = *p++;
+    if (*p == '=') {
+      ++p;
+      bool neg = *p == '-';
+      if (neg) ++p;
+      while (*p >= '0' && *p <= '9') t.value = t.value * 10 + (*p++ - '0');
+      if (neg) t.value = -t.value;
+      t.constant = true;
+    }
+    tokens[n++] = t;
+  }
+  return tokens;
+}
+
+constexpr bool IsScalar(char c) {
+  return c == 'b' || c == 's' || c == 'w' || c == 'W' || c == 't' || c == 'd' || c == 'f' || c == 'v' || c == 'G';
+}
+
+template <auto tokens>
+constexpr std::size_t ArgumentsBefore(std::size_t i) {
+  std::size_t n = 0;
+  for (std::size_t k = 0; k < i; ++k) n += !tokens[k].constant && tokens[k].letter != 'G';
+  return n;
+}
+
+template <LayoutToken t, typename V>
+inline void PutToken(Emit& e, V v) {
+  static_assert(IsScalar(t.letter), "operator layout is not a fixed list of scalars");
+  if constexpr (t.letter == 'b' || t.letter == 's') e.b(static_cast<DWORD>(v));
+  else if constexpr (t.letter == 'w' || t.letter == 'W') e.w(static_cast<DWORD>(v));
+  else if constexpr (t.letter == 't') e.t(static_cast<DWORD>(v));
+  else if constexpr (t.letter == 'd') e.d(static_cast<DWORD>(v));
+  else if constexpr (t.letter == 'f') e.f(static_cast<float>(v));
+  else if constexpr (t.letter == 'v') e.v(static_cast<LONG>(v));
+}
+
+template <PdlOp op, typename... A>
+inline int PutFixed(PdlSink* s, A... args) {
+  static constexpr auto tokens = ParseLayout<op>();
+  static_assert(ArgumentsBefore<tokens>(tokens.size()) == sizeof...(A), "argument count differs from the layout");
+  const std::tuple<A...> values(args...);
+  Emit e(s, op);
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    (
+        [&] {
+          constexpr LayoutToken t = tokens[I];
+          if constexpr (t.letter == 'G') {
+            // the glyph record follows, written by the caller
+          } else if constexpr (t.constant) {
+            PutToken<t>(e, t.value);
+          } else {
+            PutToken<t>(e, std::get<ArgumentsBefore<tokens>(I)>(values));
+          }
+        }(),
+        ...);
+  }(std::make_index_sequence<tokens.size()>{});
+  return e.result();
 }
 
 constexpr bool ValidSpace(BYTE space) { return space == kPdlSpaceGrey || space == kPdlSpaceRgb; }
@@ -109,29 +229,29 @@ constexpr LONG kOrientation[4][4] = {{1, 0, 0, -1}, {-1, 0, 0, 1}, {0, 1, 1, 0},
 int Pdl_OpOrientation(PdlSink* s, int type) {
   if (type < 1 || type > 4) return -1;
   const LONG* m = kOrientation[type - 1];
-  return PutFixed(s, PdlOp::AA, {m[0], m[1], m[2], m[3]});
+  return PutFixed<PdlOp::AA>(s, m[0], m[1], m[2], m[3]);
 }
 
 int Pdl_OpMatrix(PdlSink* s, const float m[6]) {
-  return PutFixed(s, PdlOp::Aa, {m[0], m[1], m[2], m[3], m[4], m[5]});
+  return PutFixed<PdlOp::Aa>(s, m[0], m[1], m[2], m[3], m[4], m[5]);
 }
 
-int Pdl_OpResetClip(PdlSink* s) { return PutFixed(s, PdlOp::AR); }
+int Pdl_OpResetClip(PdlSink* s) { return PutFixed<PdlOp::AR>(s); }
 int Pdl_OpClipRect(PdlSink* s, const PdlRect& r) {
-  return PutFixed(s, PdlOp::AB, {r.left, r.top, r.right, r.bottom});
+  return PutFixed<PdlOp::AB>(s, r.left, r.top, r.right, r.bottom);
 }
-int Pdl_OpClipRectReal(PdlSink* s, const float r[4]) { return PutFixed(s, PdlOp::Ab, {r[0], r[1], r[2], r[3]}); }
-int Pdl_OpClipToPath(PdlSink* s) { return PutFixed(s, PdlOp::AC); }
-int Pdl_OpLineWidth(PdlSink* s, LONG width) { return PutFixed(s, PdlOp::AD, {width}); }
-int Pdl_OpLineWidthReal(PdlSink* s, float width) { return PutFixed(s, PdlOp::Ad, {width}); }
-int Pdl_OpLineCap(PdlSink* s, BYTE cap) { return PutFixed(s, PdlOp::AE, {cap}); }
-int Pdl_OpLineJoin(PdlSink* s, BYTE join) { return PutFixed(s, PdlOp::AF, {join}); }
+int Pdl_OpClipRectReal(PdlSink* s, const float r[4]) { return PutFixed<PdlOp::Ab>(s, r[0], r[1], r[2], r[3]); }
+int Pdl_OpClipToPath(PdlSink* s) { return PutFixed<PdlOp::AC>(s); }
+int Pdl_OpLineWidth(PdlSink* s, LONG width) { return PutFixed<PdlOp::AD>(s, width); }
+int Pdl_OpLineWidthReal(PdlSink* s, float width) { return PutFixed<PdlOp::Ad>(s, width); }
+int Pdl_OpLineCap(PdlSink* s, BYTE cap) { return PutFixed<PdlOp::AE>(s, cap); }
+int Pdl_OpLineJoin(PdlSink* s, BYTE join) { return PutFixed<PdlOp::AF>(s, join); }
 
 int Pdl_OpMiterLimit(PdlSink* s, LONG limit) {
   if (limit < -128 || limit > 127) return -1;
-  return PutFixed(s, PdlOp::AG, {limit});
+  return PutFixed<PdlOp::AG>(s, limit);
 }
-int Pdl_OpMiterLimitReal(PdlSink* s, float limit) { return PutFixed(s, PdlOp::Ag, {limit}); }
+int Pdl_OpMiterLimitReal(PdlSink* s, float limit) { return PutFixed<PdlOp::Ag>(s, limit); }
 
 int Pdl_OpDash(PdlSink* s, BYTE kind, LONG offset, std::size_t n, const LONG* lengths) {
   if (kind != 6) return Emit(s, PdlOp::AH).b(kind).result();
@@ -150,10 +270,10 @@ int Pdl_OpDashReal(PdlSink* s, BYTE kind, float offset, std::size_t n, const flo
   return e.result();
 }
 
-int Pdl_OpFlagAI(PdlSink* s, BYTE flag) { return PutFixed(s, PdlOp::AI, {flag}); }
-int Pdl_OpFillRule(PdlSink* s, BYTE rule) { return PutFixed(s, PdlOp::AJ, {rule}); }
-int Pdl_OpPaintMode(PdlSink* s, BYTE mode) { return PutFixed(s, PdlOp::AK, {mode}); }
-int Pdl_OpRasterOp(PdlSink* s, BYTE kind, DWORD code) { return PutFixed(s, PdlOp::AL, {kind, code}); }
+int Pdl_OpFlagAI(PdlSink* s, BYTE flag) { return PutFixed<PdlOp::AI>(s, flag); }
+int Pdl_OpFillRule(PdlSink* s, BYTE rule) { return PutFixed<PdlOp::AJ>(s, rule); }
+int Pdl_OpPaintMode(PdlSink* s, BYTE mode) { return PutFixed<PdlOp::AK>(s, mode); }
+int Pdl_OpRasterOp(PdlSink* s, BYTE kind, DWORD code) { return PutFixed<PdlOp::AL>(s, kind, code); }
 
 int Pdl_OpSetColour(PdlSink* s, BYTE target, BYTE space, DWORD colour) {
   if (!ValidSpace(space)) return -1;
@@ -223,13 +343,13 @@ int Pdl_OpPalette(PdlSink* s, BYTE format, BYTE entry_bits, std::size_t entries,
       .result();
 }
 
-int Pdl_OpFlagsFF(PdlSink* s, BYTE flags) { return PutFixed(s, PdlOp::FF, {flags}); }
+int Pdl_OpFlagsFF(PdlSink* s, BYTE flags) { return PutFixed<PdlOp::FF>(s, flags); }
 
 // ---- Paths and figures ----------------------------------------------------
 
-int Pdl_OpNewPath(PdlSink* s) { return PutFixed(s, PdlOp::BA); }
-int Pdl_OpMoveTo(PdlSink* s, LONG x, LONG y) { return PutFixed(s, PdlOp::BB, {x, y}); }
-int Pdl_OpMoveToReal(PdlSink* s, float x, float y) { return PutFixed(s, PdlOp::Bb, {x, y}); }
+int Pdl_OpNewPath(PdlSink* s) { return PutFixed<PdlOp::BA>(s); }
+int Pdl_OpMoveTo(PdlSink* s, LONG x, LONG y) { return PutFixed<PdlOp::BB>(s, x, y); }
+int Pdl_OpMoveToReal(PdlSink* s, float x, float y) { return PutFixed<PdlOp::Bb>(s, x, y); }
 
 namespace {
 
@@ -293,14 +413,14 @@ int Pdl_OpCurveToReal(PdlSink* s, std::size_t n, const PdlPointF* p) {
                       [p](Emit& e, std::size_t i) { e.f(p[i].x).f(p[i].y); });
 }
 
-int Pdl_OpCloseSubpath(PdlSink* s) { return PutFixed(s, PdlOp::BC); }
-int Pdl_OpPaintPath(PdlSink* s) { return PutFixed(s, PdlOp::BD); }
+int Pdl_OpCloseSubpath(PdlSink* s) { return PutFixed<PdlOp::BC>(s); }
+int Pdl_OpPaintPath(PdlSink* s) { return PutFixed<PdlOp::BD>(s); }
 int Pdl_OpRectangle(PdlSink* s, const PdlRect& r) {
-  return PutFixed(s, PdlOp::CG, {r.left, r.top, r.right, r.bottom});
+  return PutFixed<PdlOp::CG>(s, r.left, r.top, r.right, r.bottom);
 }
-int Pdl_OpRectangleReal(PdlSink* s, const float r[4]) { return PutFixed(s, PdlOp::Cg, {r[0], r[1], r[2], r[3]}); }
+int Pdl_OpRectangleReal(PdlSink* s, const float r[4]) { return PutFixed<PdlOp::Cg>(s, r[0], r[1], r[2], r[3]); }
 int Pdl_OpEllipse(PdlSink* s, const float e[6]) {
-  return PutFixed(s, PdlOp::Cc, {e[0], e[1], e[2], e[3], e[4], e[5]});
+  return PutFixed<PdlOp::Cc>(s, e[0], e[1], e[2], e[3], e[4], e[5]);
 }
 
 // ---- Images ---------------------------------------------------------------
@@ -335,9 +455,9 @@ int Pdl_OpStencil(PdlSink* s, float x, float y, std::size_t width, std::size_t h
 
 // ---- Text -----------------------------------------------------------------
 
-int Pdl_OpSelectFont(PdlSink* s, WORD code) { return PutFixed(s, PdlOp::DA, {code}); }
+int Pdl_OpSelectFont(PdlSink* s, WORD code) { return PutFixed<PdlOp::DA>(s, code); }
 int Pdl_OpTextMatrix(PdlSink* s, const float m[6]) {
-  return PutFixed(s, PdlOp::Db, {m[0], m[1], m[2], m[3], m[4], m[5]});
+  return PutFixed<PdlOp::Db>(s, m[0], m[1], m[2], m[3], m[4], m[5]);
 }
 
 namespace {
@@ -451,24 +571,24 @@ namespace {
 bool ShortAddress(DWORD address) { return address <= kPdlMaxShortAddress && address % 64 == 0; }
 }  // namespace
 
-int Pdl_OpDownloadGlyph(PdlSink* s, DWORD address) { return PutFixed(s, PdlOp::DH, {address}); }
+int Pdl_OpDownloadGlyph(PdlSink* s, DWORD address) { return PutFixed<PdlOp::DH>(s, address); }
 int Pdl_OpDownloadGlyphShort(PdlSink* s, DWORD address) {
   if (!ShortAddress(address)) return -1;
   return Emit(s, PdlOp::DL).w(address / 64).result();
 }
 int Pdl_OpDrawGlyph(PdlSink* s, LONG x, LONG y, DWORD address) {
-  return PutFixed(s, PdlOp::DI, {x, y, address});
+  return PutFixed<PdlOp::DI>(s, x, y, address);
 }
 int Pdl_OpDrawGlyphShort(PdlSink* s, LONG x, LONG y, DWORD address) {
   if (!ShortAddress(address)) return -1;
-  return PutFixed(s, PdlOp::DM, {x, y, address / 64});
+  return PutFixed<PdlOp::DM>(s, x, y, address / 64);
 }
 int Pdl_OpDrawGlyphReal(PdlSink* s, float x, float y, DWORD address) {
-  return PutFixed(s, PdlOp::Di, {x, y, address});
+  return PutFixed<PdlOp::Di>(s, x, y, address);
 }
 int Pdl_OpDrawGlyphShortReal(PdlSink* s, float x, float y, DWORD address) {
   if (!ShortAddress(address)) return -1;
-  return PutFixed(s, PdlOp::Dm, {x, y, address / 64});
+  return PutFixed<PdlOp::Dm>(s, x, y, address / 64);
 }
 
 int Pdl_OpInlineGlyph(PdlSink* s, LONG x, LONG y, BYTE flags, LONG value, WORD last) {
@@ -535,8 +655,8 @@ int PutCountedText(PdlSink* s, PdlOp op, const char* text, std::size_t n, bool l
 }
 }  // namespace
 
-int Pdl_OpJobMode(PdlSink* s, BYTE mode) { return PutFixed(s, PdlOp::EA, {mode}); }
-int Pdl_OpJobEnd(PdlSink* s) { return PutFixed(s, PdlOp::EB); }
+int Pdl_OpJobMode(PdlSink* s, BYTE mode) { return PutFixed<PdlOp::EA>(s, mode); }
+int Pdl_OpJobEnd(PdlSink* s) { return PutFixed<PdlOp::EB>(s); }
 
 int Pdl_OpBeginPage(PdlSink* s, BYTE colour, BYTE source, BYTE paper_code, const float* size) {
   if (paper_code != kSizeCodeCustom) return Emit(s, PdlOp::Ec).b(colour).b(source).b(paper_code).result();
@@ -546,11 +666,11 @@ int Pdl_OpBeginPage(PdlSink* s, BYTE colour, BYTE source, BYTE paper_code, const
   return Emit(s, PdlOp::Ec).b(colour).b(source).b(paper_code).f(tenths(size[0])).f(tenths(size[1])).result();
 }
 
-int Pdl_OpEndPage(PdlSink* s) { return PutFixed(s, PdlOp::ED); }
+int Pdl_OpEndPage(PdlSink* s) { return PutFixed<PdlOp::ED>(s); }
 int Pdl_OpStoreName(PdlSink* s, const char* text, std::size_t n) {
   return PutCountedText(s, PdlOp::EE, text, n, false);
 }
-int Pdl_OpStorePageEnd(PdlSink* s) { return PutFixed(s, PdlOp::EF); }
+int Pdl_OpStorePageEnd(PdlSink* s) { return PutFixed<PdlOp::EF>(s); }
 
 int Pdl_OpTextWithMatrix(PdlSink* s, const char* text, std::size_t n, const float m[6], BYTE kind, BYTE sub,
                          float width_tenths, float height_tenths) {
@@ -575,12 +695,12 @@ int Pdl_OpComment(PdlSink* s, const char* text, std::size_t n) {
   return Emit(s, PdlOp::EP).b(static_cast<DWORD>(n)).raw(text, n).result();
 }
 
-int Pdl_OpSetValue(PdlSink* s, BYTE selector, WORD value) { return PutFixed(s, PdlOp::FA, {selector, value}); }
-int Pdl_OpSheetEnd(PdlSink* s) { return PutFixed(s, PdlOp::FB); }
-int Pdl_OpSheetChange(PdlSink* s) { return PutFixed(s, PdlOp::FC); }
-int Pdl_OpSheetEndValue(PdlSink* s, BYTE value) { return PutFixed(s, PdlOp::FE, {value}); }
-int Pdl_OpPageDuplex(PdlSink* s, BYTE a, BYTE b) { return PutFixed(s, PdlOp::FH, {a, b}); }
-int Pdl_OpCellsRotated(PdlSink* s, BYTE value) { return PutFixed(s, PdlOp::FI, {value}); }
+int Pdl_OpSetValue(PdlSink* s, BYTE selector, WORD value) { return PutFixed<PdlOp::FA>(s, selector, value); }
+int Pdl_OpSheetEnd(PdlSink* s) { return PutFixed<PdlOp::FB>(s); }
+int Pdl_OpSheetChange(PdlSink* s) { return PutFixed<PdlOp::FC>(s); }
+int Pdl_OpSheetEndValue(PdlSink* s, BYTE value) { return PutFixed<PdlOp::FE>(s, value); }
+int Pdl_OpPageDuplex(PdlSink* s, BYTE a, BYTE b) { return PutFixed<PdlOp::FH>(s, a, b); }
+int Pdl_OpCellsRotated(PdlSink* s, BYTE value) { return PutFixed<PdlOp::FI>(s, value); }
 
 namespace {
 // FH pairs of the duplex values 1, 2 and 3.

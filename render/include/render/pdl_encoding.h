@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "render/pdl_sink.h"
 #include "win/types.h"
@@ -37,14 +38,61 @@ inline constexpr BYTE kPdlSpaceRgb = 4;
 // Longest PdlVarNumber in bytes.
 inline constexpr std::size_t kPdlVarNumberMax = 5;
 
-int Pdl_PutBytes(PdlSink* s, const void* data, std::size_t n);
-int Pdl_PutText(PdlSink* s, const char* text, std::size_t n);
-int Pdl_PutByte(PdlSink* s, DWORD v);
-int Pdl_PutWord(PdlSink* s, DWORD v);  // also every opcode
-int Pdl_PutTriple(PdlSink* s, DWORD v);
-int Pdl_PutDword(PdlSink* s, DWORD v);
-int Pdl_PutReal(PdlSink* s, float x);
-int Pdl_PutVarNumber(PdlSink* s, LONG v);
+// The primitives are inline: the writers hand over one operand at a time,
+// and most operands are one to four bytes.
+inline int Pdl_PutBytes(PdlSink* s, const void* data, std::size_t n) {
+  if (s == nullptr) return -1;
+  return s->Write(data, n) == -1 ? -1 : 0;
+}
+inline int Pdl_PutText(PdlSink* s, const char* text, std::size_t n) { return Pdl_PutBytes(s, text, n); }
+
+namespace detail {
+template <std::size_t N>
+inline int PutN(PdlSink* s, const BYTE* b) {
+  if (s == nullptr) return -1;
+  return s->WriteN<N>(b) == -1 ? -1 : 0;
+}
+}  // namespace detail
+
+inline int Pdl_PutByte(PdlSink* s, DWORD v) {
+  const BYTE b[1] = {static_cast<BYTE>(v)};
+  return detail::PutN<1>(s, b);
+}
+// Also writes every opcode.
+inline int Pdl_PutWord(PdlSink* s, DWORD v) {
+  const BYTE b[2] = {static_cast<BYTE>(v >> 8), static_cast<BYTE>(v)};
+  return detail::PutN<2>(s, b);
+}
+inline int Pdl_PutTriple(PdlSink* s, DWORD v) {
+  const BYTE b[3] = {static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v)};
+  return detail::PutN<3>(s, b);
+}
+inline int Pdl_PutDword(PdlSink* s, DWORD v) {
+  const BYTE b[4] = {static_cast<BYTE>(v >> 24), static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8),
+                     static_cast<BYTE>(v)};
+  return detail::PutN<4>(s, b);
+}
+inline int Pdl_PutReal(PdlSink* s, float x) {
+  DWORD bits;
+  std::memcpy(&bits, &x, 4);
+  return Pdl_PutDword(s, bits);
+}
+// One PdlVarNumber, handed over as one run of 1 to 5 bytes.
+int Pdl_PutVarNumberLong(PdlSink* s, LONG v);
+inline int Pdl_PutVarNumber(PdlSink* s, LONG v) {
+  // Steps of a polyline are mostly small: one and two bytes inline.
+  DWORD m = v < 0 ? 0u - static_cast<DWORD>(v) : static_cast<DWORD>(v);
+  BYTE sign = v < 0 ? 0x40 : 0;
+  if (m < (1u << 6)) {
+    const BYTE b[1] = {static_cast<BYTE>(sign | m)};
+    return detail::PutN<1>(s, b);
+  }
+  if (m < (1u << 13)) {
+    const BYTE b[2] = {static_cast<BYTE>(0x80 | sign | (m >> 7)), static_cast<BYTE>(m & 0x7F)};
+    return detail::PutN<2>(s, b);
+  }
+  return Pdl_PutVarNumberLong(s, v);
+}
 
 // The opcode word of a two-character name: "AB" is 0x4142.
 constexpr WORD Pdl_Opcode(const char name[2]) {

@@ -33,6 +33,25 @@ class PdlSink {
     return Overflow(static_cast<const BYTE*>(data), n);
   }
 
+  // The same for a size known when compiling, so that the copy is a store.
+  template <std::size_t N>
+  long WriteN(const BYTE* data) {
+    static_assert(N > 0);
+    if (N <= static_cast<std::size_t>(end_ - cur_)) {
+      std::memcpy(cur_, data, N);
+      cur_ += N;
+      return static_cast<long>(N);
+    }
+    return Overflow(data, N);
+  }
+
+  // Direct access to the free room of the current buffer, for writers that
+  // build an operator in place: up to room() bytes may be stored at
+  // cursor(), and advance(n) then takes the first n of them.
+  BYTE* cursor() const { return cur_; }
+  std::size_t room() const { return static_cast<std::size_t>(end_ - cur_); }
+  void advance(std::size_t n) { cur_ += n; }
+
  protected:
   // Called when the n bytes do not fit between cur_ and end_. Must either
   // take all n bytes (answering n) or fail with -1.
