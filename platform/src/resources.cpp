@@ -1,6 +1,7 @@
 #include "win/resources.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -13,6 +14,7 @@
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/machine_settings.h"
+#include "win/modules.h"
 #include "win/paths.h"
 #include "win/resource_container.h"
 
@@ -23,22 +25,30 @@ using morva::platform::ResourceImage;
 
 struct Entry {
   std::uint32_t type = 0;  // id, or 0 when named
-  std::u16string type_name;
+  std::u16string type_name;  // upper-cased
   std::uint32_t name = 0;
   std::u16string name_name;  // upper-cased
   WORD language = 0;
   std::uint32_t offset = 0;
   std::uint32_t size = 0;
+  const BYTE* record = nullptr;  // the directory entry: the HRSRC
+};
+
+// The bytes of one container; the entries are read from them on every use,
+// so that a handle (HRSRC) is simply the address of its directory entry.
+struct Image {
+  const BYTE* data = nullptr;
+  std::size_t size = 0;
 };
 
 struct Container {
   std::vector<BYTE> bytes;
-  std::vector<Entry> entries;
 };
 
 std::mutex g_lock;
 std::set<Container*> g_containers;
 std::map<HMODULE, Container*> g_attached;
+std::map<std::string, std::unique_ptr<Container>> g_sidecars;  // by native path
 std::set<ResourceImage*> g_images;
 
 std::u16string upper(std::u16string s) {
@@ -49,38 +59,40 @@ std::u16string upper(std::u16string s) {
 }
 
 // Reads a NUL-terminated UTF-16 name from the pool; false when it runs out.
-bool pool_name(const std::vector<BYTE>& b, std::size_t pool, std::size_t pool_size, std::uint32_t offset,
-               std::u16string& out) {
+bool pool_name(const Image& im, std::size_t pool, std::size_t pool_size, std::uint32_t offset, std::u16string& out) {
   if (offset >= pool_size || (offset & 1)) return false;
   for (std::size_t at = pool + offset; at + 1 < pool + pool_size; at += 2) {
-    auto c = static_cast<char16_t>(morva::load_le16(&b[at]));
+    auto c = static_cast<char16_t>(morva::load_le16(im.data + at));
     if (c == 0) return !out.empty();
     out += c;
   }
   return false;
 }
 
-DWORD parse(std::vector<BYTE> bytes, std::unique_ptr<Container>& out) {
+// Checks a container and reads its directory; ERROR_BAD_FORMAT when any
+// part lies outside the bytes or is malformed.
+DWORD read_directory(const Image& im, std::vector<Entry>* entries) {
   namespace h = morva::xrs::header;
   namespace e = morva::xrs::entry;
-  const std::size_t n = bytes.size();
-  if (n < morva::xrs::kHeaderSize || std::memcmp(bytes.data(), morva::xrs::kMagic, 4) != 0) return ERROR_BAD_FORMAT;
-  if (morva::load_le16(&bytes[h::version]) != morva::xrs::kVersion) return ERROR_BAD_FORMAT;
-  std::uint64_t count = morva::load_le32(&bytes[h::count]);
-  std::uint64_t dir = morva::load_le32(&bytes[h::directory]);
-  std::uint64_t pool = morva::load_le32(&bytes[h::names]);
-  std::uint64_t pool_size = morva::load_le32(&bytes[h::names_size]);
-  if (morva::load_le32(&bytes[h::file_size]) != n) return ERROR_BAD_FORMAT;
+  const std::size_t n = im.size;
+  const BYTE* b = im.data;
+  if (!b || n < morva::xrs::kHeaderSize || std::memcmp(b, morva::xrs::kMagic, 4) != 0) return ERROR_BAD_FORMAT;
+  if (morva::load_le16(b + h::version) != morva::xrs::kVersion) return ERROR_BAD_FORMAT;
+  std::uint64_t count = morva::load_le32(b + h::count);
+  std::uint64_t dir = morva::load_le32(b + h::directory);
+  std::uint64_t pool = morva::load_le32(b + h::names);
+  std::uint64_t pool_size = morva::load_le32(b + h::names_size);
+  if (morva::load_le32(b + h::file_size) != n) return ERROR_BAD_FORMAT;
   if (dir > n || count > (n - dir) / morva::xrs::kEntrySize) return ERROR_BAD_FORMAT;
   if (pool > n || pool_size > n - pool) return ERROR_BAD_FORMAT;
-  auto c = std::make_unique<Container>();
   for (std::uint64_t i = 0; i < count; ++i) {
-    const BYTE* p = &bytes[dir + i * morva::xrs::kEntrySize];
+    const BYTE* p = b + dir + i * morva::xrs::kEntrySize;
     Entry en;
+    en.record = p;
     std::uint32_t type = morva::load_le32(p + e::type);
     std::uint32_t name = morva::load_le32(p + e::name);
     if (type & morva::xrs::kNamedResource) {
-      if (!pool_name(bytes, pool, pool_size, type & ~morva::xrs::kNamedResource, en.type_name)) return ERROR_BAD_FORMAT;
+      if (!pool_name(im, pool, pool_size, type & ~morva::xrs::kNamedResource, en.type_name)) return ERROR_BAD_FORMAT;
       en.type_name = upper(en.type_name);
     } else if (type == 0 || type > 0xFFFF) {
       return ERROR_BAD_FORMAT;
@@ -88,7 +100,7 @@ DWORD parse(std::vector<BYTE> bytes, std::unique_ptr<Container>& out) {
       en.type = type;
     }
     if (name & morva::xrs::kNamedResource) {
-      if (!pool_name(bytes, pool, pool_size, name & ~morva::xrs::kNamedResource, en.name_name)) return ERROR_BAD_FORMAT;
+      if (!pool_name(im, pool, pool_size, name & ~morva::xrs::kNamedResource, en.name_name)) return ERROR_BAD_FORMAT;
       en.name_name = upper(en.name_name);
     } else if (name == 0 || name > 0xFFFF) {
       return ERROR_BAD_FORMAT;
@@ -99,18 +111,54 @@ DWORD parse(std::vector<BYTE> bytes, std::unique_ptr<Container>& out) {
     en.offset = morva::load_le32(p + e::offset);
     en.size = morva::load_le32(p + e::size);
     if (en.offset > n || en.size > n - en.offset || (en.offset % morva::xrs::kDataAlignment)) return ERROR_BAD_FORMAT;
-    c->entries.push_back(std::move(en));
+    if (entries) entries->push_back(std::move(en));
   }
-  c->bytes = std::move(bytes);
-  out = std::move(c);
   return ERROR_SUCCESS;
 }
 
-Container* container_of(HMODULE module) {
+Image image_of(const Container* c) { return {c->bytes.data(), c->bytes.size()}; }
+
+// The container of a code module: a file beside the library named like it
+// with the extension ".xrs" (libmorvaui.so -> libmorvaui.xrs), opened once.
+Container* sidecar_of(HMODULE module) {
+  std::string path = morva::platform::module_native_path(module);
+  if (path.empty()) return nullptr;
+  std::string xrs = std::filesystem::path(path).replace_extension(".xrs").string();
+  if (xrs == path) return nullptr;
+  auto it = g_sidecars.find(xrs);
+  if (it != g_sidecars.end()) return it->second.get();
+  std::ifstream in(xrs, std::ios::binary);
+  if (!in) return nullptr;
+  auto c = std::make_unique<Container>();
+  c->bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (read_directory(image_of(c.get()), nullptr) != ERROR_SUCCESS) return nullptr;
+  return (g_sidecars[xrs] = std::move(c)).get();
+}
+
+// The container a module handle stands for: one opened here, one attached
+// to a code module, a data-file module's bytes, or a code module's sidecar.
+bool image_for(HMODULE module, Image& out) {
   auto* c = reinterpret_cast<Container*>(module);
-  if (g_containers.count(c)) return c;
+  if (g_containers.count(c)) {
+    out = image_of(c);
+    return true;
+  }
   auto it = g_attached.find(module);
-  return it == g_attached.end() ? nullptr : it->second;
+  if (it != g_attached.end()) {
+    out = image_of(it->second);
+    return true;
+  }
+  const BYTE* data = nullptr;
+  SIZE_T size = 0;
+  if (morva::platform::module_image(module, &data, &size)) {
+    out = {data, size};
+    return read_directory(out, nullptr) == ERROR_SUCCESS;
+  }
+  if (Container* side = sidecar_of(module)) {
+    out = image_of(side);
+    return true;
+  }
+  return false;
 }
 
 // A type or name given as MAKEINTRESOURCE, "#123" or a string.
@@ -153,10 +201,10 @@ std::vector<WORD> language_preference() {
 }
 
 // Finds an entry; `language` < 0 picks by preference. Sets the last error.
-const Entry* find(Container* c, const Key& type, const Key& name, int language) {
+const Entry* find(const std::vector<Entry>& entries, const Key& type, const Key& name, int language) {
   std::vector<const Entry*> named;
   bool type_seen = false;
-  for (const auto& e : c->entries) {
+  for (const auto& e : entries) {
     if (!matches(e.type, e.type_name, type)) continue;
     type_seen = true;
     if (matches(e.name, e.name_name, name)) named.push_back(&e);
@@ -177,9 +225,14 @@ const Entry* find(Container* c, const Key& type, const Key& name, int language) 
   return named.front();
 }
 
-const Entry* locate(HMODULE module, LPCWSTR type, LPCWSTR name, int language, Container** out = nullptr) {
-  Container* c = container_of(module);
-  if (!c) {
+// One lookup: the module's image and its directory, read afresh.
+struct Lookup {
+  Image image;
+  std::vector<Entry> entries;
+};
+
+const Entry* locate(HMODULE module, LPCWSTR type, LPCWSTR name, int language, Lookup& l) {
+  if (!image_for(module, l.image) || read_directory(l.image, &l.entries) != ERROR_SUCCESS) {
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return nullptr;
   }
@@ -192,12 +245,19 @@ const Entry* locate(HMODULE module, LPCWSTR type, LPCWSTR name, int language, Co
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
-  if (out) *out = c;
-  return find(c, t, n, language);
+  return find(l.entries, t, n, language);
 }
 
-bool owns(Container* c, const Entry* e) {
-  return c && !c->entries.empty() && e >= c->entries.data() && e < c->entries.data() + c->entries.size();
+// The entry an HRSRC of `module` stands for; false when it is not one of
+// that module's directory entries.
+bool entry_of(HMODULE module, HRSRC resource, Lookup& l, const Entry*& out) {
+  if (!image_for(module, l.image) || read_directory(l.image, &l.entries) != ERROR_SUCCESS) return false;
+  for (const auto& e : l.entries)
+    if (e.record == reinterpret_cast<const BYTE*>(resource)) {
+      out = &e;
+      return true;
+    }
+  return false;
 }
 
 HANDLE keep_image(std::unique_ptr<ResourceImage> image) {
@@ -251,8 +311,8 @@ HANDLE load_bitmap_bytes(const BYTE* p, std::size_t size) {
 }
 
 // Chooses the icon of a group closest to the wanted size (32 by default).
-HANDLE load_icon_group(Container* c, const Entry* group, int cx, int cy) {
-  const BYTE* p = c->bytes.data() + group->offset;
+HANDLE load_icon_group(const Lookup& l, const Entry* group, int cx, int cy) {
+  const BYTE* p = l.image.data + group->offset;
   if (group->size < 6 || morva::load_le16(p + 2) != 1) {
     SetLastError(ERROR_INVALID_DATA);
     return nullptr;
@@ -276,12 +336,12 @@ HANDLE load_icon_group(Container* c, const Entry* group, int cx, int cy) {
   }
   WORD id = morva::load_le16(p + 6 + best * 14 + 12);
   Key t{3, {}}, n{id, {}};
-  const Entry* icon = find(c, t, n, group->language);
-  if (!icon) icon = find(c, t, n, -1);
+  const Entry* icon = find(l.entries, t, n, group->language);
+  if (!icon) icon = find(l.entries, t, n, -1);
   if (!icon) return nullptr;
   auto img = std::make_unique<ResourceImage>();
   img->type = IMAGE_ICON;
-  if (!read_dib(c->bytes.data() + icon->offset, icon->size, 2, *img)) {
+  if (!read_dib(l.image.data + icon->offset, icon->size, 2, *img)) {
     SetLastError(ERROR_INVALID_DATA);
     return nullptr;
   }
@@ -329,35 +389,38 @@ extern "C" {
 
 HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
   std::lock_guard<std::mutex> g(g_lock);
-  return reinterpret_cast<HRSRC>(const_cast<Entry*>(locate(module, type, name, -1)));
+  Lookup l;
+  const Entry* e = locate(module, type, name, -1, l);
+  return e ? reinterpret_cast<HRSRC>(const_cast<BYTE*>(e->record)) : nullptr;
 }
 
 HRSRC FindResourceExW(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language) {
   std::lock_guard<std::mutex> g(g_lock);
   // The neutral language asks for the usual choice.
   int lang = language == MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL) ? -1 : language;
-  return reinterpret_cast<HRSRC>(const_cast<Entry*>(locate(module, type, name, lang)));
+  Lookup l;
+  const Entry* e = locate(module, type, name, lang, l);
+  return e ? reinterpret_cast<HRSRC>(const_cast<BYTE*>(e->record)) : nullptr;
 }
 
 HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
   std::lock_guard<std::mutex> g(g_lock);
-  Container* c = container_of(module);
-  auto* e = reinterpret_cast<const Entry*>(resource);
-  if (!owns(c, e)) {
+  Lookup l;
+  const Entry* e = nullptr;
+  if (!entry_of(module, resource, l, e)) {
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return nullptr;
   }
-  // Empty resources still get a distinct, valid address.
-  return const_cast<BYTE*>(c->bytes.data() + e->offset);
+  return const_cast<BYTE*>(l.image.data + e->offset);
 }
 
 LPVOID LockResource(HGLOBAL data) { return data; }
 
 DWORD SizeofResource(HMODULE module, HRSRC resource) {
   std::lock_guard<std::mutex> g(g_lock);
-  Container* c = container_of(module);
-  auto* e = reinterpret_cast<const Entry*>(resource);
-  if (!owns(c, e)) {
+  Lookup l;
+  const Entry* e = nullptr;
+  if (!entry_of(module, resource, l, e)) {
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return 0;
   }
@@ -373,10 +436,10 @@ INT LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, INT max_chars) {
   }
   if (max_chars > 0) buffer[0] = 0;
   std::lock_guard<std::mutex> g(g_lock);
-  Container* c = nullptr;
-  const Entry* e = locate(module, RT_STRING, MAKEINTRESOURCEW((id >> 4) + 1), -1, &c);
+  Lookup l;
+  const Entry* e = locate(module, RT_STRING, MAKEINTRESOURCEW((id >> 4) + 1), -1, l);
   if (!e) return 0;
-  const BYTE* p = c->bytes.data() + e->offset;
+  const BYTE* p = l.image.data + e->offset;
   std::size_t at = 0;
   for (UINT i = 0; i < (id & 15); ++i) {
     if (at + 2 > e->size) return 0;
@@ -414,14 +477,14 @@ HANDLE LoadImageW(HINSTANCE module, LPCWSTR name, UINT type, INT cx, INT cy, UIN
   if (type == IMAGE_ICON && !module && IS_INTRESOURCE(name) &&
       reinterpret_cast<ULONG_PTR>(name) >= 32512 && reinterpret_cast<ULONG_PTR>(name) <= 32518)
     return system_icon();
-  Container* c = nullptr;
+  Lookup l;
   if (type == IMAGE_BITMAP) {
-    const Entry* e = locate(module, RT_BITMAP, name, -1, &c);
-    return e ? load_bitmap_bytes(c->bytes.data() + e->offset, e->size) : nullptr;
+    const Entry* e = locate(module, RT_BITMAP, name, -1, l);
+    return e ? load_bitmap_bytes(l.image.data + e->offset, e->size) : nullptr;
   }
   if (type == IMAGE_ICON) {
-    const Entry* e = locate(module, RT_GROUP_ICON, name, -1, &c);
-    return e ? load_icon_group(c, e, cx, cy) : nullptr;
+    const Entry* e = locate(module, RT_GROUP_ICON, name, -1, l);
+    return e ? load_icon_group(l, e, cx, cy) : nullptr;
   }
   SetLastError(ERROR_INVALID_PARAMETER);
   return nullptr;
@@ -440,8 +503,9 @@ BOOL DestroyIcon(HICON icon) {
 namespace morva::platform {
 
 HMODULE open_resource_container(const std::vector<BYTE>& bytes, DWORD* error) {
-  std::unique_ptr<Container> c;
-  DWORD e = parse(bytes, c);
+  auto c = std::make_unique<Container>();
+  c->bytes = bytes;
+  DWORD e = read_directory(image_of(c.get()), nullptr);
   if (error) *error = e;
   if (e != ERROR_SUCCESS) return nullptr;
   std::lock_guard<std::mutex> g(g_lock);

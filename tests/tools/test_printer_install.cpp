@@ -33,6 +33,7 @@ class PrinterInstall : public ::testing::Test {
   void SetUp() override {
     morva::test::write_file(root_.file("build/libmorvagfx.so"), "graphics driver stand-in");
     morva::test::write_file(root_.file("build/libmorvaui.so"), "interface driver stand-in");
+    morva::test::write_file(root_.file("build/libmorvaui.xrs"), "its resources");
     morva::test::write_file(root_.file("build/model.cfg"), "[default]\r\n");
   }
   std::vector<std::string> tool_args(const std::string& name) {
@@ -67,6 +68,7 @@ TEST_F(PrinterInstall, ToolInstallsAPrinterOthersCanUse) {
   EXPECT_EQ(fs::path(morva::platform::native_path(s16(d->pDriverPath))).filename(), "morvagfx.dll");
   EXPECT_EQ(morva::test::read_file(library(d->pDriverPath)), "graphics driver stand-in");
   EXPECT_EQ(morva::test::read_file(library(d->pConfigFile)), "interface driver stand-in");
+  EXPECT_EQ(morva::test::read_file(fs::path(library(d->pConfigFile)).replace_extension(".xrs")), "its resources");
   std::vector<std::u16string> deps;
   for (const WCHAR* p = d->pDependentFiles; *p; p += deps.back().size() + 1) deps.push_back(p);
   ASSERT_EQ(deps.size(), 3u);

@@ -8,6 +8,7 @@
 #include "temp_root.h"
 #include "win/win.h"
 #include "win/resource_container.h"
+#include "win/modules.h"
 #include "win/resources.h"
 #include "xrs_compiler.h"
 
@@ -284,6 +285,41 @@ TEST_F(ResourceModule, DamagedContainersAreRefused) {
     morva::store_le32(&bad[d.at], d.value);
     EXPECT_EQ(morva::platform::open_resource_container(bad), nullptr) << d.at;
   }
+}
+
+// The loader's modules reach their resources: a data-file load of a
+// container, as the driver loads its resource module, and a code module's
+// container beside it.
+TEST_F(ResourceModule, ThroughTheModuleLoader) {
+  morva::test::write_file(root_.file("drive_c/Driver/morvares.xrs"), std::string(container_.begin(), container_.end()));
+  for (DWORD flags : {DONT_RESOLVE_DLL_REFERENCES | LOAD_WITH_ALTERED_SEARCH_PATH, LOAD_LIBRARY_AS_DATAFILE}) {
+    HMODULE m = LoadLibraryExW(u"C:\\Driver\\morvares.xrs", nullptr, flags);
+    ASSERT_NE(m, nullptr) << morva::platform::last_load_error();
+    WCHAR text[32];
+    EXPECT_EQ(LoadStringW(m, 17, text, 32), 9);
+    HRSRC r = FindResourceW(m, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(260));
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(SizeofResource(m, r), 4u);
+    EXPECT_EQ(static_cast<const BYTE*>(LockResource(LoadResource(m, r)))[3], 0xff);
+    EXPECT_TRUE(FreeLibrary(m));
+  }
+  // A module that is no container has no resources.
+  morva::test::write_file(root_.file("drive_c/Driver/plain.bin"), "not a container at all, just bytes");
+  HMODULE plain = LoadLibraryExW(u"C:\\Driver\\plain.bin", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(plain, nullptr);
+  WCHAR text[8];
+  EXPECT_EQ(LoadStringW(plain, 17, text, 8), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_DATA_NOT_FOUND));
+  FreeLibrary(plain);
+
+  std::filesystem::copy_file(std::string(MORVA_BIN_DIR) + "/libmodtest.so", root_.file("drive_c/Driver/libmodtest.so"));
+  morva::test::write_file(root_.file("drive_c/Driver/libmodtest.xrs"), std::string(container_.begin(), container_.end()));
+  HMODULE code = LoadLibraryW(u"C:\\Driver\\modtest.dll");
+  ASSERT_NE(code, nullptr) << morva::platform::last_load_error();
+  WCHAR own[32];
+  EXPECT_EQ(LoadStringW(code, 1, own, 32), 3);
+  EXPECT_EQ(std::u16string(own), u"One");
+  FreeLibrary(code);
 }
 
 TEST(ResourceCompiler, ReportsFaultySources) {

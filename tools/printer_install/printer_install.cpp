@@ -173,7 +173,13 @@ InstallResult install_printer(const PrinterSetup& s) {
   std::string linked = s.database.empty() ? std::string() : linked_database_name(s.database);
   std::string config_name =
       fs::path(linked.empty() ? database_name : linked).replace_extension(".cfg").filename().string();
-  bool copied = install(s.graphics_driver, "libmorvagfx.so", false) && install(s.interface_driver, "libmorvaui.so", false) &&
+  // A driver library's own resources travel with it.
+  auto library = [&](const std::string& from, const std::string& name) {
+    if (from.empty() || !install(from, name + ".so", false)) return from.empty();
+    std::string own = fs::path(from).replace_extension(".xrs").string();
+    return !fs::exists(own) || install(own, name + ".xrs", false);
+  };
+  bool copied = library(s.graphics_driver, "libmorvagfx") && library(s.interface_driver, "libmorvaui") &&
                 install(s.database, database_name, false) &&
                 (linked.empty() || install((fs::path(s.database).parent_path() / linked).string(), linked, true)) &&
                 install(s.model_config, config_name, true) && install(s.resource_module, "morvares.xrs", true);

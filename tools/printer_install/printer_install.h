@@ -26,6 +26,8 @@ struct PrinterSetup {
   std::u16string location;
   // Native paths of the files to install; an empty path installs nothing
   // for that role (the name is still registered where the driver needs one).
+  // The driver libraries go in with their own resource containers (the
+  // ".xrs" file beside each library, when there is one).
   std::string graphics_driver;   // registered as "morvagfx.dll"
   std::string interface_driver;  // registered as "morvaui.dll"
   std::string database;          // the device database's main file: the driver's data file

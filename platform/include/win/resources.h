@@ -1,8 +1,8 @@
 // Resources of a module: string tables, dialog templates, bitmaps, icons and
 // raw typed data, read from the module's resource container (".xrs", see
-// win/resource_container.h). A data-file load of an ".xrs" file gives a
-// module handle for its container; a code module reaches the container
-// attached to it by the loader.
+// win/resource_container.h). A data-file load of a container gives a
+// module handle for it; a code module "libx.so" has the container "libx.xrs"
+// beside it, or one attached with attach_module_resources.
 #pragma once
 
 #include <cstddef>
