@@ -6,7 +6,9 @@
 #include "settings/ddd_host.h"
 #include "settings/ddd_records.h"
 #include "win/endian.h"
+#include "win/errors.h"
 #include "win/memory.h"
+#include "win/spooler.h"
 
 namespace {
 
@@ -396,6 +398,39 @@ DddStatus DddOpenFile(LPCWSTR path, DddFile* main, DddFile* linked) {
   g_process_level = main->level;
   DddLeaveLock();
   return DDD_OK;
+}
+
+namespace {
+
+// The printer driver's data file (DRIVER_INFO_2 pDataFile), GlobalAlloc'ed.
+WCHAR* driver_data_file(HANDLE printer) {
+  DWORD needed = 0;
+  if (GetPrinterDriverW(printer, nullptr, 2, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
+      needed < sizeof(DRIVER_INFO_2W))
+    return nullptr;
+  auto* info = static_cast<BYTE*>(GlobalAlloc(GPTR, needed));
+  if (!info) return nullptr;
+  WCHAR* path = nullptr;
+  if (GetPrinterDriverW(printer, nullptr, 2, info, needed, &needed)) {
+    const WCHAR* data = reinterpret_cast<DRIVER_INFO_2W*>(info)->pDataFile;
+    if (data) {
+      size_t n = wide_length(data);
+      path = static_cast<WCHAR*>(GlobalAlloc(GPTR, (n + 1) * sizeof(WCHAR)));
+      if (path) std::memcpy(path, data, n * sizeof(WCHAR));
+    }
+  }
+  GlobalFree(info);
+  return path;
+}
+
+}  // namespace
+
+DddHandle* DddOpen(HANDLE printer) {
+  WCHAR* path = driver_data_file(printer);
+  if (!path) return nullptr;
+  DddHandle* handle = DddOpenPath(path, nullptr);
+  GlobalFree(path);
+  return handle;
 }
 
 DddHandle* DddOpenPath(LPCWSTR path, DddStatus* status) {

@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -10,6 +9,8 @@
 #include "settings/common_utils.h"
 #include "settings/driver_locks.h"
 #include "win/memory.h"
+#include "win/files.h"
+#include "win/handles.h"
 #include "win/paths.h"
 
 namespace {
@@ -74,29 +75,27 @@ WCHAR* DddAnsiToWide(const char* text, DWORD length, DWORD* chars) {
 WORD DddReadWholeFile(LPCWSTR path, BYTE** image, DWORD* size) {
   *image = nullptr;
   *size = 0;
-  std::string native = morva::platform::native_path(std::u16string_view(path));
-  if (native.empty()) return 1;
-  std::FILE* f = std::fopen(native.c_str(), "rb");
-  if (!f) return 1;
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
   WORD status = 1;
-  if (std::fseek(f, 0, SEEK_END) == 0) {
-    long length = std::ftell(f);
-    // An image is addressed with 32-bit offsets.
-    if (length >= 0 && static_cast<unsigned long>(length) <= 0x7FFFFFFFul &&
-        std::fseek(f, 0, SEEK_SET) == 0) {
-      auto* block = static_cast<BYTE*>(GlobalAlloc(GPTR, length > 0 ? length : 1));
-      if (!block) {
-        status = 4;
-      } else if (std::fread(block, 1, length, f) == static_cast<size_t>(length)) {
-        *image = block;
-        *size = static_cast<DWORD>(length);
-        status = 0;
-      } else {
-        GlobalFree(block);
-      }
+  DWORD high = 0;
+  DWORD length = GetFileSize(file, &high);
+  // An image is addressed with 32-bit offsets that stay positive.
+  if (length != INVALID_FILE_SIZE && high == 0 && length <= 0x7FFFFFFFu) {
+    auto* block = static_cast<BYTE*>(GlobalAlloc(GPTR, length ? length : 1));
+    DWORD read = 0;
+    if (!block) {
+      status = 4;
+    } else if ((length == 0 || ReadFile(file, block, length, &read, nullptr)) && read == length) {
+      *image = block;
+      *size = length;
+      status = 0;
+    } else {
+      GlobalFree(block);
     }
   }
-  std::fclose(f);
+  CloseHandle(file);
   return status;
 }
 

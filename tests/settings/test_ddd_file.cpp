@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "ddd_fixture.h"
+#include "win/errors.h"
+#include "win/machine_store.h"
+#include "win/spooler.h"
 
 namespace morva::test {
 namespace {
@@ -276,6 +279,40 @@ TEST_F(DddStrings, PoolExhaustionIsOutOfMemory) {
   for (auto* b : held) DddPoolRelease(handle->main.pool, b);
   EXPECT_EQ(read_name("A4"), u"A4");
   EXPECT_EQ(handle->main.pool->slots[0].capacity, DDD_POOL_MIN_BUFFER);
+}
+
+}  // namespace
+}  // namespace morva::test
+
+namespace morva::test {
+namespace {
+
+// DddOpen finds the main file through the printer's driver data file.
+TEST_F(DddTest, OpensThePrintersDataFile) {
+  platform::use_in_memory_store(true);
+  DRIVER_INFO_3W d{};
+  d.cVersion = 3;
+  d.pName = const_cast<LPWSTR>(u"Demo Driver");
+  d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
+  d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
+  d.pDataFile = const_cast<LPWSTR>(u"T.DDD");
+  d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
+  ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
+  PRINTER_INFO_2W p{};
+  p.pPrinterName = const_cast<LPWSTR>(u"Demo");
+  p.pPortName = const_cast<LPWSTR>(u"IP_127.0.0.1");
+  p.pDriverName = const_cast<LPWSTR>(u"Demo Driver");
+  HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+  ASSERT_NE(printer, nullptr) << GetLastError();
+
+  EXPECT_EQ(DddOpen(printer), nullptr);  // the data file is not there yet
+  ddd_build::write_images(ddd_build::build_images(one_file(json::array())),
+                          root.file("drive_c/Windows/System32/spool/DRIVERS/x64/3"));
+  handle = DddOpen(printer);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(handle->main.version, 0x01020003u);
+  ClosePrinter(printer);
+  platform::use_in_memory_store(false);
 }
 
 }  // namespace

@@ -102,6 +102,10 @@ struct DddHandle {
 };
 
 // Opening and closing.
+// Opens the database pair of a printer: the main file is the data file of
+// the printer's driver. Null on failure. The model configuration and the
+// capability overrides are added by their own readers.
+DddHandle* DddOpen(HANDLE printer);
 // Opens the pair whose main file is `path` (a ".DDD" path) into a new handle;
 // null on failure. `status` (may be null) receives the reason.
 DddHandle* DddOpenPath(LPCWSTR path, DddStatus* status);
