@@ -130,7 +130,7 @@ TEST(SpoolFile, WholeJobIsReadWithItsFraming) {
   std::ostringstream listing;
   PrintListing(r, file.data(), listing);
   EXPECT_NE(listing.str().find("HDR   %QZVKM-1.5.1%"), std::string::npos);
-  EXPECT_NE(listing.str().find("Ec   1 7 5"), std::string::npos);
+  EXPECT_NE(listing.str().find("Ec  1 7 5"), std::string::npos);
   EXPECT_NE(listing.str().find("INFO  PAGEINFO=SIZE[210.0X297.0]:MODE[2]"), std::string::npos);
 }
 

@@ -515,10 +515,14 @@ void PrintListing(const PdlDecodeResult& r, const std::uint8_t* data, std::ostre
       case PdlItem::Data: out << "      data " << it.length << " bytes"; break;
       case PdlItem::Glyph:
       case PdlItem::Operator: {
-        out << (it.kind == PdlItem::Glyph ? "      " + it.text + ":" : it.text + "  ");
-        for (const PdlValue& v : it.operands) {
+        out << (it.kind == PdlItem::Glyph ? "      " + it.text + ":" : it.text + " ");
+        for (std::size_t i = 0; i < it.operands.size(); ++i) {
           out << ' ';
-          PrintValue(v, data, out);
+          if (it.kind == PdlItem::Glyph && i == 0) {
+            out << Hex(static_cast<std::uint64_t>(it.operands[0].i));  // the record header
+            continue;
+          }
+          PrintValue(it.operands[i], data, out);
         }
         break;
       }
