@@ -220,9 +220,13 @@ class DddStrings : public DddTest {
     return name_of(9, expect);
   }
   void libraries(bool s1, bool s2) {
-    ddd_build::Images images;
-    if (s1) images["S1.DLL"] = settings::ddd_string_library_image({{7, u"Seven"}, {8, u"\u00c9t\u00e9"}});
-    if (s2) images["S2.DLL"] = settings::ddd_string_library_image({{1, u"Library two"}});
+    json libs = json::object();
+    if (s1) libs["S1.DLL"] = {{"7", "Seven"}, {"8", "\u00c9t\u00e9"}};
+    if (s2) libs["S2.DLL"] = {{"1", "Library two"}};
+    json d = one_file(json::array());
+    d["string_libraries"] = libs;
+    auto images = ddd_build::build_images(d);
+    images.erase("T.DDD");
     if (!images.empty()) write(images);
   }
 };

@@ -41,9 +41,9 @@
 #include <vector>
 
 #include "settings/ddd_file.h"
-#include "settings/ddd_host.h"
 #include "settings/ddd_records.h"
 #include "win/endian.h"
+#include "xrs_compiler.h"
 
 namespace morva::ddd_build {
 namespace {
@@ -144,23 +144,6 @@ std::string to_ansi(const std::string& utf8, const std::string& what) {
   if (r == static_cast<size_t>(-1)) fail(what + ": text not representable in Windows-1252: " + utf8);
   out.resize(out.size() - out_left);
   return out;
-}
-
-std::u16string to_utf16(const std::string& utf8) {
-  iconv_t cd = iconv_open("UTF-16LE", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) fail("no UTF-16 converter");
-  std::string out(utf8.size() * 4 + 4, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t in_left = utf8.size();
-  char* o = out.data();
-  size_t out_left = out.size();
-  size_t r = iconv(cd, &in, &in_left, &o, &out_left);
-  iconv_close(cd);
-  if (r == static_cast<size_t>(-1)) fail("bad UTF-8 in string library text");
-  out.resize(out.size() - out_left);
-  std::u16string text(out.size() / 2, u'\0');
-  for (size_t i = 0; i < text.size(); ++i) text[i] = load_le16(out.data() + 2 * i);
-  return text;
 }
 
 // ---------------------------------------------------------------- strings
@@ -627,12 +610,13 @@ Images build_images(const json& description) {
   images[main_plan.name] = main_head + tables_and_bodies(main_plan, plans);
   if (has_linked) images[linked_plan.name] = linked_head + tables_and_bodies(linked_plan, plans);
 
+  // String libraries are resource modules holding one string table.
   const json& libraries = member(description, "string_libraries");
   for (auto it = libraries.begin(); libraries.is_object() && it != libraries.end(); ++it) {
-    std::vector<std::pair<UINT, std::u16string>> strings;
-    for (auto s = it.value().begin(); s != it.value().end(); ++s)
-      strings.emplace_back(static_cast<UINT>(std::stoul(s.key())), to_utf16(s.value().get<std::string>()));
-    images[it.key()] = settings::ddd_string_library_image(strings);
+    json source = {{"strings", json::array({{{"table", it.value()}}})}};
+    xrs::CompileResult compiled = xrs::compile_resource_text(source.dump(), ".");
+    if (compiled.container.empty()) fail("string library " + it.key() + ": " + compiled.error);
+    images[it.key()] = std::string(compiled.container.begin(), compiled.container.end());
   }
   return images;
 }

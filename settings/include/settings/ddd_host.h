@@ -5,8 +5,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "win/types.h"
 
@@ -27,9 +25,10 @@ WCHAR* DddAnsiToWide(const char* text, DWORD length, DWORD* chars);
 // 0 success, 1 the file cannot be opened or read, 4 out of memory.
 WORD DddReadWholeFile(LPCWSTR path, BYTE** image, DWORD* size);
 
-// String libraries: load one by path, read string `id` (at most `chars`
-// characters including the terminator; the number copied, 0 when the
-// library has no such string), free it.
+// String libraries are resource modules: loaded by path (LoadLibraryExW
+// with DONT_RESOLVE_DLL_REFERENCES | LOAD_WITH_ALTERED_SEARCH_PATH), read
+// with LoadStringW (at most `chars` characters including the terminator;
+// the number copied, 0 when the library has no such string), freed.
 HMODULE DddLoadStringLibrary(LPCWSTR path);
 int DddLoadLibraryString(HMODULE library, UINT id, WCHAR* buffer, int chars);
 void DddFreeStringLibrary(HMODULE library);
@@ -39,8 +38,4 @@ namespace morva::settings {
 // path or a Windows path); empty returns to the module's own directory.
 void ddd_set_module_directory(const std::u16string& directory);
 
-// Until string libraries are resource modules of the platform, a string
-// library is a small file of its own: "MVSTRLIB", a DWORD count, then per
-// string a DWORD id, a WORD character count and the UTF-16LE characters.
-std::string ddd_string_library_image(const std::vector<std::pair<UINT, std::u16string>>& strings);
 }  // namespace morva::settings
