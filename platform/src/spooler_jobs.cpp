@@ -33,7 +33,8 @@ struct {
 DWORD error_from_errno(int e) {
   switch (e) {
     case ENOSPC:
-    case EDQUOT: return ERROR_DISK_FULL;
+    case EDQUOT:
+    case EFBIG: return ERROR_DISK_FULL;  // a file-size limit leaves no room either
     case EROFS: return ERROR_WRITE_PROTECT;
     case EACCES:
     case EPERM: return ERROR_ACCESS_DENIED;

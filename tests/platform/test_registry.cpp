@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -259,6 +264,71 @@ TEST_F(Registry, InjectedFaultsAreReportedAndChangeNothing) {
   EXPECT_EQ(sub, nullptr);
   EXPECT_TRUE(enum_keys(key_).empty());
   EXPECT_EQ(RegDeleteValueW(key_, u"v"), ERROR_SUCCESS);
+}
+
+// A real limit from the system: the database cannot grow past a file-size
+// limit. The write fails with an error, and the store works on afterwards.
+TEST(RegistryOnDisk, FileSizeLimitFailsTheWrite) {
+  morva::test::TempRoot root;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Big", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  std::vector<BYTE> big(1 << 20, 0x5a);
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit low = old;
+  low.rlim_cur = 256 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+  LSTATUS rc = RegSetValueExW(key, u"Blob", 0, REG_BINARY, big.data(), static_cast<DWORD>(big.size()));
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_TRUE(rc == ERROR_DISK_FULL || rc == ERROR_WRITE_FAULT) << rc;
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueExW(key, u"Blob", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  DWORD v = 1;
+  EXPECT_EQ(RegSetValueExW(key, u"Small", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+// Several processes writing at once: every write that succeeded is there.
+TEST(RegistryAcrossProcesses, ConcurrentWritersLoseNothing) {
+  morva::test::TempRoot root;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Busy", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  std::vector<std::thread> writers;
+  std::vector<int> results(3, -1);
+  for (int i = 0; i < 3; ++i)
+    writers.emplace_back([&, i] {
+      results[i] = morva::test::run_child_tests("RegistryChild.*", root.path(), "writer",
+                                                {{"WRITER", std::to_string(i)}});
+    });
+  for (DWORD n = 0; n < 40; ++n) {
+    std::u16string name = u"parent-" + std::u16string(1, static_cast<char16_t>(u'A' + n % 26)) + std::u16string(1, static_cast<char16_t>(u'a' + n / 26));
+    ASSERT_EQ(RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&n), 4), ERROR_SUCCESS);
+  }
+  for (auto& t : writers) t.join();
+  for (int r : results) EXPECT_EQ(r, 0);
+  DWORD values = 0;
+  ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                             nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(values, 40u + 3u * 40u);
+  RegCloseKey(key);
+}
+
+TEST(RegistryChild, WritesBesideOthers) {
+  if (morva::test::child_role() != "writer") GTEST_SKIP() << "runs in the child process only";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Busy", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  std::string writer = std::getenv("WRITER");
+  for (DWORD n = 0; n < 40; ++n) {
+    std::string name = "w" + writer + "-" + std::to_string(n);
+    std::u16string wide(name.begin(), name.end());
+    ASSERT_EQ(RegSetValueExW(key, wide.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&n), 4), ERROR_SUCCESS);
+  }
+  RegCloseKey(key);
 }
 
 // Persistence: a write that returned success is seen by another process.

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstring>
 #include <random>
 #include <string>
@@ -388,6 +391,31 @@ TEST_F(Spooler, FailingDiskKeepsWhatWasAccepted) {
     ASSERT_EQ(file.size(), accepted);
     EXPECT_EQ(std::memcmp(file.data(), data.data(), accepted), 0);
   }
+}
+
+// A real limit from the system: a file-size limit stops the spool file.
+TEST_F(Spooler, FileSizeLimitStopsTheSpoolFile) {
+  const auto data = random_bytes(10000, 11);
+  DWORD id = start_doc(printer_, u"Limited");
+  ASSERT_NE(id, 0u);
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit low = old;
+  low.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+  DWORD written = 0;
+  BOOL ok = WritePrinter(printer_, const_cast<BYTE*>(data.data()), 10000, &written);
+  DWORD error = GetLastError();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_DISK_FULL));
+  EXPECT_EQ(written, 4096u);
+  ASSERT_TRUE(EndDocPrinter(printer_));
+  std::string file = morva::test::read_file(morva::platform::job_spool_file(id));
+  ASSERT_EQ(file.size(), 4096u);
+  EXPECT_EQ(std::memcmp(file.data(), data.data(), 4096), 0);
 }
 
 TEST_F(Spooler, FailingStoreFailsTheJobStart) {

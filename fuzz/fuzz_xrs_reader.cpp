@@ -1,0 +1,28 @@
+// Resource containers come from files: the reader must refuse or read any
+// bytes without leaving them.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "win/resources.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::vector<BYTE> bytes(data, data + size);
+  HMODULE m = morva::platform::open_resource_container(bytes);
+  if (!m) return 0;
+  WCHAR text[64];
+  for (UINT id = 0; id < 48; ++id) LoadStringW(m, id, text, 64);
+  for (WORD id = 1; id < 8; ++id) {
+    if (HBITMAP b = LoadBitmapW(m, MAKEINTRESOURCEW(id))) morva::platform::release_resource_image(b);
+    if (HICON i = LoadIconW(m, MAKEINTRESOURCEW(id))) DestroyIcon(i);
+    for (WORD type : {5, 10, 260}) {
+      HRSRC r = FindResourceW(m, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
+      if (!r) continue;
+      const auto* p = static_cast<const volatile BYTE*>(LockResource(LoadResource(m, r)));
+      DWORD n = SizeofResource(m, r);
+      if (p && n) (void)p[n - 1];
+    }
+  }
+  morva::platform::close_resource_container(m);
+  return 0;
+}
