@@ -16,6 +16,39 @@ namespace morva::render {
 
 namespace {
 
+// Stores of one operand at q; each answers the position after it.
+inline BYTE* StoreWord(BYTE* q, DWORD v) {
+  q[0] = static_cast<BYTE>(v >> 8);
+  q[1] = static_cast<BYTE>(v);
+  return q + 2;
+}
+inline BYTE* StoreDword(BYTE* q, DWORD v) {
+  q[0] = static_cast<BYTE>(v >> 24);
+  q[1] = static_cast<BYTE>(v >> 16);
+  q[2] = static_cast<BYTE>(v >> 8);
+  q[3] = static_cast<BYTE>(v);
+  return q + 4;
+}
+inline BYTE* StoreReal(BYTE* q, float x) {
+  DWORD bits;
+  std::memcpy(&bits, &x, 4);
+  return StoreDword(q, bits);
+}
+inline BYTE* StoreVar(BYTE* q, LONG x) {
+  DWORD m = x < 0 ? 0u - static_cast<DWORD>(x) : static_cast<DWORD>(x);
+  BYTE sign = x < 0 ? 0x40 : 0;
+  if (m < (1u << 6)) {
+    *q = static_cast<BYTE>(sign | m);
+    return q + 1;
+  }
+  if (m < (1u << 13)) {
+    q[0] = static_cast<BYTE>(0x80 | sign | (m >> 7));
+    q[1] = static_cast<BYTE>(m & 0x7F);
+    return q + 2;
+  }
+  return q + PdlEncodeVarNumber(x, q);
+}
+
 // Collects the operands of one operator and hands them to the sink in
 // runs of up to 256 bytes (raw data goes straight through), so that a long
 // point list costs a few sink writes rather than one per coordinate. When
@@ -60,18 +93,16 @@ class Emit {
   }
   Emit& v(LONG x) {
     Room(kPdlVarNumberMax);
-    DWORD m = x < 0 ? 0u - static_cast<DWORD>(x) : static_cast<DWORD>(x);
-    BYTE sign = x < 0 ? 0x40 : 0;
-    if (m < (1u << 6)) {
-      out_[n_++] = static_cast<BYTE>(sign | m);
-    } else if (m < (1u << 13)) {
-      out_[n_++] = static_cast<BYTE>(0x80 | sign | (m >> 7));
-      out_[n_++] = static_cast<BYTE>(m & 0x7F);
-    } else {
-      n_ += PdlEncodeVarNumber(x, out_ + n_);
-    }
+    n_ = static_cast<std::size_t>(StoreVar(out_ + n_, x) - out_);
     return *this;
   }
+  // Room for k bytes (at most 256) at the returned position; commit() then
+  // takes the bytes up to the position it is given.
+  BYTE* reserve(std::size_t k) {
+    Room(k);
+    return out_ + n_;
+  }
+  void commit(BYTE* end) { n_ = static_cast<std::size_t>(end - out_); }
   Emit& raw(const void* p, std::size_t n) {
     Flush();
     if (!r_ && n) r_ = Pdl_PutBytes(s_, p, n);
@@ -376,13 +407,18 @@ int PutPointRuns(PdlSink* s, PdlOp op, std::size_t units, std::size_t points_per
 
 int Pdl_OpLineTo(PdlSink* s, std::size_t n, const PdlPoint* p) {
   return PutPointRuns(s, PdlOp::BP, n, 1, kPdlMaxPointsPerOp, p, [p](Emit& e, std::size_t i) {
-    e.w(static_cast<DWORD>(p[i].x)).w(static_cast<DWORD>(p[i].y));
+    BYTE* q = e.reserve(4);
+    q = StoreWord(q, static_cast<DWORD>(p[i].x));
+    e.commit(StoreWord(q, static_cast<DWORD>(p[i].y)));
   });
 }
 
 int Pdl_OpLineToReal(PdlSink* s, std::size_t n, const PdlPointF* p) {
   return PutPointRuns(s, PdlOp::Bp, n, 1, kPdlMaxPointsPerOp, p,
-                      [p](Emit& e, std::size_t i) { e.f(p[i].x).f(p[i].y); });
+                      [p](Emit& e, std::size_t i) {
+                        BYTE* q = e.reserve(8);
+                        e.commit(StoreReal(StoreReal(q, p[i].x), p[i].y));
+                      });
 }
 
 int Pdl_OpLineToRelative(PdlSink* s, PdlPoint current, std::size_t n, const PdlPoint* p) {
@@ -397,20 +433,26 @@ int Pdl_OpLineToRelative(PdlSink* s, PdlPoint current, std::size_t n, const PdlP
   }
   return PutPointRuns(s, PdlOp::B0, n, 1, kPdlMaxPointsPerOp, p, [p, current](Emit& e, std::size_t i) {
     PdlPoint from = i ? p[i - 1] : current;
-    e.v(static_cast<LONG>(static_cast<std::int64_t>(p[i].x) - from.x));
-    e.v(static_cast<LONG>(static_cast<std::int64_t>(p[i].y) - from.y));
+    BYTE* q = e.reserve(2 * kPdlVarNumberMax);
+    q = StoreVar(q, static_cast<LONG>(static_cast<std::int64_t>(p[i].x) - from.x));
+    e.commit(StoreVar(q, static_cast<LONG>(static_cast<std::int64_t>(p[i].y) - from.y)));
   });
 }
 
 int Pdl_OpCurveTo(PdlSink* s, std::size_t n, const PdlPoint* p) {
   return PutPointRuns(s, PdlOp::BU, n, 3, kPdlMaxSegmentsPerOp, p, [p](Emit& e, std::size_t i) {
-    e.w(static_cast<DWORD>(p[i].x)).w(static_cast<DWORD>(p[i].y));
+    BYTE* q = e.reserve(4);
+    q = StoreWord(q, static_cast<DWORD>(p[i].x));
+    e.commit(StoreWord(q, static_cast<DWORD>(p[i].y)));
   });
 }
 
 int Pdl_OpCurveToReal(PdlSink* s, std::size_t n, const PdlPointF* p) {
   return PutPointRuns(s, PdlOp::Bu, n, 3, kPdlMaxSegmentsPerOp, p,
-                      [p](Emit& e, std::size_t i) { e.f(p[i].x).f(p[i].y); });
+                      [p](Emit& e, std::size_t i) {
+                        BYTE* q = e.reserve(8);
+                        e.commit(StoreReal(StoreReal(q, p[i].x), p[i].y));
+                      });
 }
 
 int Pdl_OpCloseSubpath(PdlSink* s) { return PutFixed<PdlOp::BC>(s); }
