@@ -354,6 +354,9 @@ TEST(SpoolFile, CommandExitsWithTheOffsetOfAnError) {
   std::size_t eoj_line = file.size() - std::string("@PJL EOJ\n").size();
   EXPECT_NE(err.find("error at offset " + std::to_string(eoj_line)), std::string::npos) << err;
   EXPECT_EQ(run({"pdl_decode", root.path() + "/missing.prn"}, &out, &err), 2);
+  EXPECT_TRUE(morva::tools::DecodeSpoolFilePath(good).ok);
+  EXPECT_EQ(morva::tools::DecodeSpoolFilePath(good).summary.pages, 2u);
+  EXPECT_FALSE(morva::tools::DecodeSpoolFilePath(root.path() + "/missing.prn").ok);
   EXPECT_EQ(run({"pdl_decode"}, &out, &err), 2);
 
   // The installed program behaves the same.

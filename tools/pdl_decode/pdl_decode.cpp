@@ -475,6 +475,27 @@ PdlDecodeResult DecodeOperators(const std::uint8_t* data, std::size_t size, PdlD
 
 namespace {
 
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  bytes->assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  return !f.bad();
+}
+
+}  // namespace
+
+PdlDecodeResult DecodeSpoolFilePath(const std::string& path, PdlDecodeOptions opt) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, &bytes)) {
+    PdlDecodeResult r;
+    r.error = "cannot read " + path;
+    return r;
+  }
+  return DecodeSpoolFile(bytes.data(), bytes.size(), opt);
+}
+
+namespace {
+
 void PrintValue(const PdlValue& v, const std::uint8_t* data, std::ostream& out) {
   char b[48];
   switch (v.kind) {
@@ -558,12 +579,11 @@ int PdlDecodeMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
            "  --summary prints jobs, pages, operator counts and image bytes instead\n";
     return 2;
   }
-  std::ifstream f(path, std::ios::binary);
-  if (!f) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, &bytes)) {
     err << "pdl_decode: cannot open " << path << '\n';
     return 2;
   }
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   PdlDecodeOptions opt;
   opt.keep_items = !summary;
   PdlDecodeResult r = operators ? DecodeOperators(bytes.data(), bytes.size(), opt)

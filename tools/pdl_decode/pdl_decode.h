@@ -69,6 +69,10 @@ PdlDecodeResult DecodeSpoolFile(const std::uint8_t* data, std::size_t size, PdlD
 // A bare operator stream, without job framing (what the writers produce).
 PdlDecodeResult DecodeOperators(const std::uint8_t* data, std::size_t size, PdlDecodeOptions opt = {});
 
+// The same for a file on disk; a file that cannot be read answers a result
+// that is not ok, with the error "cannot read" and offset 0.
+PdlDecodeResult DecodeSpoolFilePath(const std::string& path, PdlDecodeOptions opt = {});
+
 void PrintListing(const PdlDecodeResult& r, const std::uint8_t* data, std::ostream& out);
 void PrintSummary(const PdlDecodeResult& r, std::ostream& out);
 
