@@ -174,6 +174,11 @@ WORD dma_FindDescriptor(WORD ddmid, void* devmode, void* printerData, DdmidLocat
   return kDdmOk;
 }
 
+const DdmidDescriptor* dma_Descriptor(WORD ddmid) {
+  if (ddmid >= kIndexLimit || kIndex[ddmid].descriptor == kNoDescriptor) return nullptr;
+  return &kRanges[kIndex[ddmid].range].list[kIndex[ddmid].descriptor];
+}
+
 bool dma_GetBitMask(WORD ddmid, DWORD* mask) {
   if (!dma_IsBitFlag(ddmid) || kIndex[ddmid].mask == 0) return false;
   *mask = kIndex[ddmid].mask;

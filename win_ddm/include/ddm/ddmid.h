@@ -109,6 +109,9 @@ DWORD dma_TypeSize(WORD type);
 // known. Constant time: an index built at compile time.
 WORD dma_FindDescriptor(WORD ddmid, void* devmode, void* printerData, DdmidLocation* out);
 
+// The descriptor of a DDMID, or null; needs no store.
+const DdmidDescriptor* dma_Descriptor(WORD ddmid);
+
 // The bit of a bit-flag DDMID inside its DWORD; false when it has none.
 bool dma_GetBitMask(WORD ddmid, DWORD* mask);
 
