@@ -1,7 +1,6 @@
 #include "settings/module_state.h"
 
 #include <string>
-#include <vector>
 
 #include "settings/driver_locks.h"
 #include "win/resources.h"
@@ -14,31 +13,16 @@ HMODULE g_module = nullptr;
 std::u16string g_module_directory;  // ends with a backslash once known
 HMODULE g_resource_module = nullptr;
 UINT g_resource_count = 0;
-HMODULE g_resource_container = nullptr;  // the container serving its resources
 
 constexpr UINT kResourceModuleNameId = 32767;
 // The resource module's name when this module carries no string for it.
 constexpr char16_t kDefaultResourceModuleName[] = u"morvares.xrs";
 
-// The platform loads a data file for its bytes; its resources are read
-// through a container opened over those bytes and attached to the module.
 HMODULE load_resource_file(const std::u16string& path) {
-  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_WITH_ALTERED_SEARCH_PATH);
-  const BYTE* data = nullptr;
-  SIZE_T size = 0;
-  if (module && morva::platform::module_image(module, &data, &size)) {
-    g_resource_container = morva::platform::open_resource_container(std::vector<BYTE>(data, data + size));
-    if (g_resource_container) morva::platform::attach_module_resources(module, g_resource_container);
-  }
-  return module;
+  return LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 void free_resource_file() {
-  if (g_resource_container) {
-    morva::platform::attach_module_resources(g_resource_module, nullptr);
-    morva::platform::close_resource_container(g_resource_container);
-    g_resource_container = nullptr;
-  }
   if (g_resource_module) FreeLibrary(g_resource_module);
   g_resource_module = nullptr;
 }
