@@ -146,6 +146,7 @@ class Emit {
     out_ = direct_ ? s_->cursor() : buf_;
   }
   void Flush() {
+    if (n_ > sizeof buf_) __builtin_unreachable();  // Room() keeps every run within buf_
     if (n_ && direct_)
       s_->advance(n_);
     else if (n_ && !r_)
@@ -210,37 +211,68 @@ constexpr std::size_t ArgumentsBefore(std::size_t i) {
   return n;
 }
 
+// Most bytes a scalar operand takes.
+constexpr std::size_t TokenBytes(char c) {
+  switch (c) {
+    case 'b': case 's': return 1;
+    case 'w': case 'W': return 2;
+    case 't': return 3;
+    case 'd': case 'f': return 4;
+    case 'v': return kPdlVarNumberMax;
+    default: return 0;
+  }
+}
+
 template <LayoutToken t, typename V>
-inline void PutToken(Emit& e, V v) {
+inline BYTE* StoreToken(BYTE* q, V v) {
   static_assert(IsScalar(t.letter), "operator layout is not a fixed list of scalars");
-  if constexpr (t.letter == 'b' || t.letter == 's') e.b(static_cast<DWORD>(v));
-  else if constexpr (t.letter == 'w' || t.letter == 'W') e.w(static_cast<DWORD>(v));
-  else if constexpr (t.letter == 't') e.t(static_cast<DWORD>(v));
-  else if constexpr (t.letter == 'd') e.d(static_cast<DWORD>(v));
-  else if constexpr (t.letter == 'f') e.f(static_cast<float>(v));
-  else if constexpr (t.letter == 'v') e.v(static_cast<LONG>(v));
+  if constexpr (t.letter == 'b' || t.letter == 's') {
+    *q = static_cast<BYTE>(v);
+    return q + 1;
+  } else if constexpr (t.letter == 'w' || t.letter == 'W') {
+    return StoreWord(q, static_cast<DWORD>(v));
+  } else if constexpr (t.letter == 't') {
+    q[0] = static_cast<BYTE>(static_cast<DWORD>(v) >> 16);
+    return StoreWord(q + 1, static_cast<DWORD>(v));
+  } else if constexpr (t.letter == 'd') {
+    return StoreDword(q, static_cast<DWORD>(v));
+  } else if constexpr (t.letter == 'f') {
+    return StoreReal(q, static_cast<float>(v));
+  } else if constexpr (t.letter == 'v') {
+    return StoreVar(q, static_cast<LONG>(v));
+  } else {
+    return q;  // 'G': the glyph record follows, written by the caller
+  }
 }
 
 template <PdlOp op, typename... A>
 inline int PutFixed(PdlSink* s, A... args) {
   static constexpr auto tokens = ParseLayout<op>();
   static_assert(ArgumentsBefore<tokens>(tokens.size()) == sizeof...(A), "argument count differs from the layout");
+  // The whole operator is stored through one cursor into room reserved once.
+  constexpr std::size_t most = [] {
+    std::size_t n = 0;
+    for (const LayoutToken& t : tokens) n += TokenBytes(t.letter);
+    return n;
+  }();
+  static_assert(most + 2 <= 256, "operator longer than one run");
   const std::tuple<A...> values(args...);
   Emit e(s, op);
+  BYTE* q = e.reserve(most);
   [&]<std::size_t... I>(std::index_sequence<I...>) {
     (
         [&] {
           constexpr LayoutToken t = tokens[I];
-          if constexpr (t.letter == 'G') {
-            // the glyph record follows, written by the caller
-          } else if constexpr (t.constant) {
-            PutToken<t>(e, t.value);
-          } else {
-            PutToken<t>(e, std::get<ArgumentsBefore<tokens>(I)>(values));
-          }
+          if constexpr (t.constant)
+            q = StoreToken<t>(q, t.value);
+          else if constexpr (t.letter == 'G')
+            q = StoreToken<t>(q, 0);
+          else
+            q = StoreToken<t>(q, std::get<ArgumentsBefore<tokens>(I)>(values));
         }(),
         ...);
   }(std::make_index_sequence<tokens.size()>{});
+  e.commit(q);
   return e.result();
 }
 
@@ -510,7 +542,14 @@ bool CodesFit(std::size_t m, const WORD* codes) { return m <= kWordMax / 2 && (m
 
 Emit& PutCodes(Emit& e, std::size_t m, const WORD* codes) {
   e.w(static_cast<DWORD>(2 * m));
-  for (std::size_t i = 0; i < m; ++i) e.w(codes[i]);
+  // In runs of up to 64 codes through one cursor.
+  for (std::size_t i = 0; i < m;) {
+    std::size_t k = std::min<std::size_t>(m - i, 64);
+    BYTE* q = e.reserve(2 * k);
+    for (std::size_t j = 0; j < k; ++j) q = StoreWord(q, codes[i + j]);
+    e.commit(q);
+    i += k;
+  }
   return e;
 }
 
