@@ -4,8 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -569,13 +567,28 @@ int Pdl_OpTextAtReal(PdlSink* s, float x, float y, float advance, std::size_t m,
   return PutCodes(e, m, codes).result();
 }
 
+namespace {
+
+// "DD" (with a position) or "BY" (without); advance(i) gives the i-th
+// advance as a whole number.
+template <typename Advance>
+int PutTextWordAdvances(PdlSink* s, const PdlPoint* pos, std::size_t k, Advance advance, std::size_t m,
+                        const WORD* codes) {
+  if (!CodesFit(m, codes) || k > kWordMax) return -1;
+  Emit e(s, pos ? PdlOp::DD : PdlOp::BY);
+  if (pos) e.w(static_cast<DWORD>(pos->x)).w(static_cast<DWORD>(pos->y));
+  e.b(2).w(static_cast<DWORD>(k));
+  for (std::size_t i = 0; i < k; ++i) e.w(static_cast<DWORD>(advance(i)));
+  return PutCodes(e, m, codes).result();
+}
+
+}  // namespace
+
 int Pdl_OpTextAtAdvances(PdlSink* s, LONG x, LONG y, std::size_t k, const LONG* adv, std::size_t m,
                          const WORD* codes) {
-  if (!CodesFit(m, codes) || k > kWordMax || (k && !adv)) return -1;
-  Emit e(s, PdlOp::DD);
-  e.w(static_cast<DWORD>(x)).w(static_cast<DWORD>(y)).b(2).w(static_cast<DWORD>(k));
-  for (std::size_t i = 0; i < k; ++i) e.w(static_cast<DWORD>(adv[i]));
-  return PutCodes(e, m, codes).result();
+  if (k && !adv) return -1;
+  const PdlPoint pos{x, y};
+  return PutTextWordAdvances(s, &pos, k, [adv](std::size_t i) { return adv[i]; }, m, codes);
 }
 
 int Pdl_OpTextAtAdvancesReal(PdlSink* s, float x, float y, std::size_t k, const float* adv,
@@ -594,11 +607,8 @@ int Pdl_OpTextHere(PdlSink* s, LONG advance, std::size_t m, const WORD* codes) {
 }
 
 int Pdl_OpTextHereAdvances(PdlSink* s, std::size_t k, const LONG* adv, std::size_t m, const WORD* codes) {
-  if (!CodesFit(m, codes) || k > kWordMax || (k && !adv)) return -1;
-  Emit e(s, PdlOp::BY);
-  e.b(2).w(static_cast<DWORD>(k));
-  for (std::size_t i = 0; i < k; ++i) e.w(static_cast<DWORD>(adv[i]));
-  return PutCodes(e, m, codes).result();
+  if (k && !adv) return -1;
+  return PutTextWordAdvances(s, nullptr, k, [adv](std::size_t i) { return adv[i]; }, m, codes);
 }
 
 namespace {
@@ -630,17 +640,8 @@ int Pdl_OpText(PdlSink* s, int position_kind, PdlPoint pos, std::size_t m, const
   if (n_adv > kWordMax) return -1;
   if (position_kind == 0 || (!fraction && fits && FitsSignedWord(pos.x) && FitsSignedWord(pos.y))) {
     if (!fits) return -1;
-    LONG small[64];
-    std::unique_ptr<LONG[]> big;
-    LONG* whole = small;
-    if (n_adv > std::size(small)) {
-      big.reset(new (std::nothrow) LONG[n_adv]);
-      if (!big) return -1;
-      whole = big.get();
-    }
-    for (std::size_t i = 0; i < n_adv; ++i) whole[i] = static_cast<LONG>(adv[i]);
-    if (position_kind == 0) return Pdl_OpTextHereAdvances(s, n_adv, whole, m, codes);
-    return Pdl_OpTextAtAdvances(s, pos.x, pos.y, n_adv, whole, m, codes);
+    auto whole = [adv](std::size_t i) { return static_cast<LONG>(adv[i]); };
+    return PutTextWordAdvances(s, position_kind == 0 ? nullptr : &pos, n_adv, whole, m, codes);
   }
   return Pdl_OpTextAtAdvancesReal(s, static_cast<float>(pos.x), static_cast<float>(pos.y), n_adv, adv, m,
                                   codes);

@@ -74,6 +74,16 @@ TEST(PdlOperators, TextPicksWordOrRealForm) {
     PdlDecodeResult r = Decode(s);
     ASSERT_EQ(Names(r), std::vector<std::string>{c.op});
   }
+  // A long run with word advances: every advance goes out as a word.
+  std::vector<WORD> many(100, 0x41);
+  std::vector<float> gaps(99, 10.0f);
+  MemorySink long_run;
+  ASSERT_EQ(Pdl_OpText(&long_run, 1, {5, 6}, many.size(), many.data(), 1, gaps.size(), gaps.data()), 0);
+  PdlDecodeResult lr = Decode(long_run);
+  ASSERT_EQ(Names(lr), std::vector<std::string>{"DD"});
+  EXPECT_EQ(lr.items[0].operands.size(), 2u + 1u + 1u + 99u + 1u + 100u);
+  EXPECT_EQ(lr.items[0].operands[4 + 98].i, 10);
+
   // Without a position there is no real form: a fraction is truncated, a
   // whole advance beyond a word is refused.
   MemorySink s;
