@@ -120,3 +120,22 @@ INT GetDeviceClass(DddHandle* database);
 BOOL IsDeviceClass3or4(DddHandle* database);
 // Class 2, or class 4 with DDMID 334 equal to 5.
 BOOL IsDeviceColorCapable(DddHandle* database, void* devmode);
+
+// ---- protected strings -------------------------------------------------------
+
+// Scrambles `length` bytes and Base64-encodes them into a GlobalAlloc'ed,
+// terminated text. Returns the text's length, or a negative code (-10 out
+// of memory or a negative length, else the codec's code).
+INT ScrambleEncodeBytes(const BYTE* data, INT length, LPSTR* out);
+// Base64-decodes `length` characters and unscrambles them into a
+// GlobalAlloc'ed block (terminated with a zero byte). Returns the byte
+// count, or a negative code as above.
+INT UnscrambleDecodeBytes(LPCSTR text, INT length, BYTE** out);
+// Mode 1: text -> ANSI bytes -> scrambled -> Base64 -> UTF-16. Other modes:
+// the reverse. `out` is GlobalAlloc'ed. TRUE on success.
+BOOL ConvertProtectedString(INT mode, LPCWSTR text, LPWSTR* out);
+// Length check of the secure-print code: minimum DDMID 4366; the code is
+// DDMID 5130 (maximum 4) or, with `protected_code`, DDMID 5159 decoded
+// (maximum 12). TRUE when minimum <= length <= maximum; both bounds are
+// reported (either pointer may be null).
+BOOL CheckCodeLength(void* devmode, void* printer_data, BOOL protected_code, INT* maximum, INT* minimum);
