@@ -10,8 +10,6 @@
 #include "win/errors.h"
 #include "win/memory.h"
 
-void pmc_system_library_set_available(int available);
-
 namespace {
 
 CPmcLogSessionHolder g_log("socket");
@@ -543,12 +541,11 @@ int pmc_socket_is_same_host(const char* a, const char* b, bool* same) {
   return 0;
 }
 
-void pmc_socket_test_reset(int available) {
+void pmc_socket_test_reset() {
   Guard g1(g_module_lock);
   Guard g2(g_object_lock);
   delete g_object.exchange(nullptr);
   g_bound.store(nullptr);
   if (g_module) pmc_free_system_library(g_module, 0);
   g_module = nullptr;
-  pmc_system_library_set_available(available);
 }

@@ -11,6 +11,8 @@
 //   per-thread storage that the next call of the same thread overwrites.
 #include "win/winsock.h"
 
+#include "win/modules.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -825,9 +827,25 @@ const Export kExports[] = {
     {"freeaddrinfo", as_proc(&freeaddrinfo_), true},
 };
 
+std::vector<morva::platform::BuiltinExport> exports_of(bool legacy) {
+  std::vector<morva::platform::BuiltinExport> out;
+  for (const auto& e : kExports)
+    if (!(legacy && e.addrinfo)) out.push_back({e.name, e.proc});
+  return out;
+}
+
+// The socket libraries are built-in modules, present from start-up as the
+// system's own DLLs are.
+const bool g_registered = (morva::platform::winsock_register_modules(), true);
+
 }  // namespace
 
 namespace morva::platform {
+
+void winsock_register_modules() {
+  register_builtin_module(u"ws2_32.dll", exports_of(false));
+  register_builtin_module(u"wsock32.dll", exports_of(true));
+}
 
 FARPROC winsock_proc(const char* name, bool legacy) {
   if (!name) return nullptr;

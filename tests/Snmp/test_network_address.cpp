@@ -3,6 +3,7 @@
 #include <string>
 
 #include "snmp/socket_api.h"
+#include "win/modules.h"
 #include "win/winsock.h"
 
 namespace {
@@ -15,11 +16,18 @@ std::string normalized(const char* text, int* result) {
   return b ? std::string(b->c_str()) : std::string();
 }
 
-// Each test starts from a process without a loaded socket library.
+// Each test starts from a process without a loaded socket library; `use`
+// decides which socket libraries the machine has (0 both, 1 only the
+// legacy "wsock32.dll", 2 none).
 class SocketApi : public ::testing::Test {
  protected:
-  void TearDown() override { pmc_socket_test_reset(0); }
-  void use(int available) { pmc_socket_test_reset(available); }
+  void TearDown() override { use(0); }
+  void use(int available) {
+    morva::platform::winsock_register_modules();
+    if (available >= 1) morva::platform::unregister_builtin_module(u"ws2_32.dll");
+    if (available >= 2) morva::platform::unregister_builtin_module(u"wsock32.dll");
+    pmc_socket_test_reset();
+  }
 };
 
 TEST_F(SocketApi, AddressInfoObjectClassifiesNumericTexts) {

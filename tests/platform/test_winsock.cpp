@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "win/modules.h"
 #include "win/winsock.h"
 
 namespace {
@@ -188,6 +189,22 @@ TEST_F(WinsockTest, AddressInfoInWindowsForm) {
   WS_IN_ADDR a{ws.inet_addr("10.0.0.1")};
   EXPECT_STREQ(ws.inet_ntoa(a), "10.0.0.1");
   EXPECT_EQ(ws.inet_addr("not an address"), WS_INADDR_NONE);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Winsock, BuiltInModulesByName) {
+  HMODULE ws2 = LoadLibraryA("ws2_32.dll");
+  ASSERT_NE(ws2, nullptr);
+  EXPECT_NE(GetProcAddress(ws2, "getaddrinfo"), nullptr);
+  HMODULE legacy = LoadLibraryA("WSOCK32.DLL");
+  ASSERT_NE(legacy, nullptr);
+  EXPECT_NE(GetProcAddress(legacy, "recvfrom"), nullptr);
+  EXPECT_EQ(GetProcAddress(legacy, "getaddrinfo"), nullptr);
+  FreeLibrary(ws2);
+  FreeLibrary(legacy);
 }
 
 }  // namespace

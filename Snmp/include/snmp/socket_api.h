@@ -98,7 +98,6 @@ int pmc_socket_is_same_host(const char* a, const char* b, bool* same);
 int pmc_family_of(IPmcNetworkAddress::EProtocol protocol);
 IPmcNetworkAddress::EProtocol pmc_protocol_of(int family);
 
-// Test hook: forgets the loaded library and the object, and limits which
-// socket libraries can be loaded from now on (0 both, 1 only the legacy
-// "wsock32.dll", 2 none).
-void pmc_socket_test_reset(int available);
+// Test hook: forgets the loaded library and the object, so that the next
+// call loads and chooses again.
+void pmc_socket_test_reset();

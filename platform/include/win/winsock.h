@@ -250,6 +250,11 @@ namespace morva::platform {
 // "wsock32.dll" flavour, which lacks the address-info functions.
 MORVA_WIN_API FARPROC winsock_proc(const char* name, bool legacy);
 
+// Registers "ws2_32.dll" and "wsock32.dll" (the legacy flavour, without
+// the address-info functions) as built-in modules. Done at start-up; tests
+// that removed them with unregister_builtin_module call it to put them back.
+MORVA_WIN_API void winsock_register_modules();
+
 // Test hook: the next WSAStartup calls fail with WSASYSNOTREADY while on.
 MORVA_WIN_API void winsock_fail_startup(bool on);
 
