@@ -6,6 +6,7 @@
 #include "temp_root.h"
 #include "win/errors.h"
 #include "win/modules.h"
+#include "win/winsock.h"
 #include "win/strings.h"
 
 namespace {
@@ -113,7 +114,11 @@ TEST_F(Modules, DataFileLoads) {
 int fake_socket() { return 7; }
 
 TEST_F(Modules, BuiltinModules) {
+  // The WinSock stand-in registers itself at start-up; this test uses the
+  // name for a module of its own and puts the stand-in back at the end.
+  morva::platform::unregister_builtin_module(u"ws2_32.dll");
   EXPECT_EQ(LoadLibraryW(u"ws2_32.dll"), nullptr);
+  morva::platform::winsock_register_modules();
   morva::platform::register_builtin_module(u"ws2_32.dll", {{"socket", morva_proc(&fake_socket)}});
   HMODULE h = LoadLibraryW(u"WS2_32.DLL");
   ASSERT_NE(h, nullptr);
