@@ -82,7 +82,12 @@ struct Table {
 };
 
 std::mutex g_tables_lock;
-std::map<UINT, std::unique_ptr<Table>> g_tables;  // null entry: not a code page
+// Built tables live until the process ends (never destroyed, so calls from
+// exit handlers stay safe); a null entry marks a number that is no code page.
+std::map<UINT, std::unique_ptr<Table>>& tables() {
+  static auto* t = new std::map<UINT, std::unique_ptr<Table>>;
+  return *t;
+}
 
 std::string iconv_name(UINT cp) {
   for (const auto& n : kCodePageNames)
@@ -193,8 +198,8 @@ UINT resolve(UINT cp) {
 const Table* table_for(UINT cp) {
   if (cp == CP_UTF8 || cp == CP_UTF7 || cp == CP_SYMBOL || cp == 1200 || cp == 1201) return nullptr;
   std::lock_guard<std::mutex> g(g_tables_lock);
-  auto it = g_tables.find(cp);
-  if (it == g_tables.end()) it = g_tables.emplace(cp, build_table(cp)).first;
+  auto it = tables().find(cp);
+  if (it == tables().end()) it = tables().emplace(cp, build_table(cp)).first;
   return it->second.get();
 }
 

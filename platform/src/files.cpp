@@ -96,7 +96,8 @@ struct OpenRecord {
 };
 
 std::mutex g_open_lock;
-std::multimap<FileId, OpenRecord*> g_open;
+// Never destroyed: handles released at exit still unregister here.
+std::multimap<FileId, OpenRecord*>& g_open = *new std::multimap<FileId, OpenRecord*>;
 
 // True when a new open with (access, share) conflicts with the opens of
 // the file; called with g_open_lock held.

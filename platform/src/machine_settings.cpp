@@ -22,7 +22,8 @@ struct Cache {
   bool valid = false;
   std::map<std::string, std::string, std::less<>> values;
 };
-Cache g_cache;
+// Never destroyed, so calls from exit handlers stay safe.
+Cache& g_cache = *new Cache;
 
 std::string settings_path(const std::string& root) { return root + "/machine.cfg"; }
 

@@ -38,14 +38,15 @@ struct Module {
 };
 
 // The loader lock: recursive, as DllMain and library constructors may
-// load further modules.
+// load further modules. Lock and table are never destroyed, so libraries
+// may still free modules from their exit handlers.
 std::recursive_mutex& lock() {
-  static std::recursive_mutex m;
-  return m;
+  static auto* m = new std::recursive_mutex;
+  return *m;
 }
 std::vector<std::unique_ptr<Module>>& modules() {
-  static std::vector<std::unique_ptr<Module>> table;
-  return table;
+  static auto* table = new std::vector<std::unique_ptr<Module>>;
+  return *table;
 }
 thread_local std::string t_load_error;
 
@@ -174,10 +175,7 @@ std::string resolve_file(std::u16string_view name, const void* caller) {
     std::string native;
     if (!native_path(name, &native)) return {};
     std::string dir = std::filesystem::path(native).parent_path().string();
-    std::u16string file = base_name(name);
-    candidates.push_back(native);
     add_candidates(dir, utf8_to_u16(std::filesystem::path(native).filename().string()), &candidates);
-    (void)file;
   } else {
     std::vector<std::string> dirs = {dir_of_address(caller), dir_of_address(reinterpret_cast<const void*>(&LoadLibraryW)),
                                      std::filesystem::path(program_path()).parent_path().string()};

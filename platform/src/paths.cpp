@@ -15,7 +15,7 @@ namespace morva::platform {
 namespace {
 
 std::mutex g_cwd_lock;
-std::u16string g_cwd = u"C:\\";
+std::u16string& g_cwd = *new std::u16string(u"C:\\");  // never destroyed: safe at exit
 
 bool is_letter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 

@@ -1,5 +1,7 @@
 #include "win/profile.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -133,6 +135,11 @@ bool save(const std::string& path, const Profile& p) {
     case Encoding::kAnsi:
       bytes = morva::u16_to_ansi(text);
       break;
+  }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) {
+    SetLastError(ERROR_ACCESS_DENIED);  // a read-only file stays as it is
+    return false;
   }
   std::string tmp = path + ".tmp";
   FILE* f = std::fopen(tmp.c_str(), "wb");

@@ -145,7 +145,8 @@ bool locale_value(const LocaleRow& r, LCTYPE type, std::u16string* text, std::op
 
 std::mutex g_env_lock;
 // Changes made by this process; an empty optional marks a removed variable.
-std::map<std::u16string, std::optional<std::u16string>> g_env_changes;
+std::map<std::u16string, std::optional<std::u16string>>& g_env_changes =
+    *new std::map<std::u16string, std::optional<std::u16string>>;  // never destroyed: safe at exit
 
 std::u16string fold(std::u16string_view s) { return morva::u16_to_upper(s); }
 

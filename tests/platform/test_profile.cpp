@@ -5,6 +5,7 @@
 #include "temp_root.h"
 #include "win/codepage.h"
 #include "win/errors.h"
+#include "win/files.h"
 #include "win/profile.h"
 #include "win/strings.h"
 
@@ -142,6 +143,11 @@ TEST_F(Profile, Writes) {
   std::string after = read_file(root_.file("drive_c/cfg/morva.cfg"));
   EXPECT_NE(after.find("; leading comment"), std::string::npos);
   EXPECT_NE(after.find("; Level=99"), std::string::npos);
+  // A read-only file is refused and left alone.
+  ASSERT_TRUE(SetFileAttributesW(file, FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(WritePrivateProfileStringW(u"LOG", u"Trace", u"1", file));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(get(u"LOG", u"Trace"), u"0x7");
   // A UTF-16 file stays UTF-16.
   write_file(root_.file("drive_c/cfg/w.ini"), std::string("\xFF\xFE[\0A\0]\0", 8));
   ASSERT_TRUE(WritePrivateProfileStringW(u"A", u"k", u"\u00e9", u"C:\\cfg\\w.ini"));
