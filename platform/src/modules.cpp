@@ -498,6 +498,31 @@ HMODULE GetModuleHandleW(LPCWSTR name) {
   return nullptr;
 }
 
+BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* module) {
+  if (!module) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *module = nullptr;
+  if ((flags & GET_MODULE_HANDLE_EX_FLAG_PIN) && (flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  HMODULE h = (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) ? module_from_address(name) : GetModuleHandleW(name);
+  if (!h) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return FALSE;
+  }
+  if (!(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) {
+    std::lock_guard<std::recursive_mutex> g(lock());
+    if (Module* m = find_by_handle(h); m && m->kind == Module::kNative) m->refs += (flags & GET_MODULE_HANDLE_EX_FLAG_PIN) ? 1 << 20 : 1;
+  }
+  *module = h;
+  return TRUE;
+}
+
+BOOL DisableThreadLibraryCalls(HMODULE) { return TRUE; }  // thread notifications are never sent
+
 HMODULE GetModuleHandleA(LPCSTR name) {
   if (!name) return main_module();
   std::u16string wide = morva::ansi_to_u16(name);

@@ -70,7 +70,14 @@ TEST_F(Modules, ExportsAndFileNames) {
   EXPECT_EQ(GetModuleHandleW(u"morvawin.dll"), self);
   EXPECT_EQ(GetProcAddress(self, "LoadLibraryW"), morva_proc(&LoadLibraryW));
   EXPECT_GT(GetModuleFileNameW(nullptr, name, MAX_PATH), 0u);  // the program
+  // A library finding itself from one of its addresses holds a reference.
+  HMODULE found = nullptr;
+  ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(p), &found));
+  EXPECT_EQ(found, h);
   FreeLibrary(h);
+  EXPECT_EQ(GetModuleHandleW(u"modtest.dll"), h);
+  FreeLibrary(h);
+  EXPECT_EQ(GetModuleHandleW(u"modtest.dll"), nullptr);
 }
 
 TEST_F(Modules, LoadFailures) {

@@ -28,6 +28,10 @@
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800u
 #define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x00001000u
 
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001u
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002u
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004u
+
 #define DLL_PROCESS_DETACH 0u
 #define DLL_PROCESS_ATTACH 1u
 #define DLL_THREAD_ATTACH 2u
@@ -47,6 +51,11 @@ MORVA_WIN_API BOOL FreeLibrary(HMODULE module);
 MORVA_WIN_API FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 MORVA_WIN_API HMODULE GetModuleHandleW(LPCWSTR name);
 MORVA_WIN_API HMODULE GetModuleHandleA(LPCSTR name);
+// With GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, `name` is an address inside
+// the module. Unless UNCHANGED_REFCOUNT is given, a module loaded through
+// LoadLibrary gains a reference that FreeLibrary must give back.
+MORVA_WIN_API BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* module);
+MORVA_WIN_API BOOL DisableThreadLibraryCalls(HMODULE module);
 // The Windows name of the module's file (see windows_path); truncated to
 // size-1 characters with ERROR_INSUFFICIENT_BUFFER when it does not fit.
 MORVA_WIN_API DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
