@@ -1,9 +1,11 @@
-// Resource containers come from files: the reader must refuse or read any
-// bytes without leaving them.
+// Resource containers come from files: the reader (and the dialog-template
+// parser over what it finds) must refuse or read any bytes without leaving
+// them.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "win/dialog_template.h"
 #include "win/resources.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -21,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const auto* p = static_cast<const volatile BYTE*>(LockResource(LoadResource(m, r)));
       DWORD n = SizeofResource(m, r);
       if (p && n) (void)p[n - 1];
+      morva::platform::DialogTemplate t;
+      if (type == 5 && p) morva::platform::parse_dialog_template(const_cast<const BYTE*>(p), n, t);
     }
   }
   morva::platform::close_resource_container(m);

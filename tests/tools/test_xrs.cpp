@@ -8,6 +8,7 @@
 #include "temp_root.h"
 #include "win/win.h"
 #include "win/resource_container.h"
+#include "win/dialog_template.h"
 #include "win/modules.h"
 #include "win/resources.h"
 #include "xrs_compiler.h"
@@ -156,52 +157,90 @@ TEST_F(ResourceModule, DialogTemplateHasTheDocumentedLayout) {
   ASSERT_NE(r, nullptr);
   const auto* p = static_cast<const BYTE*>(LockResource(LoadResource(module_, r)));
   DWORD size = SizeofResource(module_, r);
-  ASSERT_NE(p, nullptr);
-  auto word = [&](std::size_t at) { EXPECT_LT(at + 1, size); return morva::load_le16(p + at); };
-  auto text = [&](std::size_t& at) {
-    std::u16string s;
-    while (char16_t c = word(at)) { s += c; at += 2; }
-    at += 2;
-    return s;
-  };
-  EXPECT_EQ(morva::load_le32(p), 0x80C00080u | 0x40u);  // DS_SETFONT added for the font
-  EXPECT_EQ(word(8), 3);   // controls
-  EXPECT_EQ(word(10), 1);  // x
-  EXPECT_EQ(word(16), 120);
-  std::size_t at = 18;
-  EXPECT_EQ(word(at), 0); at += 2;  // no menu
-  EXPECT_EQ(word(at), 0); at += 2;  // standard class
-  EXPECT_EQ(text(at), u"Paper");
-  EXPECT_EQ(word(at), 9); at += 2;
-  EXPECT_EQ(text(at), u"MS Shell Dlg");
-
-  struct Item { DWORD style; WORD id; std::u16string cls; WORD atom; std::u16string title; WORD ordinal; };
-  const Item items[] = {{0x50000021u, 1, u"", 0x80, u"OK", 0},
-                        {0x40000001u, 1001, u"SysListView32", 0, u"", 0},
-                        {0x40000003u, 0xFFFF, u"", 0x82, u"", 300}};
-  for (const auto& want : items) {
-    at = (at + 3) & ~std::size_t{3};
-    EXPECT_EQ(morva::load_le32(p + at), want.style);
-    EXPECT_EQ(word(at + 16), want.id);
-    at += 18;
-    if (want.atom) {
-      EXPECT_EQ(word(at), 0xFFFF);
-      EXPECT_EQ(word(at + 2), want.atom);
-      at += 4;
-    } else {
-      EXPECT_EQ(text(at), want.cls);
-    }
-    if (want.ordinal) {
-      EXPECT_EQ(word(at), 0xFFFF);
-      EXPECT_EQ(word(at + 2), want.ordinal);
-      at += 4;
-    } else {
-      EXPECT_EQ(text(at), want.title);
-    }
-    EXPECT_EQ(word(at), 0);  // no creation data
-    at += 2;
+  morva::platform::DialogTemplate t;
+  ASSERT_TRUE(morva::platform::parse_dialog_template(p, size, t));
+  EXPECT_FALSE(t.extended);
+  EXPECT_EQ(t.style, 0x80C00080u | 0x40u);  // DS_SETFONT added for the font
+  EXPECT_EQ(t.x, 1);
+  EXPECT_EQ(t.cy, 120);
+  EXPECT_TRUE(t.menu.empty());
+  EXPECT_TRUE(t.class_name.empty());
+  EXPECT_EQ(t.title, u"Paper");
+  EXPECT_TRUE(t.has_font);
+  EXPECT_EQ(t.point_size, 9);
+  EXPECT_EQ(t.face, u"MS Shell Dlg");
+  ASSERT_EQ(t.items.size(), 3u);
+  struct Item { DWORD style; DWORD id; WORD atom; std::u16string cls; std::u16string title; WORD ordinal; };
+  const Item items[] = {{0x50000021u, 1, 0x80, u"", u"OK", 0},
+                        {0x40000001u, 1001, 0, u"SysListView32", u"", 0},
+                        {0x40000003u, 0xFFFF, 0x82, u"", u"", 300}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const auto& got = t.items[i];
+    EXPECT_EQ(got.style, items[i].style);
+    EXPECT_EQ(got.id, items[i].id);
+    EXPECT_EQ(got.class_name.is_ordinal, items[i].atom != 0);
+    EXPECT_EQ(got.class_name.ordinal, items[i].atom);
+    EXPECT_EQ(got.class_name.text, items[i].cls);
+    EXPECT_EQ(got.title.is_ordinal, items[i].ordinal != 0);
+    EXPECT_EQ(got.title.ordinal, items[i].ordinal);
+    EXPECT_EQ(got.title.text, items[i].title);
   }
-  EXPECT_EQ(at, size);
+  EXPECT_EQ(t.items[0].x, 5);
+  EXPECT_EQ(t.items[1].cx, 190);
+  // The template ends with its last control: any shorter piece is refused.
+  for (DWORD n = 0; n < size; ++n) {
+    morva::platform::DialogTemplate cut;
+    EXPECT_FALSE(morva::platform::parse_dialog_template(p, n, cut)) << n;
+  }
+}
+
+TEST(DialogTemplates, ExtendedLayout) {
+  // DLGTEMPLATEEX with a font and one control carrying creation data.
+  Bytes b;
+  put16(b, 1);
+  put16(b, 0xFFFF);
+  put32(b, 77);           // help id
+  put32(b, 0x100);        // ex style
+  put32(b, 0x80C80048u);  // style with DS_SHELLFONT
+  put16(b, 1);
+  for (int v : {0, 0, 100, 50}) put16(b, static_cast<unsigned>(v));
+  put16(b, 0);  // menu
+  put16(b, 0);  // class
+  for (char16_t c : std::u16string(u"Ex")) put16(b, c);
+  put16(b, 0);
+  put16(b, 8);
+  put16(b, 400);
+  b.push_back(0);
+  b.push_back(1);
+  for (char16_t c : std::u16string(u"Tahoma")) put16(b, c);
+  put16(b, 0);
+  while (b.size() % 4) b.push_back(0);
+  put32(b, 5);           // help id
+  put32(b, 0);
+  put32(b, 0x50010000u);
+  for (int v : {1, 2, 30, 12}) put16(b, static_cast<unsigned>(v));
+  put32(b, 70000);       // a DWORD id
+  for (char16_t c : std::u16string(u"msctls_updown32")) put16(b, c);
+  put16(b, 0);
+  put16(b, 0xFFFF);
+  put16(b, 12);
+  put16(b, 2);           // two bytes of creation data
+  b.push_back(0xAB);
+  b.push_back(0xCD);
+  morva::platform::DialogTemplate t;
+  ASSERT_TRUE(morva::platform::parse_dialog_template(b.data(), b.size(), t));
+  EXPECT_TRUE(t.extended);
+  EXPECT_EQ(t.help_id, 77u);
+  EXPECT_EQ(t.weight, 400);
+  EXPECT_EQ(t.charset, 1);
+  EXPECT_EQ(t.face, u"Tahoma");
+  ASSERT_EQ(t.items.size(), 1u);
+  EXPECT_EQ(t.items[0].id, 70000u);
+  EXPECT_EQ(t.items[0].class_name.text, u"msctls_updown32");
+  EXPECT_EQ(t.items[0].title.ordinal, 12);
+  EXPECT_EQ(t.items[0].creation_data, (Bytes{0xAB, 0xCD}));
+  b.pop_back();
+  EXPECT_FALSE(morva::platform::parse_dialog_template(b.data(), b.size(), t));
 }
 
 TEST_F(ResourceModule, BitmapsAndIconsKeepTheirPixels) {
