@@ -120,11 +120,13 @@ TEST_F(Dma, DoubleByteTextInCodePage932) {
   EXPECT_EQ(DMA_GetStringData(ctx.get(), 0x409, buf.data(), &size), DMA_OK);
   EXPECT_EQ(std::string(buf.data()), sjis);
   // Mixed text cut where a whole character no longer fits.
-  ASSERT_EQ(DMA_SetStringData(ctx.get(), 0x409, ("a" + sjis.substr(0, 26)).c_str(), 14), DMA_OK);
+  std::string mixed = "a";
+  mixed.append(sjis, 0, 26);
+  ASSERT_EQ(DMA_SetStringData(ctx.get(), 0x409, mixed.c_str(), 14), DMA_OK);
   buf.assign(25, '?');
   size = 25;
   EXPECT_EQ(DMA_GetStringData(ctx.get(), 0x409, buf.data(), &size), DMA_ERR_BUFFER);
-  EXPECT_EQ(std::string(buf.data()), "a" + sjis.substr(0, 22));
+  EXPECT_EQ(std::string(buf.data()), mixed.substr(0, 23));
   // LOGFONT face names are cut between characters too.
   LOGFONTA lf{};
   std::memcpy(lf.lfFaceName, sjis.data(), 31);

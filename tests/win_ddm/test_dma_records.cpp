@@ -44,6 +44,13 @@ const FieldSource kFields[] = {
     {2094, 1, 0, 0, 2006, false},
 };
 
+// The distinct text of field i: "F" and a letter.
+std::u16string field_text(std::size_t i) {
+  std::u16string s = u"F";
+  s.push_back(static_cast<char16_t>(u'a' + i));
+  return s;
+}
+
 std::vector<BYTE> old_record(WORD version, DWORD size) {
   std::vector<BYTE> r(size);
   store_le16(r.data(), version);
@@ -52,7 +59,7 @@ std::vector<BYTE> old_record(WORD version, DWORD size) {
     const DWORD at = version == 1 ? f.v1 : version == 2 ? f.v2 : f.v3;
     if (at == 0) continue;
     if (f.text) {
-      put_text(r.data() + at, u"F" + std::u16string(1, static_cast<char16_t>(u'a' + i)));
+      put_text(r.data() + at, field_text(i));
     } else {
       r[at] = static_cast<BYTE>(0x40 + i);
     }
@@ -73,8 +80,7 @@ TEST(UserSettingInfo, OlderVersionsConvertWithFieldsInPlace) {
       if (at == 0) {
         EXPECT_EQ(dst[f.v4], 0) << f.v4;
       } else if (f.text) {
-        EXPECT_EQ(text_at(dst.data() + f.v4, f.size / 2), u"F" + std::u16string(1, static_cast<char16_t>(u'a' + i)))
-            << f.v4;
+        EXPECT_EQ(text_at(dst.data() + f.v4, f.size / 2), field_text(i)) << f.v4;
       } else {
         EXPECT_EQ(dst[f.v4], 0x40 + i) << f.v4;
       }
