@@ -121,7 +121,8 @@ bool save(const std::string& path, const Profile& p) {
     case Encoding::kUtf16le:
     case Encoding::kUtf16be: {
       bool le = p.encoding == Encoding::kUtf16le;
-      bytes = le ? "\xFF\xFE" : "\xFE\xFF";
+      bytes.push_back(le ? '\xFF' : '\xFE');
+      bytes.push_back(le ? '\xFE' : '\xFF');
       for (char16_t c : text) {
         char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
         bytes += le ? lo : hi;
