@@ -17,7 +17,7 @@ using namespace morva::ddm;
 
 namespace {
 
-struct RowSpec {
+struct ExpectedRow {
   WORD selector;
   WORD lowest;
   WORD highest;
@@ -28,7 +28,7 @@ struct RowSpec {
 };
 
 // Rows 6, 8 and 10 hold bit flags; their extent is checked with the flags.
-const RowSpec kRows[] = {
+const ExpectedRow kRows[] = {
     {0, 257, 303, 45, 220, 587,
      "257-258 3; 259 6/64; 260-261 5; 262-263 3; 264 8>3; 265-266 3; 267 8>3; 268-269 3; 270 8>3; "
      "271 3; 272 8>3; 273 5; 274-285 2; 286-288 8>3; 291-295 8>3; 296 3; 297-298 6/66; 299 6/130; "
@@ -127,13 +127,13 @@ TEST(DdmidTables, RangesAndDescriptorsMatchTheSettingList) {
   int total = 0;
   for (int r = 0; r < rows; ++r) {
     SCOPED_TRACE("row " + std::to_string(r + 1));
-    const RowSpec& spec = kRows[r];
-    EXPECT_EQ(ranges[r].selector, spec.selector);
-    EXPECT_EQ(ranges[r].lowest, spec.lowest);
-    EXPECT_EQ(ranges[r].highest, spec.highest);
-    const auto expected = parse_types(spec.types);
+    const ExpectedRow& want = kRows[r];
+    EXPECT_EQ(ranges[r].selector, want.selector);
+    EXPECT_EQ(ranges[r].lowest, want.lowest);
+    EXPECT_EQ(ranges[r].highest, want.highest);
+    const auto expected = parse_types(want.types);
     const auto list = list_of(ranges[r]);
-    EXPECT_EQ(static_cast<int>(list.size()), spec.descriptors);
+    EXPECT_EQ(static_cast<int>(list.size()), want.descriptors);
     EXPECT_EQ(list.size(), expected.size());
     total += static_cast<int>(list.size());
     std::set<WORD> seen;
@@ -149,8 +149,8 @@ TEST(DdmidTables, RangesAndDescriptorsMatchTheSettingList) {
       first = std::min(first, d->offset);
       last = std::max(last, d->offset + width_of(*d) - 1);
     }
-    EXPECT_EQ(first, spec.firstByte);
-    EXPECT_EQ(last, spec.lastByte);
+    EXPECT_EQ(first, want.firstByte);
+    EXPECT_EQ(last, want.lastByte);
   }
   EXPECT_EQ(total, 1185);
 }
@@ -233,17 +233,17 @@ TEST(DdmidTables, ValuesStayInsideTheirStoreAndOverlapOnlyWhereNamed) {
 }
 
 TEST(DdmidTables, BitMaskTablesFollowTheirRules) {
-  struct TableSpec { WORD first, last; int rows; };
-  const TableSpec specs[] = {{1281, 1376, 96}, {2305, 2560, 256}, {4097, 4161, 65}, {4609, 4640, 32}};
+  struct MaskRange { WORD first, last; int rows; };
+  const MaskRange ranges[] = {{1281, 1376, 96}, {2305, 2560, 256}, {4097, 4161, 65}, {4609, 4640, 32}};
   const DdmidBitMask* const* tables = dma_BitMaskTables();
   for (int t = 0; t < kBitMaskTableCount; ++t) {
     int n = 0;
     for (const DdmidBitMask* m = tables[t]; m->ddmid != 0; ++m, ++n) {
-      EXPECT_EQ(m->ddmid, specs[t].first + n);
-      const DWORD expected = m->ddmid == 4161 ? 0x4000u : 1u << ((m->ddmid - specs[t].first) % 32);
+      EXPECT_EQ(m->ddmid, ranges[t].first + n);
+      const DWORD expected = m->ddmid == 4161 ? 0x4000u : 1u << ((m->ddmid - ranges[t].first) % 32);
       EXPECT_EQ(m->mask, expected) << m->ddmid;
     }
-    EXPECT_EQ(n, specs[t].rows);
+    EXPECT_EQ(n, ranges[t].rows);
   }
   // 4161 is a second name of flag 4111.
   DWORD a = 0, b = 0;
