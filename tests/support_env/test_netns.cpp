@@ -1,6 +1,7 @@
 // The namespace runner: a real agent on 127.0.0.1:161 inside a namespace,
 // broadcasts and IPv6 multicasts that reach responders there and nothing
 // outside. Skipped with a message where namespaces cannot be made.
+#include <chrono>
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -23,8 +24,12 @@ namespace morva::test {
 namespace {
 
 // Sends one SNMP GET to `to` (with SO_BROADCAST) and collects the answering
-// source addresses within `window_ms`.
-std::set<std::string> ask_all(const sockaddr* to, socklen_t to_len, int window_ms = 500) {
+// source addresses. Waits up to 5 s for `expected` distinct sources (agents
+// answer slowly on a loaded machine), then 300 ms more for any extra answer.
+std::set<std::string> ask_all(const sockaddr* to, socklen_t to_len, std::size_t expected) {
+  using clock = std::chrono::steady_clock;
+  auto deadline = clock::now() + std::chrono::seconds(5);
+  bool settled = false;
   int fd = socket(to->sa_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   int one = 1;
   setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
@@ -33,8 +38,14 @@ std::set<std::string> ask_all(const sockaddr* to, socklen_t to_len, int window_m
   std::set<std::string> sources;
   std::vector<std::uint8_t> buf(4096);
   for (;;) {
+    if (!settled && sources.size() >= expected) {
+      settled = true;
+      deadline = clock::now() + std::chrono::milliseconds(300);
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
+    if (left <= 0) break;
     pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, window_ms) <= 0) break;
+    if (poll(&p, 1, static_cast<int>(left)) <= 0) break;
     sockaddr_storage from{};
     socklen_t len = sizeof from;
     ssize_t n = recvfrom(fd, buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
@@ -86,7 +97,7 @@ TEST(NetNamespace, BroadcastReachesEveryResponderInside) {
     to.sin_family = AF_INET;
     to.sin_port = htons(161);
     to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-    auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to);
+    auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to, 2);
     EXPECT_EQ(sources, (std::set<std::string>{"127.0.0.2", "127.0.0.3"}));
   });
 }
@@ -115,7 +126,7 @@ TEST(NetNamespace, BroadcastReachesRealAgentsOnTheLan) {
     to.sin_family = AF_INET;
     to.sin_port = htons(161);
     to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-    auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to);
+    auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to, 3);
     EXPECT_EQ(sources.count("10.77.0.2"), 1u);
     EXPECT_EQ(sources.count("10.77.0.3"), 1u);
     EXPECT_EQ(sources.size(), 3u);
@@ -126,7 +137,7 @@ TEST(NetNamespace, BroadcastReachesRealAgentsOnTheLan) {
     all.sin6_port = htons(161);
     inet_pton(AF_INET6, "ff02::1", &all.sin6_addr);
     all.sin6_scope_id = ns.if_index(kLanBridge);
-    sources = ask_all(reinterpret_cast<sockaddr*>(&all), sizeof all);
+    sources = ask_all(reinterpret_cast<sockaddr*>(&all), sizeof all, 2);
     EXPECT_EQ(sources.size(), 2u) << ::testing::PrintToString(sources);
     for (const auto& s : sources) EXPECT_EQ(s.rfind("fe80::", 0), 0u) << s;
   });
@@ -154,7 +165,7 @@ TEST(NetNamespace, VethPairCarriesIpv6Multicast) {
     inet_pton(AF_INET6, "ff02::1", &to.sin6_addr);
     to.sin6_scope_id = ns.if_index("mva");
     ASSERT_NE(to.sin6_scope_id, 0u);
-    auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to);
+    auto sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to, 2);
     if (agent) {
       // A listener in the sending namespace hears ff02::1 on both ends of
       // the pair and answers from both link-local addresses; agents that
@@ -163,7 +174,7 @@ TEST(NetNamespace, VethPairCarriesIpv6Multicast) {
       for (const auto& s : sources) EXPECT_EQ(s.rfind("fe80::", 0), 0u) << s;
     }
     to.sin6_port = htons(1161);
-    sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to);
+    sources = ask_all(reinterpret_cast<sockaddr*>(&to), sizeof to, 1);
     EXPECT_EQ(sources, (std::set<std::string>{"fd00::2"}));
   });
 }
