@@ -162,6 +162,25 @@ NetFixture live_snapshot() {
   // address them.
   std::erase_if(s.interfaces, [](const NetInterface& i) { return i.index == 0; });
   read_ipv4_routes(s);
+  // The loopback's prefix lives in the kernel's local table, which
+  // /proc/net/route does not show; Windows lists it with the others.
+  for (const auto& i : s.interfaces) {
+    if (i.type != MIB_IF_TYPE_LOOPBACK) continue;
+    for (const auto& a : i.addresses) {
+      if (a.family != WS_AF_INET) continue;
+      std::uint32_t mask = net::mask_of(a.prefix_length);
+      bool listed = std::any_of(s.routes.begin(), s.routes.end(), [&](const NetRoute& r) {
+        return r.family == WS_AF_INET && r.prefix_length == a.prefix_length && (net::v4(r.destination) & mask) == (net::v4(a.bytes) & mask);
+      });
+      if (listed) continue;
+      NetRoute r;
+      r.family = WS_AF_INET;
+      r.destination = a.bytes;
+      r.prefix_length = a.prefix_length;
+      r.if_index = i.index;
+      s.routes.push_back(r);
+    }
+  }
   return s;
 }
 
