@@ -334,9 +334,13 @@ int mac_address(EProtocol protocol, const char* text, PmsOwn<IPmsOctetBuffer>* o
   std::unique_ptr<BYTE[]> buffer;
   if (protocol == IPmcNetworkAddress::kIPv4) {
     if (int r = read_adapters_info(&buffer)) return r;
+    // Every address of an adapter is looked at, not only its first: the
+    // hardware address of a second address is that adapter's too.
     for (const IP_ADAPTER_INFO* a = first_info(buffer); a; a = a->Next) {
       if (!usable_ipv4(*a)) continue;
-      if (!*text || std::strcmp(a->IpAddressList.IpAddress.String, text) == 0) return hardware_text(a->Address, out);
+      if (!*text) return hardware_text(a->Address, out);
+      for (const IP_ADDR_STRING* s = &a->IpAddressList; s; s = s->Next)
+        if (std::strncmp(s->IpAddress.String, text, sizeof s->IpAddress.String) == 0) return hardware_text(a->Address, out);
     }
     return pms::kUnknownAddressForm;
   }

@@ -26,7 +26,7 @@ inline morva::platform::NetFixture office_network() {
   f.interfaces = {
       net_interface(1, "lo", MIB_IF_TYPE_LOOPBACK, {}, {"127.0.0.1/8", "::1/128"}),
       net_interface(2, "eth0", MIB_IF_TYPE_ETHERNET, {0x02, 0x00, 0x5e, 0x10, 0x20, 0x30},
-                    {"10.1.2.3/16", "fd00::3/64", "fe80::3/64%2"}),
+                    {"10.1.2.3/16", "10.1.9.9/16", "fd00::3/64", "fe80::3/64%2"}),
       net_interface(3, "wlan0", IF_TYPE_IEEE80211, {0x02, 0xab, 0xcd, 0xef, 0x01, 0x02}, {"192.168.1.20/24"}),
       net_interface(4, "tun0", IF_TYPE_TUNNEL, {}, {"fd99::4/64"}),
   };

@@ -88,6 +88,7 @@ TEST_F(AdapterQueries, HardwareAddresses) {
   } cases[] = {
       {IPmcNetworkAddress::kIPv4, "", "02-00-5E-10-20-30", 0},  // the first adapter that is not the loopback
       {IPmcNetworkAddress::kIPv4, "192.168.1.20", "02-AB-CD-EF-01-02", 0},
+      {IPmcNetworkAddress::kIPv4, "10.1.9.9", "02-00-5E-10-20-30", 0},  // a second address of the adapter
       {IPmcNetworkAddress::kIPv4, "127.0.0.1", "", -7},
       {IPmcNetworkAddress::kIPv4, "10.9.9.9", "", -7},
       {IPmcNetworkAddress::kIPv6, "", "02-00-5E-10-20-30", 0},

@@ -97,7 +97,8 @@ TEST_F(NetworkTables, BothProvidersGiveTheSameRows) {
   morva::platform::set_network_fixture(snmptest::office_network());
   Tables t = read_tables(kPmcProviderExtensionAgent);
   EXPECT_EQ(t.interfaces, (std::vector<std::string>{"1 lo 24", "2 Onboard Ethernet 6", "3 wlan0 71", "4 tun0 131"}));
-  EXPECT_EQ(t.addresses, (std::vector<std::string>{"10.1.2.3/255.255.0.0 if 2 bcast 1", "127.0.0.1/255.0.0.0 if 1 bcast 1",
+  EXPECT_EQ(t.addresses, (std::vector<std::string>{"10.1.2.3/255.255.0.0 if 2 bcast 1", "10.1.9.9/255.255.0.0 if 2 bcast 1",
+                                                   "127.0.0.1/255.0.0.0 if 1 bcast 1",
                                                    "192.168.1.20/255.255.255.0 if 3 bcast 1"}));
 }
 
