@@ -158,6 +158,12 @@ NetFixture live_snapshot() {
     }
   }
   ::freeifaddrs(list);
+  // Link-local IPv6 addresses come after the others, as Windows lists
+  // them, so an adapter's first unicast address is one that routes.
+  for (auto& i : s.interfaces)
+    std::stable_partition(i.addresses.begin(), i.addresses.end(), [](const NetAddress& a) {
+      return !(a.family == WS_AF_INET6 && a.bytes[0] == 0xFE && (a.bytes[1] & 0xC0) == 0x80);
+    });
   // Interfaces whose index could not be read are not shown: nothing can
   // address them.
   std::erase_if(s.interfaces, [](const NetInterface& i) { return i.index == 0; });

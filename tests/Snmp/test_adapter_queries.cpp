@@ -160,6 +160,30 @@ TEST_F(AdapterQueries, MissingIpHelperEntryPoints) {
   EXPECT_EQ(pmc_socket_is_local_mac_address("02-00-5e-10-20-30", &local), -10);
 }
 
+// A namespace of the test's own: the kernel picks the interface.
+TEST_F(AdapterQueries, RealNamespaceIpv6) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  morva::platform::clear_network_fixture();
+  morva::test::run_in_netns([&](morva::test::NetNamespace& ns) {
+    ns.add_veth_pair("aq0", "aq1");
+    ns.ip("link set aq0 address 02:44:55:66:77:88");
+    ns.add_address("fd55::1/64", "aq0");
+    ns.add_address("fd56::1/64", "aq1");
+    std::string text;
+    EXPECT_EQ(local_address("fd55::9", &text), 0);
+    EXPECT_EQ(text, "fd55::1");
+    EXPECT_EQ(local_address("fd56::9", &text), 0);
+    EXPECT_EQ(text, "fd56::1");
+    int r = 0;
+    EXPECT_EQ(mac_of(IPmcNetworkAddress::kIPv6, "FD55::1", &r), "02-44-55-66-77-88");
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(available(IPmcNetworkAddress::kIPv6), 1);
+    std::uint8_t local = 0;
+    EXPECT_EQ(pmc_socket_is_local_mac_address("02-44-55-66-77-88", &local), 0);
+    EXPECT_EQ(local, 1);
+  });
+}
+
 // This machine, read only: the answers agree with each other.
 TEST_F(AdapterQueries, ThisMachineReadOnly) {
   morva::platform::clear_network_fixture();
