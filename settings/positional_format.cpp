@@ -80,37 +80,8 @@ std::u16string decimal(INT value) {
   return digits;
 }
 
-}  // namespace
-
-INT FormatPositionalMessageV(LPWSTR out, INT size, LPCWSTR templ, va_list args) {
-  if (!out || size <= 0) return 0;
-  out[0] = 0;
-  if (!templ) return 0;
-  std::vector<Token> tokens = tokenize(templ);
-  int count = 0;
-  for (const Token& t : tokens) count += t.placeholder;
-
-  // Arguments come in the order of their numbers; every placeholder naming
-  // the same number shares one argument. A number no placeholder names
-  // leaves its type unknown, so nothing after it can be fetched.
-  std::vector<Argument> argv(static_cast<size_t>(count));
-  for (int k = 0; k < count; ++k) {
-    const Token* first = nullptr;
-    for (const Token& t : tokens)
-      if (t.placeholder && t.arg == k) {
-        first = &t;
-        break;
-      }
-    if (!first) break;
-    Argument& a = argv[static_cast<size_t>(k)];
-    a.fetched = true;
-    a.is_string = first->is_string;
-    if (a.is_string)
-      a.str = va_arg(args, LPCWSTR);
-    else
-      a.number = va_arg(args, INT);
-  }
-
+INT render(LPWSTR out, INT size, const std::vector<Token>& tokens, const std::vector<Argument>& argv) {
+  const int count = static_cast<int>(argv.size());
   INT length = 0;
   auto put = [&](const std::u16string& piece) {
     // A piece that leaves no room for the terminator is skipped; later
@@ -137,6 +108,64 @@ INT FormatPositionalMessageV(LPWSTR out, INT size, LPCWSTR templ, va_list args) 
   }
   out[length] = 0;
   return length;
+}
+
+int placeholder_count(const std::vector<Token>& tokens) {
+  int count = 0;
+  for (const Token& t : tokens) count += t.placeholder;
+  return count;
+}
+
+// The first placeholder naming argument k; null when none does.
+const Token* first_of(const std::vector<Token>& tokens, int k) {
+  for (const Token& t : tokens)
+    if (t.placeholder && t.arg == k) return &t;
+  return nullptr;
+}
+
+}  // namespace
+
+INT FormatPositionalMessageV(LPWSTR out, INT size, LPCWSTR templ, va_list args) {
+  if (!out || size <= 0) return 0;
+  out[0] = 0;
+  if (!templ) return 0;
+  std::vector<Token> tokens = tokenize(templ);
+  const int count = placeholder_count(tokens);
+  // Arguments come in the order of their numbers; every placeholder naming
+  // the same number shares one argument. A number no placeholder names
+  // leaves its type unknown, so nothing after it can be fetched.
+  std::vector<Argument> argv(static_cast<size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    const Token* first = first_of(tokens, k);
+    if (!first) break;
+    Argument& a = argv[static_cast<size_t>(k)];
+    a.fetched = true;
+    a.is_string = first->is_string;
+    if (a.is_string)
+      a.str = va_arg(args, LPCWSTR);
+    else
+      a.number = va_arg(args, INT);
+  }
+  return render(out, size, tokens, argv);
+}
+
+INT FormatPositionalMessageArgs(LPWSTR out, INT size, LPCWSTR templ, const PositionalArg* args, INT arg_count) {
+  if (!out || size <= 0) return 0;
+  out[0] = 0;
+  if (!templ) return 0;
+  std::vector<Token> tokens = tokenize(templ);
+  const int count = placeholder_count(tokens);
+  std::vector<Argument> argv(static_cast<size_t>(count));
+  for (int k = 0; k < count && k < arg_count && args; ++k) {
+    const Token* first = first_of(tokens, k);
+    if (!first) break;
+    Argument& a = argv[static_cast<size_t>(k)];
+    a.fetched = true;
+    a.is_string = first->is_string;
+    a.str = args[k].text;
+    a.number = args[k].number;
+  }
+  return render(out, size, tokens, argv);
 }
 
 INT FormatResourceMessage(LPWSTR out, INT size, LPCWSTR templ, ...) {

@@ -59,3 +59,13 @@ TEST(PositionalFormatter, ManyTokens) {
   EXPECT_EQ(std::u16string(out.c_str()), u"0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,");
   EXPECT_EQ(n, 35);
 }
+
+TEST(PositionalFormatter, ArgumentArray) {
+  PositionalArg args[] = {{nullptr, 7}, {u"x", 0}};
+  std::u16string out(32, u'#');
+  EXPECT_EQ(FormatPositionalMessageArgs(out.data(), 32, u"%2s-%1d", args, 2), 3);
+  EXPECT_EQ(std::u16string(out.c_str()), u"x-7");
+  // An argument beyond the array is missing: its template text stands.
+  EXPECT_EQ(FormatPositionalMessageArgs(out.data(), 32, u"%2s-%1d", args, 1), 5);
+  EXPECT_EQ(std::u16string(out.c_str()), u"%2s-7");
+}

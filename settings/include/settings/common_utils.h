@@ -68,6 +68,14 @@ INT PaperFamilyOfCountry(INT country);
 // LPCWSTR, numbers INT. Returns the length written.
 INT FormatPositionalMessageV(LPWSTR out, INT size, LPCWSTR templ, va_list args);
 INT FormatResourceMessage(LPWSTR out, INT size, LPCWSTR templ, ...);
+// The same with the arguments in an array: argument k is args[k], its text
+// or its number as the placeholders naming it ask; numbers beyond
+// `arg_count` count as missing.
+struct PositionalArg {
+  LPCWSTR text;
+  INT number;
+};
+INT FormatPositionalMessageArgs(LPWSTR out, INT size, LPCWSTR templ, const PositionalArg* args, INT arg_count);
 
 // ---- code pages ------------------------------------------------------------
 
