@@ -452,7 +452,6 @@ DddStatus finish(DddStatus s, V* v, DddValue** out) {
 // ---------------------------------------------------------------- loaders
 
 DddStatus load_dimensions(const Loader& l, WORD id, DddPair* first, DddPair* second) {
-  if (id == 0) return DDD_OK;
   return DddLoadDimensionRecord(l.main, l.linked, DDD_ROLE_MAIN, id, first, second);
 }
 
@@ -531,7 +530,7 @@ DddStatus DddLoadPaper(const Loader& l, WORD kind, DddValue** out) {
   if (!s) s = load_dimensions(l, v->size_id, &v->size, &v->size_max);
   if (!s) s = load_dimensions(l, v->margin_id, &v->margin_lb, &v->margin_rt);
   if (!s) s = load_dimensions(l, v->area_id, &v->area, &v->area2);
-  if (!s) s = load_dimensions(l, v->fourth_id, &v->fourth, &v->fourth2);
+  if (!s && v->fourth_id) s = load_dimensions(l, v->fourth_id, &v->fourth, &v->fourth2);
   return finish(s, v, out);
 }
 

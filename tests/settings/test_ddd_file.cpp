@@ -10,16 +10,20 @@
 namespace morva::test {
 namespace {
 
+// A paper whose size, area and margins are dimension record 1 (dims()).
 json paper(WORD id, const json& name) {
-  return json{{"kind", 10}, {"id", id}, {"name", name}};
+  return json{{"kind", 10}, {"id", id}, {"name", name}, {"size", 1}, {"area", 1}, {"margin", 1}};
 }
+json dims() { return json{{"kind", 17}, {"first", {1, 2}}, {"second", {3, 4}}}; }
 
 TEST_F(DddTest, OpensAPairAndReadsBothHeaders) {
-  json d = one_file(json::array({paper(9, "A4")}), 0x500);
+  json d = one_file(json::array({paper(9, "A4"), dims()}), 0x500);
   d["linked"] = {{"file", "TL.DDD"}, {"version", "L:2.0.7"}, {"level", 0x400},
                  {"records", json::array({paper(5, "Linked paper")})}};
   // A main-table entry whose record lives in the linked file.
-  d["main"]["records"].push_back({{"kind", 10}, {"id", 7}, {"in", "linked"}, {"name", "Far"}});
+  json far_paper = paper(7, "Far");
+  far_paper["in"] = "linked";
+  d["main"]["records"].push_back(far_paper);
   open(d);
   EXPECT_TRUE(handle->main.open);
   EXPECT_TRUE(handle->linked.open);
@@ -206,7 +210,7 @@ class DddStrings : public DddTest {
   void open_with(const json& name) {
     if (handle) DddClose(handle);
     handle = nullptr;
-    open(one_file(json::array({paper(9, name), paper(1, json{{"lib", 2}, {"id", 1}, {"text", "two"}})}), 0x500,
+    open(one_file(json::array({paper(9, name), paper(1, json{{"lib", 2}, {"id", 1}, {"text", "two"}}), dims()}), 0x500,
                   json{{"35", {"S1.DLL", "S2.DLL"}}}));
   }
   std::u16string name_of(WORD id, DddStatus expect = DDD_OK) {

@@ -337,8 +337,9 @@ TEST_F(DddTest, ChoicesOfAnItemAndHeaderLoads) {
 TEST_F(DddTest, PictureFormatAndFourthPaperRecord) {
   open(one_file(json::array({
       {{"kind", 12}, {"format", 3}, {"bitmap", "424D000000000000000000000000AA"}},
-      {{"kind", 10}, {"id", 1}, {"name", "No fourth"}, {"size", 1}, {"fourth", 0}},
-      {{"kind", 10}, {"id", 2}, {"name", "Missing size"}, {"size", 5}},
+      {{"kind", 10}, {"id", 1}, {"name", "No fourth"}, {"size", 1}, {"area", 1}, {"margin", 1}, {"fourth", 0}},
+      {{"kind", 10}, {"id", 2}, {"name", "Missing size"}, {"size", 5}, {"area", 1}, {"margin", 1}},
+      {{"kind", 10}, {"id", 3}, {"name", "No area"}, {"size", 1}, {"margin", 1}},
       {{"kind", 17}, {"first", {1, 2}}, {"second", {3, 4}}},
   })));
   load<DddPicture>(12, 1, DDD_LOAD_FULL, DDD_BAD);
@@ -362,8 +363,10 @@ TEST_F(DddTest, PictureFormatAndFourthPaperRecord) {
   EXPECT_EQ(DddFreeValue(&same, 0xFFFF), 1);
   EXPECT_EQ(DddFreeValue(nullptr, 0xFFFF), 1);
 
-  // A paper naming a dimension record that does not exist fails its load.
+  // A paper naming a dimension record that does not exist fails its load;
+  // only the fourth record is optional.
   load<DddPaper>(10, 2, DDD_LOAD_FULL, DDD_NOT_FOUND);
+  load<DddPaper>(10, 3, DDD_LOAD_FULL, DDD_NOT_FOUND);
 }
 
 // Level gates: each optional field is read from the level that introduces
@@ -464,7 +467,7 @@ int load_everything(DddHandle* h) {
 TEST_F(DddTest, TruncatedDatabasesStayInsideTheImage) {
   json d = every_kind(0x2000);
   d["linked"] = {{"file", "TL.DDD"}, {"records", json::array()}};
-  d["main"]["records"].push_back({{"kind", 10}, {"id", 77}, {"in", "linked"}, {"name", "Far"}, {"size", 1}});
+  d["main"]["records"].push_back({{"kind", 10}, {"id", 77}, {"in", "linked"}, {"name", "Far"}, {"size", 1}, {"area", 1}, {"margin", 1}});
   auto images = ddd_build::build_images(d);
   const std::string full = images["T.DDD"];
   write(images);
