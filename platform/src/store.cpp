@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "win/machine_root.h"
+#include "win/strings.h"
 
 namespace morva::platform::store {
 
@@ -250,105 +251,17 @@ DWORD error_from_sqlite(int rc, bool writing) {
 std::int64_t last_insert_id(sqlite3* db) { return sqlite3_last_insert_rowid(db); }
 std::int64_t changes(sqlite3* db) { return sqlite3_changes(db); }
 
-std::string to_utf8(std::u16string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    std::uint32_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+std::string to_utf8(std::u16string_view s) { return morva::u16_to_utf8(s); }
 
-std::u16string from_utf8(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
-  std::size_t i = 0;
-  while (i < s.size()) {
-    auto b = static_cast<unsigned char>(s[i]);
-    std::uint32_t c;
-    std::size_t n;
-    if (b < 0x80) { c = b; n = 1; }
-    else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; n = 2; }
-    else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; n = 3; }
-    else if ((b & 0xF8) == 0xF0) { c = b & 0x07; n = 4; }
-    else { out += u'\uFFFD'; ++i; continue; }
-    if (i + n > s.size()) { out += u'\uFFFD'; break; }
-    bool ok = true;
-    for (std::size_t k = 1; k < n; ++k) {
-      auto t = static_cast<unsigned char>(s[i + k]);
-      if ((t & 0xC0) != 0x80) { ok = false; break; }
-      c = (c << 6) | (t & 0x3F);
-    }
-    if (!ok) { out += u'\uFFFD'; ++i; continue; }
-    i += n;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
+std::u16string from_utf8(std::string_view s) { return morva::utf8_to_u16(s); }
 
-std::size_t wlen(const WCHAR* s) {
-  std::size_t n = 0;
-  if (s) while (s[n]) ++n;
-  return n;
-}
+std::size_t wlen(const WCHAR* s) { return morva::u16len(s); }
 
 std::u16string wstr(const WCHAR* s) { return s ? std::u16string(s, wlen(s)) : std::u16string(); }
 
-namespace {
-// Upper case of one UTF-16 unit for the scripts names are written in:
-// ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic and full-width Latin.
-char16_t upper(char16_t c) {
-  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
-  if (c < 0xE0) return c;
-  if (c <= 0xFE) return c == 0xF7 ? c : static_cast<char16_t>(c - 32);
-  if (c == 0xFF) return 0x178;
-  if (c >= 0x100 && c <= 0x17F) {
-    bool odd_lower = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
-    bool even_lower = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-    if (odd_lower && (c & 1)) return static_cast<char16_t>(c - 1);
-    if (even_lower && !(c & 1)) return static_cast<char16_t>(c - 1);
-    return c;
-  }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 32);
-  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 32);
-  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 80);
-  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 32);
-  return c;
-}
-}  // namespace
-
-std::string fold(std::u16string_view s) {
-  std::u16string u(s);
-  for (auto& c : u) c = upper(c);
-  return to_utf8(u);
-}
+// Names compare as the upper case the string helpers give, as
+// CharUpperW does.
+std::string fold(std::u16string_view s) { return morva::u16_to_utf8(morva::u16_to_upper(s)); }
 
 std::int64_t filetime_now() {
   using namespace std::chrono;

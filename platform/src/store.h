@@ -63,8 +63,8 @@ DWORD error_from_sqlite(int rc, bool writing);
 std::int64_t last_insert_id(sqlite3* db);
 std::int64_t changes(sqlite3* db);
 
-// UTF-16 <-> UTF-8 for names kept as SQLite text. Unpaired surrogates
-// become U+FFFD.
+// UTF-16 <-> UTF-8 for names kept as SQLite text (invalid input becomes
+// U+FFFD).
 std::string to_utf8(std::u16string_view s);
 std::u16string from_utf8(std::string_view s);
 // Length of a NUL-terminated UTF-16 string; 0 for null.

@@ -91,6 +91,14 @@ TEST_F(Registry, KeysOpenWhateverTheCaseAndKeepTheirOwn) {
   EXPECT_EQ(enum_keys(parent), std::vector<std::u16string>{u"Printers"});
   RegCloseKey(parent);
 
+  // Case is ignored beyond ASCII too.
+  HKEY accented = create(HKEY_LOCAL_MACHINE, u"Software\\\u00c4rger\\\u041f\u0440\u0438\u043d\u0442\u0435\u0440");
+  RegCloseKey(accented);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"software\\\u00e4RGER\\\u041f\u0420\u0418\u041d\u0422\u0415\u0420", 0,
+                          KEY_READ, &accented),
+            ERROR_SUCCESS);
+  RegCloseKey(accented);
+
   // The two hives are separate.
   HKEY user = nullptr;
   EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Morva", 0, KEY_READ, &user), ERROR_FILE_NOT_FOUND);
