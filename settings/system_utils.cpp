@@ -196,6 +196,20 @@ BOOL IsFileOlderThan(LPCWSTR path, DWORD seconds) {
   return now >= written && now - written >= needed;
 }
 
+LPWSTR GetProcessExeName() {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv) return nullptr;
+  std::u16string program = argc > 0 ? std::u16string(argv[0]) : std::u16string();
+  LocalFree(argv);
+  size_t slash = program.find_last_of(u'\\');
+  std::u16string name = slash == std::u16string::npos ? program : program.substr(slash + 1);
+  if (name.empty()) return nullptr;
+  auto* out = static_cast<LPWSTR>(GlobalAlloc(GPTR, (name.size() + 1) * sizeof(WCHAR)));
+  if (out) name.copy(out, name.size());
+  return out;
+}
+
 namespace morva::settings {
 void reset_system_caches_for_test() {
   {

@@ -141,3 +141,10 @@ TEST_F(SystemUtils, FileAgeComparesLikeWithLike) {
   EXPECT_FALSE(IsFileOlderThan(u"C:\\tmp\\a.tmp", 0));
   EXPECT_FALSE(IsFileOlderThan(nullptr, 0));
 }
+
+TEST_F(SystemUtils, ProcessExeName) {
+  LPWSTR name = GetProcessExeName();
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(std::u16string(name), u"settings_system_utils");
+  GlobalFree(name);
+}

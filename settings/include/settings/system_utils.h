@@ -40,6 +40,10 @@ BYTE GetCountryItemDefaultB();
 // when it is missing or younger.
 BOOL IsFileOlderThan(LPCWSTR path, DWORD seconds);
 
+// GlobalAlloc'ed copy of the file name (after the last backslash) of the
+// process's program, from its command line; null when there is none.
+LPWSTR GetProcessExeName();
+
 namespace morva::settings {
 // Test seam: forget the cached version and locale answers.
 void reset_system_caches_for_test();
