@@ -73,9 +73,18 @@ const LocaleRow* find_locale(LCID lcid) {
   return nullptr;
 }
 
+// Without an "lcid" setting the machine's locale is the first one whose
+// ANSI code page is the machine's (932 gives ja-JP), else en-US.
+LCID default_lcid() {
+  UINT acp = GetACP();
+  for (const auto& row : kLocales)
+    if (static_cast<UINT>(row.ansi_cp) == acp) return row.lcid;
+  return 0x0409;
+}
+
 LCID user_lcid() {
-  auto v = static_cast<LCID>(machine_setting_number("lcid", 0x0409));
-  return find_locale(v) ? v : 0x0409;
+  auto v = static_cast<LCID>(machine_setting_number("lcid", default_lcid()));
+  return find_locale(v) ? v : default_lcid();
 }
 
 LCID system_lcid() {

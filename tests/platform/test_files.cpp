@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
+#include <vector>
 #include <set>
 
 #include "temp_root.h"
@@ -296,6 +299,39 @@ TEST_F(Files, DeleteOnClose) {
   EXPECT_TRUE(std::filesystem::exists(root_.file("drive_c/dir/gone.tmp")));
   CloseHandle(h);
   EXPECT_FALSE(std::filesystem::exists(root_.file("drive_c/dir/gone.tmp")));
+}
+
+}  // namespace
+
+namespace {
+
+// Threads writing their own files and reading a shared one at once.
+TEST(FilesThreads, ConcurrentHandles) {
+  morva::test::TempRoot root;
+  write_file(root.file("drive_c/shared.txt"), "shared");
+  std::vector<std::thread> threads;
+  std::atomic<int> good{0};
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&, t] {
+      std::u16string mine = u"C:\\t" + std::u16string(1, static_cast<char16_t>(u'0' + t)) + u".bin";
+      for (int i = 0; i < 40; ++i) {
+        HANDLE w = CreateFileW(mine.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        bool ok = w != INVALID_HANDLE_VALUE && WriteFile(w, "abcd", 4, &n, nullptr) && n == 4;
+        CloseHandle(w);
+        HANDLE r = CreateFileW(u"C:\\shared.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        char buf[8] = {};
+        ok = ok && r != INVALID_HANDLE_VALUE && ReadFile(r, buf, 8, &n, nullptr) && n == 6;
+        CloseHandle(r);
+        if (ok) ++good;
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(good.load(), 320);
+  // With every reader gone the shared file can be opened exclusively.
+  HANDLE x = CreateFileW(u"C:\\shared.txt", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(x, INVALID_HANDLE_VALUE);
+  CloseHandle(x);
 }
 
 }  // namespace

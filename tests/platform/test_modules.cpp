@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <atomic>
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 #include "temp_root.h"
 #include "win/errors.h"
@@ -147,6 +150,35 @@ TEST_F(Modules, BuiltinModules) {
   HMODULE m = load("modtest.dll", nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   EXPECT_NE(m, nullptr);
   FreeLibrary(m);
+}
+
+}  // namespace
+
+namespace {
+
+// Several threads loading, using and freeing the same library at once, as
+// the spooler's threads do with a driver.
+TEST(ModulesThreads, ConcurrentLoadsKeepCountsRight) {
+  morva::test::TempRoot root;
+  unsetenv("MODTEST_EVENTS");
+  std::vector<std::thread> threads;
+  std::atomic<int> answers{0};
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 50; ++i) {
+        HMODULE h = LoadLibraryW(u"modtest.dll");
+        if (!h) continue;
+        if (auto f = morva_proc_as<int (*)()>(GetProcAddress(h, "modtest_answer")); f && f() == 42) ++answers;
+        FreeLibrary(h);
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(answers.load(), 400);
+  EXPECT_EQ(GetModuleHandleW(u"modtest.dll"), nullptr);
+  std::string events = std::getenv("MODTEST_EVENTS") ? std::getenv("MODTEST_EVENTS") : "";
+  // Every attach was matched by a detach, in order.
+  ASSERT_FALSE(events.empty());
+  for (size_t i = 0; i < events.size(); ++i) EXPECT_EQ(events[i], i % 2 ? 'D' : 'A') << events;
 }
 
 }  // namespace

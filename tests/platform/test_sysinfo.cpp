@@ -2,6 +2,7 @@
 
 #include "temp_root.h"
 #include "win/clock.h"
+#include "win/codepage.h"
 #include "win/errors.h"
 #include "win/machine_settings.h"
 #include "win/strings.h"
@@ -65,6 +66,9 @@ TEST_F(SysInfo, LocaleValues) {
   EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, buf, 32), 2);
   EXPECT_EQ(std::u16string(buf), u"1");
   EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ICOUNTRY, nullptr, 0), 2);
+  ASSERT_TRUE(morva::platform::set_ansi_code_page(932));  // a Japanese machine
+  EXPECT_EQ(GetUserDefaultLCID(), 0x0411u);
+  morva::platform::set_ansi_code_page(1252);
   set_machine_setting("lcid", "0x0411");
   EXPECT_EQ(GetUserDefaultLangID(), 0x0411);
   EXPECT_EQ(GetSystemDefaultLangID(), 0x0411);

@@ -2,7 +2,8 @@
 // locale, user and computer names and the environment. Each value is a
 // machine setting (win/machine_settings.h):
 //   "os_version" ("10.0.19045"), "os_csd" (""), "os_service_pack" ("0.0"),
-//   "os_product_type" (1), "lcid" (0x0409, the user locale),
+//   "os_product_type" (1), "lcid" (the user locale: 0x0409, or the
+//   locale of the ANSI code page, 0x0411 for 932),
 //   "system_lcid" (the user locale), "user_name" ("user"),
 //   "computer_name" ("MORVA-PC"), "env.<NAME>" (environment variables on
 //   top of the defaults: SystemRoot, windir, TEMP, TMP, USERPROFILE, ...).
