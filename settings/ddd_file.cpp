@@ -5,6 +5,7 @@
 #include "settings/ddd_file.h"
 #include "settings/ddd_host.h"
 #include "settings/ddd_records.h"
+#include "settings/model_config.h"
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/memory.h"
@@ -441,12 +442,14 @@ DddHandle* DddOpenPath(LPCWSTR path, DddStatus* status) {
     if (handle) GlobalFree(handle);
     return nullptr;
   }
+  DddLoadModelSettings(handle);
   return handle;
 }
 
 BOOL DddClose(DddHandle* handle) {
   if (!handle) return FALSE;
   BOOL both = handle->main.open && handle->linked.open;
+  DddFreeModelSettings(handle);
   DddCloseFiles(&handle->main, &handle->linked);
   GlobalFree(handle);
   return both;
