@@ -4,6 +4,7 @@
 #include "win/clock.h"
 #include "win/codepage.h"
 #include "win/command_line.h"
+#include "win/crypt.h"
 #include "win/debug.h"
 #include "win/dialog_template.h"
 #include "win/endian.h"
