@@ -1,0 +1,554 @@
+// SNMPv3 requests over net-snmp.
+//
+// Debian's net-snmp keeps its state (sessions list, USM users, engine
+// data, configuration) in process globals and is built without its
+// reentrancy support, so one process-wide lock runs the requests of all
+// threads one after the other, each from init_snmp to snmp_shutdown.
+#include "snmp/v3_session.h"
+
+#include <arpa/inet.h>
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include "snmp/crypto_backend.h"
+#include "snmp/log.h"
+#include "snmp/per_thread_store.h"
+#include "win/machine_root.h"
+
+namespace {
+
+const char kLog[] = "snmp";
+constexpr std::uint32_t kError = 1, kTrace = 16;
+
+// Request ids given to the caller's PDU. (The engine's shared request-id
+// counter is not in this build yet; this one counts the same way.)
+std::atomic<std::int32_t> g_request_id{0};
+std::int32_t next_request_id() { return ++g_request_id; }
+
+std::mutex& request_lock() {
+  static std::mutex m;
+  return m;
+}
+int g_library_users = 0;
+
+struct ErrorRange {
+  int low, high, result;
+};
+
+// Library error numbers (SNMPERR values) to result codes; anything else
+// is kLibraryError.
+constexpr ErrorRange kErrorTable[] = {
+    {0, 0, 0},        {-66, -66, -10},  {-62, -62, -3},   {-64, -64, -250}, {-50, -47, -250}, {-41, -41, -250},
+    {-38, -38, -250}, {-31, -31, -250}, {-29, -29, -250}, {-13, -13, -250}, {-11, -11, -250}, {-61, -56, -2},
+    {-45, -45, -2},   {-28, -27, -2},   {-23, -23, -2},   {-19, -19, -2},   {-17, -17, -2},   {-14, -14, -2},
+    {-5, -3, -2},     {-46, -46, -214}, {-44, -42, -214}, {-37, -33, -214}, {-30, -30, -214}, {-32, -32, -204},
+    {-25, -25, -204}, {-24, -24, -203}, {-12, -12, -205},
+};
+
+struct ProtocolOid {
+  std::int32_t code;
+  const oid* arcs;
+  size_t length;
+};
+
+const ProtocolOid kAuthProtocols[] = {
+    {1, usmHMACMD5AuthProtocol, USM_AUTH_PROTO_MD5_LEN},
+    {2, usmHMACSHA1AuthProtocol, USM_AUTH_PROTO_SHA_LEN},
+};
+const ProtocolOid kPrivProtocols[] = {
+    {1, usmDESPrivProtocol, USM_PRIV_PROTO_DES_LEN},
+    {2, usmAESPrivProtocol, USM_PRIV_PROTO_AES_LEN},
+};
+
+const ProtocolOid* find_protocol(const ProtocolOid* table, size_t n, std::int32_t code) {
+  for (size_t i = 0; i < n; ++i)
+    if (table[i].code == code) return &table[i];
+  return nullptr;
+}
+
+// Security levels: the target's 0..2 against the library's 1..3.
+int library_level(std::int32_t level) { return level >= 0 && level <= 2 ? level + SNMP_SEC_LEVEL_NOAUTH : -1; }
+std::int32_t target_level(int library) {
+  return library >= SNMP_SEC_LEVEL_NOAUTH && library <= SNMP_SEC_LEVEL_AUTHPRIV ? library - SNMP_SEC_LEVEL_NOAUTH : -1;
+}
+
+struct CommandMap {
+  std::int32_t type;
+  int command;
+};
+// Request side: the PDU types a request may carry.
+constexpr CommandMap kRequestCommands[] = {
+    {0, SNMP_MSG_GET}, {1, SNMP_MSG_GETNEXT}, {3, SNMP_MSG_SET}, {4, SNMP_MSG_TRAP2}};
+// Answer side.
+constexpr CommandMap kAnswerCommands[] = {
+    {0, SNMP_MSG_GET},     {1, SNMP_MSG_GETNEXT}, {2, SNMP_MSG_RESPONSE}, {3, SNMP_MSG_SET},
+    {5, SNMP_MSG_GETBULK}, {6, SNMP_MSG_INFORM},  {4, SNMP_MSG_TRAP2},    {8, SNMP_MSG_REPORT},
+};
+
+void log_library_error(netsnmp_session* session, const char* step) {
+  int sys_errno = 0, snmp_errno = 0;
+  char* text = nullptr;
+  snmp_error(session, &sys_errno, &snmp_errno, &text);
+  if (sys_errno != 0 && snmp_errno != 0 && text && *text)
+    pmc_log_printf(kLog, kError, "%s(): ErrNo = %d, SnmpErrNo = %d, %s", step, sys_errno, snmp_errno, text);
+  else
+    pmc_log_printf(kLog, kError, "%s(): unknown", step);
+  std::free(text);
+}
+
+// Starts the library for one request and ends it when the scope closes,
+// whatever the result.
+//
+// The stock library loses part of its MIB set-up on every init_snmp /
+// snmp_shutdown cycle (about 4.7 KB a request), so it is initialised once,
+// on the first request, and kept; what a request leaves behind in it is
+// removed when the request ends: its session is closed and every USM user
+// it created is dropped, so no keys or pass phrases outlive the request
+// and the next one starts from an empty user table.
+bool g_library_initialised = false;
+
+class LibraryScope {
+ public:
+  LibraryScope() : guard_(request_lock()) {
+    std::lock_guard<std::recursive_mutex> g(pmc_snmp_library_lock());
+    if (g_library_users++ == 0) snmp_res_init();
+    if (!pmc_crypto_load()) {
+      status_ = v3RequestSession::kCryptoUnavailable;
+      return;
+    }
+    std::string dir = pmc_v3_persistent_dir();
+    ::mkdir(dir.c_str(), 0700);
+    // The library reads its configuration and keeps its persistent files
+    // in the machine root, never in the user's home; no MIB files are
+    // loaded (OIDs are numeric).
+    setenv("SNMP_PERSISTENT_DIR", dir.c_str(), 1);
+    setenv("SNMPCONFPATH", dir.c_str(), 1);
+    if (!g_library_initialised) {
+      setenv("MIBS", "", 1);
+      init_snmp("");
+      g_library_initialised = true;
+    }
+  }
+  ~LibraryScope() {
+    if (status_ == 0) drop_users();
+    std::lock_guard<std::recursive_mutex> g(pmc_snmp_library_lock());
+    --g_library_users;  // the resource locks of a reentrant build would go with the last user
+  }
+  int status() const { return status_; }
+
+ private:
+  static void drop_users() {
+    while (struct usmUser* u = usm_get_userList()) {
+      usm_remove_user(u);
+      usm_free_user(u);
+    }
+  }
+  std::lock_guard<std::mutex> guard_;
+  int status_ = 0;
+};
+
+// The buffers a net-snmp session borrows until snmp_open copies them.
+struct SessionText {
+  char security_name[33] = {};
+  std::string peer;
+  std::string context;
+};
+
+int build_session(IPmsSnmpTarget* target, netsnmp_session* s, SessionText& text) {
+  snmp_sess_init(s);
+  IPmsUsm* usm = target->as_usm();
+  if (!usm || target->get_version() != kSnmpV3) return pms::kBadArgument;
+  s->version = SNMP_VERSION_3;
+  s->retries = target->get_retries();
+  s->timeout = static_cast<long>(target->get_timeout()) * 1000L;
+
+  if (const char* name = usm->get_security_name(); name && *name) {
+    std::strncpy(text.security_name, name, 32);
+    s->securityName = text.security_name;
+    s->securityNameLen = std::strlen(text.security_name);
+  }
+  int level = library_level(usm->get_security_level());
+  if (level < 0) return pms::kBadArgument;
+  s->securityLevel = level;
+  if (level >= SNMP_SEC_LEVEL_AUTHNOPRIV) {
+    const ProtocolOid* auth = find_protocol(kAuthProtocols, std::size(kAuthProtocols), usm->get_auth_protocol());
+    if (!auth) return pms::kBadArgument;
+    s->securityAuthProto = const_cast<oid*>(auth->arcs);
+    s->securityAuthProtoLen = auth->length;
+    const char* pass = usm->get_auth_pass_phrase();
+    s->securityAuthKeyLen = 0;
+    if (pass && *pass) {
+      s->securityAuthKeyLen = USM_AUTH_KU_LEN;
+      int rc = generate_Ku(auth->arcs, static_cast<u_int>(auth->length), reinterpret_cast<const u_char*>(pass),
+                           std::strlen(pass), s->securityAuthKey, &s->securityAuthKeyLen);
+      if (rc != SNMPERR_SUCCESS) {
+        pmc_log_printf(kLog, kError, "%s(): SnmpErrNo = %d", "generate_Ku", rc);
+        return v3RequestSession::map_library_error(rc);
+      }
+    }
+    if (level == SNMP_SEC_LEVEL_AUTHPRIV) {
+      const ProtocolOid* priv = find_protocol(kPrivProtocols, std::size(kPrivProtocols), usm->get_priv_protocol());
+      if (!priv) return pms::kBadArgument;
+      s->securityPrivProto = const_cast<oid*>(priv->arcs);
+      s->securityPrivProtoLen = priv->length;
+      const char* priv_pass = usm->get_priv_pass_phrase();
+      s->securityPrivKeyLen = 0;
+      if (priv_pass && *priv_pass) {
+        // The privacy key is expanded with the authentication digest.
+        s->securityPrivKeyLen = USM_PRIV_KU_LEN;
+        int rc = generate_Ku(auth->arcs, static_cast<u_int>(auth->length), reinterpret_cast<const u_char*>(priv_pass),
+                             std::strlen(priv_pass), s->securityPrivKey, &s->securityPrivKeyLen);
+        if (rc != SNMPERR_SUCCESS) {
+          pmc_log_printf(kLog, kError, "%s(): SnmpErrNo = %d", "generate_Ku", rc);
+          return v3RequestSession::map_library_error(rc);
+        }
+      }
+    }
+  }
+  if (const char* context = usm->get_context_name(); context && *context) {
+    text.context = context;
+    s->contextName = text.context.data();
+    s->contextNameLen = text.context.size();
+  }
+
+  IPmcNetworkAddress* address = target->get_address();
+  if (!address) return pms::kBadArgument;
+  const char* host = address->host_text();
+  switch (address->get_protocol()) {
+    case IPmcNetworkAddress::kIPv6:
+      text.peer = std::string("udp6:[") + host + "]";
+      break;
+    case IPmcNetworkAddress::kIPv4:
+      text.peer = host;
+      break;
+    case IPmcNetworkAddress::kIPX:
+      text.peer = std::string("ipx:") + host;
+      break;
+    default:
+      return pms::kBadArgument;
+  }
+  unsigned port = address->get_port() ? address->get_port() : target->get_local_port();
+  if (port) text.peer += (address->get_protocol() == IPmcNetworkAddress::kIPX ? "/" : ":") + std::to_string(port);
+  s->peername = text.peer.data();
+
+  if (IPmsOctetBuffer* engine = usm->get_engine_id(); engine && engine->length()) {
+    s->securityEngineID = const_cast<u_char*>(engine->data());
+    s->securityEngineIDLen = engine->length();
+  }
+  return 0;
+}
+
+std::string oid_text(IPmsObjectId* id) {
+  PmsOwn<IPmsOctetBuffer> buf = pms_create_octet_buffer(nullptr);
+  if (!buf || id->to_text(buf.get()) != 0) return {};
+  return buf->c_str();
+}
+
+// Adds one binding's value to the request in its binary form, so octet
+// strings keep every byte.
+int add_value(netsnmp_pdu* pdu, const oid* name, size_t name_len, IPmsAsnValue* value) {
+  std::int32_t tag = value ? value->get_tag() : kPmsNull;
+  const netsnmp_variable_list* added = nullptr;
+  switch (tag) {
+    case kPmsNull:
+      added = snmp_add_null_var(pdu, name, name_len);
+      break;
+    case kPmsObjectId: {
+      oid arcs[MAX_OID_LEN];
+      std::uint32_t n = value->length();
+      if (n > MAX_OID_LEN) return pms::kBadArgument;
+      for (std::uint32_t i = 0; i < n; ++i) arcs[i] = value->get_element(i, nullptr);
+      added = snmp_pdu_add_variable(pdu, name, name_len, ASN_OBJECT_ID, arcs, n * sizeof(oid));
+      break;
+    }
+    case kPmsOctetString:
+    case kPmsOpaque:
+    case kPmsIpAddress: {
+      std::uint32_t n = 0;
+      const std::uint8_t* bytes = value->get_bytes(&n, nullptr);
+      u_char type = tag == kPmsOctetString ? ASN_OCTET_STR : tag == kPmsOpaque ? ASN_OPAQUE : ASN_IPADDRESS;
+      if (tag == kPmsIpAddress && n != 4) return pms::kBadArgument;
+      added = snmp_pdu_add_variable(pdu, name, name_len, type, bytes ? bytes : reinterpret_cast<const u_char*>(""), n);
+      break;
+    }
+    case kPmsInteger: {
+      long v = value->get_int(nullptr);
+      added = snmp_pdu_add_variable(pdu, name, name_len, ASN_INTEGER, &v, sizeof v);
+      break;
+    }
+    case kPmsCounter32:
+    case kPmsGauge32:
+    case kPmsTimeTicks: {
+      u_long v = value->get_uint(nullptr);
+      u_char type = tag == kPmsCounter32 ? ASN_COUNTER : tag == kPmsGauge32 ? ASN_GAUGE : ASN_TIMETICKS;
+      added = snmp_pdu_add_variable(pdu, name, name_len, type, &v, sizeof v);
+      break;
+    }
+    case kPmsCounter64: {
+      counter64 v{};
+      v.high = value->get_high(nullptr);
+      v.low = value->get_low(nullptr);
+      added = snmp_pdu_add_variable(pdu, name, name_len, ASN_COUNTER64, &v, sizeof v);
+      break;
+    }
+    default:
+      return pms::kNotSupported;
+  }
+  if (!added) {
+    pmc_log_printf(kLog, kError, "%s(): unknown", "snmp_add_var");
+    return pms::kNoMemory;
+  }
+  return 0;
+}
+
+int build_request(IPmsPdu* pdu, netsnmp_pdu** out) {
+  int command = -1;
+  for (const auto& m : kRequestCommands)
+    if (m.type == pdu->get_type()) command = m.command;
+  if (command < 0) return pms::kBadArgument;
+  netsnmp_pdu* request = snmp_pdu_create(command);
+  if (!request) {
+    pmc_log_printf(kLog, kError, "%s(): unknown", "snmp_pdu_create");
+    return pms::kNoMemory;
+  }
+  IPmsVarBindList* list = pdu->get_var_bind_list();
+  std::uint32_t count = list ? list->count() : 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    IPmsVarBind* vb = list->get_at(i);
+    if (!vb || !vb->get_oid()) {
+      snmp_free_pdu(request);
+      return pms::kBadArgument;
+    }
+    oid name[MAX_OID_LEN];
+    size_t name_len = MAX_OID_LEN;
+    std::string text = oid_text(vb->get_oid());
+    if (text.empty() || !snmp_parse_oid(text.c_str(), name, &name_len)) {
+      pmc_log_printf(kLog, kError, "%s(): unknown", "snmp_parse_oid");
+      snmp_free_pdu(request);
+      return pms::kBadArgument;
+    }
+    if (int rc = add_value(request, name, name_len, vb->get_value()); rc != 0) {
+      snmp_free_pdu(request);
+      return rc;
+    }
+  }
+  *out = request;
+  return 0;
+}
+
+// The engine's value for one answer variable; null with *err set for a
+// type the engine has no class for.
+PmsOwn<IPmsAsnValue> convert_value(const netsnmp_variable_list* v, int* err) {
+  *err = 0;
+  switch (v->type) {
+    case ASN_INTEGER:
+      return pms_create_value_from_int(static_cast<std::int32_t>(*v->val.integer), kPmsInteger, err);
+    case ASN_OCTET_STR:
+    case ASN_OPAQUE | ASN_CONTEXT:  // 0xC4, an opaque wrapped by some agents
+    case ASN_OPAQUE:
+    case ASN_IPADDRESS: {
+      std::int32_t tag = v->type == ASN_IPADDRESS ? kPmsIpAddress
+                         : v->type == ASN_OPAQUE  ? kPmsOpaque
+                                                  : kPmsOctetString;
+      PmsOwn<IPmsAsnValue> out = pms_create_value(tag, err);
+      if (out && v->val_len) *err = out->set_bytes(v->val.string, static_cast<std::uint32_t>(v->val_len));
+      return out;
+    }
+    case ASN_NULL:
+      return pms_create_value(kPmsNull, err);
+    case ASN_OBJECT_ID: {
+      PmsOwn<IPmsObjectId> id = pms_create_oid(err);
+      size_t n = v->val_len / sizeof(oid);
+      for (size_t i = 0; id && i < n && *err == 0; ++i)
+        *err = id->append_arc(static_cast<std::uint32_t>(v->val.objid[i]));
+      return pms_as_value(std::move(id));
+    }
+    case ASN_COUNTER:
+    case ASN_GAUGE:
+    case ASN_UINTEGER:  // 0x47, carried as a Gauge32
+    case ASN_TIMETICKS: {
+      std::int32_t tag = v->type == ASN_COUNTER     ? kPmsCounter32
+                         : v->type == ASN_TIMETICKS ? kPmsTimeTicks
+                                                    : kPmsGauge32;
+      return pms_create_value_from_uint(static_cast<std::uint32_t>(*v->val.integer), tag, err);
+    }
+    case ASN_COUNTER64:
+      // Both halves: the library keeps the value as {high, low}.
+      return pms_create_counter64(static_cast<std::uint32_t>(v->val.counter64->high),
+                                  static_cast<std::uint32_t>(v->val.counter64->low), err);
+    case SNMP_NOSUCHOBJECT:
+    case SNMP_NOSUCHINSTANCE:
+    case SNMP_ENDOFMIBVIEW:
+      return pms_create_value(v->type, err);
+    default:
+      *err = pms::kCannotOpen;
+      return nullptr;
+  }
+}
+
+std::string sender_text(const netsnmp_pdu* answer, std::uint16_t* port) {
+  if (!answer->transport_data || answer->transport_data_length < static_cast<int>(sizeof(netsnmp_indexed_addr_pair)))
+    return {};
+  const auto* pair = static_cast<const netsnmp_indexed_addr_pair*>(answer->transport_data);
+  char text[INET6_ADDRSTRLEN] = {};
+  if (pair->remote_addr.sa.sa_family == AF_INET) {
+    inet_ntop(AF_INET, &pair->remote_addr.sin.sin_addr, text, sizeof text);
+    *port = ntohs(pair->remote_addr.sin.sin_port);
+  } else if (pair->remote_addr.sa.sa_family == AF_INET6) {
+    inet_ntop(AF_INET6, &pair->remote_addr.sin6.sin6_addr, text, sizeof text);
+    *port = ntohs(pair->remote_addr.sin6.sin6_port);
+  }
+  return text;
+}
+
+int convert_answer(netsnmp_pdu* answer, IPmsPdu* pdu, IPmsSnmpTarget* target) {
+  IPmsUsm* usm = target->as_usm();
+  if (!usm) return pms::kNotSupported;
+  if (answer->version != SNMP_VERSION_3) return pms::kBadArgument;
+  std::int32_t level = target_level(answer->securityLevel);
+  if (level < 0) return pms::kBadArgument;
+  target->set_version(kSnmpV3);
+  std::string name(answer->securityName ? answer->securityName : "",
+                   answer->securityName ? answer->securityNameLen : 0);
+  usm->set_security_name(name.c_str());
+  usm->set_security_level(level);
+  std::string context(answer->contextName ? answer->contextName : "", answer->contextName ? answer->contextNameLen : 0);
+  usm->set_context_name(context.c_str());
+  std::uint16_t port = 0;
+  std::string sender = sender_text(answer, &port);
+  if (!sender.empty()) {
+    PmsOwn<IPmcNetworkAddress> from = pmc_create_network_address_from_text(sender.c_str(), port, nullptr);
+    if (from) target->set_address(from.get());
+  }
+  usm->set_engine_id(answer->securityEngineID, static_cast<std::uint32_t>(answer->securityEngineIDLen));
+
+  std::int32_t type = -1;
+  for (const auto& m : kAnswerCommands)
+    if (m.command == answer->command) type = m.type;
+  if (type < 0) return -1;
+  pdu->set_type(type);
+  pdu->set_request_id(static_cast<std::int32_t>(answer->reqid));
+  long status = answer->errstat;
+  if (status == -1) return v3RequestSession::kBadErrorStatus;
+  pdu->set_error_status(status >= 0 && status <= 18 ? static_cast<std::int32_t>(status) : kPmsNotProcessed);
+  pdu->set_error_index(static_cast<std::int32_t>(answer->errindex));
+
+  IPmsVarBindList* list = pdu->get_var_bind_list();
+  if (!list) {
+    PmsOwn<IPmsVarBindList> fresh = pms_create_var_bind_list(nullptr);
+    if (!fresh) return pms::kNoMemory;
+    pdu->set_var_bind_list(std::move(fresh));
+    list = pdu->get_var_bind_list();
+  }
+  std::uint32_t i = 0;
+  for (const netsnmp_variable_list* v = answer->variables; v; v = v->next_variable, ++i) {
+    int err = 0;
+    PmsOwn<IPmsObjectId> id = pms_create_oid(&err);
+    for (size_t a = 0; id && a < v->name_length && err == 0; ++a)
+      err = id->append_arc(static_cast<std::uint32_t>(v->name[a]));
+    if (!id || err) return err ? err : pms::kNoMemory;
+    PmsOwn<IPmsAsnValue> value = convert_value(v, &err);
+    if (!value) return err ? err : pms::kNoMemory;
+    if (i < list->count()) {
+      if (int rc = list->get_at(i)->set(std::move(id), std::move(value)); rc != 0) return rc;
+    } else if (int rc = list->append_new(std::move(id), std::move(value)); rc != 0) {
+      return rc;
+    }
+  }
+  while (list->count() > i) list->remove_at(list->count() - 1, nullptr);
+  if (pdu->get_error_status() != 0)
+    list->mark_error(pdu->get_error_status(), pdu->get_error_index());
+  else
+    list->set_all_status(0);
+  return 0;
+}
+
+int send_sync_internal(IPmsPdu* pdu, IPmsSnmpTarget* target) {
+  pmc_log_printf(kLog, kTrace, "[%s] enter.", "v3RequestSession::send_sync_internal(IPmsPdu*, IPmsSnmpTarget*)");
+  pdu->set_request_id(next_request_id());
+  netsnmp_session config;
+  SessionText text;
+  int rc = build_session(target, &config, text);
+  netsnmp_pdu* request = nullptr;
+  if (rc == 0) rc = build_request(pdu, &request);
+  netsnmp_session* session = nullptr;
+  if (rc == 0) {
+    session = snmp_open(&config);
+    if (!session) {
+      log_library_error(&config, "snmp_open");
+      rc = v3RequestSession::map_library_error(config.s_snmp_errno);
+      if (rc == v3RequestSession::kLibraryError) rc = pms::kBadArgument;
+    }
+  }
+  netsnmp_pdu* answer = nullptr;
+  if (rc == 0) {
+    int status = snmp_synch_response(session, request, &answer);
+    request = nullptr;  // the library frees the request
+    int mapped = 0;
+    if (status != STAT_SUCCESS) {
+      log_library_error(session, "snmp_synch_response");
+      mapped = status == STAT_TIMEOUT ? pms::kTimeout : v3RequestSession::map_library_error(session->s_snmp_errno);
+      if (mapped == 0) mapped = v3RequestSession::kLibraryError;  // a failure never reads as success
+    }
+    if (mapped == 0 && !answer)
+      rc = v3RequestSession::kNoAnswer;
+    else if (answer && mapped == 0)
+      rc = convert_answer(answer, pdu, target);
+    else
+      rc = mapped;
+  }
+  if (request) snmp_free_pdu(request);
+  if (session) snmp_close(session);
+  if (answer) snmp_free_pdu(answer);
+  pmc_log_printf(kLog, kTrace, "[%s] exit.", "v3RequestSession::send_sync_internal(IPmsPdu*, IPmsSnmpTarget*)");
+  return rc;
+}
+
+}  // namespace
+
+std::string pmc_v3_persistent_dir() { return morva::platform::machine_root() + "/snmp"; }
+
+int v3RequestSession::map_library_error(int library_error) {
+  for (const auto& r : kErrorTable)
+    if (library_error >= r.low && library_error <= r.high) return r.result;
+  return kLibraryError;
+}
+
+v3RequestSession* pmc_create_v3_request_session(int* err) {
+  auto* s = new (std::nothrow) v3RequestSession;
+  pms::set_err(err, s ? 0 : pms::kNoMemory);
+  return s;
+}
+
+void v3RequestSession::release() { delete this; }
+
+int v3RequestSession::send_sync(IPmsPdu* pdu, IPmsSnmpTarget* target) {
+  const char* name = "v3RequestSession::send_sync(IPmsSnmpPacket*)";
+  pmc_log_printf(kLog, kTrace, "[%s] enter.", name);
+  int rc = pms::kBadArgument;
+  if (pdu && target) {
+    LibraryScope library;
+    rc = library.status() != 0 ? library.status() : send_sync_internal(pdu, target);
+  }
+  pmc_log_printf(kLog, kTrace, "[%s] exit.", name);
+  return rc;
+}
+
+int v3RequestSession::send_sync(IPmsSnmpPacket* packet) {
+  if (!packet) return pms::kBadArgument;
+  PmsOwn<IPmsPdu> pdu = packet->take_pdu();
+  PmsOwn<IPmsSnmpTarget> target = packet->take_target();
+  int rc = send_sync(pdu.get(), target.get());
+  packet->set_pdu(std::move(pdu));
+  packet->set_target(std::move(target));
+  return rc;
+}

@@ -1,0 +1,234 @@
+// SNMPv3 requests against a real snmpd with USM users.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "snmp/v3_session.h"
+#include "snmp_agent.h"
+#include "temp_root.h"
+
+using morva::test::SnmpAgent;
+using morva::test::SnmpAgentOptions;
+using morva::test::SnmpUser;
+
+namespace {
+
+const char kSysName[] = "1.3.6.1.2.1.1.5.0";
+const char kSysContact[] = "1.3.6.1.2.1.1.4.0";
+const char kBig[] = "1.3.6.1.4.1.32473.1.77.1.0";
+
+struct Session {
+  v3RequestSession* s = pmc_create_v3_request_session(nullptr);
+  ~Session() { s->release(); }
+};
+
+class V3Session : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!morva::test::snmp_environment_missing().empty()) return;
+    SnmpAgentOptions o;
+    o.with_default_user = true;
+    o.fixture_text = std::string(kBig) + " counter64 12345678901234\n";
+    agent_ = new SnmpAgent(o);
+  }
+  static void TearDownTestSuite() {
+    delete agent_;
+    agent_ = nullptr;
+  }
+  void SetUp() override {
+    if (!agent_) GTEST_SKIP() << morva::test::snmp_environment_missing();
+  }
+
+  // A USM target for the user, with the codes callers use (levels 0..2).
+  static PmsOwn<IPmsSnmpTarget> target_for(const SnmpUser& u, int timeout_ms = 3000) {
+    PmsOwn<IPmsSnmpTarget> t = pms_create_usm_target(nullptr);
+    t->set_version(kSnmpV3);
+    t->set_timeout(timeout_ms);
+    t->set_retries(1);
+    PmsOwn<IPmcNetworkAddress> a = pmc_create_network_address_from_text("127.0.0.1", agent_->port(), nullptr);
+    t->set_address(a.get());
+    IPmsUsm* usm = t->as_usm();
+    usm->set_security_name(u.name.c_str());
+    bool auth = u.auth != SnmpUser::Auth::kNone, priv = u.priv != SnmpUser::Priv::kNone;
+    usm->set_security_level(priv ? 2 : auth ? 1 : 0);
+    usm->set_auth_protocol(u.auth == SnmpUser::Auth::kMD5 ? 1 : u.auth == SnmpUser::Auth::kSHA ? 2 : 0);
+    usm->set_priv_protocol(u.priv == SnmpUser::Priv::kDES ? 1 : u.priv == SnmpUser::Priv::kAES ? 2 : 0);
+    usm->set_auth_pass_phrase(u.auth_pass.c_str());
+    usm->set_priv_pass_phrase(u.priv_pass.c_str());
+    return t;
+  }
+
+  static PmsOwn<IPmsPdu> request(std::int32_t type, std::vector<std::string> oids) {
+    PmsOwn<IPmsPdu> p = pms_create_pdu(nullptr);
+    p->set_type(type);
+    for (const auto& o : oids) p->append_new(pms_create_oid_from_string(o.c_str(), nullptr), nullptr);
+    return p;
+  }
+
+  static std::string text_of(IPmsPdu* p, std::uint32_t i) {
+    PmsOwn<IPmsOctetBuffer> b = p->get_var_bind_list()->get_at(i)->get_value()->to_text_buffer(nullptr);
+    return b ? b->c_str() : "";
+  }
+
+  static inline SnmpAgent* agent_ = nullptr;
+  morva::test::TempRoot root_;
+};
+
+}  // namespace
+
+TEST_F(V3Session, EveryUserGetsItsAnswer) {
+  std::vector<SnmpUser> users = morva::test::standard_snmp_users();
+  users.push_back(morva::test::default_snmp_user());
+  Session session;
+  for (const auto& u : users) {
+    SCOPED_TRACE(u.name);
+    auto t = target_for(u);
+    auto p = request(kPduGet, {kSysName});
+    ASSERT_EQ(session.s->send_sync(p.get(), t.get()), 0);
+    EXPECT_EQ(p->get_type(), kPduResponse);
+    EXPECT_EQ(p->get_error_status(), 0);
+    ASSERT_EQ(p->get_var_bind_list()->count(), 1u);
+    EXPECT_EQ(text_of(p.get(), 0), "corvane-m30-demo");
+    EXPECT_STREQ(t->as_usm()->get_security_name(), u.name.c_str());
+    EXPECT_GT(t->as_usm()->get_engine_id()->length(), 4u) << "the agent's engine ID comes back";
+    EXPECT_EQ(t->get_address()->get_port(), agent_->port());
+  }
+  struct stat st {};
+  EXPECT_EQ(::stat(pmc_v3_persistent_dir().c_str(), &st), 0) << "persistent files live in the machine root";
+  EXPECT_EQ(pmc_v3_persistent_dir(), root_.file("snmp"));
+}
+
+TEST_F(V3Session, SecurityFailuresTimeoutAndRefusedTargets) {
+  Session session;
+  // The keys of one request never serve the next: right, wrong, right.
+  const SnmpUser& right = morva::test::find_snmp_user("md5des");
+  SnmpUser wrong = right;
+  wrong.auth_pass = "not-the-auth-pass";
+  EXPECT_EQ(session.s->send_sync(request(kPduGet, {kSysName}).get(), target_for(right).get()), 0);
+  EXPECT_EQ(session.s->send_sync(request(kPduGet, {kSysName}).get(), target_for(wrong).get()),
+            v3RequestSession::kSecurityFailure);
+  SnmpUser wrong_priv = right;
+  wrong_priv.priv_pass = "not-the-priv-pass";
+  EXPECT_NE(session.s->send_sync(request(kPduGet, {kSysName}).get(), target_for(wrong_priv, 300).get()), 0);
+  EXPECT_EQ(session.s->send_sync(request(kPduGet, {kSysName}).get(), target_for(right).get()), 0);
+
+  SnmpUser unknown = morva::test::find_snmp_user("shaaes");
+  unknown.name = "nobody-here";
+  EXPECT_EQ(session.s->send_sync(request(kPduGet, {kSysName}).get(), target_for(unknown).get()),
+            v3RequestSession::kSecurityFailure);
+
+  auto p = request(kPduGet, {kSysName});
+  auto bad = target_for(morva::test::find_snmp_user("md5des"));
+  bad->as_usm()->set_auth_protocol(0);
+  EXPECT_EQ(session.s->send_sync(p.get(), bad.get()), pms::kBadArgument)
+      << "authPriv without an authentication protocol";
+  bad->as_usm()->set_auth_protocol(1);
+  bad->as_usm()->set_security_level(3);
+  EXPECT_EQ(session.s->send_sync(p.get(), bad.get()), pms::kBadArgument) << "levels are 0 to 2";
+  bad->as_usm()->set_security_level(2);
+  bad->set_version(kSnmpV2c);
+  EXPECT_EQ(session.s->send_sync(p.get(), bad.get()), pms::kBadArgument);
+  PmsOwn<IPmsSnmpTarget> community = pms_create_community_target(nullptr);
+  community->set_version(kSnmpV3);
+  EXPECT_EQ(session.s->send_sync(p.get(), community.get()), pms::kBadArgument);
+  auto trap_bulk = request(kPduGetBulk, {kSysName});
+  EXPECT_EQ(session.s->send_sync(trap_bulk.get(), target_for(morva::test::find_snmp_user("md5des")).get()),
+            pms::kBadArgument)
+      << "a request type without a defined command";
+  EXPECT_EQ(session.s->send_sync(static_cast<IPmsSnmpPacket*>(nullptr)), pms::kBadArgument);
+
+  agent_->pause();
+  auto slow = target_for(morva::test::find_snmp_user("shaauth"), 300);
+  slow->set_retries(0);
+  auto q = request(kPduGet, {kSysName});
+  int rc = session.s->send_sync(q.get(), slow.get());
+  agent_->resume();
+  EXPECT_EQ(rc, pms::kTimeout);
+}
+
+// GETNEXT steps, a Counter64 with both halves, an exception value and a
+// SET whose octets hold a zero byte, all through the packet form.
+TEST_F(V3Session, ValuesBothWays) {
+  Session session;
+  auto user = morva::test::find_snmp_user("shaaes");
+  auto p = request(kPduGetNext, {"1.3.6.1.2.1.1.4", kBig, "1.3.6.1.2.1.1.99"});
+  ASSERT_EQ(session.s->send_sync(p.get(), target_for(user).get()), 0);
+  ASSERT_EQ(p->get_var_bind_list()->count(), 3u);
+  IPmsVarBindList* list = p->get_var_bind_list();
+  PmsOwn<IPmsOctetBuffer> first = list->get_at(0)->get_oid()->to_text_buffer(nullptr);
+  EXPECT_STREQ(first->c_str(), kSysContact);
+
+  p = request(kPduGet, {kBig, "1.3.6.1.2.1.1.99.0"});
+  ASSERT_EQ(session.s->send_sync(p.get(), target_for(user).get()), 0);
+  IPmsAsnValue* big = p->get_var_bind_list()->get_at(0)->get_value();
+  ASSERT_EQ(big->get_tag(), kPmsCounter64);
+  EXPECT_EQ(big->get_high(nullptr), static_cast<std::uint32_t>(12345678901234ull >> 32));
+  EXPECT_EQ(big->get_low(nullptr), static_cast<std::uint32_t>(12345678901234ull & 0xFFFFFFFFu));
+  std::int32_t missing = p->get_var_bind_list()->get_at(1)->get_value()->get_tag();
+  EXPECT_TRUE(missing == kPmsNoSuchObject || missing == kPmsNoSuchInstance) << missing;
+
+  PmsOwn<IPmsSnmpPacket> packet = pms_create_snmp_packet(nullptr);
+  PmsOwn<IPmsPdu> set = request(kPduSet, {});
+  PmsOwn<IPmsAsnValue> v = pms_create_value(kPmsOctetString, nullptr);
+  const char bytes[] = {'r', 'o', 0, 'm'};
+  v->set_bytes(bytes, 4);
+  set->append_new(pms_create_oid_from_string(kSysContact, nullptr), std::move(v));
+  packet->set_pdu(std::move(set));
+  packet->set_target(target_for(user));
+  ASSERT_EQ(session.s->send_sync(packet.get()), 0);
+  ASSERT_NE(packet->get_pdu(), nullptr);
+  EXPECT_EQ(packet->get_pdu()->get_error_status(), 0);
+  auto sets = agent_->sets();
+  ASSERT_FALSE(sets.empty());
+  EXPECT_NE(sets.back().value.find("00"), std::string::npos) << sets.back().value;
+}
+
+// An error status marks the binding at the error index; the call itself
+// succeeds.
+TEST_F(V3Session, ErrorStatusMarksTheBinding) {
+  Session session;
+  PmsOwn<IPmsPdu> set = request(kPduSet, {});
+  set->append_new(pms_create_oid_from_string(kSysContact, nullptr),
+                  pms_create_value_from_string("a", kPmsOctetString, nullptr));
+  set->append_new(pms_create_oid_from_string("1.3.6.1.2.1.1.1.0", nullptr),
+                  pms_create_value_from_string("b", kPmsOctetString, nullptr));
+  ASSERT_EQ(session.s->send_sync(set.get(), target_for(morva::test::find_snmp_user("md5aes")).get()), 0);
+  EXPECT_NE(set->get_error_status(), 0);
+  EXPECT_EQ(set->get_error_index(), 2);
+  EXPECT_EQ(set->get_var_bind_list()->get_at(1)->get_status(), set->get_error_status());
+  EXPECT_EQ(set->get_var_bind_list()->get_at(0)->get_status(), kPmsNotProcessed);
+}
+
+// Four threads at once, each with its own user; every answer right.
+TEST_F(V3Session, FourThreadsAtOnce) {
+  const char* names[] = {"md5des", "md5aes", "shades", "shaaes"};
+  std::vector<int> wrong(4, 0);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i)
+    threads.emplace_back([&, i] {
+      Session session;
+      for (int n = 0; n < 5; ++n) {
+        auto p = request(kPduGet, {kSysName, "1.3.6.1.2.1.1.6.0"});
+        auto t = target_for(morva::test::find_snmp_user(names[i]));
+        if (session.s->send_sync(p.get(), t.get()) != 0 || text_of(p.get(), 0) != "corvane-m30-demo" ||
+            text_of(p.get(), 1) != "Second floor, east wing" ||
+            std::string(t->as_usm()->get_security_name()) != names[i])
+          ++wrong[i];
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(wrong, std::vector<int>(4, 0));
+}
+
+TEST(V3SessionErrors, LibraryErrorTable) {
+  struct Case {
+    int library, result;
+  } cases[] = {{0, 0},      {-66, -10},  {-62, -3},   {-64, -250}, {-48, -250}, {-58, -2},
+               {-4, -2},    {-46, -214}, {-35, -214}, {-33, -214}, {-32, -204}, {-25, -204},
+               {-24, -203}, {-12, -205}, {-1, -200},  {-65, -200}, {-36, -214}, {-26, -200}};
+  for (const auto& c : cases) EXPECT_EQ(v3RequestSession::map_library_error(c.library), c.result) << c.library;
+}
