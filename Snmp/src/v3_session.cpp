@@ -9,19 +9,27 @@
 #include <arpa/inet.h>
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <mutex>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "snmp/crypto_backend.h"
 #include "snmp/log.h"
 #include "snmp/per_thread_store.h"
+#include "snmp/socket_api.h"
 #include "win/machine_root.h"
 
 namespace {
@@ -121,6 +129,10 @@ class LibraryScope {
   LibraryScope() : guard_(request_lock()) {
     std::lock_guard<std::recursive_mutex> g(pmc_snmp_library_lock());
     if (g_library_users++ == 0) snmp_res_init();
+    if (int rc = pmc_socket_load_library(); rc != 0) {
+      status_ = rc;
+      return;
+    }
     if (!pmc_crypto_load()) {
       status_ = v3RequestSession::kCryptoUnavailable;
       return;
@@ -550,5 +562,270 @@ int v3RequestSession::send_sync(IPmsSnmpPacket* packet) {
   int rc = send_sync(pdu.get(), target.get());
   packet->set_pdu(std::move(pdu));
   packet->set_target(std::move(target));
+  return rc;
+}
+
+namespace {
+
+// The agents that answered an engine-ID probe: one USM target per distinct
+// answering address, holding that address and the agent's engine ID.
+class EngineIdCollector {
+ public:
+  bool has(const std::string& host) const {
+    for (const auto& t : targets_)
+      if (host == t->get_address()->host_text()) return true;
+    return false;
+  }
+  int add(const std::string& host, std::uint16_t port, const std::uint8_t* engine, std::size_t n) {
+    int err = 0;
+    PmsOwn<IPmsSnmpTarget> t = pms_create_usm_target(&err);
+    PmsOwn<IPmcNetworkAddress> a = pmc_create_network_address_from_text(host.c_str(), port, &err);
+    if (!t || !a) return err ? err : pms::kNoMemory;
+    if ((err = t->set_address(a.get())) != 0) return err;
+    if ((err = t->as_usm()->set_engine_id(engine, static_cast<std::uint32_t>(n))) != 0) return err;
+    targets_.push_back(std::move(t));
+    return 0;
+  }
+  std::size_t count() const { return targets_.size(); }
+  IPmsSnmpTarget* item(std::size_t i) const { return targets_[i].get(); }
+  void clear() { targets_.clear(); }
+
+ private:
+  std::vector<PmsOwn<IPmsSnmpTarget>> targets_;
+};
+
+// A minimal BER writer for the probe message.
+void put_tlv(std::vector<std::uint8_t>& out, std::uint8_t tag, const std::vector<std::uint8_t>& body) {
+  out.push_back(tag);
+  std::size_t n = body.size();
+  if (n < 0x80) {
+    out.push_back(static_cast<std::uint8_t>(n));
+  } else {
+    out.push_back(0x82);
+    out.push_back(static_cast<std::uint8_t>(n >> 8));
+    out.push_back(static_cast<std::uint8_t>(n));
+  }
+  out.insert(out.end(), body.begin(), body.end());
+}
+
+std::vector<std::uint8_t> ber_int(std::int32_t v) {
+  std::vector<std::uint8_t> b;
+  for (int shift = 24; shift >= 0; shift -= 8)
+    b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> shift));
+  while (b.size() > 1 && ((b[0] == 0 && !(b[1] & 0x80)) || (b[0] == 0xFF && (b[1] & 0x80)))) b.erase(b.begin());
+  std::vector<std::uint8_t> out;
+  put_tlv(out, 0x02, b);
+  return out;
+}
+
+std::vector<std::uint8_t> cat(std::initializer_list<std::vector<std::uint8_t>> parts) {
+  std::vector<std::uint8_t> out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+std::vector<std::uint8_t> tlv(std::uint8_t tag, const std::vector<std::uint8_t>& body) {
+  std::vector<std::uint8_t> out;
+  put_tlv(out, tag, body);
+  return out;
+}
+
+// The engine-ID discovery message of RFC 3414 section 4: a reportable,
+// unauthenticated GET with no user, no engine ID and no bindings, which
+// every agent answers with a Report carrying its engine ID.
+std::vector<std::uint8_t> probe_message(std::int32_t msg_id, std::int32_t request_id) {
+  const std::vector<std::uint8_t> empty;
+  auto header = tlv(0x30, cat({ber_int(msg_id), ber_int(65507), tlv(0x04, {0x04}), ber_int(3)}));
+  auto usm = tlv(
+      0x04,
+      tlv(0x30, cat({tlv(0x04, empty), ber_int(0), ber_int(0), tlv(0x04, empty), tlv(0x04, empty), tlv(0x04, empty)})));
+  auto pdu = tlv(SNMP_MSG_GET, cat({ber_int(request_id), ber_int(0), ber_int(0), tlv(0x30, empty)}));
+  auto scoped = tlv(0x30, cat({tlv(0x04, empty), tlv(0x04, empty), pdu}));
+  return tlv(0x30, cat({ber_int(3), header, usm, scoped}));
+}
+
+// One TLV inside [p, end); false when it does not fit.
+bool read_tlv(const std::uint8_t*& p, const std::uint8_t* end, std::uint8_t* tag, const std::uint8_t** body,
+              std::size_t* len) {
+  if (end - p < 2) return false;
+  *tag = *p++;
+  std::size_t n = *p++;
+  if (n & 0x80) {
+    std::size_t bytes = n & 0x7F;
+    if (bytes == 0 || bytes > 3 || static_cast<std::size_t>(end - p) < bytes) return false;
+    n = 0;
+    while (bytes--) n = (n << 8) | *p++;
+  }
+  if (static_cast<std::size_t>(end - p) < n) return false;
+  *body = p;
+  *len = n;
+  p += n;
+  return true;
+}
+
+bool read_int(const std::uint8_t*& p, const std::uint8_t* end, std::int64_t* v) {
+  std::uint8_t tag;
+  const std::uint8_t* b;
+  std::size_t n;
+  if (!read_tlv(p, end, &tag, &b, &n) || tag != 0x02 || n == 0 || n > 5) return false;
+  std::int64_t x = (b[0] & 0x80) ? -1 : 0;
+  for (std::size_t i = 0; i < n; ++i) x = (x << 8) | b[i];
+  *v = x;
+  return true;
+}
+
+// The authoritative engine ID of an SNMPv3 answer to message `msg_id`;
+// empty for anything else.
+std::vector<std::uint8_t> engine_id_of(const std::uint8_t* data, std::size_t size, std::int32_t msg_id) {
+  const std::uint8_t* p = data;
+  const std::uint8_t* end = data + size;
+  std::uint8_t tag;
+  const std::uint8_t* body;
+  std::size_t n;
+  std::int64_t v = 0;
+  if (!read_tlv(p, end, &tag, &body, &n) || tag != 0x30) return {};
+  p = body;
+  end = body + n;
+  if (!read_int(p, end, &v) || v != 3) return {};
+  if (!read_tlv(p, end, &tag, &body, &n) || tag != 0x30) return {};
+  const std::uint8_t* h = body;
+  if (!read_int(h, body + n, &v) || v != msg_id) return {};
+  if (!read_tlv(p, end, &tag, &body, &n) || tag != 0x04) return {};
+  const std::uint8_t* s = body;
+  const std::uint8_t* s_end = body + n;
+  if (!read_tlv(s, s_end, &tag, &body, &n) || tag != 0x30) return {};
+  s = body;
+  s_end = body + n;
+  if (!read_tlv(s, s_end, &tag, &body, &n) || tag != 0x04 || n == 0 || n > 32) return {};
+  return std::vector<std::uint8_t>(body, body + n);
+}
+
+// Sends the probe to the target's address with broadcast allowed and
+// collects one engine ID per answering address until the time is up: the
+// target's timeout per try, its retries more tries. No answer at all is
+// not an error (the collector stays empty).
+int get_engine_id_broad_cast(IPmsSnmpTarget* target, EngineIdCollector& collector) {
+  const char* name = "v3RequestSession::get_engine_id_broad_cast";
+  pmc_log_printf(kLog, kTrace, "[%s] enter.", name);
+  IPmcNetworkAddress* address = target->get_address();
+  if (!address) return pms::kBadArgument;
+  int family = address->get_protocol() == IPmcNetworkAddress::kIPv4   ? AF_INET
+               : address->get_protocol() == IPmcNetworkAddress::kIPv6 ? AF_INET6
+                                                                      : -1;
+  if (family < 0) return pms::kNotSupported;
+  unsigned port = address->get_port() ? address->get_port() : target->get_local_port() ? target->get_local_port() : 161;
+  addrinfo hints{};
+  hints.ai_family = family;
+  hints.ai_socktype = SOCK_DGRAM;
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+  addrinfo* to = nullptr;
+  if (getaddrinfo(address->host_text(), std::to_string(port).c_str(), &hints, &to) != 0 || !to)
+    return pms::kBadArgument;
+  int fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  int on = 1;
+  if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
+    if (fd >= 0) ::close(fd);
+    freeaddrinfo(to);
+    return pms::kSocketFailed;
+  }
+  std::int32_t msg_id = next_request_id();
+  std::vector<std::uint8_t> probe = probe_message(msg_id, msg_id);
+  int rc = 0;
+  int tries = target->get_retries() < 0 ? 0 : target->get_retries() + 1;
+  for (int attempt = 0; attempt < tries && rc == 0; ++attempt) {
+    if (::sendto(fd, probe.data(), probe.size(), 0, to->ai_addr, to->ai_addrlen) < 0) {
+      rc = pms::kSendFailed;
+      break;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(target->get_timeout());
+    for (;;) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      pollfd pfd{fd, POLLIN, 0};
+      int ready = ::poll(&pfd, 1, static_cast<int>(left.count()));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready < 0) {
+        rc = pms::kReceiveFailed;
+        break;
+      }
+      if (ready == 0) break;
+      std::uint8_t buf[2048];
+      sockaddr_storage from{};
+      socklen_t from_len = sizeof from;
+      ssize_t got = ::recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &from_len);
+      if (got <= 0) continue;
+      std::vector<std::uint8_t> engine = engine_id_of(buf, static_cast<std::size_t>(got), msg_id);
+      if (engine.empty()) continue;  // not an answer to this probe
+      char host[NI_MAXHOST], serv[NI_MAXSERV];
+      if (getnameinfo(reinterpret_cast<sockaddr*>(&from), from_len, host, sizeof host, serv, sizeof serv,
+                      NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+        continue;
+      if (collector.has(host)) continue;
+      rc = collector.add(host, static_cast<std::uint16_t>(std::stoul(serv)), engine.data(), engine.size());
+      if (rc != 0) break;
+    }
+  }
+  ::close(fd);
+  freeaddrinfo(to);
+  pmc_log_printf(kLog, kTrace, "[%s] exit.", name);
+  return rc;
+}
+
+bool drops_agent(int rc) {
+  return rc == pms::kDecodeError || rc == v3RequestSession::kSecurityFailure || rc == v3RequestSession::kNoAnswer ||
+         rc == pms::kTimeout;
+}
+
+}  // namespace
+
+int v3RequestSession::send_broad_cast_sync(IPmsPdu* pdu, IPmsSnmpTarget* target, IPmsSnmpPacketList** out) {
+  const char* name = "v3RequestSession::send_broad_cast_sync(IPmsPdu*, IPmsSnmpTarget*, IPmsSnmpPacketList**)";
+  if (!pdu || !target || !out) return pms::kBadArgument;
+  if (!target->as_usm()) return pms::kBadArgument;
+  LibraryScope library;
+  if (library.status() != 0) return library.status();
+  pmc_log_printf(kLog, kTrace, "[%s] enter.", name);
+  EngineIdCollector collector;
+  int rc = get_engine_id_broad_cast(target, collector);
+  PmsOwn<IPmsSnmpPacketList> list;
+  if (rc == 0) list = pms_create_snmp_packet_list(&rc);
+  for (std::size_t i = 0; rc == 0 && i < collector.count(); ++i) {
+    IPmsSnmpTarget* found = collector.item(i);
+    PmsOwn<IPmsSnmpTarget> t = target->clone(&rc);
+    if (!t) break;
+    IPmsOctetBuffer* engine = found->as_usm()->get_engine_id();
+    if ((rc = t->set_address(found->get_address())) != 0 ||
+        (rc = t->as_usm()->set_engine_id(engine->data(), engine->length())) != 0)
+      break;
+    PmsOwn<IPmsPdu> p = pdu->clone(&rc);
+    if (!p) break;
+    rc = send_sync_internal(p.get(), t.get());
+    if (drops_agent(rc)) {
+      rc = 0;
+      continue;
+    }
+    if (rc != 0) break;
+    PmsOwn<IPmsSnmpPacket> packet = pms_create_snmp_packet(&rc);
+    if (!packet) break;
+    packet->set_pdu(std::move(p));
+    packet->set_target(std::move(t));
+    rc = list->push_back(std::move(packet));
+  }
+  if (rc == 0) *out = list.release();
+  collector.clear();
+  pmc_log_printf(kLog, kTrace, "[%s] exit.", name);
+  return rc;
+}
+
+int v3RequestSession::send_broad_cast_sync(IPmsSnmpPacket* packet, IPmsSnmpPacketList** out) {
+  const char* name = "v3RequestSession::send_broad_cast_sync(IPmsSnmpPacket*, IPmsSnmpPacketList**)";
+  if (!packet) return pms::kBadArgument;
+  pmc_log_printf(kLog, kTrace, "[%s] enter.", name);
+  PmsOwn<IPmsPdu> pdu = packet->take_pdu();
+  PmsOwn<IPmsSnmpTarget> target = packet->take_target();
+  int rc = send_broad_cast_sync(pdu.get(), target.get(), out);
+  packet->set_pdu(std::move(pdu));
+  packet->set_target(std::move(target));
+  pmc_log_printf(kLog, kTrace, "[%s] exit.", name);
   return rc;
 }

@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "netns_test.h"
 #include "snmp/v3_session.h"
 #include "snmp_agent.h"
 #include "temp_root.h"
@@ -222,6 +224,77 @@ TEST_F(V3Session, FourThreadsAtOnce) {
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(wrong, std::vector<int>(4, 0));
+}
+
+// Engine-ID discovery by broadcast on a namespace's LAN: two agents know
+// the user, a third answers the probe but not the request and is left out.
+TEST(V3Broadcast, EachKnownAgentAnswersWithItsOwnEngineId) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  if (auto why = morva::test::snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+  morva::test::TempRoot root;
+  morva::test::run_in_netns([&](morva::test::NetNamespace& ns) {
+    ns.add_lan();
+    auto options = [](const char* address, bool knows_user) {
+      SnmpAgentOptions o;
+      o.lan_address = address;
+      o.users = {};
+      if (knows_user) o.users = {morva::test::find_snmp_user("shades")};
+      return o;
+    };
+    SnmpAgent a(options("10.77.0.2/24", true));
+    SnmpAgent b(options("10.77.0.3/24", true));
+    SnmpAgent stranger(options("10.77.0.4/24", false));
+
+    const SnmpUser& u = morva::test::find_snmp_user("shades");
+    PmsOwn<IPmsSnmpTarget> t = pms_create_usm_target(nullptr);
+    t->set_version(kSnmpV3);
+    t->set_timeout(1500);
+    t->set_retries(0);
+    t->set_address(pmc_create_network_address_from_text("255.255.255.255", 0, nullptr).get());
+    t->as_usm()->set_security_name(u.name.c_str());
+    t->as_usm()->set_security_level(2);
+    t->as_usm()->set_auth_protocol(2);
+    t->as_usm()->set_priv_protocol(1);
+    t->as_usm()->set_auth_pass_phrase(u.auth_pass.c_str());
+    t->as_usm()->set_priv_pass_phrase(u.priv_pass.c_str());
+    PmsOwn<IPmsPdu> p = pms_create_pdu(nullptr);
+    p->set_type(kPduGet);
+    p->append_new(pms_create_oid_from_string(kSysName, nullptr), nullptr);
+
+    Session session;
+    IPmsSnmpPacketList* raw = nullptr;
+    ASSERT_EQ(session.s->send_broad_cast_sync(p.get(), t.get(), &raw), 0);
+    PmsOwn<IPmsSnmpPacketList> list(raw);
+    ASSERT_EQ(list->count(), 2u);
+    std::set<std::string> hosts, engines;
+    PmsOwn<IPmsListIterator> it = list->create_iterator(nullptr);
+    for (list->rewind(it.get()); IPmsSnmpPacket* packet = list->current(it.get()); list->next(it.get())) {
+      hosts.insert(packet->get_target()->get_address()->host_text());
+      IPmsOctetBuffer* e = packet->get_target()->as_usm()->get_engine_id();
+      engines.insert(std::string(e->c_str(), e->length()));
+      PmsOwn<IPmsOctetBuffer> name =
+          packet->get_pdu()->get_var_bind_list()->get_at(0)->get_value()->to_text_buffer(nullptr);
+      EXPECT_STREQ(name->c_str(), "corvane-m30-demo");
+    }
+    EXPECT_EQ(hosts, (std::set<std::string>{"10.77.0.2", "10.77.0.3"}));
+    EXPECT_EQ(engines.size(), 2u);
+    EXPECT_EQ(p->get_var_bind_list()->get_at(0)->get_value()->get_tag(), kPmsNull)
+        << "the caller's PDU stays a request";
+
+    // Nobody on the broadcast address: an empty list, no error.
+    a.pause();
+    b.pause();
+    stranger.pause();
+    t->set_timeout(300);
+    raw = nullptr;
+    EXPECT_EQ(session.s->send_broad_cast_sync(p.get(), t.get(), &raw), 0);
+    ASSERT_NE(raw, nullptr);
+    EXPECT_EQ(raw->count(), 0u);
+    raw->release();
+    a.resume();
+    b.resume();
+    stranger.resume();
+  });
 }
 
 TEST(V3SessionErrors, LibraryErrorTable) {

@@ -21,6 +21,13 @@ class v3RequestSession {
   int send_sync(IPmsPdu* pdu, IPmsSnmpTarget* target);
   // The same for the PDU and target of a packet (both are put back).
   int send_sync(IPmsSnmpPacket* packet);
+  // Discovers the engine IDs of every agent that answers a probe sent to
+  // the target's (broadcast) address within the target's timeout and
+  // retries, then asks each of them with its own engine ID. On success
+  // the caller receives a list (possibly empty) of answering packets;
+  // agents that time out or refuse the credentials are left out.
+  int send_broad_cast_sync(IPmsPdu* pdu, IPmsSnmpTarget* target, IPmsSnmpPacketList** out);
+  int send_broad_cast_sync(IPmsSnmpPacket* packet, IPmsSnmpPacketList** out);
 
   // Result codes beyond the object model's.
   static constexpr int kCryptoUnavailable = -10;
