@@ -1,0 +1,117 @@
+#include "settings/default_settings.h"
+
+#include <cstring>
+
+#include "ddm/ddmid.h"
+#include "settings/devmode_internal.h"
+#include "settings/item_database.h"
+#include "settings/setting_items.h"
+#include "win/memory.h"
+
+using namespace morva::ddm;
+
+namespace {
+
+bool is_block(WORD type) { return type == kTypeString || type == kTypeLogFont; }
+
+}  // namespace
+
+INT GetItemDefault(DddHandle* database, WORD ddmid, ItemValue* value, WORD* type, DWORD* size,
+                   LPCWSTR printer_name, void* printer_data) {
+  if (!value || !type || !size) return -1;
+  value->raw = 0;
+  const SettingItem* item = FindItem(ddmid);
+  if (!item) return -1;
+  INT result = -1;
+  const ItemHandlerRecord* h = item->handler;
+  if (h && (h->mode_mask & kItemModeDefault)) {
+    if (h->constant && (h->constant->flags & 0x1)) {
+      *type = h->constant->type;
+      *size = dma_TypeSize(*type);
+      switch (*type) {
+        case kTypeShort: case kTypeWord: value->w = static_cast<WORD>(h->constant->value); break;
+        case kTypeByte: value->b = static_cast<BYTE>(h->constant->value); break;
+        default: value->dw = h->constant->value; break;
+      }
+      result = 1;
+    } else if (h->handler) {
+      ItemHandlerContext c;
+      c.printer_data = printer_data;
+      c.printer_name = printer_name;
+      c.out_type = type;
+      c.out_value = value;
+      c.out_size = size;
+      *type = 0;
+      result = h->handler(database, kItemModeDefault, ddmid, &c) ? 1 : -1;
+      if (result == 1 && *type == kTypeInvalid) result = 2;
+    }
+  } else {
+    result = ItemDbDefault(database, ddmid, value, type, size);
+  }
+  if (result == 1 && !is_block(*type)) ItemDbConfiguredValue(database, ddmid, *type, value);
+  return result;
+}
+
+void ReleaseItemDefault(WORD, ItemValue* value, WORD type) {
+  if (!value || !is_block(type) || !value->ptr) return;
+  GlobalFree(const_cast<void*>(value->ptr));
+  value->ptr = nullptr;
+}
+
+BOOL ResetItemToDefault(DddHandle* database, void* devmode, WORD ddmid, void* printer_data) {
+  ItemValue v{};
+  WORD type = 0;
+  DWORD size = 0;
+  if (GetItemDefault(database, ddmid, &v, &type, &size, nullptr, printer_data) != 1) return 1;
+  const void* arg = is_block(type) ? static_cast<const void*>(&v.ptr) : static_cast<const void*>(&v);
+  BOOL ok = SetItemValueRaw(ddmid, devmode, printer_data, type, size, arg) == kDdmOk;
+  ReleaseItemDefault(ddmid, &v, type);
+  return ok;
+}
+
+BOOL FillDefaultSettings(DddHandle* database, void* devmode, void* printer_data, LPCWSTR printer_name) {
+  if (devmode) std::memset(devmode, 0, kPrivateDevmodeSize);
+  if (printer_data) std::memset(printer_data, 0, kPrinterDataSize);
+  for (const SettingItemGroup* g = GetItemGroups(); g->id != kItemGroupEnd; ++g) {
+    if (g->store_kind == kStorePrinterData ? !printer_data : !devmode) continue;
+    for (WORD i = 0; i < g->count; ++i) {
+      WORD ddmid = g->items[i].ddmid;
+      ItemValue v{};
+      WORD type = 0;
+      DWORD size = 0;
+      INT r = GetItemDefault(database, ddmid, &v, &type, &size, printer_name, printer_data);
+      if (r == 2) continue;
+      if (r != 1) return 0;
+      const void* arg = is_block(type) ? static_cast<const void*>(&v.ptr) : static_cast<const void*>(&v);
+      BOOL ok = SetItemValueRaw(ddmid, devmode, printer_data, type, size, arg) == kDdmOk;
+      ReleaseItemDefault(ddmid, &v, type);
+      if (!ok) return 0;
+    }
+  }
+  return 1;
+}
+
+BOOL ApplyPositionGroup(void* devmode, void* printer_data) {
+  struct Row {
+    WORD members[3];
+    DWORD bit;
+  };
+  static constexpr Row kRows[4] = {
+      {{275, 279, 283}, 1}, {{276, 280, 284}, 2}, {{277, 281, 285}, 4}, {{274, 278, 282}, 7}};
+  LONG split = 0;
+  if (!devmode_detail::read_number(1314, devmode, printer_data, &split)) return FALSE;
+  int first = split == 1 ? 0 : 3, last = split == 1 ? 2 : 3;
+  DWORD result = 0;
+  for (int r = first; r <= last; ++r) {
+    for (WORD id : kRows[r].members) {
+      LONG v = 0;
+      if (!devmode_detail::read_number(id, devmode, printer_data, &v)) return FALSE;
+      if (v != 0) {
+        result |= kRows[r].bit;
+        break;
+      }
+    }
+  }
+  DWORD value = result;
+  return SetItemValueRaw(273, devmode, printer_data, kTypeDword, 4, &value) == kDdmOk;
+}
