@@ -248,8 +248,10 @@ TEST(V3Broadcast, EachKnownAgentAnswersWithItsOwnEngineId) {
     const SnmpUser& u = morva::test::find_snmp_user("shades");
     PmsOwn<IPmsSnmpTarget> t = pms_create_usm_target(nullptr);
     t->set_version(kSnmpV3);
-    t->set_timeout(1500);
-    t->set_retries(0);
+    // Generous: discovery listens for the whole time of every try, and a
+    // loaded machine may answer slowly.
+    t->set_timeout(2500);
+    t->set_retries(1);
     t->set_address(pmc_create_network_address_from_text("255.255.255.255", 0, nullptr).get());
     t->as_usm()->set_security_name(u.name.c_str());
     t->as_usm()->set_security_level(2);
@@ -263,8 +265,14 @@ TEST(V3Broadcast, EachKnownAgentAnswersWithItsOwnEngineId) {
 
     Session session;
     IPmsSnmpPacketList* raw = nullptr;
-    ASSERT_EQ(session.s->send_broad_cast_sync(p.get(), t.get(), &raw), 0);
-    PmsOwn<IPmsSnmpPacketList> list(raw);
+    PmsOwn<IPmsSnmpPacketList> list;
+    // The test LAN now and then loses every broadcast to one agent's port
+    // (that agent still answers directly); ask again before judging.
+    for (int attempt = 0; attempt < 3 && (!list || list->count() < 2); ++attempt) {
+      ASSERT_EQ(session.s->send_broad_cast_sync(p.get(), t.get(), &raw), 0);
+      list.reset(raw);
+      ASSERT_LE(list->count(), 2u);
+    }
     ASSERT_EQ(list->count(), 2u);
     std::set<std::string> hosts, engines;
     PmsOwn<IPmsListIterator> it = list->create_iterator(nullptr);
