@@ -778,6 +778,13 @@ bool drops_agent(int rc) {
 
 }  // namespace
 
+std::vector<std::uint8_t> pmc_v3_probe_message(std::int32_t msg_id) { return probe_message(msg_id, msg_id); }
+
+std::vector<std::uint8_t> pmc_v3_engine_id_of(const std::uint8_t* data, std::size_t size, std::int32_t msg_id) {
+  if (!data) return {};
+  return engine_id_of(data, size, msg_id);
+}
+
 int v3RequestSession::send_broad_cast_sync(IPmsPdu* pdu, IPmsSnmpTarget* target, IPmsSnmpPacketList** out) {
   const char* name = "v3RequestSession::send_broad_cast_sync(IPmsPdu*, IPmsSnmpTarget*, IPmsSnmpPacketList**)";
   if (!pdu || !target || !out) return pms::kBadArgument;

@@ -1,6 +1,10 @@
 // SNMPv3 requests against a real snmpd with USM users.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <set>
@@ -150,6 +154,39 @@ TEST_F(V3Session, SecurityFailuresTimeoutAndRefusedTargets) {
   int rc = session.s->send_sync(q.get(), slow.get());
   agent_->resume();
   EXPECT_EQ(rc, pms::kTimeout);
+}
+
+// The discovery probe as the real agent answers it, and the reader of the
+// answer kept inside every truncated or foreign message.
+TEST_F(V3Session, ProbeAnswerCarriesTheEngineId) {
+  std::vector<std::uint8_t> probe = pmc_v3_probe_message(0x1234567);
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(fd, 0);
+  timeval tv{3, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(agent_->port());
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::sendto(fd, probe.data(), probe.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+            static_cast<ssize_t>(probe.size()));
+  std::uint8_t answer[2048];
+  ssize_t n = ::recv(fd, answer, sizeof answer, 0);
+  ::close(fd);
+  ASSERT_GT(n, 0);
+  std::vector<std::uint8_t> engine = pmc_v3_engine_id_of(answer, static_cast<std::size_t>(n), 0x1234567);
+  ASSERT_FALSE(engine.empty());
+
+  auto t = target_for(morva::test::find_snmp_user("noauth"));
+  Session session;
+  ASSERT_EQ(session.s->send_sync(request(kPduGet, {kSysName}).get(), t.get()), 0);
+  IPmsOctetBuffer* learned = t->as_usm()->get_engine_id();
+  EXPECT_TRUE(learned->equals(engine.data(), static_cast<std::uint32_t>(engine.size())));
+
+  EXPECT_TRUE(pmc_v3_engine_id_of(answer, static_cast<std::size_t>(n), 0x1234568).empty()) << "another message id";
+  for (ssize_t cut = 0; cut < n; ++cut)
+    EXPECT_TRUE(pmc_v3_engine_id_of(answer, static_cast<std::size_t>(cut), 0x1234567).empty()) << cut;
+  EXPECT_TRUE(pmc_v3_engine_id_of(probe.data(), probe.size(), 0x1234567).empty()) << "a probe has no engine ID";
 }
 
 // GETNEXT steps, a Counter64 with both halves, an exception value and a

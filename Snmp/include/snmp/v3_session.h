@@ -11,6 +11,11 @@
 // authentication 1 HMAC-MD5, 2 HMAC-SHA1; privacy 1 DES, 2 AES-128.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "snmp/object_model.h"
 
 class v3RequestSession {
@@ -46,6 +51,13 @@ class v3RequestSession {
 };
 
 v3RequestSession* pmc_create_v3_request_session(int* err);
+
+// The engine-ID discovery message of RFC 3414 section 4 (a reportable
+// GET without user, engine ID or bindings) with this message id.
+std::vector<std::uint8_t> pmc_v3_probe_message(std::int32_t msg_id);
+// The authoritative engine ID of an SNMPv3 message that answers message
+// `msg_id`; empty for anything else, however malformed.
+std::vector<std::uint8_t> pmc_v3_engine_id_of(const std::uint8_t* data, std::size_t size, std::int32_t msg_id);
 
 // The folder of the machine root where net-snmp keeps its persistent
 // files (engine boots and the like): "<root>/snmp".
