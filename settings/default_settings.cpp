@@ -48,7 +48,22 @@ INT GetItemDefault(DddHandle* database, WORD ddmid, ItemValue* value, WORD* type
   } else {
     result = ItemDbDefault(database, ddmid, value, type, size);
   }
-  if (result == 1 && !is_block(*type)) ItemDbConfiguredValue(database, ddmid, *type, value);
+  if (result == 1 && !is_block(*type)) {
+    // A number is handed back in the setting's stored type.
+    const DdmidDescriptor* d = dma_Descriptor(ddmid);
+    if (d && *type != d->type && *type != d->delivered && !is_block(d->type) && d->type != kTypeInvalid) {
+      LONG number = GetTypedValue(*type, value);
+      value->raw = 0;
+      switch (d->type) {
+        case kTypeShort: case kTypeWord: value->w = static_cast<WORD>(number); break;
+        case kTypeByte: value->b = static_cast<BYTE>(number); break;
+        default: value->l = number; break;
+      }
+      *type = d->type;
+      *size = dma_TypeSize(d->type);
+    }
+    ItemDbConfiguredValue(database, ddmid, *type, value);
+  }
   return result;
 }
 

@@ -69,7 +69,7 @@ BOOL merge_resolution(DddHandle* database, void* driver, void* app, void* printe
     DWORD size = 0;
     ItemValue v{};
     if (GetItemValue(14, app, printer_data, &type, &size, &v) != kDdmOk) return FALSE;
-    if (ItemDbHasValue(database, 14, type, &v) &&
+    if (ItemDbHasValue(database, 14, type, size, &v) &&
         SetItemValueRaw(14, driver, printer_data, type, size, &v) != kDdmOk)
       return FALSE;
   } else if (mode == kMergeResolutionQuality) {

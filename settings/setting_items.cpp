@@ -132,7 +132,7 @@ BOOL copies_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext* c)
 
 BOOL source_handler(DddHandle* database, WORD mode, WORD ddmid, ItemHandlerContext* c) {
   if (mode == kItemModeCheckDevmode) return number_of(c) > 0;
-  if (mode == kItemModeCheck) return ItemDbHasValue(database, ddmid, c->type, c->value);
+  if (mode == kItemModeCheck) return ItemDbHasValue(database, ddmid, c->type, c->size, c->value);
   return FALSE;
 }
 
@@ -202,6 +202,17 @@ BOOL user_paper_handler(DddHandle* database, WORD mode, WORD ddmid, ItemHandlerC
   return give_number(c, kTypeShort, ddmid < 5909 ? width : length);
 }
 
+// dmPaperLength, dmPaperWidth and dmFormName of the database's default
+// paper.
+BOOL default_paper_handler(DddHandle* database, WORD mode, WORD ddmid, ItemHandlerContext* c) {
+  if (mode != kItemModeDefault) return FALSE;
+  WORD width = 0, length = 0;
+  WCHAR name[32] = {};
+  if (!ItemDbDefaultPaper(database, &width, &length, name, 32)) return no_default(c);
+  if (ddmid == 19) return give_text(c, name, text_length(name), 64);
+  return give_number(c, kTypeShort, ddmid == 9 ? length : width);
+}
+
 // Settings whose default and check the database gives, with a handler only
 // for the choice lists of the property sheets.
 BOOL database_handler(DddHandle*, WORD, WORD, ItemHandlerContext*) { return FALSE; }
@@ -221,7 +232,7 @@ constexpr ItemHandlerRecord kDriverExtra = {nullptr, driver_extra_handler, D | C
 constexpr ItemHandlerRecord kFields = {nullptr, fields_handler, D};
 constexpr ItemHandlerRecord kOrientation = {nullptr, orientation_handler, C | M};
 constexpr ItemHandlerRecord kPaperSize = {nullptr, database_handler, K | H};
-constexpr ItemHandlerRecord kPaperDimension = {nullptr, database_handler, 0};
+constexpr ItemHandlerRecord kPaperDimension = {nullptr, default_paper_handler, D};
 constexpr ItemHandlerRecord kPositive = {nullptr, positive_handler, C | M};
 constexpr ItemHandlerRecord kCopies = {nullptr, copies_handler, D | C | M | K | H};
 constexpr ItemHandlerRecord kSource = {nullptr, source_handler, C | M};
@@ -229,7 +240,7 @@ constexpr ItemHandlerRecord kColor = {nullptr, color_handler, D | C | M};
 constexpr ItemHandlerRecord kDuplex = {nullptr, duplex_handler, M};
 constexpr ItemHandlerRecord kOneToFour = {nullptr, one_to_four_handler, C | M};
 constexpr ItemHandlerRecord kCollate = {nullptr, collate_handler, C | M};
-constexpr ItemHandlerRecord kFormName = {nullptr, database_handler, 0};
+constexpr ItemHandlerRecord kFormName = {nullptr, default_paper_handler, D};
 constexpr ItemHandlerRecord kIcmMethod = {nullptr, icm_handler, D | C | M};
 constexpr ItemHandlerRecord kIcmIntent = {nullptr, icm_handler, C | M};
 constexpr ItemHandlerRecord kAlwaysValid = {nullptr, always_valid_handler, 0};
@@ -353,7 +364,7 @@ BOOL CallItemHandler(DddHandle* database, WORD ddmid, void* devmode, void* print
   if (!item) return FALSE;
   const ItemHandlerRecord* h = item->handler;
   if (!h || !h->handler || (mode == kItemModeCheck && !(h->mode_mask & kItemModeCheck)))
-    return ItemDbHasValue(database, ddmid, type, &value);
+    return ItemDbHasValue(database, ddmid, type, size, &value);
   ItemHandlerContext context;
   context.value = &value;
   context.type = type;

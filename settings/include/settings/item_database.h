@@ -1,8 +1,6 @@
-// The few device-database answers the setting items, defaults and the
-// DEVMODE merge need, behind one narrow seam. Until the database query
-// layer and the model configuration reader are linked in, these answer as
-// a database without items would: no choices, no defaults, no forced
-// values.
+// The few device-database and model-configuration answers the setting
+// items, defaults and the DEVMODE merge need, in the value shapes the
+// value engine uses. Without a database every answer is "none".
 #pragma once
 
 #include "settings/item_access.h"
@@ -10,8 +8,9 @@
 
 struct DddHandle;
 
-// TRUE when the database item of `ddmid` has a choice of this value.
-BOOL ItemDbHasValue(DddHandle* database, WORD ddmid, WORD type, const ItemValue* value);
+// TRUE when the database item of `ddmid` has a choice of this value (a
+// value as GetItemValue reads it, `size` bytes for a text).
+BOOL ItemDbHasValue(DddHandle* database, WORD ddmid, WORD type, DWORD size, const ItemValue* value);
 // The database item's default: 1 with a value (types 6 and 9 in a
 // GlobalAlloc'ed block), 2 when the item has none, -1 on failure.
 INT ItemDbDefault(DddHandle* database, WORD ddmid, ItemValue* value, WORD* type, DWORD* size);
@@ -25,6 +24,9 @@ BOOL ItemDbSignatureText(DddHandle* database, LPWSTR buffer, DWORD chars);
 // Width and length (tenths of a millimetre) of the paper behind the A4
 // choice of the paper-size item; FALSE when the database has none.
 BOOL ItemDbA4Size(DddHandle* database, WORD* width, WORD* length);
+// Width, length (tenths of a millimetre) and name of the paper behind the
+// default choice of the paper-size item; FALSE when the database has none.
+BOOL ItemDbDefaultPaper(DddHandle* database, WORD* width, WORD* length, LPWSTR name, DWORD chars);
 // Applies the model's enforced values (mode 1) to the buffers; TRUE when
 // done or nothing to do.
 BOOL ItemDbApplyForcedSettings(DddHandle* database, void* devmode, void* printer_data);

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ddd_fixture.h"
+#include "ddm/ddmid.h"
+#include "settings/default_settings.h"
+#include "settings/driver_devmode.h"
+#include "settings/setting_items.h"
+
+namespace {
+
+using namespace morva::ddm;
+
+LONG number(void* dm, void* pd, WORD ddmid) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  EXPECT_EQ(GetItemValue(ddmid, dm, pd, &type, &size, &v), kDdmOk) << ddmid;
+  return GetTypedValue(type, &v);
+}
+
+std::u16string text(void* dm, void* pd, WORD ddmid) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  EXPECT_EQ(GetItemValue(ddmid, dm, pd, &type, &size, &v), kDdmOk) << ddmid;
+  return ItemText(v, size);
+}
+
+// The demo printer's database, as the installer ships it.
+class DemoPrinterDefaults : public morva::test::DddTest {
+ protected:
+  std::vector<BYTE> dm = std::vector<BYTE>(kPrivateDevmodeSize);
+  std::vector<BYTE> pd = std::vector<BYTE>(kPrinterDataSize);
+  void SetUp() override {
+    morva::ddd_build::build_file(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json", dir());
+    morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
+    DddStatus status = 0;
+    handle = DddOpenPath(u"C:\\drivers\\MVDEMO.DDD", &status);
+    ASSERT_NE(handle, nullptr) << status;
+  }
+};
+
+TEST_F(DemoPrinterDefaults, FreshPairFollowsTheDescription) {
+  ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), pd.data(), u"Demo Printer"));
+  // Public head.
+  EXPECT_EQ(text(dm.data(), pd.data(), 1), u"Demo Printer");
+  EXPECT_EQ(number(dm.data(), pd.data(), 4), 220);
+  EXPECT_EQ(number(dm.data(), pd.data(), 5), 1384);
+  EXPECT_EQ(number(dm.data(), pd.data(), 7), 1);     // Portrait
+  EXPECT_EQ(number(dm.data(), pd.data(), 13), 7);    // Automatic
+  EXPECT_EQ(number(dm.data(), pd.data(), 16), 1);    // Off
+  EXPECT_EQ(number(dm.data(), pd.data(), 18), 1);    // On
+  EXPECT_EQ(number(dm.data(), pd.data(), 270), 2);   // Colour
+  EXPECT_EQ(number(dm.data(), pd.data(), 15), 2);    // dmColor follows 270
+  // The default paper and its size (tenths of a millimetre).
+  const LONG paper = number(dm.data(), pd.data(), 8);
+  ASSERT_TRUE(paper == 9 || paper == 1) << paper;  // A4, or Letter where the locale says so
+  EXPECT_EQ(text(dm.data(), pd.data(), 19), paper == 9 ? u"A4" : u"Letter");
+  EXPECT_EQ(number(dm.data(), pd.data(), 10), paper == 9 ? 2100 : 2159);
+  EXPECT_EQ(number(dm.data(), pd.data(), 9), paper == 9 ? 2970 : 2794);
+  // Driver identity and the user paper slots.
+  EXPECT_EQ(text(dm.data(), pd.data(), 259), u"Demo Printer 1000");
+  EXPECT_EQ(number(dm.data(), pd.data(), 5889), 2100);
+  EXPECT_EQ(number(dm.data(), pd.data(), 5909 + 19), 2970);
+  EXPECT_FALSE(text(dm.data(), pd.data(), 5929).empty());
+  EXPECT_EQ(number(dm.data(), pd.data(), 8202), 7972);
+
+  // Every public field with a check accepts its default, in both modes.
+  EXPECT_TRUE(CheckDevmodeForPrinting(dm.data()));
+  for (WORD ddmid : {WORD{7}, WORD{8}, WORD{12}, WORD{13}, WORD{15}, WORD{16}, WORD{18}, WORD{22}, WORD{259}})
+    EXPECT_TRUE(CallItemHandler(handle, ddmid, dm.data(), pd.data(), kItemModeCheck)) << ddmid;
+  EXPECT_TRUE(CallItemHandler(handle, 12, dm.data(), pd.data(), kItemModeCheckDevmode));
+}
+
+TEST_F(DemoPrinterDefaults, DatabaseChoicesDecideModeTwo) {
+  ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), nullptr, u"Demo Printer"));
+  struct Case {
+    WORD ddmid;
+    LONG value;
+    WORD mode;
+    BOOL valid;
+  } cases[] = {
+      {16, 3, kItemModeCheck, TRUE},   {16, 4, kItemModeCheck, FALSE}, {13, 4, kItemModeCheck, TRUE},
+      {13, 2, kItemModeCheck, FALSE},  {13, 2, kItemModeCheckDevmode, TRUE},
+      {12, 999, kItemModeCheck, TRUE}, {12, 1000, kItemModeCheck, FALSE}, {12, 1000, kItemModeCheckDevmode, TRUE},
+      {8, 1, kItemModeCheck, TRUE},    {8, 5, kItemModeCheck, FALSE},
+  };
+  for (const Case& c : cases) {
+    std::vector<BYTE> copy = dm;
+    const DdmidDescriptor* d = dma_Descriptor(c.ddmid);
+    ItemValue v{};
+    v.w = static_cast<WORD>(c.value);
+    ASSERT_EQ(SetItemValueRaw(c.ddmid, copy.data(), nullptr, d->type, dma_TypeSize(d->type), &v), kDdmOk);
+    EXPECT_EQ(CallItemHandler(handle, c.ddmid, copy.data(), nullptr, c.mode), c.valid)
+        << c.ddmid << " = " << c.value << " mode " << c.mode;
+  }
+  // The driver's own DEVMODE carries the model name; a copy of the defaults
+  // merges whole, another identity does not.
+  std::vector<BYTE> driver(kPrivateDevmodeSize), data(kPrinterDataSize);
+  ASSERT_TRUE(FillDefaultSettings(handle, driver.data(), data.data(), u"Demo Printer"));
+  ItemValue landscape{};
+  landscape.w = 2;
+  ASSERT_EQ(SetItemValueRaw(7, dm.data(), nullptr, kTypeShort, 2, &landscape), kDdmOk);
+  ItemValue mono{};
+  mono.w = 1;
+  ASSERT_EQ(SetItemValueRaw(270, dm.data(), nullptr, kTypeWord, 2, &mono), kDdmOk);
+  ASSERT_EQ(MergeDevmode(handle, driver.data(), dm.data(), data.data(), nullptr, kMergeResolutionPair), 1);
+  EXPECT_EQ(number(driver.data(), data.data(), 7), 2);
+  EXPECT_EQ(number(driver.data(), data.data(), 270), 1);
+}
+
+TEST_F(DemoPrinterDefaults, ResetAndNoDefault) {
+  ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), pd.data(), u"Demo Printer"));
+  ItemValue v{};
+  v.w = 2;
+  ASSERT_EQ(SetItemValueRaw(16, dm.data(), pd.data(), kTypeShort, 2, &v), kDdmOk);
+  EXPECT_TRUE(ResetItemToDefault(handle, dm.data(), 16, pd.data()));
+  EXPECT_EQ(number(dm.data(), pd.data(), 16), 1);
+  // dmScale has no default: nothing changes.
+  v.w = 55;
+  ASSERT_EQ(SetItemValueRaw(11, dm.data(), pd.data(), kTypeShort, 2, &v), kDdmOk);
+  EXPECT_TRUE(ResetItemToDefault(handle, dm.data(), 11, pd.data()));
+  EXPECT_EQ(number(dm.data(), pd.data(), 11), 55);
+  WORD type = 0;
+  DWORD size = 0;
+  EXPECT_EQ(GetItemDefault(handle, 11, &v, &type, &size), 2);
+  EXPECT_EQ(GetItemDefault(handle, 26, &v, &type, &size), -1);
+  ASSERT_EQ(GetItemDefault(handle, 259, &v, &type, &size), 1);
+  EXPECT_EQ(type, kTypeString);
+  ReleaseItemDefault(259, &v, type);
+  EXPECT_EQ(v.ptr, nullptr);
+}
+
+}  // namespace
