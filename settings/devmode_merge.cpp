@@ -1,6 +1,8 @@
 #include <cstring>
 
 #include "ddm/ddmid.h"
+#include "settings/capability_maps.h"
+#include "settings/ddd_file.h"
 #include "settings/devmode_internal.h"
 #include "settings/driver_devmode.h"
 #include "settings/item_database.h"
@@ -64,6 +66,12 @@ BOOL merge_private_part(DddHandle* database, void* driver, BYTE* app, void* prin
 }
 
 BOOL merge_resolution(DddHandle* database, void* driver, void* app, void* printer_data, WORD mode) {
+  if (mode == kMergeResolutionPair && database && database->capabilities) {
+    SHORT merge = 0, map_mode = 0;
+    if (GetCapabilityMerge(database->capabilities, kCapResolution, &merge) == 1 &&
+        GetCapabilityMode(database->capabilities, kCapResolution, &map_mode) == 1 && merge == 1 && map_mode == 1)
+      mode = kMergeResolutionQuality;
+  }
   if (mode == kMergeResolutionPair) {
     WORD type = 0;
     DWORD size = 0;
@@ -95,22 +103,25 @@ DWORD bounded_copy(const void* devmode, BYTE* out) {
   return extent;
 }
 
+// `cap_switch` non-zero: the model's capability value map translates the
+// application's settings and takes part in the merge.
 BOOL merge_with_switch(DddHandle* database, void* driver, const void* app_in, void* printer_data, HANDLE printer,
-                       WORD resolution_mode) {
+                       WORD resolution_mode, LONG cap_switch) {
   if (!driver || !printer_data) return 0;
   if (!app_in) return 1;
-  const auto* head = static_cast<const BYTE*>(app_in);
-  const WORD dm_size = morva::load_le16(head + kDmSizeOffset);
+  // The application DEVMODE is read only within its own extent: a copy of
+  // dmSize + dmDriverExtra bytes (at most the full driver form), zero
+  // padded, is what the value engine reads. The capability translation
+  // works on that copy and leaves the caller's DEVMODE as it was.
+  alignas(8) BYTE app[kPrivateDevmodeSize];
+  const DWORD extent = bounded_copy(app_in, app);
+  const CapabilityValueMap* map = database ? database->capabilities : nullptr;
+  if (cap_switch && (!map || ApplyCapabilityMaps(map, app) != 1)) return 0;
+  const WORD dm_size = morva::load_le16(app + kDmSizeOffset);
   if (dm_size < kMinimumMergedHead) {
     ItemDbApplyForcedSettings(database, driver, printer_data);
     return 1;
   }
-
-  // The application DEVMODE is read only within its own extent: a copy of
-  // dmSize + dmDriverExtra bytes (at most the full driver form), zero
-  // padded, is what the value engine reads.
-  alignas(8) BYTE app[kPrivateDevmodeSize];
-  const DWORD extent = bounded_copy(app_in, app);
 
   // The driver's own private part, whole: a private part cut short of the
   // first block is not taken.
@@ -122,7 +133,12 @@ BOOL merge_with_switch(DddHandle* database, void* driver, const void* app_in, vo
   LONG app_fields_l = 0, driver_fields_l = 0;
   if (!read_number(6, app, printer_data, &app_fields_l) || !read_number(6, driver, printer_data, &driver_fields_l))
     return 0;
-  const DWORD app_fields = static_cast<DWORD>(app_fields_l);
+  DWORD app_fields = static_cast<DWORD>(app_fields_l);
+  if (cap_switch) {
+    LONG collate = 0;
+    if (!read_number(18, app, printer_data, &collate)) return 0;
+    app_fields = ComputeDmFields(map, app_fields, collate);
+  }
 
   DWORD mask = 0;
   if (!GetOsFeatureFlags(database, &mask, 2)) return 0;
@@ -158,10 +174,23 @@ BOOL merge_with_switch(DddHandle* database, void* driver, const void* app_in, vo
   if ((wanted & (DM_PRINTQUALITY | DM_YRESOLUTION)) &&
       !merge_resolution(database, driver, app, printer_data, resolution_mode))
     return 0;
-  if (!SyncTrueTypeOption(driver, printer_data, 17) || !SyncColorSettings(driver, printer_data) ||
+  if (!SyncTrueTypeOption(driver, printer_data, 17)) return 0;
+  SHORT entry = 0;
+  if (cap_switch && GetCapabilityMode(map, kCapColor, &entry) == 1 && entry != 0) {
+    LONG color = 0;
+    if (!read_number(15, app, printer_data, &color)) return 0;
+    if (!write_number(270, driver, printer_data, color != 2 ? 1 : (entry == 2 ? 0 : 2))) return 0;
+  }
+  if (!SyncColorSettings(driver, printer_data) ||
       !SyncScaleFieldBit(driver, printer_data) || !UpdateCollateFieldBit(database, driver, printer_data) ||
       !SyncTrayFromSource(driver, printer_data) || !SyncIcmMethod(driver, printer_data))
     return 0;
+  if (cap_switch && (wanted & DM_MEDIATYPE) && GetCapabilityMerge(map, kCapMedia, &entry) == 1 && entry != 0) {
+    LONG media = 0;
+    if (!read_number(24, driver, printer_data, &media) || !write_number(388, driver, printer_data, media) ||
+        !write_number(453, driver, printer_data, media))
+      return 0;
+  }
   ItemDbApplyForcedSettings(database, driver, printer_data);
   return 1;
 }
@@ -186,7 +215,7 @@ BOOL SelectPaperFromDevmode(DddHandle*, void* driver, void* app, void* printer_d
 
 BOOL MergeDevmode(DddHandle* database, void* driver, const void* app, void* printer_data, HANDLE printer,
                   WORD resolution_mode) {
-  return merge_with_switch(database, driver, app, printer_data, printer, resolution_mode);
+  return merge_with_switch(database, driver, app, printer_data, printer, resolution_mode, 0);
 }
 
 BOOL MergeDevmodeLogged(DddHandle* database, void* driver, const void* app, void* printer_data, HANDLE printer,
@@ -210,7 +239,10 @@ BOOL MergeDevmodeLogged(DddHandle* database, void* driver, const void* app, void
     bounded_copy(app, copy);
     dump(copy, true);
   }
-  BOOL result = merge_with_switch(database, driver, app, printer_data, printer, resolution_mode);
+  LONG cap_switch = 0;
+  if (database && database->capabilities && driver && !read_number(5201, driver, printer_data, &cap_switch))
+    cap_switch = 0;
+  BOOL result = merge_with_switch(database, driver, app, printer_data, printer, resolution_mode, cap_switch);
   dump(driver, false);
   return result;
 }

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
+#include "settings/capability_maps.h"
+#include "settings/ddd_file.h"
 #include "settings/item_database.h"
 #include "settings/module_state.h"
 #include "settings/system_utils.h"
@@ -130,7 +132,22 @@ BOOL copies_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext* c)
   return FALSE;
 }
 
+// Any value passes when the model's capability value map takes over the
+// setting: a map, DDMID 5201 non-zero and the group's entry 1.
+bool map_takes_any(DddHandle* database, const ItemHandlerContext* c, INT group) {
+  if (!database || !database->capabilities) return false;
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  if (GetItemValue(5201, c->devmode, c->printer_data, &type, &size, &v) != kDdmOk ||
+      GetTypedValue(type, &v) == 0)
+    return false;
+  SHORT entry = 0;
+  return GetCapabilityMerge(database->capabilities, group, &entry) == 1 && entry == 1;
+}
+
 BOOL source_handler(DddHandle* database, WORD mode, WORD ddmid, ItemHandlerContext* c) {
+  if (is_check(mode) && map_takes_any(database, c, kCapBin)) return TRUE;
   if (mode == kItemModeCheckDevmode) return number_of(c) > 0;
   if (mode == kItemModeCheck) return ItemDbHasValue(database, ddmid, c->type, c->size, c->value);
   return FALSE;
@@ -154,7 +171,8 @@ BOOL one_to_four_handler(DddHandle*, WORD mode, WORD, ItemHandlerContext* c) {
   return is_check(mode) && number_of(c) >= 1 && number_of(c) <= 4;
 }
 
-BOOL collate_handler(DddHandle*, WORD mode, WORD, ItemHandlerContext* c) {
+BOOL collate_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext* c) {
+  if (is_check(mode) && map_takes_any(database, c, kCapCollate)) return TRUE;
   return is_check(mode) && check_one_of(c, {0, 1});
 }
 

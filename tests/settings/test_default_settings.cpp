@@ -5,6 +5,7 @@
 
 #include "ddd_fixture.h"
 #include "ddm/ddmid.h"
+#include "settings/capability_maps.h"
 #include "settings/default_settings.h"
 #include "settings/driver_devmode.h"
 #include "settings/setting_items.h"
@@ -110,6 +111,48 @@ TEST_F(DemoPrinterDefaults, DatabaseChoicesDecideModeTwo) {
   ASSERT_EQ(MergeDevmode(handle, driver.data(), dm.data(), data.data(), nullptr, kMergeResolutionPair), 1);
   EXPECT_EQ(number(driver.data(), data.data(), 7), 2);
   EXPECT_EQ(number(driver.data(), data.data(), 270), 1);
+}
+
+TEST_F(DemoPrinterDefaults, CapabilityMapTakesPartInTheLoggedMerge) {
+  auto* map = static_cast<CapabilityValueMap*>(GlobalAlloc(GPTR, sizeof(CapabilityValueMap)));
+  ASSERT_NE(map, nullptr);
+  InitCapabilityValueMap(map);
+  map->groups[kCapColor].mode = 2;
+  map->groups[kCapMedia].merge = 1;
+  map->groups[kCapResolution].merge = 1;
+  map->groups[kCapResolution].mode = 1;
+  handle->capabilities = map;  // freed with the handle
+  ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), pd.data(), u"Demo Printer"));
+  std::vector<BYTE> app(220);
+  auto* a = reinterpret_cast<DEVMODEW*>(app.data());
+  a->dmSize = 220;
+  a->dmFields = DM_COLOR | DM_MEDIATYPE | DM_PRINTQUALITY;
+  a->dmColor = 2;
+  a->dmMediaType = 3;
+  a->dmPrintQuality = 600;
+
+  // Switch off (DDMID 5201 is 0, and MergeDevmode never uses the map for
+  // the switch): media settings 388 and 453 stay.
+  const LONG media_before = number(dm.data(), pd.data(), 388);
+  ASSERT_EQ(MergeDevmodeLogged(handle, dm.data(), app.data(), pd.data(), nullptr, kMergeResolutionPair), 1);
+  EXPECT_EQ(number(dm.data(), pd.data(), 388), media_before);
+  // The map turns resolution mode 2 into the print-quality mode.
+  EXPECT_EQ(number(dm.data(), pd.data(), 20), 600);
+
+  ItemValue on{};
+  on.l = 1;
+  ASSERT_EQ(SetItemValueRaw(5201, dm.data(), pd.data(), kTypeLong, 4, &on), kDdmOk);
+  ASSERT_EQ(MergeDevmode(handle, dm.data(), app.data(), pd.data(), nullptr, kMergeResolutionPair), 1);
+  EXPECT_EQ(number(dm.data(), pd.data(), 388), media_before);
+  ASSERT_EQ(MergeDevmodeLogged(handle, dm.data(), app.data(), pd.data(), nullptr, kMergeResolutionPair), 1);
+  const LONG media = number(dm.data(), pd.data(), 24);
+  EXPECT_EQ(number(dm.data(), pd.data(), 388), media);
+  EXPECT_EQ(number(dm.data(), pd.data(), 453), media);
+  // dmColor 2 with colour entry 2: DDMID 270 becomes 0, so dmColor is 2.
+  EXPECT_EQ(number(dm.data(), pd.data(), 270), 0);
+  EXPECT_EQ(number(dm.data(), pd.data(), 15), 2);
+  // The caller's DEVMODE is not rewritten by the translation.
+  EXPECT_EQ(a->dmMediaType, 3u);
 }
 
 TEST_F(DemoPrinterDefaults, ResetAndNoDefault) {
