@@ -263,6 +263,39 @@ TEST_F(V3Session, FourThreadsAtOnce) {
   EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
+// An IPv6 agent is reached through the "udp6:[address]:port" peer name.
+TEST(V3SessionIpv6, RequestOverIpv6) {
+  if (auto why = morva::test::snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+  morva::test::TempRoot root;
+  SnmpAgentOptions o;
+  o.address = "::1";
+  SnmpAgent agent(o);
+  const SnmpUser& u = morva::test::find_snmp_user("md5aes");
+  PmsOwn<IPmsSnmpTarget> t = pms_create_usm_target(nullptr);
+  t->set_version(kSnmpV3);
+  t->set_timeout(3000);
+  t->set_retries(1);
+  PmsOwn<IPmcNetworkAddress> a = pmc_create_network_address_from_text("::1", agent.port(), nullptr);
+  ASSERT_EQ(a->get_protocol(), IPmcNetworkAddress::kIPv6);
+  t->set_address(a.get());
+  IPmsUsm* usm = t->as_usm();
+  usm->set_security_name(u.name.c_str());
+  usm->set_security_level(2);
+  usm->set_auth_protocol(1);
+  usm->set_priv_protocol(2);
+  usm->set_auth_pass_phrase(u.auth_pass.c_str());
+  usm->set_priv_pass_phrase(u.priv_pass.c_str());
+  PmsOwn<IPmsPdu> p = pms_create_pdu(nullptr);
+  p->set_type(kPduGet);
+  p->append_new(pms_create_oid_from_string(kSysName, nullptr), nullptr);
+  Session session;
+  ASSERT_EQ(session.s->send_sync(p.get(), t.get()), 0);
+  PmsOwn<IPmsOctetBuffer> name = p->get_var_bind_list()->get_at(0)->get_value()->to_text_buffer(nullptr);
+  EXPECT_STREQ(name->c_str(), "corvane-m30-demo");
+  EXPECT_EQ(t->get_address()->get_protocol(), IPmcNetworkAddress::kIPv6);
+  EXPECT_EQ(t->get_address()->get_port(), agent.port());
+}
+
 // Engine-ID discovery by broadcast on a namespace's LAN: two agents know
 // the user, a third answers the probe but not the request and is left out.
 TEST(V3Broadcast, EachKnownAgentAnswersWithItsOwnEngineId) {
