@@ -13,9 +13,12 @@
 #include <vector>
 
 #include "netns_test.h"
+#include "snmp/crypto_backend.h"
 #include "snmp/v3_session.h"
 #include "snmp_agent.h"
 #include "temp_root.h"
+#include "win/crypt.h"
+#include "win/modules.h"
 
 using morva::test::SnmpAgent;
 using morva::test::SnmpAgentOptions;
@@ -187,6 +190,20 @@ TEST_F(V3Session, ProbeAnswerCarriesTheEngineId) {
   for (ssize_t cut = 0; cut < n; ++cut)
     EXPECT_TRUE(pmc_v3_engine_id_of(answer, static_cast<std::size_t>(cut), 0x1234567).empty()) << cut;
   EXPECT_TRUE(pmc_v3_engine_id_of(probe.data(), probe.size(), 0x1234567).empty()) << "a probe has no engine ID";
+}
+
+// Without the system library that carries the crypto entries the library
+// is not started and the request answers -10; it works again once the
+// module is back.
+TEST_F(V3Session, NoSystemLibraryNoRequest) {
+  Session session;
+  auto t = target_for(morva::test::find_snmp_user("shades"));
+  morva::platform::unregister_builtin_module(u"advapi32.dll");
+  pmc_crypto_reset_binding();
+  EXPECT_EQ(session.s->send_sync(request(kPduGet, {kSysName}).get(), t.get()), v3RequestSession::kCryptoUnavailable);
+  morva::platform::crypt_register_module();
+  pmc_crypto_reset_binding();
+  EXPECT_EQ(session.s->send_sync(request(kPduGet, {kSysName}).get(), t.get()), 0);
 }
 
 // GETNEXT steps, a Counter64 with both halves, an exception value and a
