@@ -1,6 +1,7 @@
 // The namespace runner: a real agent on 127.0.0.1:161 inside a namespace,
 // broadcasts and IPv6 multicasts that reach responders there and nothing
 // outside. Skipped with a message where namespaces cannot be made.
+#include <algorithm>
 #include <chrono>
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -26,6 +27,9 @@ namespace {
 // Sends one SNMP GET to `to` (with SO_BROADCAST) and collects the answering
 // source addresses. Waits up to 5 s for `expected` distinct sources (agents
 // answer slowly on a loaded machine), then 300 ms more for any extra answer.
+// The request is sent again each second until then: a datagram can be lost
+// while a freshly made test segment settles, and a repeat answer adds no
+// new source.
 std::set<std::string> ask_all(const sockaddr* to, socklen_t to_len, std::size_t expected) {
   using clock = std::chrono::steady_clock;
   auto deadline = clock::now() + std::chrono::seconds(5);
@@ -35,6 +39,7 @@ std::set<std::string> ask_all(const sockaddr* to, socklen_t to_len, std::size_t 
   setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
   auto req = wire::encode(wire::get_request(0, "public", 77, {"1.3.6.1.2.1.1.2.0"}));
   sendto(fd, req.data(), req.size(), 0, to, to_len);
+  auto next_send = clock::now() + std::chrono::seconds(1);
   std::set<std::string> sources;
   std::vector<std::uint8_t> buf(4096);
   for (;;) {
@@ -42,10 +47,18 @@ std::set<std::string> ask_all(const sockaddr* to, socklen_t to_len, std::size_t 
       settled = true;
       deadline = clock::now() + std::chrono::milliseconds(300);
     }
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
-    if (left <= 0) break;
+    if (!settled && clock::now() >= next_send) {
+      sendto(fd, req.data(), req.size(), 0, to, to_len);
+      next_send = clock::now() + std::chrono::seconds(1);
+    }
+    auto until = settled ? deadline : std::min(deadline, next_send);
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - clock::now()).count();
+    if (clock::now() >= deadline) break;
+    if (left < 0) left = 0;
     pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(left)) <= 0) break;
+    int ready = poll(&p, 1, static_cast<int>(left));
+    if (ready < 0) break;
+    if (ready == 0) continue;
     sockaddr_storage from{};
     socklen_t len = sizeof from;
     ssize_t n = recvfrom(fd, buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
