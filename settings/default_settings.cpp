@@ -1,11 +1,15 @@
 #include "settings/default_settings.h"
 
 #include <cstring>
+#include <string>
 
 #include "ddm/ddmid.h"
+#include "settings/ddd_queries.h"
+#include "settings/ddd_records.h"
 #include "settings/devmode_internal.h"
 #include "settings/item_database.h"
 #include "settings/setting_items.h"
+#include "settings/system_utils.h"
 #include "win/memory.h"
 
 using namespace morva::ddm;
@@ -129,4 +133,77 @@ BOOL ApplyPositionGroup(void* devmode, void* printer_data) {
   }
   DWORD value = result;
   return SetItemValueRaw(273, devmode, printer_data, kTypeDword, 4, &value) == kDdmOk;
+}
+
+namespace {
+
+std::u16string upper(const WCHAR* text) {
+  std::u16string out;
+  for (; text && *text; ++text) out.push_back(*text >= u'a' && *text <= u'z' ? *text - (u'a' - u'A') : *text);
+  return out;
+}
+
+// Writes one database value into the DEVMODE; numbers in the setting's
+// stored type.
+BOOL write_entry(WORD ddmid, WORD type, WORD size, const void* data, void* devmode) {
+  if (!data) return FALSE;
+  if (type == kTypeString) return SetItemValueRaw(ddmid, devmode, nullptr, type, size, &data) == kDdmOk;
+  const DdmidDescriptor* d = dma_Descriptor(ddmid);
+  if (!d || is_block(d->type) || size == 0 || size > 4) return FALSE;
+  DWORD raw = 0;
+  std::memcpy(&raw, data, size);
+  LONG number = size == 1 ? static_cast<LONG>(raw & 0xFF)
+                : size == 2 ? (type == kTypeShort ? static_cast<SHORT>(raw) : static_cast<LONG>(raw & 0xFFFF))
+                            : static_cast<LONG>(raw);
+  return devmode_detail::write_number(ddmid, devmode, nullptr, number);
+}
+
+}  // namespace
+
+BYTE FindProcessInDatabaseList(DddHandle* database) {
+  if (!database) return 0;
+  LPWSTR exe = GetProcessExeName();
+  if (!exe) return 0;
+  const std::u16string name = upper(exe);
+  GlobalFree(exe);
+  const WORD count = DddGetRecordCount(&database->main, DDD_KIND_KEY_VALUE_ALT);
+  for (WORD i = 1; i <= count && i <= 0xFF; ++i) {
+    DddValue* v = nullptr;
+    if (DddLoadValueEx(DDD_LOAD_HEADER, &database->main, &database->linked, DDD_KIND_KEY_VALUE_ALT, i, 0, &v) !=
+        DDD_OK)
+      continue;
+    const std::u16string pattern = upper(static_cast<DddKeyValueSet*>(v)->name);
+    DddFreeValue(&v, 0xFFFF);
+    const bool hit = !pattern.empty() && (pattern[0] == u'*' ? name.find(pattern.substr(1)) != std::u16string::npos
+                                                             : pattern == name);
+    if (hit) return static_cast<BYTE>(i);
+  }
+  return 0;
+}
+
+BOOL ApplyDeviceOptionDefaults(DddHandle* database, void* devmode, void* printer_data) {
+  LONG wanted = 0, applied = 0;
+  if (!devmode_detail::read_number(1356, devmode, printer_data, &wanted)) return 0;
+  if (!wanted) return 1;
+  if (!devmode_detail::read_number(466, devmode, printer_data, &applied)) return 0;
+  if (applied) return 1;
+  if (!database) return 0;
+  const BYTE n = FindProcessInDatabaseList(database);
+  // A program without a set of its own has nothing to write.
+  DddValue* set = nullptr;
+  if (n != 0 &&
+      DddLoadValueEx(DDD_LOAD_FULL, &database->main, &database->linked, DDD_KIND_KEY_VALUE_ALT, n, 0, &set) != DDD_OK)
+    return 0;
+  BOOL ok = TRUE;
+  const WORD count = set ? DddGetKeyValueCount(set) : 0;
+  for (WORD i = 1; ok && i <= count; ++i) {
+    WORD key = 0, type = 0, size = 0;
+    const void* data = nullptr;
+    ok = DddGetKeyValueEntry(set, i, &key, &type, &size, &data) == DDD_OK && write_entry(key, type, size, data, devmode);
+  }
+  if (set) DddFreeValue(&set, 0xFFFF);
+  if (!ok) return 0;
+  if (!devmode_detail::write_number(466, devmode, nullptr, n)) return 0;
+  ItemDbApplyForcedSettings(database, devmode, nullptr);
+  return 1;
 }

@@ -177,4 +177,40 @@ TEST_F(DemoPrinterDefaults, ResetAndNoDefault) {
   EXPECT_EQ(v.ptr, nullptr);
 }
 
+class DeviceOptionDefaults : public morva::test::DddTest {};
+
+TEST_F(DeviceOptionDefaults, AppliedOncePerPairForTheRunningProgram) {
+  using morva::test::json;
+  json records = json::array({
+      {{"kind", 24}, {"name", "OTHER.EXE"}, {"entries", json::array({{{"key", 7}, {"value", {{"type", 2}, {"value", 2}}}}})}},
+      {{"kind", 24}, {"name", "*default_settings"},
+       {"entries", json::array({{{"key", 16}, {"value", {{"type", 3}, {"value", 3}}}},
+                                {{"key", 12}, {"value", {{"type", 2}, {"value", 4}}}}})}},
+  });
+  open(morva::test::one_file(records));
+  EXPECT_EQ(FindProcessInDatabaseList(handle), 2);
+  std::vector<BYTE> dm(kPrivateDevmodeSize);
+  auto put = [&](WORD ddmid, LONG value) {
+    const DdmidDescriptor* d = dma_Descriptor(ddmid);
+    ItemValue v{};
+    v.l = value;
+    ASSERT_EQ(SetItemValueRaw(ddmid, dm.data(), nullptr, d->type, dma_TypeSize(d->type), &v), kDdmOk);
+  };
+  // Not asked for: nothing changes.
+  EXPECT_EQ(ApplyDeviceOptionDefaults(handle, dm.data(), nullptr), 1);
+  EXPECT_EQ(number(dm.data(), nullptr, 16), 0);
+  // Already applied (466 = 2): nothing changes.
+  put(1356, 1);
+  put(466, 2);
+  EXPECT_EQ(ApplyDeviceOptionDefaults(handle, dm.data(), nullptr), 1);
+  EXPECT_EQ(number(dm.data(), nullptr, 16), 0);
+  // Applied: the set of this program, then 466 records it.
+  put(466, 0);
+  EXPECT_EQ(ApplyDeviceOptionDefaults(handle, dm.data(), nullptr), 1);
+  EXPECT_EQ(number(dm.data(), nullptr, 16), 3);
+  EXPECT_EQ(number(dm.data(), nullptr, 12), 4);
+  EXPECT_EQ(number(dm.data(), nullptr, 7), 0);
+  EXPECT_EQ(number(dm.data(), nullptr, 466), 2);
+}
+
 }  // namespace

@@ -19,5 +19,14 @@ BOOL ResetItemToDefault(DddHandle* database, void* devmode, WORD ddmid, void* pr
 // Clears and fills the DEVMODE (5988 bytes) and/or the PrinterData block
 // with every item's default. 1 filled, 0 failure.
 BOOL FillDefaultSettings(DddHandle* database, void* devmode, void* printer_data, LPCWSTR printer_name);
+// Writes the model's DEVMODE defaults for the running program (the
+// database's key/value set of kind 24 whose name matches it) once per
+// settings pair, when DDMID 1356 asks for it; DDMID 466 records the set
+// applied. 1 done or nothing to do, 0 failure.
+BOOL ApplyDeviceOptionDefaults(DddHandle* database, void* devmode, void* printer_data);
+// 1-based index of the first kind-24 set whose name equals the program's
+// file name (case-insensitive) or, starting with "*", whose rest occurs in
+// it; 0 when none.
+BYTE FindProcessInDatabaseList(DddHandle* database);
 // DDMID 273 from the position settings 274-285; TRUE when it was written.
 BOOL ApplyPositionGroup(void* devmode, void* printer_data);
