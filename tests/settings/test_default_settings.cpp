@@ -9,6 +9,7 @@
 #include "settings/default_settings.h"
 #include "settings/driver_devmode.h"
 #include "settings/setting_items.h"
+#include "win/win.h"
 
 namespace {
 
@@ -211,6 +212,58 @@ TEST_F(DeviceOptionDefaults, AppliedOncePerPairForTheRunningProgram) {
   EXPECT_EQ(number(dm.data(), nullptr, 12), 4);
   EXPECT_EQ(number(dm.data(), nullptr, 7), 0);
   EXPECT_EQ(number(dm.data(), nullptr, 466), 2);
+}
+
+// The printer's default DEVMODE: the defaults when the printer has none,
+// the printer's own DEVMODE when it has one of this driver's layout.
+TEST_F(DemoPrinterDefaults, PrinterDefaultDevmode) {
+  morva::platform::use_in_memory_store(true);
+  DRIVER_INFO_3W d{};
+  d.cVersion = 3;
+  d.pName = const_cast<LPWSTR>(u"Demo Driver");
+  d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
+  d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
+  d.pDataFile = const_cast<LPWSTR>(u"MVDEMO.DDD");
+  d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
+  ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
+  PRINTER_INFO_2W p{};
+  p.pPrinterName = const_cast<LPWSTR>(u"Demo Printer");
+  p.pPortName = const_cast<LPWSTR>(u"IP_127.0.0.1");
+  p.pDriverName = const_cast<LPWSTR>(u"Demo Driver");
+  HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+  ASSERT_NE(printer, nullptr) << GetLastError();
+
+  std::vector<BYTE> out(kShortDevmodeSize);
+  DWORD size = kShortDevmodeSize;
+  BOOL converted = FALSE;
+  EXPECT_EQ(GetPrinterDefaultDevmode(printer, handle, out.data(), nullptr, &converted), nullptr);
+  PRINTER_INFO_2W* info = GetPrinterDefaultDevmode(printer, handle, out.data(), &size, &converted);
+  ASSERT_NE(info, nullptr);
+  EXPECT_TRUE(converted);
+  EXPECT_EQ(static_cast<void*>(info->pDevMode), out.data());
+  EXPECT_EQ(std::u16string(info->pPrinterName), u"Demo Printer");
+  EXPECT_EQ(text(out.data(), nullptr, 1), u"Demo Printer");
+  EXPECT_TRUE(CheckDevmodeForPrinting(out.data()));
+  GlobalFree(info);
+
+  // The printer's own DEVMODE (landscape) comes back as it is.
+  ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), nullptr, u"Demo Printer"));
+  ItemValue landscape{};
+  landscape.w = 2;
+  ASSERT_EQ(SetItemValueRaw(7, dm.data(), nullptr, kTypeShort, 2, &landscape), kDdmOk);
+  DWORD needed = 0;
+  GetPrinterW(printer, 2, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(needed);
+  ASSERT_TRUE(GetPrinterW(printer, 2, buffer.data(), needed, &needed));
+  auto* current = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
+  current->pDevMode = reinterpret_cast<DEVMODEW*>(dm.data());
+  ASSERT_TRUE(SetPrinterW(printer, 2, buffer.data(), 0)) << GetLastError();
+  info = GetPrinterDefaultDevmode(printer, handle, out.data(), &size, &converted);
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(number(out.data(), nullptr, 7), 2);
+  GlobalFree(info);
+  ClosePrinter(printer);
+  morva::platform::use_in_memory_store(false);
 }
 
 }  // namespace
