@@ -932,3 +932,108 @@ void DddFreeChoiceTargetName(DddChoiceTargetResult* result) {
     result->name = nullptr;
   }
 }
+
+BOOL DddGetItemDefaultData(DddHandle* handle, WORD identifier, void** data, WORD* type, WORD* size, INT* error) {
+  DddStatus s = handle ? DddGetItemDefault(&handle->main, &handle->linked, identifier, data, type, size) : DDD_BAD;
+  if (error) *error = DddMapStatus(s);
+  return s == DDD_OK;
+}
+
+void DddFreeItemDefaultData(void* data) {
+  if (data) GlobalFree(data);
+}
+
+BOOL DddGetItemDefaultValue(DddHandle* handle, WORD identifier, WORD* type, DWORD_PTR* value, INT* error) {
+  if (value) *value = 0;
+  if (type) *type = 0;
+  void* data = nullptr;
+  WORD t = 0, size = 0;
+  if (!type || !value) {
+    if (error) *error = 1;
+    return FALSE;
+  }
+  if (!DddGetItemDefaultData(handle, identifier, &data, &t, &size, error)) return FALSE;
+  *type = t;
+  if (t == DDD_TYPE_STRING) {
+    *value = reinterpret_cast<DWORD_PTR>(data);  // the owned copy passes to the caller
+    return TRUE;
+  }
+  const auto* b = static_cast<const BYTE*>(data);
+  DWORD number = 0;
+  switch (t) {
+    case 2: number = size >= 2 ? static_cast<DWORD>(static_cast<INT>(static_cast<SHORT>(morva::load_le16(b)))) : 0; break;
+    case 3: number = size >= 2 ? morva::load_le16(b) : 0; break;
+    case 8: number = size >= 1 ? b[0] : 0; break;
+    default: number = size >= 4 ? morva::load_le32(b) : 0; break;
+  }
+  *value = number;
+  GlobalFree(data);
+  return TRUE;
+}
+
+void DddFreeItemDefaultValue(WORD type, DWORD_PTR value) {
+  if (type == DDD_TYPE_STRING && value) GlobalFree(reinterpret_cast<void*>(value));
+}
+
+DddItem* DddOpenItemRecord(DddHandle* handle, WORD identifier, BYTE* flags, WORD* choices, const WCHAR** name,
+                           INT* error) {
+  if (flags) *flags = 0;
+  if (choices) *choices = 0;
+  if (name) *name = nullptr;
+  WORD kind = 0, id = 0;
+  DddClassifyId(identifier, 0, &kind, &id);
+  DddValue* v = nullptr;
+  DddStatus s = !handle ? DDD_BAD
+                : !is_item(kind) ? DDD_BAD
+                                 : DddLoadRecord(DDD_LOAD_FULL, &handle->main, &handle->linked, kind, id, 0, &v);
+  if (error) *error = DddMapStatus(s);
+  if (s) return nullptr;
+  auto* item = static_cast<DddItem*>(v);
+  if (flags) *flags = item->flags;
+  if (choices) *choices = item->choices.count;
+  if (name) *name = item->name;
+  return item;
+}
+
+void DddFreeRecord(DddValue* value) {
+  if (value) DddFreeValue(&value, 0xFFFF);
+}
+
+void DddFreeEntryCopy(DddEntryCopy* copy) {
+  DddValue* v = copy;
+  if (v) DddFreeValue(&v, DDD_KIND_ENTRY_COPY);
+}
+
+BOOL DddGetEntryCopyParts(const DddEntryCopy* copy, const WCHAR** name, const void** data, WORD* size, WORD* type,
+                          const DddBlob** blob) {
+  if (!copy || copy->kind != DDD_KIND_ENTRY_COPY) return FALSE;
+  if (name) *name = copy->name;
+  if (data) *data = copy->data;
+  if (size) *size = copy->data_size;
+  if (type) *type = copy->value_type;
+  if (blob) *blob = copy->blob;
+  return TRUE;
+}
+
+BOOL DddGetChoicePaperSize(DddHandle* handle, WORD identifier, const void* wanted, DddPair* size, DddPair* size_max) {
+  DddValue* target = nullptr;
+  if (DddLoadItemValueTarget(handle, identifier, wanted, &target)) return FALSE;
+  BOOL ok = !DddGetPaperSize(target, size) && !DddGetPaperSizeAlt(target, size_max);
+  DddFreeValue(&target, 0xFFFF);
+  return ok;
+}
+
+WCHAR* DddGetDefaultTargetName(DddHandle* handle, WORD identifier) {
+  DddItem* item = DddOpenItemRecord(handle, identifier, nullptr, nullptr, nullptr, nullptr);
+  if (!item) return nullptr;
+  DddValue* choice = nullptr;
+  DddValue* target = nullptr;
+  WCHAR* name = nullptr;
+  if (!DddLoadItemChoice(DDD_LOAD_HEADER, TRUE, &handle->main, &handle->linked, item, 0, nullptr, &choice) &&
+      !DddLoadChoiceTarget(DDD_LOAD_HEADER, &handle->main, &handle->linked, choice, nullptr, &target))
+    name = copy_wide(DddGetValueName(target));
+  if (target) DddFreeValue(&target, 0xFFFF);
+  if (choice) DddFreeValue(&choice, 0xFFFF);
+  DddFreeRecord(item);
+  return name;
+}

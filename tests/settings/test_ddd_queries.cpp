@@ -3,6 +3,8 @@
 
 #include "ddd_fixture.h"
 #include "settings/ddd_queries.h"
+#include "settings/system_utils.h"
+#include "win/machine_settings.h"
 
 using namespace morva::test;
 
@@ -372,6 +374,103 @@ TEST_F(DddQueries, KeyValueSetsNeedLevel1F00InTheirFile) {
     }
     DddFreeValue(&v, 0xFFFF);
     DddClose(h);
+  }
+}
+
+TEST_F(DddQueries, HandleWrappersOverDefaultsRecordsAndCopies) {
+  WORD type = 0;
+  DWORD_PTR value = 0;
+  INT error = -1;
+  ASSERT_TRUE(DddGetItemDefaultValue(handle, 4097, &type, &value, &error));
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(type, 3);
+  EXPECT_EQ(value, 7u);
+  ASSERT_TRUE(DddGetItemDefaultValue(handle, 274, &type, &value, &error));
+  EXPECT_EQ(type, 6);
+  EXPECT_EQ(wide(reinterpret_cast<const WCHAR*>(value)), u"fine");
+  DddFreeItemDefaultValue(type, value);
+  EXPECT_FALSE(DddGetItemDefaultValue(handle, 4130, &type, &value, &error));
+  EXPECT_EQ(error, 2);
+  EXPECT_FALSE(DddGetItemDefaultValue(handle, 4098, &type, &value, &error));
+  EXPECT_EQ(error, 1);
+
+  BYTE flags = 9;
+  WORD choices = 0;
+  const WCHAR* name = nullptr;
+  DddItem* item = DddOpenItemRecord(handle, 4097, &flags, &choices, &name, &error);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(flags, 0);
+  EXPECT_EQ(choices, 2);
+  EXPECT_EQ(wide(name), u"Tray");
+  DddFreeRecord(item);
+  EXPECT_EQ(DddOpenItemRecord(handle, 0x8001, nullptr, nullptr, nullptr, &error), nullptr);
+  EXPECT_EQ(error, 1);
+
+  WCHAR* target = DddGetDefaultTargetName(handle, 4097);
+  EXPECT_EQ(wide(target), u"Custom");
+  GlobalFree(target);
+  DddPair size{}, size_max{};
+  WORD seven = 7;
+  ASSERT_TRUE(DddGetChoicePaperSize(handle, 4097, &seven, &size, &size_max));
+  EXPECT_EQ(size_max.first, 3000);
+  EXPECT_EQ(size_max.second, 4000);
+
+  DddEntryCopy* copy = nullptr;
+  WORD key = 9;
+  ASSERT_EQ(DddGetEntryCopy(handle, 0x8001, 0, &copy), DDD_NOT_FOUND);  // a paper needs its key
+  ASSERT_EQ(DddGetItemValue(DDD_LOAD_FULL, m(), l(), 0x8001, &key, nullptr, nullptr), DDD_BAD);
+  ASSERT_EQ(DddGetEntryCopy(handle, 4097, 0, &copy), DDD_OK);
+  const void* data = nullptr;
+  const DddBlob* blob = nullptr;
+  ASSERT_TRUE(DddGetEntryCopyParts(copy, &name, &data, nullptr, &type, &blob));
+  EXPECT_EQ(wide(name), u"Tray");
+  EXPECT_EQ(data, nullptr);  // an item carries no value
+  ASSERT_NE(blob, nullptr);
+  DddFreeEntryCopy(copy);
+}
+
+// Locale and country adjustments of item defaults.
+class DddItemDefaults : public DddTest {
+ protected:
+  void SetUp() override {
+    json records = json::array({
+        {{"kind", 4}, {"id", 327}, {"name", "Paper"}, {"default", 1}, {"choices", {1}}},
+        {{"kind", 14}, {"id", 1}, {"name", "A4"}, {"value", {{"type", 3}, {"value", 5}}}},
+        {{"kind", 3}, {"id", 4356}, {"name", "Setting"}, {"default", 1}, {"choices", {1}}},
+        {{"kind", 13}, {"id", 1}, {"name", "Zero"}, {"value", {{"type", 8}, {"value", 0}}}},
+    });
+    // Bit 22 of word 0: the locale's paper family; bit 0 of word 1
+    // (0xFFFF0020): the country default of item 4356.
+    open(one_file(records, 0x2000, json{{"26", 1u << 22}, {"39", {1, 0}}}));
+  }
+  LONG default_of(WORD identifier) {
+    void* data = nullptr;
+    WORD type = 0, size = 0;
+    EXPECT_EQ(DddGetItemDefault(&handle->main, &handle->linked, identifier, &data, &type, &size), DDD_OK);
+    LONG v = size >= 2 ? *static_cast<WORD*>(data) : *static_cast<BYTE*>(data);
+    GlobalFree(data);
+    return v;
+  }
+};
+
+TEST_F(DddItemDefaults, LetterPaperLocaleAndCountryDefaults) {
+  struct Case {
+    const char* lcid;
+    LONG paper, setting;
+  } cases[] = {
+      {"0x0409", 3, 4},  // letter paper; the country's default 4
+      {"0x0407", 5, 0},  // the database's own values
+  };
+  for (const Case& c : cases) {
+    morva::settings::reset_system_caches_for_test();
+    morva::platform::set_machine_setting("lcid", c.lcid);
+    EXPECT_EQ(default_of(327), c.paper) << c.lcid;
+    EXPECT_EQ(default_of(4356), c.setting) << c.lcid;
+    void* data = nullptr;
+    WORD type = 0;
+    ASSERT_EQ(DddGetDefaultChoiceValue(&handle->main, &handle->linked, 327, &data, &type), DDD_OK);
+    EXPECT_EQ(*static_cast<WORD*>(data), 5);  // the plain read stays unadjusted
+    GlobalFree(data);
   }
 }
 

@@ -146,3 +146,26 @@ struct DddChoiceTargetResult {
 INT DddFindChoiceTarget(DddHandle* handle, WORD identifier, WORD mode, const DddChoiceTargetQuery* query,
                         DddChoiceTargetResult* out);
 void DddFreeChoiceTargetName(DddChoiceTargetResult* result);
+
+// Default value of an item: a text (type 6) as a pointer to an owned copy,
+// freed by DddFreeItemDefaultValue; other types as a number (16-bit type 2
+// and 8-bit type 8 sign- and zero-extended as their types say). 1 on
+// success; `error` (may be null) receives the DddMapStatus code.
+BOOL DddGetItemDefaultValue(DddHandle* handle, WORD identifier, WORD* type, DWORD_PTR* value, INT* error);
+void DddFreeItemDefaultValue(WORD type, DWORD_PTR value);
+// Owned default value data, freed by DddFreeItemDefaultData.
+BOOL DddGetItemDefaultData(DddHandle* handle, WORD identifier, void** data, WORD* type, WORD* size, INT* error);
+void DddFreeItemDefaultData(void* data);
+// Full load of an item with its BYTE, choice count and name (pointers into
+// the record); freed by DddFreeRecord.
+DddItem* DddOpenItemRecord(DddHandle* handle, WORD identifier, BYTE* flags, WORD* choices, const WCHAR** name,
+                           INT* error);
+void DddFreeRecord(DddValue* value);
+void DddFreeEntryCopy(DddEntryCopy* copy);
+// Parts of an entry copy; pointers stay owned by the copy.
+BOOL DddGetEntryCopyParts(const DddEntryCopy* copy, const WCHAR** name, const void** data, WORD* size, WORD* type,
+                          const DddBlob** blob);
+// Both size pairs of the target paper of the choice with the value *wanted.
+BOOL DddGetChoicePaperSize(DddHandle* handle, WORD identifier, const void* wanted, DddPair* size, DddPair* size_max);
+// GlobalAlloc'ed name of the default choice's target record, or null.
+WCHAR* DddGetDefaultTargetName(DddHandle* handle, WORD identifier);

@@ -1,0 +1,73 @@
+// Model configuration files are written by administrators in any state: the
+// option, switch and capability readers must stay inside their buffers and
+// give sound sets and maps whatever the bytes.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "settings/capability_maps.h"
+#include "settings/model_config.h"
+#include "win/machine_root.h"
+#include "win/memory.h"
+
+namespace {
+const std::string& root() {
+  static const std::string path = [] {
+    char templ[] = "/tmp/morva-fuzz-model-config-XXXXXX";
+    std::string p = mkdtemp(templ) ? templ : "/tmp";
+    std::string drive = p + "/drive_c";
+    mkdir(drive.c_str(), 0700);
+    morva::platform::set_machine_root(p);
+    std::atexit([] { std::filesystem::remove_all(root()); });
+    return p;
+  }();
+  return path;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string file = root() + "/drive_c/m.cfg";
+  FILE* f = std::fopen(file.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  const char16_t* path = u"C:\\m.cfg";
+
+  ConfigOptionSet* set = LoadConfigOptions(u"Model-X 1/2", path);
+  if (set) {
+    ItemValue slot{};
+    WORD flags = 0;
+    for (WORD id : {16, 270, 320, 4359, 4363, 5153}) {
+      GetConfiguredItemValue(id, set, &slot, 1);
+      FindConfiguredItemFlags(id, set, &flags);
+    }
+    FreeConfigOptionSet(set);
+  }
+  if (WCHAR* comment = ReadConfigComment(u"Model-X 1/2", path)) GlobalFree(comment);
+
+  if (CapabilityValueMap* map = LoadCapabilityOverrides(path, 1)) {
+    for (int g = 0; g < kCapabilityGroupCount; ++g) MapCapabilityValue(map, g, 11);
+    ComputeDmFields(map, 0xFFFFFFFFu, 1);
+    WORD count = 0;
+    INT* pairs = nullptr;
+    if (GetCapabilityMapEntries(map, kCapBin, &count, &pairs) == 1 && pairs) GlobalFree(pairs);
+    FreeCapabilityValueMap(map);
+  }
+
+  // The key lookup over the bytes taken as a section text.
+  std::vector<WCHAR> text(size / 2 + 2, 0);
+  std::memcpy(text.data(), data, size / 2 * 2);
+  WCHAR value[kConfigValueBuffer];
+  INT line = 0;
+  FindNthKeyValue(text.data(), u"bin.TRAY1=", TRUE, nullptr, value);
+  while (FindNthKeyValue(text.data(), u"a=", FALSE, &line, value)) ++line;
+  return 0;
+}
