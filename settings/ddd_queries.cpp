@@ -149,7 +149,6 @@ constexpr StringPlace kDatabaseStrings[] = {
     {36, 15}, {36, 16},                                    // 24, 25
 };
 
-constexpr WORD kFieldLogoPicture = 1;
 constexpr WORD kFieldMaxCopies = 4;
 constexpr WORD kFieldColor = 5;
 constexpr WORD kFieldFeatureFlags = 7;
