@@ -442,7 +442,7 @@ DddHandle* DddOpenPath(LPCWSTR path, DddStatus* status) {
     if (handle) GlobalFree(handle);
     return nullptr;
   }
-  DddLoadModelSettings(handle);
+  DddLoadModelSettings(handle, path);
   return handle;
 }
 

@@ -369,6 +369,11 @@ WCHAR* GetConfigFilePath(DddHandle* handle) {
   if (!wide) return nullptr;
   std::u16string name(wide, chars);
   GlobalFree(wide);
+  if (name.empty() && handle->main_path) {
+    name = handle->main_path;
+    size_t slash = name.find_last_of(u"\\/");
+    if (slash != std::u16string::npos) name.erase(0, slash + 1);
+  }
   if (name.empty()) return nullptr;
   size_t dot = name.rfind(u'.');
   name = (dot == std::u16string::npos ? name + u"." : name.substr(0, dot + 1)) + u"cfg";
@@ -453,8 +458,9 @@ BOOL IsItemEnforced(WORD ddmid, const ConfigOptionSet* set) {
 
 // ---------------------------------------------------------------- database open
 
-void DddLoadModelSettings(DddHandle* handle) {
+void DddLoadModelSettings(DddHandle* handle, LPCWSTR main_path) {
   if (!handle) return;
+  if (main_path) handle->main_path = alloc_copy(main_path);
   WCHAR* path = GetConfigFilePath(handle);
   if (!path) return;
   DddStatus status = 0;
@@ -471,4 +477,6 @@ void DddFreeModelSettings(DddHandle* handle) {
   handle->config = nullptr;
   FreeCapabilityValueMap(handle->capabilities);
   handle->capabilities = nullptr;
+  if (handle->main_path) GlobalFree(handle->main_path);
+  handle->main_path = nullptr;
 }

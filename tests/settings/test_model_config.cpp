@@ -358,10 +358,24 @@ TEST_F(DatabaseConfig, OpenLoadsTheLinkedNamesConfiguration) {
   EXPECT_TRUE(IsFormDbEnabled(handle->capabilities));
 }
 
-TEST_F(DatabaseConfig, NoLinkedFileNoConfiguration) {
+// Without a linked file the configuration is named after the main file, as
+// the installer names it.
+TEST_F(DatabaseConfig, WithoutLinkedFileTheMainFileNamesIt) {
+  write_file(root.file("drive_c/drivers/T.cfg"), "[default]\nColorMode.enforced=gray\n");
   morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
   open(one_file(json::array()));
-  EXPECT_EQ(GetConfigFilePath(handle), nullptr);
+  WCHAR* path = GetConfigFilePath(handle);
+  EXPECT_EQ(wide(path), u"C:\\drivers\\T.cfg");
+  GlobalFree(path);
+  ASSERT_NE(handle->config, nullptr);
+  EXPECT_TRUE(IsItemEnforced(270, handle->config));
+  ASSERT_NE(handle->capabilities, nullptr);
+  EXPECT_FALSE(HasCapabilityOverrides(handle->capabilities));
+}
+
+TEST_F(DatabaseConfig, NoFileNoConfiguration) {
+  morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
+  open(one_file(json::array()));
   EXPECT_EQ(handle->config, nullptr);
   EXPECT_EQ(handle->capabilities, nullptr);
 }

@@ -99,6 +99,8 @@ struct DddHandle {
   ConfigOptionSet* config;           // model configuration, may be absent
   CapabilityValueMap* capabilities;  // capability overrides, may be absent
   PaperSizeList* papers;             // absent until built; freed by its builder
+  WCHAR* main_path;                  // the main file's path (names the configuration file
+                                     // of a database without a linked file)
 };
 
 // Opening and closing.

@@ -49,8 +49,9 @@ BOOL FindConfiguredItemFlags(WORD ddmid, const ConfigOptionSet* set, WORD* flags
 BOOL IsItemEnforced(WORD ddmid, const ConfigOptionSet* set);
 
 // GlobalAlloc'ed path of the handle's configuration file: module directory
-// + linked file name with "cfg" after its last '.'. Null when the database
-// names no linked file.
+// + linked file name with "cfg" after its last '.'. A database without a
+// linked file takes the main file's name instead (as the installer names
+// the file); null when neither is known.
 WCHAR* GetConfigFilePath(DddHandle* handle);
 // The section to read for a model (GlobalAlloc'ed).
 WCHAR* FindConfigSection(LPCWSTR path, LPCWSTR model);
@@ -73,5 +74,6 @@ BOOL FindNthKeyValue(LPCWSTR section, LPCWSTR key, BOOL last, INT* line, WCHAR v
 
 // Loads the handle's configuration and capability overrides after a
 // successful open, and frees them at close; neither is required.
-void DddLoadModelSettings(DddHandle* handle);
+// `main_path` is kept in the handle.
+void DddLoadModelSettings(DddHandle* handle, LPCWSTR main_path);
 void DddFreeModelSettings(DddHandle* handle);
