@@ -474,4 +474,58 @@ TEST_F(DddItemDefaults, LetterPaperLocaleAndCountryDefaults) {
   }
 }
 
+TEST_F(DddTest, PicturesAndDeviceFontAccessors) {
+  json records = json::array({
+      {{"kind", 9}, {"picture", {7, 8, 5}}},
+      {{"kind", 12}, {"id", 5}, {"format", 1}, {"word1", 16}, {"word2", 17},
+       {"bitmap", "424D000000000000000000000000AABBCC"}},
+      {{"kind", 11}, {"name", "Font"}, {"family", "Family"}, {"faces", {"Arial", "Times"}}, {"data", "0102"},
+       {"word", 3}, {"values", {{{"type", 6}, {"value", "v"}}, {{"type", 3}, {"value", 9}}}}},
+  });
+  open(one_file(records, 0x500, json{{"1", 5}}));
+  DddFile* m = &handle->main;
+  DddFile* l = &handle->linked;
+
+  WORD w1 = 0, w2 = 0;
+  BYTE* bitmap = DddLoadPictureByField(m, l, 1, &w1, &w2);
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(w1, 16);
+  EXPECT_EQ(w2, 17);
+  EXPECT_EQ(bitmap[0], 0xAA);  // the file header is dropped
+  GlobalFree(bitmap);
+  EXPECT_EQ(DddLoadPictureByField(m, l, 4, &w1, &w2), nullptr);  // no picture id there
+
+  DddValue* rule = nullptr;
+  ASSERT_EQ(DddLoadRecord(DDD_LOAD_FULL, m, l, 9, 1, 0, &rule), DDD_OK);
+  ASSERT_EQ(DddLoadRulePicture(m, l, rule, &w1, &w2, &bitmap), DDD_OK);
+  EXPECT_EQ(bitmap[2], 0xCC);
+  GlobalFree(bitmap);
+  EXPECT_EQ(DddLoadRulePicture(m, l, nullptr, &w1, &w2, &bitmap), DDD_BAD);
+  DddFreeValue(&rule, 0xFFFF);
+
+  DddValue* font = nullptr;
+  ASSERT_EQ(DddLoadRecord(DDD_LOAD_FULL, m, l, 11, 1, 0, &font), DDD_OK);
+  EXPECT_EQ(wide(DddGetValueName(font)), u"Font");
+  EXPECT_EQ(wide(DddGetFontFace(font, 2)), u"Times");
+  EXPECT_EQ(DddGetFontFace(font, 3), nullptr);
+  DWORD size = 0;
+  const BYTE* data = DddGetDeviceFontData(font, &size);
+  ASSERT_EQ(size, 2u);
+  EXPECT_EQ(data[1], 2);
+  WORD word = 0;
+  ASSERT_EQ(DddGetLevelWord(font, &word), DDD_OK);
+  EXPECT_EQ(word, 3);
+  ASSERT_EQ(DddGetEntryCount(font), 2);
+  WORD type = 0, bytes = 0;
+  const void* value = nullptr;
+  ASSERT_EQ(DddGetEntry(font, 1, &type, &bytes, &value), DDD_OK);
+  EXPECT_EQ(type, 6);
+  EXPECT_EQ(wide(static_cast<const WCHAR*>(value)), u"v");
+  ASSERT_EQ(DddGetEntry(font, 2, &type, &bytes, &value), DDD_OK);
+  EXPECT_EQ(type, 3);
+  EXPECT_EQ(static_cast<const BYTE*>(value)[0], 9);
+  EXPECT_EQ(DddGetEntry(font, 3, &type, &bytes, &value), DDD_NOT_FOUND);
+  DddFreeValue(&font, 0xFFFF);
+}
+
 }  // namespace
