@@ -14,18 +14,21 @@
 #include "win/profile.h"
 
 namespace {
-// One machine root for the whole run.
+// One machine root for the whole run, removed at exit. The path is never
+// destroyed, so the exit handler can still read it, and a root that could
+// not be made is never removed.
 const std::string& root() {
-  static const std::string path = [] {
+  static const std::string* path = [] {
     char templ[] = "/tmp/morva-fuzz-profile-XXXXXX";
-    std::string p = mkdtemp(templ) ? templ : "/tmp";
-    std::string drive = p + "/drive_c";
-    mkdir(drive.c_str(), 0700);
-    morva::platform::set_machine_root(p);
-    std::atexit([] { std::filesystem::remove_all(root()); });
+    auto* p = new std::string(mkdtemp(templ) ? templ : "/tmp");
+    mkdir((*p + "/drive_c").c_str(), 0700);
+    morva::platform::set_machine_root(*p);
+    std::atexit([] {
+      if (*path != "/tmp") std::filesystem::remove_all(*path);
+    });
     return p;
   }();
-  return path;
+  return *path;
 }
 }  // namespace
 
