@@ -1,0 +1,244 @@
+// Public status records of the device information reader and the pure
+// conversions that turn decoded table rows into them. The records cross the
+// exported boundary: little-endian 32-bit integers, texts zero-terminated and
+// zero-padded, sizes and offsets fixed.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+static_assert(std::endian::native == std::endian::little,
+              "the public records are laid out for a little-endian host");
+
+extern "C" {
+
+struct PSWStorageInfo {
+  std::int32_t type;              // 1..8 from hrStorageType, else 0
+  std::int32_t allocation_units;  // hrStorageAllocationUnits
+  std::int32_t size;              // hrStorageSize
+  char description[256];          // hrStorageDescr
+};
+static_assert(sizeof(PSWStorageInfo) == 268);
+static_assert(offsetof(PSWStorageInfo, description) == 12);
+
+struct PSWDeviceInfo {
+  std::int32_t type;    // device type code
+  std::int32_t status;  // hrDeviceStatus
+  char description[256];
+};
+static_assert(sizeof(PSWDeviceInfo) == 264);
+static_assert(offsetof(PSWDeviceInfo, description) == 8);
+
+struct PSWInputTrayInfo {
+  std::int32_t type;
+  std::int32_t dim_unit;
+  std::int32_t feed_dir_declared;
+  std::int32_t xfeed_dir_declared;
+  std::int32_t feed_dir_chosen;
+  std::int32_t xfeed_dir_chosen;
+  std::int32_t capacity_unit;
+  std::int32_t max_capacity;
+  std::int32_t current_level;
+  std::int32_t status;
+  char media_name[64];
+  char name[64];
+  char description[256];
+  char media_type[64];
+  char media_color[64];
+};
+static_assert(sizeof(PSWInputTrayInfo) == 552);
+static_assert(offsetof(PSWInputTrayInfo, status) == 36);
+static_assert(offsetof(PSWInputTrayInfo, media_name) == 40);
+static_assert(offsetof(PSWInputTrayInfo, name) == 104);
+static_assert(offsetof(PSWInputTrayInfo, description) == 168);
+static_assert(offsetof(PSWInputTrayInfo, media_type) == 424);
+static_assert(offsetof(PSWInputTrayInfo, media_color) == 488);
+
+struct PSWInputTrayInfoEx {
+  PSWInputTrayInfo tray;
+  std::int32_t private_type;  // -1 when the private column was not read
+  std::uint8_t reserved[8];   // zero
+};
+static_assert(sizeof(PSWInputTrayInfoEx) == 564);
+static_assert(offsetof(PSWInputTrayInfoEx, private_type) == 552);
+static_assert(offsetof(PSWInputTrayInfoEx, reserved) == 556);
+
+struct PSWOutputTrayInfo {
+  std::int32_t type;
+  std::int32_t status;
+  char name[64];
+  char description[256];
+};
+static_assert(sizeof(PSWOutputTrayInfo) == 328);
+static_assert(offsetof(PSWOutputTrayInfo, name) == 8);
+static_assert(offsetof(PSWOutputTrayInfo, description) == 72);
+
+struct PSWTonerInfo {
+  std::int32_t supply_unit;
+  std::int32_t max_capacity;
+  std::int32_t level;
+  char description[256];
+};
+static_assert(sizeof(PSWTonerInfo) == 268);
+static_assert(offsetof(PSWTonerInfo, description) == 12);
+
+struct PSWAlertInfo {
+  std::int32_t severity_level;
+  std::int32_t group;
+  std::int32_t group_index;
+  std::int32_t location;
+  std::int32_t code;
+  char description[256];
+};
+static_assert(sizeof(PSWAlertInfo) == 276);
+static_assert(offsetof(PSWAlertInfo, description) == 20);
+
+struct PSWDateTime {
+  std::int16_t year;
+  std::int16_t month;
+  std::int16_t day;
+  std::int16_t hour;
+  std::int16_t minutes;
+  std::int16_t seconds;
+};
+static_assert(sizeof(PSWDateTime) == 12);
+static_assert(offsetof(PSWDateTime, seconds) == 10);
+
+struct PSWJobInfo {
+  std::int32_t state;           // 1..12 from J6.4, else 0
+  std::int32_t j6_9;            // signed; 17 marks the second job class
+  std::int32_t j6_10;           // signed
+  std::uint32_t j16_5;          // unsigned
+  std::uint32_t j16_6;          // unsigned
+  char text_j6_5[256];          // looked-up texts
+  char text_j6_6[256];
+  char text_j10_7[256];
+  char job_id[256];             // identifier from the J10.7 index
+  char j6_3[256];
+  PSWDateTime time_j10_10;
+  PSWDateTime time_j16_4;
+  PSWDateTime time_j16_7;
+};
+static_assert(sizeof(PSWJobInfo) == 1336);
+static_assert(offsetof(PSWJobInfo, j16_6) == 16);
+static_assert(offsetof(PSWJobInfo, text_j6_5) == 20);
+static_assert(offsetof(PSWJobInfo, text_j6_6) == 276);
+static_assert(offsetof(PSWJobInfo, text_j10_7) == 532);
+static_assert(offsetof(PSWJobInfo, job_id) == 788);
+static_assert(offsetof(PSWJobInfo, j6_3) == 1044);
+static_assert(offsetof(PSWJobInfo, time_j10_10) == 1300);
+static_assert(offsetof(PSWJobInfo, time_j16_4) == 1312);
+static_assert(offsetof(PSWJobInfo, time_j16_7) == 1324);
+
+}  // extern "C"
+
+namespace devlink::psw {
+
+// One decoded cell of a walked row: what the request layer answered for one
+// column. `index` holds the arcs after the column OID.
+struct Cell {
+  enum class Kind { missing, integer, octets, oid };
+  Kind kind = Kind::missing;
+  std::int64_t integer = 0;
+  std::vector<std::uint8_t> octets;
+  std::vector<std::uint32_t> oid;
+  std::vector<std::uint32_t> index;
+
+  static Cell of_integer(std::int64_t v, std::vector<std::uint32_t> idx = {});
+  static Cell of_text(std::string_view s, std::vector<std::uint32_t> idx = {});
+  static Cell of_octets(std::vector<std::uint8_t> b, std::vector<std::uint32_t> idx = {});
+  static Cell of_oid(std::vector<std::uint32_t> arcs, std::vector<std::uint32_t> idx = {});
+};
+using Row = std::vector<Cell>;
+
+// OID text "1.3.6" <-> arcs; parse answers nullopt on malformed text.
+std::optional<std::vector<std::uint32_t>> parse_oid(std::string_view text);
+std::string oid_text(std::span<const std::uint32_t> arcs);
+
+// Code tables.
+std::int32_t storage_type_code(std::span<const std::uint32_t> oid);
+std::int32_t device_type_code(std::span<const std::uint32_t> oid);
+std::int32_t job_state_code(std::span<const std::uint32_t> oid);
+
+// Value conversions.
+std::int32_t cell_int(const Cell& c);
+std::uint32_t cell_uint(const Cell& c);
+// Copies text into a fixed field, cut to size - 1, zero-padded.
+void copy_text(char* field, std::size_t size, const Cell& c);
+PSWDateTime date_time(const Cell& c);
+// First four octets as a little-endian integer; missing octets read 0.
+std::uint32_t error_state(const Cell& c);
+
+// Rows in the column order the reader walks them.
+inline constexpr std::size_t kStorageColumns = 4;
+inline constexpr std::size_t kDeviceColumns = 3;
+inline constexpr std::size_t kInputTrayColumns = 15;
+inline constexpr std::size_t kOutputTrayColumns = 4;
+inline constexpr std::size_t kSupplyColumns = 5;
+inline constexpr std::size_t kAlertColumns = 6;
+inline constexpr std::size_t kJobColumns = 12;
+inline constexpr std::int32_t kTonerSupplyType = 3;
+inline constexpr std::int32_t kSecondJobClassMark = 17;
+
+PSWStorageInfo storage_row(const Row& row);
+PSWDeviceInfo device_row(const Row& row);
+PSWInputTrayInfo input_tray_row(const Row& row);
+PSWOutputTrayInfo output_tray_row(const Row& row);
+// nullopt for supplies other than toner.
+std::optional<PSWTonerInfo> toner_row(const Row& row);
+PSWAlertInfo alert_row(const Row& row);
+
+struct PrinterStatus {
+  std::int32_t status = 0;
+  std::uint32_t error_state = 0;
+};
+// hrPrinterStatus, hrPrinterDetectedErrorState rows; the last row wins.
+PrinterStatus printer_status(std::span<const Row> rows);
+
+// Puts the private input types on the trays, in order; records beyond the
+// private rows, or all of them when the private walk failed, get -1.
+// Answers the tray count, or -1 when there is no tray.
+int merge_private_input_types(std::vector<PSWInputTrayInfoEx>& trays, bool private_walk_ok,
+                              std::span<const Cell> private_column);
+
+// Job classes: 0 every job, 1 jobs whose J6.9 is not 17, 2 those whose J6.9 is 17.
+bool job_class_keeps(int job_class, std::int32_t j6_9);
+
+// OID whose GET gives the text of a job's coded column (J6.5, J6.6, J10.7):
+// the text table, then the cell's first index arc, its value and the
+// private character set.
+std::optional<std::string> job_text_oid(const Cell& coded, std::int64_t charset);
+
+// OID read for a character set: selector 0 standard, 1 private; `localization`
+// is the row's first index arc and value.
+std::optional<std::string> charset_oid(int selector, const Cell& localization);
+// The column walked before the character-set GETs.
+std::string_view charset_walk_column(int selector);
+
+// The job's 8 identifier bytes from the J10.7 index (arcs after the column,
+// less the first two); -401 when they are no valid index.
+using JobId = std::vector<std::uint8_t>;
+int job_id_from_index(std::span<const std::uint32_t> index, JobId& id);
+
+// Builds one job record; the three looked-up texts come in order J6.5, J6.6,
+// J10.7. Answers 0 or the identifier's error.
+int job_row(const Row& row, const std::string& text_j6_5, const std::string& text_j6_6,
+            const std::string& text_j10_7, PSWJobInfo& out, JobId& id);
+
+// The bytes a cancel addresses. Text identifiers are taken as given, except
+// when they are the text form of a kept job identifier that a zero byte cut:
+// then the job's full identifier is used, and a text that stands for more
+// than one such job is refused (nullopt) rather than cancel another job.
+std::optional<JobId> cancel_identifier(std::string_view text, std::span<const JobId> kept_ids);
+
+// The OID set to cancel a job: the cancel column, 101, length, bytes.
+std::string cancel_oid(std::span<const std::uint8_t> id);
+inline constexpr std::int32_t kCancelJobValue = 1414;
+
+}  // namespace devlink::psw
