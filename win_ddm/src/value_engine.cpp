@@ -221,7 +221,11 @@ WORD dma_SetValue(WORD ddmid, void* devmode, void* printerData, WORD type, DWORD
 
   // Dependent settings that could fail are checked before anything is
   // written, so a refused write leaves the stores as they were.
-  const WORD request = load_le16(in);
+  // Only the settings with dependants look at the requested code; read no
+  // more of the caller's value than it holds (a 1-byte setting is one byte).
+  WORD request = 0;
+  if (ddmid == 267 || ddmid == kStapleId || ddmid == kPunchId)
+    request = size >= 2 ? load_le16(in) : (size == 1 ? in[0] : 0);
   WORD linked = 0;
   if (ddmid == 267 && !dma_MapLinkedCode(request, &linked)) return kDdmFailed;
   WORD position = 0;
