@@ -3,6 +3,7 @@
 
 #include "win/clock.h"
 #include "win/codepage.h"
+#include "win/com.h"
 #include "win/command_line.h"
 #include "win/crypt.h"
 #include "win/debug.h"

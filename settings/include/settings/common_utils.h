@@ -129,6 +129,19 @@ BOOL IsDeviceClass3or4(DddHandle* database);
 // Class 2, or class 4 with DDMID 334 equal to 5.
 BOOL IsDeviceColorCapable(DddHandle* database, void* devmode);
 
+// ---- database rules ------------------------------------------------------------
+
+// Out = TRUE when the outside print-time prompt component can be created
+// (its primary class, else its secondary class; the object is released at
+// once). Models without capability 0xFFFF002B do not look for it and COM is
+// then left alone. TRUE, FALSE only without `out`.
+BOOL ProbeComComponent(DddHandle* database, BOOL* out);
+// With capability 0xFFFF003E in `bits`: when DDMID 4365 is below the WORD
+// default of database item 32794, *limit becomes 999. TRUE when done or
+// not applicable; FALSE when a value cannot be read.
+BOOL AdjustCopiesLimit(void* devmode, void* printer_data, DddHandle* database, const DeviceCapabilityBits* bits,
+                       DWORD* limit);
+
 // ---- protected strings -------------------------------------------------------
 
 // Scrambles `length` bytes and Base64-encodes them into a GlobalAlloc'ed,
