@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "win/errors.h"
+#include "win/strings.h"
 #include "win/paths.h"
 #include "win/registry.h"
 #include "win/spooler.h"
@@ -20,27 +21,7 @@ constexpr std::size_t kLinkedNameSize = 64;
 
 }  // namespace
 
-std::u16string from_utf8(const std::string& s) {
-  std::u16string out;
-  for (std::size_t i = 0; i < s.size();) {
-    auto b = static_cast<unsigned char>(s[i]);
-    std::uint32_t c = b;
-    std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
-    if (n > 1) {
-      c = b & (0x7F >> n);
-      for (std::size_t k = 1; k < n && i + k < s.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    }
-    i += n;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
+std::u16string from_utf8(const std::string& s) { return morva::utf8_to_u16(s); }
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "win/strings.h"
 #include "win/endian.h"
 #include "win/resource_container.h"
 
@@ -105,29 +106,11 @@ constexpr ClassAtom kClassAtoms[] = {
     {"BUTTON", 0x80}, {"EDIT", 0x81}, {"STATIC", 0x82}, {"LISTBOX", 0x83}, {"SCROLLBAR", 0x84}, {"COMBOBOX", 0x85},
 };
 
+// Resource sources must be valid UTF-8: the platform's conversion replaces
+// what is not, so a text that does not convert back unchanged is refused.
 std::u16string utf16(const std::string& s) {
-  std::u16string out;
-  std::size_t i = 0;
-  while (i < s.size()) {
-    auto b = static_cast<unsigned char>(s[i]);
-    std::uint32_t c;
-    std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) throw Failure("text is not UTF-8");
-    c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
-    for (std::size_t k = 1; k < n; ++k) {
-      auto t = static_cast<unsigned char>(s[i + k]);
-      if ((t & 0xC0) != 0x80) throw Failure("text is not UTF-8");
-      c = (c << 6) | (t & 0x3F);
-    }
-    i += n;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
+  std::u16string out = morva::utf8_to_u16(s);
+  if (morva::u16_to_utf8(out) != s) throw Failure("text is not UTF-8");
   return out;
 }
 
