@@ -281,6 +281,15 @@ HMODULE load(std::u16string_view name, DWORD flags, const void* caller) {
   }
   std::lock_guard<std::recursive_mutex> g(lock());
   bool as_data = flags & (LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!as_data && name.find_first_of(u"\\/:") == std::u16string_view::npos) {
+    // As on Windows, a bare name that a loaded library already answers is
+    // that library, wherever it was loaded from: never a second copy.
+    for (auto& m : modules())
+      if (m->kind == Module::kNative && file_answers(m->native, name)) {
+        ++m->refs;
+        return m->handle;
+      }
+  }
   std::string file = resolve_file(name, caller);
   if (file.empty()) {
     if (!as_data) {

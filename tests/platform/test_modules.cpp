@@ -83,6 +83,25 @@ TEST_F(Modules, ExportsAndFileNames) {
   EXPECT_EQ(GetModuleHandleW(u"modtest.dll"), nullptr);
 }
 
+TEST_F(Modules, BareNameFindsTheLoadedCopy) {
+  // An installed copy in the machine root, loaded by its path.
+  HMODULE built = LoadLibraryW(u"modtest.dll");
+  ASSERT_NE(built, nullptr);
+  std::string source = morva::platform::module_native_path(built);
+  FreeLibrary(built);
+  std::filesystem::create_directories(root_.file("drive_c/drv"));
+  std::filesystem::copy_file(source, root_.file("drive_c/drv/libmodtest.so"));
+  HMODULE installed = LoadLibraryExW(u"C:\\drv\\modtest.dll", nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  ASSERT_NE(installed, nullptr);
+  EXPECT_EQ(morva::platform::module_native_path(installed), root_.file("drive_c/drv/libmodtest.so"));
+  // A bare name now means that copy, not the one in the build folder.
+  HMODULE again = LoadLibraryW(u"modtest.dll");
+  EXPECT_EQ(again, installed);
+  FreeLibrary(again);
+  FreeLibrary(installed);
+  EXPECT_EQ(GetModuleHandleW(u"modtest.dll"), nullptr);
+}
+
 TEST_F(Modules, LoadFailures) {
   EXPECT_EQ(LoadLibraryW(u"nosuch.dll"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));

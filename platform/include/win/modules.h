@@ -6,7 +6,8 @@
 // folder of the platform library (the build's bin folder), the program's
 // folder, the machine's System32 and Windows folders and the top of the
 // machine root; a built-in module of that name answers when no file does.
-// A name with a path is taken as it stands. A library's exported
+// A name with a path is taken as it stands. A bare name that a loaded
+// library already answers gives that library, wherever it came from. A library's exported
 // "DllMain", when it has one, is called on first load and last free.
 #pragma once
 
