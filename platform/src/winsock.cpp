@@ -418,6 +418,19 @@ const OptionMap* find_option(int level, int name) {
 }
 
 int setsockopt_(SOCKET s, int level, int optname, const char* optval, int optlen) {
+  // Group memberships: the request records have the same layout on both
+  // sides ({group, interface}: 8 bytes for IPv4, 20 for IPv6).
+  if ((level == WS_IPPROTO_IP || level == WS_IPPROTO_IPV6) && optname == WS_IP_ADD_MEMBERSHIP) {
+    bool v6 = level == WS_IPPROTO_IPV6;
+    int need = v6 ? 20 : 8;
+    if (!optval || optlen < need) {
+      set_error(WSAEFAULT);
+      return SOCKET_ERROR;
+    }
+    int r = v6 ? ::setsockopt(fd_of(s), IPPROTO_IPV6, IPV6_ADD_MEMBERSHIP, optval, static_cast<socklen_t>(need))
+               : ::setsockopt(fd_of(s), IPPROTO_IP, IP_ADD_MEMBERSHIP, optval, static_cast<socklen_t>(need));
+    return r == 0 ? 0 : fail_errno();
+  }
   const OptionMap* o = find_option(level, optname);
   if (!o) return SOCKET_ERROR;
   if (!optval || optlen < static_cast<int>(sizeof(DWORD))) {
