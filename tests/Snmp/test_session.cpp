@@ -188,6 +188,25 @@ TEST_F(RealAgent, TooBigAnswersAreSplit) {
   EXPECT_EQ(one->get_var_bind_list()->count(), 1u);
 }
 
+TEST_F(RealAgent, EndOfViewInBothVersions) {
+  morva::test::SnmpAgentOptions o;
+  o.limited_view = {"1.3.6.1.2.1.1"};
+  SnmpAgent limited(o);
+  // SNMPv1: the end of the view echoes the request with noSuchName.
+  auto v1 = request(kPduGetNext, {"1.3.6.1.2.1.1.99"});
+  auto t1 = target_for(limited.target_address(), limited.port(), morva::test::kLimitedCommunity, kSnmpV1);
+  ASSERT_EQ(dispatcher_->send_sync(v1.get(), t1.get()), 0);
+  EXPECT_EQ(v1->get_error_status(), 2);
+  EXPECT_EQ(v1->get_error_index(), 1);
+  EXPECT_EQ(text_of(*v1->get_var_bind_list()->get_at(0)->get_oid()), "1.3.6.1.2.1.1.99");
+  // SNMPv2c: endOfMibView in the binding.
+  auto v2 = request(kPduGetNext, {"1.3.6.1.2.1.1.99"});
+  auto t2 = target_for(limited.target_address(), limited.port(), morva::test::kLimitedCommunity, kSnmpV2c);
+  ASSERT_EQ(dispatcher_->send_sync(v2.get(), t2.get()), 0);
+  EXPECT_EQ(v2->get_error_status(), 0);
+  EXPECT_EQ(v2->get_var_bind_list()->get_at(0)->get_value()->get_tag(), kPmsEndOfMibView);
+}
+
 TEST_F(RealAgent, WrongCommunityAndStoppedAgentTimeOut) {
   auto pdu = request(kPduGet, {"1.3.6.1.2.1.1.5.0"});
   auto t = target_for(agent_->target_address(), agent_->port(), morva::test::kWrongCommunity, kSnmpV1, 200, 2);
