@@ -12,25 +12,18 @@
 #include "snmp/asn_value.h"
 #include "snmp/log.h"
 #include "snmp/network_tables.h"
+#include "snmp/critical_section.h"
 #include "win/errors.h"
 #include "win/memory.h"
 
 namespace {
 
+using Lock = CPmcCriticalSection;
+using Guard = CPmcLockGuard;
+
 using EProtocol = IPmcNetworkAddress::EProtocol;
 
 CPmcLogSessionHolder g_log("socket");
-
-struct Lock {
-  Lock() { InitializeCriticalSection(&cs); }
-  ~Lock() { DeleteCriticalSection(&cs); }
-  CRITICAL_SECTION cs;
-};
-struct Guard {
-  explicit Guard(Lock& l) : l_(l) { EnterCriticalSection(&l_.cs); }
-  ~Guard() { LeaveCriticalSection(&l_.cs); }
-  Lock& l_;
-};
 
 Lock g_iphelp_lock;
 HMODULE g_iphelp_module = nullptr;

@@ -9,25 +9,18 @@
 #include <new>
 #include <vector>
 
+#include "snmp/critical_section.h"
+
 namespace {
+
+using Lock = CPmcCriticalSection;
+using Guard = CPmcLockGuard;
 
 // Raised once any session or the group gets a non-zero mask; until then
 // every log call returns at once without a lock or a lookup.
 std::atomic<bool> g_log_enabled{false};
 // Counts manager resets, so that session holders resolve their session again.
 std::atomic<unsigned> g_generation{0};
-
-struct Guard {
-  explicit Guard(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
-  ~Guard() { LeaveCriticalSection(&cs_); }
-  CRITICAL_SECTION& cs_;
-};
-
-struct Lock {
-  Lock() { InitializeCriticalSection(&cs); }
-  ~Lock() { DeleteCriticalSection(&cs); }
-  CRITICAL_SECTION cs;
-};
 
 int answer_query(const char* id, void** out, std::initializer_list<std::pair<const char*, void*>> offered) {
   if (!id || !out) return -2;

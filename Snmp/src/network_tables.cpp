@@ -7,6 +7,7 @@
 #include <new>
 
 #include "snmp/asn_value.h"
+#include "snmp/critical_section.h"
 #include "win/clock.h"
 #include "win/endian.h"
 #include "win/errors.h"
@@ -16,16 +17,8 @@
 
 namespace {
 
-struct Lock {
-  Lock() { InitializeCriticalSection(&cs); }
-  ~Lock() { DeleteCriticalSection(&cs); }
-  CRITICAL_SECTION cs;
-};
-struct Guard {
-  explicit Guard(CRITICAL_SECTION& c) : cs(c) { EnterCriticalSection(&cs); }
-  ~Guard() { LeaveCriticalSection(&cs); }
-  CRITICAL_SECTION& cs;
-};
+using Lock = CPmcCriticalSection;
+using Guard = CPmcLockGuard;
 
 template <class F>
 bool bind_proc(HMODULE m, const char* name, F* slot) {

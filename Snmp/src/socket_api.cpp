@@ -7,23 +7,16 @@
 #include <new>
 
 #include "snmp/log.h"
+#include "snmp/critical_section.h"
 #include "win/errors.h"
 #include "win/memory.h"
 
 namespace {
 
-CPmcLogSessionHolder g_log("socket");
+using Lock = CPmcCriticalSection;
+using Guard = CPmcLockGuard;
 
-struct Lock {
-  Lock() { InitializeCriticalSection(&cs); }
-  ~Lock() { DeleteCriticalSection(&cs); }
-  CRITICAL_SECTION cs;
-};
-struct Guard {
-  explicit Guard(Lock& l) : l_(l) { EnterCriticalSection(&l_.cs); }
-  ~Guard() { LeaveCriticalSection(&l_.cs); }
-  Lock& l_;
-};
+CPmcLogSessionHolder g_log("socket");
 
 Lock g_module_lock;
 Lock g_object_lock;
