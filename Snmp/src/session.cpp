@@ -13,6 +13,7 @@
 // - a broadcast drops undecodable or foreign datagrams and keeps what it
 //   collected.
 #include "snmp/session.h"
+#include "snmp/v3_session.h"
 
 #include <chrono>
 #include <cstring>
@@ -317,7 +318,16 @@ int SessionDispatcher::get_session(IPmsSnmpTarget* target, IPmsSession** session
   if (!target || !session) return pms::kBadArgument;
   *session = nullptr;
   std::int32_t model = target->security_model(), version = target->get_version();
-  if (model == 1 && version == kSnmpV3) return pms::kNotSupported;
+  if (model == 1 && version == kSnmpV3) {
+    Guard g(lock_);
+    if (!v3_session_) {
+      int err = 0;
+      v3_session_.reset(pmc_create_v3_request_session(&err));
+      if (!v3_session_) return err ? err : pms::kNoMemory;
+    }
+    *session = v3_session_.get();
+    return 0;
+  }
   if (model != 0 || (version != kSnmpV1 && version != kSnmpV2c)) return pms::kBadArgument;
   if (!request_session_) {
     Guard g(lock_);

@@ -543,6 +543,23 @@ v3RequestSession* pmc_create_v3_request_session(int* err) {
 
 void v3RequestSession::release() { delete this; }
 
+int v3RequestSession::send_broad_cast_sync(IPmsSnmpPacket* packet, PmsOwn<IPmsSnmpPacketList>* answers) {
+  if (!answers) return pms::kBadArgument;
+  IPmsSnmpPacketList* list = nullptr;
+  int r = send_broad_cast_sync(packet, &list);
+  if (r == 0) answers->reset(list);
+  return r;
+}
+
+int v3RequestSession::send_broad_cast_sync(IPmsPdu* pdu, IPmsSnmpTarget* target,
+                                           PmsOwn<IPmsSnmpPacketList>* answers) {
+  if (!answers) return pms::kBadArgument;
+  IPmsSnmpPacketList* list = nullptr;
+  int r = send_broad_cast_sync(pdu, target, &list);
+  if (r == 0) answers->reset(list);
+  return r;
+}
+
 int v3RequestSession::send_sync(IPmsPdu* pdu, IPmsSnmpTarget* target) {
   const char* name = "v3RequestSession::send_sync(IPmsSnmpPacket*)";
   pmc_log_printf(kLog, kTrace, "[%s] enter.", name);

@@ -14,6 +14,7 @@
 
 #include "netns_test.h"
 #include "snmp/crypto_backend.h"
+#include "snmp/session.h"
 #include "snmp/v3_session.h"
 #include "snmp_agent.h"
 #include "temp_root.h"
@@ -109,6 +110,14 @@ TEST_F(V3Session, EveryUserGetsItsAnswer) {
   struct stat st {};
   EXPECT_EQ(::stat(pmc_v3_persistent_dir().c_str(), &st), 0) << "persistent files live in the machine root";
   EXPECT_EQ(pmc_v3_persistent_dir(), root_.file("snmp"));
+}
+
+TEST_F(V3Session, DispatcherHandsUserTargetsToTheV3Session) {
+  auto d = pmc_create_session_dispatcher(nullptr);
+  auto t = target_for(morva::test::find_snmp_user("shaaes"));
+  auto p = request(kPduGet, {kSysName});
+  ASSERT_EQ(d->send_sync(p.get(), t.get()), 0);
+  EXPECT_EQ(text_of(p.get(), 0), "corvane-m30-demo");
 }
 
 TEST_F(V3Session, SecurityFailuresTimeoutAndRefusedTargets) {

@@ -29,8 +29,8 @@ enum PmsSessionResult : int {
 };
 
 // Picks the session that serves a target: community targets with SNMPv1
-// or SNMPv2c go to the request session. SNMPv3 user targets are served by
-// the SNMPv3 session, which this build does not have (-5); other pairs -2.
+// or SNMPv2c go to the request session, SNMPv3 user targets to the SNMPv3
+// session; other pairs -2. Each session is made on first use.
 class SessionDispatcher final : public IPmsSession {
  public:
   SessionDispatcher();
@@ -44,6 +44,7 @@ class SessionDispatcher final : public IPmsSession {
 
  private:
   PmsOwn<IPmsSession> request_session_;
+  PmsOwn<IPmsSession> v3_session_;
   void* lock_;
 };
 

@@ -17,15 +17,19 @@
 #include <vector>
 
 #include "snmp/object_model.h"
+#include "snmp/session.h"
 
-class v3RequestSession {
+class v3RequestSession final : public IPmsSession {
  public:
-  void release();
+  void release() override;
   // One request; on success the PDU holds the answer and the target the
   // answering agent's security parameters and engine ID.
-  int send_sync(IPmsPdu* pdu, IPmsSnmpTarget* target);
+  int send_sync(IPmsPdu* pdu, IPmsSnmpTarget* target) override;
   // The same for the PDU and target of a packet (both are put back).
-  int send_sync(IPmsSnmpPacket* packet);
+  int send_sync(IPmsSnmpPacket* packet) override;
+  // The broadcasts below for callers that hold the answers in a PmsOwn.
+  int send_broad_cast_sync(IPmsSnmpPacket* packet, PmsOwn<IPmsSnmpPacketList>* answers) override;
+  int send_broad_cast_sync(IPmsPdu* pdu, IPmsSnmpTarget* target, PmsOwn<IPmsSnmpPacketList>* answers) override;
   // Discovers the engine IDs of every agent that answers a probe sent to
   // the target's (broadcast) address within the target's timeout and
   // retries, then asks each of them with its own engine ID. On success
@@ -47,7 +51,7 @@ class v3RequestSession {
  private:
   friend v3RequestSession* pmc_create_v3_request_session(int* err);
   v3RequestSession() = default;
-  ~v3RequestSession() = default;
+  ~v3RequestSession() override = default;
 };
 
 v3RequestSession* pmc_create_v3_request_session(int* err);
