@@ -225,3 +225,19 @@ TEST_F(DeviceInfoReader, InputTrayExWithoutThePrivateColumnOrWithoutTrays) {
     EXPECT_EQ(n, 0);
   });
 }
+
+TEST_F(DeviceInfoReader, AnIgnoredReadCommunityFailsTheCountWithoutRows) {
+  with_agent("", [](SnmpAgent&, CPSWDeviceInfoReader& r) {
+    long n = -1;
+    ASSERT_EQ(r.GetNumberOfAlertInfo(&n), 0);
+    ASSERT_EQ(n, 1);
+    r.SetReadCommunity(morva::test::kWrongCommunity);
+    EXPECT_EQ(r.GetNumberOfAlertInfo(&n), pms::kTimeout);
+    EXPECT_EQ(n, 0);
+    PSWAlertInfo a;
+    EXPECT_EQ(r.GetAlertInfo(0, &a), -11);
+    r.SetReadCommunity("public");
+    EXPECT_EQ(r.GetNumberOfAlertInfo(&n), 0);
+    EXPECT_EQ(n, 1);
+  });
+}
