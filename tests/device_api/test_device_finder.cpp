@@ -48,8 +48,8 @@ std::vector<Found> hand_out(CPSWDeviceFinder& f) {
 // times until the expected number of devices is found.
 long discover(CPSWDeviceFinder& f, Usm& usm, long expected) {
   long count = -1;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    if (f.Find(IPmcNetworkAddress::kIPv4, "255.255.255.255", usm.p, 800, 1, 0) != 0) return -1;
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    if (f.Find(IPmcNetworkAddress::kIPv4, "255.255.255.255", usm.p, 2000, 1, 0) != 0) return -1;
     if (f.Collect(SupportedModelTable, kSupportedModelCount, &count) != 0) return -1;
     if (count >= expected) break;
   }
@@ -119,8 +119,8 @@ TEST(DeviceFinder, NewestAnswerFirstAndStaleAnswersIgnored) {
     };
     const Responder responders[] = {
         {"127.0.0.2", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.8", {fake::answer()}},
-        {"127.0.0.3", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.6", {fake::delay(150), fake::answer()}},
-        {"127.0.0.4", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.4", {fake::delay(300), fake::answer()}},
+        {"127.0.0.3", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.6", {fake::delay(250), fake::answer()}},
+        {"127.0.0.4", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.4", {fake::delay(500), fake::answer()}},
         {"127.0.0.5", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.2", {fake::stale_id(-1)}},
     };
     std::vector<std::unique_ptr<morva::test::FakeAgent>> agents;
@@ -133,7 +133,7 @@ TEST(DeviceFinder, NewestAnswerFirstAndStaleAnswersIgnored) {
     Usm usm;
     usm.p->load_param(0, PSWUsmParam{});
     CPSWDeviceFinder f;
-    ASSERT_EQ(f.Find(IPmcNetworkAddress::kIPv4, "255.255.255.255", usm.p, 1000, 0, 0), 0);
+    ASSERT_EQ(f.Find(IPmcNetworkAddress::kIPv4, "255.255.255.255", usm.p, 1500, 0, 0), 0);
     long count = -1;
     ASSERT_EQ(f.Collect(SupportedModelTable, kSupportedModelCount, &count), 0);
     EXPECT_EQ(count, 3);
