@@ -59,7 +59,7 @@ void log_error(const char* text) { pmc_log_printf(kLog, kPmcLogError, "%s", text
 template <std::size_t N>
 void copy_text(char (&field)[N], const char* text) {
   std::memset(field, 0, N);
-  if (text) std::strncpy(field, text, N - 1);
+  if (text) std::memcpy(field, text, strnlen(text, N - 1));
 }
 
 // Readers of a row binding; a missing or unreadable value reads as 0 / "".
