@@ -49,7 +49,7 @@ std::vector<Found> hand_out(CPSWDeviceFinder& f) {
 long discover(CPSWDeviceFinder& f, Usm& usm, long expected) {
   long count = -1;
   for (int attempt = 0; attempt < 6; ++attempt) {
-    if (f.Find(IPmcNetworkAddress::kIPv4, "255.255.255.255", usm.p, 2000, 1, 0) != 0) return -1;
+    if (f.Find(IPmcNetworkAddress::kIPv4, "255.255.255.255", usm.p, 2000, 0, 0) != 0) return -1;
     if (f.Collect(SupportedModelTable, kSupportedModelCount, &count) != 0) return -1;
     if (count >= expected) break;
   }
@@ -101,6 +101,37 @@ TEST(DeviceFinder, SupportedModelsAndFiltersAmongRealAgents) {
     EXPECT_EQ(f.Find(IPmcNetworkAddress::kIPv4, "ff02::1", usm.p, 800, 1, 0), -2);
     char a[64], m[64], r[64], o[64];
     EXPECT_FALSE(f.Next(a, m, r, o));
+  });
+}
+
+// IPv6: one GET to the all-nodes group on the namespace's LAN.
+TEST(DeviceFinder, AllNodesGroupOverIpv6) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  if (auto why = morva::test::snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+  morva::test::run_in_netns([&](NetNamespace& ns) {
+    ns.add_lan("10.77.0.1/24", "fd77::1/64");
+    SnmpAgentOptions a = agent_at("10.77.0.2/24", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.17");
+    a.lan_address6 = "fd77::2/64";
+    SnmpAgentOptions b = agent_at("10.77.0.3/24", "1.3.6.1.4.1.32473.2.1.11.93.1.35.34.8");
+    b.lan_address6 = "fd77::3/64";
+    SnmpAgent m20(a), t30(b);
+    Usm usm;
+    usm.p->load_param(0, PSWUsmParam{});
+    CPSWDeviceFinder f;
+    long count = -1;
+    for (int attempt = 0; attempt < 6 && count < 2; ++attempt) {
+      ASSERT_EQ(f.Find(IPmcNetworkAddress::kIPv6, "ff02::1", usm.p, 2000, 0, 0), 0);
+      ASSERT_EQ(f.Collect(SupportedModelTable, kSupportedModelCount, &count), 0);
+    }
+    ASSERT_EQ(count, 2);
+    std::map<std::string, std::string> models;
+    for (const Found& d : hand_out(f)) models[d.model] = d.address;
+    EXPECT_EQ(models.count("Corvane M20"), 1u);
+    EXPECT_EQ(models.count("Tessaly M30"), 1u);
+    // Answers to the link-scope group come from the agents' IPv6 addresses
+    // (the kernel may pick their link-local ones).
+    for (const auto& [model, address] : models) EXPECT_NE(address.find(':'), std::string::npos) << address;
+    EXPECT_NE(models["Corvane M20"], models["Tessaly M30"]);
   });
 }
 
