@@ -23,7 +23,7 @@ void copy_text(char (&field)[N], const char* text, std::size_t length) {
 void copy_out(char* out, const char* text) {
   if (!out) return;
   std::memset(out, 0, CPSWDeviceFinder::kTextSize);
-  std::strncpy(out, text, CPSWDeviceFinder::kTextSize - 1);
+  std::memcpy(out, text, strnlen(text, CPSWDeviceFinder::kTextSize - 1));
 }
 
 }  // namespace

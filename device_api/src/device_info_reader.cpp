@@ -20,7 +20,7 @@ void log_error(const char* text) { pmc_log_printf(kLog, kPmcLogError, "%s", text
 template <std::size_t N>
 void copy_text(char (&field)[N], const char* text) {
   std::memset(field, 0, N);
-  if (text) std::strncpy(field, text, N - 1);
+  if (text) std::memcpy(field, text, strnlen(text, N - 1));
 }
 
 const char* const kStorageColumns[] = {"1.3.6.1.2.1.25.2.3.1.2", "1.3.6.1.2.1.25.2.3.1.4", "1.3.6.1.2.1.25.2.3.1.5",
