@@ -1,5 +1,7 @@
 #include "win/strings.h"
 
+#include "utf_internal.h"
+
 #include <climits>
 
 namespace morva {
@@ -96,7 +98,10 @@ std::u16string utf8_to_u16(std::string_view in) {
   return out;
 }
 
-std::string u16_to_utf8(std::u16string_view in) {
+std::string u16_to_utf8(std::u16string_view in) { return platform::utf16_to_utf8(in, nullptr); }
+
+namespace platform {
+std::string utf16_to_utf8(std::u16string_view in, bool* invalid) {
   std::string out;
   out.reserve(in.size());
   for (size_t i = 0; i < in.size(); ++i) {
@@ -105,12 +110,14 @@ std::string u16_to_utf8(std::u16string_view in) {
       c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
+      if (invalid) *invalid = true;
       c = 0xFFFD;
     }
     append_utf8(out, c);
   }
   return out;
 }
+}  // namespace platform
 
 std::size_t u16len(const char16_t* s) {
   if (!s) return 0;
