@@ -4,6 +4,7 @@
 #include <new>
 
 #include "device_api/request_objects.h"
+#include "device_api/text_field.h"
 #include "snmp/asn_value.h"
 #include "snmp/log.h"
 
@@ -13,12 +14,6 @@ constexpr const char* kLog = "PSW";
 constexpr const char* kSysObjectId = "1.3.6.1.2.1.1.2";
 
 void log_error(const char* text) { pmc_log_printf(kLog, kPmcLogError, "%s", text); }
-
-template <std::size_t N>
-void copy_text(char (&field)[N], const char* text, std::size_t length) {
-  std::memset(field, 0, N);
-  std::memcpy(field, text, length < N - 1 ? length : N - 1);
-}
 
 void copy_out(char* out, const char* text) {
   if (!out) return;
@@ -52,7 +47,7 @@ long CPSWDeviceFinder::AddFilter(const char* prefix) {
   if (!prefix || std::strlen(prefix) >= kTextSize) return pms::kBadArgument;
   for (auto& slot : filters_) {
     if (slot[0] == '\0') {
-      copy_text(slot, prefix, std::strlen(prefix));
+      psw_copy_text(slot, prefix, std::strlen(prefix));
       return 0;
     }
   }
@@ -62,7 +57,7 @@ long CPSWDeviceFinder::AddFilter(const char* prefix) {
 void CPSWDeviceFinder::ClearFilter() { std::memset(filters_, 0, sizeof filters_); }
 
 void CPSWDeviceFinder::SetCommunity(const char* community) {
-  if (community) copy_text(community_, community, std::strlen(community));
+  if (community) psw_copy_text(community_, community, std::strlen(community));
 }
 
 long CPSWDeviceFinder::Find(IPmcNetworkAddress::EProtocol protocol, const char* address, IPSWPluginUSM* usm,
@@ -78,8 +73,8 @@ long CPSWDeviceFinder::Find(IPmcNetworkAddress::EProtocol protocol, const char* 
   IPmcNetworkAddress::EProtocol asked = IPmcNetworkAddress::kUnspecified;
   if (int r = request->address_protocol(address, &asked)) return r;
   if (asked != protocol) return pms::kBadArgument;
-  const std::uint16_t port =
-      protocol == IPmcNetworkAddress::kIPv4 || protocol == IPmcNetworkAddress::kIPv6 ? 161 : 36879;
+  const std::uint16_t port = psw_snmp_port(protocol);
+  if (port == 0) return pms::kBadArgument;
   if (community_[0]) request->set_community(community_);
   int r = request->init(address, protocol, port, usm->get_version(), usm->get_security_name(),
                         usm->get_security_level(), usm->get_auth_protocol(), usm->get_priv_protocol(),
@@ -137,10 +132,10 @@ long CPSWDeviceFinder::Collect(const SupportedModel* table, std::size_t rows, lo
     if (!model || !passes_filters(oid.c_str())) continue;
     auto* d = new (std::nothrow) PSWFoundDevice{};
     if (!d) return pms::kNoMemory;
-    copy_text(d->sys_object_id, oid.c_str(), oid.size());
-    copy_text(d->model_name, model->model_name, std::strlen(model->model_name));
+    psw_copy_text(d->sys_object_id, oid.c_str(), oid.size());
+    psw_copy_text(d->model_name, model->model_name, std::strlen(model->model_name));
     const char* host = from->host_text() ? from->host_text() : "";
-    copy_text(d->address, host, std::strlen(host));
+    psw_copy_text(d->address, host, std::strlen(host));
     d->next = list_->head;
     list_->head = d;
     ++list_->count;

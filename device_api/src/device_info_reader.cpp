@@ -5,6 +5,7 @@
 #include <string>
 
 #include "device_api/request_objects.h"
+#include "device_api/text_field.h"
 #include "snmp/asn_value.h"
 #include "snmp/log.h"
 
@@ -16,12 +17,6 @@ constexpr const char* kLog = "PSW";
 constexpr long kOutOfRange = -11;
 
 void log_error(const char* text) { pmc_log_printf(kLog, kPmcLogError, "%s", text); }
-
-template <std::size_t N>
-void copy_text(char (&field)[N], const char* text) {
-  std::memset(field, 0, N);
-  if (text) std::memcpy(field, text, strnlen(text, N - 1));
-}
 
 const char* const kStorageColumns[] = {"1.3.6.1.2.1.25.2.3.1.2", "1.3.6.1.2.1.25.2.3.1.4", "1.3.6.1.2.1.25.2.3.1.5",
                                        "1.3.6.1.2.1.25.2.3.1.3"};
@@ -112,41 +107,37 @@ long copy_row(const std::vector<R>& rows, long index, R* out) {
 
 }  // namespace
 
-CPSWDeviceInfoReader::CPSWDeviceInfoReader() { copy_text(write_community_, "private"); }
+CPSWDeviceInfoReader::CPSWDeviceInfoReader() { psw_copy_text(write_community_, "private"); }
 
 CPSWDeviceInfoReader::~CPSWDeviceInfoReader() = default;
 
 long CPSWDeviceInfoReader::Init(IPmcNetworkAddress::EProtocol protocol, const char* address, IPSWPluginUSM* usm,
                                 unsigned long timeout, unsigned long retries, unsigned long max_message_size) {
-  copy_text(address_, address);
+  psw_copy_text(address_, address);
   protocol_ = protocol;
-  if (protocol == IPmcNetworkAddress::kIPv4 || protocol == IPmcNetworkAddress::kIPv6)
-    port_ = 161;
-  else if (protocol == IPmcNetworkAddress::kIPX)
-    port_ = 36879;
-  else
-    return pms::kBadArgument;
+  port_ = psw_snmp_port(protocol);
+  if (port_ == 0) return pms::kBadArgument;
   timeout_ = static_cast<std::uint32_t>(timeout);
   retries_ = static_cast<std::uint32_t>(retries);
   max_message_size_ = static_cast<std::uint32_t>(max_message_size);
   if (!usm) return pms::kBadArgument;
   v3_version_ = usm->get_version();
-  copy_text(v3_security_name_, usm->get_security_name());
+  psw_copy_text(v3_security_name_, usm->get_security_name());
   v3_security_level_ = usm->get_security_level();
   v3_auth_protocol_ = usm->get_auth_protocol();
   v3_priv_protocol_ = usm->get_priv_protocol();
-  copy_text(v3_auth_passphrase_, usm->get_auth_passphrase());
-  copy_text(v3_priv_passphrase_, usm->get_priv_passphrase());
-  copy_text(v3_context_name_, usm->get_context_name());
+  psw_copy_text(v3_auth_passphrase_, usm->get_auth_passphrase());
+  psw_copy_text(v3_priv_passphrase_, usm->get_priv_passphrase());
+  psw_copy_text(v3_context_name_, usm->get_context_name());
   return 0;
 }
 
 void CPSWDeviceInfoReader::SetReadCommunity(const char* community) {
-  copy_text(read_community_, community);
+  psw_copy_text(read_community_, community);
   use_read_community_ = true;
 }
 
-void CPSWDeviceInfoReader::SetWriteCommunity(const char* community) { copy_text(write_community_, community); }
+void CPSWDeviceInfoReader::SetWriteCommunity(const char* community) { psw_copy_text(write_community_, community); }
 
 long CPSWDeviceInfoReader::open_request(IPmcGetData** out, const char* community) const {
   int err = 0;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "device_api/request_objects.h"
+#include "device_api/text_field.h"
 #include "snmp/asn_value.h"
 #include "snmp/log.h"
 
@@ -55,12 +56,6 @@ namespace {
 constexpr const char* kLog = "PSW";
 
 void log_error(const char* text) { pmc_log_printf(kLog, kPmcLogError, "%s", text); }
-
-template <std::size_t N>
-void copy_text(char (&field)[N], const char* text) {
-  std::memset(field, 0, N);
-  if (text) std::memcpy(field, text, strnlen(text, N - 1));
-}
 
 // Readers of a row binding; a missing or unreadable value reads as 0 / "".
 std::int32_t row_int(const IPmsVarBindList* row, std::uint32_t i) {
@@ -145,32 +140,28 @@ void CPSWDevCommOption::initialize_data() {
 }
 
 void CPSWDevCommOption::SetCommunityStr(const char* community) {
-  copy_text(community_, community);
+  psw_copy_text(community_, community);
   use_community_ = true;
 }
 
 long CPSWDevCommOption::Init(IPmcNetworkAddress::EProtocol protocol, const char* address, IPSWPluginUSM* usm,
                              unsigned long timeout, unsigned long retries, unsigned long max_message_size) {
-  copy_text(address_, address);
+  psw_copy_text(address_, address);
   protocol_ = protocol;
-  if (protocol == IPmcNetworkAddress::kIPv4 || protocol == IPmcNetworkAddress::kIPv6)
-    port_ = 161;
-  else if (protocol == IPmcNetworkAddress::kIPX)
-    port_ = 36879;
-  else
-    return pms::kBadArgument;
+  port_ = psw_snmp_port(protocol);
+  if (port_ == 0) return pms::kBadArgument;
   timeout_ = static_cast<std::uint32_t>(timeout);
   retries_ = static_cast<std::uint32_t>(retries);
   max_message_size_ = static_cast<std::uint32_t>(max_message_size);
   if (!usm) return pms::kBadArgument;
   v3_version_ = usm->get_version();
-  copy_text(v3_security_name_, usm->get_security_name());
+  psw_copy_text(v3_security_name_, usm->get_security_name());
   v3_security_level_ = usm->get_security_level();
   v3_auth_protocol_ = usm->get_auth_protocol();
   v3_priv_protocol_ = usm->get_priv_protocol();
-  copy_text(v3_auth_passphrase_, usm->get_auth_passphrase());
-  copy_text(v3_priv_passphrase_, usm->get_priv_passphrase());
-  copy_text(v3_context_name_, usm->get_context_name());
+  psw_copy_text(v3_auth_passphrase_, usm->get_auth_passphrase());
+  psw_copy_text(v3_priv_passphrase_, usm->get_priv_passphrase());
+  psw_copy_text(v3_context_name_, usm->get_context_name());
   return 0;
 }
 
@@ -237,7 +228,7 @@ long get_text(const CPSWDevCommOption& self, long (CPSWDevCommOption::*open)(IPm
     if (quiet == Quiet::no) log_error("pGetData->get_data()");
     return r;
   }
-  copy_text(out, text);
+  psw_copy_text(out, text);
   return 0;
 }
 
@@ -258,7 +249,7 @@ long CPSWDevCommOption::refresh_hrdevice_table() {
     row_text(row, 1, d.description);
     d.status = row_int(row, 2);
     if (d.index == 10) {
-      copy_text(rom_version_, d.description);
+      psw_copy_text(rom_version_, d.description);
       // An unreadable version text is logged and leaves the version numbers
       // at 0; it does not cost the caller every other option of the device.
       parse_version_value();
@@ -663,7 +654,7 @@ long CPSWRustmossOption::is_supported_device() {
   const char* text = oid[0] == '.' ? oid + 1 : oid;
   bool supported = false;
   for (const SupportedModel& m : SupportedModelTable) {
-    if (std::strncmp(text, m.sys_object_id, std::strlen(m.sys_object_id)) == 0) copy_text(sys_object_id_, text);
+    if (std::strncmp(text, m.sys_object_id, std::strlen(m.sys_object_id)) == 0) psw_copy_text(sys_object_id_, text);
     if (psw_matches_model_oid(text, m.sys_object_id)) supported = true;
   }
   return supported ? 0 : pms::kBadArgument;
