@@ -2,8 +2,6 @@
 // Input: the main file, optionally followed by kLinkedMark and the linked
 // file (which the main header names "L.DDD"). A string library "S1.DLL"
 // with strings 1-9 lies beside them.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,31 +13,19 @@
 #include "settings/ddd_file.h"
 #include "settings/ddd_host.h"
 #include "settings/ddd_records.h"
-#include "win/machine_root.h"
+#include "fuzz_machine_root.h"
 #include "win/memory.h"
 
 namespace {
 
 constexpr std::string_view kLinkedMark = "\n--LINKED--\n";
-std::string g_root;
-std::string g_dir;
 
 void write(const std::string& name, std::string_view bytes) {
-  std::FILE* f = std::fopen((g_dir + "/" + name).c_str(), "wb");
-  if (!f) std::abort();
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
+  if (!morva::fuzz::write_drive_c_file("f/" + name, bytes)) std::abort();
 }
 
 void setup() {
-  g_root = std::filesystem::temp_directory_path() / ("ddd_fuzz_" + std::to_string(getpid()));
-  g_dir = g_root + "/drive_c/f";
-  std::filesystem::create_directories(g_dir);
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(g_root, ignored);
-  });
-  morva::platform::set_machine_root(g_root);
+  morva::fuzz::machine_root();
   morva::settings::ddd_set_module_directory(u"C:\\f\\");
   nlohmann::json d = {{"main", {{"file", "X.DDD"}}},
                       {"string_libraries", {{"S1.DLL", {{"1", "one"}, {"2", "two"}, {"7", "seven"}}},

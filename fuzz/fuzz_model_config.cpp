@@ -1,47 +1,21 @@
 // Model configuration files are written by administrators in any state: the
 // option, switch and capability readers must stay inside their buffers and
 // give sound sets and maps whatever the bytes.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "settings/capability_maps.h"
 #include "settings/model_config.h"
-#include "win/machine_root.h"
+#include "fuzz_machine_root.h"
 #include "win/memory.h"
 
-namespace {
-// One machine root for the whole run, removed at exit. The path is never
-// destroyed, so the exit handler can still read it.
-const std::string& root() {
-  static const std::string* path = [] {
-    char templ[] = "/tmp/morva-fuzz-model-config-XXXXXX";
-    auto* p = new std::string(mkdtemp(templ) ? templ : "/tmp");
-    mkdir((*p + "/drive_c").c_str(), 0700);
-    morva::platform::set_machine_root(*p);
-    std::atexit([] {
-      if (*path != "/tmp") std::filesystem::remove_all(*path);
-    });
-    return p;
-  }();
-  return *path;
-}
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string file = root() + "/drive_c/m.cfg";
-  FILE* f = std::fopen(file.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  if (!morva::fuzz::write_drive_c_file("m.cfg", {reinterpret_cast<const char*>(data), size})) return 0;
   const char16_t* path = u"C:\\m.cfg";
 
   ConfigOptionSet* set = LoadConfigOptions(u"Model-X 1/2", path);

@@ -205,23 +205,6 @@ bool oid_after(const AsnObjectIdentifier& after, const AsnObjectIdentifier& befo
   return after.idLength > before.idLength;
 }
 
-void free_value(AsnAny& v) {
-  switch (v.asnType) {
-    case ASN_OCTETSTRING:
-    case ASN_SEQUENCE:
-    case ASN_IPADDRESS:
-    case ASN_OPAQUE:
-      if (v.asnValue.string.dynamic && v.asnValue.string.stream) GlobalFree(v.asnValue.string.stream);
-      break;
-    case ASN_OBJECTIDENTIFIER:
-      if (v.asnValue.object.ids) GlobalFree(v.asnValue.object.ids);
-      break;
-    default: break;
-  }
-  v = AsnAny{};
-  v.asnType = ASN_NULL;
-}
-
 // A binding list for the extension agent, built from a column list and
 // freed whole when it goes.
 class Bindings {
@@ -230,7 +213,7 @@ class Bindings {
     if (!list_.list) return;
     for (UINT k = 0; k < list_.len; ++k) {
       if (list_.list[k].name.ids) GlobalFree(list_.list[k].name.ids);
-      free_value(list_.list[k].value);
+      SnmpUtilAsnAnyFree(&list_.list[k].value);
     }
     GlobalFree(list_.list);
   }

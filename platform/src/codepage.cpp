@@ -206,53 +206,6 @@ const Table* table_for(UINT cp) {
 
 bool known_cp(UINT cp) { return cp == CP_UTF8 || table_for(cp) != nullptr; }
 
-// Strict UTF-8 decoding; *invalid is set when any sequence was bad
-// (each bad sequence becomes U+FFFD).
-std::u16string utf8_decode(const unsigned char* s, size_t n, bool* invalid) {
-  std::u16string out;
-  out.reserve(n);
-  size_t i = 0;
-  while (i < n) {
-    unsigned char b = s[i];
-    if (b < 0x80) {
-      out += static_cast<char16_t>(b);
-      ++i;
-      continue;
-    }
-    size_t need;
-    char32_t cp, min;
-    if (b >= 0xC2 && b <= 0xDF)
-      need = 1, cp = b & 0x1F, min = 0x80;
-    else if ((b & 0xF0) == 0xE0)
-      need = 2, cp = b & 0x0F, min = 0x800;
-    else if (b >= 0xF0 && b <= 0xF4)
-      need = 3, cp = b & 0x07, min = 0x10000;
-    else {
-      *invalid = true;
-      out += u'\xFFFD';
-      ++i;
-      continue;
-    }
-    size_t j = 1;
-    for (; j <= need && i + j < n && (s[i + j] & 0xC0) == 0x80; ++j) cp = (cp << 6) | (s[i + j] & 0x3F);
-    if (j <= need || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      *invalid = true;
-      out += u'\xFFFD';
-      i += j;
-      continue;
-    }
-    i += j;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
-  return out;
-}
-
 std::u16string table_decode(const Table& t, const unsigned char* s, size_t n, bool* invalid) {
   std::u16string out;
   out.reserve(n);
@@ -380,7 +333,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcBytes, LP
   bool invalid = false;
   std::u16string out;
   if (cp == CP_UTF8) {
-    out = utf8_decode(bytes, n, &invalid);
+    out = morva::platform::utf8_to_utf16(bytes, n, &invalid);
   } else if (const Table* t = table_for(cp)) {
     out = table_decode(*t, bytes, n, &invalid);
   } else {
@@ -502,7 +455,7 @@ std::u16string ansi_to_u16(std::string_view text, UINT codePage) {
   UINT cp = resolve(codePage);
   bool invalid = false;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  if (cp == CP_UTF8) return utf8_decode(bytes, text.size(), &invalid);
+  if (cp == CP_UTF8) return morva::platform::utf8_to_utf16(bytes, text.size(), &invalid);
   const Table* t = table_for(cp);
   if (!t) t = table_for(1252);
   return t ? table_decode(*t, bytes, text.size(), &invalid) : utf8_to_u16(text);

@@ -107,23 +107,6 @@ Oid name_of(const AsnObjectIdentifier& name) {
   return Oid(name.ids, name.ids + name.idLength);
 }
 
-void free_value(AsnAny& v) {
-  switch (v.asnType) {
-    case ASN_OCTETSTRING:
-    case ASN_SEQUENCE:
-    case ASN_IPADDRESS:
-    case ASN_OPAQUE:
-      if (v.asnValue.string.dynamic && v.asnValue.string.stream) GlobalFree(v.asnValue.string.stream);
-      break;
-    case ASN_OBJECTIDENTIFIER:
-      if (v.asnValue.object.ids) GlobalFree(v.asnValue.object.ids);
-      break;
-    default: break;
-  }
-  v = AsnAny{};
-  v.asnType = ASN_NULL;
-}
-
 // Stores one answer into a binding; false when memory runs out (the
 // binding is then left as it was).
 bool store(SnmpVarBind& b, const Object& o) {
@@ -141,7 +124,7 @@ bool store(SnmpVarBind& b, const Object& o) {
   if (b.name.ids) GlobalFree(b.name.ids);
   b.name.ids = ids;
   b.name.idLength = static_cast<UINT>(o.oid.size());
-  free_value(b.value);
+  SnmpUtilAsnAnyFree(&b.value);
   b.value.asnType = o.value.type;
   if (has_bytes) {
     b.value.asnValue.string.stream = stream;
@@ -226,3 +209,22 @@ const HMODULE g_inetmib1 = register_builtin_module(u"inetmib1.dll", inetmib1_exp
 }  // namespace
 
 }  // namespace morva::platform::net
+
+MORVA_EXPORT void SnmpUtilAsnAnyFree(AsnAny* value) {
+  if (!value) return;
+  AsnAny& v = *value;
+  switch (v.asnType) {
+    case ASN_OCTETSTRING:
+    case ASN_SEQUENCE:
+    case ASN_IPADDRESS:
+    case ASN_OPAQUE:
+      if (v.asnValue.string.dynamic && v.asnValue.string.stream) GlobalFree(v.asnValue.string.stream);
+      break;
+    case ASN_OBJECTIDENTIFIER:
+      if (v.asnValue.object.ids) GlobalFree(v.asnValue.object.ids);
+      break;
+    default: break;
+  }
+  v = AsnAny{};
+  v.asnType = ASN_NULL;
+}

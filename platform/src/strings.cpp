@@ -55,35 +55,45 @@ void append_utf8(std::string& out, char32_t cp) {
 }  // namespace
 
 std::u16string utf8_to_u16(std::string_view in) {
+  return platform::utf8_to_utf16(reinterpret_cast<const unsigned char*>(in.data()), in.size(), nullptr);
+}
+
+std::string u16_to_utf8(std::u16string_view in) { return platform::utf16_to_utf8(in, nullptr); }
+
+namespace platform {
+// Strict UTF-8 decoding; *invalid is set when any sequence was bad
+// (each bad sequence becomes U+FFFD).
+std::u16string utf8_to_utf16(const unsigned char* s, size_t n, bool* invalid) {
   std::u16string out;
-  out.reserve(in.size());
+  out.reserve(n);
   size_t i = 0;
-  const auto* s = reinterpret_cast<const unsigned char*>(in.data());
-  while (i < in.size()) {
+  while (i < n) {
     unsigned char b = s[i];
-    char32_t cp;
-    size_t need;
-    char32_t min;
     if (b < 0x80) {
       out += static_cast<char16_t>(b);
       ++i;
       continue;
-    } else if ((b & 0xE0) == 0xC0) {
-      cp = b & 0x1F, need = 1, min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      cp = b & 0x0F, need = 2, min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      cp = b & 0x07, need = 3, min = 0x10000;
-    } else {
+    }
+    size_t need;
+    char32_t cp, min;
+    if (b >= 0xC2 && b <= 0xDF)
+      need = 1, cp = b & 0x1F, min = 0x80;
+    else if ((b & 0xF0) == 0xE0)
+      need = 2, cp = b & 0x0F, min = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4)
+      need = 3, cp = b & 0x07, min = 0x10000;
+    else {
+      if (invalid) *invalid = true;
       out += u'\xFFFD';
       ++i;
       continue;
     }
     size_t j = 1;
-    for (; j <= need && i + j < in.size() && (s[i + j] & 0xC0) == 0x80; ++j) cp = (cp << 6) | (s[i + j] & 0x3F);
+    for (; j <= need && i + j < n && (s[i + j] & 0xC0) == 0x80; ++j) cp = (cp << 6) | (s[i + j] & 0x3F);
     if (j <= need || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      if (invalid) *invalid = true;
       out += u'\xFFFD';
-      i += j;  // skip the lead byte and the continuation bytes seen
+      i += j;
       continue;
     }
     i += j;
@@ -98,9 +108,6 @@ std::u16string utf8_to_u16(std::string_view in) {
   return out;
 }
 
-std::string u16_to_utf8(std::u16string_view in) { return platform::utf16_to_utf8(in, nullptr); }
-
-namespace platform {
 std::string utf16_to_utf8(std::u16string_view in, bool* invalid) {
   std::string out;
   out.reserve(in.size());

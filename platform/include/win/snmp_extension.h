@@ -79,3 +79,7 @@ using PFNSNMPEXTENSIONQUERY = BOOL (*)(BYTE pdu_type, SnmpVarBindList* bindings,
                                        AsnInteger32* error_index);
 using PFNSNMPEXTENSIONTRAP = BOOL (*)(AsnObjectIdentifier* enterprise, AsnInteger32* generic_trap,
                                       AsnInteger32* specific_trap, DWORD* time_stamp, SnmpVarBindList* bindings);
+
+// Frees what a value owns (a dynamic octet string, an identifier array)
+// and leaves it an ASN_NULL.
+MORVA_EXPORT void SnmpUtilAsnAnyFree(AsnAny* value);
