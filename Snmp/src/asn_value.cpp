@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -286,36 +287,62 @@ int put_text(IPmsOctetBuffer* buffer, const char* text) {
 
 std::int64_t leading_number(const char* text) { return std::strtoll(text, nullptr, 10); }
 
-class CPmsInteger final : public CPmsAsnValue {
+// INTEGER (signed) and Gauge32, Counter32 and TimeTicks (unsigned, differing
+// only in their tag): one 32-bit number, one arc in an index.
+template <typename T>
+class CPmsNumber32 final : public CPmsAsnValue {
+  static constexpr bool kSigned = std::is_signed_v<T>;
+  static_assert(sizeof(T) == 4);
+
  public:
-  CPmsInteger() : CPmsAsnValue(kPmsInteger) {}
-  int accept(IPmsAsnVisitor& v) override { return v.visit_integer(*this); }
-  PmsOwn<IPmsAsnValue> clone(int* err) const override { return make_value(err, new (std::nothrow) CPmsInteger(*this)); }
+  explicit CPmsNumber32(std::int32_t tag) : CPmsAsnValue(tag) {}
+  int accept(IPmsAsnVisitor& v) override {
+    if constexpr (kSigned) return v.visit_integer(*this);
+    if (tag_ == kPmsCounter32) return v.visit_counter32(*this);
+    if (tag_ == kPmsTimeTicks) return v.visit_time_ticks(*this);
+    return v.visit_gauge32(*this);
+  }
+  PmsOwn<IPmsAsnValue> clone(int* err) const override { return make_value(err, new (std::nothrow) CPmsNumber32(*this)); }
   int copy_from(const IPmsAsnValue* other) override {
     if (!other || other->get_tag() != tag_) return pms::kBadArgument;
-    value_ = other->get_int(nullptr);
+    value_ = read(other);
     return 0;
   }
   void reset() override { value_ = 0; }
   bool equals(const IPmsAsnValue* other) const override {
-    return other && other->get_tag() == tag_ && other->get_int(nullptr) == value_;
+    return other && other->get_tag() == tag_ && read(other) == value_;
   }
   std::int32_t get_int(int* err) const override {
+    if constexpr (!kSigned) return CPmsAsnValue::get_int(err);
     pms::set_err(err, 0);
-    return value_;
+    return static_cast<std::int32_t>(value_);
+  }
+  std::uint32_t get_uint(int* err) const override {
+    if constexpr (kSigned) return CPmsAsnValue::get_uint(err);
+    pms::set_err(err, 0);
+    return static_cast<std::uint32_t>(value_);
+  }
+  int set_int(std::int32_t value) override {
+    if constexpr (!kSigned) return CPmsAsnValue::set_int(value);
+    value_ = static_cast<T>(value);
+    return 0;
+  }
+  int set_uint(std::uint32_t value) override {
+    if constexpr (kSigned) return CPmsAsnValue::set_uint(value);
+    value_ = static_cast<T>(value);
+    return 0;
   }
   int to_text(IPmsOctetBuffer* buffer) const override {
     char t[16];
-    std::snprintf(t, sizeof t, "%" PRId32, value_);
+    if constexpr (kSigned)
+      std::snprintf(t, sizeof t, "%" PRId32, static_cast<std::int32_t>(value_));
+    else
+      std::snprintf(t, sizeof t, "%" PRIu32, static_cast<std::uint32_t>(value_));
     return put_text(buffer, t);
-  }
-  int set_int(std::int32_t value) override {
-    value_ = value;
-    return 0;
   }
   int set_text(const char* text) override {
     if (!text) return pms::kBadArgument;
-    value_ = static_cast<std::int32_t>(leading_number(text));
+    value_ = static_cast<T>(leading_number(text));
     return 0;
   }
   std::uint32_t length() const override { return 1; }
@@ -326,66 +353,22 @@ class CPmsInteger final : public CPmsAsnValue {
   int set_from_index(const IPmsObjectId* oid, bool, std::int32_t, std::uint32_t* used) override {
     if (!oid) return pms::kBadArgument;
     if (oid->arcs().empty()) return pms::kBadIndex;
-    value_ = static_cast<std::int32_t>(oid->arcs()[0]);
+    value_ = static_cast<T>(oid->arcs()[0]);
     if (used) *used = 1;
     return 0;
   }
 
  private:
-  std::int32_t value_ = 0;
+  static T read(const IPmsAsnValue* other) {
+    if constexpr (kSigned)
+      return other->get_int(nullptr);
+    else
+      return other->get_uint(nullptr);
+  }
+  T value_ = 0;
 };
-
-// Gauge32, and Counter32 and TimeTicks, which differ only in their tag.
-class CPmsGauge32 final : public CPmsAsnValue {
- public:
-  explicit CPmsGauge32(std::int32_t tag) : CPmsAsnValue(tag) {}
-  int accept(IPmsAsnVisitor& v) override {
-    if (tag_ == kPmsCounter32) return v.visit_counter32(*this);
-    if (tag_ == kPmsTimeTicks) return v.visit_time_ticks(*this);
-    return v.visit_gauge32(*this);
-  }
-  PmsOwn<IPmsAsnValue> clone(int* err) const override { return make_value(err, new (std::nothrow) CPmsGauge32(*this)); }
-  int copy_from(const IPmsAsnValue* other) override {
-    if (!other || other->get_tag() != tag_) return pms::kBadArgument;
-    value_ = other->get_uint(nullptr);
-    return 0;
-  }
-  void reset() override { value_ = 0; }
-  bool equals(const IPmsAsnValue* other) const override {
-    return other && other->get_tag() == tag_ && other->get_uint(nullptr) == value_;
-  }
-  std::uint32_t get_uint(int* err) const override {
-    pms::set_err(err, 0);
-    return value_;
-  }
-  int to_text(IPmsOctetBuffer* buffer) const override {
-    char t[16];
-    std::snprintf(t, sizeof t, "%" PRIu32, value_);
-    return put_text(buffer, t);
-  }
-  int set_uint(std::uint32_t value) override {
-    value_ = value;
-    return 0;
-  }
-  int set_text(const char* text) override {
-    if (!text) return pms::kBadArgument;
-    value_ = static_cast<std::uint32_t>(leading_number(text));
-    return 0;
-  }
-  std::uint32_t length() const override { return 1; }
-  std::uint32_t index_length(bool) const override { return 1; }
-  int append_index(IPmsObjectId* oid, bool) const override { return oid ? oid->append_arc(value_) : pms::kBadArgument; }
-  int set_from_index(const IPmsObjectId* oid, bool, std::int32_t, std::uint32_t* used) override {
-    if (!oid) return pms::kBadArgument;
-    if (oid->arcs().empty()) return pms::kBadIndex;
-    value_ = oid->arcs()[0];
-    if (used) *used = 1;
-    return 0;
-  }
-
- private:
-  std::uint32_t value_ = 0;
-};
+using CPmsInteger = CPmsNumber32<std::int32_t>;
+using CPmsGauge32 = CPmsNumber32<std::uint32_t>;
 
 class CPmsCounter64 final : public CPmsAsnValue {
  public:
@@ -1168,7 +1151,7 @@ PmsOwn<IPmsOctetBuffer> pms_create_octet_buffer(int* err) { return new_buffer(er
 
 PmsOwn<IPmsAsnValue> pms_create_value(std::int32_t tag, int* err) {
   switch (tag) {
-    case kPmsInteger: return make_value(err, new (std::nothrow) CPmsInteger);
+    case kPmsInteger: return make_value(err, new (std::nothrow) CPmsInteger(kPmsInteger));
     case kPmsNull:
     case kPmsNoSuchObject:
     case kPmsNoSuchInstance:
