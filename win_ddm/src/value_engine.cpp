@@ -27,6 +27,24 @@ constexpr DWORD kModelNameChars = 31;
 // DDMID 267 → DDMID 325.
 constexpr WORD kLinkedCodes[] = {0, 3, 4, 3, 2, 1, 1, 4, 2};
 
+// DDMID 325 → DDMID 267: the request giving the code when the page's
+// orientation and DDMID 295 agree (same) and when they cross; code 0 holds
+// on any page.
+struct LinkedRequest {
+  WORD same;
+  WORD cross;
+};
+constexpr LinkedRequest kLinkedRequests[] = {{0, 0}, {6, 5}, {8, 4}, {1, 3}, {2, 7}};
+
+constexpr bool linked_requests_invert_codes() {
+  for (std::size_t code = 0; code < std::size(kLinkedRequests); ++code) {
+    if (kLinkedCodes[kLinkedRequests[code].same] != code) return false;
+    if (kLinkedCodes[kLinkedRequests[code].cross] != code) return false;
+  }
+  return true;
+}
+static_assert(linked_requests_invert_codes());
+
 // Finishing positions by request: the position when the page's orientation
 // and DDMID 295 agree (same), when they cross, and whether the value holds
 // whatever the page.
@@ -74,6 +92,14 @@ int feed_class(DWORD v) {
   return 0;
 }
 
+// 1 when the page's orientation and DDMID 295 agree, 2 when they cross, 0
+// for any other page.
+int page_relation(SHORT orientation, DWORD value295) {
+  const int cls = feed_class(value295);
+  if (cls == 0 || (orientation != 1 && orientation != 2)) return 0;
+  return cls == orientation ? 1 : 2;
+}
+
 const void* pointer_in(const void* value) {
   const void* p;
   std::memcpy(&p, value, sizeof p);
@@ -86,9 +112,38 @@ WORD dma_ComputeFinishingPosition(WORD ddmid, WORD request, SHORT orientation, D
   const PositionRule* rule = dma_LookupPositionRule(ddmid, request);
   if (rule == nullptr) return 0;
   if (rule->anyPage) return rule->same;
-  const int cls = feed_class(value295);
-  if (cls == 0 || (orientation != 1 && orientation != 2)) return 0;
-  return cls == orientation ? rule->same : rule->cross;
+  const int page = page_relation(orientation, value295);
+  if (page == 0) return 0;
+  return page == 1 ? rule->same : rule->cross;
+}
+
+bool dma_DeriveFinishingRequest(WORD ddmid, WORD code, SHORT orientation, DWORD value295, WORD* request) {
+  if (request == nullptr || (ddmid != kStapleId && ddmid != kPunchId)) return false;
+  const PositionRule* rules = ddmid == kStapleId ? kStapleRules : kPunchRules;
+  const std::size_t n = ddmid == kStapleId ? std::size(kStapleRules) : std::size(kPunchRules);
+  const int page = page_relation(orientation, value295);
+  for (std::size_t i = 0; i < n; ++i) {
+    const PositionRule& rule = rules[i];
+    const bool match = rule.anyPage ? rule.same == code
+                                    : (page == 1 && rule.same == code) || (page == 2 && rule.cross == code);
+    if (match) {
+      *request = rule.request;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool dma_DeriveLinkedRequest(WORD code, SHORT orientation, DWORD value295, WORD* request) {
+  if (request == nullptr || code >= std::size(kLinkedRequests)) return false;
+  if (code == 0) {
+    *request = 0;
+    return true;
+  }
+  const int page = page_relation(orientation, value295);
+  if (page == 0) return false;
+  *request = page == 1 ? kLinkedRequests[code].same : kLinkedRequests[code].cross;
+  return true;
 }
 
 bool dma_MapLinkedCode(WORD value, WORD* mapped) {

@@ -129,6 +129,14 @@ WORD dma_ComputeFinishingPosition(WORD ddmid, WORD request, SHORT orientation, D
 // DDMID 267 → DDMID 325; false for a value above 8.
 bool dma_MapLinkedCode(WORD value, WORD* mapped);
 
+// The inverses for a page of dmOrientation and DDMID 295: the staple (320)
+// or punch (341) request whose finishing position is `code`, and the DDMID
+// 267 request whose DDMID 325 code is `code`. Codes that hold whatever the
+// page (0 and the fixed positions) are found on any page; the others only
+// when the page is one of the two rule pages. False when none matches.
+bool dma_DeriveFinishingRequest(WORD ddmid, WORD code, SHORT orientation, DWORD value295, WORD* request);
+bool dma_DeriveLinkedRequest(WORD code, SHORT orientation, DWORD value295, WORD* request);
+
 }  // namespace morva::ddm
 
 // Reads one setting. value receives a 32-bit slot: the value, or for strings
