@@ -114,6 +114,11 @@ long walk(const CPSWDevCommOption& self, long (CPSWDevCommOption::*open)(IPmcGet
 
 // ---- construction and set-up ----------------------------------------------
 
+CPSWDevCommOption::CPSWDevCommOption(const CPSWDevCommOption&) = default;
+CPSWDevCommOption& CPSWDevCommOption::operator=(const CPSWDevCommOption&) = default;
+CPSWDevCommOption::~CPSWDevCommOption() = default;
+void CPSWDevCommOption::destroy() { delete this; }
+
 CPSWDevCommOption::CPSWDevCommOption() {
   std::memset(address_, 0, sizeof address_);
   std::memset(v3_security_name_, 0, sizeof v3_security_name_);
@@ -601,6 +606,15 @@ long CPSWDevCommOption::get_option(const char* name, unsigned long* value, int) 
 // ---- CPSWRustmossOption -----------------------------------------------------
 
 CPSWRustmossOption::CPSWRustmossOption() { std::memset(sys_object_id_, 0, sizeof sys_object_id_); }
+CPSWRustmossOption::CPSWRustmossOption(const CPSWRustmossOption&) = default;
+CPSWRustmossOption& CPSWRustmossOption::operator=(const CPSWRustmossOption&) = default;
+CPSWRustmossOption::~CPSWRustmossOption() = default;
+
+long CPSWRustmossOption::get_option(const char* name, unsigned long* value, int index) const {
+  return CPSWDevCommOption::get_option(name, value, index);
+}
+
+const char* CPSWRustmossOption::sys_object_id() const { return sys_object_id_; }
 
 long CPSWRustmossOption::Init(IPmcNetworkAddress::EProtocol protocol, const char* address, IPSWPluginUSM* usm,
                               unsigned long timeout, unsigned long retries, unsigned long max_message_size) {

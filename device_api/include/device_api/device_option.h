@@ -12,6 +12,11 @@
 
 class IPmcGetData;
 
+// The two option classes are exported from libdevlink.so under their
+// decorated names (members, vtables, typeinfo), so outside callers may use
+// them directly; their members are all defined out of line for that.
+#define PSW_EXPORTED_CLASS __attribute__((visibility("default")))
+
 class IPSWDeviceOption {
  public:
   virtual void destroy() = 0;
@@ -47,7 +52,7 @@ struct MediumSize {
 inline constexpr std::size_t kMediumSizeCount = 68;
 extern const MediumSize MediumSizeTable[kMediumSizeCount];
 
-class CPSWDevCommOption : public IPSWDeviceOption {
+class PSW_EXPORTED_CLASS CPSWDevCommOption : public IPSWDeviceOption {
  public:
   struct DeviceRow {
     std::int32_t index;
@@ -77,11 +82,11 @@ class CPSWDevCommOption : public IPSWDeviceOption {
   static constexpr int kMaxOutputTrays = 20;
 
   CPSWDevCommOption();
-  CPSWDevCommOption(const CPSWDevCommOption&) = default;
-  CPSWDevCommOption& operator=(const CPSWDevCommOption&) = default;
-  ~CPSWDevCommOption() override = default;
+  CPSWDevCommOption(const CPSWDevCommOption&);
+  CPSWDevCommOption& operator=(const CPSWDevCommOption&);
+  ~CPSWDevCommOption() override;
 
-  void destroy() override { delete this; }
+  void destroy() override;
   void SetCommunityStr(const char* community) override;
   long refresh_options() override;
   long Init(IPmcNetworkAddress::EProtocol protocol, const char* address, IPSWPluginUSM* usm, unsigned long timeout,
@@ -176,24 +181,22 @@ class CPSWDevCommOption : public IPSWDeviceOption {
   bool any_device(const std::int32_t* indexes) const;
 };
 
-class CPSWRustmossOption : public CPSWDevCommOption {
+class PSW_EXPORTED_CLASS CPSWRustmossOption : public CPSWDevCommOption {
  public:
   CPSWRustmossOption();
-  CPSWRustmossOption(const CPSWRustmossOption&) = default;
-  CPSWRustmossOption& operator=(const CPSWRustmossOption&) = default;
-  ~CPSWRustmossOption() override = default;
+  CPSWRustmossOption(const CPSWRustmossOption&);
+  CPSWRustmossOption& operator=(const CPSWRustmossOption&);
+  ~CPSWRustmossOption() override;
 
   long Init(IPmcNetworkAddress::EProtocol protocol, const char* address, IPSWPluginUSM* usm, unsigned long timeout,
             unsigned long retries, unsigned long max_message_size) override;
   bool is_supported_OID(const char* prefix) override;
   long get_option(const char* name, const char** value, int index) const override;
-  long get_option(const char* name, unsigned long* value, int index) const override {
-    return CPSWDevCommOption::get_option(name, value, index);
-  }
+  long get_option(const char* name, unsigned long* value, int index) const override;
   long get_option(const char* name, long* value, int index) const override;
   long get_option(const char* name, bool* value, int index) const override;
 
-  const char* sys_object_id() const { return sys_object_id_; }
+  const char* sys_object_id() const;
 
  private:
   long is_supported_device();

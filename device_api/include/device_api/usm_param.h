@@ -9,23 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// The record that crosses the exported boundary by value (716 bytes).
-struct PSWUsmParam {
-  char security_name[64];        // empty keeps the default
-  std::int32_t security_level;   // 0 noAuthNoPriv, 1 authNoPriv, 2 authPriv
-  std::int32_t auth_protocol;    // 0 none, 1 HMAC-MD5, 2 HMAC-SHA1
-  std::int32_t priv_protocol;    // 0 none, 1 DES, 2 AES
-  char auth_passphrase[64];
-  char priv_passphrase[64];
-  char context_name[512];
-};
-static_assert(sizeof(PSWUsmParam) == 716);
-static_assert(offsetof(PSWUsmParam, security_level) == 64);
-static_assert(offsetof(PSWUsmParam, auth_protocol) == 68);
-static_assert(offsetof(PSWUsmParam, priv_protocol) == 72);
-static_assert(offsetof(PSWUsmParam, auth_passphrase) == 76);
-static_assert(offsetof(PSWUsmParam, priv_passphrase) == 140);
-static_assert(offsetof(PSWUsmParam, context_name) == 204);
+#include "device_api/psw_types.h"
+
+// PSWUsmParam, the record that crosses the exported boundary by value, is
+// in the C header psw_types.h.
 
 class IPSWPluginUSM {
  public:
