@@ -322,6 +322,15 @@ INT CheckSettingChange(WORD mode, HANDLE printer, DddHandle* database, void* dev
   if (out_list) *out_list = nullptr;
   if (!database || !devmode || !printer_data || !report) return 1;
   const SettingsTarget target{database, devmode, printer_data};
+  // A scalar is held in a zeroed slot, so that whoever reads it by another
+  // width (a database choice of a wider type) stays inside it.
+  DWORD slot[2] = {};
+  if (value && type != kTypeString && type != kTypeLogFont) {
+    const DWORD width = dma_TypeSize(type);
+    if (!width || width > sizeof(slot)) return 1;
+    std::memcpy(slot, value, width);
+    value = slot;
+  }
   const SettingChange change{ddmid, type, value};
   WorkList<kCheckDdmidRoom> collected;
   const INT r = check_change(mode, printer, &target, filter, &change, report, &collected.ref, record_by_value);
