@@ -582,6 +582,47 @@ TEST_F(RulesTest, SourceSizeConditionsAndPostChecks) {
   release(post);
 }
 
+TEST_F(RulesTest, SourceSizePostCheckKinds) {
+  json records = json::array({dims(9, {1000, 1000}, {2000, 3000}), tray(4, 9), tray(264, 9), tray(5, 9), tray(6, 9),
+                              {{"kind", 6}, {"id", 1}, {"name", "Finisher"}, {"dimension", 9}, {"ddmids", {262}}}});
+  for (int kind = 1; kind <= 9; ++kind) records.push_back(rule7(json::array(), (kind << 10) | 3));
+  reopen(records);
+  set(262, 262), set(410, 263), set(411, 264);  // user paper slots 0, 1 and 2
+  set(265, 4), set(389, 5), set(333, 6), set(266, 1), set(407, 4), set(409, 264);
+  const SettingsTarget t = target();
+  struct Case {
+    WORD kind;
+    WORD flags;              // reported when the paper does not fit
+    bool uses_output_paper;  // else the paper of 410 or 411
+  } const cases[] = {
+      {2, 0x12, true}, {3, 0x22, true}, {5, 0x140, false}, {6, 0x480, false},
+      {7, 0xA0, false}, {8, 0x60, false}, {9, 0x802, true},
+  };
+  auto sizes = [&](DWORD output_length, DWORD other_length) {
+    set(5889, 1500), set(5909, output_length);
+    set(5890, 1500), set(5910, other_length);
+    set(5891, 1500), set(5911, other_length);
+  };
+  for (const bool enabled : {true, false}) {
+    set(1313, enabled), set(332, enabled);
+    for (const auto& c : cases) {
+      DddRule* rule = load_rule(7, c.kind);
+      ASSERT_NE(rule, nullptr);
+      const bool switchable = c.kind == 2 || c.kind == 9;
+      for (const bool output_outside : {false, true}) {
+        sizes(output_outside ? 3500 : 2500, output_outside ? 2500 : 3500);
+        const bool outside = output_outside == c.uses_output_paper;
+        const bool kept = outside && (enabled || !switchable);
+        WORD flags = 0x8000;
+        EXPECT_EQ(CheckSourceSizePostCondition(kCheckModeAll, &t, rule, nullptr, &flags), kept ? 1 : 0)
+            << "kind " << c.kind << " enabled " << enabled << " output outside " << output_outside;
+        EXPECT_EQ(flags, kept ? (0x8000 | c.flags) : 0) << "kind " << c.kind;
+      }
+      release(rule);
+    }
+  }
+}
+
 TEST_F(RulesTest, PaperLimitsPostCheckAndTheWalk) {
   reopen(json::array({
       item(333, {1}), choice(1, 1, {1}),
