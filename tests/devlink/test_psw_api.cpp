@@ -585,3 +585,34 @@ TEST_F(PswDevice, SecondThreadWithItsOwnHandle) {
     EXPECT_EQ(b, (std::vector<int32_t>{441, 441, 441}));
   });
 }
+
+// Without an address, discovery broadcasts: 255.255.255.255 on the IPv4
+// transport, the all-nodes group ff02::1 on the IPv6 one. One agent on the
+// namespace's LAN answers each.
+TEST_F(PswDevice, DiscoveryWithoutAddressBroadcasts) {
+  morva::test::run_in_netns([&](NetNamespace& ns) {
+    ns.add_lan("10.77.0.1/24", "fd77::1/64");
+    SnmpAgentOptions o;
+    o.lan_address = "10.77.0.2/24";
+    o.lan_address6 = "fd77::2/64";
+    SnmpAgent agent(o);
+    PSWHANDLE h = nullptr;
+    ASSERT_EQ(d_.PSWInit(&h), 0);
+    struct Case {
+      int32_t transport;
+      char address_mark;
+    } cases[] = {{1, '.'}, {5, ':'}};
+    for (const auto& c : cases) {
+      int32_t n = 0;
+      // The segment may still be settling (IPv6 addresses): ask again.
+      for (int attempt = 0; attempt < 6 && n < 1; ++attempt)
+        ASSERT_EQ(d_.PSWFindDeviceSNMP(h, nullptr, c.transport, 1500, 0, &n), 0) << c.transport;
+      ASSERT_EQ(n, 1) << c.transport;
+      char a[64], m[64], r[64], s[64];
+      ASSERT_EQ(d_.PSWGetDeviceNext(h, a, m, r, s), 1);
+      EXPECT_STREQ(m, "Corvane M30");
+      EXPECT_NE(std::string(a).find(c.address_mark), std::string::npos) << a;
+    }
+    d_.PSWUnInit(h);
+  });
+}
