@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (WORD i = 0; i < rule->conditions.count; ++i) {
       WORD flags = 0;
       EvaluateRuleCondition(&target, &change, &rule->conditions.items[i], nullptr, &flags);
-      CheckPaperRangeRule(u"", &target, &rule->conditions.items[i]);
+      CheckPaperRangeRule(printer, &target, &rule->conditions.items[i]);
     }
     WORD flags = 0;
     CheckSourceSizePostCondition(mode, &target, rule, &change, &flags);

@@ -10,6 +10,7 @@
 #include "settings/ddd_file.h"
 #include "settings/ddd_queries.h"
 #include "settings/item_access.h"
+#include "settings/paper_size_list.h"
 #include "win/endian.h"
 #include "win/memory.h"
 
@@ -900,17 +901,20 @@ INT WalkConstraintRules(WORD mode, BOOL collect, WORD selector, HANDLE printer, 
 
 namespace {
 
-// The paper that DDMID 8 names for the job. The paper-size list resolves it
-// through the form name once it is available; until then the stored value
-// stands.
-bool resolve_job_paper(LPCWSTR form_name, const SettingsTarget* target, WORD* paper) {
-  (void)form_name;
-  return read_word(target, nullptr, kInputPaper, paper);
+// The paper that DDMID 8 names for the job: the paper-size choice named
+// like the printer's form of that number, else the stored value.
+bool resolve_job_paper(HANDLE printer, const SettingsTarget* target, WORD* paper) {
+  if (!read_word(target, nullptr, kInputPaper, paper)) return false;
+  LONG found = 0;
+  if (printer && FindPaperByFormName(printer, target->devmode, target->printer_data, *paper, &found) ==
+                     kFormPaperFound)
+    *paper = static_cast<WORD>(found);
+  return true;
 }
 
 }  // namespace
 
-INT CheckPaperRangeRule(LPCWSTR form_name, const SettingsTarget* target, const DddCondition* condition) {
+INT CheckPaperRangeRule(HANDLE printer, const SettingsTarget* target, const DddCondition* condition) {
   if (!target || !target->database || !condition || condition->operand.op != 9) return 2;
   DddHandle* db = target->database;
   const DddOperand& cond = condition->operand;
@@ -924,7 +928,7 @@ INT CheckPaperRangeRule(LPCWSTR form_name, const SettingsTarget* target, const D
   if (!range_id) return 2;
   WORD paper = 0;
   if (!read_word(target, nullptr, kOutputPaper, &paper)) return 2;
-  if (paper == kSameAsInputPaper && !resolve_job_paper(form_name, target, &paper)) return 2;
+  if (paper == kSameAsInputPaper && !resolve_job_paper(printer, target, &paper)) return 2;
   if (!IsUserOrCustomPaperCode(paper)) return 0;
   DddPair smallest{}, largest{}, size{};
   if (DddLoadDimensionRecord(&db->main, &db->linked, DDD_ROLE_MAIN, range_id, &smallest, &largest) != DDD_OK)

@@ -525,10 +525,15 @@ TEST_F(RulesTest, PaperRangeConditions) {
   }
   // The PJL paper-range test reads the same range.
   set(262, 262), set(5889, 900), set(5909, 2000);
-  EXPECT_EQ(CheckPaperRangeRule(u"", &t, &output->conditions.items[0]), 1);
+  EXPECT_EQ(CheckPaperRangeRule(kPrinter, &t, &output->conditions.items[0]), 1);
   set(5889, 1200);
-  EXPECT_EQ(CheckPaperRangeRule(u"", &t, &output->conditions.items[0]), 0);
-  EXPECT_EQ(CheckPaperRangeRule(u"", &t, &input->conditions.items[0]), 2);
+  EXPECT_EQ(CheckPaperRangeRule(kPrinter, &t, &output->conditions.items[0]), 0);
+  EXPECT_EQ(CheckPaperRangeRule(kPrinter, &t, &input->conditions.items[0]), 2);
+  // Following the input paper: a printer without forms leaves its stored value.
+  set(262, 267), set(8, 262);
+  EXPECT_EQ(CheckPaperRangeRule(kPrinter, &t, &output->conditions.items[0]), 0);
+  set(5889, 900);
+  EXPECT_EQ(CheckPaperRangeRule(kPrinter, &t, &output->conditions.items[0]), 1);
   release(output);
   release(input);
 }

@@ -135,9 +135,11 @@ INT WalkConstraintRules(WORD mode, BOOL collect, WORD selector, HANDLE printer, 
 // error. `changed` may be null (a local list is used).
 INT ApplyRuleActionList(const SettingsTarget* target, const DddRule* rule, const DdmidListRef* changed);
 
-// The paper-range test of an operator-9 condition for the job's paper: 1
-// out of range, 0 in range (or no record), 2 error or another operator.
-INT CheckPaperRangeRule(LPCWSTR form_name, const SettingsTarget* target, const DddCondition* condition);
+// The paper-range test of an operator-9 condition for the job's paper (the
+// paper of DDMID 8 resolved through the printer's form of that number when
+// DDMID 262 follows it): 1 out of range, 0 in range (or no record), 2 error
+// or another operator.
+INT CheckPaperRangeRule(HANDLE printer, const SettingsTarget* target, const DddCondition* condition);
 
 // Mode-0 checks of each DDMID on the same settings: 0 none conflicts, 1
 // one has conflict kind 1, 2 error (conflict_check.cpp).
