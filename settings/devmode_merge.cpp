@@ -197,22 +197,6 @@ BOOL merge_with_switch(DddHandle* database, void* driver, const void* app_in, vo
 
 }  // namespace
 
-BOOL SelectPaperFromDevmode(DddHandle*, void* driver, void* app, void* printer_data, HANDLE, DWORD fields) {
-  struct PaperField {
-    DWORD bit;
-    WORD ddmid;
-  };
-  static constexpr PaperField kPaper[] = {
-      {DM_PAPERSIZE, 8}, {DM_PAPERLENGTH, 9}, {DM_PAPERWIDTH, 10}, {DM_FORMNAME, 19}};
-  DWORD taken = 0;
-  for (const PaperField& p : kPaper) {
-    if (!(fields & p.bit)) continue;
-    if (!copy_setting(p.ddmid, app, driver, printer_data)) return FALSE;
-    taken |= p.bit;
-  }
-  return change_fields(driver, printer_data, taken, 0);
-}
-
 BOOL MergeDevmode(DddHandle* database, void* driver, const void* app, void* printer_data, HANDLE printer,
                   WORD resolution_mode) {
   return merge_with_switch(database, driver, app, printer_data, printer, resolution_mode, 0);

@@ -54,8 +54,13 @@ BOOL SyncIcmMethod(void* devmode, void* printer_data);
 BOOL SyncTrayFromSource(void* devmode, void* printer_data);
 BOOL SyncSourceFromTray(void* devmode, void* printer_data);
 
-// Takes the paper of the application DEVMODE into the driver DEVMODE for
-// the paper fields among `fields`. Same-layout case: the paper code, its
-// length and width and the form name are copied as they stand.
+// Selects the paper that `app` names in the paper fields among `fields`
+// (DM_PAPERSIZE, DM_PAPERLENGTH, DM_PAPERWIDTH, DM_FORMNAME) into `driver`:
+// a spooler form the device database accepts or a custom size within the
+// model's range. `app` holds at least the public head. A paper that cannot
+// be selected leaves `driver` as it was (TRUE); without `driver` the
+// selection goes into `app`, and there the printer's default paper stands
+// in for one that cannot be selected. FALSE when a setting cannot be read
+// or written. Built in paper_selection.cpp.
 BOOL SelectPaperFromDevmode(DddHandle* database, void* driver, void* app, void* printer_data,
                             HANDLE printer, DWORD fields);
