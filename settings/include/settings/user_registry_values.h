@@ -1,0 +1,37 @@
+// Per-user values of a printer under HKEY_CURRENT_USER. The printer's key is
+// the device database's per-user base path followed by the 32 hexadecimal
+// digits of the printer's identity ("PRNID"), optionally followed by "\" and
+// a sub-key; the whole path stays within 260 characters.
+#pragma once
+
+#include "win/registry.h"
+#include "win/types.h"
+
+struct DddHandle;
+
+inline constexpr DWORD kUserKeyPathChars = 260;
+
+// Destination = base path (cut to the capacity); when base length + 33 is
+// not below the capacity only the base path is given; otherwise the 32 hex
+// digits follow, and "\" + sub-key when it fits (its length + the current
+// length + 1 below the capacity). 1 written, 0 for missing arguments.
+INT BuildUserRegistryKey(LPCWSTR base, const BYTE* prnid, LPCWSTR sub_key, LPWSTR destination, DWORD capacity);
+
+// Reads a per-user value of the printer into a new global block that the
+// caller frees. 0 read; 1 not there (no identity, no key, no value, or a
+// value of another type); -1 error (missing arguments, no memory, no base
+// path). The identity is not created.
+INT ReadUserRegistryValueAlloc(HANDLE printer, BYTE** block, DWORD* size, DWORD type, LPCWSTR sub_key,
+                               LPCWSTR name, DddHandle* database);
+
+// Writes a per-user value: makes sure the printer has an identity (creating
+// and storing one when missing), opens or creates the key, writes the value
+// and records the printer's attributes in the printer's own key. 1 when all
+// of that succeeded.
+INT WriteUserRegistryValue(HANDLE printer, DddHandle* database, const void* data, DWORD size, DWORD type,
+                           LPCWSTR sub_key, LPCWSTR name);
+
+// When `key` has no unnamed value yet, writes the printer's Attributes
+// (PRINTER_INFO_4, else PRINTER_INFO_5) there as 4 bytes of REG_BINARY. 1
+// when the value was present or written.
+INT RecordPrinterAttributes(HANDLE printer, HKEY key);
