@@ -123,6 +123,8 @@ INT WriteUserRegistryValue(HANDLE printer, DddHandle* database, const void* data
       ERROR_SUCCESS) {
     return 0;
   }
+  // Keys of printers that are gone go before anything new is written.
+  DeleteUserRegistryKeys(nullptr, database);
   INT result = 0;
   if (RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS) {
     if (sub_key == nullptr) {

@@ -35,3 +35,21 @@ INT WriteUserRegistryValue(HANDLE printer, DddHandle* database, const void* data
 // (PRINTER_INFO_4, else PRINTER_INFO_5) there as 4 bytes of REG_BINARY. 1
 // when the value was present or written.
 INT RecordPrinterAttributes(HANDLE printer, HKEY key);
+
+// Clean-up of per-user keys.
+// Deletes `sub_key` of `key` with everything below it, sub-keys first. 1
+// when deleted.
+INT DeleteRegistryTree(HKEY key, LPCWSTR sub_key);
+// Deletes the key `base` + `name` under HKEY_CURRENT_USER: with a mask of 0
+// always, otherwise only when the key's recorded attributes (its unnamed
+// 4-byte value) share a bit with the mask. 1 when deleted.
+INT DeleteUserKeyOfPrinter(LPCWSTR name, LPCWSTR base, DWORD mask);
+// Deletes the keys under `base` that no local printer's identity names and
+// whose recorded attributes say "local" (0x40); the number deleted. When the
+// local printers' identities cannot all be had, nothing is deleted.
+DWORD PurgeStaleUserKeys(LPCWSTR base);
+// With a printer, deletes its key when the recorded attributes say "local";
+// without, purges the stale keys. 1 done (also when there was nothing to
+// delete), 0 when the base path or the printer's identity key cannot be
+// handled.
+INT DeleteUserRegistryKeys(HANDLE printer, DddHandle* database);
