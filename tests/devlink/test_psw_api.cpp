@@ -80,11 +80,13 @@ class PswDevice : public PswApi {
 
   // Runs the body with the demo device (plus fixture_text) on 127.0.0.1:161
   // and a fresh handle.
-  void with_agent(const std::string& fixture_text, const std::function<void(SnmpAgent&, PSWHANDLE)>& body) {
+  void with_agent(const std::string& fixture_text, const std::function<void(SnmpAgent&, PSWHANDLE)>& body,
+                  const std::string& read_community = morva::test::kReadCommunity) {
     morva::test::run_in_netns([&](NetNamespace&) {
       SnmpAgentOptions o;
       o.port = 161;
       o.fixture_text = fixture_text;
+      o.read_community = read_community;
       SnmpAgent agent(o);
       PSWHANDLE h = nullptr;
       ASSERT_EQ(d_.PSWInit(&h), 0);
@@ -519,6 +521,26 @@ TEST_F(PswDevice, CommunitiesAndDevicesThatCannotBeOpened) {
     EXPECT_EQ(d_.PSWCancelJob(h, kFirstJobId), 0);
     EXPECT_EQ(agent.sets().size(), 1u);
   });
+}
+
+// A community of the full 255 characters reaches the agent whole.
+TEST_F(PswDevice, LongestCommunityIsKeptWhole) {
+  std::string community;
+  for (int i = 0; i < 255; ++i) community += static_cast<char>('a' + i % 26);
+  with_agent(
+      "",
+      [&](SnmpAgent&, PSWHANDLE h) {
+        EXPECT_EQ(d_.PSWInitDevice(h, kAgent, 1, 300, 0), -203) << "the default community is refused";
+        ASSERT_EQ(d_.PSWCommandString(h, "CmdSetCommunityGetOption", community.c_str()), 0);
+        ASSERT_EQ(d_.PSWCommandString(h, "CmdSetCommunityFind", community.c_str()), 0);
+        EXPECT_EQ(d_.PSWInitDevice(h, kAgent, 1, 2000, 1), 0);
+        int32_t n = 0;
+        EXPECT_EQ(d_.PSWGetNumberOfTonerInfo(h, &n), 0);
+        EXPECT_EQ(n, 4);
+        EXPECT_EQ(d_.PSWFindDeviceSNMP(h, kAgent, 1, 1000, 0, &n), 0);
+        EXPECT_EQ(n, 1);
+      },
+      community);
 }
 
 // Discovery of the agent by its own address, with filters and the cursor.
