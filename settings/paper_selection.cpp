@@ -13,6 +13,7 @@
 #include "settings/paper_size_list.h"
 #include "settings/setting_items.h"
 #include "win/endian.h"
+#include "win/errors.h"
 #include "win/memory.h"
 #include "win/strings.h"
 
@@ -74,38 +75,6 @@ bool form_size(const FORM_INFO_1W& form, WORD* width, WORD* length) {
   return true;
 }
 
-// The paper-size item knows a paper named `name` (ignoring case).
-bool database_knows_name(DddHandle* database, const WCHAR* name) {
-  if (!name) return false;
-  DddChoiceTargetQuery query{0, {}, name};
-  DddChoiceTargetResult result{};
-  const INT found = DddFindChoiceTarget(database, kPaperSizeItem, 3, &query, &result);
-  DddFreeChoiceTargetName(&result);
-  return found == 0;
-}
-
-// The spooler's forms for one search, freed with the object.
-struct Forms {
-  FORM_INFO_1W* list = nullptr;
-  DWORD count = 0;
-  bool ok = false;
-  explicit Forms(HANDLE printer) {
-    DWORD bytes = 0;
-    ok = AllocEnumForms(printer, &list, &bytes, &count) == kFormsOk;
-  }
-  ~Forms() {
-    if (list) GlobalFree(list);
-  }
-  Forms(const Forms&) = delete;
-  Forms& operator=(const Forms&) = delete;
-  // 0-based index of the first form named `name` ignoring case, or -1.
-  long find_by_name(const WCHAR* name) const {
-    for (DWORD i = 0; name && i < count; ++i)
-      if (list[i].pName && lstrcmpiW(list[i].pName, name) == 0) return static_cast<long>(i);
-    return -1;
-  }
-};
-
 // A string setting as text; FALSE when it cannot be read.
 bool read_text(WORD ddmid, void* devmode, void* printer_data, std::u16string* out) {
   WORD type = 0;
@@ -147,21 +116,6 @@ BOOL IsOwnPrivatePart(DddHandle* database, void* devmode) {
   if (extent < kShortDevmodeSize) return FALSE;
   for (WORD ddmid : {WORD{2}, WORD{4}, WORD{5}, WORD{257}, WORD{259}})
     if (!CallItemHandler(database, ddmid, devmode, nullptr, kItemModeCheck)) return FALSE;
-  return TRUE;
-}
-
-BOOL GetCustomFirstFlag(DddHandle* database, void* driver, void* app, void* printer_data, BOOL* flag) {
-  *flag = FALSE;
-  void* source = IsOwnPrivatePart(database, app) ? app : IsOwnPrivatePart(database, driver) ? driver : nullptr;
-  if (!source) return TRUE;
-  LONG custom_first = 0, dimensions = 0;
-  if (!read_number(kCustomFirstId, source, printer_data, &custom_first)) return FALSE;
-  if (custom_first != 0) {
-    *flag = TRUE;
-    return TRUE;
-  }
-  if (!read_number(kPaperDimensionsId, source, printer_data, &dimensions)) return FALSE;
-  *flag = dimensions != 0;
   return TRUE;
 }
 
@@ -222,138 +176,184 @@ BOOL FindUserPaperName(WORD kind, void* devmode, void* printer_data, LPCWSTR nam
 
 // ---------------------------------------------------------------- searches
 
-BOOL PickFormAmongMatches(DddHandle* database, void* app, void* printer_data, const FORM_INFO_1W* forms,
-                          const DWORD* positions, DWORD count, WORD method, const PaperSelection* request,
-                          PaperSelection* out) {
-  if (!forms || !positions || !request || !out || (method != kPaperByCode && method != kPaperByName)) return FALSE;
+namespace {
+
+// One search. An allocation that fails on the way marks it failed: a
+// search step that could not be made must not send the walk on to another
+// paper, so the whole selection then fails instead.
+struct Search {
+  DddHandle* database;
+  void* app;
+  void* printer_data;
+  HANDLE printer;
+  bool failed = false;
+
+  // Runs a query and notes whether memory ran out inside it.
+  template <typename F>
+  auto watch(F&& query) {
+    SetLastError(ERROR_SUCCESS);
+    auto result = query();
+    if (GetLastError() == ERROR_NOT_ENOUGH_MEMORY) failed = true;
+    return result;
+  }
+  bool give(PaperSelection* out, WORD code, WORD width, WORD length, const WCHAR* name) {
+    if (!::give(out, code, width, length, name)) failed = true;
+    return !failed;
+  }
+  // The paper-size item knows a paper named `name` (ignoring case).
+  bool knows_name(const WCHAR* name) {
+    if (!name) return false;
+    DddChoiceTargetQuery query{0, {}, name};
+    DddChoiceTargetResult result{};
+    const INT found = watch([&] { return DddFindChoiceTarget(database, kPaperSizeItem, 3, &query, &result); });
+    DddFreeChoiceTargetName(&result);
+    if (found == 3) failed = true;
+    return found == 0 && !failed;
+  }
+  // The size as a custom size, when it lies within the model's range.
+  bool custom_size(WORD width, WORD length, PaperSelection* out) {
+    CustomSizeRange range{};
+    const BOOL known = watch([&] { return GetCustomSizeRange(database, &range); });
+    if (failed || !known || !IsWithinCustomSizeRange(range, width, length)) return false;
+    return give(out, kCustomCode, width, length, nullptr);
+  }
+};
+
+// The spooler's forms for one search, freed with the object. A spooler
+// failure leaves no forms; running out of memory fails the search.
+struct Forms {
+  FORM_INFO_1W* list = nullptr;
+  DWORD count = 0;
+  bool ok = false;
+  explicit Forms(Search& search) {
+    DWORD bytes = 0;
+    const INT status = AllocEnumForms(search.printer, &list, &bytes, &count);
+    ok = status == kFormsOk;
+    if (status == kFormsNoMemory) search.failed = true;
+  }
+  ~Forms() {
+    if (list) GlobalFree(list);
+  }
+  Forms(const Forms&) = delete;
+  Forms& operator=(const Forms&) = delete;
+  // 0-based index of the first form named `name` ignoring case, or -1.
+  long find_by_name(const WCHAR* name) const {
+    for (DWORD i = 0; name && i < count; ++i)
+      if (list[i].pName && lstrcmpiW(list[i].pName, name) == 0) return static_cast<long>(i);
+    return -1;
+  }
+};
+
+bool pick_among_matches(Search& s, const FORM_INFO_1W* forms, const DWORD* positions, DWORD count, WORD method,
+                        const PaperSelection* request, PaperSelection* out) {
   const bool by_name = method == kPaperByName;
-  if (by_name && (!request->name || FindUserPaperName(kUserPaperStoredNames, app, printer_data, request->name)))
-    return FALSE;
-  for (DWORD k = 0; k < count; ++k) {
+  if (by_name && (!request->name || FindUserPaperName(kUserPaperStoredNames, s.app, s.printer_data, request->name)))
+    return false;
+  for (DWORD k = 0; k < count && !s.failed; ++k) {
     const FORM_INFO_1W& f = forms[positions[k]];
     const WORD code = static_cast<WORD>(positions[k] + 1);
     const bool candidate = by_name ? f.pName && lstrcmpiW(f.pName, request->name) == 0 : code == request->code;
     if (!candidate) continue;
     WORD width = 0, length = 0;
-    if (form_size(f, &width, &length) && database_knows_name(database, f.pName))
-      return give(out, code, width, length, f.pName);
-    if (!by_name) return FALSE;
+    if (form_size(f, &width, &length) && s.knows_name(f.pName)) return s.give(out, code, width, length, f.pName);
+    if (!by_name) return false;
   }
-  return FALSE;
+  return false;
 }
 
-BOOL FindPaperBySize(DddHandle* database, void* app, void* printer_data, HANDLE printer, WORD mask,
-                     const PaperSelection* request, PaperSelection* out) {
-  if (!request || !out) return FALSE;
-  Forms forms(printer);
-  if (!forms.ok) return FALSE;
-  DWORD* matches = forms.count
-                       ? static_cast<DWORD*>(GlobalAlloc(GPTR, sizeof(DWORD) * forms.count))
-                       : nullptr;
-  if (forms.count && !matches) return FALSE;
+bool find_by_size(Search& s, WORD mask, const PaperSelection* request, PaperSelection* out) {
+  Forms forms(s);
+  if (s.failed) return false;
+  DWORD* matches =
+      forms.count ? static_cast<DWORD*>(GlobalAlloc(GPTR, sizeof(DWORD) * forms.count)) : nullptr;
+  if (forms.count && !matches) {
+    s.failed = true;
+    return false;
+  }
   DWORD n = 0;
   for (DWORD i = 0; i < forms.count; ++i) {
     WORD width = 0, length = 0;
-    if (form_size(forms.list[i], &width, &length) &&
-        PaperSizesMatch(width, length, request->width, request->length))
+    if (form_size(forms.list[i], &width, &length) && PaperSizesMatch(width, length, request->width, request->length))
       matches[n++] = i;
   }
-  BOOL found = FALSE;
-  if (n > 0) {
-    if (mask & kPaperByCode)
-      found = PickFormAmongMatches(database, app, printer_data, forms.list, matches, n, kPaperByCode, request, out);
-    if (!found && (mask & kPaperByName) && request->name && request->name[0])
-      found = PickFormAmongMatches(database, app, printer_data, forms.list, matches, n, kPaperByName, request, out);
-    for (DWORD k = 0; k < n && !found; ++k) {
-      const FORM_INFO_1W& f = forms.list[matches[k]];
-      WORD width = 0, length = 0;
-      form_size(f, &width, &length);
-      if (database_knows_name(database, f.pName)) {
-        if (!give(out, static_cast<WORD>(matches[k] + 1), width, length, f.pName)) {
-          GlobalFree(matches);
-          return FALSE;
-        }
-        found = TRUE;
-      }
-    }
+  bool found = false;
+  if (n > 0 && (mask & kPaperByCode))
+    found = pick_among_matches(s, forms.list, matches, n, kPaperByCode, request, out);
+  if (!found && n > 0 && (mask & kPaperByName) && request->name && request->name[0])
+    found = pick_among_matches(s, forms.list, matches, n, kPaperByName, request, out);
+  for (DWORD k = 0; k < n && !found && !s.failed; ++k) {
+    const FORM_INFO_1W& f = forms.list[matches[k]];
+    WORD width = 0, length = 0;
+    form_size(f, &width, &length);
+    if (s.knows_name(f.pName)) found = s.give(out, static_cast<WORD>(matches[k] + 1), width, length, f.pName);
   }
   if (matches) GlobalFree(matches);
-  if (found) return TRUE;
-  CustomSizeRange range{};
-  if (GetCustomSizeRange(database, &range) && IsWithinCustomSizeRange(range, request->width, request->length))
-    return give(out, kCustomCode, request->width, request->length, nullptr);
-  return FALSE;
+  if (found || s.failed) return found && !s.failed;
+  return s.custom_size(request->width, request->length, out);
 }
 
-BOOL CheckFormKnownToDatabase(DddHandle* database, void* app, void* printer_data, HANDLE printer,
-                              PaperSelection* candidate) {
-  (void)app;
-  (void)printer_data;
-  if (!candidate) return FALSE;
-  if (database_knows_name(database, candidate->name)) return TRUE;
+bool check_known(Search& s, PaperSelection* candidate) {
+  if (s.knows_name(candidate->name)) return true;
+  if (s.failed) return false;
   DddChoiceTargetQuery query{0, {candidate->width, candidate->length}, nullptr};
   DddChoiceTargetResult result{};
-  if (DddFindChoiceTarget(database, kPaperSizeItem, 2, &query, &result) != 0) return FALSE;
+  const INT by_size = s.watch([&] { return DddFindChoiceTarget(s.database, kPaperSizeItem, 2, &query, &result); });
+  if (by_size == 3) s.failed = true;
+  if (by_size != 0 || s.failed) {
+    DddFreeChoiceTargetName(&result);
+    return false;
+  }
   // The printer's form named like the database's paper of that size.
-  Forms forms(printer);
+  Forms forms(s);
   const long i = forms.ok ? forms.find_by_name(result.name) : -1;
   DddFreeChoiceTargetName(&result);
   WORD width = 0, length = 0;
-  if (i < 0 || !form_size(forms.list[i], &width, &length)) return FALSE;
+  if (s.failed || i < 0 || !form_size(forms.list[i], &width, &length)) return false;
   candidate->code = static_cast<WORD>(i + 1);
   candidate->width = width;
   candidate->length = length;
-  return TRUE;
+  return true;
 }
 
-BOOL FindPaperByCodeOrName(DddHandle* database, void* app, void* printer_data, HANDLE printer, WORD method,
-                           WORD mask, const PaperSelection* request, PaperSelection* out) {
-  (void)mask;
-  if (!request || !out) return FALSE;
-  if (method != kPaperByName && method != kPaperByCode) return FALSE;
-  if (method == kPaperByName && (!request->name || !request->name[0])) return FALSE;
-  Forms forms(printer);
-  if (!forms.ok) return FALSE;
+bool find_by_code_or_name(Search& s, WORD method, const PaperSelection* request, PaperSelection* out) {
+  if (method != kPaperByName && method != kPaperByCode) return false;
+  if (method == kPaperByName && (!request->name || !request->name[0])) return false;
+  Forms forms(s);
+  if (!forms.ok) return false;
   long index = -1;
   if (method == kPaperByName) index = forms.find_by_name(request->name);
   else if (request->code >= 1 && request->code <= forms.count) index = request->code - 1;
   PaperSelection candidate{static_cast<WORD>(index + 1), 0, 0, nullptr};
-  if (index < 0 || !form_size(forms.list[index], &candidate.width, &candidate.length)) return FALSE;
+  if (index < 0 || !form_size(forms.list[index], &candidate.width, &candidate.length)) return false;
   const WCHAR* form_name = forms.list[index].pName;
-  if (GetPaperListMode(database, printer_data) != 0)
-    return give(out, candidate.code, candidate.width, candidate.length, form_name);
-  candidate.name = copy_name(form_name);
-  if (form_name && !candidate.name) return FALSE;
+  if (GetPaperListMode(s.database, s.printer_data) != 0)
+    return s.give(out, candidate.code, candidate.width, candidate.length, form_name);
+  if (!s.give(&candidate, candidate.code, candidate.width, candidate.length, form_name)) return false;
   const WORD form_width = candidate.width, form_length = candidate.length;
-  BOOL result = FALSE;
-  if (CheckFormKnownToDatabase(database, app, printer_data, printer, &candidate)) {
+  bool result = false;
+  if (check_known(s, &candidate)) {
     // Named by the form at the candidate's (possibly replaced) code.
     const WCHAR* name = candidate.code >= 1 && candidate.code <= forms.count ? forms.list[candidate.code - 1].pName
                                                                              : nullptr;
-    result = give(out, candidate.code, candidate.width, candidate.length, name);
-  } else {
-    CustomSizeRange range{};
-    if (GetCustomSizeRange(database, &range) && IsWithinCustomSizeRange(range, form_width, form_length))
-      result = give(out, kCustomCode, form_width, form_length, nullptr);
+    result = s.give(out, candidate.code, candidate.width, candidate.length, name);
+  } else if (!s.failed) {
+    result = s.custom_size(form_width, form_length, out);
   }
   FreePaperSelectionName(&candidate);
-  return result;
+  return result && !s.failed;
 }
 
-BOOL ResolvePaper(DddHandle* database, void* app, void* printer_data, HANDLE printer, const PaperSelection* request,
-                  PaperSelection* out, DWORD fields, BOOL custom_first) {
-  if (!request || !out) return FALSE;
+bool resolve(Search& s, const PaperSelection* request, PaperSelection* out, DWORD fields, BOOL custom_first) {
   *out = {};
-  if (!(fields & kPaperFieldBits)) return FALSE;
+  if (!(fields & kPaperFieldBits)) return false;
   static constexpr WORD kSizeFirst[] = {kPaperBySize, kPaperByCode, kPaperByName};
   static constexpr WORD kCodeFirst[] = {kPaperByCode, kPaperByName, kPaperBySize};
   const WORD* order = (request->code != kCustomCode && custom_first) ? kCodeFirst : kSizeFirst;
 
   const bool custom_request = request->code == kCustomCode;
-  const bool setting_5200 = custom_request && ReadSetting5200(app, printer_data) != 0;
+  const bool setting_5200 = custom_request && ReadSetting5200(s.app, s.printer_data) != 0;
   PaperSelection found{};
   bool resolved = false;
-  BOOL ok = TRUE;
   bool searched = true;
   if (custom_request) {
     if (setting_5200) {
@@ -371,38 +371,95 @@ BOOL ResolvePaper(DddHandle* database, void* app, void* printer_data, HANDLE pri
   out->code = request->code;
   out->width = request->width;
   out->length = request->length;
-  if (request->name) {
-    out->name = copy_name(request->name, kRequestNameChars);
-    if (!out->name) ok = FALSE;
-  }
+  if (request->name && !(out->name = copy_name(request->name, kRequestNameChars))) s.failed = true;
 
   WORD applicable = 0;
   if (fields & DM_PAPERSIZE) applicable |= kPaperByCode;
   if (fields & DM_FORMNAME) applicable |= kPaperByName;
   if ((fields & kDimensionBits) && request->length != 0 && request->width != 0) applicable |= kPaperBySize;
 
-  for (int k = 0; ok && searched && !resolved && k < 3; ++k) {
+  for (int k = 0; searched && !resolved && !s.failed && k < 3; ++k) {
     const WORD method = order[k];
     if (!(applicable & method)) continue;
     if (method == kPaperBySize) {
-      resolved = FindPaperBySize(database, app, printer_data, printer, applicable, request, &found);
+      resolved = find_by_size(s, applicable, request, &found);
       break;
     }
-    resolved = FindPaperByCodeOrName(database, app, printer_data, printer, method, applicable, request, &found);
-    if (!resolved && method == kPaperByCode && setting_5200) {
+    resolved = find_by_code_or_name(s, method, request, &found);
+    if (!resolved && !s.failed && method == kPaperByCode && setting_5200) {
       // A custom size the forms do not name. Without a length and width
       // there is nothing to select.
       resolved = take_as_custom(request, &found);
       break;
     }
   }
-  if (ok && resolved) {
+  if (resolved && !s.failed) {
     FreePaperSelectionName(out);
     *out = found;
-    return TRUE;
+    return true;
   }
   FreePaperSelectionName(&found);
-  return FALSE;
+  return false;
+}
+
+}  // namespace
+
+BOOL GetCustomFirstFlag(DddHandle* database, void* driver, void* app, void* printer_data, BOOL* flag) {
+  *flag = FALSE;
+  // The item checks read the database: memory running out there is a
+  // failed read, not a foreign private part.
+  Search s{database, app, printer_data, nullptr};
+  void* source = nullptr;
+  if (s.watch([&] { return IsOwnPrivatePart(database, app); })) source = app;
+  else if (s.watch([&] { return IsOwnPrivatePart(database, driver); })) source = driver;
+  if (s.failed) return FALSE;
+  if (!source) return TRUE;
+  LONG custom_first = 0, dimensions = 0;
+  if (!read_number(kCustomFirstId, source, printer_data, &custom_first)) return FALSE;
+  if (custom_first != 0) {
+    *flag = TRUE;
+    return TRUE;
+  }
+  if (!read_number(kPaperDimensionsId, source, printer_data, &dimensions)) return FALSE;
+  *flag = dimensions != 0;
+  return TRUE;
+}
+
+BOOL PickFormAmongMatches(DddHandle* database, void* app, void* printer_data, const FORM_INFO_1W* forms,
+                          const DWORD* positions, DWORD count, WORD method, const PaperSelection* request,
+                          PaperSelection* out) {
+  if (!forms || !positions || !request || !out || (method != kPaperByCode && method != kPaperByName)) return FALSE;
+  Search s{database, app, printer_data, nullptr};
+  return pick_among_matches(s, forms, positions, count, method, request, out) && !s.failed;
+}
+
+BOOL FindPaperBySize(DddHandle* database, void* app, void* printer_data, HANDLE printer, WORD mask,
+                     const PaperSelection* request, PaperSelection* out) {
+  if (!request || !out) return FALSE;
+  Search s{database, app, printer_data, printer};
+  return find_by_size(s, mask, request, out);
+}
+
+BOOL CheckFormKnownToDatabase(DddHandle* database, void* app, void* printer_data, HANDLE printer,
+                              PaperSelection* candidate) {
+  if (!candidate) return FALSE;
+  Search s{database, app, printer_data, printer};
+  return check_known(s, candidate) && !s.failed;
+}
+
+BOOL FindPaperByCodeOrName(DddHandle* database, void* app, void* printer_data, HANDLE printer, WORD method,
+                           WORD mask, const PaperSelection* request, PaperSelection* out) {
+  (void)mask;  // the search by code or name looks at its own method only
+  if (!request || !out) return FALSE;
+  Search s{database, app, printer_data, printer};
+  return find_by_code_or_name(s, method, request, out);
+}
+
+BOOL ResolvePaper(DddHandle* database, void* app, void* printer_data, HANDLE printer, const PaperSelection* request,
+                  PaperSelection* out, DWORD fields, BOOL custom_first) {
+  if (!request || !out) return FALSE;
+  Search s{database, app, printer_data, printer};
+  return resolve(s, request, out, fields, custom_first);
 }
 
 // ---------------------------------------------------------------- DEVMODE level
@@ -448,8 +505,11 @@ BOOL SelectPaperFromDevmode(DddHandle* database, void* driver, void* app, void* 
   PaperSelection request{static_cast<WORD>(code), static_cast<WORD>(width), static_cast<WORD>(length),
                          name.empty() ? nullptr : name.data()};
   PaperSelection selected{};
-  if (!ResolvePaper(database, app, printer_data, printer, &request, &selected, fields, custom_first)) {
+  Search search{database, app, printer_data, printer};
+  if (!resolve(search, &request, &selected, fields, custom_first)) {
     FreePaperSelectionName(&selected);
+    // A search that ran out of memory selects nothing, not a fallback.
+    if (search.failed) return FALSE;
     if (fall_back) return ApplyPrinterDefaultPaper(database, app, printer_data, printer);
     return TRUE;
   }

@@ -121,10 +121,12 @@ bool named_like_standard(const PaperSizeList* list, const WCHAR* name) {
 
 // Custom entries: spooler forms within the custom size limits that no
 // database paper already stands for, in enumeration order, up to the room
-// left. Without a custom size range none are added.
-void add_custom_forms(DddHandle* handle, PaperSizeList* list, const FORM_INFO_1W* forms, DWORD form_count) {
+// left. Without a custom size range none are added; memory running out
+// while the range is read fails the build rather than leave them out.
+bool add_custom_forms(DddHandle* handle, PaperSizeList* list, const FORM_INFO_1W* forms, DWORD form_count) {
   CustomSizeRange range{};
-  if (!GetCustomSizeRange(handle, &range)) return;
+  SetLastError(ERROR_SUCCESS);
+  if (!GetCustomSizeRange(handle, &range)) return GetLastError() != ERROR_NOT_ENOUGH_MEMORY;
   const WORD room = list->capacity - list->standard_count;
   for (DWORD i = 0; i < form_count && list->custom_count < room; ++i) {
     const FORM_INFO_1W& f = forms[i];
@@ -144,6 +146,7 @@ void add_custom_forms(DddHandle* handle, PaperSizeList* list, const FORM_INFO_1W
     e.imageable_bottom = f.ImageableArea.bottom;
     ++list->custom_count;
   }
+  return true;
 }
 
 void free_list(PaperSizeList* list) {
@@ -220,16 +223,17 @@ INT BuildPaperSizeList(HANDLE printer, DddHandle* handle, void* printer_data) {
 
   const WORD capacity = static_cast<WORD>(DddGetFieldValue(&handle->main, kCapacityField, 2, 0));
   const WORD papers = DddGetRecordCount(&handle->main, DDD_KIND_PAPER);
-  if (capacity < papers || capacity == 0) return kPaperListFailed;
+  if (capacity < papers) return kPaperListFailed;
   auto* list = static_cast<PaperSizeList*>(GlobalAlloc(GPTR, sizeof(PaperSizeList)));
   if (!list) return kPaperListFailed;
   list->capacity = capacity;
-  list->entries = static_cast<PaperSizeEntry*>(GlobalAlloc(GPTR, sizeof(PaperSizeEntry) * capacity));
+  // A database without papers and without room still gets its (empty) list.
+  list->entries = static_cast<PaperSizeEntry*>(GlobalAlloc(GPTR, sizeof(PaperSizeEntry) * (capacity ? capacity : 1)));
   FORM_INFO_1W* forms = nullptr;
   DWORD bytes = 0, form_count = 0;
   bool ok = list->entries && AllocEnumForms(printer, &forms, &bytes, &form_count) == kFormsOk &&
             add_database_papers(handle, list, papers, forms, form_count);
-  if (ok) add_custom_forms(handle, list, forms, form_count);
+  ok = ok && add_custom_forms(handle, list, forms, form_count);
   if (forms) GlobalFree(forms);
   if (!ok) {
     free_list(list);

@@ -310,6 +310,41 @@ TEST_F(PaperSelectionTest, SyncFormNameFollowsThePaperCode) {
   EXPECT_FALSE(SyncFormName(handle, printer, dm.data(), pd.data()));
 }
 
+// An allocation failing at any step of a selection leaves the driver's
+// paper either as it was or wholly selected, and nothing allocated behind.
+TEST_F(PaperSelectionTest, AllocationFailuresSelectWhollyOrNotAtAll) {
+  struct Case {
+    DWORD fields;
+    SHORT code, width, length;
+    const char16_t* name;
+    Paper want;
+  };
+  const Case cases[] = {
+      {kDimensions | DM_FORMNAME | DM_PAPERSIZE, 0, 2970, 2100, u"A4", kA4},
+      {DM_PAPERSIZE, 2, 0, 0, nullptr, kLetter},
+      {DM_FORMNAME, 0, 0, 0, u"a5", kA5},
+  };
+  for (const Case& c : cases) {
+    bool failed_once = false;
+    for (int skip = 0; skip < 300; ++skip) {
+      reset();
+      if (c.want.code == kLetter.code) set_paper(reinterpret_cast<DEVMODEW*>(dm.data()), 9, 2100, 2970, u"A4");
+      request(c.fields, c.code, c.width, c.length, c.name);
+      const std::vector<BYTE> before = dm;
+      morva::platform::inject_allocation_failure(skip, 1);
+      const BOOL ok = select(c.fields);
+      morva::platform::inject_allocation_failure(0, 0);
+      if (dm == before) {
+        failed_once = true;
+        continue;
+      }
+      EXPECT_TRUE(ok) << skip;
+      expect_paper(paper_of(dm), c.want, "after skipping " + std::to_string(skip));
+    }
+    EXPECT_TRUE(failed_once);
+  }
+}
+
 // An unselectable paper without a driver DEVMODE falls back to the
 // printer's default paper.
 TEST_F(PaperSelectionTest, WithoutADriverDevmodeTheDefaultPaperIsTaken) {

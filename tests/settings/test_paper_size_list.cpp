@@ -159,6 +159,28 @@ TEST_F(PaperSizeListTest, WithoutACustomRangeNoFormsAreAdded) {
   EXPECT_EQ(count(kPaperCountCustom), 0);
 }
 
+// An allocation failing at any step leaves either no list or the whole
+// list, and nothing allocated behind (the leak checker sees to that).
+TEST_F(PaperSizeListTest, AllocationFailuresLeaveNoPartialList) {
+  build();
+  add_form(u"User 200x300", 200000, 300000);
+  bool failed_once = false;
+  for (int skip = 0; skip < 400; ++skip) {
+    morva::platform::inject_allocation_failure(skip, 1);
+    const INT rc = BuildPaperSizeList(printer, handle, pd.data());
+    morva::platform::inject_allocation_failure(0, 0);
+    if (rc == kPaperListFailed) {
+      failed_once = true;
+      EXPECT_EQ(HasPaperSizeList(handle), 0) << skip;
+      continue;
+    }
+    ASSERT_EQ(rc, kPaperListOk) << skip;
+    EXPECT_EQ(count(kPaperCountAll), 6) << skip;
+    EXPECT_EQ(name_of(512), u"User 200x300") << skip;
+  }
+  EXPECT_TRUE(failed_once);
+}
+
 TEST_F(PaperSizeListTest, Geometry) {
   build();
   ASSERT_EQ(BuildPaperSizeList(printer, handle, pd.data()), kPaperListOk);
