@@ -9,9 +9,12 @@
 #include "settings/capability_maps.h"
 #include "settings/ddd_file.h"
 #include "settings/item_database.h"
+#include "settings/item_info.h"
 #include "settings/module_state.h"
+#include "settings/stamp_defaults.h"
 #include "settings/system_utils.h"
 #include "win/memory.h"
+#include "win/resources.h"
 
 using namespace morva::ddm;
 
@@ -124,11 +127,54 @@ BOOL positive_handler(DddHandle*, WORD mode, WORD, ItemHandlerContext* c) {
   return is_check(mode) && number_of(c) > 0;
 }
 
+// Sets the kind, value type and number of choices of the item being built.
+BOOL give_kind(ItemHandlerContext* c, WORD kind, WORD type, LONG count) {
+  if (!c->info) return FALSE;
+  c->info->kind = kind;
+  c->info->value_type = type;
+  c->info->count = count > 0 ? count : -1;
+  return TRUE;
+}
+
+// Fills choice c->index with a number shown as its decimal text.
+BOOL give_number_choice(ItemHandlerContext* c, WORD type, LONG number) {
+  ItemValue v{};
+  StoreTypedValue(type, &v, &number);  // the low bytes of a little-endian LONG
+  WCHAR text[16];
+  if (!FormatTypedValue(type, &v, text, 16)) return FALSE;
+  return ItemInfoSetChoice(c->info, c->index, type, &v, text, c->resources, 0);
+}
+
+// Fills choice c->index with a text that is its own value.
+BOOL give_text_choice(ItemHandlerContext* c, LPCWSTR value, LPCWSTR text) {
+  return value && ItemInfoSetChoice(c->info, c->index, kTypeString, value, text ? text : value, c->resources, 0);
+}
+
+// dmCopies: a number from 1 to the model's maximum, in steps of 1; its
+// choices are the minimum, the maximum and the step.
 BOOL copies_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext* c) {
   if (mode == kItemModeDefault) return give_number(c, kTypeShort, 1);
+  if (mode == kItemModeKind) return give_kind(c, kItemKindNumber, kTypeShort, 3);
+  if (mode == kItemModeChoice) {
+    const LONG choices[3] = {1, ItemDbMaxCopies(database), 1};
+    return c->index >= 0 && c->index < 3 && give_number_choice(c, kTypeShort, choices[c->index]);
+  }
   LONG v = number_of(c);
   if (mode == kItemModeCheckDevmode) return v > 0;
   if (mode == kItemModeCheck) return v >= 1 && v <= ItemDbMaxCopies(database);
+  return FALSE;
+}
+
+// The paper-size list of the model, when one is built into the database
+// context. Not built here yet: the papers then come from the database item.
+bool has_paper_size_list(DddHandle*) { return false; }
+
+// dmPaperSize: the database item's paper choices.
+BOOL paper_size_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext* c) {
+  if (!c->info) return FALSE;
+  if (has_paper_size_list(database)) return FALSE;
+  if (mode == kItemModeKind) return TRUE;  // kind and count as the database item gives them
+  if (mode == kItemModeChoice) return ItemInfoSetDatabaseChoice(database, c->info, c->index);
   return FALSE;
 }
 
@@ -202,9 +248,56 @@ BOOL signature_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext*
   return have == std::u16string(text, n);
 }
 
-BOOL empty_text_handler(DddHandle*, WORD mode, WORD ddmid, ItemHandlerContext* c) {
-  if (mode != kItemModeDefault) return FALSE;
-  return give_text(c, u"", 0, ddmid == 298 ? 66 : 64);
+// Names of the stamps the user has stored. The stamp store is not part of
+// this library yet: no stored stamps.
+LONG stored_stamp_count() { return 0; }
+LPCWSTR stored_stamp_name(LONG) { return nullptr; }
+
+constexpr UINT kNoStampTextId = 426;
+constexpr char16_t kNoStampText[] = u"None";
+
+// DDMID 298, the stamp's name: "none" (an empty name), then the stored
+// stamps by name.
+BOOL stamp_name_handler(DddHandle*, WORD mode, WORD, ItemHandlerContext* c) {
+  if (mode == kItemModeDefault) return give_text(c, u"", 0, 66);
+  if (mode == kItemModeKind) return give_kind(c, kItemKindList, kTypeString, 1 + stored_stamp_count());
+  if (mode != kItemModeChoice) return FALSE;
+  if (c->index > 0) return give_text_choice(c, stored_stamp_name(c->index - 1), nullptr);
+  WCHAR text[64] = {};
+  if (!c->resources || LoadStringW(c->resources, kNoStampTextId, text, 64) <= 0)
+    std::memcpy(text, kNoStampText, sizeof kNoStampText);
+  return give_text_choice(c, u"", text);
+}
+
+// DDMIDs 305 and 358, font face names: the names the page lists.
+BOOL face_name_handler(DddHandle*, WORD mode, WORD ddmid, ItemHandlerContext* c) {
+  if (mode == kItemModeDefault) {
+    if (ddmid != 358) return give_text(c, u"", 0, 64);
+    // 358 is the face name inside the stamp font 357: the same face.
+    LOGFONTW font;
+    if (!DefaultStampFont(&font)) return FALSE;
+    return give_text(c, font.lfFaceName, text_length(font.lfFaceName), 64);
+  }
+  const ItemInfoOptions* o = c->options;
+  const LONG listed = o && o->list ? o->list_count : 0;
+  if (mode == kItemModeKind) return give_kind(c, kItemKindList, kTypeString, listed);
+  if (mode == kItemModeChoice) return c->index >= 0 && c->index < listed && give_text_choice(c, o->list[c->index], nullptr);
+  return FALSE;
+}
+
+// DDMID 357: the font of a new stamp.
+BOOL stamp_font_handler(DddHandle*, WORD mode, WORD, ItemHandlerContext* c) {
+  if (mode != kItemModeDefault || !c->out_type || !c->out_value || !c->out_size) return FALSE;
+  auto* font = static_cast<LOGFONTW*>(GlobalAlloc(GPTR, sizeof(LOGFONTW)));
+  if (!font) return FALSE;
+  if (!DefaultStampFont(font)) {
+    GlobalFree(font);
+    return FALSE;
+  }
+  c->out_value->ptr = font;
+  *c->out_type = kTypeLogFont;
+  *c->out_size = sizeof(LOGFONTW);
+  return TRUE;
 }
 
 BOOL user_paper_handler(DddHandle* database, WORD mode, WORD ddmid, ItemHandlerContext* c) {
@@ -231,10 +324,6 @@ BOOL default_paper_handler(DddHandle* database, WORD mode, WORD ddmid, ItemHandl
   return give_number(c, kTypeShort, ddmid == 9 ? length : width);
 }
 
-// Settings whose default and check the database gives, with a handler only
-// for the choice lists of the property sheets.
-BOOL database_handler(DddHandle*, WORD, WORD, ItemHandlerContext*) { return FALSE; }
-
 // ---- handler records ----------------------------------------------------------
 
 constexpr ItemConstantDefault kDefaultPrinterDataSize = {0x1, kTypeWord, 2, kPrinterDataSize};
@@ -249,7 +338,7 @@ constexpr ItemHandlerRecord kSize = {nullptr, size_handler, D | C | M};
 constexpr ItemHandlerRecord kDriverExtra = {nullptr, driver_extra_handler, D | C | M};
 constexpr ItemHandlerRecord kFields = {nullptr, fields_handler, D};
 constexpr ItemHandlerRecord kOrientation = {nullptr, orientation_handler, C | M};
-constexpr ItemHandlerRecord kPaperSize = {nullptr, database_handler, K | H};
+constexpr ItemHandlerRecord kPaperSize = {nullptr, paper_size_handler, K | H};
 constexpr ItemHandlerRecord kPaperDimension = {nullptr, default_paper_handler, D};
 constexpr ItemHandlerRecord kPositive = {nullptr, positive_handler, C | M};
 constexpr ItemHandlerRecord kCopies = {nullptr, copies_handler, D | C | M | K | H};
@@ -263,8 +352,9 @@ constexpr ItemHandlerRecord kIcmMethod = {nullptr, icm_handler, D | C | M};
 constexpr ItemHandlerRecord kIcmIntent = {nullptr, icm_handler, C | M};
 constexpr ItemHandlerRecord kAlwaysValid = {nullptr, always_valid_handler, 0};
 constexpr ItemHandlerRecord kSignature = {nullptr, signature_handler, D | C | M};
-constexpr ItemHandlerRecord kEmptyText = {nullptr, empty_text_handler, D | K | H};
-constexpr ItemHandlerRecord kStampFont = {nullptr, database_handler, 0};
+constexpr ItemHandlerRecord kStampName = {nullptr, stamp_name_handler, D | K | H};
+constexpr ItemHandlerRecord kFaceName = {nullptr, face_name_handler, D | K | H};
+constexpr ItemHandlerRecord kStampFont = {nullptr, stamp_font_handler, D};
 constexpr ItemHandlerRecord kUserPaper = {nullptr, user_paper_handler, D};
 constexpr ItemHandlerRecord kPrinterDataSizeRecord = {&kDefaultPrinterDataSize, nullptr, D};
 constexpr ItemHandlerRecord kUnused = {&kUnusedByte, nullptr, 0};
@@ -282,8 +372,8 @@ constexpr HandlerRow kHandlerRows[] = {
     {12, 12, &kCopies},         {13, 13, &kSource},       {15, 15, &kColor},
     {16, 16, &kDuplex},         {17, 17, &kOneToFour},    {18, 18, &kCollate},
     {19, 19, &kFormName},       {22, 22, &kIcmMethod},   {23, 23, &kIcmIntent},          {24, 25, &kAlwaysValid},
-    {257, 258, &kFixed},        {259, 259, &kSignature},  {298, 298, &kEmptyText},
-    {305, 305, &kEmptyText},    {357, 357, &kStampFont},  {358, 358, &kEmptyText},
+    {257, 258, &kFixed},        {259, 259, &kSignature},  {298, 298, &kStampName},
+    {305, 305, &kFaceName},     {357, 357, &kStampFont},  {358, 358, &kFaceName},
     {439, 439, &kUnused},       {463, 463, &kUnused},     {1793, 1793, &kFixed},
     {5889, 5948, &kUserPaper},  {8202, 8202, &kPrinterDataSizeRecord},
     {8203, 8204, &kFixed},

@@ -23,6 +23,10 @@
 // encode_record below). Level-gated fields are written only when the
 // storing file's level reaches their level.
 //
+// An item's BYTE ("flags") is its control kind: 0 unusable, 1 and 2 choice
+// lists, 4 and 6 values without a choice list. Without "flags" an item with
+// choices is a choice list (1) and one without is unusable (0).
+//
 // A string is a JSON string (stored as inverted ANSI text), null or "" (no
 // string), {"lib": k, "id": n, "text": "fallback"} (a reference into string
 // library k with inverted fallback text) or {"hex": "..."} (stored bytes).
@@ -282,7 +286,9 @@ std::string encode_record(const json& r, WORD kind, DWORD level, const std::stri
   switch (kind) {
     case DDD_KIND_ITEM:
     case DDD_KIND_ITEM_ALT:
-      str("name"); b("flags"); w("default"); w("dimension");
+      str("name");
+      out.u8(static_cast<unsigned>(field_or(r, "flags", member(r, "choices").empty() ? 0 : 1)));
+      w("default"); w("dimension");
       wl("choices"); wl("rules"); wl("rules_alt"); w("blob");
       if (level >= DDD_LEVEL_0x400) str("name2");
       break;

@@ -8,6 +8,8 @@
 #include "win/types.h"
 
 struct DddHandle;
+struct ItemInfo;
+struct ItemInfoOptions;
 
 // Handler modes (also the bits of a handler record's mode mask).
 inline constexpr WORD kItemModeDefault = 0x1;
@@ -31,6 +33,13 @@ struct ItemHandlerContext {
   // A default handler sets *out_type to 7 (invalid) when the setting has
   // no default.
   DWORD* out_size = nullptr;
+  // Modes 4 and 8: the ItemInfo under construction (its kind and count
+  // come in from the database item, when it has one), the choice to fill,
+  // the module of texts and icons, and the caller's options.
+  ItemInfo* info = nullptr;
+  LONG index = 0;
+  HMODULE resources = nullptr;
+  const ItemInfoOptions* options = nullptr;
 };
 
 using ItemHandlerFn = BOOL (*)(DddHandle* database, WORD mode, WORD ddmid, ItemHandlerContext* context);
