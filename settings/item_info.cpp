@@ -8,6 +8,7 @@
 #include "settings/common_utils.h"
 #include "settings/ddd_queries.h"
 #include "settings/ddd_records.h"
+#include "settings/paper_size_list.h"
 #include "settings/paper_source_table.h"
 #include "settings/setting_items.h"
 #include "win/memory.h"
@@ -124,15 +125,11 @@ bool gets_user_and_tray_texts(WORD ddmid) {
          (ddmid >= 6220 && ddmid <= 6234);
 }
 
-// The paper-size list of the model, when one is built into the database
-// context: dmPaperSize then takes its papers from it and gets no extras.
-// Not built here yet.
-bool has_paper_size_list(DddHandle*) { return false; }
-
 bool add_paper_extras(ItemInfo* info, DddHandle* database, void* devmode, void* printer_data, HMODULE resources,
                       const ItemInfoOptions* options) {
   const WORD ddmid = info->ddmid;
-  if (ddmid == 8 && has_paper_size_list(database)) return true;
+  // dmPaperSize from the model's paper-size list shows the list's names.
+  if (ddmid == 8 && HasPaperSizeList(database) == 1) return true;
   bool ok = true;
   if (gets_custom_size_text(ddmid)) ok = AddCustomSizeChoiceText(info, devmode, printer_data, resources, options) && ok;
   if (gets_user_and_tray_texts(ddmid)) {

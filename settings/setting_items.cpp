@@ -11,6 +11,7 @@
 #include "settings/item_database.h"
 #include "settings/item_info.h"
 #include "settings/module_state.h"
+#include "settings/paper_size_list.h"
 #include "settings/stamp_defaults.h"
 #include "settings/system_utils.h"
 #include "win/memory.h"
@@ -165,17 +166,28 @@ BOOL copies_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext* c)
   return FALSE;
 }
 
-// The paper-size list of the model, when one is built into the database
-// context. Not built here yet: the papers then come from the database item.
-bool has_paper_size_list(DddHandle*) { return false; }
-
-// dmPaperSize: the database item's paper choices.
+// dmPaperSize: the papers of the model's paper-size list when the database
+// context holds one (their driver paper ids and names), else the database
+// item's paper choices.
 BOOL paper_size_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext* c) {
   if (!c->info) return FALSE;
-  if (has_paper_size_list(database)) return FALSE;
-  if (mode == kItemModeKind) return TRUE;  // kind and count as the database item gives them
-  if (mode == kItemModeChoice) return ItemInfoSetDatabaseChoice(database, c->info, c->index);
-  return FALSE;
+  const bool listed = HasPaperSizeList(database) == 1;
+  if (mode == kItemModeKind) {
+    if (!listed) return TRUE;  // kind and count as the database item gives them
+    WORD count = 0;
+    if (CountPaperSizes(database, &count, kPaperCountAll) != kPaperListOk) return FALSE;
+    return give_kind(c, c->info->kind ? c->info->kind : kItemKindList, kTypeWord, count);
+  }
+  if (mode != kItemModeChoice) return FALSE;
+  if (!listed) return ItemInfoSetDatabaseChoice(database, c->info, c->index);
+  WORD id = 0;
+  const WCHAR* name = nullptr;
+  if (c->index < 0 || c->index > 0xFFFF) return FALSE;
+  const WORD index = static_cast<WORD>(c->index);
+  if (FindPaperSizeByIndex(database, index, kPaperResultDriverId, &id) != kPaperListOk ||
+      FindPaperSizeByIndex(database, index, kPaperResultName, &name) != kPaperListOk)
+    return FALSE;
+  return ItemInfoSetChoice(c->info, c->index, kTypeWord, &id, name, c->resources, 0);
 }
 
 // Any value passes when the model's capability value map takes over the

@@ -9,6 +9,7 @@
 #include "settings/default_settings.h"
 #include "settings/item_info.h"
 #include "settings/module_state.h"
+#include "settings/paper_size_list.h"
 #include "settings/setting_items.h"
 #include "settings/stamp_defaults.h"
 #include "win/resources.h"
@@ -289,6 +290,48 @@ TEST_F(ItemInfoTest, PaperItemsShowStoredSizes) {
   info = BuildItemInfo(handle, 7, nullptr, nullptr, resources);
   EXPECT_NE(info, nullptr);
   ItemInfo_Free(info);
+}
+
+TEST_F(ItemInfoTest, PaperSizeListGivesThePaperChoices) {
+  open(item_database());
+  store_paper_sizes();
+  // A list as the paper-size list builder leaves it in the context: the
+  // database's papers, then a spooler form of the user's.
+  auto* list = static_cast<PaperSizeList*>(GlobalAlloc(GPTR, sizeof(PaperSizeList)));
+  ASSERT_NE(list, nullptr);
+  list->capacity = 3;
+  list->entries = static_cast<PaperSizeEntry*>(GlobalAlloc(GPTR, 3 * sizeof(PaperSizeEntry)));
+  ASSERT_NE(list->entries, nullptr);
+  const struct {
+    WORD number;
+    const char16_t* name;
+    WORD id;
+  } papers[] = {{9, u"A4", 9}, {0, u"Custom Size", 256}, {30, u"Own Form", kFirstAddedPaperId}};
+  for (int i = 0; i < 3; ++i) {
+    list->entries[i].windows_number = papers[i].number;
+    std::u16string(papers[i].name).copy(list->entries[i].name, kPaperNameChars - 1);
+    list->entries[i].driver_paper_id = papers[i].id;
+  }
+  list->standard_count = 2;
+  list->custom_count = 1;
+  handle->papers = list;
+
+  ItemInfo* info = build(8);
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(ItemInfo_GetKind(info), kItemKindList);
+  EXPECT_EQ(wide(ItemInfo_GetName(info)), u"Paper Size");
+  ASSERT_EQ(ItemInfo_GetChoiceCount(info), 3);
+  for (LONG i = 0; i < 3; ++i) {
+    EXPECT_EQ(value_of(info, i), papers[i].id);
+    EXPECT_EQ(text_of(info, i), papers[i].name);  // the list's names, without sizes
+  }
+  ItemInfo_Free(info);
+  // Other paper items keep their database choices and texts.
+  info = build(6145);
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(text_of(info, 1), u"Mine (100 x 200 mm)");
+  ItemInfo_Free(info);
+  FreePaperSizeList(handle);
 }
 
 TEST_F(ItemInfoTest, FailedAllocationFreesThePartialInfo) {
