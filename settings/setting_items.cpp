@@ -173,7 +173,9 @@ BOOL paper_size_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext
   if (!c->info) return FALSE;
   const bool listed = HasPaperSizeList(database) == 1;
   if (mode == kItemModeKind) {
-    if (!listed) return TRUE;  // kind and count as the database item gives them
+    // Kind and count as the database item gives them; without its paper
+    // choices the setting is not available.
+    if (!listed) return c->info->count > 0;
     WORD count = 0;
     if (CountPaperSizes(database, &count, kPaperCountAll) != kPaperListOk) return FALSE;
     return give_kind(c, c->info->kind ? c->info->kind : kItemKindList, kTypeWord, count);

@@ -235,6 +235,19 @@ TEST_F(ItemInfoTest, HandlerItems) {
   EXPECT_EQ(build(2), nullptr);
 }
 
+TEST_F(ItemInfoTest, HandlerItemsOfADatabaseWithoutItems) {
+  open(morva::test::one_file(json::array()));
+  // The papers come only from the database (or a paper-size list).
+  EXPECT_EQ(build(8), nullptr);
+  // Copies and the stamp name need nothing from it.
+  for (WORD ddmid : {WORD{12}, WORD{298}}) {
+    ItemInfo* info = build(ddmid);
+    ASSERT_NE(info, nullptr) << ddmid;
+    EXPECT_NE(ItemInfo_GetKind(info), 0) << ddmid;
+    ItemInfo_Free(info);
+  }
+}
+
 TEST_F(ItemInfoTest, PaperChoiceTexts) {
   struct Case {
     WORD width;
