@@ -9,6 +9,7 @@
 #include "settings/conflict_check.h"
 #include "settings/constraint_rules.h"
 #include "settings/ddd_queries.h"
+#include "settings/default_settings.h"
 #include "settings/item_access.h"
 #include "win/win.h"
 
@@ -717,6 +718,36 @@ TEST_F(RulesTest, ActionsWriteValuesAndRecordThem) {
             1);
   DddFreeValue(&choice_record, 0xFFFF);
   ClearDdmidList(&changed);
+}
+
+}  // namespace
+
+namespace {
+
+// The demo printer's rule: two-sided printing does not take the manual feed.
+TEST_F(RulesTest, DemoPrinterTwoSidedAndManualFeed) {
+  morva::ddd_build::build_file(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json", dir());
+  morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
+  DddStatus status = 0;
+  handle = DddOpenPath(u"C:\\drivers\\MVDEMO.DDD", &status);
+  ASSERT_NE(handle, nullptr) << status;
+  ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), pd.data(), u"Demo Printer"));
+  const WORD long_edge = 2;
+  EXPECT_EQ(check(kCheckModeChange, 16, &long_edge).kind, 0);
+  set(13, 4);
+  const Outcome o = check(kCheckModeChange, 16, &long_edge);
+  EXPECT_EQ(o.result, 0);
+  EXPECT_EQ(o.kind, 3);
+  EXPECT_EQ(o.rules, std::vector<WORD>{1});
+  EXPECT_EQ(o.out, (std::vector<WORD>{13, 16, 0}));
+
+  // Its action moves the paper source back to automatic selection.
+  DddRule* rule = load_rule(7, 1);
+  ASSERT_NE(rule, nullptr);
+  const SettingsTarget t = target();
+  EXPECT_EQ(ApplyRuleActionList(&t, rule, nullptr), 4);
+  EXPECT_EQ(get(13), 7);
+  release(rule);
 }
 
 }  // namespace
