@@ -267,8 +267,10 @@ INT CheckItemConstraints(WORD mode, HANDLE printer, const SettingsTarget* target
   WORD kind = 0;
   DddValue* item = nullptr;
   const void* key = record_by_value == 1 ? nullptr : change->value;
-  if (DddGetItemValue(DDD_LOAD_FULL, &db->main, &db->linked, change->ddmid, key, &kind, &item) != DDD_OK || !item)
-    return 6;
+  const DddStatus status = DddGetItemValue(DDD_LOAD_FULL, &db->main, &db->linked, change->ddmid, key, &kind, &item);
+  // Running out of memory is no sign that the item has no rules.
+  if (status == DDD_NO_MEMORY) return 2;
+  if (status != DDD_OK || !item) return 6;
   INT result = 0;
   if (item->kind == DDD_KIND_ITEM || item->kind == DDD_KIND_ITEM_ALT || item->kind == DDD_KIND_CHOICE ||
       item->kind == DDD_KIND_CHOICE_ALT) {

@@ -751,3 +751,44 @@ TEST_F(RulesTest, DemoPrinterTwoSidedAndManualFeed) {
 }
 
 }  // namespace
+
+namespace {
+
+// Out of memory at any allocation of a check: a failure result, nothing
+// handed out, nothing leaked; otherwise the full answer.
+TEST_F(RulesTest, CheckSurvivesEveryAllocationFailure) {
+  const WORD ddmids[] = {389, 407, 408, 409, 410, 411, 262, 265, 266, 271, 333, 296};
+  json conditions = json::array();
+  for (WORD d : ddmids) conditions.push_back(cond(d, 1, word(0), d == 296 ? 4 : 1));
+  reopen(json::array({item(8, {1}), choice(1, 9, {1, 2}), rule7(conditions, 3), rule7(json::array(), 13)}));
+  const WORD a4 = 9;
+  ConflictReport* report = NewConflictReport();
+  ASSERT_NE(report, nullptr);
+  bool complete = false;
+  for (int skip = 0; skip < 400 && !complete; ++skip) {
+    ResetConflictReport(report);
+    WORD* out = nullptr;
+    morva::platform::inject_allocation_failure(skip, 1);
+    const INT r = CheckSettingChange(kCheckModeChange, kPrinter, handle, dm.data(), pd.data(), nullptr, 8, kTypeShort,
+                                     &a4, report, &out, 0);
+    morva::platform::inject_allocation_failure(0, 0);
+    if (r != 0) {
+      EXPECT_TRUE(r == 1 || r == 2) << "skip " << skip << " result " << r;
+      EXPECT_EQ(out, nullptr) << "skip " << skip;
+      continue;
+    }
+    ASSERT_NE(out, nullptr) << "skip " << skip;
+    std::vector<WORD> handed;
+    for (WORD* p = out; *p; ++p) handed.push_back(*p);
+    GlobalFree(out);
+    EXPECT_EQ(report->kind, 13) << "skip " << skip;
+    EXPECT_EQ(handed.size(), 13u) << "skip " << skip;
+    EXPECT_EQ(handed.back(), 8);
+    EXPECT_EQ(report->ddmids.count, 12);
+    complete = true;
+  }
+  EXPECT_TRUE(complete);
+  FreeConflictReport(report);
+}
+
+}  // namespace
