@@ -6,6 +6,7 @@
 
 #include "ddd_fixture.h"
 #include "ddm/ddmid.h"
+#include "settings/conflict_apply.h"
 #include "settings/conflict_check.h"
 #include "settings/constraint_rules.h"
 #include "settings/ddd_queries.h"
@@ -788,6 +789,69 @@ TEST_F(RulesTest, CheckSurvivesEveryAllocationFailure) {
     complete = true;
   }
   EXPECT_TRUE(complete);
+  FreeConflictReport(report);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RulesTest, ApplyingTheRulesOfAReportAndExtraItems) {
+  reopen(json::array({
+      item(333, {1}), choice(1, 1, {1, 2}, {1}),
+      rule7(json::array(), 3, {{"op", 0}, {"value", no_value()}}, {{{"ddmid", 271}, {"value", word(5)}}}),
+      rule7(json::array(), 9),
+      {{"kind", 8},
+       {"head", {{"ddmid", 333}, {"op", 1}, {"value", word(1)}}},
+       {"flags", 2},
+       {"actions", {{{"ddmid", 407}, {"value", word(6)}}}}},
+  }));
+  const WORD one = 1;
+  ConflictReport* report = NewConflictReport();
+  ASSERT_EQ(CheckSettingChange(kCheckModeAll, kPrinter, handle, dm.data(), pd.data(), nullptr, 333, kTypeWord, &one,
+                               report, nullptr, 0),
+            0);
+  EXPECT_EQ(report->rules.count, 2);
+  EXPECT_EQ(report->rules_alt.count, 1);
+  EXPECT_EQ(report->kind, 2);  // 2 outranks 3 and 9
+
+  const SettingsTarget t = target();
+  WORD inline_ids[kChangedItemRoom];
+  WORD* ids = inline_ids;
+  WORD count = 0;
+  const DdmidListRef changed{&ids, &count, kChangedItemRoom, inline_ids};
+  EXPECT_EQ(ApplyReportRuleActions(&t, report, &changed), 4);
+  EXPECT_EQ(get(271), 5);
+  EXPECT_EQ(get(407), 6);
+  EXPECT_EQ(std::vector<WORD>(ids, ids + count), (std::vector<WORD>{271, 407}));
+
+  // A rule without actions applies nothing; a rule that is not there fails.
+  const WORD quiet[] = {2}, missing[] = {1, 7};
+  EXPECT_EQ(ApplyRuleActions(1, &t, &changed, 1, quiet), 3);
+  EXPECT_EQ(ApplyRuleActions(1, &t, &changed, 2, missing), 1);
+
+  // Extra items: a number and a text held in its cell.
+  const WORD seven = 7;
+  auto* text = static_cast<WCHAR*>(GlobalAlloc(GPTR, 16));
+  std::char_traits<char16_t>::copy(text, u"Stamp", 6);
+  auto** cell = static_cast<WCHAR**>(GlobalAlloc(GPTR, sizeof(WCHAR*)));
+  *cell = text;
+  const ConflictItem items[] = {{409, kTypeWord, 2, const_cast<WORD*>(&seven)}, {297, kTypeString, 12, cell}};
+  EXPECT_EQ(ApplyItemValues(&t, &changed, 2, items), 4);
+  EXPECT_EQ(get(409), 7);
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  ASSERT_EQ(GetItemValue(297, dm.data(), pd.data(), &type, &size, &v), kDdmOk);
+  EXPECT_EQ(ItemText(v, size), u"Stamp");
+  EXPECT_EQ(std::vector<WORD>(ids, ids + count), (std::vector<WORD>{271, 407, 409, 297}));
+  EXPECT_EQ(ApplyItemValues(&t, &changed, 0, items), 3);
+  EXPECT_EQ(ApplyItemValues(nullptr, &changed, 2, items), 1);
+  const DdmidListRef no_count{&ids, nullptr, kChangedItemRoom, inline_ids};
+  EXPECT_EQ(ApplyItemValues(&t, &no_count, 2, items), 1);
+  GlobalFree(text);
+  GlobalFree(cell);
+  ClearDdmidList(&changed);
   FreeConflictReport(report);
 }
 
