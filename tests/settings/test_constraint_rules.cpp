@@ -470,6 +470,57 @@ TEST_F(RulesTest, SpecialItemRules) {
   EXPECT_EQ(o.out, (std::vector<WORD>{296, 297, 36866, 0}));
   EXPECT_EQ(check(kCheckModeAll, 1284, nullptr).kind, 6);
 
+  // The fixed rules without a new value, by item; -1: no rule applies.
+  set(321, 0);
+  set_text(297, u"Confidential");
+  struct Case {
+    WORD ddmid;
+    WORD stamps_off;
+    INT kind;
+    std::vector<WORD> out;
+  } const cases[] = {
+      {5186, 0, 6, {}},               // no outside prompt component: hidden
+      {5163, 0, -1, {}},              // needs the component
+      {5204, 0, -1, {}},
+      {1333, 0, 0, {}},
+      {1341, 0, 6, {}},               // a current platform
+      {36865, 0, 0, {}},              // room for a new stamp
+      {36865, 1, 1, {296, 36865, 0}},
+      {36867, 0, 0, {}},
+      {36867, 1, 1, {296, 297, 36867, 0}},
+      {1286, 0, 0, {}},
+      {36903, 0, 6, {}},              // no security-marking plug-in
+  };
+  for (const auto& c : cases) {
+    set(321, c.stamps_off);
+    ConflictReport* special = NewConflictReport();
+    const SettingsTarget t = target();
+    const SettingChange change{c.ddmid, 0, nullptr};
+    WORD inline_ids[kCheckDdmidRoom];
+    WORD* ids = inline_ids;
+    WORD count = 0;
+    const DdmidListRef out{&ids, &count, kCheckDdmidRoom, inline_ids};
+    const INT r = CheckSpecialItemRules(kPrinter, &t, &change, nullptr, special, &out);
+    EXPECT_EQ(r, c.kind < 0 ? 6 : 0) << c.ddmid;
+    if (c.kind >= 0) {
+      EXPECT_EQ(special->kind, c.kind) << c.ddmid;
+    }
+    ClearDdmidList(&out);
+    FreeConflictReport(special);
+    const Outcome o = check(kCheckModeAll, c.ddmid, nullptr);
+    EXPECT_EQ(o.result, 0) << c.ddmid;
+    EXPECT_EQ(o.out, c.out) << c.ddmid;
+  }
+  set(321, 0);
+  // The platform setting 293 is refused only on the oldest systems.
+  const WORD three = 3;
+  ConflictReport* platform = NewConflictReport();
+  EXPECT_EQ(CheckSettingChange(kCheckModeAll, kPrinter, handle, dm.data(), pd.data(), nullptr, 293, kTypeWord, &three,
+                               platform, nullptr, 0),
+            0);
+  EXPECT_EQ(platform->kind, 0);
+  FreeConflictReport(platform);
+
   // No printer handle: the check cannot run.
   ConflictReport* report = NewConflictReport();
   EXPECT_EQ(CheckSettingChange(kCheckModeAll, nullptr, handle, dm.data(), pd.data(), nullptr, 8, 2, &a4, report,
