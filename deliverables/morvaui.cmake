@@ -1,5 +1,6 @@
 # libmorvaui.so: the printer-interface library. The value engine comes in
-# through morva_settings, which links it.
+# through morva_settings, which links it; the direct-fax lists come with
+# morva_fax_store.
 morva_deliverable(morvaui
   EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/morvaui.map
-  LIBS morvaui_entry morva_settings)
+  LIBS morvaui_entry morva_settings morva_fax_store)

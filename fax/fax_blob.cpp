@@ -55,6 +55,18 @@ int GetFaxSendListEntry(const FaxBookView& book, DWORD index, BYTE* entry) {
   return 1;
 }
 
+int CopyFaxSendListHeader(const BYTE* blob, BYTE* header) {
+  if (blob == nullptr || header == nullptr) return 0;
+  std::memcpy(header, blob, kFaxBookHeaderSize);
+  return 1;
+}
+
+int GetFaxSendListEntry(const BYTE* blob, DWORD index, BYTE* entry) {
+  if (blob == nullptr || entry == nullptr || index >= FaxBook_GetCount(blob)) return 0;
+  std::memcpy(entry, blob + kFaxBookHeaderSize + std::size_t{index} * kFaxEntrySize, kFaxEntrySize);
+  return 1;
+}
+
 std::size_t FaxBook_TextLength(const BYTE* blob, DWORD offset, DWORD fieldBytes) {
   std::size_t n = 0;
   while (n < fieldBytes / 2 && load_le16(blob + offset + 2 * n) != 0) ++n;

@@ -65,6 +65,12 @@ int CopyFaxSendListHeader(const FaxBookView& book, BYTE* header);
 // index is not below the destination count.
 int GetFaxSendListEntry(const FaxBookView& book, DWORD index, BYTE* entry);
 
+// The same copies from a blob that LoadFaxSendList handed out (its tag,
+// header and `count` entries are known to be whole); 0 for a null blob or
+// an index not below the count.
+int CopyFaxSendListHeader(const BYTE* blob, BYTE* header);
+int GetFaxSendListEntry(const BYTE* blob, DWORD index, BYTE* entry);
+
 // A header text (0xA001 at byte 18, 0xA002 at byte 100) as UTF-16 up to
 // its NUL, never past its field.
 std::size_t FaxBook_TextLength(const BYTE* blob, DWORD offset, DWORD fieldBytes);
