@@ -130,8 +130,21 @@ struct RunLengthCoder {
   // Pixels from x on that each equal their reference of `kind`, up to the
   // row end.
   DWORD run_length(int kind, DWORD x) const {
+    // Every reference sits at a fixed distance from its pixel.
+    const BYTE* p = cur + x * pixel_size;
+    const BYTE* r = reference(kind, x);
+    const DWORD limit = width - x;
     DWORD n = 0;
-    while (x + n < width && std::memcmp(cur + (x + n) * pixel_size, reference(kind, x + n), pixel_size) == 0) ++n;
+    if (pixel_size == 1) {
+      while (n < limit && p[n] == r[n]) ++n;
+    } else {
+      auto word = [](const BYTE* b) {
+        std::uint32_t v;
+        std::memcpy(&v, b, 4);
+        return v;
+      };
+      while (n < limit && word(p + 4 * n) == word(r + 4 * n)) ++n;
+    }
     return n;
   }
 
