@@ -411,6 +411,14 @@ DWORD interpolate_lut(const LutView& lut, double u, double v, double w, int ch) 
   return static_cast<DWORD>(std::clamp(sum, 0.0, 65535.0));
 }
 
+// A value on the 16-bit scale, held within 0..65535 before rounding so that
+// no out-of-range or non-finite value reaches the conversion.
+WORD to_word(double v) {
+  if (!(v > 0)) return 0;
+  if (v >= 65535) return 65535;
+  return static_cast<WORD>(std::lround(v));
+}
+
 // L*a*b* (D50) to XYZ.
 void lab_to_xyz(double l, double a, double b, double xyz[3]) {
   double ty, y;
@@ -434,7 +442,7 @@ bool build_grid(IccTransform* t, const LutView& lut, bool lab, const double whit
   for (int ch = 0; ch < 3; ++ch) {
     for (int i = 0; i < 256; ++i) {
       const double v = resample(lut, lut.in_at + (lut.sixteen ? 2u : 1u) * lut.in_entries * ch, lut.in_entries, i, 256);
-      t->input_curves[ch][i] = static_cast<WORD>(std::clamp(std::lround(v), 0L, 65535L));
+      t->input_curves[ch][i] = to_word(v);
     }
   }
   // Output curves resampled to 4096 entries.
@@ -443,7 +451,7 @@ bool build_grid(IccTransform* t, const LutView& lut, bool lab, const double whit
   for (int ch = 0; ch < 3; ++ch) {
     const std::size_t at = lut.out_at + (lut.sixteen ? 2u : 1u) * std::size_t{lut.out_entries} * ch;
     for (int i = 0; i < 4096; ++i) {
-      out_curves[ch][i] = static_cast<WORD>(std::clamp(std::lround(resample(lut, at, lut.out_entries, i, 4096)), 0L, 65535L));
+      out_curves[ch][i] = to_word(resample(lut, at, lut.out_entries, i, 4096));
     }
   }
   const double relative[3] = {white[0] / kD50White[0], white[1], white[2] / kD50White[2]};
@@ -465,7 +473,7 @@ bool build_grid(IccTransform* t, const LutView& lut, bool lab, const double whit
         WORD* out = grid + ((static_cast<std::size_t>(r) * kIccGridPoints + g) * kIccGridPoints + b) * 3;
         for (int row = 0; row < 3; ++row) {
           const double v = (adapt[row * 3] * xyz[0] + adapt[row * 3 + 1] * xyz[1] + adapt[row * 3 + 2] * xyz[2]) * 65535;
-          out[row] = static_cast<WORD>(std::clamp(std::lround(v), 0L, 65535L));
+          out[row] = to_word(v);
         }
       }
     }
