@@ -1,7 +1,9 @@
 // Per-user registry values of a printer.
 #include "settings/user_registry_values.h"
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "settings/ddd_file.h"
 #include "settings/ddd_queries.h"
@@ -25,7 +27,8 @@ WCHAR* user_base_path(DddHandle* database) {
 
 // The printer's key path, with the identity the printer has (or, with
 // `create`, one made and stored now). 1 done, 0 no identity, -1 error.
-INT user_key_path(HANDLE printer, DddHandle* database, LPCWSTR sub_key, bool create, WCHAR* path) {
+INT user_key_path(HANDLE printer, DddHandle* database, LPCWSTR sub_key, bool create, WCHAR* path,
+                  DWORD capacity = kUserKeyPathChars) {
   BYTE id[kPrinterIdBytes] = {};
   if (!ReadPrinterId(printer, id)) {
     if (!create) return 0;
@@ -33,12 +36,99 @@ INT user_key_path(HANDLE printer, DddHandle* database, LPCWSTR sub_key, bool cre
   }
   WCHAR* base = user_base_path(database);
   if (base == nullptr) return -1;
-  const INT built = BuildUserRegistryKey(base, id, sub_key, path, kUserKeyPathChars);
+  const INT built = BuildUserRegistryKey(base, id, sub_key, path, capacity);
   GlobalFree(base);
   return built ? 1 : -1;
 }
 
+// A key path of the printer whose identity is made now when missing.
+INT sub_key_path(HANDLE printer, DddHandle* database, LPCWSTR sub_key, LPWSTR destination, DWORD capacity) {
+  if (printer == nullptr || database == nullptr || destination == nullptr || capacity == 0) return 0;
+  return user_key_path(printer, database, sub_key, true, destination, capacity) == 1 ? 1 : 0;
+}
+
 }  // namespace
+
+INT GetStampsKeyPath(HANDLE printer, DddHandle* database, LPWSTR destination, DWORD capacity, INT kind) {
+  if (kind != 0 && kind != 1) return 0;
+  return sub_key_path(printer, database, kind == 0 ? kUserSubKeyStamps : kUserSubKeyOtherStamps, destination,
+                      capacity);
+}
+
+INT GetPaperMarginKeyPath(HANDLE printer, DddHandle* database, LPWSTR destination, DWORD capacity) {
+  return sub_key_path(printer, database, kUserSubKeyPaperMargin, destination, capacity);
+}
+
+INT OpenUserRegistryKey(HANDLE printer, DddHandle* database, LPCWSTR sub_key, HKEY* key) {
+  if (key) *key = nullptr;
+  if (key == nullptr) return 0;
+  WCHAR path[kUserKeyPathChars] = {};
+  if (!sub_key_path(printer, database, sub_key, path, kUserKeyPathChars)) return 0;
+  return RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key, nullptr) ==
+                 ERROR_SUCCESS
+             ? 1
+             : 0;
+}
+
+INT ReadUserRegistryValue(HANDLE printer, DddHandle* database, void* destination, DWORD capacity, DWORD type,
+                          LPCWSTR sub_key, LPCWSTR name, DWORD* copied) {
+  if (copied) *copied = 0;
+  if (destination == nullptr && capacity != 0) return -1;
+  BYTE* block = nullptr;
+  DWORD size = 0;
+  const INT got = ReadUserRegistryValueAlloc(printer, &block, &size, type, sub_key, name, database);
+  if (got != 0) return got;
+  const DWORD n = size < capacity ? size : capacity;
+  if (n) std::memcpy(destination, block, n);
+  if (copied) *copied = n;
+  GlobalFree(block);
+  return 0;
+}
+
+INT DeleteUserSettingInfoValue(HANDLE printer, DddHandle* database) {
+  if (printer == nullptr || database == nullptr) return 0;
+  WCHAR path[kUserKeyPathChars] = {};
+  if (user_key_path(printer, database, nullptr, false, path) != 1) return 0;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
+  const bool deleted = RegDeleteValueW(key, u"UserSettingInfo") == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return deleted ? 1 : 0;
+}
+
+INT CopyRegistryTree(HKEY destination, HKEY source) {
+  if (destination == nullptr || source == nullptr) return 0;
+  WCHAR name[kUserKeyPathChars + 1];
+  for (DWORD index = 0;; ++index) {
+    DWORD chars = kUserKeyPathChars + 1;
+    const LSTATUS status = RegEnumValueW(source, index, name, &chars, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS) return 0;  // a name longer than 260 characters, or a failing read
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(source, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return 0;
+    std::vector<BYTE> data(size ? size : 1);
+    DWORD read = size;
+    if (RegQueryValueExW(source, name, nullptr, &type, data.data(), &read) != ERROR_SUCCESS) return 0;
+    if (RegSetValueExW(destination, name, 0, type, data.data(), read) != ERROR_SUCCESS) return 0;
+  }
+  for (DWORD index = 0;; ++index) {
+    DWORD chars = kUserKeyPathChars + 1;
+    const LSTATUS status = RegEnumKeyExW(source, index, name, &chars, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS) return 0;
+    HKEY from = nullptr, to = nullptr;
+    if (RegOpenKeyExW(source, name, 0, KEY_READ, &from) != ERROR_SUCCESS) return 0;
+    if (RegCreateKeyExW(destination, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &to, nullptr) != ERROR_SUCCESS) {
+      RegCloseKey(from);
+      return 0;
+    }
+    const INT copied = CopyRegistryTree(to, from);
+    RegCloseKey(to);
+    RegCloseKey(from);
+    if (!copied) return 0;
+  }
+  return 1;
+}
 
 INT BuildUserRegistryKey(LPCWSTR base, const BYTE* prnid, LPCWSTR sub_key, LPWSTR destination, DWORD capacity) {
   if (base == nullptr || prnid == nullptr || destination == nullptr || capacity == 0) return 0;

@@ -72,6 +72,11 @@ DWORD needed_size(WORD version) {
 
 }  // namespace
 
+const DmaFieldDescriptor* dma_UserSettingInfoFields(DWORD list) {
+  constexpr const DmaFieldDescriptor* kLists[] = {kHeaderFields, kListA, kListB, kListC};
+  return list < std::size(kLists) ? kLists[list] : nullptr;
+}
+
 int dma_ConvertUserSettingInfo(const BYTE* source, DWORD sourceSize, BYTE* destination, BOOL accountFlag) {
   if (source == nullptr || destination == nullptr || sourceSize < 2) return 0;
   const WORD version = load_le16(source);

@@ -17,6 +17,24 @@ inline constexpr DWORD kUserKeyPathChars = 260;
 // length + 1 below the capacity). 1 written, 0 for missing arguments.
 INT BuildUserRegistryKey(LPCWSTR base, const BYTE* prnid, LPCWSTR sub_key, LPWSTR destination, DWORD capacity);
 
+// Sub-keys of the printer's key used by the stores built on it.
+inline constexpr char16_t kUserSubKeyStamps[] = u"Stamps";
+inline constexpr char16_t kUserSubKeyOtherStamps[] = u"Stamps\\Others";
+inline constexpr char16_t kUserSubKeyPaperMargin[] = u"Paper Margin";
+inline constexpr char16_t kUserSubKeyDirectFax[] = u"DirectFax";
+
+// The key path of the printer's stamps: kind 0 "Stamps", kind 1
+// "Stamps\Others"; any other kind gives 0. The printer gets an identity
+// first when it has none (0 when that fails). 1 written.
+INT GetStampsKeyPath(HANDLE printer, DddHandle* database, LPWSTR destination, DWORD capacity, INT kind);
+// The key path of the printer's paper margins ("Paper Margin"), with the
+// same identity guarantee. 1 written.
+INT GetPaperMarginKeyPath(HANDLE printer, DddHandle* database, LPWSTR destination, DWORD capacity);
+// Opens the printer's key (with the sub-key when given) under
+// HKEY_CURRENT_USER, creating it when missing; the printer gets an identity
+// first when it has none. 1 with the open key, which the caller closes.
+INT OpenUserRegistryKey(HANDLE printer, DddHandle* database, LPCWSTR sub_key, HKEY* key);
+
 // Reads a per-user value of the printer into a new global block that the
 // caller frees. 0 read; 1 not there (no identity, no key, no value, or a
 // value of another type); -1 error (missing arguments, no memory, no base
@@ -24,12 +42,27 @@ INT BuildUserRegistryKey(LPCWSTR base, const BYTE* prnid, LPCWSTR sub_key, LPWST
 INT ReadUserRegistryValueAlloc(HANDLE printer, BYTE** block, DWORD* size, DWORD type, LPCWSTR sub_key,
                                LPCWSTR name, DddHandle* database);
 
+// As ReadUserRegistryValueAlloc, copying the value into the caller's buffer
+// (at most `capacity` bytes; `copied`, when given, receives the bytes
+// copied). Same results.
+INT ReadUserRegistryValue(HANDLE printer, DddHandle* database, void* destination, DWORD capacity, DWORD type,
+                          LPCWSTR sub_key, LPCWSTR name, DWORD* copied = nullptr);
+
 // Writes a per-user value: makes sure the printer has an identity (creating
 // and storing one when missing), opens or creates the key, writes the value
 // and records the printer's attributes in the printer's own key. 1 when all
 // of that succeeded.
 INT WriteUserRegistryValue(HANDLE printer, DddHandle* database, const void* data, DWORD size, DWORD type,
                            LPCWSTR sub_key, LPCWSTR name);
+
+// Deletes the value "UserSettingInfo" of the printer's key. 1 when deleted.
+INT DeleteUserSettingInfoValue(HANDLE printer, DddHandle* database);
+
+// Copies every value of `source` (names up to 260 characters, data of any
+// size) into `destination`, then every sub-key recursively (created in the
+// destination). 0 when a value cannot be read or written or a sub-key
+// cannot be opened or created; what was copied before stays.
+INT CopyRegistryTree(HKEY destination, HKEY source);
 
 // When `key` has no unnamed value yet, writes the printer's Attributes
 // (PRINTER_INFO_4, else PRINTER_INFO_5) there as 4 bytes of REG_BINARY. 1

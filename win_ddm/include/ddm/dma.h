@@ -104,4 +104,9 @@ struct DmaFieldDescriptor {
 };
 const DmaFieldDescriptor* dma_StructFields(DWORD structType);
 
+// The field lists of the per-user record, ended by a zero DDMID: 0 the
+// header words (8203, 8204, 5137), 1 list A, 2 list B, 3 list C; null for
+// any other number.
+const DmaFieldDescriptor* dma_UserSettingInfoFields(DWORD list);
+
 }  // namespace morva::ddm
