@@ -3,4 +3,4 @@
 # morva_fax_store.
 morva_deliverable(morvaui
   EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/morvaui.map
-  LIBS morvaui_entry morva_settings morva_fax_store)
+  LIBS morvaui_entry morva_settings morva_fax_store morva_pjl_header)

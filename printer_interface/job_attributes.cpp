@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
+#include "fax/fax_blob.h"
+#include "fax/fax_job_attr.h"
 #include "pi/pjl_header.h"
 #include "pi/pjl_outside.h"
 #include "pi/pjl_settings.h"
@@ -723,7 +725,77 @@ INT GetFaxAttributesSize(DddHandle* database) {
 }
 
 INT WriteFaxAttributes(PjlHeaderContext* c, PjlOutput* out) {
-  (void)out;
-  if (!c->request->fax_range) return 0;
-  return kPjlMissing;
+  const PjlFaxRange* range = c->request->fax_range;
+  if (!range) return 0;
+  const LONG count_setting = GetEffectiveItemValue(dm(c), pd(c), 380);
+  LONG count = count_setting < 0 ? 0 : count_setting;
+  DWORD last = range->last;
+  if (range->last < range->first || range->last >= count) return kPjlMissing;
+
+  // The line settings, read in the order the line builder takes them.
+  morva::fax::FaxLineSettings line{};
+  std::u16string outside, extension;
+  auto word = [&](WORD ddmid, WORD* field) {
+    LONG v = 0;
+    const INT r = read_number(c, ddmid, &v);
+    *field = static_cast<WORD>(v);
+    return r;
+  };
+  INT r = word(4111, &line.Word4111);
+  if (!r) r = read_text(c, 5141, &outside);
+  if (!r) r = word(5142, &line.OutsideLineDial);
+  if (!r) r = read_text(c, 5143, &extension);
+  if (!r) r = word(5144, &line.ExtensionDial);
+  if (!r) r = word(5145, &line.DirectDial);
+  if (!r) r = word(4142, &line.Word4142);
+  if (r) return r;
+  std::memcpy(line.OutsideLinePrefix, outside.c_str(), std::min<size_t>(outside.size(), 5) * sizeof(WCHAR));
+  std::memcpy(line.ExtensionPrefix, extension.c_str(), std::min<size_t>(extension.size(), 5) * sizeof(WCHAR));
+
+  morva::fax::FaxBookView book;
+  BYTE header[morva::fax::kFaxBookHeaderSize];
+  if (!range->list || !morva::fax::FaxBook_Parse(range->list, range->list_size, &book) ||
+      !morva::fax::CopyFaxSendListHeader(book, header))
+    return kPjlMissing;
+
+  std::u16string address_file;
+  read_text(c, 375, &address_file);
+  if (address_file == u"C:\\qzfaxaddress.tmp") {
+    // The fixed address file holds at most 100 destinations.
+    if (count > 100) {
+      count = 100;
+      last = std::min<DWORD>(last, 99);
+    }
+  } else if (book.count != count) {
+    return 0;
+  }
+
+  LONG card = 0;
+  read_number(c, 4369, &card);
+  const bool fax_keys = (c->caps & kPjlCapFaxEntryKeys) != 0;
+  const DWORD start = out->used;
+  for (DWORD i = range->first; i <= last; ++i) {
+    BYTE stored[morva::fax::kFaxEntrySize] = {};
+    if (!morva::fax::GetFaxSendListEntry(book, i, stored)) {
+      PjlTruncate(out, start);
+      return kPjlMissing;
+    }
+    morva::fax::FaxDestination entry;
+    morva::fax::FaxDestination_Decode(stored, &entry);
+    const bool sender_keys = line.Word4142 != 0 && entry.Kind == 2;
+    const DWORD kind = fax_keys ? (sender_keys ? 5 : 2) : (sender_keys ? 4 : 1);
+    char text[513] = {};
+    LONG size = 0;
+    if (!morva::fax::BuildFaxJobAttr(kind, &entry, &line, 512, full_form(c), nullptr, text, &size,
+                                     static_cast<BYTE>(card))) {
+      PjlTruncate(out, start);
+      return kPjlMissing;
+    }
+    const INT a = PjlAppendAnsi(out, text, std::strlen(text));
+    if (a < 0) {
+      PjlTruncate(out, start);
+      return a;
+    }
+  }
+  return static_cast<INT>(out->used - start);
 }

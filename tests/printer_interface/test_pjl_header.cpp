@@ -11,7 +11,10 @@
 #include "../settings/ddd_fixture.h"
 #include "ddm/ddmid.h"
 #include "pi/pjl_header.h"
+#include "fax/fax_blob.h"
+#include "fax/fax_destination.h"
 #include "pi/pjl_settings.h"
+#include "settings/default_settings.h"
 #include "settings/driver_locks.h"
 #include "settings/item_access.h"
 #include "settings/module_state.h"
@@ -640,6 +643,121 @@ TEST_F(PjlHeaderTest, PrintingInstructionBlock) {
   EXPECT_EQ(build(), "#size" + std::to_string(kPjlMissing));
   sp.clear();
   EXPECT_EQ(build(), kUel);
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------- fax lines
+
+// A stored destination list of fax numbers; a number starting with "ip:"
+// is an IP-fax destination.
+std::vector<BYTE> fax_list(const std::vector<std::u16string>& numbers) {
+  using namespace morva::fax;
+  std::vector<BYTE> blob(kFaxBookHeaderSize + kFaxEntrySize * numbers.size());
+  FaxBook_WriteTag(blob.data(), kTagDfax002);
+  FaxBook_SetCount(blob.data(), static_cast<WORD>(numbers.size()));
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    FaxDestination d{};
+    std::u16string number = numbers[i];
+    if (number.rfind(u"ip:", 0) == 0) {
+      d.Kind = kFaxKindIpAddress;
+      number = number.substr(3);
+    }
+    std::memcpy(d.Number, number.data(), number.size() * sizeof(WCHAR));
+    FaxDestination_Encode(d, blob.data() + kFaxBookHeaderSize + kFaxEntrySize * i);
+  }
+  return blob;
+}
+
+TEST_F(PjlHeaderTest, FaxLinesPerDestination) {
+  const json fax_device = {{"23", 1}, {"24", 3}, {"25", 120}};
+  make(json::array({marker(), entry(0, "@PJL A", "B")}), 0, fax_device);
+  const std::vector<BYTE> list = fax_list({u"111", u"ip:10.0.0.9", u"333"});
+  PjlFaxRange range{1, 2, list.data(), static_cast<DWORD>(list.size())};
+  request.fax_range = &range;
+  request.jobattr_switch = 0;
+  set(380, 3);
+  EXPECT_EQ(build(), kUel + "@FANU=10.0.0.9{22}{30}\r\n@FANU=333{20}{30}\r\n@PJL AB\n");
+  // Sender keys for IP destinations with setting 4142; fax entry keys with
+  // capability 0x40000000; the full form frames each line.
+  set(4142, 1);
+  EXPECT_EQ(build(), kUel + "@SFNU=10.0.0.9{22}{30}\r\n@FANU=333{20}{30}\r\n@PJL AB\n");
+  make(json::array({marker()}), kFull | kPjlCapFaxEntryKeys, fax_device);
+  EXPECT_EQ(build(), kUel + "@PJL SET JOBATTR=\"@SFEN=10.0.0.9{22}{30}\"\r\n"
+                            "@PJL SET JOBATTR=\"@FAEN=333{20}{30}\"\r\n");
+  // A list that does not match the destination count gives no lines; a
+  // range outside the count fails the header.
+  set(380, 4);
+  EXPECT_EQ(build(), kUel);
+  range.last = 4;
+  EXPECT_EQ(build(), "#" + std::to_string(kPjlMissing));
+  range = {2, 1, list.data(), static_cast<DWORD>(list.size())};
+  EXPECT_EQ(build(), "#" + std::to_string(kPjlMissing));
+  // The fixed address file is not compared with the count; a destination
+  // missing from the list fails the header.
+  set_text(375, u"C:\\qzfaxaddress.tmp");
+  range = {0, 0, list.data(), static_cast<DWORD>(list.size())};
+  EXPECT_EQ(build(), kUel + "@PJL SET JOBATTR=\"@FAEN=111{20}{30}\"\r\n");
+  range = {2, 3, list.data(), static_cast<DWORD>(list.size())};
+  EXPECT_EQ(build(), "#" + std::to_string(kPjlMissing));
+  // A list cut short is refused before any entry is read.
+  range = {0, 0, list.data(), static_cast<DWORD>(list.size() - 1)};
+  EXPECT_EQ(build(), "#" + std::to_string(kPjlMissing));
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------- demo printer
+
+// The demo printer's database with its default settings gives this header.
+TEST_F(PjlHeaderTest, DemoPrinterDefaultHeader) {
+  morva::ddd_build::build_file(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json", dir());
+  morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
+  DddStatus status = 0;
+  handle = DddOpenPath(u"C:\\drivers\\MVDEMO.DDD", &status);
+  ASSERT_NE(handle, nullptr) << status;
+  ASSERT_TRUE(morva::platform::set_machine_setting("user_name", "Ana Lima"));
+  ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), pd.data(), u"Demo Printer"));
+  request.document_name = u"Invoice 7";
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue paper{};
+  ASSERT_EQ(GetItemValue(8, dm.data(), pd.data(), &type, &size, &paper), kDdmOk);
+  const std::string paper_name = paper.s == 9 ? "A4" : "LETTER";
+  EXPECT_EQ(build(), kUel +
+                         "@PJL JOB NAME=Invoice 7\n"
+                         "@PJL SET JOBATTR=\"@JOAU=Ana Lima\"\n"
+                         "@PJL SET COPIES=1\n"
+                         "@PJL SET PAPER=" + paper_name + "\n"
+                         "@PJL SET ORIENTATION=PORTRAIT\n"
+                         "@PJL SET MEDIASOURCE=AUTO\n"
+                         "@PJL SET DUPLEX=OFF\n"
+                         "@PJL SET RENDERMODE=COLOR\n"
+                         "@PJL ENTER LANGUAGE=VANTIQ\n");
+  // Two-sided on the long edge, black and white, uncollated.
+  set(16, 2);
+  set(270, 1);
+  set(18, 0);
+  EXPECT_EQ(build(), kUel +
+                         "@PJL JOB NAME=Invoice 7\n"
+                         "@PJL SET JOBATTR=\"@JOAU=Ana Lima\"\n"
+                         "@PJL SET COPIES=1\n"
+                         "@PJL SET QTY=1\n"
+                         "@PJL SET PAPER=" + paper_name + "\n"
+                         "@PJL SET ORIENTATION=PORTRAIT\n"
+                         "@PJL SET MEDIASOURCE=AUTO\n"
+                         "@PJL SET DUPLEX=ON\n"
+                         "@PJL SET BINDING=LONGEDGE\n"
+                         "@PJL SET RENDERMODE=GRAYSCALE\n"
+                         "@PJL ENTER LANGUAGE=VANTIQ\n");
+  std::vector<BYTE> trailer(32);
+  PjlOutput out{trailer.data(), 32, 0};
+  ASSERT_GT(WritePjlTrailer(handle, &out), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(trailer.data()), out.used), kUel + "@PJL EOJ\n");
 }
 
 }  // namespace
