@@ -761,3 +761,51 @@ TEST_F(PjlHeaderTest, DemoPrinterDefaultHeader) {
 }
 
 }  // namespace
+
+namespace {
+
+// A user-defined paper is sent with its size from the printer's form of
+// that slot, in millimetres, in the order of its feed edge.
+TEST_F(PjlHeaderTest, UserDefinedPaperSize) {
+  DRIVER_INFO_3W d{};
+  d.cVersion = 3;
+  d.pName = const_cast<LPWSTR>(u"Pjl Driver");
+  d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
+  d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
+  d.pDataFile = const_cast<LPWSTR>(u"T.DDD");
+  d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
+  ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
+  PRINTER_INFO_2W p{};
+  p.pPrinterName = const_cast<LPWSTR>(u"Pjl Printer");
+  p.pPortName = const_cast<LPWSTR>(u"IP_127.0.0.1");
+  p.pDriverName = const_cast<LPWSTR>(u"Pjl Driver");
+  HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+  ASSERT_NE(printer, nullptr) << GetLastError();
+  WCHAR name[64] = {};
+  ASSERT_GT(FormatUserPaperName(2, name, 64), 0);
+  FORM_INFO_1W form{};
+  form.pName = name;
+  form.Size = {210400, 296600};  // rounds to 210 x 297 mm
+  form.ImageableArea = {0, 0, 210400, 296600};
+  ASSERT_TRUE(AddFormW(printer, 1, reinterpret_cast<LPBYTE>(&form))) << GetLastError();
+  request.printer = printer;
+
+  make(json::array({entry(410, "@PJL SET PAPER=")}), 0);
+  set(410, 264);  // user paper slot 2
+  set(409, 4);
+  set(412, 2);
+  EXPECT_EQ(build(), kUel + "@PJL SET PAPER=UNFIXED:210:297\n");
+  set(412, 1);
+  EXPECT_EQ(build(), kUel + "@PJL SET PAPER=UNFIXED:297:210\n");
+  set(409, 264);
+  set(413, 2);
+  EXPECT_EQ(build(), kUel + "@PJL SET PAPER=UNFIXED:210:297\n");
+  set(409, 1);
+  EXPECT_EQ(build(), "#" + std::to_string(kPjlMissing));
+  set(409, 4);
+  set(410, 265);  // slot 3 has no form
+  EXPECT_EQ(build(), "#" + std::to_string(kPjlMissing));
+  ClosePrinter(printer);
+}
+
+}  // namespace
