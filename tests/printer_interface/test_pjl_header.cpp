@@ -809,3 +809,21 @@ TEST_F(PjlHeaderTest, UserDefinedPaperSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// Collated copies made by a device of data level 2 are sent as one copy.
+TEST_F(PjlHeaderTest, CollatedCopiesOnLevelTwoDevices) {
+  make(json::array({entry(12, "@PJL SET COPIES=")}), 0x20000 | 0x10000);
+  set(12, 5);
+  set(18, 1);
+  set(8205, 0x01010903);
+  EXPECT_EQ(build(), kUel + "@PJL SET COPIES=1\n");
+  set(8205, 0x01010902);  // level 3
+  EXPECT_EQ(build(), kUel + "@PJL SET COPIES=5\n");
+  set(8205, 0x01010903);
+  set(18, 0);
+  EXPECT_EQ(build(), kUel + "@PJL SET COPIES=5\n");
+}
+
+}  // namespace
