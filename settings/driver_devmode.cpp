@@ -7,6 +7,7 @@
 #include "settings/default_settings.h"
 #include "settings/devmode_internal.h"
 #include "settings/item_database.h"
+#include "settings/settings_migration.h"
 #include "settings/setting_items.h"
 #include "win/memory.h"
 
@@ -159,14 +160,17 @@ BOOL SyncSourceFromTray(void* devmode, void* printer_data) {
 
 namespace {
 
-// DEVMODE conversion, same-layout case: a DEVMODE of this driver's layout
-// (`source_size` bytes) is copied into the 5988-byte `output`. 1 on
-// success, 0 when the source is not of this layout.
-INT ConvertDevModeSameLayout(const void* source, DWORD source_size, void* output) {
-  if (!source || !output || source_size < kShortDevmodeSize) return 0;
-  std::memset(output, 0, kPrivateDevmodeSize);
-  std::memcpy(output, source, source_size < kPrivateDevmodeSize ? source_size : kPrivateDevmodeSize);
-  return CheckDevmodeForPrinting(output) ? 1 : 0;
+// The DEVMODE conversion of the printer interface (mode 1) for the
+// printer's own DEVMODE: 1 converted, 2 copied, 3 replaced by defaults, -2
+// failure.
+INT ConvertPrinterDevmode(const void* source, void* output, LPCWSTR printer_name, DddHandle* database) {
+  if (!source || !output) return -2;
+  switch (ConvertPrivateDevmode(source, output, printer_name, database)) {
+    case 0: return 1;
+    case 1: return 2;
+    case 2: return 3;
+    default: return -2;
+  }
 }
 
 }  // namespace
@@ -185,11 +189,8 @@ PRINTER_INFO_2W* GetPrinterDefaultDevmode(HANDLE printer, DddHandle* database, v
     return nullptr;
   }
   const void* source = info->pDevMode;
-  DWORD source_size = 0;
   void* defaults = nullptr;
-  if (source) {
-    source_size = static_cast<DWORD>(info->pDevMode->dmSize) + info->pDevMode->dmDriverExtra;
-  } else {
+  if (!source) {
     defaults = AllocPrivateDevmode(kDevmodeKindFull);
     if (!defaults || !FillDefaultSettings(database, defaults, nullptr, info->pPrinterName)) {
       if (defaults) GlobalFree(defaults);
@@ -197,12 +198,11 @@ PRINTER_INFO_2W* GetPrinterDefaultDevmode(HANDLE printer, DddHandle* database, v
       return nullptr;
     }
     source = defaults;
-    source_size = kPrivateDevmodeSize;
   }
   // Converted and forced in a full-size buffer: the caller's output may be
   // the 1604-byte form, which has no room for extension settings.
   void* full = AllocPrivateDevmode(kDevmodeKindFull);
-  INT result = full ? ConvertDevModeSameLayout(source, source_size, full) : 0;
+  INT result = full ? ConvertPrinterDevmode(source, full, info->pPrinterName, database) : -2;
   if (defaults) GlobalFree(defaults);
   if (result >= 1 && result <= 3) *converted = TRUE;
   if (result < 1 || result > 3 || !ItemDbApplyForcedSettings(database, full, nullptr)) {
