@@ -606,6 +606,11 @@ INT ConvertPrivateDevmode(const void* source, void* destination, LPCWSTR printer
       dest.bytes = old.bytes;
       if (old_id.layout != current.layout && !write_number(258, dest.data(), nullptr, current.layout))
         return give_defaults();
+      // Only the first 1604 bytes are taken: a larger private part must
+      // not be announced beyond them.
+      if (old_id.driver_extra != current.driver_extra &&
+          !write_number(5, dest.data(), nullptr, current.driver_extra))
+        return give_defaults();
       std::memcpy(destination, dest.data(), kShortDevmodeSize);
       return 1;
     case 3:

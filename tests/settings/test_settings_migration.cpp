@@ -198,6 +198,7 @@ TEST_F(DemoMigration, SameVersionIsCopiedWithTheCurrentLayoutItem) {
   Bytes larger = exact(current, 3000);
   EXPECT_EQ(convert(larger, &out), 1);
   EXPECT_EQ(number(out.data(), nullptr, 7), 2);
+  EXPECT_EQ(number(out.data(), nullptr, 5), 1384);
 }
 
 TEST_F(DemoMigration, FieldStepsOfANewerOldVersion) {
