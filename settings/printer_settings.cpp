@@ -18,6 +18,7 @@
 #include "settings/printer_data_kinds.h"
 #include "settings/printer_identity.h"
 #include "settings/private_blobs.h"
+#include "settings/settings_migration.h"
 #include "settings/user_setting_info.h"
 #include "win/endian.h"
 #include "win/errors.h"
@@ -107,19 +108,7 @@ void apply_forced(DddHandle* database, void* destination) {
 
 INT ConvertPrinterDataBlock(HANDLE, const BYTE* stored, DWORD size, void* destination, DddHandle* database) {
   if (stored == nullptr || destination == nullptr || database == nullptr) return -1;
-  if (!fill_defaults(database, destination)) return -1;
-  std::vector<BYTE> old(std::max(size, kBlockSize), 0);
-  std::memcpy(old.data(), stored, size);
-  // The current identity is that of the defaults just made.
-  const DWORD version = setting(old.data(), kVersionId);
-  if (version != setting(destination, kVersionId) ||
-      setting(old.data(), kModelCodeId) != setting(destination, kModelCodeId)) {
-    return 2;
-  }
-  const DWORD layout = setting(destination, kLayoutId);
-  std::memcpy(destination, old.data(), kBlockSize);
-  SetItemValueRaw(kLayoutId, nullptr, destination, morva::ddm::kTypeWord, 2, &layout);
-  return 1;
+  return ConvertPrinterDataBlock(static_cast<const void*>(stored), size, destination, database);
 }
 
 INT ReadPrinterSettings(HANDLE printer, void* destination, DddHandle* database) {

@@ -14,6 +14,7 @@
 #include "settings/driver_devmode.h"
 #include "settings/item_access.h"
 #include "settings/printer_data_kinds.h"
+#include "settings/printer_settings.h"
 #include "settings/private_blobs.h"
 #include "win/endian.h"
 #include "win/gdi_types.h"
@@ -256,21 +257,6 @@ class OpenedPrinter {
   HANDLE handle_ = nullptr;
 };
 
-// The printer's PrinterData block of the current layout: the stored block
-// (converted when it is older), else the defaults.
-BOOL read_printer_block(HANDLE printer, DddHandle* database, void* block) {
-  DWORD size = 0;
-  if (ReadPrinterDataKind(printer, kPrinterDataPrinterData, nullptr, &size) && size > 0) {
-    std::vector<BYTE> stored(std::max(size, kPrinterDataSize));
-    DWORD capacity = static_cast<DWORD>(stored.size());
-    if (ReadPrinterDataKind(printer, kPrinterDataPrinterData, stored.data(), &capacity) &&
-        ConvertPrinterDataBlock(stored.data(), static_cast<DWORD>(stored.size()), block, database) != -1)
-      return TRUE;
-  }
-  Scratch devmode;
-  return FillDefaultSettings(database, devmode.data(), block, kDummyPrinterName);
-}
-
 // The printer's private settings with `fax` as its address book stored
 // back (store kind 2); the WPKINFO and SPINFO data stay as they were.
 // `extension` (4384 bytes) is what is stored; it is read first when
@@ -306,7 +292,7 @@ BOOL take_printer_items(LPCWSTR printer_name, DddHandle* database, Scratch* dest
   OpenedPrinter printer(printer_name);
   if (!printer.get()) return FALSE;
   std::vector<BYTE> block(kPrinterDataSize);
-  if (!read_printer_block(printer.get(), database, block.data())) return FALSE;
+  if (!ReadPrinterSettings(printer.get(), block.data(), database)) return FALSE;
   BYTE* extension = dest->bytes.data() + kExtensionOffset;
   // The printer's stored extension block, or the current one when it has
   // none, goes with the DEVMODE while the items are written.
@@ -460,7 +446,7 @@ bool upgrade_family1(WORD version, const OldDevmode& old, void* s, void* default
   if (family == 0x10) reset(1302);
   if (family == 0x30 && old.word(344) == 257) set(271, 1);
   std::vector<BYTE> block(kPrinterDataSize);
-  if (!ok || !printer || !read_printer_block(printer, database, block.data())) return false;
+  if (!ok || !printer || !ReadPrinterSettings(printer, block.data(), database)) return false;
   LONG a = 0, b = 0;
   return read_number(5135, nullptr, block.data(), &a) && read_number(5132, nullptr, block.data(), &b) &&
          write_number(440, s, nullptr, a) && write_number(438, s, nullptr, b);

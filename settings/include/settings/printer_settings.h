@@ -21,11 +21,10 @@ inline constexpr WORD kPrinterDataUserRecordVersion = 16389;
 // null argument, with nothing touched).
 INT ReadPrinterSettings(HANDLE printer, void* destination, DddHandle* database);
 
-// The stored block brought to the current layout into the 7972-byte
-// `destination`: 1 the same version copied, 2 replaced by the database
-// defaults, -1 when not even the defaults can be made. Blocks of the
-// current version and model are copied; every other block is replaced by
-// the defaults (field-by-field conversion of older versions is not done).
+// The stored block (`size` bytes) brought to the current layout into the
+// 7972-byte `destination` by the settings migration: 1 the same version
+// copied, 0 converted, 2 replaced by the database defaults, -1 when not
+// even the defaults can be made.
 INT ConvertPrinterDataBlock(HANDLE printer, const BYTE* stored, DWORD size, void* destination, DddHandle* database);
 
 // Registers the driver name and, with `store`, stores the block as the
