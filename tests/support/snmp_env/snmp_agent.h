@@ -94,7 +94,9 @@ struct SnmpAgentOptions {
   // inside run_in_netns), listening on 0.0.0.0 (port 161 unless given).
   std::string lan_address;
   std::string lan_address6;  // with lan_address: also this IPv6 address, listening on [::] too
-  int start_timeout_ms = 15000;
+  // How long the agent may take to answer its first probe; generous, since
+  // a machine running many test suites at once can start it slowly.
+  int start_timeout_ms = 60000;
 };
 
 class SnmpAgent {
