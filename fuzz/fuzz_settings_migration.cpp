@@ -2,11 +2,13 @@
 // PrinterData block from the printer's stored data. Their conversion must
 // read only the bytes handed in, whatever their header words say.
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "ddm/ddmid.h"
 #include "fuzz_machine_root.h"
+#include "settings/default_settings.h"
 #include "settings/settings_migration.h"
 #include "win/machine_store.h"
 
@@ -18,10 +20,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return true;
   }();
   (void)ready;
-  // The first byte picks the kind; the rest, in a buffer of exactly its
-  // size, is the old data.
+  static const std::vector<std::uint8_t> defaults_dm = [] {
+    std::vector<std::uint8_t> d(morva::ddm::kPrivateDevmodeSize);
+    FillDefaultSettings(nullptr, d.data(), nullptr, u"Fuzz");
+    return d;
+  }();
+  static const std::vector<std::uint8_t> defaults_pd = [] {
+    std::vector<std::uint8_t> dm(morva::ddm::kPrivateDevmodeSize), pd(morva::ddm::kPrinterDataSize);
+    FillDefaultSettings(nullptr, dm.data(), pd.data(), u"DummyName");
+    return pd;
+  }();
+  // The first byte picks the kind and whether the old data gets this
+  // driver's identity (so that the conversions behind the identity check
+  // are reached); the rest, in a buffer of exactly its size, is the old
+  // data.
   const bool devmode = (data[0] & 1) == 0;
+  const bool own = (data[0] & 2) != 0;
   std::vector<std::uint8_t> old(data + 1, data + size);
+  if (own && devmode && old.size() >= 288) {
+    std::copy(defaults_dm.begin() + 64, defaults_dm.begin() + 66, old.begin() + 64);   // dmSpecVersion
+    std::copy(defaults_dm.begin() + 68, defaults_dm.begin() + 70, old.begin() + 68);   // dmSize
+    std::copy(defaults_dm.begin() + 224, defaults_dm.begin() + 288, old.begin() + 224);  // driver name
+  } else if (own && !devmode && old.size() >= 160) {
+    std::copy(defaults_pd.begin() + 158, defaults_pd.begin() + 160, old.begin() + 158);  // model code
+  }
   old.shrink_to_fit();
   const DWORD available = static_cast<DWORD>(old.size());
   if (devmode) {

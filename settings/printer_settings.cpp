@@ -32,7 +32,6 @@ constexpr DWORD kBlockSize = kPrinterDataBlockSize;
 static_assert(kBlockSize == morva::ddm::kPrinterDataSize);
 constexpr WORD kVersionId = 8204;
 constexpr WORD kLayoutId = 8203;
-constexpr WORD kModelCodeId = 5137;
 constexpr WORD kAccountModeId = 5163;
 constexpr WORD kDriverNameString = 2;
 constexpr char16_t kDefaultsPrinterName[] = u"DummyName";

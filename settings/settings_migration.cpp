@@ -160,7 +160,7 @@ BOOL identity_of(void* devmode, DevmodeIdentity* out) {
   out->version = static_cast<WORD>(v[3]);
   out->layout = static_cast<WORD>(v[4]);
   const BYTE* name = static_cast<const BYTE*>(devmode) + kPublicDevmodeSize + kPrivateNameOffset;
-  for (DWORD i = 0; i < 31; ++i) out->name[i] = morva::load_le16(name + 2 * i);
+  for (DWORD i = 0; i < 31 && i < kPrivateNameBytes / 2; ++i) out->name[i] = morva::load_le16(name + 2 * i);
   out->name[31] = 0;
   return out->driver_extra >= kMinimumDriverExtra;
 }
