@@ -506,3 +506,44 @@ TEST_F(BlockMigration, LegacyBlocksBringTheirUserPapers) {
 }
 
 }  // namespace
+
+namespace {
+
+// The printer's default DEVMODE goes through the migration: an older one
+// is converted, one of another driver gives way to the defaults.
+TEST_F(DemoMigration, PrinterDefaultDevmodeIsMigrated) {
+  add_printer();
+  auto store = [&](const Bytes& dm) {
+    DWORD needed = 0;
+    GetPrinterW(printer, 2, nullptr, 0, &needed);
+    Bytes buffer(needed);
+    ASSERT_TRUE(GetPrinterW(printer, 2, buffer.data(), needed, &needed));
+    auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
+    info->pDevMode = reinterpret_cast<DEVMODEW*>(const_cast<BYTE*>(dm.data()));
+    ASSERT_TRUE(SetPrinterW(printer, 2, buffer.data(), 0)) << GetLastError();
+  };
+  set(current.data(), nullptr, 7, 2);
+  Bytes out(kShortDevmodeSize);
+  DWORD size = kShortDevmodeSize;
+  BOOL converted = FALSE;
+
+  store(old_devmode(20600));
+  PRINTER_INFO_2W* info = GetPrinterDefaultDevmode(printer, handle, out.data(), &size, &converted);
+  ASSERT_NE(info, nullptr);
+  EXPECT_TRUE(converted);
+  EXPECT_EQ(number(out.data(), nullptr, 7), 2);
+  EXPECT_EQ(number(out.data(), nullptr, 257), kLayoutVersion);
+  GlobalFree(info);
+
+  Bytes foreign = exact(current, 1384);
+  put_text(foreign.data() + kPublicDevmodeSize + 4, u"Other");
+  store(foreign);
+  info = GetPrinterDefaultDevmode(printer, handle, out.data(), &size, &converted);
+  ASSERT_NE(info, nullptr);
+  EXPECT_TRUE(converted);
+  EXPECT_EQ(number(out.data(), nullptr, 7), number(defaults.data(), nullptr, 7));
+  EXPECT_EQ(text(out.data(), nullptr, 259), u"Demo Printer 1000");
+  GlobalFree(info);
+}
+
+}  // namespace
