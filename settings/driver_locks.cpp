@@ -16,7 +16,11 @@ struct LockSlot {
   pthread_mutex_t fallback = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
 };
 
-LockSlot g_locks[kDriverLockCount];
+// The printer-interface library's numbering: one slot per role.
+constexpr DriverLockLayout kDefaultLayout = {kDriverLockCount, {0, 1, 2, 3, 4, 5, 6}};
+
+LockSlot g_locks[kDriverLockSlotCapacity];
+std::atomic<const DriverLockLayout*> g_layout{&kDefaultLayout};
 // Serialises creation and deletion of the slots (a slot changes state at
 // most once between creation and deletion, so enter and leave agree).
 pthread_mutex_t g_creation = PTHREAD_MUTEX_INITIALIZER;
@@ -32,60 +36,93 @@ BOOL create_locked(LockSlot& slot) {
   return FALSE;
 }
 
-}  // namespace
+UINT role_slot(UINT id) { return g_layout.load(std::memory_order_acquire)->role_slot[id]; }
 
-BOOL InitDriverLock(UINT id) {
-  if (id >= kDriverLockCount) return FALSE;
+BOOL init_slot(UINT slot) {
+  if (slot >= kDriverLockSlotCapacity) return FALSE;
   pthread_mutex_lock(&g_creation);
-  LockSlot& slot = g_locks[id];
+  LockSlot& lock = g_locks[slot];
   // A slot already on its fallback keeps it until deletion: a thread may
   // hold it right now.
-  BOOL ok = slot.state.load(std::memory_order_acquire) == kFallback ? FALSE : create_locked(slot);
+  BOOL ok = lock.state.load(std::memory_order_acquire) == kFallback ? FALSE : create_locked(lock);
   pthread_mutex_unlock(&g_creation);
   return ok;
 }
 
+}  // namespace
+
+void SelectDriverLockLayout(const DriverLockLayout* layout) {
+  bool valid = layout && layout->slot_count <= kDriverLockSlotCapacity;
+  for (UINT id = 0; valid && id < kDriverLockCount; ++id)
+    if (layout->role_slot[id] >= kDriverLockSlotCapacity) valid = false;
+  g_layout.store(valid ? layout : &kDefaultLayout, std::memory_order_release);
+}
+
+UINT DriverLockSlotCount() { return g_layout.load(std::memory_order_acquire)->slot_count; }
+
+BOOL InitDriverLock(UINT id) {
+  if (id >= kDriverLockCount) return FALSE;
+  return init_slot(role_slot(id));
+}
+
+BOOL InitDriverLockSlot(UINT slot) {
+  if (slot >= DriverLockSlotCount()) return FALSE;
+  return init_slot(slot);
+}
+
 BOOL InitDriverLocks() {
   BOOL all = TRUE;
-  for (UINT id = 0; id < kDriverLockCount; ++id)
-    if (!InitDriverLock(id)) all = FALSE;
+  for (UINT slot = 0; slot < DriverLockSlotCount(); ++slot)
+    if (!init_slot(slot)) all = FALSE;
   return all;
 }
 
-void EnterDriverLock(UINT id) {
-  if (id >= kDriverLockCount) return;
-  LockSlot& slot = g_locks[id];
-  int state = slot.state.load(std::memory_order_acquire);
+void EnterDriverLockSlot(UINT slot) {
+  if (slot >= kDriverLockSlotCapacity) return;
+  LockSlot& lock = g_locks[slot];
+  int state = lock.state.load(std::memory_order_acquire);
   if (state == kNone) {
     pthread_mutex_lock(&g_creation);
-    if (slot.state.load(std::memory_order_acquire) == kNone && !create_locked(slot))
-      slot.state.store(kFallback, std::memory_order_release);
-    state = slot.state.load(std::memory_order_acquire);
+    if (lock.state.load(std::memory_order_acquire) == kNone && !create_locked(lock))
+      lock.state.store(kFallback, std::memory_order_release);
+    state = lock.state.load(std::memory_order_acquire);
     pthread_mutex_unlock(&g_creation);
   }
   if (state == kCreated)
-    EnterCriticalSection(&slot.cs);
+    EnterCriticalSection(&lock.cs);
   else
-    pthread_mutex_lock(&slot.fallback);
+    pthread_mutex_lock(&lock.fallback);
+}
+
+void LeaveDriverLockSlot(UINT slot) {
+  if (slot >= kDriverLockSlotCapacity) return;
+  LockSlot& lock = g_locks[slot];
+  int state = lock.state.load(std::memory_order_acquire);
+  if (state == kCreated)
+    LeaveCriticalSection(&lock.cs);
+  else if (state == kFallback)
+    pthread_mutex_unlock(&lock.fallback);
+}
+
+void EnterDriverLock(UINT id) {
+  if (id < kDriverLockCount) EnterDriverLockSlot(role_slot(id));
 }
 
 void LeaveDriverLock(UINT id) {
-  if (id >= kDriverLockCount) return;
-  LockSlot& slot = g_locks[id];
-  int state = slot.state.load(std::memory_order_acquire);
-  if (state == kCreated)
-    LeaveCriticalSection(&slot.cs);
-  else if (state == kFallback)
-    pthread_mutex_unlock(&slot.fallback);
+  if (id < kDriverLockCount) LeaveDriverLockSlot(role_slot(id));
+}
+
+void DeleteDriverLockSlot(UINT slot) {
+  if (slot >= kDriverLockSlotCapacity) return;
+  pthread_mutex_lock(&g_creation);
+  LockSlot& lock = g_locks[slot];
+  if (lock.state.load(std::memory_order_acquire) == kCreated) DeleteCriticalSection(&lock.cs);
+  lock.state.store(kNone, std::memory_order_release);
+  pthread_mutex_unlock(&g_creation);
 }
 
 void DeleteDriverLocks() {
-  pthread_mutex_lock(&g_creation);
-  for (LockSlot& slot : g_locks) {
-    if (slot.state.load(std::memory_order_acquire) == kCreated) DeleteCriticalSection(&slot.cs);
-    slot.state.store(kNone, std::memory_order_release);
-  }
-  pthread_mutex_unlock(&g_creation);
+  for (UINT slot = 0; slot < kDriverLockSlotCapacity; ++slot) DeleteDriverLockSlot(slot);
 }
 
 namespace morva::settings {
@@ -95,6 +132,9 @@ void set_lock_creator_for_test(LockCreator creator) {
   pthread_mutex_unlock(&g_creation);
 }
 int driver_lock_state_for_test(UINT id) {
-  return id < kDriverLockCount ? g_locks[id].state.load(std::memory_order_acquire) : kNone;
+  return id < kDriverLockCount ? driver_lock_slot_state_for_test(role_slot(id)) : kNone;
+}
+int driver_lock_slot_state_for_test(UINT slot) {
+  return slot < kDriverLockSlotCapacity ? g_locks[slot].state.load(std::memory_order_acquire) : kNone;
 }
 }  // namespace morva::settings

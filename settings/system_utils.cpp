@@ -156,6 +156,13 @@ INT GetLocalePaperFamily(BOOL flag) {
   return g_paper_family;
 }
 
+BOOL SetLocalePaperFamily(INT family) {
+  if (family != 1 && family != 2) return FALSE;
+  DriverLockGuard g(kLockLocale);
+  g_paper_family = family;
+  return TRUE;
+}
+
 BOOL QueryCountryItemDefaultA(BYTE* out, BOOL remap) {
   INT country = 0;
   if (!out || !read_country(&country)) return FALSE;

@@ -1,4 +1,6 @@
-// The seven numbered process-wide locks of the printer-interface library.
+// The numbered process-wide locks of a library that links the common code:
+// seven for the printer-interface library (the default layout), eight, with
+// other numbers, for the graphics library (it selects its layout at load).
 #pragma once
 
 #include "win/memory.h"
@@ -17,10 +19,41 @@ enum DriverLockId : UINT {
 inline constexpr UINT kDriverLockCount = 7;
 inline constexpr DWORD kDriverLockSpinCount = 4000;
 
-// Creates one lock; ids above 6 are refused (FALSE). A lock already created
-// is left as it is (TRUE).
+// Storage for the largest numbered table (eight slots) and for the roles
+// that a layout keeps outside its numbered table.
+inline constexpr UINT kDriverLockSlotCapacity = 10;
+
+// How one library numbers its locks: the slots it creates at start-up
+// (0 to slot_count - 1) and the slot that guards each DriverLockId role.
+// A role may share a slot with another or sit above slot_count, where it
+// is created on first use.
+struct DriverLockLayout {
+  UINT slot_count;
+  UINT role_slot[kDriverLockCount];
+};
+
+// Selects the layout of this library's lock table (each library linking
+// the common code has its own copy); null returns to the seven-lock layout.
+// Must be called before any lock is used: the DLL entry does it.
+void SelectDriverLockLayout(const DriverLockLayout* layout);
+// The number of numbered slots of the selected layout.
+UINT DriverLockSlotCount();
+
+// Slot-level access by number. InitDriverLockSlot refuses a slot at or
+// above the layout's slot count (FALSE); enter and leave ignore a slot
+// beyond the storage and otherwise behave as EnterDriverLock (a slot not
+// created yet is created, with the fallback mutex when that fails).
+BOOL InitDriverLockSlot(UINT slot);
+void EnterDriverLockSlot(UINT slot);
+void LeaveDriverLockSlot(UINT slot);
+// Deletes one created slot and clears its flag.
+void DeleteDriverLockSlot(UINT slot);
+
+// Creates the lock of one role; ids above 6 are refused (FALSE). A lock
+// already created is left as it is (TRUE).
 BOOL InitDriverLock(UINT id);
-// Creates locks 0-6 in order; FALSE when any creation failed.
+// Creates the layout's numbered slots in order; FALSE when any creation
+// failed.
 BOOL InitDriverLocks();
 // Enter and leave a lock; ids above 6 do nothing. A lock whose creation
 // failed (or that was never created) is created now, and when that fails
@@ -48,6 +81,8 @@ namespace morva::settings {
 // platform's InitializeCriticalSectionAndSpinCount).
 using LockCreator = BOOL (*)(LPCRITICAL_SECTION, DWORD);
 void set_lock_creator_for_test(LockCreator creator);
-// Test view: 0 not created, 1 created, 2 guarded by the fallback mutex.
+// Test views of the lock of a role and of a slot: 0 not created, 1
+// created, 2 guarded by the fallback mutex.
 int driver_lock_state_for_test(UINT id);
+int driver_lock_slot_state_for_test(UINT slot);
 }  // namespace morva::settings

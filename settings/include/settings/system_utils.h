@@ -26,6 +26,8 @@ INT QueryLocalePaperFamily();
 // 2 when `flag` (capability bit 22) is 0; else the cached answer: 1 for
 // letter-paper countries, 2 for the others.
 INT GetLocalePaperFamily(BOOL flag);
+// Sets the cached answer to 1 or 2 (TRUE); any other value is refused.
+BOOL SetLocalePaperFamily(INT family);
 // Country defaults of DDMIDs 4356 (A) and 4358 (B); 0 for a country not
 // listed. With `remap`, A's 2 becomes 1 and 3 becomes 0. FALSE when the
 // locale cannot be read.

@@ -1,0 +1,7 @@
+# libmorvagfx.so: the graphics driver library, with its own copy of the
+# common settings code (through morvagfx_entry, which links it). Its own
+# code reaches settings through libmorvadat.so, bound at run time.
+morva_deliverable(morvagfx
+  EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/morvagfx.map
+  LIBS morvagfx_entry morva_settings)
+add_dependencies(morvagfx morvagfx_resources)
