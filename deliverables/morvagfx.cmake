@@ -3,5 +3,5 @@
 # code reaches settings through libmorvadat.so, bound at run time.
 morva_deliverable(morvagfx
   EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/morvagfx.map
-  LIBS morvagfx_entry morva_settings)
+  LIBS morva_output morvagfx_entry morva_settings)
 add_dependencies(morvagfx morvagfx_resources)
