@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "settings/common_utils.h"
+#include "settings/ddd_file.h"
+#include "settings/ddd_queries.h"
 #include "settings/graphics_module.h"
 #include "settings/module_state.h"
 #include "settings/paper_size_list.h"
@@ -237,4 +239,25 @@ UINT CurrentFontSubstitutionTable(UINT* groups) {
   LockSlotGuard g(kSlotFontTable);
   if (groups) *groups = g_font_table.groups;
   return g_font_table.index;
+}
+
+LPWSTR BuildConfiguredDllPath(HANDLE printer, WORD string_id) {
+  if (!printer) return nullptr;
+  LPWSTR directory = GetDriverDirectory(printer);
+  if (!directory) return nullptr;
+  LPWSTR path = nullptr;
+  DddHandle* database = DddOpen(printer);
+  WCHAR* name = nullptr;
+  if (database && DddGetDatabaseString(&database->main, string_id, &name) == 0 && name && name[0]) {
+    SIZE_T a = static_cast<SIZE_T>(lstrlenW(directory)), b = static_cast<SIZE_T>(lstrlenW(name));
+    path = static_cast<LPWSTR>(GlobalAlloc(GPTR, (a + b + 1) * sizeof(WCHAR)));
+    if (path) {
+      std::memcpy(path, directory, a * sizeof(WCHAR));
+      std::memcpy(path + a, name, b * sizeof(WCHAR));
+    }
+  }
+  if (name) GlobalFree(name);
+  if (database) DddClose(database);
+  GlobalFree(directory);
+  return path;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../settings/ddd_fixture.h"
 #include "settings/graphics_module.h"
 #include "settings/paper_size_list.h"
 #include "settings/printer_data_kinds.h"
@@ -56,6 +57,20 @@ TEST_F(InstalledPrinter, DriverDirectoryEndsAtTheBackslashBeforeTheDll) {
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(take(GetDriverDirectory(printer_)), expected);
   EXPECT_EQ(GetDriverDirectory(nullptr), nullptr);
+}
+
+// Driver directory + a database string: the compression and colour
+// libraries' paths.
+TEST_F(InstalledPrinter, ConfiguredLibraryPathFromTheDatabase) {
+  ASSERT_NO_FATAL_FAILURE(install(u"morvagfx.dll"));
+  nlohmann::json fields = {{"21", "colour.dll"}, {"22", "qzcmp.dll"}};
+  morva::ddd_build::write_images(morva::ddd_build::build_images(morva::test::one_file(nlohmann::json::array(), 0x500, fields)),
+                          root_.file("drive_c/Windows/System32/spool/DRIVERS/x64/3"));
+  std::u16string directory = take(GetDriverDirectory(printer_));
+  EXPECT_EQ(take(BuildConfiguredDllPath(printer_, 5)), directory + u"qzcmp.dll");
+  EXPECT_EQ(take(BuildConfiguredDllPath(printer_, 4)), directory + u"colour.dll");
+  EXPECT_EQ(BuildConfiguredDllPath(printer_, 12), nullptr);  // no such string
+  EXPECT_EQ(BuildConfiguredDllPath(nullptr, 5), nullptr);
 }
 
 TEST_F(InstalledPrinter, FormsByNameAndIndexWithTheirGeometry) {

@@ -101,6 +101,10 @@ INT GetFormGeometry(HANDLE printer, LPCWSTR name, DWORD index, LONG geometry[6])
 // Folder of the driver file (up to and including the backslash before the
 // first ".DLL" of its path) as a new global block; null when unknown.
 LPWSTR GetDriverDirectory(HANDLE printer);
+// The driver directory followed by database string `string_id` (4 the
+// colour-conversion library, 5 the compression library) as a new global
+// block; null when either is missing.
+LPWSTR BuildConfiguredDllPath(HANDLE printer, WORD string_id);
 
 // Copies the 4384-byte extension block after the 1604-byte head.
 BOOL CopyDevmodeExtension(void* destination, const void* source);
