@@ -261,3 +261,10 @@ LPWSTR BuildConfiguredDllPath(HANDLE printer, WORD string_id) {
   GlobalFree(directory);
   return path;
 }
+
+namespace morva::gfx {
+void reset_country_options_for_test() {
+  LockSlotGuard g(kSlotLocale);
+  g_country_option[0] = g_country_option[1] = kCountryOptionNotAsked;
+}
+}  // namespace morva::gfx

@@ -3,7 +3,9 @@
 // through it, and a missing or incomplete library reported.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -147,4 +149,30 @@ TEST_F(DataManagerBinding, ValuesReadAndWrittenThroughTheLibrary) {
   EXPECT_EQ(type, 9);
   ReleaseDataManager();
   ASSERT_EQ(GetDdmValue(kDdmidAlwaysZero, dm, pd, &type, &size, &value), 0);
+}
+
+// PDEVs of several threads share one binding; the count stays exact.
+TEST_F(DataManagerBinding, ThreadsShareOneCountedBinding) {
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 50; ++i) {
+        if (!LoadDataManager(self_)) {
+          ++failures;
+          continue;
+        }
+        WORD type = 0;
+        DWORD size = 0;
+        DWORD_PTR value = 0;
+        std::vector<BYTE> dm(5988), pd(7972);
+        if (GetDdmValue(260, dm.data(), pd.data(), &type, &size, &value) != 0) ++failures;
+        ReleaseDataManager();
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(morva::gfx::data_manager_count_for_test(), 0u);
+  EXPECT_FALSE(morva::gfx::data_manager_loaded_for_test());
 }

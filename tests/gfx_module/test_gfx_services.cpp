@@ -7,6 +7,7 @@
 
 #include "../settings/ddd_fixture.h"
 #include "settings/graphics_module.h"
+#include "settings/module_state.h"
 #include "settings/paper_size_list.h"
 #include "settings/printer_data_kinds.h"
 #include "temp_root.h"
@@ -178,4 +179,30 @@ TEST(GfxServices, PixelConversions) {
   EXPECT_EQ(a[1604], 0x22);
   EXPECT_EQ(a[5987], 0x22);
   EXPECT_FALSE(CopyDevmodeExtension(nullptr, b.data()));
+}
+
+// The country options are read once per process from the user's locale.
+TEST(GfxServices, CountryOptionsFromTheLocaleOnce) {
+  morva::test::TempRoot root;
+  struct Case {
+    const char* lcid;
+    BYTE a, b;
+  } cases[] = {{"0x0411", 1, 0}, {"0x0804", 2, 1}, {"0x0409", 4, 0}};
+  for (const Case& c : cases) {
+    morva::gfx::reset_country_options_for_test();
+    morva::platform::set_machine_setting("lcid", c.lcid);
+    EXPECT_EQ(GetCountryOptionA(), c.a) << c.lcid;
+    EXPECT_EQ(GetCountryOptionB(), c.b) << c.lcid;
+  }
+  morva::platform::set_machine_setting("lcid", "0x0411");
+  EXPECT_EQ(GetCountryOptionA(), 4);  // still the cached answer
+  morva::gfx::reset_country_options_for_test();
+}
+
+TEST(GfxServices, ResourceLanguageNumber) {
+  WORD language = 0;
+  ASSERT_TRUE(LoadResourceNumber(&language));
+  EXPECT_TRUE(language == 1033 || language == 1041) << language;
+  EXPECT_FALSE(LoadResourceNumber(nullptr));
+  ReleaseResourceModule();
 }

@@ -137,4 +137,6 @@ namespace morva::gfx {
 // Test views of the binding: its count and whether the library is held.
 UINT data_manager_count_for_test();
 bool data_manager_loaded_for_test();
+// Forgets the cached country options.
+void reset_country_options_for_test();
 }  // namespace morva::gfx
