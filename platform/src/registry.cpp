@@ -7,6 +7,7 @@
 
 #include "store.h"
 #include "win/errors.h"
+#include "win/machine_settings.h"
 
 namespace {
 
@@ -38,6 +39,46 @@ REGSAM normalise_access(REGSAM sam) {
   return out;
 }
 
+// HKEY_CURRENT_USER is the hive of the machine's current user
+// ("user_name" of machine.cfg). The default user's hive is the fixed key
+// 2; another user's hive is a top-level key "HKEY_USERS\<name>", made the
+// first time that user opens it. 0 when it cannot be made.
+std::int64_t current_user_hive() {
+  const std::u16string user = st::from_utf8(morva::platform::machine_setting("user_name", "user"));
+  if (st::fold(user) == st::fold(u"user")) return kUserKeyId;
+  const std::u16string name = u"HKEY_USERS\\" + user;
+  const std::string utf8 = st::to_utf8(name), fold = st::fold(name);
+  auto find = [&](sqlite3* db) -> std::int64_t {
+    Stmt s(db, "SELECT id FROM reg_keys WHERE parent = 0 AND fold = ?");
+    s.bind(1, fold);
+    return s.step() ? s.i64(0) : 0;
+  };
+  std::int64_t id = 0;
+  st::read([&](sqlite3* db) -> DWORD {
+    id = find(db);
+    return ERROR_SUCCESS;
+  });
+  if (id) return id;
+  const DWORD err = st::write([&](sqlite3* db) -> DWORD {
+    if (!(id = find(db))) {
+      Stmt ins(db, "INSERT INTO reg_keys(parent, name, fold, written) VALUES (0, ?, ?, ?)");
+      ins.bind(1, utf8).bind(2, fold).bind(3, st::filetime_now());
+      ins.run();
+      id = st::last_insert_id(db);
+    }
+    return ERROR_SUCCESS;
+  });
+  return err == ERROR_SUCCESS ? id : 0;
+}
+
+// The top-level keys (the machine's and every user's hive) are never
+// deleted.
+bool is_hive(sqlite3* db, std::int64_t id) {
+  Stmt s(db, "SELECT parent FROM reg_keys WHERE id = ?");
+  s.bind(1, id);
+  return s.step() && s.i64(0) == 0;
+}
+
 bool resolve(HKEY key, OpenKey& out) {
   auto v = reinterpret_cast<std::uintptr_t>(key);
   if (key == HKEY_LOCAL_MACHINE) {
@@ -45,8 +86,8 @@ bool resolve(HKEY key, OpenKey& out) {
     return true;
   }
   if (key == HKEY_CURRENT_USER) {
-    out = {kUserKeyId, KEY_ALL_ACCESS};
-    return true;
+    out = {current_user_hive(), KEY_ALL_ACCESS};
+    return out.id != 0;
   }
   std::lock_guard<std::mutex> g(g_handles_lock);
   auto it = g_handles.find(v);
@@ -334,7 +375,7 @@ LSTATUS RegDeleteKeyW(HKEY key, LPCWSTR sub_key) {
     if (!key_exists(db, k.id)) return ERROR_KEY_DELETED;
     std::int64_t id = walk(db, k.id, parts);
     if (!id) return ERROR_FILE_NOT_FOUND;
-    if (id == kMachineKeyId || id == kUserKeyId) return ERROR_ACCESS_DENIED;
+    if (is_hive(db, id)) return ERROR_ACCESS_DENIED;
     Stmt children(db, "SELECT 1 FROM reg_keys WHERE parent = ? LIMIT 1");
     children.bind(1, id);
     if (children.step()) return ERROR_ACCESS_DENIED;
@@ -358,7 +399,7 @@ LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR sub_key) {
     std::int64_t id = walk(db, k.id, parts);
     if (!id) return ERROR_FILE_NOT_FOUND;
     bool self = whole && !parts.empty();
-    if (self && (id == kMachineKeyId || id == kUserKeyId)) return ERROR_ACCESS_DENIED;
+    if (self && is_hive(db, id)) return ERROR_ACCESS_DENIED;
     Stmt parent(db, "SELECT parent FROM reg_keys WHERE id = ?");
     parent.bind(1, id);
     std::int64_t parent_id = parent.step() ? parent.i64(0) : 0;

@@ -416,3 +416,42 @@ TEST_F(Registry, AnsiCallsConvertNamesAndText) {
 }
 
 }  // namespace
+
+namespace {
+
+// HKEY_CURRENT_USER follows the machine's current user; HKEY_LOCAL_MACHINE
+// is shared.
+TEST(RegistryUsers, EachUserHasAHiveOfItsOwn) {
+  morva::test::TempRoot root;
+  auto write = [](HKEY hive, const std::u16string& text) {
+    HKEY k = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(hive, u"Software\\Mine", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+              ERROR_SUCCESS);
+    auto b = bytes_of(text);
+    ASSERT_EQ(RegSetValueExW(k, u"who", 0, REG_SZ, b.data(), static_cast<DWORD>(b.size())), ERROR_SUCCESS);
+    RegCloseKey(k);
+  };
+  auto read = [](HKEY hive) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(hive, u"Software\\Mine", 0, KEY_READ, &k) != ERROR_SUCCESS) return std::u16string(u"<none>");
+    auto b = query(k, u"who");
+    RegCloseKey(k);
+    return std::u16string(reinterpret_cast<const char16_t*>(b.data()));
+  };
+  write(HKEY_CURRENT_USER, u"default user");
+  ASSERT_TRUE(morva::platform::set_machine_setting("user_name", "alice"));
+  EXPECT_EQ(read(HKEY_CURRENT_USER), u"<none>");
+  write(HKEY_CURRENT_USER, u"alice");
+  write(HKEY_LOCAL_MACHINE, u"machine");
+  ASSERT_TRUE(morva::platform::set_machine_setting("user_name", "Bob"));
+  EXPECT_EQ(read(HKEY_CURRENT_USER), u"<none>");
+  write(HKEY_CURRENT_USER, u"bob");
+  EXPECT_EQ(read(HKEY_LOCAL_MACHINE), u"machine");
+  EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u""), ERROR_ACCESS_DENIED);  // the hive itself stays
+  ASSERT_TRUE(morva::platform::set_machine_setting("user_name", "ALICE"));
+  EXPECT_EQ(read(HKEY_CURRENT_USER), u"alice");
+  ASSERT_TRUE(morva::platform::set_machine_setting("user_name", ""));
+  EXPECT_EQ(read(HKEY_CURRENT_USER), u"default user");
+}
+
+}  // namespace

@@ -20,6 +20,7 @@
 #include "temp_root.h"
 #include "win/endian.h"
 #include "win/errors.h"
+#include "win/machine_settings.h"
 #include "win/machine_store.h"
 #include "win/memory.h"
 #include "win/registry.h"
@@ -284,6 +285,34 @@ TEST_F(UserStore, UserValuesFollowTheIdentityAcrossARename) {
   std::vector<BYTE> other = defaults_block();
   ASSERT_EQ(ApplyUserSettingInfo(other.data(), read.data(), 7), 1);
   expect_user_values(other.data());
+}
+
+// Each user of the machine keeps values of their own for the same printer.
+TEST_F(UserStore, TwoUsersSeeTheirOwnValues) {
+  std::vector<BYTE> block = defaults_block();
+  ASSERT_EQ(InitializePrinterSettings(printer, block.data(), database, TRUE), 1);
+  auto store_as = [&](const char* user, const std::u16string& text) {
+    ASSERT_TRUE(morva::platform::set_machine_setting("user_name", user));
+    std::vector<BYTE> mine = defaults_block();
+    const char16_t* p = text.c_str();
+    ASSERT_EQ(SetItemValueRaw(5150, nullptr, mine.data(), kTypeString, static_cast<DWORD>(2 * text.size() + 2), &p),
+              kDdmOk);
+    std::vector<BYTE> record(kUserRecordSize);
+    ASSERT_EQ(FillUserSettingInfoFromSettings(printer, database, mine.data(), record.data()), 1);
+    ASSERT_EQ(WriteUserSettingInfo(printer, database, record.data(), 7), 1);
+  };
+  auto seen_by = [&](const char* user) {
+    EXPECT_TRUE(morva::platform::set_machine_setting("user_name", user));
+    std::vector<BYTE> destination(kPrinterDataSize);
+    EXPECT_EQ(ReadPrinterSettings(printer, destination.data(), database), 1);
+    return value_of(destination.data(), 5150);
+  };
+  store_as("alice", u"Alice's name");
+  EXPECT_EQ(seen_by("bob"), u"");
+  store_as("bob", u"Bob's name");
+  EXPECT_EQ(seen_by("alice"), u"Alice's name");
+  EXPECT_EQ(seen_by("bob"), u"Bob's name");
+  morva::platform::set_machine_setting("user_name", "");
 }
 
 // Records of versions 1-3 come back as version 4 with the fields in place.

@@ -2,6 +2,8 @@
 // root, kept in the machine database. Key and value names compare without
 // regard to case and keep the case they were created with. Sub-keys
 // enumerate in name order, values in the order they were first set.
+// HKEY_CURRENT_USER is the hive of the machine's current user ("user_name"
+// in machine.cfg), so each user of the machine sees keys of their own.
 #pragma once
 
 #include "win/types.h"
