@@ -8,6 +8,8 @@
 #include <string>
 
 #include "settings/common_utils.h"
+#include "settings/constraint_rules.h"
+#include "settings/item_access.h"
 #include "settings/module_state.h"
 #include "win/memory.h"
 #include "win/resources.h"
@@ -181,5 +183,69 @@ INT AddToDdmidList(WORD ddmid, WORD* list, WORD room) {
   if (used + 1 >= room) return 0;
   list[used] = ddmid;
   list[used + 1] = 0;
+  return 1;
+}
+
+namespace {
+
+constexpr WORD kCustomPaper = 256;
+constexpr WORD kUserPaperWidthBase = 5889;
+constexpr WORD kUserPaperLengthBase = 5909;
+constexpr WORD kCustomWidth = 1863;
+constexpr WORD kCustomLength = 1864;
+constexpr UINT kMillimetreTemplate = 703;
+constexpr UINT kInchTemplate = 9247;
+
+bool read_word_setting(const SettingsTarget* target, WORD ddmid, WORD* out) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue value{};
+  if (GetItemValue(ddmid, target->devmode, target->printer_data, &type, &size, &value) != 0) return false;
+  *out = static_cast<WORD>(GetTypedValueUnsigned(type, &value));
+  return true;
+}
+
+}  // namespace
+
+INT FormatPaperSizeText(WORD paper, const SettingsTarget* target, HMODULE module, LPWSTR out,
+                        const ConflictMessageOptions* options) {
+  if (!out) return 0;
+  out[0] = 0;
+  if (!target) return 0;
+  WORD width = 0, length = 0;
+  if (paper == kCustomPaper) {
+    if (!read_word_setting(target, kCustomWidth, &width) || !read_word_setting(target, kCustomLength, &length))
+      return 0;
+  } else if (IsUserPaperCode(paper)) {
+    const WORD slot = UserPaperSlotOfCode(paper);
+    if (slot == 0xFFFF || !read_word_setting(target, static_cast<WORD>(kUserPaperWidthBase + slot), &width) ||
+        !read_word_setting(target, static_cast<WORD>(kUserPaperLengthBase + slot), &length))
+      return 0;
+  } else {
+    return 0;
+  }
+  WCHAR width_text[kConflictTextChars] = {}, length_text[kConflictTextChars] = {};
+  UINT templ = kMillimetreTemplate;
+  if (options && options->inches) {
+    LONG divisor = 100;
+    DWORD w = static_cast<DWORD>(MetricToInch(width, nullptr));
+    DWORD l = static_cast<DWORD>(MetricToInch(length, nullptr));
+    if (options->tenths) {
+      w /= 10;
+      l /= 10;
+      divisor = 10;
+    }
+    if (!FormatScaledNumber(&w, divisor, 5, FALSE, width_text, module) ||
+        !FormatScaledNumber(&l, divisor, 5, FALSE, length_text, module))
+      return 0;
+    templ = kInchTemplate;
+  } else if (!FormatScaledNumber(&width, 10, 3, TRUE, width_text, module) ||
+             !FormatScaledNumber(&length, 10, 3, TRUE, length_text, module)) {
+    return 0;
+  }
+  LPWSTR text = nullptr;
+  if (!FormatResourceString(module, &text, kConflictTextChars, templ, width_text, length_text)) return 0;
+  std::memcpy(out, text, (std::char_traits<char16_t>::length(text) + 1) * sizeof(WCHAR));
+  GlobalFree(text);
   return 1;
 }

@@ -2,12 +2,19 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "ddm/ddmid.h"
 #include "settings/conflict_messages.h"
+#include "settings/constraint_rules.h"
+#include "settings/default_settings.h"
+#include "settings/item_access.h"
 #include "temp_root.h"
 #include "win/win.h"
 
 namespace {
+
+using namespace morva::ddm;
 
 class ConflictTexts : public ::testing::Test {
  protected:
@@ -115,6 +122,43 @@ TEST_F(ConflictTexts, ResourceStringWithinItsSize) {
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(FormatResourceString(resources, &out, 0, 59999, u"x"), 0);
   EXPECT_EQ(FormatResourceString(nullptr, &out, 0, 706, u"x", u"y"), 0);
+}
+
+TEST_F(ConflictTexts, PaperSizeOfUserAndCustomPapers) {
+  std::vector<BYTE> dm(kPrivateDevmodeSize), pd(kPrinterDataSize);
+  auto set = [&](WORD ddmid, DWORD value) {
+    const DdmidDescriptor* d = dma_Descriptor(ddmid);
+    ASSERT_NE(d, nullptr) << ddmid;
+    ASSERT_EQ(SetItemValueRaw(ddmid, dm.data(), pd.data(), d->type, dma_TypeSize(d->type), &value), 0)
+        << ddmid;
+  };
+  // User paper slot 1 (code 263) and the custom paper.
+  set(5890, 2100), set(5910, 2970), set(1863, 1480), set(1864, 2100);
+  const SettingsTarget target{nullptr, dm.data(), pd.data()};
+  struct {
+    WORD paper;
+    ConflictMessageOptions options;
+    const char16_t* text;  // null: no text
+  } cases[] = {
+      {263, {0, 0}, u"(210 x 297 mm)"},
+      {263, {1, 0}, u"(8.27 x 11.69 in)"},
+      {263, {1, 1}, u"(8.2 x 11.6 in)"},
+      {263, {0, 1}, u"(210 x 297 mm)"},
+      {256, {0, 0}, u"(148 x 210 mm)"},
+      {256, {1, 0}, u"(5.83 x 8.27 in)"},
+      {9, {0, 0}, nullptr},
+      {286, {0, 0}, nullptr},
+  };
+  for (const auto& c : cases) {
+    WCHAR out[kConflictTextChars] = {u'?'};
+    EXPECT_EQ(FormatPaperSizeText(c.paper, &target, resources, out, &c.options), c.text ? 1 : 0) << c.paper;
+    EXPECT_EQ(std::u16string(out), c.text ? c.text : u"") << c.paper << " " << c.options.inches;
+  }
+  // Without the templates there is no text.
+  WCHAR out[kConflictTextChars] = {};
+  const ConflictMessageOptions mm{0, 0};
+  EXPECT_EQ(FormatPaperSizeText(263, &target, nullptr, out, &mm), 0);
+  EXPECT_EQ(out[0], 0);
 }
 
 TEST(ListedDdmids, AppendsOnceAndKeepsTheTerminator) {

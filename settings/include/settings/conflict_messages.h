@@ -36,3 +36,19 @@ INT FormatRangeValue(BOOL integer_only, LPWSTR out, LONG divisor, WORD type, con
 // Appends `ddmid` to a 0-terminated list of `room` entries when it is not
 // there yet and fewer than room - 1 entries are used. 1 appended, 0 not.
 INT AddToDdmidList(WORD ddmid, WORD* list, WORD room);
+
+struct SettingsTarget;
+
+// Message options that the property sheet supplies: [0] paper sizes in
+// inches, [1] inch values in tenths rather than hundredths.
+struct ConflictMessageOptions {
+  DWORD inches;
+  DWORD tenths;
+};
+
+// "(width x length)" of a user paper (from its slot's settings) or of the
+// custom paper 256 (from the DEVMODE's custom size), in millimetres
+// (template 703) or inches (template 9247). 1 made; 0 for any other paper,
+// an unreadable size or a missing template, with `out` empty.
+INT FormatPaperSizeText(WORD paper, const SettingsTarget* target, HMODULE module, LPWSTR out,
+                        const ConflictMessageOptions* options);
