@@ -17,6 +17,7 @@
 #include "win/memory.h"
 #include "win/machine_store.h"
 #include "win/spooler.h"
+#include "test_printer.h"
 
 using namespace morva::fax;
 using morva::load_le16;
@@ -34,19 +35,7 @@ class FaxStore : public ::testing::Test {
   FaxDestinationList* list = FaxList_Create();
 
   void SetUp() override {
-    DRIVER_INFO_3W d{};
-    d.cVersion = 3;
-    d.pName = const_cast<LPWSTR>(u"Fax Driver");
-    d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
-    d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
-    d.pDataFile = const_cast<LPWSTR>(u"FAX.DDD");
-    d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
-    ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
-    PRINTER_INFO_2W p{};
-    p.pPrinterName = const_cast<LPWSTR>(u"Fax Printer");
-    p.pPortName = const_cast<LPWSTR>(u"IP_127.0.0.1");
-    p.pDriverName = const_cast<LPWSTR>(u"Fax Driver");
-    printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+    printer = morva::test::add_test_printer(u"Fax Printer", u"Fax Driver", u"FAX.DDD", u"IP_127.0.0.1");
     ASSERT_NE(printer, nullptr) << GetLastError();
     std::u16string subject = u"Subject line";
     std::memcpy(list->Subject, subject.c_str(), (subject.size() + 1) * 2);

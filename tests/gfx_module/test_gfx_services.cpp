@@ -12,25 +12,14 @@
 #include "settings/printer_data_kinds.h"
 #include "temp_root.h"
 #include "win/win.h"
+#include "test_printer.h"
 
 namespace {
 
 class InstalledPrinter : public ::testing::Test {
  protected:
   void install(const char16_t* driver_path) {
-    DRIVER_INFO_3W d{};
-    d.cVersion = 3;
-    d.pName = const_cast<LPWSTR>(u"Gfx Driver");
-    d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
-    d.pDriverPath = const_cast<LPWSTR>(driver_path);
-    d.pDataFile = const_cast<LPWSTR>(u"T.DDD");
-    d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
-    ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
-    PRINTER_INFO_2W p{};
-    p.pPrinterName = const_cast<LPWSTR>(u"Gfx Printer");
-    p.pPortName = const_cast<LPWSTR>(u"FILE:");
-    p.pDriverName = const_cast<LPWSTR>(u"Gfx Driver");
-    printer_ = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+    printer_ = morva::test::add_test_printer(u"Gfx Printer", u"Gfx Driver", u"T.DDD", u"FILE:", driver_path);
     ASSERT_NE(printer_, nullptr) << GetLastError();
   }
   void TearDown() override {

@@ -7,25 +7,14 @@
 #include "output/channels.h"
 #include "temp_root.h"
 #include "win/win.h"
+#include "test_printer.h"
 
 namespace {
 
 class Channels : public ::testing::Test {
  protected:
   void SetUp() override {
-    DRIVER_INFO_3W d{};
-    d.cVersion = 3;
-    d.pName = const_cast<LPWSTR>(u"Out Driver");
-    d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
-    d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
-    d.pDataFile = const_cast<LPWSTR>(u"T.DDD");
-    d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
-    ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
-    PRINTER_INFO_2W p{};
-    p.pPrinterName = const_cast<LPWSTR>(u"Out Printer");
-    p.pPortName = const_cast<LPWSTR>(u"FILE:");
-    p.pDriverName = const_cast<LPWSTR>(u"Out Driver");
-    printer_ = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+    printer_ = morva::test::add_test_printer(u"Out Printer", u"Out Driver", u"T.DDD", u"FILE:");
     ASSERT_NE(printer_, nullptr) << GetLastError();
   }
   void TearDown() override {

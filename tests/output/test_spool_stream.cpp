@@ -9,6 +9,7 @@
 #include "settings/module_state.h"
 #include "temp_root.h"
 #include "win/win.h"
+#include "test_printer.h"
 
 namespace {
 
@@ -22,19 +23,7 @@ class Stream : public ::testing::Test {
  protected:
   void SetUp() override {
     morva::platform::reset_message_boxes();
-    DRIVER_INFO_3W d{};
-    d.cVersion = 3;
-    d.pName = const_cast<LPWSTR>(u"Stream Driver");
-    d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
-    d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
-    d.pDataFile = const_cast<LPWSTR>(u"T.DDD");
-    d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
-    ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
-    PRINTER_INFO_2W p{};
-    p.pPrinterName = const_cast<LPWSTR>(u"Stream Printer");
-    p.pPortName = const_cast<LPWSTR>(u"FILE:");
-    p.pDriverName = const_cast<LPWSTR>(u"Stream Driver");
-    printer_ = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+    printer_ = morva::test::add_test_printer(u"Stream Printer", u"Stream Driver", u"T.DDD", u"FILE:");
     ASSERT_NE(printer_, nullptr) << GetLastError();
     // The engine's own job, as GDI starts it.
     DOC_INFO_1W doc{const_cast<LPWSTR>(u"Engine Job"), nullptr, const_cast<LPWSTR>(u"RAW")};

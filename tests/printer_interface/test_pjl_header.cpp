@@ -21,6 +21,7 @@
 #include "win/clock.h"
 #include "win/machine_settings.h"
 #include "win/win.h"
+#include "test_printer.h"
 
 namespace {
 
@@ -767,19 +768,7 @@ namespace {
 // A user-defined paper is sent with its size from the printer's form of
 // that slot, in millimetres, in the order of its feed edge.
 TEST_F(PjlHeaderTest, UserDefinedPaperSize) {
-  DRIVER_INFO_3W d{};
-  d.cVersion = 3;
-  d.pName = const_cast<LPWSTR>(u"Pjl Driver");
-  d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
-  d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
-  d.pDataFile = const_cast<LPWSTR>(u"T.DDD");
-  d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
-  ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
-  PRINTER_INFO_2W p{};
-  p.pPrinterName = const_cast<LPWSTR>(u"Pjl Printer");
-  p.pPortName = const_cast<LPWSTR>(u"IP_127.0.0.1");
-  p.pDriverName = const_cast<LPWSTR>(u"Pjl Driver");
-  HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+  HANDLE printer = morva::test::add_test_printer(u"Pjl Printer", u"Pjl Driver", u"T.DDD", u"IP_127.0.0.1");
   ASSERT_NE(printer, nullptr) << GetLastError();
   WCHAR name[64] = {};
   ASSERT_GT(FormatUserPaperName(2, name, 64), 0);

@@ -12,6 +12,7 @@
 #include "win/errors.h"
 #include "win/registry.h"
 #include "win/spooler.h"
+#include "test_printer.h"
 
 namespace morva::test {
 
@@ -27,19 +28,7 @@ class PrinterTest : public DddTest {
     fields["33"] = "Software\\Morva Test\\Users\\";
     ddd_build::write_images(ddd_build::build_images(one_file(records, 0x2000, fields)),
                             root.file("drive_c/Windows/System32/spool/DRIVERS/x64/3"));
-    DRIVER_INFO_3W d{};
-    d.cVersion = 3;
-    d.pName = const_cast<LPWSTR>(u"Test Driver");
-    d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
-    d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
-    d.pDataFile = const_cast<LPWSTR>(u"T.DDD");
-    d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
-    ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
-    PRINTER_INFO_2W p{};
-    p.pPrinterName = const_cast<LPWSTR>(u"Test Printer");
-    p.pPortName = const_cast<LPWSTR>(u"IP_127.0.0.1");
-    p.pDriverName = const_cast<LPWSTR>(u"Test Driver");
-    printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+    printer = morva::test::add_test_printer(u"Test Printer", u"Test Driver", u"T.DDD", u"IP_127.0.0.1");
     ASSERT_NE(printer, nullptr) << GetLastError();
     handle = DddOpen(printer);
     ASSERT_NE(handle, nullptr);

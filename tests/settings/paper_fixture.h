@@ -18,6 +18,7 @@
 #include "settings/paper_size_list.h"
 #include "temp_root.h"
 #include "win/win.h"
+#include "test_printer.h"
 
 namespace morva::test {
 
@@ -102,19 +103,7 @@ class PaperPrinterTest : public ::testing::Test {
 
   // Installs the driver and printer, writes the database and opens it.
   void install(const json& description) {
-    DRIVER_INFO_3W d{};
-    d.cVersion = 3;
-    d.pName = const_cast<LPWSTR>(u"Paper Driver");
-    d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
-    d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
-    d.pDataFile = const_cast<LPWSTR>(u"T.DDD");
-    d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
-    ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
-    PRINTER_INFO_2W p{};
-    p.pPrinterName = const_cast<LPWSTR>(u"Paper Printer");
-    p.pPortName = const_cast<LPWSTR>(u"IP_127.0.0.1");
-    p.pDriverName = const_cast<LPWSTR>(u"Paper Driver");
-    printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+    printer = morva::test::add_test_printer(u"Paper Printer", u"Paper Driver", u"T.DDD", u"IP_127.0.0.1");
     ASSERT_NE(printer, nullptr) << GetLastError();
     ddd_build::write_images(ddd_build::build_images(description),
                             root.file("drive_c/Windows/System32/spool/DRIVERS/x64/3"));

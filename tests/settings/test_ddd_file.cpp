@@ -6,6 +6,7 @@
 #include "win/errors.h"
 #include "win/machine_store.h"
 #include "win/spooler.h"
+#include "test_printer.h"
 
 namespace morva::test {
 namespace {
@@ -298,19 +299,7 @@ namespace {
 // DddOpen finds the main file through the printer's driver data file.
 TEST_F(DddTest, OpensThePrintersDataFile) {
   platform::use_in_memory_store(true);
-  DRIVER_INFO_3W d{};
-  d.cVersion = 3;
-  d.pName = const_cast<LPWSTR>(u"Demo Driver");
-  d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
-  d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
-  d.pDataFile = const_cast<LPWSTR>(u"T.DDD");
-  d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
-  ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
-  PRINTER_INFO_2W p{};
-  p.pPrinterName = const_cast<LPWSTR>(u"Demo");
-  p.pPortName = const_cast<LPWSTR>(u"IP_127.0.0.1");
-  p.pDriverName = const_cast<LPWSTR>(u"Demo Driver");
-  HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+  HANDLE printer = morva::test::add_test_printer(u"Demo", u"Demo Driver", u"T.DDD", u"IP_127.0.0.1");
   ASSERT_NE(printer, nullptr) << GetLastError();
 
   EXPECT_EQ(DddOpen(printer), nullptr);  // the data file is not there yet

@@ -10,6 +10,7 @@
 #include "settings/driver_devmode.h"
 #include "settings/setting_items.h"
 #include "win/win.h"
+#include "test_printer.h"
 
 namespace {
 
@@ -218,19 +219,7 @@ TEST_F(DeviceOptionDefaults, AppliedOncePerPairForTheRunningProgram) {
 // the printer's own DEVMODE when it has one of this driver's layout.
 TEST_F(DemoPrinterDefaults, PrinterDefaultDevmode) {
   morva::platform::use_in_memory_store(true);
-  DRIVER_INFO_3W d{};
-  d.cVersion = 3;
-  d.pName = const_cast<LPWSTR>(u"Demo Driver");
-  d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
-  d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
-  d.pDataFile = const_cast<LPWSTR>(u"MVDEMO.DDD");
-  d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
-  ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
-  PRINTER_INFO_2W p{};
-  p.pPrinterName = const_cast<LPWSTR>(u"Demo Printer");
-  p.pPortName = const_cast<LPWSTR>(u"IP_127.0.0.1");
-  p.pDriverName = const_cast<LPWSTR>(u"Demo Driver");
-  HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+  HANDLE printer = morva::test::add_test_printer(u"Demo Printer", u"Demo Driver", u"MVDEMO.DDD", u"IP_127.0.0.1");
   ASSERT_NE(printer, nullptr) << GetLastError();
 
   std::vector<BYTE> out(kShortDevmodeSize);

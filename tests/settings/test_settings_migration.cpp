@@ -13,6 +13,7 @@
 #include "settings/settings_migration.h"
 #include "win/endian.h"
 #include "win/win.h"
+#include "test_printer.h"
 
 namespace {
 
@@ -87,19 +88,7 @@ class DemoMigration : public morva::test::DddTest {
 
   void add_printer() {
     morva::platform::use_in_memory_store(true);
-    DRIVER_INFO_3W d{};
-    d.cVersion = 3;
-    d.pName = const_cast<LPWSTR>(u"Demo Driver");
-    d.pEnvironment = const_cast<LPWSTR>(u"Windows x64");
-    d.pDriverPath = const_cast<LPWSTR>(u"morvagfx.dll");
-    d.pDataFile = const_cast<LPWSTR>(u"MVDEMO.DDD");
-    d.pConfigFile = const_cast<LPWSTR>(u"morvaui.dll");
-    ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<LPBYTE>(&d))) << GetLastError();
-    PRINTER_INFO_2W p{};
-    p.pPrinterName = const_cast<LPWSTR>(kPrinter);
-    p.pPortName = const_cast<LPWSTR>(u"IP_127.0.0.1");
-    p.pDriverName = const_cast<LPWSTR>(u"Demo Driver");
-    printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&p));
+    printer = morva::test::add_test_printer(kPrinter, u"Demo Driver", u"MVDEMO.DDD");
     ASSERT_NE(printer, nullptr) << GetLastError();
   }
 
