@@ -372,7 +372,11 @@ void ClearDdmidList(const DdmidListRef* list) {
 
 // ------------------------------------------------------------ comparisons
 
-INT CompareSignedValues(BYTE op, LONG s, LONG v) {
+namespace {
+
+// One comparison of the rule operators, for signed and unsigned values alike.
+template <typename T>
+INT compare_values(BYTE op, T s, T v) {
   switch (op) {
     case 0: case 1: case 7: case 8: case 10: case 11: case 12: return s == v ? kCompareTrue : kCompareFalse;
     case 2: return s != v ? kCompareTrue : kCompareFalse;
@@ -384,17 +388,11 @@ INT CompareSignedValues(BYTE op, LONG s, LONG v) {
   }
 }
 
-INT CompareUnsignedValues(BYTE op, DWORD s, DWORD v) {
-  switch (op) {
-    case 0: case 1: case 7: case 8: case 10: case 11: case 12: return s == v ? kCompareTrue : kCompareFalse;
-    case 2: return s != v ? kCompareTrue : kCompareFalse;
-    case 3: return s < v ? kCompareTrue : kCompareFalse;
-    case 4: return s <= v ? kCompareTrue : kCompareFalse;
-    case 5: return s > v ? kCompareTrue : kCompareFalse;
-    case 6: return s >= v ? kCompareTrue : kCompareFalse;
-    default: return kCompareNotApplicable;
-  }
-}
+}  // namespace
+
+INT CompareSignedValues(BYTE op, LONG s, LONG v) { return compare_values(op, s, v); }
+
+INT CompareUnsignedValues(BYTE op, DWORD s, DWORD v) { return compare_values(op, s, v); }
 
 INT CompareRuleValue(BYTE op, WORD rule_type, const void* rule_value, WORD setting_type, const void* setting_value) {
   if (rule_type != setting_type) return kCompareTypesDiffer;
