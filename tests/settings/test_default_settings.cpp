@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ddd_fixture.h"
+#include "setting_values.h"
 #include "ddm/ddmid.h"
 #include "settings/capability_maps.h"
 #include "settings/default_settings.h"
@@ -14,23 +15,11 @@
 
 namespace {
 
+using morva::test::number;
+using morva::test::put;
+using morva::test::text;
+
 using namespace morva::ddm;
-
-LONG number(void* dm, void* pd, WORD ddmid) {
-  WORD type = 0;
-  DWORD size = 0;
-  ItemValue v{};
-  EXPECT_EQ(GetItemValue(ddmid, dm, pd, &type, &size, &v), kDdmOk) << ddmid;
-  return GetTypedValue(type, &v);
-}
-
-std::u16string text(void* dm, void* pd, WORD ddmid) {
-  WORD type = 0;
-  DWORD size = 0;
-  ItemValue v{};
-  EXPECT_EQ(GetItemValue(ddmid, dm, pd, &type, &size, &v), kDdmOk) << ddmid;
-  return ItemText(v, size);
-}
 
 // The demo printer's database, as the installer ships it.
 class DemoPrinterDefaults : public morva::test::DddTest {

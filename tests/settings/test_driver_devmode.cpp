@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ddd_fixture.h"
+#include "setting_values.h"
 #include "ddm/ddmid.h"
 #include "settings/default_settings.h"
 #include "settings/driver_devmode.h"
@@ -12,26 +13,11 @@
 
 namespace {
 
+using morva::test::number;
+using morva::test::put;
+
 using morva::test::one_file;
 using namespace morva::ddm;
-
-LONG number(void* dm, void* pd, WORD ddmid) {
-  WORD type = 0;
-  DWORD size = 0;
-  ItemValue v{};
-  EXPECT_EQ(GetItemValue(ddmid, dm, pd, &type, &size, &v), kDdmOk) << ddmid;
-  return GetTypedValue(type, &v);
-}
-
-void put(void* dm, void* pd, WORD ddmid, LONG value) {
-  const DdmidDescriptor* d = dma_Descriptor(ddmid);
-  ASSERT_NE(d, nullptr);
-  ItemValue v{};
-  if (d->type == kTypeShort || d->type == kTypeWord) v.w = static_cast<WORD>(value);
-  else if (d->type == kTypeByte) v.b = static_cast<BYTE>(value);
-  else v.l = value;
-  ASSERT_EQ(SetItemValueRaw(ddmid, dm, pd, d->type, dma_TypeSize(d->type), &v), kDdmOk) << ddmid;
-}
 
 // A pair of buffers and a database whose feature byte lets the ICM, media
 // and dither fields through and whose model name is the driver identity.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ddd_fixture.h"
+#include "setting_values.h"
 #include "ddm/ddmid.h"
 #include "settings/default_settings.h"
 #include "settings/driver_devmode.h"
@@ -17,36 +18,12 @@
 
 namespace {
 
+using morva::test::number;
+using morva::test::put;
+using morva::test::text;
+
 using namespace morva::ddm;
 using Bytes = std::vector<BYTE>;
-
-LONG number(void* dm, void* pd, WORD ddmid) {
-  WORD type = 0;
-  DWORD size = 0;
-  ItemValue v{};
-  EXPECT_EQ(GetItemValue(ddmid, dm, pd, &type, &size, &v), kDdmOk) << ddmid;
-  return GetTypedValue(type, &v);
-}
-
-void set(void* dm, void* pd, WORD ddmid, LONG value) {
-  const DdmidDescriptor* d = dma_Descriptor(ddmid);
-  ASSERT_NE(d, nullptr);
-  ItemValue v{};
-  switch (d->type) {
-    case kTypeShort: case kTypeWord: v.w = static_cast<WORD>(value); break;
-    case kTypeByte: v.b = static_cast<BYTE>(value); break;
-    default: v.l = value; break;
-  }
-  ASSERT_EQ(SetItemValueRaw(ddmid, dm, pd, d->type, dma_TypeSize(d->type), &v), kDdmOk) << ddmid;
-}
-
-std::u16string text(void* dm, void* pd, WORD ddmid) {
-  WORD type = 0;
-  DWORD size = 0;
-  ItemValue v{};
-  EXPECT_EQ(GetItemValue(ddmid, dm, pd, &type, &size, &v), kDdmOk) << ddmid;
-  return ItemText(v, size);
-}
 
 void put_text(BYTE* at, const char16_t* s) {
   for (; *s; ++s, at += 2) morva::store_le16(at, *s);
@@ -174,13 +151,13 @@ TEST_F(DemoMigration, RefusedDevmodesGiveDefaults) {
 }
 
 TEST_F(DemoMigration, SameVersionIsCopiedWithTheCurrentLayoutItem) {
-  set(current.data(), nullptr, 7, 2);
-  set(current.data(), nullptr, 258, 8000);
+  put(current.data(), nullptr, 7, 2);
+  put(current.data(), nullptr, 258, 8000);
   Bytes dm = exact(current, 1384);
   Bytes out;
   EXPECT_EQ(convert(dm, &out), 1);
   EXPECT_EQ(number(out.data(), nullptr, 258), kLayoutId);
-  set(dm.data(), nullptr, 258, kLayoutId);
+  put(dm.data(), nullptr, 258, kLayoutId);
   EXPECT_EQ(std::memcmp(out.data(), dm.data(), kShortDevmodeSize), 0);
 
   // A larger private part of the same version: the first 1604 bytes.
@@ -192,12 +169,12 @@ TEST_F(DemoMigration, SameVersionIsCopiedWithTheCurrentLayoutItem) {
 
 TEST_F(DemoMigration, FieldStepsOfANewerOldVersion) {
   // Fields are carried over; the steps for versions up to 20799 apply.
-  set(current.data(), nullptr, 7, 2);
-  set(current.data(), nullptr, 12, 3);
-  set(current.data(), nullptr, 1354, 1);
-  set(current.data(), nullptr, 448, 1);
-  set(current.data(), nullptr, 320, 9);
-  set(current.data(), nullptr, 350, 0);
+  put(current.data(), nullptr, 7, 2);
+  put(current.data(), nullptr, 12, 3);
+  put(current.data(), nullptr, 1354, 1);
+  put(current.data(), nullptr, 448, 1);
+  put(current.data(), nullptr, 320, 9);
+  put(current.data(), nullptr, 350, 0);
   Bytes dm = old_devmode(20600);
   Bytes out;
   ASSERT_EQ(convert(dm, &out), 0);
@@ -210,15 +187,15 @@ TEST_F(DemoMigration, FieldStepsOfANewerOldVersion) {
   EXPECT_EQ(number(out.data(), nullptr, 350), number(defaults.data(), nullptr, 350));
 
   // Without staple 9 or 10 or punch 5, item 1329 is cleared instead.
-  set(current.data(), nullptr, 320, 0);
-  set(current.data(), nullptr, 1329, 1);
+  put(current.data(), nullptr, 320, 0);
+  put(current.data(), nullptr, 1329, 1);
   ASSERT_EQ(convert(old_devmode(20600), &out), 0);
   EXPECT_EQ(number(out.data(), nullptr, 448), 1);
   EXPECT_EQ(number(out.data(), nullptr, 1329), 0);
 
   // From 20992 on item 473 is left as it came; a shorter old private part
   // keeps the defaults for what it lacks (item 473 lies at byte 1540).
-  set(current.data(), nullptr, 473, 1);
+  put(current.data(), nullptr, 473, 1);
   ASSERT_EQ(convert(old_devmode(21000), &out), 0);
   EXPECT_EQ(number(out.data(), nullptr, 473), 1);
   ASSERT_EQ(convert(old_devmode(21000, 1000), &out), 0);
@@ -230,10 +207,10 @@ TEST_F(DemoMigration, FieldStepsOfANewerOldVersion) {
 // Versions before 20485 take settings from the printer: without one the
 // DEVMODE is replaced by defaults.
 TEST_F(DemoMigration, EarlyFieldVersionsReadThePrinter) {
-  set(current.data(), nullptr, 1308, 1);
-  set(current.data(), nullptr, 1311, 1);
-  set(current.data(), nullptr, 1306, 1);
-  set(current.data(), nullptr, 1309, 0);
+  put(current.data(), nullptr, 1308, 1);
+  put(current.data(), nullptr, 1311, 1);
+  put(current.data(), nullptr, 1306, 1);
+  put(current.data(), nullptr, 1309, 0);
   Bytes out;
   EXPECT_EQ(convert(old_devmode(20483), &out), 2);
   expect_defaults(out);
@@ -241,9 +218,9 @@ TEST_F(DemoMigration, EarlyFieldVersionsReadThePrinter) {
   add_printer();
   Bytes block(kPrinterDataSize), scratch(kPrivateDevmodeSize);
   ASSERT_TRUE(FillDefaultSettings(handle, scratch.data(), block.data(), u"DummyName"));
-  set(nullptr, block.data(), 5651, 2);
-  set(nullptr, block.data(), 5652, 1);
-  set(nullptr, block.data(), 5653, 123);
+  put(nullptr, block.data(), 5651, 2);
+  put(nullptr, block.data(), 5652, 1);
+  put(nullptr, block.data(), 5653, 123);
   ASSERT_TRUE(WritePrinterDataKind(printer, block.data(), kPrinterDataSize, kPrinterDataPrinterData));
   ASSERT_EQ(convert(old_devmode(20483), &out), 0);
   EXPECT_EQ(number(out.data(), nullptr, 454), 3);
@@ -266,7 +243,7 @@ TEST_F(DemoMigration, LegacyDevmodes) {
   // Family 2: version 20481.
   {
     Bytes full = current;
-    set(full.data(), nullptr, 7, 2);
+    put(full.data(), nullptr, 7, 2);
     morva::store_le16(full.data() + kPublicDevmodeSize, 20481);
     full.resize(3000);
     full[2614] = 4;                            // item 443
@@ -363,7 +340,7 @@ class BlockMigration : public morva::test::DddTest {
 
   Bytes block(WORD version) {
     Bytes b = defaults;
-    set(nullptr, b.data(), 8204, version);
+    put(nullptr, b.data(), 8204, version);
     return b;
   }
 
@@ -394,7 +371,7 @@ TEST_F(BlockMigration, RefusedBlocksGiveDefaults) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Bytes b = block(c.version);
-    if (c.ddmid) set(nullptr, b.data(), c.ddmid, c.value);
+    if (c.ddmid) put(nullptr, b.data(), c.ddmid, c.value);
     if (c.available) b.resize(c.available);
     Bytes out;
     EXPECT_EQ(convert(b, &out), 2);
@@ -408,25 +385,25 @@ TEST_F(BlockMigration, RefusedBlocksGiveDefaults) {
 
 TEST_F(BlockMigration, SameVersionCopiedWithTheCurrentLayout) {
   Bytes b = block(kLayoutVersion);
-  set(nullptr, b.data(), 8203, 0x1111);
-  set(nullptr, b.data(), 5889, 1234);
+  put(nullptr, b.data(), 8203, 0x1111);
+  put(nullptr, b.data(), 5889, 1234);
   b.resize(9000, 0x55);  // a stored block may be longer
   Bytes out;
   EXPECT_EQ(convert(b, &out), 1);
   EXPECT_EQ(number(nullptr, out.data(), 8203), kLayoutId);
-  set(nullptr, b.data(), 8203, kLayoutId);
+  put(nullptr, b.data(), 8203, kLayoutId);
   EXPECT_TRUE(std::equal(out.begin(), out.end(), b.begin()));
 }
 
 TEST_F(BlockMigration, FieldSteps) {
   // 20482: item 4364 0 takes its default; other values stay.
   Bytes b = block(20482);
-  set(nullptr, b.data(), 4364, 0);
-  set(nullptr, b.data(), 5889, 1234);
-  set(nullptr, b.data(), 4104, 1);
-  set(nullptr, b.data(), 4117, 1);
-  set(nullptr, b.data(), 5127, 1);
-  set(nullptr, b.data(), 4097, 1);
+  put(nullptr, b.data(), 4364, 0);
+  put(nullptr, b.data(), 5889, 1234);
+  put(nullptr, b.data(), 4104, 1);
+  put(nullptr, b.data(), 4117, 1);
+  put(nullptr, b.data(), 5127, 1);
+  put(nullptr, b.data(), 4097, 1);
   Bytes out;
   ASSERT_EQ(convert(b, &out), 0);
   EXPECT_EQ(number(nullptr, out.data(), 4364), 5);
@@ -440,8 +417,8 @@ TEST_F(BlockMigration, FieldSteps) {
   // 20490: item 4364 stays 0; mode 5 becomes the default with 5178 = 7;
   // item 8213 takes the text of 8209.
   b = block(20490);
-  set(nullptr, b.data(), 4364, 0);
-  set(nullptr, b.data(), 5127, 5);
+  put(nullptr, b.data(), 4364, 0);
+  put(nullptr, b.data(), 5127, 5);
   const WCHAR* name = u"Old name";
   ASSERT_EQ(SetItemValueRaw(8209, nullptr, b.data(), kTypeString, 18, &name), kDdmOk);
   ASSERT_EQ(convert(b, &out), 0);
@@ -453,7 +430,7 @@ TEST_F(BlockMigration, FieldSteps) {
 
   // A step that cannot be done (no family for item 4359): defaults.
   b = block(20490);
-  set(nullptr, b.data(), 4101, 1);
+  put(nullptr, b.data(), 4101, 1);
   ASSERT_EQ(convert(b, &out), 2);
   EXPECT_EQ(out, defaults);
 }
@@ -461,7 +438,7 @@ TEST_F(BlockMigration, FieldSteps) {
 TEST_F(BlockMigration, LegacyBlocksBringTheirUserPapers) {
   // 16390 and later: ten 34-byte rows at byte 1840.
   Bytes b = block(16390);
-  set(nullptr, b.data(), 4364, 0);
+  put(nullptr, b.data(), 4364, 0);
   for (DWORD n = 0; n < kLegacyUserPaperRowCount; ++n) {
     BYTE* row = b.data() + kLegacyUserPaperRowsOffset + n * sizeof(LegacyUserPaperRow);
     std::memset(row, 0, sizeof(LegacyUserPaperRow));
@@ -479,7 +456,7 @@ TEST_F(BlockMigration, LegacyBlocksBringTheirUserPapers) {
   // Before 16390: five slots at byte 896; the block is as long as its
   // size word says.
   b = block(16000);
-  set(nullptr, b.data(), 8202, 1200);
+  put(nullptr, b.data(), 8202, 1200);
   BYTE* slots = b.data() + kLegacyUserPaperOffset;
   morva::store_le16(slots + 2 * 4, 777);
   morva::store_le16(slots + offsetof(LegacyUserPaperSlots, length) + 2 * 4, 888);
@@ -511,7 +488,7 @@ TEST_F(DemoMigration, PrinterDefaultDevmodeIsMigrated) {
     info->pDevMode = reinterpret_cast<DEVMODEW*>(const_cast<BYTE*>(dm.data()));
     ASSERT_TRUE(SetPrinterW(printer, 2, buffer.data(), 0)) << GetLastError();
   };
-  set(current.data(), nullptr, 7, 2);
+  put(current.data(), nullptr, 7, 2);
   Bytes out(kShortDevmodeSize);
   DWORD size = kShortDevmodeSize;
   BOOL converted = FALSE;
