@@ -170,8 +170,12 @@ INT Sealmark_OpenSession(LPCWSTR text1, LPCWSTR printer, DWORD pdl, SealmarkSess
   if (!bind_loader() || !plugin_path(&path)) return kSealmarkPluginFailed;
   auto* block = static_cast<SealmarkSession*>(GlobalAlloc(GPTR, sizeof(SealmarkSession)));
   if (!block) return kSealmarkNoMemory;
-  free_plugin();  // one module per process
+  // One module slot per process: a module still held is given back only
+  // after the new reference is taken, so it is never unloaded under a
+  // session still open.
+  HMODULE previous = g_plugin;
   g_plugin = g_loader.load(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (previous) g_loader.free(previous);
   auto create = entry<QzwpkCreateHandleFn>("QZWPK_CreateHandle");
   HANDLE handle = create ? create(text.c_str(), name.c_str(), kPdlKeys[pdl], number) : nullptr;
   if (!handle) {
