@@ -169,34 +169,6 @@ LONG set_encoded_text(const Setting& s, const char* text) {
 
 }  // namespace
 
-const DmaFieldDescriptor* dma_StructFields(DWORD structType) {
-  static constexpr DmaFieldDescriptor kStamp[] = {
-      {297, 6, 0, 66}, {299, 6, 66, 130}, {301, 5, 196, 4}, {300, 8, 200, 1}, {1287, 1, 204, 4},
-      {302, 8, 208, 1}, {303, 3, 210, 2}, {1288, 1, 212, 4}, {304, 9, 216, 92}, {0, 0, 0, 0}};
-  static constexpr DmaFieldDescriptor kSender[] = {
-      {1819, 6, 0, 82}, {1820, 6, 82, 82}, {1821, 6, 164, 418}, {1822, 6, 582, 62}, {1823, 6, 644, 62},
-      {0, 0, 0, 0}};
-  static constexpr DmaFieldDescriptor kMargin[] = {
-      {1824, 3, 0, 2}, {1827, 4, 4, 4}, {1828, 4, 8, 4}, {1826, 4, 12, 4}, {1825, 4, 16, 4}, {0, 0, 0, 0}};
-  static constexpr DmaFieldDescriptor kDestination[] = {
-      {1794, 3, 0, 2},     {1795, 6, 2, 258},   {1796, 3, 260, 2},   {1797, 6, 262, 82},
-      {1798, 6, 344, 166}, {1810, 3, 510, 2},   {1811, 3, 512, 2},   {1812, 3, 514, 2},
-      {1813, 6, 516, 18},  {1814, 3, 534, 2},   {1815, 3, 536, 2},   {1816, 6, 538, 120},
-      {1817, 6, 658, 42},  {1818, 6, 700, 42},  {1892, 5, 744, 4},   {1893, 1, 748, 4},
-      {1897, 6, 752, 16},  {1894, 6, 768, 50},  {0, 0, 0, 0}};
-  static constexpr DmaFieldDescriptor kSenderDetails[] = {
-      {1819, 6, 0, 82},    {1820, 6, 82, 82},   {1821, 6, 164, 418}, {1822, 6, 582, 62},
-      {1823, 6, 644, 62},  {1876, 6, 706, 258}, {1896, 1, 964, 4},   {0, 0, 0, 0}};
-  switch (structType) {
-    case 2: return kStamp;
-    case 3: return kSender;
-    case 4: return kMargin;
-    case 5: return kDestination;
-    case 7: return kSenderDetails;
-    default: return nullptr;
-  }
-}
-
 }  // namespace morva::ddm
 
 using namespace morva::ddm;

@@ -56,7 +56,17 @@ enum : LONG {
   DMA_ERR_IS_LOGFONT = -7,
   DMA_ERR_FAILED = -10,
   DMA_ERR_UNREADABLE = -12,
+  DMA_ERR_FILE_OPEN = -13,
+  DMA_ERR_FILE_WRITE = -14,
+  DMA_ERR_FILE_READ = -15,
+  DMA_ERR_FILE_FORMAT = -16,
+  DMA_ERR_ONE_TIME_OPEN = -17,
+  DMA_ERR_ONE_TIME_WRITE = -18,
   DMA_ERR_UNKNOWN_STRUCT = -19,
+  DMA_ERR_NO_POSITION = -20,     // type 5: no entry at that position
+  DMA_ERR_NO_NUMBER = -21,       // type 4: no entry of that paper number
+  DMA_ERR_NO_NAME = -22,         // types 2, 3, 7: no entry of that name
+  DMA_ERR_UNKNOWN_MODE = -23,
   DMA_ERR_NOT_SUPPORTED = -35,
 };
 
