@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ansi_text.h"
 #include "ddm/ddmid.h"
 #include "ddm/dma.h"
 #include "ddm/dma_tables.h"
@@ -117,16 +118,6 @@ LONG open_table(DMA_CONTEXT* ctx, const StructInfo& info, Table* out) {
   out->flags = t.flags;
   out->entries = t.entries;
   return DMA_OK;
-}
-
-bool to_ansi(const std::u16string& s, std::string* out) {
-  out->clear();
-  if (s.empty()) return true;
-  const int n = WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return false;
-  out->resize(static_cast<std::size_t>(n));
-  return WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), out->data(), n, nullptr,
-                             nullptr) == n;
 }
 
 bool from_ansi(const char* text, std::u16string* out) {

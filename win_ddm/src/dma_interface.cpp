@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ansi_text.h"
 #include "ddm/ddmid.h"
 #include "ddm/dma.h"
 #include "ddm/public_ids.h"
@@ -63,16 +64,6 @@ void write_wide(BYTE* field, DWORD fieldBytes, const std::u16string& s) {
   std::memset(field, 0, fieldBytes);
   const std::size_t n = std::min<std::size_t>(s.size(), fieldBytes / 2 - 1);
   for (std::size_t i = 0; i < n; ++i) store_le16(field + 2 * i, s[i]);
-}
-
-bool to_ansi(const std::u16string& s, std::string* out) {
-  out->clear();
-  if (s.empty()) return true;
-  const int n = WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return false;
-  out->resize(static_cast<std::size_t>(n));
-  return WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), out->data(), n, nullptr,
-                             nullptr) == n;
 }
 
 bool from_ansi(const char* text, std::size_t bytes, std::u16string* out) {
