@@ -151,23 +151,7 @@ void CPSWDevCommOption::SetCommunityStr(const char* community) {
 
 long CPSWDevCommOption::Init(IPmcNetworkAddress::EProtocol protocol, const char* address, IPSWPluginUSM* usm,
                              unsigned long timeout, unsigned long retries, unsigned long max_message_size) {
-  psw_copy_text(address_, address);
-  protocol_ = protocol;
-  port_ = psw_snmp_port(protocol);
-  if (port_ == 0) return pms::kBadArgument;
-  timeout_ = static_cast<std::uint32_t>(timeout);
-  retries_ = static_cast<std::uint32_t>(retries);
-  max_message_size_ = static_cast<std::uint32_t>(max_message_size);
-  if (!usm) return pms::kBadArgument;
-  v3_version_ = usm->get_version();
-  psw_copy_text(v3_security_name_, usm->get_security_name());
-  v3_security_level_ = usm->get_security_level();
-  v3_auth_protocol_ = usm->get_auth_protocol();
-  v3_priv_protocol_ = usm->get_priv_protocol();
-  psw_copy_text(v3_auth_passphrase_, usm->get_auth_passphrase());
-  psw_copy_text(v3_priv_passphrase_, usm->get_priv_passphrase());
-  psw_copy_text(v3_context_name_, usm->get_context_name());
-  return 0;
+  return psw_take_target(*this, protocol, address, usm, timeout, retries, max_message_size);
 }
 
 long CPSWDevCommOption::open_request(IPmcGetData** out) const {

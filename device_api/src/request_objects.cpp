@@ -162,7 +162,10 @@ class RequestCore {
   std::int32_t version_ = -1;
 };
 
-class CPmcGetData final : public IPmcGetData {
+// What the request objects do alike over their request core: release,
+// community, initialisation, address kinds and the target.
+template <typename Interface>
+class RequestObject : public Interface {
  public:
   void release() override { delete this; }
   void set_community(const char* community) override { core_.set_community(community); }
@@ -174,6 +177,18 @@ class CPmcGetData final : public IPmcGetData {
     return core_.init(address, protocol, port, version, security_name, security_level, auth_protocol, priv_protocol,
                       auth_passphrase, priv_passphrase, context_name, timeout_ms, retries, max_message_size);
   }
+  int address_protocol(const char* text, IPmcNetworkAddress::EProtocol* protocol) override {
+    return pmc_socket_get_address_protocol(text, protocol);
+  }
+  IPmsSnmpTarget* target() const override { return core_.target(); }
+
+ protected:
+  ~RequestObject() override = default;
+  RequestCore core_;
+};
+
+class CPmcGetData final : public RequestObject<IPmcGetData> {
+ public:
   int add_oid_string(const char* oid, bool scalar) override {
     return core_.add_oid(oid, scalar ? "0" : nullptr, nullptr);
   }
@@ -218,16 +233,11 @@ class CPmcGetData final : public IPmcGetData {
 
   int get_integer(std::int32_t* value) override { return get_integers(value, 1); }
 
-  int address_protocol(const char* text, IPmcNetworkAddress::EProtocol* protocol) override {
-    return pmc_socket_get_address_protocol(text, protocol);
-  }
 
   IPmsPdu* pdu() const override { return core_.pdu(); }
-  IPmsSnmpTarget* target() const override { return core_.target(); }
 
  private:
   ~CPmcGetData() override = default;
-  RequestCore core_;
 };
 
 int CPmcGetData::get_data(IPmsRowList* rows, const char* first_column) {
@@ -267,28 +277,13 @@ int CPmcGetData::get_data(IPmsRowList* rows, const char* first_column) {
   }
 }
 
-class CPmcFindDeviceSnmp final : public IPmcFindDeviceSnmp {
+class CPmcFindDeviceSnmp final : public RequestObject<IPmcFindDeviceSnmp> {
  public:
-  void release() override { delete this; }
-  void set_community(const char* community) override { core_.set_community(community); }
-  int init(const char* address, IPmcNetworkAddress::EProtocol protocol, std::uint16_t port, std::int32_t version,
-           const char* security_name, std::int32_t security_level, std::int32_t auth_protocol,
-           std::int32_t priv_protocol, const char* auth_passphrase, const char* priv_passphrase,
-           const char* context_name, std::uint32_t timeout_ms, std::uint32_t retries,
-           std::uint32_t max_message_size) override {
-    return core_.init(address, protocol, port, version, security_name, security_level, auth_protocol, priv_protocol,
-                      auth_passphrase, priv_passphrase, context_name, timeout_ms, retries, max_message_size);
-  }
   int add_oid_string(const char* oid) override { return core_.add_oid(oid, "0", nullptr); }
   int send_broad_cast(PmsOwn<IPmsSnmpPacketList>* answers) override { return core_.broadcast(answers); }
-  int address_protocol(const char* text, IPmcNetworkAddress::EProtocol* protocol) override {
-    return pmc_socket_get_address_protocol(text, protocol);
-  }
-  IPmsSnmpTarget* target() const override { return core_.target(); }
 
  private:
   ~CPmcFindDeviceSnmp() override = default;
-  RequestCore core_;
 };
 
 }  // namespace

@@ -43,6 +43,9 @@ class CPSWDeviceInfoReader {
   long CancelJob(const char* job_id);
 
  private:
+  template <typename Device>
+  friend long psw_take_target(Device&, IPmcNetworkAddress::EProtocol, const char*, IPSWPluginUSM*, unsigned long,
+                              unsigned long, unsigned long);
   long open_request(IPmcGetData** out, const char* community) const;
   long walk(const char* const* columns, std::size_t n, std::vector<devlink::psw::Row>& rows) const;
   long get_text(const char* oid, char (&buffer)[256]) const;

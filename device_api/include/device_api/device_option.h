@@ -97,6 +97,9 @@ class PSW_EXPORTED_CLASS CPSWDevCommOption : public IPSWDeviceOption {
   long get_option(const char* name, bool* value, int index) const override;
 
  protected:
+  template <typename Device>
+  friend long psw_take_target(Device&, IPmcNetworkAddress::EProtocol, const char*, IPSWPluginUSM*, unsigned long,
+                              unsigned long, unsigned long);
   void initialize_data();
   bool has_device_index(std::int32_t index, std::int32_t* status) const;
   long parse_version_value();
