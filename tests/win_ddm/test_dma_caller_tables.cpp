@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
+#include "dma_context_fixture.h"
 #include "ddm/dma.h"
 #include "ddm/dma_tables.h"
 #include "fax/fax_blob.h"
@@ -55,18 +56,10 @@ struct CallerTable {
   std::vector<BYTE> entries;
 };
 
-class CallerTables : public ::testing::Test {
+class CallerTables : public morva::test::DmaContextTest {
  protected:
-  morva::test::TempRoot root;
-  std::vector<BYTE> dm = std::vector<BYTE>(kPrivateDevmodeSize);
-  std::vector<BYTE> pd = std::vector<BYTE>(kPrinterDataSize);
-  std::vector<BYTE> book = std::vector<BYTE>(morva::fax::kFaxBookHeaderSize);
-  std::unique_ptr<DMA_CONTEXT> ctx = std::make_unique<DMA_CONTEXT>();
-
   void SetUp() override {
-    ctx->devmode = dm.data();
-    ctx->printerData = pd.data();
-    ctx->faxBook = book.data();
+    DmaContextTest::SetUp();
     set_orientation(1);
   }
   void set_orientation(SHORT o) { morva::store_le16(dm.data() + 76, static_cast<WORD>(o)); }

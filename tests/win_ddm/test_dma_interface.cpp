@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
+#include "dma_context_fixture.h"
 #include "ddm/dma.h"
 #include "ddm/public_ids.h"
 #include "fax/fax_blob.h"
@@ -20,18 +21,10 @@ using namespace morva::ddm;
 
 namespace {
 
-class Dma : public ::testing::Test {
+class Dma : public morva::test::DmaContextTest {
  protected:
-  morva::test::TempRoot root;
-  std::vector<BYTE> dm = std::vector<BYTE>(kPrivateDevmodeSize);
-  std::vector<BYTE> pd = std::vector<BYTE>(kPrinterDataSize);
-  std::vector<BYTE> book = std::vector<BYTE>(morva::fax::kFaxBookHeaderSize);
-  std::unique_ptr<DMA_CONTEXT> ctx = std::make_unique<DMA_CONTEXT>();
-
   void SetUp() override {
-    ctx->devmode = dm.data();
-    ctx->printerData = pd.data();
-    ctx->faxBook = book.data();
+    DmaContextTest::SetUp();
     morva::fax::FaxBook_WriteTag(book.data(), morva::fax::kTagDfax002);
   }
   BYTE* field(WORD publicId) {
