@@ -55,6 +55,16 @@ class DddTest : public ::testing::Test {
     morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
   }
 
+  // Builds the demo printer's database as the installer ships it and opens
+  // it; fails the test when the open fails.
+  void open_demo() {
+    ddd_build::build_file(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json", dir());
+    morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
+    DddStatus status = 0;
+    handle = DddOpenPath(u"C:\\drivers\\MVDEMO.DDD", &status);
+    ASSERT_NE(handle, nullptr) << "status " << status;
+  }
+
   DddStatus open_status(const char16_t* path = u"C:\\drivers\\T.DDD") {
     DddStatus status = 0;
     DddHandle* h = DddOpenPath(path, &status);

@@ -778,11 +778,8 @@ namespace {
 
 // The demo printer's rule: two-sided printing does not take the manual feed.
 TEST_F(RulesTest, DemoPrinterTwoSidedAndManualFeed) {
-  morva::ddd_build::build_file(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json", dir());
-  morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
-  DddStatus status = 0;
-  handle = DddOpenPath(u"C:\\drivers\\MVDEMO.DDD", &status);
-  ASSERT_NE(handle, nullptr) << status;
+  open_demo();
+  if (HasFatalFailure()) return;
   ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), pd.data(), u"Demo Printer"));
   const WORD long_edge = 2;
   EXPECT_EQ(check(kCheckModeChange, 16, &long_edge).kind, 0);

@@ -27,11 +27,8 @@ class DemoPrinterDefaults : public morva::test::DddTest {
   std::vector<BYTE> dm = std::vector<BYTE>(kPrivateDevmodeSize);
   std::vector<BYTE> pd = std::vector<BYTE>(kPrinterDataSize);
   void SetUp() override {
-    morva::ddd_build::build_file(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json", dir());
-    morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
-    DddStatus status = 0;
-    handle = DddOpenPath(u"C:\\drivers\\MVDEMO.DDD", &status);
-    ASSERT_NE(handle, nullptr) << status;
+    open_demo();
+    if (HasFatalFailure()) return;
   }
 };
 

@@ -414,11 +414,8 @@ class DemoPrinterItems : public ItemInfoTest {
  protected:
   void SetUp() override {
     ItemInfoTest::SetUp();
-    morva::ddd_build::build_file(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json", dir());
-    morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
-    DddStatus status = 0;
-    handle = DddOpenPath(u"C:\\drivers\\MVDEMO.DDD", &status);
-    ASSERT_NE(handle, nullptr) << status;
+    open_demo();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), pd.data(), u"Demo Printer"));
   }
 };

@@ -47,11 +47,8 @@ class DemoMigration : public morva::test::DddTest {
   HANDLE printer = nullptr;
 
   void SetUp() override {
-    morva::ddd_build::build_file(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json", dir());
-    morva::settings::ddd_set_module_directory(u"C:\\drivers\\");
-    DddStatus status = 0;
-    handle = DddOpenPath(u"C:\\drivers\\MVDEMO.DDD", &status);
-    ASSERT_NE(handle, nullptr) << status;
+    open_demo();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(FillDefaultSettings(handle, defaults.data(), nullptr, kPrinter));
     current = defaults;
   }
