@@ -3,7 +3,7 @@
 #include <deque>
 #include <mutex>
 
-#include "store.h"
+#include "registry_spooler/store.h"
 
 namespace {
 

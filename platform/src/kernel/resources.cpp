@@ -10,7 +10,7 @@
 #include <mutex>
 #include <set>
 
-#include "store.h"
+#include "registry_spooler/store.h"
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/machine_settings.h"
