@@ -6,7 +6,7 @@
 #include <string>
 
 #include "pi/scramble.h"
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 #include "win/win.h"
 
 namespace morva::fax {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "settings/private_blobs.h"
+#include "settings/stores/private_blobs.h"
 #include "win/files.h"
 #include "win/handles.h"
 #include "win/memory.h"

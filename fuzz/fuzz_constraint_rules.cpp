@@ -13,11 +13,11 @@
 #include "ddd_builder.h"
 #include "ddm/ddmid.h"
 #include "fuzz_machine_root.h"
-#include "settings/conflict_check.h"
-#include "settings/constraint_rules.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_host.h"
-#include "settings/item_access.h"
+#include "settings/constraints/conflict_check.h"
+#include "settings/constraints/constraint_rules.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_host.h"
+#include "settings/items/item_access.h"
 #include "win/memory.h"
 
 namespace {

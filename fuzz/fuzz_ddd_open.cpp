@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "ddd_builder.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_host.h"
-#include "settings/ddd_records.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_host.h"
+#include "settings/database/ddd_records.h"
 #include "fuzz_machine_root.h"
 #include "win/memory.h"
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/default_settings.h"
-#include "settings/driver_devmode.h"
+#include "settings/items/default_settings.h"
+#include "settings/devmode/driver_devmode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 72 || size > 8192) return 0;

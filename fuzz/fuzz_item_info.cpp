@@ -9,10 +9,10 @@
 
 #include "ddm/ddmid.h"
 #include "fuzz_machine_root.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_host.h"
-#include "settings/ddd_records.h"
-#include "settings/item_info.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_host.h"
+#include "settings/database/ddd_records.h"
+#include "settings/items/item_info.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/capability_maps.h"
-#include "settings/model_config.h"
+#include "settings/database/capability_maps.h"
+#include "settings/database/model_config.h"
 #include "fuzz_machine_root.h"
 #include "win/memory.h"
 

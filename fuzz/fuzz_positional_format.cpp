@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;

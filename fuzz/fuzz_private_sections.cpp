@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/font_substitution.h"
-#include "settings/private_blobs.h"
+#include "settings/stores/font_substitution.h"
+#include "settings/stores/private_blobs.h"
 #include "win/memory.h"
 
 using namespace morva::settings;

@@ -8,8 +8,8 @@
 
 #include "ddm/ddmid.h"
 #include "fuzz_machine_root.h"
-#include "settings/default_settings.h"
-#include "settings/settings_migration.h"
+#include "settings/items/default_settings.h"
+#include "settings/stores/settings_migration.h"
 #include "win/machine_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

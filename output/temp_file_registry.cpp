@@ -3,7 +3,7 @@
 #include <string>
 
 #include "output/temp_spool_file.h"
-#include "settings/graphics_module.h"
+#include "settings/gfx/graphics_module.h"
 #include "win/win.h"
 
 namespace {

@@ -9,12 +9,12 @@
 
 #include "ddm/ddmid.h"
 #include "pi/pjl_settings.h"
-#include "settings/constraint_rules.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/item_access.h"
-#include "settings/module_state.h"
-#include "settings/paper_size_list.h"
+#include "settings/constraints/constraint_rules.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/items/item_access.h"
+#include "settings/common/module_state.h"
+#include "settings/devmode/paper_size_list.h"
 #include "win/win.h"
 
 using namespace morva::ddm;

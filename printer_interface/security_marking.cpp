@@ -8,8 +8,8 @@
 #include <string>
 
 #include "pi/security_marking.h"
-#include "settings/item_access.h"
-#include "settings/module_state.h"
+#include "settings/items/item_access.h"
+#include "settings/common/module_state.h"
 #include "win/codepage.h"
 #include "win/files.h"
 #include "win/handles.h"

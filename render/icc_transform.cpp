@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include "settings/placement_colour.h"
+#include "settings/devmode/placement_colour.h"
 #include "win/endian.h"
 #include "win/files.h"
 #include "win/handles.h"

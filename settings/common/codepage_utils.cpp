@@ -2,7 +2,7 @@
 // MultiByteToWideChar / WideCharToMultiByte.
 #include <string>
 
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 #include "win/codepage.h"
 #include "win/memory.h"
 #include "win/strings.h"

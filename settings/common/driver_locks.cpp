@@ -1,4 +1,4 @@
-#include "settings/driver_locks.h"
+#include "settings/common/driver_locks.h"
 
 #include <pthread.h>
 

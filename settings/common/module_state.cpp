@@ -1,8 +1,8 @@
-#include "settings/module_state.h"
+#include "settings/common/module_state.h"
 
 #include <string>
 
-#include "settings/driver_locks.h"
+#include "settings/common/driver_locks.h"
 #include "win/resources.h"
 #include "win/strings.h"
 

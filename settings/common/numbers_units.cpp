@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 #include "win/memory.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 
 namespace {
 

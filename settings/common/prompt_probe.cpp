@@ -1,6 +1,6 @@
 // Presence test of the outside print-time prompt component.
-#include "settings/common_utils.h"
-#include "settings/prompt_component.h"
+#include "settings/common/common_utils.h"
+#include "settings/common/prompt_component.h"
 
 BOOL ProbeComComponent(DddHandle* database, BOOL* out) {
   if (!out) return FALSE;

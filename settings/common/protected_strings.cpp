@@ -2,8 +2,8 @@
 #include <string>
 
 #include "pi/scramble.h"
-#include "settings/common_utils.h"
-#include "settings/item_access.h"
+#include "settings/common/common_utils.h"
+#include "settings/items/item_access.h"
 #include "win/win.h"
 
 namespace {

@@ -2,9 +2,9 @@
 // library.
 #include <string>
 
-#include "settings/common_utils.h"
-#include "settings/module_state.h"
-#include "settings/system_utils.h"
+#include "settings/common/common_utils.h"
+#include "settings/common/module_state.h"
+#include "settings/common/system_utils.h"
 #include "win/resources.h"
 #include "win/win.h"
 

@@ -1,9 +1,9 @@
-#include "settings/system_utils.h"
+#include "settings/common/system_utils.h"
 
 #include <string>
 
-#include "settings/common_utils.h"
-#include "settings/driver_locks.h"
+#include "settings/common/common_utils.h"
+#include "settings/common/driver_locks.h"
 #include "win/win.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "settings/trace_log.h"
+#include "settings/common/trace_log.h"
 
 #include <cstdarg>
 #include <cstddef>
@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "settings/common_utils.h"
-#include "settings/item_access.h"
-#include "settings/module_state.h"
+#include "settings/common/common_utils.h"
+#include "settings/items/item_access.h"
+#include "settings/common/module_state.h"
 #include "win/win.h"
 
 namespace {

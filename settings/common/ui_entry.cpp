@@ -1,6 +1,6 @@
 // The DLL entry of the printer-interface library (morvaui only: the
 // graphics library has an entry of its own).
-#include "settings/module_state.h"
+#include "settings/common/module_state.h"
 
 // Attach creates the seven locks and records the module handle; detach
 // frees what is still held and deletes the locks. Always TRUE.

@@ -1,8 +1,8 @@
 // Applying rule actions and extra items after a conflict check.
-#include "settings/conflict_apply.h"
+#include "settings/constraints/conflict_apply.h"
 
 #include "ddm/ddmid.h"
-#include "settings/ddd_file.h"
+#include "settings/database/ddd_file.h"
 
 using namespace morva::ddm;
 

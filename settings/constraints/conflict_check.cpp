@@ -1,15 +1,15 @@
 // The conflict check of one setting change.
-#include "settings/conflict_check.h"
+#include "settings/constraints/conflict_check.h"
 
 #include <cstring>
 #include <string>
 
 #include "ddm/ddmid.h"
-#include "settings/common_utils.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/item_access.h"
-#include "settings/system_utils.h"
+#include "settings/common/common_utils.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/items/item_access.h"
+#include "settings/common/system_utils.h"
 #include "win/memory.h"
 #include "win/sysinfo.h"
 

@@ -1,16 +1,16 @@
 // Number texts and resource templates of the conflict messages.
 
-#include "settings/conflict_messages.h"
+#include "settings/constraints/conflict_messages.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "settings/common_utils.h"
-#include "settings/constraint_rules.h"
-#include "settings/item_access.h"
-#include "settings/module_state.h"
+#include "settings/common/common_utils.h"
+#include "settings/constraints/constraint_rules.h"
+#include "settings/items/item_access.h"
+#include "settings/common/module_state.h"
 #include "win/memory.h"
 #include "win/resources.h"
 

@@ -1,5 +1,5 @@
 // Conflict reports, their growing DDMID lists and the severity ranking.
-#include "settings/conflict_report.h"
+#include "settings/constraints/conflict_report.h"
 
 #include <cstring>
 

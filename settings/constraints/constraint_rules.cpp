@@ -1,16 +1,16 @@
 // The meaning of the database's constraint rules and their evaluation
 // against a settings pair.
-#include "settings/constraint_rules.h"
+#include "settings/constraints/constraint_rules.h"
 
 #include <cstring>
 #include <string>
 
 #include "ddm/ddmid.h"
-#include "settings/common_utils.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/item_access.h"
-#include "settings/paper_size_list.h"
+#include "settings/common/common_utils.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/items/item_access.h"
+#include "settings/devmode/paper_size_list.h"
 #include "win/endian.h"
 #include "win/memory.h"
 

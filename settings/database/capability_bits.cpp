@@ -1,7 +1,7 @@
 // The device model's capability words, read from the device database.
-#include "settings/common_utils.h"
-#include "settings/ddd_file.h"
-#include "settings/item_access.h"
+#include "settings/common/common_utils.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/item_access.h"
 
 namespace {
 

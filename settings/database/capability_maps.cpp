@@ -1,14 +1,14 @@
 // Capability value maps of section "DME,<n>" of the model configuration file.
-#include "settings/capability_maps.h"
+#include "settings/database/capability_maps.h"
 
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <string>
 
-#include "settings/common_utils.h"
-#include "settings/item_access.h"
-#include "settings/model_config.h"
+#include "settings/common/common_utils.h"
+#include "settings/items/item_access.h"
+#include "settings/database/model_config.h"
 #include "win/files.h"
 #include "win/memory.h"
 

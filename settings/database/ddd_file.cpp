@@ -2,10 +2,10 @@
 // global field area and the kind tables.
 #include <cstring>
 
-#include "settings/ddd_file.h"
-#include "settings/ddd_host.h"
-#include "settings/ddd_records.h"
-#include "settings/model_config.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_host.h"
+#include "settings/database/ddd_records.h"
+#include "settings/database/model_config.h"
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/memory.h"

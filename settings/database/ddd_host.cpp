@@ -1,11 +1,11 @@
-#include "settings/ddd_host.h"
+#include "settings/database/ddd_host.h"
 
 #include <cstring>
 #include <mutex>
 
-#include "settings/common_utils.h"
-#include "settings/driver_locks.h"
-#include "settings/module_state.h"
+#include "settings/common/common_utils.h"
+#include "settings/common/driver_locks.h"
+#include "settings/common/module_state.h"
 #include "win/files.h"
 #include "win/handles.h"
 #include "win/memory.h"

@@ -1,12 +1,12 @@
 // Queries on an open device database.
-#include "settings/ddd_queries.h"
+#include "settings/database/ddd_queries.h"
 
 #include <cstring>
 #include <iterator>
 
-#include "settings/common_utils.h"
-#include "settings/module_state.h"
-#include "settings/system_utils.h"
+#include "settings/common/common_utils.h"
+#include "settings/common/module_state.h"
+#include "settings/common/system_utils.h"
 #include "win/endian.h"
 #include "win/memory.h"
 #include "win/strings.h"

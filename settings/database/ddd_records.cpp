@@ -3,8 +3,8 @@
 #include <iterator>
 #include <type_traits>
 
-#include "settings/ddd_host.h"
-#include "settings/ddd_records.h"
+#include "settings/database/ddd_host.h"
+#include "settings/database/ddd_records.h"
 #include "win/endian.h"
 #include "win/memory.h"
 

@@ -2,8 +2,8 @@
 // read through the pair's four-slot buffer pool.
 #include <cstring>
 
-#include "settings/ddd_file.h"
-#include "settings/ddd_host.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_host.h"
 #include "win/endian.h"
 #include "win/memory.h"
 

@@ -1,17 +1,17 @@
 // The model configuration file: presets, enforced values and switches per
 // printer model.
-#include "settings/model_config.h"
+#include "settings/database/model_config.h"
 
 #include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "settings/capability_maps.h"
-#include "settings/ddd_host.h"
-#include "settings/ddd_queries.h"
-#include "settings/ddd_records.h"
-#include "settings/trace_log.h"
+#include "settings/database/capability_maps.h"
+#include "settings/database/ddd_host.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/database/ddd_records.h"
+#include "settings/common/trace_log.h"
 #include "win/files.h"
 #include "win/memory.h"
 #include "win/profile.h"

@@ -1,13 +1,13 @@
 #include <cstring>
 
 #include "ddm/ddmid.h"
-#include "settings/capability_maps.h"
-#include "settings/ddd_file.h"
-#include "settings/devmode_internal.h"
-#include "settings/driver_devmode.h"
-#include "settings/item_database.h"
-#include "settings/setting_items.h"
-#include "settings/trace_log.h"
+#include "settings/database/capability_maps.h"
+#include "settings/database/ddd_file.h"
+#include "settings/devmode/devmode_internal.h"
+#include "settings/devmode/driver_devmode.h"
+#include "settings/items/item_database.h"
+#include "settings/items/setting_items.h"
+#include "settings/common/trace_log.h"
 #include "win/endian.h"
 
 using namespace morva::ddm;

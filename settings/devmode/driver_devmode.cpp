@@ -1,14 +1,14 @@
-#include "settings/driver_devmode.h"
+#include "settings/devmode/driver_devmode.h"
 
 #include <cstring>
 
 #include "ddm/ddmid.h"
-#include "settings/common_utils.h"
-#include "settings/default_settings.h"
-#include "settings/devmode_internal.h"
-#include "settings/item_database.h"
-#include "settings/settings_migration.h"
-#include "settings/setting_items.h"
+#include "settings/common/common_utils.h"
+#include "settings/items/default_settings.h"
+#include "settings/devmode/devmode_internal.h"
+#include "settings/items/item_database.h"
+#include "settings/stores/settings_migration.h"
+#include "settings/items/setting_items.h"
 #include "win/memory.h"
 
 using namespace morva::ddm;

@@ -1,17 +1,17 @@
-#include "settings/paper_selection.h"
+#include "settings/devmode/paper_selection.h"
 
 #include <cstring>
 #include <string>
 
 #include "ddm/ddmid.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/devmode_internal.h"
-#include "settings/driver_devmode.h"
-#include "settings/item_access.h"
-#include "settings/module_state.h"
-#include "settings/paper_size_list.h"
-#include "settings/setting_items.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/devmode/devmode_internal.h"
+#include "settings/devmode/driver_devmode.h"
+#include "settings/items/item_access.h"
+#include "settings/common/module_state.h"
+#include "settings/devmode/paper_size_list.h"
+#include "settings/items/setting_items.h"
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/memory.h"

@@ -1,10 +1,10 @@
-#include "settings/paper_size_list.h"
+#include "settings/devmode/paper_size_list.h"
 
 #include <cstring>
 
-#include "settings/capability_maps.h"
-#include "settings/ddd_queries.h"
-#include "settings/item_access.h"
+#include "settings/database/capability_maps.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/items/item_access.h"
 #include "win/errors.h"
 #include "win/memory.h"
 #include "win/strings.h"

@@ -1,4 +1,4 @@
-#include "settings/paper_source_table.h"
+#include "settings/devmode/paper_source_table.h"
 
 namespace {
 

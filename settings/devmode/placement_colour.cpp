@@ -1,6 +1,6 @@
 // Placement of a turned box, finishing derivation, colour adjustment and
 // the ICC profile header check.
-#include "settings/placement_colour.h"
+#include "settings/devmode/placement_colour.h"
 
 #include <algorithm>
 #include <cmath>

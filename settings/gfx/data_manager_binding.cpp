@@ -3,8 +3,8 @@
 #include <atomic>
 #include <string>
 
-#include "settings/graphics_module.h"
-#include "settings/module_state.h"
+#include "settings/gfx/graphics_module.h"
+#include "settings/common/module_state.h"
 #include "win/win.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "settings/gfx_ddd_accessors.h"
+#include "settings/gfx/gfx_ddd_accessors.h"
 
-#include "settings/ddd_file.h"
+#include "settings/database/ddd_file.h"
 
 namespace {
 constexpr DddStatus kOk = 0;

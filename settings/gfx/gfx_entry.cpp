@@ -1,8 +1,8 @@
 // The DLL entry and lock table of the graphics library (morvagfx only: the
 // printer-interface library has an entry of its own).
-#include "settings/driver_locks.h"
-#include "settings/graphics_module.h"
-#include "settings/module_state.h"
+#include "settings/common/driver_locks.h"
+#include "settings/gfx/graphics_module.h"
+#include "settings/common/module_state.h"
 
 namespace {
 

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "settings/common_utils.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/graphics_module.h"
-#include "settings/module_state.h"
-#include "settings/paper_size_list.h"
-#include "settings/printer_data_kinds.h"
-#include "settings/system_utils.h"
+#include "settings/common/common_utils.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/gfx/graphics_module.h"
+#include "settings/common/module_state.h"
+#include "settings/devmode/paper_size_list.h"
+#include "settings/stores/printer_data_kinds.h"
+#include "settings/common/system_utils.h"
 #include "win/win.h"
 
 namespace {

@@ -1,10 +1,10 @@
 // Setting rules that depend on values of the device database.
 #include <cstring>
 
-#include "settings/common_utils.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/item_access.h"
+#include "settings/common/common_utils.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/items/item_access.h"
 #include "win/memory.h"
 
 namespace {

@@ -1,13 +1,13 @@
 // The default self-check of a settings pair.
-#include "settings/default_check.h"
+#include "settings/items/default_check.h"
 
 #include <string>
 
 #include "ddm/ddmid.h"
-#include "settings/conflict_check.h"
-#include "settings/item_access.h"
-#include "settings/item_info.h"
-#include "settings/setting_items.h"
+#include "settings/constraints/conflict_check.h"
+#include "settings/items/item_access.h"
+#include "settings/items/item_info.h"
+#include "settings/items/setting_items.h"
 #include "win/memory.h"
 #include "win/msgbox.h"
 #include "win/resources.h"

@@ -1,15 +1,15 @@
-#include "settings/default_settings.h"
+#include "settings/items/default_settings.h"
 
 #include <cstring>
 #include <string>
 
 #include "ddm/ddmid.h"
-#include "settings/ddd_queries.h"
-#include "settings/ddd_records.h"
-#include "settings/devmode_internal.h"
-#include "settings/item_database.h"
-#include "settings/setting_items.h"
-#include "settings/system_utils.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/database/ddd_records.h"
+#include "settings/devmode/devmode_internal.h"
+#include "settings/items/item_database.h"
+#include "settings/items/setting_items.h"
+#include "settings/common/system_utils.h"
 #include "win/memory.h"
 
 using namespace morva::ddm;

@@ -1,4 +1,4 @@
-#include "settings/item_access.h"
+#include "settings/items/item_access.h"
 
 #include <cstring>
 

@@ -1,12 +1,12 @@
-#include "settings/item_database.h"
+#include "settings/items/item_database.h"
 
 #include <cstring>
 #include <string>
 
 #include "ddm/ddmid.h"
-#include "settings/ddd_queries.h"
-#include "settings/ddd_records.h"
-#include "settings/model_config.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/database/ddd_records.h"
+#include "settings/database/model_config.h"
 #include "win/memory.h"
 
 using namespace morva::ddm;

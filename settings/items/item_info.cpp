@@ -1,16 +1,16 @@
-#include "settings/item_info.h"
+#include "settings/items/item_info.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "ddm/ddmid.h"
-#include "settings/common_utils.h"
-#include "settings/ddd_queries.h"
-#include "settings/ddd_records.h"
-#include "settings/paper_size_list.h"
-#include "settings/paper_source_table.h"
-#include "settings/setting_items.h"
+#include "settings/common/common_utils.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/database/ddd_records.h"
+#include "settings/devmode/paper_size_list.h"
+#include "settings/devmode/paper_source_table.h"
+#include "settings/items/setting_items.h"
 #include "win/memory.h"
 #include "win/resources.h"
 

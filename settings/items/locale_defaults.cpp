@@ -1,6 +1,6 @@
 // Country-dependent defaults (pure lookups; the locale queries that feed
 // them live with the other platform-facing utilities).
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 
 namespace {
 

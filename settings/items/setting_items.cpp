@@ -1,4 +1,4 @@
-#include "settings/setting_items.h"
+#include "settings/items/setting_items.h"
 
 #include <array>
 #include <cstdio>
@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/capability_maps.h"
-#include "settings/ddd_file.h"
-#include "settings/item_database.h"
-#include "settings/item_info.h"
-#include "settings/module_state.h"
-#include "settings/paper_size_list.h"
-#include "settings/stamp_defaults.h"
-#include "settings/system_utils.h"
+#include "settings/database/capability_maps.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/item_database.h"
+#include "settings/items/item_info.h"
+#include "settings/common/module_state.h"
+#include "settings/devmode/paper_size_list.h"
+#include "settings/items/stamp_defaults.h"
+#include "settings/common/system_utils.h"
 #include "win/memory.h"
 #include "win/resources.h"
 

@@ -1,8 +1,8 @@
 // Small setting rules that several callers apply.
 #include <algorithm>
 
-#include "settings/common_utils.h"
-#include "settings/item_access.h"
+#include "settings/common/common_utils.h"
+#include "settings/items/item_access.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "settings/stamp_defaults.h"
+#include "settings/items/stamp_defaults.h"
 
 #include <cstring>
 #include <string>
 
-#include "settings/common_utils.h"
-#include "settings/module_state.h"
+#include "settings/common/common_utils.h"
+#include "settings/common/module_state.h"
 #include "win/resources.h"
 
 namespace {

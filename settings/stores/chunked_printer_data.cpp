@@ -1,5 +1,5 @@
 // Blobs in numbered printer-data chunks.
-#include "settings/chunked_printer_data.h"
+#include "settings/stores/chunked_printer_data.h"
 
 #include <algorithm>
 

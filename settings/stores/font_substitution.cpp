@@ -1,15 +1,15 @@
 // The font substitution list: building it from the database, storing it in
 // printer data and editing its pairs.
-#include "settings/font_substitution.h"
+#include "settings/stores/font_substitution.h"
 
 #include <cstring>
 #include <string>
 #include <string_view>
 
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/ddd_records.h"
-#include "settings/printer_data_kinds.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/database/ddd_records.h"
+#include "settings/stores/printer_data_kinds.h"
 #include "win/memory.h"
 
 namespace {

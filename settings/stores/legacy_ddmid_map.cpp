@@ -1,7 +1,7 @@
 // Setting ids of older stored formats and the DDMIDs they became.
 #include <span>
 
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Printer-data kinds: fixed blob names over the chunked printer data.
-#include "settings/printer_data_kinds.h"
+#include "settings/stores/printer_data_kinds.h"
 
-#include "settings/chunked_printer_data.h"
+#include "settings/stores/chunked_printer_data.h"
 #include "win/errors.h"
 #include "win/memory.h"
 #include "win/spooler.h"

@@ -1,5 +1,5 @@
 // The printer identity "PRNID": read, made once, stored once.
-#include "settings/printer_identity.h"
+#include "settings/stores/printer_identity.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // The printer's PrinterData block: reading it with the user's settings
 // merged in, initialising the stored block, and the driver-name
 // registration.
-#include "settings/printer_settings.h"
+#include "settings/stores/printer_settings.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,16 +10,16 @@
 
 #include "ddm/ddmid.h"
 #include "fax/fax_blob.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/default_settings.h"
-#include "settings/item_access.h"
-#include "settings/model_config.h"
-#include "settings/printer_data_kinds.h"
-#include "settings/printer_identity.h"
-#include "settings/private_blobs.h"
-#include "settings/settings_migration.h"
-#include "settings/user_setting_info.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/items/default_settings.h"
+#include "settings/items/item_access.h"
+#include "settings/database/model_config.h"
+#include "settings/stores/printer_data_kinds.h"
+#include "settings/stores/printer_identity.h"
+#include "settings/stores/private_blobs.h"
+#include "settings/stores/settings_migration.h"
+#include "settings/stores/user_setting_info.h"
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/memory.h"

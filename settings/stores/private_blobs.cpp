@@ -1,15 +1,15 @@
 // The private settings blobs in their three stores: chunked printer data,
 // per-user registry values and the document-property file.
-#include "settings/private_blobs.h"
+#include "settings/stores/private_blobs.h"
 
 #include <cstring>
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/chunked_printer_data.h"
-#include "settings/ddd_file.h"
-#include "settings/default_settings.h"
-#include "settings/user_registry_values.h"
+#include "settings/stores/chunked_printer_data.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/default_settings.h"
+#include "settings/stores/user_registry_values.h"
 #include "win/endian.h"
 #include "win/files.h"
 #include "win/memory.h"

@@ -6,7 +6,7 @@
 #include "ddm/ddmid.h"
 #include "ddm/dma.h"
 #include "fax/fax_blob.h"
-#include "settings/private_blobs.h"
+#include "settings/stores/private_blobs.h"
 #include "win/endian.h"
 #include "win/memory.h"
 

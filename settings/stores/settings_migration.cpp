@@ -1,4 +1,4 @@
-#include "settings/settings_migration.h"
+#include "settings/stores/settings_migration.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/common_utils.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/default_settings.h"
-#include "settings/devmode_internal.h"
-#include "settings/driver_devmode.h"
-#include "settings/item_access.h"
-#include "settings/printer_data_kinds.h"
-#include "settings/printer_settings.h"
-#include "settings/private_blobs.h"
+#include "settings/common/common_utils.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/items/default_settings.h"
+#include "settings/devmode/devmode_internal.h"
+#include "settings/devmode/driver_devmode.h"
+#include "settings/items/item_access.h"
+#include "settings/stores/printer_data_kinds.h"
+#include "settings/stores/printer_settings.h"
+#include "settings/stores/private_blobs.h"
 #include "win/endian.h"
 #include "win/gdi_types.h"
 #include "win/memory.h"

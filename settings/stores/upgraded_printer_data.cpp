@@ -1,7 +1,7 @@
 // The spooler's upgrade callback of the printer-interface library.
-#include "settings/export_shape.h"
-#include "settings/ddd_file.h"
-#include "settings/printer_settings.h"
+#include "settings/common/export_shape.h"
+#include "settings/database/ddd_file.h"
+#include "settings/stores/printer_settings.h"
 
 MORVA_EXPORT BOOL GetUpgradedPrinterData(HANDLE printer, BYTE* buffer, DWORD* size) {
   const BOOL result = RunExport(u"GetUpgradedPrinterData", [&]() -> BOOL {

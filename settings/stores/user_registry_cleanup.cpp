@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/printer_identity.h"
-#include "settings/user_registry_values.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/stores/printer_identity.h"
+#include "settings/stores/user_registry_values.h"
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/memory.h"

@@ -1,14 +1,14 @@
 // Per-user registry values of a printer.
-#include "settings/user_registry_values.h"
+#include "settings/stores/user_registry_values.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/ddd_records.h"
-#include "settings/printer_identity.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/database/ddd_records.h"
+#include "settings/stores/printer_identity.h"
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/memory.h"

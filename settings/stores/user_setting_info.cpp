@@ -1,6 +1,6 @@
 // The per-user settings record: built from settings or database defaults,
 // written back into settings, and kept per user or machine-wide.
-#include "settings/user_setting_info.h"
+#include "settings/stores/user_setting_info.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,12 +9,12 @@
 
 #include "ddm/ddmid.h"
 #include "ddm/dma.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_queries.h"
-#include "settings/item_access.h"
-#include "settings/printer_data_kinds.h"
-#include "settings/printer_settings.h"
-#include "settings/user_registry_values.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/items/item_access.h"
+#include "settings/stores/printer_data_kinds.h"
+#include "settings/stores/printer_settings.h"
+#include "settings/stores/user_registry_values.h"
 #include "win/endian.h"
 #include "win/memory.h"
 #include "win/registry.h"

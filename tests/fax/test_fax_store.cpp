@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fax/fax_store.h"
-#include "settings/private_blobs.h"
+#include "settings/stores/private_blobs.h"
 #include "temp_root.h"
 #include "win/endian.h"
 #include "win/errors.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "settings/driver_locks.h"
-#include "settings/graphics_module.h"
-#include "settings/module_state.h"
+#include "settings/common/driver_locks.h"
+#include "settings/gfx/graphics_module.h"
+#include "settings/common/module_state.h"
 #include "temp_root.h"
 #include "win/win.h"
 

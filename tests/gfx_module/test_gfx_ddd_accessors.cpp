@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../settings/ddd_fixture.h"
-#include "settings/gfx_ddd_accessors.h"
+#include "settings/gfx/gfx_ddd_accessors.h"
 
 namespace {
 

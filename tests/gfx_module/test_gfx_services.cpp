@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "../settings/ddd_fixture.h"
-#include "settings/graphics_module.h"
-#include "settings/module_state.h"
-#include "settings/paper_size_list.h"
-#include "settings/printer_data_kinds.h"
+#include "settings/gfx/graphics_module.h"
+#include "settings/common/module_state.h"
+#include "settings/devmode/paper_size_list.h"
+#include "settings/stores/printer_data_kinds.h"
 #include "temp_root.h"
 #include "win/win.h"
 #include "test_printer.h"

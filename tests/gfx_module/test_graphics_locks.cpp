@@ -5,9 +5,9 @@
 #include <chrono>
 #include <thread>
 
-#include "settings/driver_locks.h"
-#include "settings/graphics_module.h"
-#include "settings/system_utils.h"
+#include "settings/common/driver_locks.h"
+#include "settings/gfx/graphics_module.h"
+#include "settings/common/system_utils.h"
 
 namespace {
 

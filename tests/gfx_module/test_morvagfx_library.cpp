@@ -3,7 +3,7 @@
 // common code inside each library keeps its own state.
 #include <gtest/gtest.h>
 
-#include "settings/driver_locks.h"
+#include "settings/common/driver_locks.h"
 #include "win/modules.h"
 
 TEST(MorvagfxLibrary, LoadsWithItsEntryExportsOnlyItAndKeepsItsOwnState) {

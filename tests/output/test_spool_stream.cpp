@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "output/spool_stream.h"
-#include "settings/module_state.h"
+#include "settings/common/module_state.h"
 #include "temp_root.h"
 #include "win/win.h"
 #include "test_printer.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "output/temp_spool_file.h"
-#include "settings/module_state.h"
+#include "settings/common/module_state.h"
 #include "temp_root.h"
 #include "win/win.h"
 

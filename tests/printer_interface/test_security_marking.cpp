@@ -12,8 +12,8 @@
 
 #include "ddm/ddmid.h"
 #include "pi/security_marking.h"
-#include "settings/item_access.h"
-#include "settings/module_state.h"
+#include "settings/items/item_access.h"
+#include "settings/common/module_state.h"
 #include "temp_root.h"
 #include "win/errors.h"
 #include "win/msgbox.h"

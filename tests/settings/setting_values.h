@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ddm/ddmid.h"
-#include "settings/item_access.h"
+#include "settings/items/item_access.h"
 
 namespace morva::test {
 

@@ -1,6 +1,6 @@
 #include "ddd_fixture.h"
-#include "settings/common_utils.h"
-#include "settings/item_access.h"
+#include "settings/common/common_utils.h"
+#include "settings/items/item_access.h"
 
 using morva::test::one_file;
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 #include "temp_root.h"
 #include "win/codepage.h"
 #include "win/memory.h"

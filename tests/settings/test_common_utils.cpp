@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 #include "win/memory.h"
 
 TEST(ParseNumberString, DecimalAndHexOnly) {

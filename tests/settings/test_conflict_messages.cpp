@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/conflict_messages.h"
-#include "settings/constraint_rules.h"
-#include "settings/default_settings.h"
-#include "settings/item_access.h"
+#include "settings/constraints/conflict_messages.h"
+#include "settings/constraints/constraint_rules.h"
+#include "settings/items/default_settings.h"
+#include "settings/items/item_access.h"
 #include "temp_root.h"
 #include "win/win.h"
 

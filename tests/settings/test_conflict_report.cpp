@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "settings/conflict_report.h"
+#include "settings/constraints/conflict_report.h"
 #include "win/memory.h"
 
 namespace {

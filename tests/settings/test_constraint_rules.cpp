@@ -6,12 +6,12 @@
 
 #include "ddd_fixture.h"
 #include "ddm/ddmid.h"
-#include "settings/conflict_apply.h"
-#include "settings/conflict_check.h"
-#include "settings/constraint_rules.h"
-#include "settings/ddd_queries.h"
-#include "settings/default_settings.h"
-#include "settings/item_access.h"
+#include "settings/constraints/conflict_apply.h"
+#include "settings/constraints/conflict_check.h"
+#include "settings/constraints/constraint_rules.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/items/default_settings.h"
+#include "settings/items/item_access.h"
 #include "win/win.h"
 
 namespace {

@@ -4,10 +4,10 @@
 
 #include "com_stand_in.h"
 #include "ddd_fixture.h"
-#include "settings/common_utils.h"
-#include "settings/default_settings.h"
-#include "settings/item_access.h"
-#include "settings/prompt_component.h"
+#include "settings/common/common_utils.h"
+#include "settings/items/default_settings.h"
+#include "settings/items/item_access.h"
+#include "settings/common/prompt_component.h"
 
 using morva::test::json;
 using morva::test::one_file;

@@ -2,8 +2,8 @@
 #include <cstring>
 
 #include "ddd_fixture.h"
-#include "settings/ddd_queries.h"
-#include "settings/system_utils.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/common/system_utils.h"
 #include "win/machine_settings.h"
 
 using namespace morva::test;

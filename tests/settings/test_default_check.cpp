@@ -6,10 +6,10 @@
 
 #include "ddd_fixture.h"
 #include "ddm/ddmid.h"
-#include "settings/ddd_host.h"
-#include "settings/default_check.h"
-#include "settings/default_settings.h"
-#include "settings/item_access.h"
+#include "settings/database/ddd_host.h"
+#include "settings/items/default_check.h"
+#include "settings/items/default_settings.h"
+#include "settings/items/item_access.h"
 #include "win/win.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include "ddd_fixture.h"
 #include "setting_values.h"
 #include "ddm/ddmid.h"
-#include "settings/default_settings.h"
-#include "settings/driver_devmode.h"
-#include "settings/setting_items.h"
+#include "settings/items/default_settings.h"
+#include "settings/devmode/driver_devmode.h"
+#include "settings/items/setting_items.h"
 
 namespace {
 

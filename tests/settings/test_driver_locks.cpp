@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "settings/driver_locks.h"
+#include "settings/common/driver_locks.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "blobs_fixture.h"
-#include "settings/font_substitution.h"
-#include "settings/printer_data_kinds.h"
+#include "settings/stores/font_substitution.h"
+#include "settings/stores/printer_data_kinds.h"
 #include "win/memory.h"
 
 namespace morva::test {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/item_access.h"
+#include "settings/items/item_access.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include "ddd_fixture.h"
 #include "ddm/ddmid.h"
-#include "settings/capability_maps.h"
-#include "settings/ddd_queries.h"
-#include "settings/item_access.h"
-#include "settings/model_config.h"
+#include "settings/database/capability_maps.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/items/item_access.h"
+#include "settings/database/model_config.h"
 
 using namespace morva::test;
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "settings/driver_locks.h"
-#include "settings/module_state.h"
+#include "settings/common/driver_locks.h"
+#include "settings/common/module_state.h"
 #include "temp_root.h"
 #include "win/resources.h"
 #include "win/win.h"

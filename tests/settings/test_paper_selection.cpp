@@ -5,11 +5,11 @@
 
 #include "ddd_fixture.h"
 #include "paper_fixture.h"
-#include "settings/driver_devmode.h"
-#include "settings/item_database.h"
-#include "settings/module_state.h"
-#include "settings/paper_selection.h"
-#include "settings/paper_size_list.h"
+#include "settings/devmode/driver_devmode.h"
+#include "settings/items/item_database.h"
+#include "settings/common/module_state.h"
+#include "settings/devmode/paper_selection.h"
+#include "settings/devmode/paper_size_list.h"
 
 namespace morva::test {
 namespace {

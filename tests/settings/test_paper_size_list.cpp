@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "paper_fixture.h"
-#include "settings/paper_size_list.h"
+#include "settings/devmode/paper_size_list.h"
 
 namespace morva::test {
 namespace {

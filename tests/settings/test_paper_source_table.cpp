@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "settings/paper_source_table.h"
+#include "settings/devmode/paper_source_table.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/placement_colour.h"
+#include "settings/devmode/placement_colour.h"
 #include "temp_root.h"
 
 namespace {

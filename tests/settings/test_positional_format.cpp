@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 
 namespace {
 std::u16string fmt(INT size, const char16_t* templ, auto... args) {

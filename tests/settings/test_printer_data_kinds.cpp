@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "blobs_fixture.h"
-#include "settings/printer_data_kinds.h"
+#include "settings/stores/printer_data_kinds.h"
 #include "win/endian.h"
 #include "win/machine_store.h"
 #include "win/memory.h"

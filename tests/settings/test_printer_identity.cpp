@@ -6,7 +6,7 @@
 #include <string>
 
 #include "child_process.h"
-#include "settings/printer_identity.h"
+#include "settings/stores/printer_identity.h"
 #include "temp_root.h"
 #include "win/win.h"
 

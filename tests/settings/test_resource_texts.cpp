@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <string>
 
-#include "settings/export_shape.h"
-#include "settings/module_state.h"
-#include "settings/system_utils.h"
+#include "settings/common/export_shape.h"
+#include "settings/common/module_state.h"
+#include "settings/common/system_utils.h"
 #include "temp_root.h"
 #include "win/win.h"
 

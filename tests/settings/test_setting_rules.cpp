@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/common_utils.h"
-#include "settings/item_access.h"
+#include "settings/common/common_utils.h"
+#include "settings/items/item_access.h"
 
 namespace {
 

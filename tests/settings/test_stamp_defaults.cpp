@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/default_settings.h"
-#include "settings/module_state.h"
-#include "settings/stamp_defaults.h"
+#include "settings/items/default_settings.h"
+#include "settings/common/module_state.h"
+#include "settings/items/stamp_defaults.h"
 #include "temp_root.h"
 #include "win/win.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "settings/system_utils.h"
+#include "settings/common/system_utils.h"
 #include "temp_root.h"
 #include "win/win.h"
 

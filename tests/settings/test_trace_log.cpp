@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "settings/item_access.h"
-#include "settings/module_state.h"
-#include "settings/trace_log.h"
+#include "settings/items/item_access.h"
+#include "settings/common/module_state.h"
+#include "settings/common/trace_log.h"
 #include "temp_root.h"
 #include "win/codepage.h"
 #include "win/debug.h"

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "blobs_fixture.h"
-#include "settings/printer_identity.h"
-#include "settings/user_registry_values.h"
+#include "settings/stores/printer_identity.h"
+#include "settings/stores/user_registry_values.h"
 #include "win/endian.h"
 #include "win/memory.h"
 

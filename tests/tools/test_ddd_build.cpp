@@ -7,9 +7,9 @@
 #include <nlohmann/json.hpp>
 
 #include "ddd_builder.h"
-#include "settings/ddd_file.h"
-#include "settings/ddd_host.h"
-#include "settings/ddd_records.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_host.h"
+#include "settings/database/ddd_records.h"
 #include "temp_root.h"
 
 namespace morva::test {

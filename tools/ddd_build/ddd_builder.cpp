@@ -44,8 +44,8 @@
 #include <sstream>
 #include <vector>
 
-#include "settings/ddd_file.h"
-#include "settings/ddd_records.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_records.h"
 #include "win/endian.h"
 #include "xrs_compiler.h"
 

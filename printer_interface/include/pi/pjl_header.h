@@ -9,8 +9,8 @@
 // the buffer's capacity (kPjlNoRoom when the text and its zero do not fit).
 #pragma once
 
-#include "settings/common_utils.h"
-#include "settings/ddd_records.h"
+#include "settings/common/common_utils.h"
+#include "settings/database/ddd_records.h"
 #include "win/types.h"
 
 struct DddHandle;

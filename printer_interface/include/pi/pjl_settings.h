@@ -3,7 +3,7 @@
 #pragma once
 
 #include "pi/pjl_header.h"
-#include "settings/item_access.h"
+#include "settings/items/item_access.h"
 
 struct PjlSetting {
   WORD type = 0;

@@ -3,7 +3,7 @@
 // for the document events and the property pages.
 #pragma once
 
-#include "settings/common_utils.h"
+#include "settings/common/common_utils.h"
 #include "win/types.h"
 
 // Results of the client functions.

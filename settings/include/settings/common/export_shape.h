@@ -5,8 +5,8 @@
 
 #include <type_traits>
 
-#include "settings/module_state.h"
-#include "settings/trace_log.h"
+#include "settings/common/module_state.h"
+#include "settings/common/trace_log.h"
 
 template <typename Work>
 auto RunExport(LPCWSTR name, Work&& work) -> decltype(work()) {

@@ -2,7 +2,7 @@
 // fired and the extra items a conflict message asks for.
 #pragma once
 
-#include "settings/constraint_rules.h"
+#include "settings/constraints/constraint_rules.h"
 
 // An extra item to write: for type 6 `value` points to a GlobalAlloc'ed
 // cell holding the pointer to a GlobalAlloc'ed text, otherwise to the value.

@@ -2,7 +2,7 @@
 // items and the model's database rules, answered in a ConflictReport.
 #pragma once
 
-#include "settings/constraint_rules.h"
+#include "settings/constraints/constraint_rules.h"
 
 // Checks a change of `ddmid` to the value at `value` (null: the current
 // value) against the rest of the settings and fills `report`. `mode` is a

@@ -4,8 +4,8 @@
 // conflicts or applying the rules' actions) and action lists.
 #pragma once
 
-#include "settings/conflict_report.h"
-#include "settings/ddd_records.h"
+#include "settings/constraints/conflict_report.h"
+#include "settings/database/ddd_records.h"
 #include "win/types.h"
 
 struct DddHandle;

@@ -15,7 +15,7 @@
 // their own fields.
 #pragma once
 
-#include "settings/ddd_records.h"
+#include "settings/database/ddd_records.h"
 
 // Classifies a setting identifier into a record kind and record id.
 // `key` is the record id for papers (0x8001), range items (0x8002, 0x8003)

@@ -3,7 +3,7 @@
 // loader that dispatches by kind and DddFreeValue.
 #pragma once
 
-#include "settings/ddd_file.h"
+#include "settings/database/ddd_file.h"
 
 // Record kinds with a loader, and the kinds of in-memory objects.
 enum DddRecordKind : WORD {

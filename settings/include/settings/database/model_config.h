@@ -4,8 +4,8 @@
 // model name with ' ', '-' and '/' turned into '_', else "default").
 #pragma once
 
-#include "settings/ddd_file.h"
-#include "settings/item_access.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/item_access.h"
 
 // Flags of a configured option.
 inline constexpr WORD kConfigPreset = 1;

@@ -4,7 +4,7 @@
 // format level (of the main database opened last) is below 0x200.
 #pragma once
 
-#include "settings/ddd_records.h"
+#include "settings/database/ddd_records.h"
 
 inline constexpr DWORD kGfxAccessorLevel = 0x200;
 

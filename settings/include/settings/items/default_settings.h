@@ -2,7 +2,7 @@
 // settings pair and the summary setting of the position group.
 #pragma once
 
-#include "settings/item_access.h"
+#include "settings/items/item_access.h"
 #include "win/types.h"
 
 struct DddHandle;

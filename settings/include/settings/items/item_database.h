@@ -3,7 +3,7 @@
 // value engine uses. Without a database every answer is "none".
 #pragma once
 
-#include "settings/item_access.h"
+#include "settings/items/item_access.h"
 #include "win/types.h"
 
 struct DddHandle;

@@ -3,7 +3,7 @@
 // its device-database item; and the texts that paper choices carry.
 #pragma once
 
-#include "settings/item_access.h"
+#include "settings/items/item_access.h"
 #include "win/types.h"
 
 struct DddHandle;

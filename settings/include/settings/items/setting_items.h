@@ -4,7 +4,7 @@
 // mask of the dmFields bits the driver supports.
 #pragma once
 
-#include "settings/item_access.h"
+#include "settings/items/item_access.h"
 #include "win/types.h"
 
 struct DddHandle;
