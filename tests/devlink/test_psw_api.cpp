@@ -510,7 +510,7 @@ TEST_F(PswDevice, CommunitiesAndDevicesThatCannotBeOpened) {
     // cancel, the right one (also the default) carries it.
     ASSERT_EQ(d_.PSWCommandString(h, "CmdSetCommunityGetOption", "public"), 0);
     ASSERT_EQ(d_.PSWCommandString(h, "CmdSetCommunityWrite", "public"), 0);
-    ASSERT_EQ(d_.PSWInitDevice(h, kAgent, 1, 300, 0), 0);
+    ASSERT_EQ(d_.PSWInitDevice(h, kAgent, 1, 2000, 0), 0);
     ASSERT_EQ(d_.PSWGetNumberOfJobInfo(h, 1, &n), 0);
     ASSERT_EQ(n, 1);
     EXPECT_NE(d_.PSWCancelJob(h, kFirstJobId), 0);
