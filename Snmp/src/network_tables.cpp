@@ -2,8 +2,10 @@
 // and the local IPv4 address for a destination.
 #include "snmp/network_tables.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "snmp/asn_value.h"
@@ -52,9 +54,10 @@ class CPmcIpHelperProvider final : public IPmcNetworkTableProvider {
     int r = library_.load("iphlpapi.dll");
     if (r) return r;
     HMODULE m = library_.module();
-    bool ok = bind_proc(m, "GetIpForwardTable", &forward_) & bind_proc(m, "GetNumberOfInterfaces", &count_) &
-              bind_proc(m, "GetIfTable", &if_table_) & bind_proc(m, "GetIpAddrTable", &addr_table_);
-    return ok ? 0 : pms::kCannotOpen;
+    // Every entry point is bound, even after one is missing.
+    const bool bound[] = {bind_proc(m, "GetIpForwardTable", &forward_), bind_proc(m, "GetNumberOfInterfaces", &count_),
+                          bind_proc(m, "GetIfTable", &if_table_), bind_proc(m, "GetIpAddrTable", &addr_table_)};
+    return std::all_of(std::begin(bound), std::end(bound), [](bool b) { return b; }) ? 0 : pms::kCannotOpen;
   }
 
   void release() override { delete this; }
@@ -264,9 +267,9 @@ class CPmcExtensionAgentProvider final : public IPmcNetworkTableProvider {
     int r = library_.load("inetmib1.dll");
     if (r) return r;
     HMODULE m = library_.module();
-    bool ok = bind_proc(m, "SnmpExtensionInit", &init_) & bind_proc(m, "SnmpExtensionInitEx", &init_ex_) &
-              bind_proc(m, "SnmpExtensionQuery", &query_) & bind_proc(m, "SnmpExtensionTrap", &trap_);
-    if (!ok) return pms::kCannotOpen;
+    const bool bound[] = {bind_proc(m, "SnmpExtensionInit", &init_), bind_proc(m, "SnmpExtensionInitEx", &init_ex_),
+                          bind_proc(m, "SnmpExtensionQuery", &query_), bind_proc(m, "SnmpExtensionTrap", &trap_)};
+    if (!std::all_of(std::begin(bound), std::end(bound), [](bool b) { return b; })) return pms::kCannotOpen;
     HANDLE trap_event = nullptr;
     AsnObjectIdentifier view{};
     return init_(GetTickCount(), &trap_event, &view) ? 0 : pms::kCannotOpen;
