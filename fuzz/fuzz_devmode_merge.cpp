@@ -1,12 +1,14 @@
 // An application's DEVMODE is outside input: the merge must read it only
 // within dmSize + dmDriverExtra bytes, whatever those fields and the rest
-// hold.
+// hold. The demo printer's database is open, so the private part's merge,
+// the capability translation and the paper look-ups run too.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "ddm/ddmid.h"
+#include "fuzz_demo_database.h"
 #include "settings/items/default_settings.h"
 #include "settings/devmode/driver_devmode.h"
 
@@ -26,14 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   static std::vector<std::uint8_t> defaults = [] {
     std::vector<std::uint8_t> d(morva::ddm::kPrivateDevmodeSize);
-    FillDefaultSettings(nullptr, d.data(), nullptr, u"Fuzz");
+    FillDefaultSettings(morva::fuzz::demo_database(), d.data(), nullptr, u"Fuzz");
     return d;
   }();
   std::vector<std::uint8_t> driver = defaults;
   std::vector<std::uint8_t> printer_data(morva::ddm::kPrinterDataSize);
   for (WORD mode : {kMergeResolutionPair, kMergeResolutionQuality}) {
-    MergeDevmode(nullptr, driver.data(), app.data(), printer_data.data(), nullptr, mode);
-    MergeDevmodeLogged(nullptr, driver.data(), app.data(), printer_data.data(), nullptr, mode);
+    MergeDevmode(morva::fuzz::demo_database(), driver.data(), app.data(), printer_data.data(), nullptr, mode);
+    MergeDevmodeLogged(morva::fuzz::demo_database(), driver.data(), app.data(), printer_data.data(), nullptr, mode);
   }
   CheckDevmodeForPrinting(driver.data());
   return 0;

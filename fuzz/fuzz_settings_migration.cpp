@@ -1,12 +1,15 @@
 // Old settings are outside input: a DEVMODE comes from an application and a
 // PrinterData block from the printer's stored data. Their conversion must
-// read only the bytes handed in, whatever their header words say.
+// read only the bytes handed in, whatever their header words say. The demo
+// printer's database is open, so the defaults can be made and the
+// conversions go on to read the old data.
 #include <cstddef>
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "ddm/ddmid.h"
+#include "fuzz_demo_database.h"
 #include "fuzz_machine_root.h"
 #include "settings/items/default_settings.h"
 #include "settings/stores/settings_migration.h"
@@ -17,17 +20,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const bool ready = [] {
     morva::fuzz::machine_root();
     morva::platform::use_in_memory_store(true);
+    morva::fuzz::demo_database();
     return true;
   }();
   (void)ready;
   static const std::vector<std::uint8_t> defaults_dm = [] {
     std::vector<std::uint8_t> d(morva::ddm::kPrivateDevmodeSize);
-    FillDefaultSettings(nullptr, d.data(), nullptr, u"Fuzz");
+    FillDefaultSettings(morva::fuzz::demo_database(), d.data(), nullptr, u"Fuzz");
     return d;
   }();
   static const std::vector<std::uint8_t> defaults_pd = [] {
     std::vector<std::uint8_t> dm(morva::ddm::kPrivateDevmodeSize), pd(morva::ddm::kPrinterDataSize);
-    FillDefaultSettings(nullptr, dm.data(), pd.data(), u"DummyName");
+    FillDefaultSettings(morva::fuzz::demo_database(), dm.data(), pd.data(), u"DummyName");
     return pd;
   }();
   // The first byte picks the kind and whether the old data gets this
@@ -48,10 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const DWORD available = static_cast<DWORD>(old.size());
   if (devmode) {
     std::vector<std::uint8_t> out(morva::ddm::kShortDevmodeSize);
-    ConvertPrivateDevmode(old.empty() ? nullptr : old.data(), out.data(), u"Fuzz", nullptr, available);
+    ConvertPrivateDevmode(old.empty() ? nullptr : old.data(), out.data(), u"Fuzz", morva::fuzz::demo_database(), available);
   } else {
     std::vector<std::uint8_t> out(morva::ddm::kPrinterDataSize);
-    ConvertPrinterDataBlock(old.empty() ? nullptr : old.data(), available, out.data(), nullptr);
+    ConvertPrinterDataBlock(old.empty() ? nullptr : old.data(), available, out.data(), morva::fuzz::demo_database());
   }
   return 0;
 }
