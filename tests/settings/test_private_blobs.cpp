@@ -510,6 +510,12 @@ TEST_F(PrivateBlobs, ChunkedPrinterData) {
   EXPECT_FALSE(read()) << "size of another type";
   set_value(u"BlobSize", REG_DWORD, {0x01, 0x29, 0x01, 0x00});  // 76033
   EXPECT_FALSE(read()) << "size beyond 99 chunks";
+  // Sizes near 4 GiB must not wrap the chunk count back under the limit.
+  for (DWORD huge : {0xFFFFFFFFu, 0xFFFFFFF0u, 0xFFFFFD01u}) {
+    set_value(u"BlobSize", REG_DWORD, {BYTE(huge), BYTE(huge >> 8), BYTE(huge >> 16), BYTE(huge >> 24)});
+    EXPECT_FALSE(read()) << huge;
+    EXPECT_GT(ChunkCount(huge), kPrinterDataMaxChunks) << huge;
+  }
 }
 
 }  // namespace

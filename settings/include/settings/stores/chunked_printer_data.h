@@ -16,8 +16,9 @@ inline constexpr DWORD kPrinterDataMaxChunks = 99;
 inline constexpr DWORD kPrinterDataMaxBlob = kPrinterDataChunkSize * kPrinterDataMaxChunks;  // 76,032
 static_assert(kPrinterDataMaxBlob == 76032);
 
-// Number of chunks a blob of `size` bytes takes.
-inline DWORD ChunkCount(DWORD size) { return (size + kPrinterDataChunkSize - 1) / kPrinterDataChunkSize; }
+// Number of chunks a blob of `size` bytes takes (rounded up without adding
+// first, so that sizes near 4 GiB do not wrap to a small count).
+inline DWORD ChunkCount(DWORD size) { return size / kPrinterDataChunkSize + (size % kPrinterDataChunkSize != 0); }
 // "<prefix><index>" (index in decimal, from 1).
 std::u16string ChunkValueName(LPCWSTR prefix, DWORD index);
 
