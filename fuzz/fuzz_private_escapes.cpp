@@ -1,5 +1,7 @@
 // The readers of private escape payloads on arbitrary bytes: none reads past
 // the stated size, and what a reader accepts writes back to what it read.
+// The receiver's size checks of every code run on sizes taken from the
+// input: an exact size it accepts is the table's.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -54,6 +56,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (again[i].text != headers[i].text || again[i].bookletOffset != headers[i].bookletOffset) abort();
     }
   }
+
+  DWORD sizes[2] = {n, n / 2};
+  if (n >= 8) {
+    ReadEscapeDword(p, n, &sizes[0]);
+    ReadEscapeDword(p + 4, n - 4, &sizes[1]);
+  }
+  for (const PrivateEscapeInfo& row : PrivateEscapeTable()) {
+    for (DWORD in : {sizes[0], sizes[1], row.in.bytes, n}) {
+      for (DWORD out : {sizes[1], sizes[0], row.out.bytes}) {
+        if (!PrivateEscapeSizesAccepted(row.code, in, out)) continue;
+        if ((row.in.rule == EscapeSize::kExactly && in != row.in.bytes) ||
+            (row.out.rule == EscapeSize::kExactly && out != row.out.bytes)) {
+          abort();
+        }
+      }
+    }
+    if (FindPrivateEscape(row.code) != &row) abort();
+  }
+  PrivateEscapeSizesAccepted(sizes[0] & 0xFFFF, sizes[1], n);
+  FindPrivateEscape(sizes[0]);
 
   // The receiver's answer to a request that arrives as the first two bytes,
   // with the rest as the data it holds.
