@@ -66,7 +66,7 @@ BOOL merge_private_part(DddHandle* database, void* driver, BYTE* app, void* prin
 }
 
 BOOL merge_resolution(DddHandle* database, void* driver, void* app, void* printer_data, WORD mode) {
-  if (mode == kMergeResolutionPair && database && database->capabilities) {
+  if (mode == kMergeResolutionPair && database && HasCapabilityOverrides(database->capabilities)) {
     SHORT merge = 0, map_mode = 0;
     if (GetCapabilityMerge(database->capabilities, kCapResolution, &merge) == 1 &&
         GetCapabilityMode(database->capabilities, kCapResolution, &map_mode) == 1 && merge == 1 && map_mode == 1)
@@ -224,7 +224,7 @@ BOOL MergeDevmodeLogged(DddHandle* database, void* driver, const void* app, void
     dump(copy, true);
   }
   LONG cap_switch = 0;
-  if (database && database->capabilities && driver && !read_number(5201, driver, printer_data, &cap_switch))
+  if (database && HasCapabilityOverrides(database->capabilities) && driver && !read_number(5201, driver, printer_data, &cap_switch))
     cap_switch = 0;
   BOOL result = merge_with_switch(database, driver, app, printer_data, printer, resolution_mode, cap_switch);
   dump(driver, false);

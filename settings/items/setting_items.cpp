@@ -193,9 +193,11 @@ BOOL paper_size_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext
 }
 
 // Any value passes when the model's capability value map takes over the
-// setting: a map, DDMID 5201 non-zero and the group's entry 1.
+// setting: a map read from the model's own section, DDMID 5201 non-zero and
+// the group's entry 1. A file without the section gives a default map, which
+// does not count.
 bool map_takes_any(DddHandle* database, const ItemHandlerContext* c, INT group) {
-  if (!database || !database->capabilities) return false;
+  if (!database || !HasCapabilityOverrides(database->capabilities)) return false;
   WORD type = 0;
   DWORD size = 0;
   ItemValue v{};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,7 @@ TEST_F(DemoPrinterDefaults, CapabilityMapTakesPartInTheLoggedMerge) {
   map->groups[kCapMedia].merge = 1;
   map->groups[kCapResolution].merge = 1;
   map->groups[kCapResolution].mode = 1;
+  map->section_found = 1;
   handle->capabilities = map;  // freed with the handle
   ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), pd.data(), u"Demo Printer"));
   std::vector<BYTE> app(220);
@@ -141,6 +143,39 @@ TEST_F(DemoPrinterDefaults, CapabilityMapTakesPartInTheLoggedMerge) {
   EXPECT_EQ(number(dm.data(), pd.data(), 15), 2);
   // The caller's DEVMODE is not rewritten by the translation.
   EXPECT_EQ(a->dmMediaType, 3u);
+}
+
+// A model configuration file without the capability section gives a default
+// map, which must not switch the translation on: the logged merge then gives
+// what the plain merge gives.
+TEST_F(DemoPrinterDefaults, ConfigurationWithoutCapabilitySectionLeavesTheMergeAlone) {
+  {
+    std::ofstream cfg(root.file("drive_c/drivers/nodme.cfg"));
+    cfg << "[default]\nstaple.enforced=1\n[MVDEMO]\nduplex.default=1\n";
+  }
+  handle->capabilities = LoadCapabilityOverrides(u"C:\\drivers\\nodme.cfg", 1);  // freed with the handle
+  ASSERT_NE(handle->capabilities, nullptr);
+  ASSERT_FALSE(HasCapabilityOverrides(handle->capabilities));
+  ASSERT_TRUE(FillDefaultSettings(handle, dm.data(), pd.data(), u"Demo Printer"));
+  ItemValue on{};
+  on.l = 1;
+  ASSERT_EQ(SetItemValueRaw(5201, dm.data(), pd.data(), kTypeLong, 4, &on), kDdmOk);
+  put(dm.data(), pd.data(), 13, 3);
+  put(dm.data(), pd.data(), 18, 1);
+  std::vector<BYTE> app(220);
+  auto* a = reinterpret_cast<DEVMODEW*>(app.data());
+  a->dmSize = 220;
+  a->dmFields = DM_MEDIATYPE;
+  a->dmMediaType = 300;
+
+  std::vector<BYTE> plain = dm, plain_pd = pd;
+  ASSERT_EQ(MergeDevmode(handle, plain.data(), app.data(), plain_pd.data(), nullptr, kMergeResolutionPair), 1);
+  ASSERT_EQ(MergeDevmodeLogged(handle, dm.data(), app.data(), pd.data(), nullptr, kMergeResolutionPair), 1);
+  for (WORD id : {24, 13, 18})
+    EXPECT_EQ(number(dm.data(), pd.data(), id), number(plain.data(), plain_pd.data(), id)) << "DDMID " << id;
+  EXPECT_EQ(number(dm.data(), pd.data(), 24), 300);
+  EXPECT_EQ(number(dm.data(), pd.data(), 13), 3);
+  EXPECT_EQ(number(dm.data(), pd.data(), 18), 1);
 }
 
 TEST_F(DemoPrinterDefaults, ResetAndNoDefault) {
