@@ -3,5 +3,5 @@
 # code reaches settings through libmorvadat.so, bound at run time.
 morva_deliverable(morvagfx
   EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/morvagfx.map
-  LIBS morva_output morvagfx_entry morva_settings)
+  LIBS morva_output morvagfx_entry morva_settings morva_outside_clients)
 add_dependencies(morvagfx morvagfx_resources)

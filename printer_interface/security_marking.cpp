@@ -8,6 +8,7 @@
 #include <string>
 
 #include "pi/security_marking.h"
+#include "settings/constraints/conflict_check.h"
 #include "settings/items/item_access.h"
 #include "settings/common/module_state.h"
 #include "win/codepage.h"
@@ -148,6 +149,12 @@ bool read_setting(WORD ddmid, void* devmode, void* printer_data, DWORD* out) {
   }
 }
 
+}  // namespace
+
+// The conflict check of the common settings code asks the plug-in through
+// this check in every library that links the client.
+namespace {
+[[maybe_unused]] const bool g_check_registered = (SetSecurityMarkingCheck(&Sealmark_IsAvailable), true);
 }  // namespace
 
 INT Sealmark_IsAvailable(const DeviceCapabilityBits* bits, LPCWSTR printer) {

@@ -1,6 +1,7 @@
 // The conflict check of one setting change.
 #include "settings/constraints/conflict_check.h"
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -97,11 +98,13 @@ INT stamp_store_has(HANDLE printer, const std::u16string& name, DddHandle* datab
   return 1;
 }
 
-// The security-marking plug-in is an optional outside component; without
-// it marking is not available for any printer.
-bool security_marking_available(const std::u16string& printer_model, const DeviceCapabilityBits& bits) {
-  (void)printer_model, (void)bits;
-  return false;
+std::atomic<SecurityMarkingCheck> g_marking_check{nullptr};
+
+// The security-marking plug-in is an optional outside component, asked
+// through the client's check; without the client marking is not available.
+bool security_marking_available(const std::u16string& printer, const DeviceCapabilityBits& bits) {
+  const SecurityMarkingCheck check = g_marking_check.load();
+  return check && check(&bits, printer.c_str()) == 1;
 }
 
 // 1 Windows 95 or NT 4.0 and older, 0 newer, -1 unknown.
@@ -124,6 +127,8 @@ struct SpecialOutcome {
 SpecialOutcome applies(WORD kind, WORD a = 0, WORD b = 0) { return SpecialOutcome{true, kind, {a, b}}; }
 
 }  // namespace
+
+void SetSecurityMarkingCheck(SecurityMarkingCheck check) { g_marking_check.store(check); }
 
 INT CheckSpecialItemRules(HANDLE printer, const SettingsTarget* target, const SettingChange* change,
                           const ConflictReport* previous, ConflictReport* report, const DdmidListRef* out) {

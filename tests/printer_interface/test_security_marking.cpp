@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "../settings/ddd_fixture.h"
 #include "ddm/ddmid.h"
+#include "settings/constraints/conflict_check.h"
 #include "pi/security_marking.h"
 #include "settings/items/item_access.h"
 #include "settings/common/module_state.h"
@@ -236,6 +238,62 @@ TEST_F(SecurityMarkingTest, SettingsDialog) {
     }
     Sealmark_CloseSession(session);
   }
+}
+
+}  // namespace
+
+namespace {
+
+using morva::test::json;
+using namespace morva::ddm;
+
+// The conflict check's rule for the marking setting (36903) asks the
+// installed plug-in: with it and the printer registered the setting is
+// offered; without the plug-in the rule marks it not available (kind 6).
+class MarkingRuleTest : public morva::test::DddTest {
+ protected:
+  std::vector<BYTE> dm = std::vector<BYTE>(morva::ddm::kPrivateDevmodeSize);
+  std::vector<BYTE> pd = std::vector<BYTE>(morva::ddm::kPrinterDataSize);
+  void TearDown() override {
+    morva::settings::set_module_directory_for_test(nullptr);
+    DddTest::TearDown();
+  }
+  // 0 applied with the report's kind in *kind, 6 not applicable.
+  INT check(WORD* kind) {
+    ConflictReport* report = NewConflictReport();
+    const SettingsTarget target{handle, dm.data(), pd.data()};
+    const SettingChange change{36903, 0, nullptr};
+    WORD inline_ids[10];
+    WORD* ids = inline_ids;
+    WORD count = 0;
+    const DdmidListRef out{&ids, &count, 10, inline_ids};
+    const INT r = CheckSpecialItemRules(reinterpret_cast<HANDLE>(UINT_PTR{0x5150}), &target, &change, nullptr,
+                                        report, &out);
+    *kind = report->kind;
+    ClearDdmidList(&out);
+    FreeConflictReport(report);
+    return r;
+  }
+};
+
+TEST_F(MarkingRuleTest, FollowsTheInstalledPlugin) {
+  // Capability bit 36 lies in the second word of field 39.
+  open(morva::test::one_file(json::array(), 0x2000, json{{"2", 2000}, {"39", json::array({16, 0})}}));
+  const char16_t* name = u"Office";
+  const DWORD size = 14;
+  ASSERT_EQ(SetItemValueRaw(259, dm.data(), pd.data(), kTypeString, size, &name), kDdmOk);
+
+  WORD kind = 0xFFFF;
+  EXPECT_EQ(check(&kind), 0) << "no plug-in: the rule applies";
+  EXPECT_EQ(kind, 6);
+
+  const std::u16string bin = windows_form(bin_native());
+  morva::settings::set_module_directory_for_test(bin.c_str());
+  std::string path;
+  for (char16_t ch : windows_form(bin_native() + "libmvsealmark.so")) path += static_cast<char>(ch);
+  set_string(kKey, "DRVIFInstallPath", path);
+  set_string(kPrinters, "TYPE_1", "x\"Office\"");
+  EXPECT_EQ(check(&kind), 6) << "plug-in installed and printer registered: the setting is offered";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // items and the model's database rules, answered in a ConflictReport.
 #pragma once
 
+#include "settings/common/common_utils.h"
 #include "settings/constraints/constraint_rules.h"
 
 // Checks a change of `ddmid` to the value at `value` (null: the current
@@ -22,6 +23,13 @@ INT CheckSettingChange(WORD mode, HANDLE printer, DddHandle* database, void* dev
 INT CheckItemConstraints(WORD mode, HANDLE printer, const SettingsTarget* target, const SettingChange* change,
                          const WORD* filter, const ConflictReport* previous, ConflictReport* report,
                          const DdmidListRef* out, WORD record_by_value);
+
+// Whether security marking is available for a printer: 1 yes, 0 no, -1 bad
+// arguments (the model's capability bits, the printer's name). The check
+// belongs to the security-marking client, which registers it in every library
+// that links the client; without one, marking is never available.
+using SecurityMarkingCheck = INT (*)(const DeviceCapabilityBits* bits, LPCWSTR printer);
+void SetSecurityMarkingCheck(SecurityMarkingCheck check);
 
 // The fixed rules of single items: 0 applied (the report holds the kind),
 // 6 not applicable, 1 error, 2 out of memory.
