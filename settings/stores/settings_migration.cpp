@@ -239,12 +239,20 @@ BOOL copy_legacy_field(const LegacyDevmodeField& f, const OldDevmode& old, void*
 
 // ---- the printer ---------------------------------------------------------------
 
+// The printer, opened with full access when the user has it (the
+// conversion then also stores what moved into the printer's settings), else
+// with the user's own access, which still reads them.
 class OpenedPrinter {
  public:
   explicit OpenedPrinter(LPCWSTR name) {
     if (!name || !*name) return;
-    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if (!OpenPrinterW(const_cast<LPWSTR>(name), &handle_, &defaults)) handle_ = nullptr;
+    PRINTER_DEFAULTSW full{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if (OpenPrinterW(const_cast<LPWSTR>(name), &handle_, &full)) {
+      writable_ = true;
+      return;
+    }
+    PRINTER_DEFAULTSW use{nullptr, nullptr, PRINTER_ACCESS_USE};
+    if (!OpenPrinterW(const_cast<LPWSTR>(name), &handle_, &use)) handle_ = nullptr;
   }
   ~OpenedPrinter() {
     if (handle_) ClosePrinter(handle_);
@@ -252,9 +260,12 @@ class OpenedPrinter {
   OpenedPrinter(const OpenedPrinter&) = delete;
   OpenedPrinter& operator=(const OpenedPrinter&) = delete;
   HANDLE get() const { return handle_; }
+  // Full access: the printer's stored settings may be written.
+  bool writable() const { return writable_; }
 
  private:
   HANDLE handle_ = nullptr;
+  bool writable_ = false;
 };
 
 // The printer's private settings with `fax` as its address book stored
@@ -287,10 +298,13 @@ BOOL store_private_settings(HANDLE printer, DddHandle* database, BYTE* extension
 // ---- DEVMODE field conversion ------------------------------------------------------
 
 // Step 9 of the field conversion: printer settings that moved into the
-// DEVMODE.
+// DEVMODE. Without a printer to read them from they keep their defaults;
+// the converted DEVMODE is kept either way. The stored block is written
+// back only with full access, and a failed write-back does not undo the
+// user's converted settings.
 BOOL take_printer_items(LPCWSTR printer_name, DddHandle* database, Scratch* dest) {
   OpenedPrinter printer(printer_name);
-  if (!printer.get()) return FALSE;
+  if (!printer.get()) return TRUE;
   std::vector<BYTE> block(kPrinterDataSize);
   if (!ReadPrinterSettings(printer.get(), block.data(), database)) return FALSE;
   BYTE* extension = dest->bytes.data() + kExtensionOffset;
@@ -307,7 +321,8 @@ BOOL take_printer_items(LPCWSTR printer_name, DddHandle* database, Scratch* dest
   for (std::size_t i = 0; i < std::size(kFrom); ++i) {
     if (!copy_value(kFrom[i], nullptr, block.data(), kTo[i], dest->data(), nullptr)) return FALSE;
   }
-  return store_private_settings(printer.get(), database, extension, false, nullptr, 0);
+  if (printer.writable()) store_private_settings(printer.get(), database, extension, false, nullptr, 0);
+  return TRUE;
 }
 
 LONG number(void* devmode, WORD ddmid, bool* ok) {
@@ -445,8 +460,11 @@ bool upgrade_family1(WORD version, const OldDevmode& old, void* s, void* default
   const WORD family = default_model >> 4;
   if (family == 0x10) reset(1302);
   if (family == 0x30 && old.word(344) == 257) set(271, 1);
+  if (!ok) return false;
+  // Without the printer the two settings it holds keep their defaults.
+  if (!printer) return true;
   std::vector<BYTE> block(kPrinterDataSize);
-  if (!ok || !printer || !ReadPrinterSettings(printer, block.data(), database)) return false;
+  if (!ReadPrinterSettings(printer, block.data(), database)) return false;
   LONG a = 0, b = 0;
   return read_number(5135, nullptr, block.data(), &a) && read_number(5132, nullptr, block.data(), &b) &&
          write_number(440, s, nullptr, a) && write_number(438, s, nullptr, b);
@@ -494,8 +512,10 @@ BOOL upgrade_devmode_legacy(const DevmodeIdentity& old_id, const OldDevmode& old
     for (const auto& m : kCodeMap)
       if (m[0] == code && !write_number(444, s, nullptr, m[1])) ok = false;
   }
-  if (!ok || !printer.get()) return 0;
-  // The printer's fax address book joins its private settings.
+  if (!ok) return 0;
+  // The printer's fax address book joins its private settings, when the
+  // user may write them.
+  if (!printer.writable()) return 1;
   BYTE* book = nullptr;
   DWORD book_size = 0;
   if (!ReadFaxSendList(printer.get(), &book, &book_size)) return 1;  // no book to store

@@ -201,16 +201,20 @@ TEST_F(DemoMigration, FieldStepsOfANewerOldVersion) {
   EXPECT_EQ(number(out.data(), nullptr, 5), 1384);
 }
 
-// Versions before 20485 take settings from the printer: without one the
-// DEVMODE is replaced by defaults.
+// Versions before 20485 take settings from the printer. Without one, or
+// for a user who may only read it, the user's converted settings are kept;
+// only full access writes the printer's settings back.
 TEST_F(DemoMigration, EarlyFieldVersionsReadThePrinter) {
   put(current.data(), nullptr, 1308, 1);
   put(current.data(), nullptr, 1311, 1);
   put(current.data(), nullptr, 1306, 1);
   put(current.data(), nullptr, 1309, 0);
+  put(current.data(), nullptr, 268, 130);  // the user's own setting
   Bytes out;
-  EXPECT_EQ(convert(old_devmode(20483), &out), 2);
-  expect_defaults(out);
+  EXPECT_EQ(convert(old_devmode(20483), &out), 0);
+  EXPECT_EQ(number(out.data(), nullptr, 268), 130);
+  EXPECT_EQ(number(out.data(), nullptr, 454), 3);
+  EXPECT_EQ(number(out.data(), nullptr, 456), number(defaults.data(), nullptr, 456));
 
   add_printer();
   Bytes block(kPrinterDataSize), scratch(kPrivateDevmodeSize);
@@ -219,6 +223,22 @@ TEST_F(DemoMigration, EarlyFieldVersionsReadThePrinter) {
   put(nullptr, block.data(), 5652, 1);
   put(nullptr, block.data(), 5653, 123);
   ASSERT_TRUE(WritePrinterDataKind(printer, block.data(), kPrinterDataSize, kPrinterDataPrinterData));
+
+  // An ordinary user: the printer's items are read, nothing is stored.
+  morva::platform::inject_printer_access_denied(true);
+  EXPECT_EQ(convert(old_devmode(20483), &out), 0);
+  morva::platform::inject_printer_access_denied(false);
+  EXPECT_EQ(number(out.data(), nullptr, 268), 130);
+  EXPECT_EQ(number(out.data(), nullptr, 456), 2);
+  EXPECT_EQ(number(out.data(), nullptr, 457), 1);
+  {
+    Bytes extension(kExtensionSize);
+    BYTE* fax = nullptr;
+    EXPECT_FALSE(LoadPrivateSettings(printer, handle, nullptr, morva::settings::kPrivateStorePrinterData, &fax,
+                                     extension.data(), nullptr, nullptr, nullptr, nullptr));
+    if (fax) GlobalFree(fax);
+  }
+
   ASSERT_EQ(convert(old_devmode(20483), &out), 0);
   EXPECT_EQ(number(out.data(), nullptr, 454), 3);
   EXPECT_EQ(number(out.data(), nullptr, 455), 1);
