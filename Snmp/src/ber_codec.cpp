@@ -342,10 +342,13 @@ class Reader {
     return 0;
   }
   // n content bytes into 32 bits: five only with a leading zero byte.
-  int read_integer(std::uint32_t n, std::uint32_t& out) {
+  // A two's-complement INTEGER (`sign_extend`), or the magnitude of an
+  // unsigned type, which a short content with its top bit set never makes
+  // negative.
+  int read_integer(std::uint32_t n, std::uint32_t& out, bool sign_extend = true) {
     if (left() < n) return fail();
     if (n > 5 || (n == 5 && cur_[0] != 0)) return pms::kDecodeError;
-    std::uint32_t v = (n && (cur_[0] & 0x80)) ? 0xFFFFFFFFu : 0;
+    std::uint32_t v = (sign_extend && n && (cur_[0] & 0x80)) ? 0xFFFFFFFFu : 0;
     for (std::uint32_t i = 0; i < n; ++i) v = (v << 8) | *cur_++;
     out = v;
     return 0;
@@ -665,7 +668,7 @@ class CPmsTransStreamDecoder final : public IPmsStreamDecoder, private IPmsAsnVi
     std::uint32_t len, u;
     if (r_.read_header(static_cast<std::uint8_t>(v.get_tag()), len)) return pms::kDecodeError;
     // Unsigned types: up to four significant bytes, or five with a leading zero.
-    if (r_.read_integer(len, u)) return pms::kDecodeError;
+    if (r_.read_integer(len, u, false)) return pms::kDecodeError;
     return v.set_uint(u);
   }
 
@@ -690,7 +693,7 @@ class CPmsTransStreamDecoder final : public IPmsStreamDecoder, private IPmsAsnVi
     }
     // Nine bytes only with a leading zero: a wider number does not fit.
     if (len > 9 || (len == 9 && p[0] != 0)) return pms::kDecodeError;
-    std::uint64_t value = (len && (p[0] & 0x80)) ? ~0ull : 0;
+    std::uint64_t value = 0;  // unsigned: never sign-extended
     for (std::uint32_t i = 0; i < len; ++i) value = (value << 8) | p[i];
     v.set_high(static_cast<std::uint32_t>(value >> 32));
     v.set_low(static_cast<std::uint32_t>(value));

@@ -87,6 +87,37 @@ TEST(BerCodec, ValueEncodings) {
   }
 }
 
+// Unsigned types read their content bytes as a magnitude: a short content
+// with its top bit set is a large positive number, never sign-extended.
+TEST(BerCodec, UnsignedContentIsNeverSignExtended) {
+  struct Case {
+    std::int32_t tag;
+    std::uint8_t last;
+    std::uint64_t value;
+  } const cases[] = {
+      {kPmsCounter64, 0xFF, 255},   {kPmsCounter64, 0x80, 128}, {kPmsCounter32, 0xFF, 255},
+      {kPmsGauge32, 0x80, 128},     {kPmsTimeTicks, 0xFF, 255}, {kPmsCounter64, 0x7F, 127},
+  };
+  for (const auto& c : cases) {
+    auto pdu = pms_create_pdu(nullptr);
+    pdu->set_type(kPduResponse);
+    pdu->append_new(oid("1.3"), c.tag == kPmsCounter64 ? pms_create_counter64(0, 0x7F, nullptr)
+                                                       : pms_create_value_from_uint(0x7F, c.tag, nullptr));
+    CPmcMessageBuffer buf;
+    ASSERT_EQ(reg()->encode(pdu.get(), community_target("", kSnmpV2c).get(), &buf, nullptr), 0);
+    std::vector<std::uint8_t> bytes(buf.message(), buf.message() + buf.remaining());
+    ASSERT_EQ(bytes[bytes.size() - 2], 1) << "one content byte";
+    bytes.back() = c.last;
+    auto d = decode(bytes);
+    ASSERT_EQ(d.result, 0) << c.tag;
+    const IPmsAsnValue* v = d.pdu->get_var_bind_list()->get_at(0)->get_value();
+    const std::uint64_t got = c.tag == kPmsCounter64
+                                  ? (std::uint64_t{v->get_high(nullptr)} << 32) | v->get_low(nullptr)
+                                  : v->get_uint(nullptr);
+    EXPECT_EQ(got, c.value) << "tag " << c.tag << " content " << int(c.last);
+  }
+}
+
 TEST(BerCodec, LongLengthsAndRefusedValues) {
   auto pdu = pms_create_pdu(nullptr);
   pdu->set_type(kPduSet);
