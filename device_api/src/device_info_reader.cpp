@@ -111,6 +111,25 @@ CPSWDeviceInfoReader::CPSWDeviceInfoReader() { psw_copy_text(write_community_, "
 
 CPSWDeviceInfoReader::~CPSWDeviceInfoReader() = default;
 
+namespace {
+
+// The answer says the agent has no such object: error status noSuchName, or
+// an exception value in place of the value.
+bool object_missing(const IPmsPdu* answer) {
+  if (!answer) return false;
+  constexpr std::int32_t kNoSuchName = 2;
+  if (answer->get_error_status() == kNoSuchName) return true;
+  if (answer->get_error_status() != 0) return false;
+  const IPmsVarBindList* list = answer->get_var_bind_list();
+  const IPmsVarBind* first = list && list->count() ? list->get_at(0) : nullptr;
+  const IPmsAsnValue* v = first ? first->get_value() : nullptr;
+  if (!v) return false;
+  const std::int32_t tag = v->get_tag();
+  return tag == kPmsNoSuchObject || tag == kPmsNoSuchInstance || tag == kPmsEndOfMibView;
+}
+
+}  // namespace
+
 long CPSWDeviceInfoReader::Init(IPmcNetworkAddress::EProtocol protocol, const char* address, IPSWPluginUSM* usm,
                                 unsigned long timeout, unsigned long retries, unsigned long max_message_size) {
   return psw_take_target(*this, protocol, address, usm, timeout, retries, max_message_size);
@@ -172,7 +191,7 @@ long CPSWDeviceInfoReader::walk(const char* const* columns, std::size_t n, std::
   return 0;
 }
 
-long CPSWDeviceInfoReader::get_text(const char* oid, char (&buffer)[256]) const {
+long CPSWDeviceInfoReader::get_text(const char* oid, char (&buffer)[256], bool missing_is_empty) const {
   std::memset(buffer, 0, sizeof buffer);
   IPmcGetData* raw = nullptr;
   if (long r = open_request(&raw, use_read_community_ ? read_community_ : nullptr)) return r;
@@ -182,6 +201,10 @@ long CPSWDeviceInfoReader::get_text(const char* oid, char (&buffer)[256]) const 
     return r;
   }
   if (int r = request->get_text(buffer, sizeof buffer)) {
+    if (missing_is_empty && r == kPmcNoValue && object_missing(request->pdu())) {
+      std::memset(buffer, 0, sizeof buffer);
+      return 0;
+    }
     log_error("pGetData->get_text()");
     return r;
   }
@@ -314,7 +337,8 @@ long CPSWDeviceInfoReader::GetNumberOfJobInfo(int job_class, long* count) {
         break;
       }
       char buffer[256];
-      if (long g = get_text(oid->c_str(), buffer)) {
+      // A job whose text the device lacks keeps an empty text.
+      if (long g = get_text(oid->c_str(), buffer, true)) {
         r = g;
         break;
       }

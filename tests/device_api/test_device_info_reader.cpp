@@ -147,6 +147,25 @@ TEST_F(DeviceInfoReader, EveryTableOfTheDemoDevice) {
   });
 }
 
+// A job whose text the device's text table lacks keeps an empty text; the
+// other jobs are still listed.
+TEST_F(DeviceInfoReader, MissingJobTextIsEmpty) {
+  std::string fixture = kSecondJob;
+  const std::string line = "1.3.6.1.4.1.32473.1.8.51.5.1.1.4.2.12.106 string Scan.tif\n";
+  ASSERT_NE(fixture.find(line), std::string::npos);
+  fixture.erase(fixture.find(line), line.size());
+  with_agent(fixture, [](SnmpAgent&, CPSWDeviceInfoReader& r) {
+    long n = -1;
+    ASSERT_EQ(r.GetNumberOfJobInfo(0, &n), 0);
+    ASSERT_EQ(n, 2);
+    PSWJobInfo j;
+    ASSERT_EQ(r.GetJobInfo(1, &j), 0);
+    EXPECT_STREQ(j.text_j6_5, "bob");
+    EXPECT_STREQ(j.text_j6_6, "");
+    EXPECT_STREQ(j.text_j10_7, "Held");
+  });
+}
+
 TEST_F(DeviceInfoReader, JobsByClassAndCancelByTheirIdentifiers) {
   with_agent(kSecondJob, [](SnmpAgent& agent, CPSWDeviceInfoReader& r) {
     long n = -1;

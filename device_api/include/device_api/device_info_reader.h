@@ -48,7 +48,10 @@ class CPSWDeviceInfoReader {
                               unsigned long, unsigned long);
   long open_request(IPmcGetData** out, const char* community) const;
   long walk(const char* const* columns, std::size_t n, std::vector<devlink::psw::Row>& rows) const;
-  long get_text(const char* oid, char (&buffer)[256]) const;
+  // GET of one text. With `missing_is_empty`, an object the agent does not
+  // have (noSuchName, or an exception value) is an empty text, not a
+  // failure; other failures still fail.
+  long get_text(const char* oid, char (&buffer)[256], bool missing_is_empty = false) const;
   long get_integer(const char* oid, std::int32_t* value) const;
 
   IPmcNetworkAddress::EProtocol protocol_ = IPmcNetworkAddress::kUnspecified;
