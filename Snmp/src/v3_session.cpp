@@ -15,7 +15,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -27,6 +26,7 @@
 #include <vector>
 
 #include "snmp/crypto_backend.h"
+#include "snmp/datagram.h"
 #include "snmp/log.h"
 #include "snmp/per_thread_store.h"
 #include "snmp/socket_api.h"
@@ -37,10 +37,9 @@ namespace {
 const char kLog[] = "snmp";
 constexpr std::uint32_t kError = 1, kTrace = 16;
 
-// Request ids given to the caller's PDU. (The engine's shared request-id
-// counter is not in this build yet; this one counts the same way.)
-std::atomic<std::int32_t> g_request_id{0};
-std::int32_t next_request_id() { return ++g_request_id; }
+// Request ids come from the engine's process-wide counter, which the
+// SNMPv1/v2c sessions share.
+std::int32_t next_request_id() { return pmc_next_request_id(); }
 
 std::mutex& request_lock() {
   static std::mutex m;
@@ -140,12 +139,17 @@ class LibraryScope {
     std::string dir = pmc_v3_persistent_dir();
     ::mkdir(dir.c_str(), 0700);
     // The library reads its configuration and keeps its persistent files
-    // in the machine root, never in the user's home; no MIB files are
-    // loaded (OIDs are numeric).
-    setenv("SNMP_PERSISTENT_DIR", dir.c_str(), 1);
-    setenv("SNMPCONFPATH", dir.c_str(), 1);
+    // in the machine root, never in the user's home. Both go through the
+    // library's own settings, which take precedence over its environment
+    // variables, so the caller's environment is neither read nor changed
+    // (setenv would also race with getenv on the caller's other threads).
+    netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_PERSISTENT_DIR, dir.c_str());
+    netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_CONFIGURATION_DIR, dir.c_str());
     if (!g_library_initialised) {
-      setenv("MIBS", "", 1);
+      // No MIB files are loaded (OIDs are numeric). The MIB list is read
+      // only from the environment; it is set once, before the library's
+      // one start-up, and only when the caller has not chosen a list.
+      setenv("MIBS", "", 0);
       init_snmp("");
       g_library_initialised = true;
     }
@@ -332,6 +336,10 @@ int build_request(IPmsPdu* pdu, netsnmp_pdu** out) {
     pmc_log_printf(kLog, kError, "%s(): unknown", "snmp_pdu_create");
     return pms::kNoMemory;
   }
+  // The request goes out under the caller's request id (the engine's
+  // process-wide counter), not the library's own; the library matches the
+  // answer by it. Id 0 is left to the library, which reserves it.
+  if (pdu->get_request_id() > 0) request->reqid = pdu->get_request_id();
   IPmsVarBindList* list = pdu->get_var_bind_list();
   std::uint32_t count = list ? list->count() : 0;
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -498,7 +506,8 @@ int send_sync_internal(IPmsPdu* pdu, IPmsSnmpTarget* target) {
     if (!session) {
       log_library_error(&config, "snmp_open");
       rc = v3RequestSession::map_library_error(config.s_snmp_errno);
-      if (rc == v3RequestSession::kLibraryError) rc = pms::kBadArgument;
+      // No session is never a success, whatever error number came with it.
+      if (rc == v3RequestSession::kLibraryError || rc == 0) rc = pms::kBadArgument;
     }
   }
   netsnmp_pdu* answer = nullptr;

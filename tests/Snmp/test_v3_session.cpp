@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "netns_test.h"
 #include "snmp/crypto_backend.h"
+#include "snmp/datagram.h"
 #include "snmp/session.h"
 #include "snmp/v3_session.h"
 #include "snmp_agent.h"
@@ -110,6 +112,23 @@ TEST_F(V3Session, EveryUserGetsItsAnswer) {
   struct stat st {};
   EXPECT_EQ(::stat(pmc_v3_persistent_dir().c_str(), &st), 0) << "persistent files live in the machine root";
   EXPECT_EQ(pmc_v3_persistent_dir(), root_.file("snmp"));
+}
+
+// SNMPv3 requests take their ids from the engine's process-wide counter,
+// and a request leaves the caller's environment as it was.
+TEST_F(V3Session, SharedRequestIdsAndTheCallersEnvironment) {
+  setenv("SNMPCONFPATH", "/callers/own/path", 1);
+  Session session;
+  auto t = target_for(morva::test::find_snmp_user("shaaes"));
+  auto p = request(kPduGet, {kSysName});
+  const std::int32_t before = pmc_next_request_id();
+  ASSERT_EQ(session.s->send_sync(p.get(), t.get()), 0);
+  EXPECT_EQ(p->get_request_id(), before + 1);
+  EXPECT_EQ(pmc_next_request_id(), before + 2);
+  ASSERT_NE(getenv("SNMPCONFPATH"), nullptr);
+  EXPECT_STREQ(getenv("SNMPCONFPATH"), "/callers/own/path");
+  EXPECT_EQ(getenv("SNMP_PERSISTENT_DIR"), nullptr);
+  unsetenv("SNMPCONFPATH");
 }
 
 TEST_F(V3Session, DispatcherHandsUserTargetsToTheV3Session) {
