@@ -134,7 +134,14 @@ int RequestSession::send_and_receive(IPmsPdu* pdu, IPmsSnmpTarget* target, std::
       auto from = pms_create_community_target(&err);
       if (!reply || !from) return pms::kNoMemory;
       r = channel_.decode(*answer, reply.get(), from.get());
-      if (r == pms::kDecodeError) continue;
+      if (r == pms::kDecodeError) {
+        // An answer to this request that the decoder refuses: keep waiting
+        // for a valid one, but without one the caller learns why, rather
+        // than a timeout.
+        g_log.log(kPmcLogError, "_send_and_receive(): answer to packet[%d] could not be decoded.", sent_id);
+        result = pms::kDecodeError;
+        continue;
+      }
       if (r) return r;
       pdu->set_type(reply->get_type());
       pdu->set_error_status(reply->get_error_status());

@@ -251,6 +251,16 @@ TEST_F(FakeAgentTest, StaleDuplicateAndGarbageAnswersAreSkipped) {
   EXPECT_EQ(agent_->received().size(), 1u);  // one try was enough
 }
 
+// An answer to the request that the decoder refuses (an INTEGER of six
+// bytes) is reported as a decode error, not as a timeout, after every try.
+TEST_F(FakeAgentTest, RefusedAnswerIsADecodeErrorNotATimeout) {
+  agent_->set("1.3.6.1.2.1.1.5.0", wire::Value{wire::kInteger, {0, 0, 0, 0, 0, 1}});
+  agent_->script({{fake::answer()}, {fake::answer()}});
+  auto pdu = request(kPduGet, {"1.3.6.1.2.1.1.5.0"});
+  EXPECT_EQ(dispatcher_->send_sync(pdu.get(), target(200, 1).get()), -250);
+  EXPECT_EQ(agent_->received().size(), 2u) << "the request was still retried";
+}
+
 TEST_F(FakeAgentTest, AnswerFromAnotherAddressIsNotTaken) {
   agent_->script({{fake::answer_from("127.0.0.2")}});
   auto pdu = request(kPduGet, {"1.3.6.1.2.1.1.5.0"});
