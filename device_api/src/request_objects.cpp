@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "snmp/asn_value.h"
+#include "snmp/log.h"
 #include "snmp/session.h"
 #include "snmp/socket_api.h"
 
 namespace {
+
+constexpr const char* kLog = "PSW";
 
 constexpr std::int32_t kErrNoSuchName = 2;
 constexpr std::uint32_t kUdpMessageLimit = 1400;
@@ -249,7 +252,15 @@ int CPmcGetData::get_data(IPmsRowList* rows, const char* first_column) {
   if (!pdu) return pms::kBadArgument;
 
   std::vector<std::uint32_t> previous;
-  for (;;) {
+  for (std::size_t walked = 0;; ++walked) {
+    // An agent can keep answering rising OIDs inside the column for ever;
+    // no table of a device is that long, so the walk stops there with the
+    // rows read so far and says why.
+    if (walked == kPmcMaxWalkRows) {
+      pmc_log_printf(kLog, kPmcLogError, "get_data(): walk stopped after %u rows: the agent does not reach the column's end.",
+                static_cast<unsigned>(kPmcMaxWalkRows));
+      return kPmcNoValue;
+    }
     if (int r = core_.exchange(kPduGetNext)) return r;
     // An SNMPv1 agent answers GETNEXT past its view with noSuchName and
     // echoes the request: that is the end of the walk, not a row.
@@ -267,8 +278,10 @@ int CPmcGetData::get_data(IPmsRowList* rows, const char* first_column) {
     std::span<const std::uint32_t> got = oid->arcs();
     if (got.size() <= col.size() || !std::equal(col.begin(), col.end(), got.begin())) return 0;
     // An agent that does not move forward would make the walk loop forever.
-    if (!previous.empty() && !std::lexicographical_compare(previous.begin(), previous.end(), got.begin(), got.end()))
+    if (!previous.empty() && !std::lexicographical_compare(previous.begin(), previous.end(), got.begin(), got.end())) {
+      pmc_log_printf(kLog, kPmcLogError, "get_data(): walk stopped: the agent answered an OID that does not follow the last one.");
       return kPmcNoValue;
+    }
     previous.assign(got.begin(), got.end());
 
     PmsOwn<IPmsVarBindList> row = list->clone(&err);

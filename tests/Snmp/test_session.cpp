@@ -147,6 +147,23 @@ TEST_F(RealAgent, GetAndGetNextInBothVersions) {
   EXPECT_EQ(missing->get_var_bind_list()->get_at(0)->get_status(), 100);
 }
 
+// Unicast requests to an agent on the IPv6 loopback, in both versions.
+TEST(RealAgentIpv6, GetOverIpv6) {
+  if (auto why = morva::test::snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+  morva::test::SnmpAgentOptions o;
+  o.address = "::1";
+  SnmpAgent agent(o);
+  auto dispatcher = pmc_create_session_dispatcher(nullptr);
+  for (std::int32_t version : {kSnmpV1, kSnmpV2c}) {
+    auto t = target_for("::1", agent.port(), "public", version, 1000, 1, 1400);
+    ASSERT_EQ(t->get_address()->get_protocol(), IPmcNetworkAddress::kIPv6);
+    auto pdu = request(kPduGet, {"1.3.6.1.2.1.1.5.0"});
+    ASSERT_EQ(dispatcher->send_sync(pdu.get(), t.get()), 0) << version;
+    EXPECT_EQ(value_text(*pdu, 0), "corvane-m30-demo");
+    EXPECT_EQ(t->get_address()->get_protocol(), IPmcNetworkAddress::kIPv6);
+  }
+}
+
 TEST_F(RealAgent, TooBigRequestsAreSplitAndMergedInOrder) {
   auto names = interface_counters(30);
   auto pdu = request(kPduGet, names);

@@ -2,6 +2,7 @@
 // the test's own; nothing is sent from the machine's own namespace.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "fake_agent.h"
 #include "netns_test.h"
 #include "snmp_agent.h"
+#include "temp_root.h"
 
 namespace {
 
@@ -101,6 +103,44 @@ TEST(DeviceFinder, SupportedModelsAndFiltersAmongRealAgents) {
     EXPECT_EQ(f.Find(IPmcNetworkAddress::kIPv4, "ff02::1", usm.p, 800, 1, 0), -2);
     char a[64], m[64], r[64], o[64];
     EXPECT_FALSE(f.Next(a, m, r, o));
+  });
+}
+
+// SNMPv3 discovery: the finder's broadcast runs engine discovery and the
+// request with the caller's user; agents that do not know the user are not
+// found.
+TEST(DeviceFinder, SnmpV3DiscoveryWithTheCallersUser) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  if (auto why = morva::test::snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+  morva::test::TempRoot root;  // the SNMPv3 library's files live in the machine root
+  morva::test::run_in_netns([&](NetNamespace& ns) {
+    ns.add_lan("10.78.0.1/24", "fd78::1/64");
+    SnmpAgent m10(agent_at("10.78.0.2/24", "1.3.6.1.4.1.32473.2.1.11.93.1.37.24.21.3"));
+    SnmpAgentOptions without_user = agent_at("10.78.0.3/24", "1.3.6.1.4.1.32473.2.1.11.93.1.35.34.2");
+    without_user.users.clear();
+    SnmpAgent t60(without_user);
+
+    const morva::test::SnmpUser& u = morva::test::find_snmp_user("shaaes");
+    PSWUsmParam param{};
+    std::snprintf(param.security_name, sizeof param.security_name, "%s", u.name.c_str());
+    param.security_level = 2;
+    param.auth_protocol = 2;
+    param.priv_protocol = 2;
+    std::snprintf(param.auth_passphrase, sizeof param.auth_passphrase, "%s", u.auth_pass.c_str());
+    std::snprintf(param.priv_passphrase, sizeof param.priv_passphrase, "%s", u.priv_pass.c_str());
+    Usm usm;
+    usm.p->load_param(2, param);
+    ASSERT_EQ(usm.p->get_version(), 2);
+    CPSWDeviceFinder f;
+    long count = -1;
+    for (int attempt = 0; attempt < 6 && count < 1; ++attempt) {
+      ASSERT_EQ(f.Find(IPmcNetworkAddress::kIPv4, "255.255.255.255", usm.p, 2000, 0, 0), 0);
+      ASSERT_EQ(f.Collect(SupportedModelTable, kSupportedModelCount, &count), 0);
+    }
+    std::vector<Found> found = hand_out(f);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].address, "10.78.0.2");
+    EXPECT_EQ(found[0].model, "Corvane M10");
   });
 }
 

@@ -8,6 +8,7 @@
 
 #include "device_api/request_objects.h"
 #include "snmp/asn_value.h"
+#include "fake_agent.h"
 #include "netns_test.h"
 #include "snmp_agent.h"
 
@@ -202,6 +203,20 @@ TEST_F(AgentRequests, WalkEndsAtTheEndOfTheViewWithSnmpV1) {
   auto [r, count] = done.get();
   EXPECT_EQ(r, 0);
   EXPECT_EQ(count, 2u);
+}
+
+// An agent whose column never ends (more rows than any device table holds):
+// the walk stops after the bound with the rows read so far, and says so.
+TEST(WalkBound, ColumnThatNeverEndsStopsAtTheBound) {
+  morva::test::FakeAgent agent;
+  for (std::size_t i = 1; i <= kPmcMaxWalkRows + 5; ++i)
+    agent.set("1.3.6.1.4.1.32473.9.3.1." + std::to_string(i), morva::test::wire::integer(static_cast<long>(i)));
+  auto g = make_request(agent.address(), agent.port(), IPmcNetworkAddress::kIPv4, 0, 0, "public");
+  ASSERT_EQ(g->add_oid_string("1.3.6.1.4.1.32473.9.3.1", false), 0);
+  int err = 0;
+  PmsOwn<IPmsRowList> rows = pms_create_row_list(&err);
+  EXPECT_EQ(g->get_data(rows.get(), "1.3.6.1.4.1.32473.9.3.1"), kPmcNoValue);
+  EXPECT_EQ(rows->count(), kPmcMaxWalkRows);
 }
 
 TEST_F(AgentRequests, SetAcceptedAndRefused) {

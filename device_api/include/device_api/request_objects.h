@@ -14,6 +14,10 @@
 // bindings, an error status, or an exception value in place of a value.
 inline constexpr int kPmcNoValue = -7;
 
+// The most rows one GETNEXT walk reads before it gives up on an agent that
+// never reaches the end of the column (kPmcNoValue, with the rows so far).
+inline constexpr std::size_t kPmcMaxWalkRows = 10000;
+
 class IPmcGetData {
  public:
   virtual void release() = 0;
