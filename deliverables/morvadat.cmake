@@ -1,4 +1,4 @@
 # libmorvadat.so: the settings data manager for outside tools.
 morva_deliverable(morvadat
   EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/morvadat.map
-  LIBS morva_ddm_dma)
+  LIBS morvadat_entry morva_ddm_dma)

@@ -41,8 +41,14 @@ TEST_F(Morvadat, ExportsTheInterfaceAndNothingElse) {
       "DMA_QuerySWSupportInfo", "DMA_GetFaxAddressNum", "DMA_SetFaxAddressNum", "DMA_GetUserSettingInfo",
       "DMA_SetUserSettingInfo", "DMA_QueryStructSize", "DMA_GetNameFromInfo", "DMA_AccessibleData",
       "DMA_DeleteData", "DMA_ApplyData", "DMA_ExtractDocPropEx", "DMA_ExtractDocProp", "DMA_ExtractOneTimeEx",
-      "DMA_ExtractOneTime", "DMA_ReplaceDocProp"};
+      "DMA_ExtractOneTime", "DMA_ReplaceDocProp", "DllMain"};
   for (const char* name : exported) EXPECT_NE(GetProcAddress(lib_, name), nullptr) << name;
+  // The entry has nothing to do and always agrees.
+  using EntryFn = BOOL (*)(HINSTANCE, DWORD, LPVOID);
+  auto entry = bind<EntryFn>("DllMain");
+  ASSERT_NE(entry, nullptr);
+  for (DWORD reason : {DLL_PROCESS_ATTACH, DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH})
+    EXPECT_EQ(entry(nullptr, reason, nullptr), TRUE) << reason;
   // The engine's internals and the linked helpers stay private.
   const char* hidden[] = {"_ZN5morva3ddm12dma_TypeSizeEt", "_ZN5morva2pi13ScrambleBytesEPKhiPhPii",
                           "_ZN5morva3fax13FaxBook_ParseEPKhmPNS0_11FaxBookViewE",
