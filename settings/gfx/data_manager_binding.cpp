@@ -4,6 +4,7 @@
 #include <string>
 
 #include "settings/gfx/graphics_module.h"
+#include "settings/items/item_access.h"
 #include "settings/common/module_state.h"
 #include "win/win.h"
 
@@ -126,3 +127,30 @@ bool data_manager_loaded_for_test() {
   return g_library != nullptr;
 }
 }  // namespace morva::gfx
+
+namespace {
+
+// The common settings code's front end over the binding: reads and writes
+// go to the loaded data manager, strings come back as addresses inside the
+// caller's buffers.
+WORD bound_get(WORD ddmid, void* devmode, void* printer_data, WORD* type, DWORD* size, ItemValue* value) {
+  DWORD_PTR answer = 0;
+  WORD answered = kTypeInvalid;
+  const WORD status = GetDdmValue(ddmid, devmode, printer_data, type ? &answered : nullptr, size,
+                                  value ? &answer : nullptr);
+  if (type && answered != kTypeInvalid) *type = answered;
+  if (value) {
+    value->raw = 0;
+    if (answered == kTypeString || answered == kTypeLogFont)
+      value->ptr = reinterpret_cast<const void*>(answer);
+    else
+      value->dw = static_cast<DWORD>(answer);
+  }
+  return status;
+}
+
+const SettingsFrontEnd kBoundFrontEnd = {bound_get, SetDdmValue};
+
+}  // namespace
+
+void UseDataManagerFrontEnd() { UseSettingsFrontEnd(&kBoundFrontEnd); }

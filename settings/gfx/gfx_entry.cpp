@@ -48,6 +48,7 @@ void DeleteLockSlot(UINT slot) {
 MORVA_EXPORT BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     UseGraphicsLockLayout();
+    UseDataManagerFrontEnd();
     SetDriverModuleHandle(module);
   } else if (reason == DLL_PROCESS_DETACH) {
     ModuleProcessDetach();

@@ -1,5 +1,6 @@
 #include "settings/items/item_access.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "ddm/ddmid.h"
@@ -7,6 +8,20 @@
 using namespace morva::ddm;
 
 namespace {
+
+std::atomic<const SettingsFrontEnd*> g_front_end{nullptr};
+
+WORD front_get(WORD ddmid, void* devmode, void* printer_data, WORD* type, DWORD* size, ItemValue* value) {
+  const SettingsFrontEnd* f = g_front_end.load();
+  return f ? f->get(ddmid, devmode, printer_data, type, size, value)
+           : GetItemValue(ddmid, devmode, printer_data, type, size, value);
+}
+
+WORD front_set(WORD ddmid, void* devmode, void* printer_data, WORD type, DWORD size, const void* value) {
+  const SettingsFrontEnd* f = g_front_end.load();
+  return f ? f->set(ddmid, devmode, printer_data, type, size, value)
+           : SetItemValueRaw(ddmid, devmode, printer_data, type, size, value);
+}
 
 constexpr DWORD kSizeFromType = 0xFFFFFFFFu;
 
@@ -52,7 +67,7 @@ bool read_number(WORD ddmid, void* devmode, void* printer_data, DWORD* out) {
   WORD type = 0;
   DWORD size = 0;
   ItemValue v{};
-  if (GetItemValue(ddmid, devmode, printer_data, &type, &size, &v) != kDdmOk) return false;
+  if (front_get(ddmid, devmode, printer_data, &type, &size, &v) != kDdmOk) return false;
   *out = v.dw;
   return true;
 }
@@ -198,6 +213,8 @@ BOOL StoreTypedValue(WORD type, ItemValue* slot, const void* value) {
   }
 }
 
+void UseSettingsFrontEnd(const SettingsFrontEnd* front_end) { g_front_end.store(front_end); }
+
 DWORD_PTR GetItemNumber(void* devmode, void* printer_data, WORD ddmid, WORD expected_type) {
   if (!devmode) return 0;
   int width = expected_width(expected_type);
@@ -205,20 +222,20 @@ DWORD_PTR GetItemNumber(void* devmode, void* printer_data, WORD ddmid, WORD expe
   WORD type = 0;
   DWORD size = 0;
   ItemValue v{};
-  if (GetItemValue(ddmid, devmode, printer_data, &type, &size, &v) != kDdmOk) return 0;
+  if (front_get(ddmid, devmode, printer_data, &type, &size, &v) != kDdmOk) return 0;
   if (width > 0 && size != static_cast<DWORD>(width)) return 0;
   return width < 0 ? reinterpret_cast<DWORD_PTR>(v.ptr) : v.dw;
 }
 
 INT SetItemNumber(void* devmode, void* printer_data, WORD ddmid, WORD type, DWORD size, DWORD value) {
   if (!devmode) return -1;
-  SetItemValueRaw(ddmid, devmode, printer_data, type, size, &value);
+  front_set(ddmid, devmode, printer_data, type, size, &value);
   return 0;
 }
 
 WORD ReadEffectiveItemValue(WORD ddmid, void* devmode, void* printer_data, WORD* type, DWORD* size, ItemValue* value) {
   if (!type || !size || !value) return kEffectiveReadFailed;
-  if (GetItemValue(ddmid, devmode, printer_data, type, size, value) != kDdmOk) return kEffectiveReadFailed;
+  if (front_get(ddmid, devmode, printer_data, type, size, value) != kDdmOk) return kEffectiveReadFailed;
   DWORD other = 0;
   if (ddmid == 346) {
     // Only meaningful at 600 dpi.

@@ -11,6 +11,7 @@
 
 #include "settings/common/driver_locks.h"
 #include "settings/gfx/graphics_module.h"
+#include "settings/items/item_access.h"
 #include "settings/common/module_state.h"
 #include "temp_root.h"
 #include "win/win.h"
@@ -18,6 +19,17 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr WORD kOne = 1;
+
+// A setting read through the linked engine, as a number.
+LONG GetItemValueNumber(WORD ddmid, void* dm, void* pd) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  if (GetItemValue(ddmid, dm, pd, &type, &size, &v) != 0) return -1;
+  return GetTypedValue(type, &v);
+}
 
 // The folder of the build's libraries (this program's folder).
 fs::path bin_folder() {
@@ -41,6 +53,7 @@ class DataManagerBinding : public ::testing::Test {
     self_ = morva::platform::module_from_address(reinterpret_cast<const void*>(&bin_folder));
   }
   void TearDown() override {
+    UseSettingsFrontEnd(nullptr);
     while (morva::gfx::data_manager_count_for_test() > 0) ReleaseDataManager();
     morva::settings::set_module_directory_for_test(nullptr);
     DeleteDriverLocks();
@@ -149,6 +162,30 @@ TEST_F(DataManagerBinding, ValuesReadAndWrittenThroughTheLibrary) {
   EXPECT_EQ(type, 9);
   ReleaseDataManager();
   ASSERT_EQ(GetDdmValue(kDdmidAlwaysZero, dm, pd, &type, &size, &value), 0);
+}
+
+// The common ways to read and write a setting go through the binding in
+// the graphics library: nothing bound answers nothing, a bound library
+// answers the settings.
+TEST_F(DataManagerBinding, CommonSettingAccessGoesThroughTheBinding) {
+  UseDataManagerFrontEnd();
+  BYTE* dm = devmode_.data();
+  BYTE* pd = printer_data_.data();
+  ASSERT_EQ(SetItemValueRaw(1289, dm, pd, 1, 2, &kOne), 0) << "written through the linked engine";
+  EXPECT_EQ(GetItemNumber(dm, pd, 1289, 1), 0u) << "nothing bound";
+  EXPECT_EQ(GetEffectiveItemValue(dm, pd, 1289), -1);
+  EXPECT_EQ(SetItemNumber(dm, pd, 1290, 1, 2, 1), 0);
+  EXPECT_EQ(GetItemValueNumber(1290, dm, pd), 0) << "a write without the library changes nothing";
+
+  ASSERT_TRUE(LoadDataManager(self_)) << morva::platform::last_load_error();
+  EXPECT_EQ(GetItemNumber(dm, pd, 1289, 1), 1u);
+  EXPECT_EQ(GetEffectiveItemValue(dm, pd, 1289), 1);
+  EXPECT_EQ(SetItemNumber(dm, pd, 1290, 1, 2, 1), 0);
+  EXPECT_EQ(GetItemValueNumber(1290, dm, pd), 1);
+  // A string setting comes back as its address in the caller's DEVMODE.
+  const char16_t* text = u"Billing";
+  ASSERT_EQ(SetDdmValue(259, dm, pd, 6, 16, &text), 0);
+  EXPECT_EQ(GetItemNumber(dm, pd, 259, 6), reinterpret_cast<DWORD_PTR>(dm + 224));
 }
 
 // PDEVs of several threads share one binding; the count stays exact.

@@ -132,6 +132,10 @@ WORD GetDdmValue(WORD ddmid, void* devmode, void* printer_data, WORD* type, DWOR
 WORD SetDdmValue(WORD ddmid, void* devmode, void* printer_data, WORD type, DWORD size, const void* value);
 // Writes a scalar setting with the size its value type calls for.
 WORD SetDdmValueByType(WORD ddmid, void* devmode, void* printer_data, WORD type, DWORD value);
+// Makes the common settings code (GetItemNumber, GetEffectiveItemValue,
+// SetItemNumber) read and write through the binding; the library's entry
+// does this at load.
+void UseDataManagerFrontEnd();
 
 namespace morva::gfx {
 // Test views of the binding: its count and whether the library is held.

@@ -56,6 +56,18 @@ DWORD GetTypedValueUnsigned(WORD type, const void* value);
 // pointer itself). FALSE for other types or null arguments.
 BOOL StoreTypedValue(WORD type, ItemValue* slot, const void* value);
 
+// The value engine behind the common ways to read and write a setting
+// (GetItemNumber, GetEffectiveItemValue, SetItemNumber). Without one they
+// use the linked engine (morvaui); the graphics library puts its run-time
+// binding to the data manager here at load, so its reads answer status 16
+// while nothing is bound.
+struct SettingsFrontEnd {
+  WORD (*get)(WORD ddmid, void* devmode, void* printer_data, WORD* type, DWORD* size, ItemValue* value);
+  WORD (*set)(WORD ddmid, void* devmode, void* printer_data, WORD type, DWORD size, const void* value);
+};
+// `front_end` must outlive its use; null goes back to the linked engine.
+void UseSettingsFrontEnd(const SettingsFrontEnd* front_end);
+
 // A setting as a number of the expected type; 0 on any failure. Widened to
 // pointer size so that a string setting (type 6) returns its pointer whole.
 DWORD_PTR GetItemNumber(void* devmode, void* printer_data, WORD ddmid, WORD expected_type);
