@@ -82,6 +82,22 @@ using HBITMAP = HBITMAP__*;
 struct HICON__;
 using HICON = HICON__*;
 using HCURSOR = HICON;
+// Handles of the window system and of GDI; each names an object of the
+// platform layer (windows and controls, screen and memory DCs, GDI objects).
+struct HDC__;
+using HDC = HDC__*;
+struct HPEN__;
+using HPEN = HPEN__*;
+struct HBRUSH__;
+using HBRUSH = HBRUSH__*;
+struct HFONT__;
+using HFONT = HFONT__*;
+struct HRGN__;
+using HRGN = HRGN__*;
+struct HPALETTE__;
+using HPALETTE = HPALETTE__*;
+struct HMENU__;
+using HMENU = HMENU__*;
 using ACCESS_MASK = DWORD;
 
 struct SECURITY_ATTRIBUTES {
