@@ -1,0 +1,1 @@
+#include "fixtures/ui_fixture.h"
