@@ -109,7 +109,10 @@ LRESULT tooltip_proc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* d = data_or_create<TooltipData>(h);
   if (!d) return 0;
   auto* ti = reinterpret_cast<TOOLINFOW*>(lParam);
-  bool info_ok = ti && ti->cbSize >= kToolInfoMin;
+  bool tool_message = message == TTM_ADDTOOLW || message == TTM_DELTOOLW || message == TTM_NEWTOOLRECTW ||
+                      message == TTM_UPDATETIPTEXTW || message == TTM_SETTOOLINFOW || message == TTM_GETTOOLINFOW ||
+                      message == TTM_GETTEXTW;
+  bool info_ok = tool_message && ti && ti->cbSize >= kToolInfoMin;
   switch (message) {
     case WM_CREATE: tooltip_windows().push_back(h); return 0;
     case WM_NCDESTROY: std::erase(tooltip_windows(), h); return 0;
