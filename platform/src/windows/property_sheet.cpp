@@ -131,8 +131,9 @@ bool create_page(Sheet* s, INT index) {
   s = sheet_of(frame);
   if (!s || !page) return false;
   s->pages[index].window = page;
-  MoveWindow(page, s->page_rect.left, s->page_rect.top, s->page_rect.right - s->page_rect.left,
-             s->page_rect.bottom - s->page_rect.top, FALSE);
+  // Pages follow the tab control in the frame's tab order.
+  SetWindowPos(page, s->tab, s->page_rect.left, s->page_rect.top, s->page_rect.right - s->page_rect.left,
+               s->page_rect.bottom - s->page_rect.top, SWP_NOACTIVATE);
   return true;
 }
 

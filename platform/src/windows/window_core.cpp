@@ -771,9 +771,22 @@ BOOL GetClientRect(HWND window, RECT* rect) {
   return TRUE;
 }
 
-BOOL SetWindowPos(HWND window, HWND, INT x, INT y, INT cx, INT cy, UINT flags) {
+BOOL SetWindowPos(HWND window, HWND after, INT x, INT y, INT cx, INT cy, UINT flags) {
   Window* w = find(window);
   if (!w) return FALSE;
+  if (!(flags & SWP_NOZORDER)) {
+    // The z-order is the order of the siblings, first on top.
+    std::vector<HWND>& siblings = (w->style & WS_CHILD) && find(w->parent) ? find(w->parent)->children : st().top_levels;
+    if (after != window && (after == HWND_TOP || after == HWND_BOTTOM || std::count(siblings.begin(), siblings.end(), after))) {
+      std::erase(siblings, window);
+      if (after == HWND_TOP)
+        siblings.insert(siblings.begin(), window);
+      else if (after == HWND_BOTTOM)
+        siblings.push_back(window);
+      else
+        siblings.insert(std::find(siblings.begin(), siblings.end(), after) + 1, window);
+    }
+  }
   RECT r = w->rect;
   if (!(flags & SWP_NOMOVE)) {
     r.right += x - r.left;
