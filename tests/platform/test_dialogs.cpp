@@ -147,6 +147,19 @@ TEST_F(Dialogs, EnterClicksTheDefaultOrFocusedButtonAndEscapeCancels) {
   EXPECT_EQ(seen().back(), (Seen{WM_COMMAND, BN_CLICKED, IDCANCEL}));
 }
 
+INT g_help_control = 0;
+INT_PTR CALLBACK help_probe(HWND d, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_HELP) g_help_control = reinterpret_cast<const HELPINFO*>(lParam)->iCtrlId;
+  return recording_proc(d, message, wParam, lParam);
+}
+
+TEST_F(Dialogs, F1AsksTheDialogForHelpOnTheFocusedControl) {
+  HWND d = open_test_dialog(&help_probe);
+  ui::focus(GetDlgItem(d, kTrays));
+  ui::press_key(VK_F1);
+  EXPECT_EQ(g_help_control, kTrays);
+}
+
 // A dialog that keeps what the user chose when OK ends it.
 struct Choice {
   std::u16string name;
