@@ -12,6 +12,7 @@
 #include "win/errors.h"
 #include "win/files.h"
 #include "win/format.h"
+#include "win/gdi.h"
 #include "win/gdi_types.h"
 #include "win/handles.h"
 #include "win/machine_root.h"
