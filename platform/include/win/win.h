@@ -11,6 +11,7 @@
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/files.h"
+#include "win/fonts.h"
 #include "win/format.h"
 #include "win/gdi.h"
 #include "win/gdi_types.h"
