@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "win/fonts.h"
 #include "win/gdi_types.h"
 #include "win/types.h"
 
@@ -297,35 +298,6 @@ using LPSIZE = SIZE*;
 #define COLOR_3DHIGHLIGHT COLOR_BTNHIGHLIGHT
 #endif
 
-// Font weights, character sets, pitch and quality
-#define FW_DONTCARE 0
-#define FW_THIN 100
-#define FW_NORMAL 400
-#define FW_REGULAR 400
-#define FW_MEDIUM 500
-#define FW_SEMIBOLD 600
-#define FW_BOLD 700
-#define FW_HEAVY 900
-#define ANSI_CHARSET 0
-#define DEFAULT_CHARSET 1
-#define SYMBOL_CHARSET 2
-#define SHIFTJIS_CHARSET 128
-#define OEM_CHARSET 255
-#define DEFAULT_PITCH 0
-#define FIXED_PITCH 1
-#define VARIABLE_PITCH 2
-#define FF_DONTCARE 0x00
-#define FF_ROMAN 0x10
-#define FF_SWISS 0x20
-#define FF_MODERN 0x30
-#define FF_SCRIPT 0x40
-#define FF_DECORATIVE 0x50
-#define DEFAULT_QUALITY 0
-#define TMPF_FIXED_PITCH 0x01
-#define TMPF_VECTOR 0x02
-#define TMPF_TRUETYPE 0x04
-#define TMPF_DEVICE 0x08
-
 struct BITMAP {
   LONG bmType;
   LONG bmWidth;
@@ -352,28 +324,6 @@ struct LOGBRUSH {
   COLORREF lbColor;
   ULONG_PTR lbHatch;
 };
-struct TEXTMETRICW {
-  LONG tmHeight;
-  LONG tmAscent;
-  LONG tmDescent;
-  LONG tmInternalLeading;
-  LONG tmExternalLeading;
-  LONG tmAveCharWidth;
-  LONG tmMaxCharWidth;
-  LONG tmWeight;
-  LONG tmOverhang;
-  LONG tmDigitizedAspectX;
-  LONG tmDigitizedAspectY;
-  WCHAR tmFirstChar;
-  WCHAR tmLastChar;
-  WCHAR tmDefaultChar;
-  WCHAR tmBreakChar;
-  BYTE tmItalic;
-  BYTE tmUnderlined;
-  BYTE tmStruckOut;
-  BYTE tmPitchAndFamily;
-  BYTE tmCharSet;
-};
 struct ICONINFO {
   BOOL fIcon;
   DWORD xHotspot;
@@ -381,7 +331,6 @@ struct ICONINFO {
   HBITMAP hbmMask;
   HBITMAP hbmColor;
 };
-using LPTEXTMETRICW = TEXTMETRICW*;
 
 extern "C" {
 // DCs. GetDC(NULL) gives a DC on the screen; a window's DC comes from the
@@ -515,6 +464,19 @@ MORVA_WIN_API COLORREF GetNearestColor(HDC dc, COLORREF colour);
 // Icons over the images of the resource reader (LoadIconW, LoadImageW)
 MORVA_WIN_API BOOL DrawIconEx(HDC dc, INT x, INT y, HICON icon, INT width, INT height, UINT step, HBRUSH flicker_free, UINT flags);
 MORVA_WIN_API BOOL DrawIcon(HDC dc, INT x, INT y, HICON icon);
+
+// Fonts and text through the platform's font layer (win/fonts.h).
+MORVA_WIN_API HFONT CreateFontIndirectW(const LOGFONTW* logfont);
+MORVA_WIN_API HFONT CreateFontW(INT height, INT width, INT escapement, INT orientation, INT weight, DWORD italic,
+                                DWORD underline, DWORD strikeout, DWORD charset, DWORD out_precision,
+                                DWORD clip_precision, DWORD quality, DWORD pitch_and_family, LPCWSTR face);
+MORVA_WIN_API BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW out);
+MORVA_WIN_API INT GetTextFaceW(HDC dc, INT count, LPWSTR out);
+MORVA_WIN_API BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, INT count, LPSIZE out);
+MORVA_WIN_API BOOL TextOutW(HDC dc, INT x, INT y, LPCWSTR text, INT count);
+MORVA_WIN_API BOOL ExtTextOutW(HDC dc, INT x, INT y, UINT options, const RECT* rect, LPCWSTR text, UINT count, const INT* dx);
+// count -1: the text ends with a null character.
+MORVA_WIN_API INT DrawTextW(HDC dc, LPCWSTR text, INT count, LPRECT rect, UINT format);
 
 // System colours (defaults of the classic scheme; the window system may
 // define its own).

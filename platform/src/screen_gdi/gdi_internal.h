@@ -137,6 +137,9 @@ struct Brush : Object {
 struct Font : Object {
   Font() : Object(Kind::font) {}
   LOGFONTW log{};
+  // The font realised at the device size of its last use.
+  std::shared_ptr<fonts::FontInstance> inst;
+  LONG inst_height = 0, inst_width = 0;
 };
 
 struct Palette : Object {

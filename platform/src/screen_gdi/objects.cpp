@@ -76,6 +76,9 @@ std::shared_ptr<T> keep_stock(std::shared_ptr<T> o) {
   return o;
 }
 
+constexpr LONG kNormal = FW_NORMAL, kBold = FW_BOLD;
+constexpr BYTE kFixedModern = FIXED_PITCH | FF_MODERN, kVariableSwiss = VARIABLE_PITCH | FF_SWISS;
+
 std::shared_ptr<Font> stock_font(LONG height, LONG weight, const char16_t* face, BYTE pitch) {
   auto f = std::make_shared<Font>();
   f->log.lfHeight = height;
@@ -108,13 +111,13 @@ void make_stock() {
   g_stock[WHITE_PEN] = pen(PS_SOLID, RGB(255, 255, 255));
   g_stock[BLACK_PEN] = pen(PS_SOLID, RGB(0, 0, 0));
   g_stock[NULL_PEN] = pen(PS_NULL, 0);
-  g_stock[OEM_FIXED_FONT] = stock_font(12, FW_NORMAL, u"DejaVu Sans Mono", FIXED_PITCH | FF_MODERN);
-  g_stock[ANSI_FIXED_FONT] = stock_font(12, FW_NORMAL, u"DejaVu Sans Mono", FIXED_PITCH | FF_MODERN);
-  g_stock[ANSI_VAR_FONT] = stock_font(12, FW_NORMAL, u"DejaVu Sans", VARIABLE_PITCH | FF_SWISS);
-  g_stock[SYSTEM_FONT] = stock_font(16, FW_BOLD, u"DejaVu Sans", VARIABLE_PITCH | FF_SWISS);
-  g_stock[DEVICE_DEFAULT_FONT] = stock_font(16, FW_NORMAL, u"DejaVu Sans", VARIABLE_PITCH | FF_SWISS);
-  g_stock[SYSTEM_FIXED_FONT] = stock_font(16, FW_NORMAL, u"DejaVu Sans Mono", FIXED_PITCH | FF_MODERN);
-  g_stock[DEFAULT_GUI_FONT] = stock_font(-11, FW_NORMAL, u"DejaVu Sans", VARIABLE_PITCH | FF_SWISS);
+  g_stock[OEM_FIXED_FONT] = stock_font(12, kNormal, u"DejaVu Sans Mono", kFixedModern);
+  g_stock[ANSI_FIXED_FONT] = stock_font(12, kNormal, u"DejaVu Sans Mono", kFixedModern);
+  g_stock[ANSI_VAR_FONT] = stock_font(12, kNormal, u"DejaVu Sans", kVariableSwiss);
+  g_stock[SYSTEM_FONT] = stock_font(16, kBold, u"DejaVu Sans", kVariableSwiss);
+  g_stock[DEVICE_DEFAULT_FONT] = stock_font(16, kNormal, u"DejaVu Sans", kVariableSwiss);
+  g_stock[SYSTEM_FIXED_FONT] = stock_font(16, kNormal, u"DejaVu Sans Mono", kFixedModern);
+  g_stock[DEFAULT_GUI_FONT] = stock_font(-11, kNormal, u"DejaVu Sans", kVariableSwiss);
   auto pal = std::make_shared<Palette>();
   for (const RGBQUAD& c : default_colours(8))
     if (&c - default_colours(8).data() < 10 || &c - default_colours(8).data() >= 246)
