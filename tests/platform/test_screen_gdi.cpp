@@ -229,6 +229,13 @@ TEST(ScreenGdi, StretchModesOnShrinkAndGrow) {
   EXPECT_EQ(mirrored.raw(1, 0), 0x00FF0000u);
 }
 
+TEST(ScreenGdi, OverlappingBlitWithinOneBitmapMovesTheWholeRectangle) {
+  Canvas c(5, 1);
+  for (int i = 0; i < 5; ++i) c.set_raw(i, 0, static_cast<DWORD>(i + 1));
+  ASSERT_TRUE(BitBlt(c.dc(), 1, 0, 4, 1, c.dc(), 0, 0, SRCCOPY));
+  for (int i = 1; i < 5; ++i) EXPECT_EQ(c.raw(i, 0), static_cast<DWORD>(i)) << i;
+}
+
 TEST(ScreenGdi, TransparentAndMaskedBlits) {
   Canvas src(3, 1), dest(3, 1);
   src.set_raw(0, 0, 0x00FF00FF);
@@ -333,9 +340,24 @@ TEST(ScreenGdi, ShapesCoverTheDocumentedPixels) {
   EXPECT_EQ(c.at(0, 0), RGB(0, 0, 0));
   EXPECT_EQ(c.at(2, 2), RGB(0, 0, 0));
   EXPECT_EQ(c.at(1, 1), RGB(255, 255, 255));
+  // A wide XOR line: its round stamps overlap, yet no pixel flips back.
+  c.fill(RGB(255, 255, 255));
+  HPEN wide = CreatePen(PS_SOLID, 3, RGB(255, 255, 255));
+  SelectObject(c.dc(), wide);
+  MoveToEx(c.dc(), 1, 2, nullptr);
+  LineTo(c.dc(), 7, 2);
+  EXPECT_EQ(c.picture(), (Rows{
+                             "........",
+                             "xxxxxxxx",
+                             "xxxxxxxx",
+                             "xxxxxxxx",
+                             "........",
+                             "........",
+                         }));
   SetROP2(c.dc(), R2_COPYPEN);
   SelectObject(c.dc(), old_pen);
   SelectObject(c.dc(), old_brush);
+  DeleteObject(wide);
 
   // Polygon fill modes: the centre of a pentagram is empty with ALTERNATE
   // and filled with WINDING.
@@ -626,6 +648,19 @@ TEST(ScreenGdi, SurfaceDcsDrawAtTheirOriginInsideTheirVisiblePart) {
   DeleteDC(mem);
   EXPECT_EQ(ReleaseDC(nullptr, win), 0);  // not from GetDC
   EXPECT_TRUE(DeleteDC(win));
+
+  // A visible region with a hole (a child window's place).
+  HRGN vis = CreateRectRgn(0, 0, 10, 10), child = CreateRectRgn(4, 4, 6, 6);
+  CombineRgn(vis, vis, child, RGN_DIFF);
+  HDC parent = morva::platform::create_surface_dc(surface, POINT{0, 0}, vis);
+  DeleteObject(vis);
+  DeleteObject(child);
+  FillRect(parent, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(GetPixel(parent, 3, 3), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(parent, 4, 4), CLR_INVALID);
+  RECT box;
+  EXPECT_EQ(GetClipBox(parent, &box), COMPLEXREGION);
+  DeleteDC(parent);
   DeleteObject(surface);
 }
 

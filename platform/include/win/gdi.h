@@ -521,6 +521,9 @@ MORVA_WIN_API GdiObjectCounts gdi_object_counts();
 // drawn outside `visible` (surface pixels). Freed by DeleteDC or ReleaseDC.
 // The surface may not be selected into a memory DC meanwhile.
 MORVA_WIN_API HDC create_surface_dc(HBITMAP surface, POINT origin, const RECT& visible);
+// The same with a visible region (surface pixels; copied), for windows
+// whose children or siblings cover parts of them.
+MORVA_WIN_API HDC create_surface_dc(HBITMAP surface, POINT origin, HRGN visible);
 // The source of window DCs: GetDC(window) asks it for windows other than
 // NULL (the window system sets it); without one GetDC(window) fails.
 using WindowDcSource = HDC (*)(HWND window);

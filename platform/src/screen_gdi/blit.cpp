@@ -20,7 +20,8 @@
 //   averages them. A negative width or height on one side mirrors.
 // - StretchDIBits and SetDIBitsToDevice count the source y of a bottom-up
 //   DIB from its bottom row.
-// - Source pixels outside the source bitmap are not drawn.
+// - Source pixels outside the source bitmap are not drawn. A blit within
+//   one bitmap reads the source as it was before the blit.
 // - TransparentBlt leaves the destination where the source has the
 //   transparent colour. MaskBlt uses the foreground operation where the
 //   monochrome mask has 1 bits and the background operation where it has
@@ -197,10 +198,21 @@ bool plan_blit(Dc& d, int x, int y, int w, int h, const Dc* s, const Bitmap* sbm
     plan.src.bk = resolve(*s, s->s.bk);
   }
   int ssx0 = ssx.start + sox, ssy0 = ssy.start + soy;
+  if (sbm == d.target()) {
+    // Source and destination share a bitmap (scrolling): read from a copy,
+    // so overlapping rectangles move as a whole.
+    auto copy = make_bitmap(sbm->width, sbm->height, sbm->bpp, sbm->dib, true, sbm->colours);
+    if (!copy) return false;
+    std::memcpy(copy->masks, sbm->masks, sizeof(copy->masks));
+    for (int row = 0; row < sbm->height; ++row) std::memcpy(copy->row(row), sbm->row(row), static_cast<std::size_t>(sbm->stride));
+    plan.temp = copy;
+    plan.src.bm = sbm = copy.get();
+  }
   if (stretch && (ssx.len != dx.len || ssy.len != dy.len)) {
-    plan.temp = stretch_source(*sbm, ssx0, ssy0, ssx.len, ssy.len, dx.len, dy.len, d.s.stretch);
-    if (plan.temp) {
-      plan.src.bm = plan.temp.get();
+    auto stretched = stretch_source(*sbm, ssx0, ssy0, ssx.len, ssy.len, dx.len, dy.len, d.s.stretch);
+    if (stretched) {
+      plan.temp = stretched;
+      plan.src.bm = stretched.get();
       ssx0 = ssy0 = 0;
       ssx.len = dx.len;
       ssy.len = dy.len;
@@ -428,7 +440,8 @@ BOOL TransparentBlt(HDC hdest, INT x, INT y, INT w, INT h, HDC hsrc, INT sx, INT
   auto mask = make_bitmap(w, h, 1, false, true, {});
   if (!mask) return FALSE;
   BlitPlan plan;
-  plan_blit(*d, x, y, w, h, s.get(), sbm, sox, soy, sx, sy, sw, sh, false, plan);
+  if (!plan_blit(*d, x, y, w, h, s.get(), sbm, sox, soy, sx, sy, sw, sh, false, plan)) return FALSE;
+  sbm = plan.src.bm;
   COLORREF key = resolve(*s, transparent);
   for (int j = 0; j < plan.dest.bottom - plan.dest.top; ++j)
     for (int i = 0; i < plan.dest.right - plan.dest.left; ++i) {
@@ -473,7 +486,7 @@ INT dib_to_device(HDC hdc, INT x, INT y, INT w, INT h, INT sx, INT sy, INT sw, I
   dest_of(*d, x, y, w, h);
   if (w == 0 || h == 0 || sw == 0 || sh == 0) return static_cast<INT>(n);
   BlitPlan plan;
-  plan_blit(*d, x, y, w, h, nullptr, full.get(), 0, 0, sx, top, sw, sh, stretch, plan);
+  if (!plan_blit(*d, x, y, w, h, nullptr, full.get(), 0, 0, sx, top, sw, sh, stretch, plan)) return 0;
   // The band mask follows the same sampling.
   auto mask = make_bitmap(plan.dest.right - plan.dest.left, plan.dest.bottom - plan.dest.top, 1, false, true, {});
   if (!mask) return 0;

@@ -139,7 +139,7 @@ bool target_of(const Dc& dc, Target& out) {
   out.ox = dc.origin.x;
   out.oy = dc.origin.y;
   out.clip.set_rect(RECT{0, 0, out.bm->width, out.bm->height});
-  if (dc.type == Dc::Type::surface) out.clip.intersect(Region(dc.visible));
+  if (dc.type == Dc::Type::surface) out.clip.intersect(dc.visible_rgn ? *dc.visible_rgn : Region(dc.visible));
   if (dc.s.clip) {
     Region c = *dc.s.clip;
     c.offset(out.ox, out.oy);
@@ -166,6 +166,16 @@ HDC create_surface_dc(HBITMAP surface, POINT origin, const RECT& visible) {
   dc->visible = visible;
   init_state(*dc);
   return static_cast<HDC>(insert(dc));
+}
+
+HDC create_surface_dc(HBITMAP surface, POINT origin, HRGN visible) {
+  using namespace gdi;
+  std::lock_guard<std::recursive_mutex> g(gdi_lock());
+  auto rgn = find_as<RegionObject>(visible);
+  if (!rgn) return nullptr;
+  HDC h = create_surface_dc(surface, origin, rgn->rgn.box());
+  if (auto dc = find_dc(h)) dc->visible_rgn = rgn->rgn;
+  return h;
 }
 
 void set_window_dc_source(WindowDcSource source) {

@@ -174,6 +174,7 @@ struct Dc : Object {
   std::shared_ptr<Bitmap> surface;  // screen and surface DCs
   POINT origin{0, 0};               // device (0, 0) on the surface
   RECT visible{0, 0, 0, 0};         // surface pixels that may be drawn
+  std::optional<Region> visible_rgn;  // when the visible part is not a rectangle
   bool from_get_dc = false;
 
   Bitmap* target() const { return type == Type::memory ? s.bitmap.get() : surface.get(); }

@@ -56,8 +56,9 @@ Region device_bounds(const Dc& dc) {
   const Bitmap* bm = dc.target();
   if (!bm) return Region();
   if (dc.type == Dc::Type::surface) {
-    return Region(RECT{dc.visible.left - dc.origin.x, dc.visible.top - dc.origin.y, dc.visible.right - dc.origin.x,
-                       dc.visible.bottom - dc.origin.y});
+    Region r = dc.visible_rgn ? *dc.visible_rgn : Region(dc.visible);
+    r.offset(-dc.origin.x, -dc.origin.y);
+    return r;
   }
   return Region(RECT{0, 0, bm->width, bm->height});
 }

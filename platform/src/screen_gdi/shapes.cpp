@@ -88,12 +88,12 @@ class LineRaster {
       boxes_.add(v, x, y, x + 1);
       return;
     }
-    // A round stamp of the pen's width.
+    // A round stamp of the pen's width: pixel centres within its radius.
     double r = width_ / 2.0;
     for (int j = 0; j < width_; ++j) {
       double yy = j + 0.5 - r;
-      int half = static_cast<int>(std::floor(std::sqrt(std::max(0.0, r * r - yy * yy)) + 0.5));
-      boxes_.add(v, x - half, y - width_ / 2 + j, x - half + std::max(2 * half, 1));
+      int half = static_cast<int>(std::floor(std::sqrt(std::max(0.0, r * r - yy * yy)) + 1e-9));
+      boxes_.add(v, x - half, y - width_ / 2 + j, x + half + 1);
     }
   }
   UINT style_;

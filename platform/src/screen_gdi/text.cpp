@@ -444,8 +444,7 @@ INT DrawTextW(HDC hdc, LPCWSTR str, INT n, LPRECT rect, UINT format) {
   LONG widest = 0;
   for (const Line& l : lines) widest = std::max(widest, measure(l.text));
   if (format & DT_CALCRECT) {
-    if (!(format & DT_WORDBREAK) || widest > width || (format & DT_SINGLELINE)) rect->right = rect->left + widest;
-    else rect->right = rect->left + widest;
+    rect->right = rect->left + widest;
     rect->bottom = rect->top + total;
     return total;
   }
