@@ -162,3 +162,54 @@ static_assert(offsetof(LOGFONTW, lfCharSet) == 23);
 static_assert(offsetof(LOGFONTW, lfFaceName) == 28);
 static_assert(sizeof(LOGFONTA) == 60);
 static_assert(offsetof(LOGFONTA, lfFaceName) == 28);
+
+// Device-independent bitmap records: the header of a packed DIB (as
+// resources, clipboard data and files hold it), its colour table entries
+// and the palette records.
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;  // negative: rows top-down
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
+using PBITMAPINFO = BITMAPINFO*;
+using LPBITMAPINFO = BITMAPINFO*;
+using PBITMAPINFOHEADER = BITMAPINFOHEADER*;
+using LPBITMAPINFOHEADER = BITMAPINFOHEADER*;
+
+struct PALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+};
+struct LOGPALETTE {
+  WORD palVersion;
+  WORD palNumEntries;
+  PALETTEENTRY palPalEntry[1];
+};
+using LPLOGPALETTE = LOGPALETTE*;
+
+static_assert(sizeof(RGBQUAD) == 4 && sizeof(PALETTEENTRY) == 4);
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+static_assert(offsetof(BITMAPINFOHEADER, biBitCount) == 14);
+static_assert(offsetof(BITMAPINFOHEADER, biClrUsed) == 32);
+static_assert(sizeof(BITMAPINFO) == 44);
+static_assert(sizeof(LOGPALETTE) == 8);
