@@ -1,6 +1,10 @@
 // The dialog manager with the test dialog UITEST_DIALOG, driven only
 // through the user API: creation order, focus and tab order, radio groups,
 // the default button, Escape and WM_CLOSE, and modal dialogs with scripts.
+#include <png.h>
+
+#include <filesystem>
+
 #include "fixtures/ui_fixture.h"
 
 namespace {
@@ -266,6 +270,47 @@ TEST_F(Dialogs, ItemIntegersRoundTripAndRejectWhatIsNotANumber) {
   }
   SetDlgItemInt(d, kName, static_cast<UINT>(-12), TRUE);
   EXPECT_EQ(ui::text(GetDlgItem(d, kName)), u"-12");
+}
+
+// The picture of the test dialog, kept in the build folder for a person to
+// look at; its pixels show the controls where the template puts them.
+TEST_F(Dialogs, DrawsItsControlsWhereTheTemplatePutsThem) {
+  HWND d = open_test_dialog();
+  ASSERT_NE(d, nullptr);
+  for (const char16_t* p : {u"A4", u"Letter"}) SendDlgItemMessageW(d, kPaper, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(p));
+  for (const char16_t* t : {u"Tray 1", u"Tray 2", u"Manual"}) SendDlgItemMessageW(d, kTrays, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+  ui::enter_text(ui::find(d, kName), u"Ada");
+  ui::click(d, kDuplex);
+  ui::click(d, kLandscape);
+  ui::select(ui::find(d, kTrays), 1);
+  ui::select(ui::find(d, kPaper), 1);
+  ui::drag_trackbar(ui::find(d, kDensity), 70);
+  std::filesystem::create_directories(std::string(MORVA_BIN_DIR) + "/pictures");
+  std::string path = std::string(MORVA_BIN_DIR) + "/pictures/uitest_dialog.png";
+  ASSERT_TRUE(ui::write_png(d, path));
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
+  image.format = PNG_FORMAT_RGB;
+  std::vector<BYTE> rgb(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+  EXPECT_EQ(image.width, 330u);   // 220 units * 6 / 4
+  EXPECT_EQ(image.height, 244u);  // 150 units * 13 / 8
+  auto pixel = [&](POINT p) {
+    const BYTE* at = &rgb[(static_cast<std::size_t>(p.y) * image.width + static_cast<std::size_t>(p.x)) * 3];
+    return RGB(at[0], at[1], at[2]);
+  };
+  auto inside = [&](INT id, INT dx, INT dy) {  // a point of a control, from its top-left or (negative) bottom-right
+    RECT r;
+    GetWindowRect(GetDlgItem(d, id), &r);
+    MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&r), 2);
+    return POINT{dx >= 0 ? r.left + dx : r.right + dx, dy >= 0 ? r.top + dy : r.bottom + dy};
+  };
+  EXPECT_EQ(pixel(POINT{2, 2}), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(pixel(inside(kName, -4, 5)), GetSysColor(COLOR_WINDOW));  // the edit's field, right of its text
+  EXPECT_EQ(pixel(inside(IDOK, 0, 0)), RGB(0, 0, 0));                // the default button's frame
+  EXPECT_EQ(pixel(inside(kTrays, -4, 2 + 13 + 4)), GetSysColor(COLOR_HIGHLIGHT));  // row 1 selected
+  EXPECT_EQ(pixel(inside(kTrays, -4, 2 + 4)), GetSysColor(COLOR_WINDOW));          // row 0 not
 }
 
 }  // namespace

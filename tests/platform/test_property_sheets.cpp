@@ -1,5 +1,6 @@
 // Property sheets of three test pages through OK, Apply, Cancel and Help,
 // and the common property-sheet component with a driver-style callback.
+#include <filesystem>
 #include <functional>
 
 #include "fixtures/ui_fixture.h"
@@ -134,6 +135,9 @@ TEST_F(PropertySheets, OkAppliesOnlyToPagesThatWereShown) {
     EXPECT_TRUE(ui::select(sheet, 2));
     ui::drag_trackbar(ui::find(sheet, kLevel), 5);
     ui::click(ui::find(sheet, kTonerSave));  // PSM_CHANGED
+    // A picture of the sheet, kept in the build folder for a person to look at.
+    std::filesystem::create_directories(std::string(MORVA_BIN_DIR) + "/pictures");
+    EXPECT_TRUE(ui::write_png(sheet, std::string(MORVA_BIN_DIR) + "/pictures/uitest_sheet.png"));
     EXPECT_TRUE(ui::state(GetDlgItem(sheet, ID_APPLY_NOW)).enabled);
     ui::press_ok(sheet);
   });

@@ -84,6 +84,11 @@ MORVA_WIN_API HWND current_page(HWND sheet);
 // A top-level window by its title (the last one shown that matches).
 MORVA_WIN_API HWND find_window(const std::u16string& title);
 
+// --- pictures ---
+// Draws a window (a dialog, a sheet frame, a page) with its visible
+// children and writes it as a PNG file (native path).
+MORVA_WIN_API bool write_png(HWND window, const std::string& native_path);
+
 // --- modal scripts ---
 // What the user does in the next modal dialogs and property sheets, first
 // in first out: each script gets the dialog (or sheet frame) after it is

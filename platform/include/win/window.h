@@ -8,6 +8,7 @@
 // test or host), as a thread's windows and queue do on the real platform.
 #pragma once
 
+#include "win/gdi.h"
 #include "win/types.h"
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -93,6 +94,16 @@ struct HELPINFO {
   POINT MousePos;
 };
 using LPHELPINFO = HELPINFO*;
+
+struct PAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;
+  RECT rcPaint;
+  BOOL fRestore;
+  BOOL fIncUpdate;
+  BYTE rgbReserved[32];
+};
+using LPPAINTSTRUCT = PAINTSTRUCT*;
 
 struct WINDOWPOS {
   HWND hwnd;
@@ -341,43 +352,7 @@ struct WINDOWPOS {
 #define SM_CXMENUCHECK 71
 #define SM_CYMENUCHECK 72
 
-// System colours.
-#define COLOR_SCROLLBAR 0
-#define COLOR_BACKGROUND 1
-#define COLOR_ACTIVECAPTION 2
-#define COLOR_INACTIVECAPTION 3
-#define COLOR_MENU 4
-#define COLOR_WINDOW 5
-#define COLOR_WINDOWFRAME 6
-#define COLOR_MENUTEXT 7
-#define COLOR_WINDOWTEXT 8
-#define COLOR_CAPTIONTEXT 9
-#define COLOR_ACTIVEBORDER 10
-#define COLOR_INACTIVEBORDER 11
-#define COLOR_APPWORKSPACE 12
-#define COLOR_HIGHLIGHT 13
-#define COLOR_HIGHLIGHTTEXT 14
-#define COLOR_BTNFACE 15
-#define COLOR_BTNSHADOW 16
-#define COLOR_GRAYTEXT 17
-#define COLOR_BTNTEXT 18
-#define COLOR_INACTIVECAPTIONTEXT 19
-#define COLOR_BTNHIGHLIGHT 20
-#define COLOR_3DDKSHADOW 21
-#define COLOR_3DLIGHT 22
-#define COLOR_INFOTEXT 23
-#define COLOR_INFOBK 24
-#define COLOR_HOTLIGHT 26
-#define COLOR_3DFACE COLOR_BTNFACE
-#define COLOR_3DSHADOW COLOR_BTNSHADOW
-#define COLOR_3DHIGHLIGHT COLOR_BTNHIGHLIGHT
-
-#ifndef RGB
-#define RGB(r, g, b) (static_cast<COLORREF>(static_cast<BYTE>(r) | (static_cast<WORD>(static_cast<BYTE>(g)) << 8) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 16)))
-#define GetRValue(c) (static_cast<BYTE>(c))
-#define GetGValue(c) (static_cast<BYTE>((c) >> 8))
-#define GetBValue(c) (static_cast<BYTE>((c) >> 16))
-#endif
+// System colours (COLOR_) and RGB come from win/gdi.h.
 
 #define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
 #define MAKELPARAM(l, h) (static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
@@ -442,6 +417,10 @@ MORVA_WIN_API INT GetWindowTextW(HWND window, LPWSTR buffer, INT size);
 MORVA_WIN_API INT GetWindowTextLengthW(HWND window);
 MORVA_WIN_API BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 MORVA_WIN_API BOOL UpdateWindow(HWND window);
+// While a window is drawn (ui::write_png), BeginPaint answers the DC to draw
+// it with; at other times there is nothing to paint and it answers NULL.
+MORVA_WIN_API HDC BeginPaint(HWND window, LPPAINTSTRUCT ps);
+MORVA_WIN_API BOOL EndPaint(HWND window, const PAINTSTRUCT* ps);
 
 // Geometry (pixels; window rectangles in screen coordinates).
 MORVA_WIN_API BOOL GetWindowRect(HWND window, RECT* rect);

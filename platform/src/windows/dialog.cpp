@@ -68,20 +68,31 @@ ModalState& modal() {
   return *s;
 }
 
-// Fonts handed out by WM_SETFONT: one stable handle per description.
-std::vector<FontInfo>& fonts() {
-  static auto* f = new std::vector<FontInfo>;
+// Fonts handed out by WM_SETFONT: one screen-GDI font per description,
+// kept for the life of the process as the system's dialog fonts are.
+struct KeptFont {
+  FontInfo info;
+  HFONT font;
+};
+std::vector<KeptFont>& fonts() {
+  static auto* f = new std::vector<KeptFont>;
   return *f;
 }
 
 HFONT font_handle(const FontInfo& info) {
-  auto& f = fonts();
-  for (std::size_t i = 0; i < f.size(); ++i)
-    if (f[i].face == info.face && f[i].point_size == info.point_size && f[i].weight == info.weight &&
-        f[i].italic == info.italic)
-      return reinterpret_cast<HFONT>(static_cast<ULONG_PTR>(0x00F00000u + i * 4));
-  f.push_back(info);
-  return reinterpret_cast<HFONT>(static_cast<ULONG_PTR>(0x00F00000u + (f.size() - 1) * 4));
+  for (const KeptFont& k : fonts())
+    if (k.info.face == info.face && k.info.point_size == info.point_size && k.info.weight == info.weight &&
+        k.info.italic == info.italic)
+      return k.font;
+  LOGFONTW lf{};
+  lf.lfHeight = -scale(info.point_size, 96, 72);
+  lf.lfWeight = info.weight;
+  lf.lfItalic = info.italic ? 1 : 0;
+  std::size_t n = std::min<std::size_t>(info.face.size(), LF_FACESIZE - 1);
+  std::copy_n(info.face.begin(), n, lf.lfFaceName);
+  HFONT font = CreateFontIndirectW(&lf);
+  fonts().push_back(KeptFont{info, font});
+  return font;
 }
 
 const char16_t* ordinal_class(WORD ordinal) {
@@ -157,6 +168,7 @@ void ensure_system_classes() {
   register_system_class(TOOLTIPS_CLASSW, &tooltip_proc);
   register_system_class(WC_LISTVIEWW, &listview_proc);
   register_system_class(WC_TABCONTROLW, &tabcontrol_proc);
+  install_window_dcs();
 }
 
 HWND create_dialog_window(HINSTANCE instance, DWORD style, DWORD ex_style, const RECT& px, const std::u16string& title,

@@ -498,6 +498,8 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_SETFONT: w->font = reinterpret_cast<HFONT>(wParam); return 0;
     case WM_GETFONT: return reinterpret_cast<LRESULT>(w->font);
     case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_ERASEBKGND:
+    case WM_PAINT: return paint_standard(window, message, wParam) ? 1 : 0;
     case WM_HELP:
     case WM_CONTEXTMENU:
       if ((w->style & WS_CHILD) && w->parent) return SendMessageW(w->parent, message, wParam, lParam);

@@ -113,6 +113,11 @@ HWND sheet_current_page(HWND frame);
 HWND sheet_tab(HWND frame);
 bool sheet_select_page(HWND frame, INT index);
 
+// Drawing: the default WM_ERASEBKGND and WM_PAINT of dialogs and of the
+// standard classes (true when handled); window DCs for GetDC.
+bool paint_standard(HWND window, UINT message, WPARAM wParam);
+void install_window_dcs();
+
 // Tooltip lookup for hover.
 std::u16string tooltip_hover(HWND control);
 
