@@ -370,8 +370,8 @@ INT CheckImageFitsPaper(const SettingsTarget* target, const SettingChange* chang
   if (!read_changed_or_current(target, change, 8, &input) || !read_changed_or_current(target, change, 262, &output))
     return 1;
   if (output == 267) output = input;
-  WORD scale_type = 0;
-  if (!read_number(target, kScale, &scale_type, &scale)) return 1;
+  // The scale is judged by its new value when it is the item changing.
+  if (!read_changed_or_current(target, change, kScale, &scale)) return 1;
   scale = static_cast<SHORT>(scale);
   LONG wp = 0, lp = 0, wo = 0, lo_len = 0;
   if (GetPaperPrintableArea(target, static_cast<WORD>(input), &wp, &lp)) return 1;

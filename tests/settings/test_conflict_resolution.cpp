@@ -354,4 +354,45 @@ TEST_F(ConflictResolution, EntryChecks) {
   FreeConflictReport(report);
 }
 
+
+TEST_F(ConflictResolution, StampConflictTextsAndTheirItems) {
+  const SettingsTarget t = target();
+  const WORD placed_paper = 307;
+  const SettingChange change{8, 2, &placed_paper};
+  ConflictExtras extras{};
+  auto set_name = [&](const char16_t* name) {
+    ASSERT_EQ(SetItemValueRaw(297, dm.data(), pd.data(), kTypeString,
+                              static_cast<DWORD>((std::char_traits<char16_t>::length(name) + 1) * 2), &name),
+              kDdmOk);
+  };
+  set_name(u"");
+  EXPECT_EQ(CheckStampItemConflict(&t, &change, &extras), 0);
+  EXPECT_EQ(extras.condition_line, nullptr);
+  EXPECT_EQ(extras.item_count, 0);
+
+  set_name(u"Mine");
+  const WORD plain_paper = 9;
+  const SettingChange other{8, 2, &plain_paper};
+  EXPECT_EQ(CheckStampItemConflict(&t, &other, &extras), 0);
+  EXPECT_EQ(extras.condition_line, nullptr);
+  const SettingChange unrelated{16, 2, &plain_paper};
+  EXPECT_EQ(CheckStampItemConflict(&t, &unrelated, &extras), 1);
+
+  ASSERT_EQ(CheckStampItemConflict(&t, &change, &extras), 0);
+  ASSERT_NE(extras.condition_line, nullptr);
+  EXPECT_EQ(std::u16string(extras.condition_line), fill(resource(706), {resource(302), u"Mine"}));
+  EXPECT_EQ(std::u16string(extras.action_line), fill(resource(706), {resource(302), resource(426)}));
+  ASSERT_EQ(extras.item_count, 2);
+  EXPECT_EQ(extras.items[0].ddmid, 297);
+  EXPECT_EQ(extras.items[1].ddmid, 299);
+  EXPECT_EQ(ApplyItemValues(&t, nullptr, extras.item_count, extras.items), kAnswerApplied);
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  ASSERT_EQ(GetItemValue(297, dm.data(), pd.data(), &type, &size, &v), kDdmOk);
+  EXPECT_EQ(ItemText(v, size), u"");
+  FreeConflictExtras(&extras);
+  EXPECT_EQ(extras.items, nullptr);
+}
+
 }  // namespace
