@@ -148,6 +148,10 @@ TEST(PdlOperators, RefusedArgumentsWriteNothing) {
          std::vector<LONG> v(32768);
          return Pdl_OpInlineGlyphArray(s, 0, 0, 3, v.size(), v.data(), v.data(), 0);
        }},
+      {"step beyond 32 bits", [](PdlSink* s) {
+         const PdlPoint pts[] = {{5, 5}, {-6, 7}, {INT32_MAX, 7}, {8, 9}};
+         return Pdl_OpLineToRelative(s, {-2, 0}, 4, pts);
+       }},
       {"image 65536 high", [](PdlSink* s) {
          PdlImageHeader h{};
          h.width = 10;
@@ -162,6 +166,11 @@ TEST(PdlOperators, RefusedArgumentsWriteNothing) {
     MemorySink s;
     EXPECT_EQ(c.write(&s), -1);
     EXPECT_EQ(s.size(), 0u);
+    // The same into a buffer with room, where operators are built in place.
+    MemorySink roomy;
+    ASSERT_EQ(Pdl_PutByte(&roomy, 0x55), 0);
+    EXPECT_EQ(c.write(&roomy), -1);
+    EXPECT_EQ(roomy.size(), 1u);
   }
 }
 
