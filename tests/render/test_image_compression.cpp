@@ -793,3 +793,51 @@ TEST(RunLengthCode, PhotoBandBytesArePinned) {
     EXPECT_EQ(rl_decode(coded, c.width, c.height, c.bpp), c.image);
   }
 }
+
+// Each row fits a buffer of exactly the bytes it completes, and a row given
+// one byte less fails; no byte beyond the room is ever touched.
+TEST(RunLengthCode, RowsFillTheirRoomExactly) {
+  for (unsigned bpp : {8u, 24u, 32u}) {
+    SCOPED_TRACE(bpp);
+    const unsigned width = 97, height = 12, row = width * (bpp / 8);
+    const Bytes image = picture(width, height, bpp / 8, 31);
+    const Bytes whole = rl_encode(image, width, height, bpp);
+    for (unsigned cut_row = 0; cut_row < height; ++cut_row) {
+      RunLengthCoder* coder = RunLengthCoder_Create(width, height, bpp);
+      ASSERT_NE(coder, nullptr);
+      Bytes out;
+      bool failed = false;
+      for (unsigned y = 0; y < height && !failed; ++y) {
+        // The bytes this row completes, learnt from a coder with ample room.
+        RunLengthCoder* probe = RunLengthCoder_Create(width, height, bpp);
+        Bytes scratch(row * 2 + 64);
+        LONG n = 0;
+        for (unsigned k = 0; k <= y; ++k)
+          n = RunLengthCoder_EncodeRow(probe, image.data() + k * row, scratch.data(), static_cast<DWORD>(scratch.size()));
+        RunLengthCoder_Finish(probe, nullptr, 0);
+        ASSERT_GE(n, 0);
+        const bool cut = y == cut_row && n > 0;
+        const DWORD room = static_cast<DWORD>(n) - (cut ? 1 : 0);
+        Bytes buffer(room + 8, 0xA5);
+        const LONG got = RunLengthCoder_EncodeRow(coder, image.data() + y * row, buffer.data(), room);
+        EXPECT_TRUE(std::all_of(buffer.begin() + room, buffer.end(), [](BYTE b) { return b == 0xA5; }));
+        if (cut) {
+          EXPECT_EQ(got, -1);
+          failed = true;
+        } else {
+          ASSERT_EQ(got, n);
+          out.insert(out.end(), buffer.begin(), buffer.begin() + got);
+        }
+      }
+      if (!failed) {
+        Bytes tail(64);
+        const LONG n = RunLengthCoder_Finish(coder, tail.data(), static_cast<DWORD>(tail.size()));
+        ASSERT_GE(n, 0);
+        out.insert(out.end(), tail.begin(), tail.begin() + n);
+        EXPECT_EQ(out, whole);
+      } else {
+        EXPECT_EQ(RunLengthCoder_Finish(coder, Bytes(64).data(), 64), -1);
+      }
+    }
+  }
+}
