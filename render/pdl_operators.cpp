@@ -510,6 +510,29 @@ int Pdl_OpLineToReal(PdlSink* s, std::size_t n, const PdlPointF* p) {
                       });
 }
 
+namespace {
+
+// The relative steps through the collecting writer: for lists longer than
+// one operator carries or a sink without the room for them.
+[[gnu::noinline]] int PutRelativeRuns(PdlSink* s, PdlPoint current, std::size_t n, const PdlPoint* p) {
+  // Each step must be a 32-bit value; refuse before writing when one is not.
+  PdlPoint prev = current;
+  for (std::size_t i = 0; i < n; ++i) {
+    std::int64_t dx = static_cast<std::int64_t>(p[i].x) - prev.x;
+    std::int64_t dy = static_cast<std::int64_t>(p[i].y) - prev.y;
+    if (dx < INT32_MIN || dx > INT32_MAX || dy < INT32_MIN || dy > INT32_MAX) return -1;
+    prev = p[i];
+  }
+  return PutPointRuns(s, PdlOp::B0, n, 1, kPdlMaxPointsPerOp, p, [p, current](Emit& e, std::size_t i) {
+    PdlPoint from = i ? p[i - 1] : current;
+    BYTE* q = e.reserve(2 * kPdlVarNumberMax);
+    q = StoreVar(q, static_cast<LONG>(static_cast<std::int64_t>(p[i].x) - from.x));
+    e.commit(StoreVar(q, static_cast<LONG>(static_cast<std::int64_t>(p[i].y) - from.y)));
+  });
+}
+
+}  // namespace
+
 int Pdl_OpLineToRelative(PdlSink* s, PdlPoint current, std::size_t n, const PdlPoint* p) {
   if (n && !p) return -1;
   // One operator that fits the sink's buffer is stored in place in a single
@@ -532,20 +555,7 @@ int Pdl_OpLineToRelative(PdlSink* s, PdlPoint current, std::size_t n, const PdlP
     s->advance(static_cast<std::size_t>(q - start));
     return 0;
   }
-  // Each step must be a 32-bit value; refuse before writing when one is not.
-  PdlPoint prev = current;
-  for (std::size_t i = 0; i < n; ++i) {
-    std::int64_t dx = static_cast<std::int64_t>(p[i].x) - prev.x;
-    std::int64_t dy = static_cast<std::int64_t>(p[i].y) - prev.y;
-    if (dx < INT32_MIN || dx > INT32_MAX || dy < INT32_MIN || dy > INT32_MAX) return -1;
-    prev = p[i];
-  }
-  return PutPointRuns(s, PdlOp::B0, n, 1, kPdlMaxPointsPerOp, p, [p, current](Emit& e, std::size_t i) {
-    PdlPoint from = i ? p[i - 1] : current;
-    BYTE* q = e.reserve(2 * kPdlVarNumberMax);
-    q = StoreVar(q, static_cast<LONG>(static_cast<std::int64_t>(p[i].x) - from.x));
-    e.commit(StoreVar(q, static_cast<LONG>(static_cast<std::int64_t>(p[i].y) - from.y)));
-  });
+  return PutRelativeRuns(s, current, n, p);
 }
 
 int Pdl_OpCurveTo(PdlSink* s, std::size_t n, const PdlPoint* p) {
