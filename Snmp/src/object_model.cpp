@@ -1,5 +1,7 @@
 #include "snmp/object_model.h"
 
+#include "snmp/object_pool.h"
+
 #include <cstring>
 #include <new>
 #include <string>
@@ -30,7 +32,7 @@ bool both_absent_or_equal(const T* a, const T* b) {
 
 // ---- variable binding ------------------------------------------------------------
 
-class CPmsVarBind final : public IPmsVarBind {
+class CPmsVarBind final : public IPmsVarBind, public pms::PmsPooled<CPmsVarBind> {
  public:
   void release() override { delete this; }
   PmsOwn<IPmsVarBind> clone(int* err) const override {
