@@ -27,6 +27,7 @@
 #include "win/resources.h"
 #include "win/spooler.h"
 #include "win/strings.h"
+#include "win/sync.h"
 #include "win/sysinfo.h"
 #include "win/types.h"
 #include "win/winsock.h"
