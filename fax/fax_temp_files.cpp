@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "fax/fax_registry_lists.h"
 #include "settings/common/system_utils.h"
-#include "settings/database/ddd_queries.h"
 #include "win/win.h"
 
 namespace morva::fax {
@@ -228,15 +228,7 @@ int IsFaxTempValueName(LPCWSTR name) {
 }
 
 int GetFaxTempKeyPath(DddHandle* database, int which, LPCWSTR suffix, LPWSTR out, DWORD capacity) {
-  if (!out || !database || capacity == 0 || (which != 0 && which != 1)) return 0;
-  WCHAR* base = nullptr;
-  if (DddGetProductString(&database->main, static_cast<WORD>(which), &base) != DDD_OK || !base) return 0;
-  std::u16string path = base;
-  GlobalFree(base);
-  if (suffix) path += suffix;
-  if (path.size() >= capacity) return 0;
-  std::memcpy(out, path.c_str(), sizeof(WCHAR) * (path.size() + 1));
-  return 1;
+  return GetFaxUserKeyPath(database, which, suffix, out, capacity);
 }
 
 LSTATUS RegisterFaxTempFile(LPCWSTR keyPath, LPCWSTR filePath, HWND window, HINSTANCE instance) {
