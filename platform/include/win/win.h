@@ -21,6 +21,7 @@
 #include "win/modules.h"
 #include "win/msgbox.h"
 #include "win/paths.h"
+#include "win/process.h"
 #include "win/profile.h"
 #include "win/registry.h"
 #include "win/resource_container.h"

@@ -23,6 +23,7 @@
 #include "win/machine_root.h"
 #include "win/memory.h"
 #include "win/strings.h"
+#include "kernel/waitable.h"
 
 namespace morva::platform {
 namespace {
@@ -39,9 +40,10 @@ struct MutexState {
   }
 };
 
-class MutexObject : public KernelObject {
+class MutexObject : public Waitable {
  public:
   explicit MutexObject(std::shared_ptr<MutexState> s) : state(std::move(s)) {}
+  DWORD wait(DWORD milliseconds) override;
   std::shared_ptr<MutexState> state;
 };
 
@@ -148,9 +150,15 @@ BOOL ReleaseMutex(HANDLE mutex) {
 }
 
 DWORD WaitForSingleObject(HANDLE object_handle, DWORD milliseconds) {
-  auto object = handle_object<MutexObject>(object_handle);
+  auto object = handle_object<Waitable>(object_handle);
   if (!object) return WAIT_FAILED;
-  MutexState& s = *object->state;
+  return object->wait(milliseconds);
+}
+
+}  // extern "C"
+
+DWORD morva::platform::MutexObject::wait(DWORD milliseconds) {
+  MutexState& s = *state;
   const DWORD self = GetCurrentThreadId();
   const bool forever = milliseconds == INFINITE;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(forever ? 0 : milliseconds);
@@ -181,4 +189,4 @@ DWORD WaitForSingleObject(HANDLE object_handle, DWORD milliseconds) {
   return WAIT_FAILED;
 }
 
-}  // extern "C"
+
