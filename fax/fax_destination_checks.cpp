@@ -124,6 +124,24 @@ WORD PageModeFromListMode(BYTE listMode) {
   }
 }
 
+FaxNumberRule GetFaxNumberRule(const FaxDeviceRules& rules, WORD kind) {
+  static constexpr FaxNumberRule kNumberMode1{59, {9285, 0}, 9233, 0, 5099, true};
+  static constexpr FaxNumberRule kNumber{128, {9235, 9220}, 9233, 9238, 5242, true};
+  static constexpr FaxNumberRule kIpFax{128, {9235, 9220}, 9233, 0, 5208, true};
+  static constexpr FaxNumberRule kSpeedDialMode0{3, {9226, 9219}, 9233, 0, 5042, true};
+  static constexpr FaxNumberRule kSpeedDialMode1{3, {9219, 0}, 9233, 0, 5101, true};
+  static constexpr FaxNumberRule kSpeedDialFourDigit{4, {9226, 9219}, 9233, 0, 5194, true};
+  static constexpr FaxNumberRule kSpeedDialUnchecked{4, {0, 0}, 0, 0, 0, false};
+  if (kind == kFaxKindIpAddress) return kIpFax;
+  if (kind != kFaxKindSpeedDial) return rules.Mode == 1 ? kNumberMode1 : kNumber;
+  if (IsFourDigitMode(rules)) return kSpeedDialFourDigit;
+  switch (rules.Mode) {
+    case 0: return kSpeedDialMode0;
+    case 1: return kSpeedDialMode1;
+    default: return kSpeedDialUnchecked;
+  }
+}
+
 INT ValidateSpeedDialNumber(const FaxDeviceRules& rules, LPCSTR number, DWORD* message) {
   if (!number || !message) return 0;
   const bool four = IsFourDigitMode(rules);

@@ -87,6 +87,33 @@ TEST(FaxNumberRules, SpeedDialNumbersByMode) {
   EXPECT_EQ(ValidateSpeedDialNumber(rules(0, 1), nullptr, &message), 0);
 }
 
+TEST(FaxNumberRules, TheNumberEditRuleOfEachKindAndMode) {
+  struct Case {
+    WORD kind, mode;
+    BOOL sip;
+    WORD limit;
+    UINT first, second, refused, message;
+    bool checked;
+  };
+  const Case cases[] = {
+      {0, 1, FALSE, 59, 9285, 0, 0, 5099, true},      {0, 0, FALSE, 128, 9235, 9220, 9238, 5242, true},
+      {0, 2, FALSE, 128, 9235, 9220, 9238, 5242, true}, {0, 3, TRUE, 128, 9235, 9220, 9238, 5242, true},
+      {2, 1, FALSE, 128, 9235, 9220, 0, 5208, true},  {1, 0, FALSE, 3, 9226, 9219, 0, 5042, true},
+      {1, 1, FALSE, 3, 9219, 0, 0, 5101, true},       {1, 2, FALSE, 4, 9226, 9219, 0, 5194, true},
+      {1, 3, TRUE, 4, 9226, 9219, 0, 5194, true},     {1, 3, FALSE, 4, 0, 0, 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    const FaxNumberRule r = GetFaxNumberRule(rules(c.mode, 0, c.sip), c.kind);
+    EXPECT_EQ(r.limit, c.limit) << c.kind << "/" << c.mode;
+    EXPECT_EQ(r.singleByte[0], c.first) << c.kind << "/" << c.mode;
+    EXPECT_EQ(r.singleByte[1], c.second) << c.kind << "/" << c.mode;
+    EXPECT_EQ(r.refused, c.refused) << c.kind << "/" << c.mode;
+    EXPECT_EQ(r.message, c.message) << c.kind << "/" << c.mode;
+    EXPECT_EQ(r.checked, c.checked) << c.kind << "/" << c.mode;
+    EXPECT_EQ(r.doubleByte, c.checked ? 9233u : 0u);
+  }
+}
+
 TEST(FaxNumberRules, UnitsByModeAndWildcard) {
   struct Case {
     WORD mode;

@@ -38,6 +38,22 @@ BYTE ListModeFromRules(const FaxDeviceRules& rules);
 // 0 → 3, 1 → 4 (four-digit), 2 → 0, 3 → 1; 0xFFFF for another value.
 WORD PageModeFromListMode(BYTE listMode);
 
+// What the number edit accepts for an entry kind in the current mode: its
+// length limit, the resource strings listing the accepted single-byte
+// characters (up to two; 0 none) and double-byte ranges, the list of
+// refused single-byte characters (0 none) and the message shown for a
+// refused text. `checked` false: no character check at all.
+struct FaxNumberRule {
+  WORD limit;
+  UINT singleByte[2];
+  UINT doubleByte;
+  UINT refused;
+  UINT message;
+  bool checked;
+};
+// The rule of an entry kind (FaxDestinationKind) in the page's mode.
+FaxNumberRule GetFaxNumberRule(const FaxDeviceRules& rules, WORD kind);
+
 // Codes of a refused destination.
 enum FaxAddCode : WORD {
   kFaxAddOk = 0,
