@@ -334,8 +334,9 @@ INT BuildPortAddressBlock(const FaxValidationContext& c, PortAddressBlock** bloc
       const int rc = get(port.c_str(), address);
       wait();
       if (rc == 0) {
-        address[sizeof(address) - 1] = 0;
-        std::strncpy(b->DeviceAddress, address, sizeof(b->DeviceAddress) - 1);
+        // The helper's answer, cut to the block's field with its terminator.
+        const size_t length = strnlen(address, sizeof(b->DeviceAddress) - 1);
+        std::memcpy(b->DeviceAddress, address, length);
         found = true;
       }
     }
