@@ -6,6 +6,8 @@
 #include "win/com.h"
 #include "win/command_line.h"
 #include "win/crypt.h"
+#include "win/ddi.h"
+#include "win/ddi_engine.h"
 #include "win/debug.h"
 #include "win/dialog_template.h"
 #include "win/endian.h"
