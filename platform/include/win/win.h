@@ -24,6 +24,7 @@
 #include "win/modules.h"
 #include "win/msgbox.h"
 #include "win/paths.h"
+#include "win/printer_dc.h"
 #include "win/profile.h"
 #include "win/registry.h"
 #include "win/resource_container.h"
