@@ -155,7 +155,6 @@ std::shared_ptr<FaceInfo> read_face(FT_Face face, const std::string& file, int i
     info->superscript_y_offset = os2->ySuperscriptYOffset;
     info->fs_selection = os2->fsSelection;
     info->fs_type = os2->fsType;
-    // memcpy: GCC 12 at -O3 misreads std::copy into these small arrays as an overflow.
     std::memcpy(info->panose, os2->panose, sizeof(info->panose));
     std::memcpy(info->vendor, os2->achVendID, sizeof(info->vendor));
     info->first_char = os2->usFirstCharIndex;
