@@ -593,6 +593,9 @@ class CPmsObjectList final : public IPmsObjectList<E> {
   void rewind(IPmsListIterator* it) override {
     if (auto* i = mine(it)) i->node = head_.next;
   }
+  void release_iterator(IPmsListIterator* it) override {
+    if (it) it->release();
+  }
   E* current(const IPmsListIterator* it) const override {
     auto* i = mine(it);
     if (!i || i->node == &head_) return nullptr;
@@ -609,6 +612,7 @@ class CPmsObjectList final : public IPmsObjectList<E> {
     i->node = n->next;
     return PmsOwn<E>(unlink(n));
   }
+  IPmsObjectList<E>* self() override { return this; }
 
  private:
   CPmsListIterator* mine(const IPmsListIterator* it) const {

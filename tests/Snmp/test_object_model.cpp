@@ -178,6 +178,9 @@ TEST(ObjectModel, PacketCloneAndLists) {
   EXPECT_EQ(packets->current(it.get()), nullptr);
   packets->rewind(it.get());
   EXPECT_NE(packets->current(it.get()), nullptr);
+  packets->release_iterator(it.release());
+  packets->release_iterator(nullptr);
+  EXPECT_EQ(packets->self(), packets.get());
   packets->pop_back();
   packets->pop_front();
   EXPECT_EQ(packets->pop_front(), 0);
