@@ -90,6 +90,13 @@ int FaxList_Append(FaxDestinationList* list, const FaxDestination& record) {
   return push_copy(list->Entries, record) ? 1 : 0;
 }
 
+int FaxList_RemoveAt(FaxDestinationList* list, INT i) {
+  FaxDestination* record = FaxList_GetAt(list, i);
+  if (record == nullptr || !KeyList_RemoveAt(list->Entries, i)) return 0;
+  GlobalFree(record);
+  return 1;
+}
+
 INT FaxList_Count(const FaxDestinationList* list) {
   return list != nullptr && list->Entries != nullptr ? KeyList_Count(list->Entries) : -1;
 }

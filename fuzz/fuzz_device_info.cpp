@@ -9,23 +9,17 @@
 // oversized, stale id; the rest: which request gets it), an argument byte,
 // then fixture lines ("OID TYPE VALUE"); lines that do not parse are left
 // out.
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <exception>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "device_api/device_info_reader.h"
 #include "device_api/usm_param.h"
 #include "fake_agent.h"
 #include "fixture_data.h"
-#include "netns.h"
+#include "fuzz_netns_worker.h"
 
 namespace {
 
@@ -33,57 +27,6 @@ using morva::test::FakeAgent;
 using morva::test::FakeAgentOptions;
 using morva::test::FixtureData;
 namespace fake = morva::test::fake;
-
-// One thread inside the namespace runs every input, handed over one at a
-// time.
-class NetnsWorker {
- public:
-  NetnsWorker() {
-    if (!morva::test::netns_unavailable_reason().empty()) return;
-    thread_ = std::thread([this] {
-      try {
-        morva::test::run_in_netns([this](morva::test::NetNamespace&) {
-          {
-            std::lock_guard<std::mutex> g(mu_);
-            ready_ = true;
-          }
-          cv_.notify_all();
-          for (;;) {
-            std::unique_lock<std::mutex> l(mu_);
-            cv_.wait(l, [this] { return job_ != nullptr; });
-            (*job_)();
-            job_ = nullptr;
-            cv_.notify_all();
-          }
-        });
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "fuzz_device_info: %s\n", e.what());
-      }
-      std::lock_guard<std::mutex> g(mu_);
-      failed_ = true;
-      cv_.notify_all();
-    });
-    thread_.detach();
-    std::unique_lock<std::mutex> l(mu_);
-    cv_.wait(l, [this] { return ready_ || failed_; });
-  }
-  // False when there is no namespace to run in.
-  bool run(const std::function<void()>& work) {
-    std::unique_lock<std::mutex> l(mu_);
-    if (!ready_ || failed_) return false;
-    job_ = &work;
-    cv_.notify_all();
-    cv_.wait(l, [this] { return job_ == nullptr || failed_; });
-    return !failed_;
-  }
-
- private:
-  std::thread thread_;
-  std::mutex mu_;
-  std::condition_variable cv_;
-  bool ready_ = false, failed_ = false;
-  const std::function<void()>* job_ = nullptr;
-};
 
 fake::Action action_of(std::uint8_t kind, std::uint8_t arg) {
   switch (kind) {
@@ -147,7 +90,7 @@ void read_device(std::string_view fixture, std::uint8_t action, std::uint8_t arg
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static NetnsWorker* worker = new NetnsWorker;
+  static auto* worker = new morva::fuzz::NetnsWorker;
   if (size < 2 || size > 16384) return 0;
   const std::string_view fixture(reinterpret_cast<const char*>(data + 2), size - 2);
   worker->run([&] { read_device(fixture, data[0], data[1]); });

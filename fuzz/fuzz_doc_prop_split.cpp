@@ -57,6 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (DMA_ReplaceDocProp(ctx, &read) == DMA_OK) {
     DMA_ExtractDocPropEx(ctx, &read);
     DMA_ExtractOneTimeEx(ctx, &read);
+    DMA_ExtractDocProp(ctx, n2.data(), room, w2.data(), room, f2.data(), room, s2.data(), room);
+    DMA_ExtractOneTime(ctx, n2.data(), room, w2.data(), room, f2.data(), room, s2.data(), room);
     DmaSections again{n2.data(), room, w2.data(), room, f2.data(), room, s2.data(), room};
     DMA_ReplaceDocProp(ctx, &again);
   }

@@ -4,8 +4,8 @@
 // input sets printer-data values and the user's record from the input and
 // runs every reader of them: chunked printer data, the printer-data kinds,
 // the printer's identity, the stored printer settings (and the spooler's
-// upgrade callback over them), the stored font substitution table and the
-// per-user settings record.
+// upgrade callback over them), the stored font substitution table (read,
+// searched and edited) and the per-user settings record.
 //
 // Input: one flag byte (bit 0: start from what a fresh printer stores, so
 // that values set after it damage a sound state; bits 1-2: the per-user
@@ -136,6 +136,18 @@ void read_all(const Printer& p, DWORD user_flags) {
   DWORD size = kPrinterDataBlockSize;
   GetUpgradedPrinterData(p.handle, block.data(), &size);
   if (WCHAR* table = ReadStoredFontSubstitutionTable(p.handle)) GlobalFree(table);
+  if (WCHAR* table = GetFontSubstitutionTable(p.handle)) {
+    // The pairs looked up and edited as the property sheets do, by the
+    // table's first font and by one it may lack.
+    const std::u16string first(table);
+    for (const WCHAR* key : {first.c_str(), u"Arial"}) {
+      FindMultiSzPairValue(table, key);
+      if (WCHAR* edited = EditMultiSzPairList(table, key, u"Helvetica")) GlobalFree(edited);
+      if (WCHAR* removed = EditMultiSzPairList(table, key, nullptr)) GlobalFree(removed);
+    }
+    GlobalFree(table);
+  }
+  EnsureFontSubstitutionTable(p.handle, p.database);
   std::vector<BYTE> record(kUserRecordSize);
   ReadUserSettingInfo(p.handle, p.database, record.data(), user_flags, TRUE);
   ReadUserSettingInfo(p.handle, p.database, record.data(), user_flags | kUserRecordMachineWide, FALSE);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <tuple>
@@ -14,17 +15,18 @@ namespace morva::render {
 
 namespace {
 
-// Stores of one operand at q; each answers the position after it.
+// Stores of one operand at q, most significant byte first; each answers
+// the position after it.
 inline BYTE* StoreWord(BYTE* q, DWORD v) {
-  q[0] = static_cast<BYTE>(v >> 8);
-  q[1] = static_cast<BYTE>(v);
+  std::uint16_t be = static_cast<std::uint16_t>(v);
+  if constexpr (std::endian::native == std::endian::little) be = __builtin_bswap16(be);
+  std::memcpy(q, &be, 2);
   return q + 2;
 }
 inline BYTE* StoreDword(BYTE* q, DWORD v) {
-  q[0] = static_cast<BYTE>(v >> 24);
-  q[1] = static_cast<BYTE>(v >> 16);
-  q[2] = static_cast<BYTE>(v >> 8);
-  q[3] = static_cast<BYTE>(v);
+  std::uint32_t be = v;
+  if constexpr (std::endian::native == std::endian::little) be = __builtin_bswap32(be);
+  std::memcpy(q, &be, 4);
   return q + 4;
 }
 inline BYTE* StoreReal(BYTE* q, float x) {
@@ -45,6 +47,45 @@ inline BYTE* StoreVar(BYTE* q, LONG x) {
     return q + 2;
   }
   return q + PdlEncodeVarNumber(x, q);
+}
+
+// The one-byte numbers of the steps -63 to 63, by step + 63.
+struct ShortSteps {
+  BYTE bytes[127];
+};
+constexpr ShortSteps kShortSteps = [] {
+  ShortSteps t{};
+  for (int d = -63; d <= 63; ++d) t.bytes[d + 63] = static_cast<BYTE>(d < 0 ? 0x40 | -d : d);
+  return t;
+}();
+
+// One relative step as a PdlVarNumber: the one-byte form looked up, the
+// two-byte form built inline. A step beyond 32 bits sets `wide`.
+inline BYTE* StoreStep(BYTE* q, std::int64_t d, bool& wide) {
+  const std::uint64_t u = static_cast<std::uint64_t>(d + 63);
+  if (u < 127) {
+    *q = kShortSteps.bytes[u];
+    return q + 1;
+  }
+  if (static_cast<std::uint64_t>(d + 8191) < 16383) {
+    const DWORD m = static_cast<DWORD>(d < 0 ? -d : d);
+    q[0] = static_cast<BYTE>(0x80 | (d < 0 ? 0x40 : 0) | (m >> 7));
+    q[1] = static_cast<BYTE>(m & 0x7F);
+    return q + 2;
+  }
+  wide |= d != static_cast<LONG>(d);
+  return q + PdlEncodeVarNumber(static_cast<LONG>(d), q);
+}
+
+// Stores a whole operator of at most `most` bytes straight into the sink's
+// buffer through one cursor when the buffer has the room: fill(q) stores it
+// at q and answers the end. False (nothing stored) when it has not.
+template <typename Fill>
+inline bool StoreDirect(PdlSink* s, std::size_t most, Fill fill) {
+  if (s == nullptr || s->room() < most) return false;
+  BYTE* q = s->cursor();
+  s->advance(static_cast<std::size_t>(fill(q) - q));
+  return true;
 }
 
 // Collects the operands of one operator and hands them to the sink in
@@ -255,23 +296,27 @@ inline int PutFixed(PdlSink* s, A... args) {
   }();
   static_assert(most + 2 <= 256, "operator longer than one run");
   const std::tuple<A...> values(args...);
-  Emit e(s, op);
-  BYTE* q = e.reserve(most);
-  [&]<std::size_t... I>(std::index_sequence<I...>) {
-    (
-        [&] {
-          constexpr LayoutToken t = tokens[I];
-          if constexpr (t.constant)
-            q = StoreToken<t>(q, t.value);
-          else if constexpr (t.letter == 'G')
-            q = StoreToken<t>(q, 0);
-          else
-            q = StoreToken<t>(q, std::get<ArgumentsBefore<tokens>(I)>(values));
-        }(),
-        ...);
-  }(std::make_index_sequence<tokens.size()>{});
-  e.commit(q);
-  return e.result();
+  auto fill = [&](BYTE* q) {
+    constexpr WORD opcode = PdlOperator(op).opcode;
+    q = StoreWord(q, opcode);
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+      (
+          [&] {
+            constexpr LayoutToken t = tokens[I];
+            if constexpr (t.constant)
+              q = StoreToken<t>(q, t.value);
+            else if constexpr (t.letter == 'G')
+              q = StoreToken<t>(q, 0);
+            else
+              q = StoreToken<t>(q, std::get<ArgumentsBefore<tokens>(I)>(values));
+          }(),
+          ...);
+    }(std::make_index_sequence<tokens.size()>{});
+    return q;
+  };
+  if (StoreDirect(s, most + 2, fill)) return 0;
+  BYTE run[most + 2];
+  return Pdl_PutBytes(s, run, static_cast<std::size_t>(fill(run) - run));
 }
 
 constexpr bool ValidSpace(BYTE space) { return space == kPdlSpaceGrey || space == kPdlSpaceRgb; }
@@ -338,7 +383,21 @@ int Pdl_OpRasterOp(PdlSink* s, BYTE kind, DWORD code) { return PutFixed<PdlOp::A
 
 int Pdl_OpSetColour(PdlSink* s, BYTE target, BYTE space, DWORD colour) {
   if (!ValidSpace(space)) return -1;
-  return Emit(s, PdlOp::AM).b(target).colour(space, colour).result();
+  auto fill = [&](BYTE* q) {
+    constexpr WORD opcode = PdlOperator(PdlOp::AM).opcode;
+    q = StoreWord(q, opcode);
+    q[0] = target;
+    q[1] = space;
+    if (space != kPdlSpaceRgb) {
+      q[2] = static_cast<BYTE>(colour);
+      return q + 3;
+    }
+    q[2] = static_cast<BYTE>(colour >> 16);
+    return StoreWord(q + 3, colour);
+  };
+  if (StoreDirect(s, 7, fill)) return 0;
+  BYTE run[7];
+  return Pdl_PutBytes(s, run, static_cast<std::size_t>(fill(run) - run));
 }
 
 int Pdl_OpHatchBrush(PdlSink* s, LONG x, LONG y, BYTE target, BYTE space, DWORD colour, BYTE style) {
@@ -451,8 +510,11 @@ int Pdl_OpLineToReal(PdlSink* s, std::size_t n, const PdlPointF* p) {
                       });
 }
 
-int Pdl_OpLineToRelative(PdlSink* s, PdlPoint current, std::size_t n, const PdlPoint* p) {
-  if (n && !p) return -1;
+namespace {
+
+// The relative steps through the collecting writer: for lists longer than
+// one operator carries or a sink without the room for them.
+[[gnu::noinline]] int PutRelativeRuns(PdlSink* s, PdlPoint current, std::size_t n, const PdlPoint* p) {
   // Each step must be a 32-bit value; refuse before writing when one is not.
   PdlPoint prev = current;
   for (std::size_t i = 0; i < n; ++i) {
@@ -467,6 +529,33 @@ int Pdl_OpLineToRelative(PdlSink* s, PdlPoint current, std::size_t n, const PdlP
     q = StoreVar(q, static_cast<LONG>(static_cast<std::int64_t>(p[i].x) - from.x));
     e.commit(StoreVar(q, static_cast<LONG>(static_cast<std::int64_t>(p[i].y) - from.y)));
   });
+}
+
+}  // namespace
+
+int Pdl_OpLineToRelative(PdlSink* s, PdlPoint current, std::size_t n, const PdlPoint* p) {
+  if (n && !p) return -1;
+  // One operator that fits the sink's buffer is stored in place in a single
+  // pass; a step beyond 32 bits is noticed on the way and then nothing is
+  // taken.
+  if (s != nullptr && n <= kPdlMaxPointsPerOp && s->room() >= 4 + n * 2 * kPdlVarNumberMax) {
+    constexpr WORD opcode = PdlOperator(PdlOp::B0).opcode;
+    BYTE* const start = s->cursor();
+    BYTE* q = StoreWord(StoreWord(start, opcode), static_cast<DWORD>(n));
+    std::int64_t fx = current.x, fy = current.y;
+    bool wide = false;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::int64_t dx = p[i].x - fx, dy = p[i].y - fy;
+      fx = p[i].x;
+      fy = p[i].y;
+      q = StoreStep(q, dx, wide);
+      q = StoreStep(q, dy, wide);
+    }
+    if (wide) return -1;
+    s->advance(static_cast<std::size_t>(q - start));
+    return 0;
+  }
+  return PutRelativeRuns(s, current, n, p);
 }
 
 int Pdl_OpCurveTo(PdlSink* s, std::size_t n, const PdlPoint* p) {
@@ -538,6 +627,13 @@ namespace {
 // byte count in a word and is refused.
 bool CodesFit(std::size_t m, const WORD* codes) { return m <= kWordMax / 2 && (m == 0 || codes); }
 
+// The byte count and the codes, stored at q.
+BYTE* StoreCodes(BYTE* q, std::size_t m, const WORD* codes) {
+  q = StoreWord(q, static_cast<DWORD>(2 * m));
+  for (std::size_t i = 0; i < m; ++i) q = StoreWord(q, codes[i]);
+  return q;
+}
+
 Emit& PutCodes(Emit& e, std::size_t m, const WORD* codes) {
   e.w(static_cast<DWORD>(2 * m));
   // In runs of up to 64 codes through one cursor.
@@ -555,6 +651,13 @@ Emit& PutCodes(Emit& e, std::size_t m, const WORD* codes) {
 
 int Pdl_OpTextAt(PdlSink* s, LONG x, LONG y, LONG advance, std::size_t m, const WORD* codes) {
   if (!CodesFit(m, codes)) return -1;
+  if (StoreDirect(s, 11 + 2 * m, [&](BYTE* q) {
+        constexpr WORD opcode = PdlOperator(PdlOp::DC).opcode;
+        q = StoreWord(StoreWord(StoreWord(q, opcode), static_cast<DWORD>(x)), static_cast<DWORD>(y));
+        *q++ = 1;
+        return StoreCodes(StoreWord(q, static_cast<DWORD>(advance)), m, codes);
+      }))
+    return 0;
   Emit e(s, PdlOp::DC);
   e.w(static_cast<DWORD>(x)).w(static_cast<DWORD>(y)).b(1).w(static_cast<DWORD>(advance));
   return PutCodes(e, m, codes).result();
@@ -562,6 +665,13 @@ int Pdl_OpTextAt(PdlSink* s, LONG x, LONG y, LONG advance, std::size_t m, const 
 
 int Pdl_OpTextAtReal(PdlSink* s, float x, float y, float advance, std::size_t m, const WORD* codes) {
   if (!CodesFit(m, codes)) return -1;
+  if (StoreDirect(s, 17 + 2 * m, [&](BYTE* q) {
+        constexpr WORD opcode = PdlOperator(PdlOp::Dc).opcode;
+        q = StoreReal(StoreReal(StoreWord(q, opcode), x), y);
+        *q++ = 1;
+        return StoreCodes(StoreReal(q, advance), m, codes);
+      }))
+    return 0;
   Emit e(s, PdlOp::Dc);
   e.f(x).f(y).b(1).f(advance);
   return PutCodes(e, m, codes).result();
@@ -601,6 +711,13 @@ int Pdl_OpTextAtAdvancesReal(PdlSink* s, float x, float y, std::size_t k, const 
 
 int Pdl_OpTextHere(PdlSink* s, LONG advance, std::size_t m, const WORD* codes) {
   if (!CodesFit(m, codes)) return -1;
+  if (StoreDirect(s, 7 + 2 * m, [&](BYTE* q) {
+        constexpr WORD opcode = PdlOperator(PdlOp::BX).opcode;
+        q = StoreWord(q, opcode);
+        *q++ = 1;
+        return StoreCodes(StoreWord(q, static_cast<DWORD>(advance)), m, codes);
+      }))
+    return 0;
   Emit e(s, PdlOp::BX);
   e.b(1).w(static_cast<DWORD>(advance));
   return PutCodes(e, m, codes).result();

@@ -70,6 +70,97 @@ constexpr BYTE kStartOrder[5] = {0, 2, 1, 3, 4};
 // one kind than of the other were written in the row.
 constexpr LONG kModeSwitchBalance = 8;
 
+// The code of every literal delta, by the byte difference to the left
+// neighbour: one put of up to 11 bits.
+struct DeltaTable {
+  BitCode codes[256];
+};
+constexpr DeltaTable kDeltaTable = [] {
+  DeltaTable t{};
+  for (int i = 0; i < 256; ++i) {
+    const int d = i > 128 ? i - 256 : i;
+    if (d == 0) {
+      t.codes[i] = kDeltaZero;
+    } else if (d == 1) {
+      t.codes[i] = kDeltaPlusOne;
+    } else if (d == -1) {
+      t.codes[i] = kDeltaMinusOne;
+    } else {
+      const int magnitude = d < 0 ? -d : d;
+      const DeltaCode* code = kDeltaCodes;
+      while (magnitude > code->last) ++code;
+      const std::uint32_t sign = d < 0 ? 1 : 0;
+      const std::uint32_t extra = static_cast<std::uint32_t>(magnitude - code->first);
+      t.codes[i] = {(((code->code.bits << 1) | sign) << code->extra_bits) | extra,
+                    code->code.length + 1 + code->extra_bits};
+    }
+  }
+  return t;
+}();
+
+// The length code of each run length up to 161, by length; longer runs
+// take one of the last two codes.
+struct LengthIndex {
+  BYTE index[162];
+};
+constexpr LengthIndex kLengthIndex = [] {
+  LengthIndex t{};
+  for (DWORD n = 1; n < 162; ++n) {
+    BYTE i = 0;
+    while (n > kLengthCodes[i].last) ++i;
+    t.index[n] = i;
+  }
+  return t;
+}();
+static_assert(kLengthCodes[11].last == 161 && kLengthCodes[12].last == 673);
+
+// The bit writer: fields go in most significant bit first and leave in
+// groups of four bytes. It lives in the coder between rows and in locals
+// while a row is coded, so that the compiler need not store it back after
+// every byte of output.
+struct BitWriter {
+  std::uint64_t acc = 0;  // the low `nbits` bits are pending
+  int nbits = 0;          // below 32 between puts
+  BYTE* out = nullptr;
+  DWORD room = 0, pos = 0;
+  bool overflow = false;
+
+  void byte(BYTE b) {
+    if (pos < room) {
+      out[pos++] = b;
+    } else {
+      overflow = true;
+    }
+  }
+  // count <= 32; bits holds no more than count bits.
+  void put(std::uint32_t bits, int count) {
+    acc = (acc << count) | bits;
+    nbits += count;
+    if (nbits >= 32) {
+      nbits -= 32;
+      const auto word = static_cast<std::uint32_t>(acc >> nbits);
+      if (room - pos >= 4) {
+        out[pos] = static_cast<BYTE>(word >> 24);
+        out[pos + 1] = static_cast<BYTE>(word >> 16);
+        out[pos + 2] = static_cast<BYTE>(word >> 8);
+        out[pos + 3] = static_cast<BYTE>(word);
+        pos += 4;
+      } else {
+        for (int shift = 24; shift >= 0; shift -= 8) byte(static_cast<BYTE>(word >> shift));
+      }
+    }
+  }
+  void put(BitCode c) { put(c.bits, c.length); }
+  // Sends every whole byte; fewer than 8 bits stay pending.
+  void flush() {
+    while (nbits >= 8) {
+      nbits -= 8;
+      byte(static_cast<BYTE>(acc >> nbits));
+    }
+    acc &= (std::uint64_t{1} << nbits) - 1;
+  }
+};
+
 }  // namespace
 
 struct RunLengthCoder {
@@ -82,11 +173,7 @@ struct RunLengthCoder {
   BYTE* cur = nullptr;   // first pixel of the current row
   BYTE* prev = nullptr;  // first pixel of the previous row
 
-  std::uint64_t acc = 0;  // bits not yet forming a whole byte
-  int nbits = 0;
-  BYTE* out = nullptr;
-  DWORD room = 0, pos = 0;
-  bool overflow = false;
+  BitWriter bits;
   bool broken = false;
 
   int mode = 0;
@@ -99,53 +186,36 @@ struct RunLengthCoder {
 
   ~RunLengthCoder() { delete[] buffers; }
 
-  void put(std::uint32_t bits, int count) {
-    acc = (acc << count) | (bits & ((std::uint64_t{1} << count) - 1));
-    nbits += count;
-    while (nbits >= 8) {
-      nbits -= 8;
-      const BYTE b = static_cast<BYTE>(acc >> nbits);
-      if (pos < room) {
-        out[pos++] = b;
-      } else {
-        overflow = true;
-      }
-    }
-    acc &= (std::uint64_t{1} << nbits) - 1;
-  }
-  void put(BitCode c) { put(c.bits, c.length); }
-
-  const BYTE* reference(int kind, DWORD x) const {
-    const BYTE* here = cur + x * pixel_size;
-    const BYTE* above = prev + x * pixel_size;
-    switch (kind) {
-      case 0: return here - pixel_size;
-      case 1: return above - pixel_size;
-      case 2: return above;
-      case 3: return above + pixel_size;
-      default: return pixel_size == 1 ? here - 8 : above + 2 * pixel_size;
-    }
+  // Offsets from a pixel to its references in the row buffers, by kind:
+  // left, above-left, above, above-right and the fifth neighbour.
+  void reference_offsets(std::ptrdiff_t off[5]) const {
+    const std::ptrdiff_t ps = pixel_size, up = prev - cur;
+    off[0] = -ps;
+    off[1] = up - ps;
+    off[2] = up;
+    off[3] = up + ps;
+    off[4] = ps == 1 ? -8 : up + 2 * ps;
   }
 
-  // Pixels from x on that each equal their reference of `kind`, up to the
+  // Pixels from x on that each equal the pixel `off` bytes away, up to the
   // row end.
-  DWORD run_length(int kind, DWORD x) const {
-    // Every reference sits at a fixed distance from its pixel.
-    const BYTE* p = cur + x * pixel_size;
-    const BYTE* r = reference(kind, x);
+  template <DWORD PS>
+  DWORD run_length(std::ptrdiff_t off, DWORD x) const {
+    const BYTE* p = cur + std::size_t{x} * PS;
+    const BYTE* r = p + off;
     const DWORD limit = width - x;
     DWORD n = 0;
-    if (pixel_size == 1) {
+    if constexpr (PS == 1) {
       while (n < limit && p[n] == r[n]) ++n;
     } else {
-      auto word = [](const BYTE* b) {
-        std::uint32_t v;
-        std::memcpy(&v, b, 4);
-        return v;
-      };
-      while (n < limit && word(p + 4 * n) == word(r + 4 * n)) ++n;
+      while (n < limit && load4(p + 4 * n) == load4(r + 4 * n)) ++n;
     }
     return n;
+  }
+  static std::uint32_t load4(const BYTE* b) {
+    std::uint32_t v;
+    std::memcpy(&v, b, 4);
+    return v;
   }
 
   void move_to_front(int position) {
@@ -154,11 +224,13 @@ struct RunLengthCoder {
     order[0] = kind;
   }
 
-  void write_run(BYTE kind, std::uint64_t length) {
+  // Writes the run tokens; `shift` and `bal` are the coder's shifted flag
+  // and balance, kept by the caller.
+  void write_run(BitWriter& w, BYTE kind, std::uint64_t length, bool& shift, LONG& bal) {
     int position = 0;
     while (order[position] != kind) ++position;
     int index = position + 1;
-    if (shifted) --index;
+    if (shift) --index;
     if (index < 1) {  // cannot happen: a run never follows one of its own kind
       broken = true;
       return;
@@ -167,86 +239,98 @@ struct RunLengthCoder {
     for (bool first = true; length > 0; first = false) {
       last = static_cast<DWORD>(std::min<std::uint64_t>(length, kRunLengthMaxRun));
       const int token = first ? index : 1;
-      put(kTokenCodes[token][mode]);
-      const LengthCode* code = kLengthCodes;
-      while (last > code->last) ++code;
-      put(code->code);
-      if (code->extra_bits) put(last - code->first, code->extra_bits);
-      if (token == 1) ++balance;
+      const BitCode t = kTokenCodes[token][mode];
+      const LengthCode& code = kLengthCodes[last < 162 ? kLengthIndex.index[last] : last <= 673 ? 12 : 13];
+      // Token (at most 5 bits), length code (6) and extra bits (14): one put.
+      const int count = t.length + code.code.length + code.extra_bits;
+      const std::uint32_t field = (((t.bits << code.code.length) | code.code.bits) << code.extra_bits) |
+                                  (last - code.first);
+      w.put(field, count);
+      if (token == 1) ++bal;
       if (first) move_to_front(position);
       length -= last;
     }
-    shifted = last != kRunLengthMaxRun;
+    shift = last != kRunLengthMaxRun;
   }
 
-  void write_literal(DWORD x) {
-    put(kTokenCodes[kLiteralIndex][mode]);
-    const BYTE* here = cur + x * pixel_size;
-    const BYTE* left = here - pixel_size;
-    for (DWORD c = 0; c < components; ++c) {
-      int d = static_cast<BYTE>(here[c] - left[c]);
-      if (d > 128) d -= 256;
-      if (d == 0) {
-        put(kDeltaZero);
-      } else if (d == 1) {
-        put(kDeltaPlusOne);
-      } else if (d == -1) {
-        put(kDeltaMinusOne);
-      } else {
-        const int magnitude = d < 0 ? -d : d;
-        const DeltaCode* code = kDeltaCodes;
-        while (magnitude > code->last) ++code;
-        put(code->code);
-        put(d < 0 ? 1 : 0, 1);
-        put(static_cast<std::uint32_t>(magnitude - code->first), code->extra_bits);
-      }
-    }
-    --balance;
-    shifted = false;
-  }
-
+  template <DWORD PS>
   void code_row() {
-    balance = 0;
+    BitWriter w = bits;
+    bool shift = shifted;
+    LONG bal = 0;
+    std::ptrdiff_t off[5];
+    reference_offsets(off);
+    const DWORD comps = components;
     DWORD x = 0;
     if (pending) {
-      const DWORD more = run_length(pending_kind, 0);
+      const DWORD more = run_length<PS>(off[pending_kind], 0);
       pending_length += more;
       if (more == width) {
         x = width;
       } else {
         pending = false;
-        write_run(pending_kind, pending_length);
+        write_run(w, pending_kind, pending_length, shift, bal);
         x = more;
       }
     }
+    const BitCode literal_token = kTokenCodes[kLiteralIndex][mode];
     while (x < width) {
+      const BYTE* here = cur + std::size_t{x} * PS;
+      // A pixel equal to none of its references is a literal: tell that
+      // from one comparison with each before measuring runs.
+      bool any;
+      if constexpr (PS == 1) {
+        const BYTE v = *here;
+        any = (v == here[off[0]]) | (v == here[off[1]]) | (v == here[off[2]]) | (v == here[off[3]]) |
+              (v == here[off[4]]);
+      } else {
+        const std::uint32_t v = load4(here);
+        any = (v == load4(here + off[0])) | (v == load4(here + off[1])) | (v == load4(here + off[2])) |
+              (v == load4(here + off[3])) | (v == load4(here + off[4]));
+      }
+      if (!any) {
+        const BYTE* left = here - PS;
+        const BitCode d0 = kDeltaTable.codes[static_cast<BYTE>(here[0] - left[0])];
+        w.put((literal_token.bits << d0.length) | d0.bits, literal_token.length + d0.length);
+        if (comps >= 3) {
+          const BitCode d1 = kDeltaTable.codes[static_cast<BYTE>(here[1] - left[1])];
+          const BitCode d2 = kDeltaTable.codes[static_cast<BYTE>(here[2] - left[2])];
+          w.put((d1.bits << d2.length) | d2.bits, d1.length + d2.length);
+          if (comps == 4) w.put(kDeltaTable.codes[static_cast<BYTE>(here[3] - left[3])]);
+        }
+        --bal;
+        shift = false;
+        ++x;
+        continue;
+      }
       DWORD best = 0;
       int best_position = 0;
       for (int p = 0; p < 5; ++p) {
-        const DWORD n = run_length(order[p], x);
+        const DWORD n = run_length<PS>(off[order[p]], x);
         if (n > best) {
           best = n;
           best_position = p;
         }
       }
-      if (best == 0) {
-        write_literal(x);
-        ++x;
-      } else if (x + best == width) {
+      if (x + best == width) {
         pending = true;
         pending_kind = order[best_position];
         pending_length = best;
         x = width;
       } else {
-        write_run(order[best_position], best);
+        write_run(w, order[best_position], best, shift, bal);
         x += best;
       }
     }
-    if ((balance >= kModeSwitchBalance && mode == 1) || (balance <= -kModeSwitchBalance && mode == 0)) {
-      put(kTokenCodes[kEscapeIndex][mode]);
-      put(0, 1);
+    if ((bal >= kModeSwitchBalance && mode == 1) || (bal <= -kModeSwitchBalance && mode == 0)) {
+      w.put(kTokenCodes[kEscapeIndex][mode]);
+      w.put(0, 1);
       mode ^= 1;
     }
+    w.flush();
+    bits = w;
+    shifted = shift;
+    balance = bal;
   }
 };
 
@@ -287,10 +371,10 @@ LONG RunLengthCoder_EncodeRow(RunLengthCoder* coder, const BYTE* row, BYTE* out,
     if (coder != nullptr) coder->broken = true;
     return -1;
   }
-  coder->out = out;
-  coder->room = room;
-  coder->pos = 0;
-  coder->overflow = false;
+  coder->bits.out = out;
+  coder->bits.room = room;
+  coder->bits.pos = 0;
+  coder->bits.overflow = false;
   if (coder->in_size == coder->pixel_size) {
     std::memcpy(coder->cur, row, std::size_t{coder->width} * coder->pixel_size);
   } else {
@@ -298,29 +382,36 @@ LONG RunLengthCoder_EncodeRow(RunLengthCoder* coder, const BYTE* row, BYTE* out,
       std::memcpy(coder->cur + x * 4, row + x * 3, 3);  // the fourth byte keeps the fill
     }
   }
-  coder->code_row();
+  if (coder->pixel_size == 1) {
+    coder->code_row<1>();
+  } else {
+    coder->code_row<4>();
+  }
   std::swap(coder->cur, coder->prev);
   ++coder->rows_done;
-  if (coder->overflow || coder->broken) {
+  if (coder->bits.overflow || coder->broken) {
     coder->broken = true;
     return -1;
   }
-  return static_cast<LONG>(coder->pos);
+  return static_cast<LONG>(coder->bits.pos);
 }
 
 LONG RunLengthCoder_Finish(RunLengthCoder* coder, BYTE* out, DWORD room) {
   if (coder == nullptr) return -1;
   LONG result = -1;
   if (out != nullptr && !coder->broken && coder->rows_done == coder->height) {
-    coder->out = out;
-    coder->room = room;
-    coder->pos = 0;
-    coder->overflow = false;
-    if (coder->pending) coder->write_run(coder->pending_kind, coder->pending_length);
-    coder->put(kTokenCodes[kEscapeIndex][coder->mode]);
-    coder->put(0b111, 3);
-    if (coder->nbits > 0) coder->put((1u << (8 - coder->nbits)) - 1, 8 - coder->nbits);
-    if (!coder->overflow && !coder->broken) result = static_cast<LONG>(coder->pos);
+    BitWriter& w = coder->bits;
+    w.out = out;
+    w.room = room;
+    w.pos = 0;
+    w.overflow = false;
+    if (coder->pending) coder->write_run(w, coder->pending_kind, coder->pending_length, coder->shifted, coder->balance);
+    w.put(kTokenCodes[kEscapeIndex][coder->mode]);
+    w.put(0b111, 3);
+    w.flush();
+    if (w.nbits > 0) w.put((1u << (8 - w.nbits)) - 1, 8 - w.nbits);
+    w.flush();
+    if (!w.overflow && !coder->broken) result = static_cast<LONG>(w.pos);
   }
   delete coder;
   return result;

@@ -11,6 +11,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "snmp/object_pool.h"
+
 namespace {
 
 // ---- octet buffer ------------------------------------------------------------
@@ -290,7 +292,7 @@ std::int64_t leading_number(const char* text) { return std::strtoll(text, nullpt
 // INTEGER (signed) and Gauge32, Counter32 and TimeTicks (unsigned, differing
 // only in their tag): one 32-bit number, one arc in an index.
 template <typename T>
-class CPmsNumber32 final : public CPmsAsnValue {
+class CPmsNumber32 final : public CPmsAsnValue, public pms::PmsPooled<CPmsNumber32<T>> {
   static constexpr bool kSigned = std::is_signed_v<T>;
   static_assert(sizeof(T) == 4);
 
@@ -370,7 +372,7 @@ class CPmsNumber32 final : public CPmsAsnValue {
 using CPmsInteger = CPmsNumber32<std::int32_t>;
 using CPmsGauge32 = CPmsNumber32<std::uint32_t>;
 
-class CPmsCounter64 final : public CPmsAsnValue {
+class CPmsCounter64 final : public CPmsAsnValue, public pms::PmsPooled<CPmsCounter64> {
  public:
   CPmsCounter64() : CPmsAsnValue(kPmsCounter64) {}
   int accept(IPmsAsnVisitor& v) override { return v.visit_counter64(*this); }
@@ -435,7 +437,7 @@ class CPmsCounter64 final : public CPmsAsnValue {
 };
 
 // NULL and the three exceptions: a tag and nothing else.
-class CPmsNullLike final : public CPmsAsnValue {
+class CPmsNullLike final : public CPmsAsnValue, public pms::PmsPooled<CPmsNullLike> {
  public:
   explicit CPmsNullLike(std::int32_t tag) : CPmsAsnValue(tag) {}
   int accept(IPmsAsnVisitor& v) override { return tag_ == kPmsNull ? v.visit_null(*this) : v.visit_exception(*this); }
@@ -453,7 +455,7 @@ class CPmsNullLike final : public CPmsAsnValue {
 
 // ---- octet classes --------------------------------------------------------------
 
-class CPmsOctets final : public CPmsAsnValue {
+class CPmsOctets final : public CPmsAsnValue, public pms::PmsPooled<CPmsOctets> {
  public:
   explicit CPmsOctets(std::int32_t tag) : CPmsAsnValue(tag), fixed_(fixed_size(tag)), bytes_(fixed_, 0) {}
   static std::uint32_t fixed_size(std::int32_t tag) {
@@ -751,7 +753,7 @@ class ArcVec {
 
 // ---- object identifier -------------------------------------------------------------
 
-class CPmsObjectId final : public IPmsObjectId {
+class CPmsObjectId final : public IPmsObjectId, public pms::PmsPooled<CPmsObjectId> {
  public:
   void release() override { delete this; }
   int accept(IPmsAsnVisitor& v) override { return v.visit_object_id(*this); }

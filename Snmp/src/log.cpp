@@ -493,8 +493,14 @@ class CPmcLogManagerImpl final : public IPmcLogManager {
     }
     for (auto* s : sessions_) {
       if (std::strcmp(s->get_name(), name) == 0) {
+        // The session's provider view, which only the "All" group offers.
+        void* provider = nullptr;
+        if (s->query(kIidPmcLogSessionProvider, &provider) != 0 || !provider) {
+          pms_err(err, -1);
+          return nullptr;
+        }
         pms_err(err, 0);
-        return s;
+        return static_cast<IPmcLogSession*>(provider);
       }
     }
     pms_err(err, -6);

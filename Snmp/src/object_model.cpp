@@ -1,5 +1,7 @@
 #include "snmp/object_model.h"
 
+#include "snmp/object_pool.h"
+
 #include <cstring>
 #include <new>
 #include <string>
@@ -30,7 +32,7 @@ bool both_absent_or_equal(const T* a, const T* b) {
 
 // ---- variable binding ------------------------------------------------------------
 
-class CPmsVarBind final : public IPmsVarBind {
+class CPmsVarBind final : public IPmsVarBind, public pms::PmsPooled<CPmsVarBind> {
  public:
   void release() override { delete this; }
   PmsOwn<IPmsVarBind> clone(int* err) const override {
@@ -591,6 +593,9 @@ class CPmsObjectList final : public IPmsObjectList<E> {
   void rewind(IPmsListIterator* it) override {
     if (auto* i = mine(it)) i->node = head_.next;
   }
+  void release_iterator(IPmsListIterator* it) override {
+    if (it) it->release();
+  }
   E* current(const IPmsListIterator* it) const override {
     auto* i = mine(it);
     if (!i || i->node == &head_) return nullptr;
@@ -607,6 +612,7 @@ class CPmsObjectList final : public IPmsObjectList<E> {
     i->node = n->next;
     return PmsOwn<E>(unlink(n));
   }
+  IPmsObjectList<E>* self() override { return this; }
 
  private:
   CPmsListIterator* mine(const IPmsListIterator* it) const {

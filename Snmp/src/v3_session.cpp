@@ -511,7 +511,18 @@ int send_sync_internal(IPmsPdu* pdu, IPmsSnmpTarget* target) {
     }
   }
   netsnmp_pdu* answer = nullptr;
-  if (rc == 0) {
+  if (rc == 0 && request->command == SNMP_MSG_TRAP2) {
+    // Nothing answers a trap, and the library's synchronous request would
+    // wait for an answer without end: the trap is only sent, and the PDU
+    // stays as it was.
+    if (snmp_send(session, request) == 0) {
+      log_library_error(session, "snmp_send");
+      rc = v3RequestSession::map_library_error(session->s_snmp_errno);
+      if (rc == 0) rc = v3RequestSession::kLibraryError;
+    } else {
+      request = nullptr;  // the library frees a request it sent
+    }
+  } else if (rc == 0) {
     int status = snmp_synch_response(session, request, &answer);
     request = nullptr;  // the library frees the request
     int mapped = 0;

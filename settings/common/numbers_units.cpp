@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "settings/common/common_utils.h"
 #include "win/memory.h"
@@ -98,4 +100,54 @@ BOOL TestCapabilityBit(const DeviceCapabilityBits* bits, DWORD id) {
     return (bits->words[n / 32] >> (n % 32)) & 1u;
   }
   return (bits->words[0] & id) != 0;
+}
+
+INT ConvertSettingUnits(INT mode, WORD ddmid, WORD type, const void* value, LONG* out) {
+  if (!value || !out) return 0;
+  LONG v;
+  if (type == 4 || type == 5) {
+    std::memcpy(&v, value, 4);
+  } else {
+    SHORT s;
+    std::memcpy(&s, value, 2);
+    v = s;
+  }
+  *out = v;
+  switch (ddmid) {
+    case 268:
+    case 269:
+    case 311:
+    case 324:
+    case 1856:
+      *out = mode == 1 ? v * 10 : v / 10;
+      return 1;
+    default: break;
+  }
+  if (ddmid < 392 || ddmid > 403) return 0;
+  // Three groups of steps: base 1, 256 and 65536, amount = base x 2^(step + 3).
+  static constexpr LONG kBases[3] = {1, 256, 65536};
+  const long long base = kBases[(ddmid - 392) % 3];
+  if (mode == 1) {
+    if (v < -3) {
+      *out = static_cast<LONG>(base / 2);
+    } else {
+      const long long amount = base << std::min<LONG>(v + 3, 40);
+      *out = static_cast<LONG>(std::min<long long>(amount, 0x7FFFFFFF));
+    }
+    return 1;
+  }
+  if (v < base) {
+    *out = -4;
+    return 1;
+  }
+  LONG k = -3;
+  while ((base << (k + 3)) < v && k < 40) ++k;
+  *out = k;
+  return 1;
+}
+
+LONG ClampAdjustmentStep(LONG value, WORD ddmid) {
+  LONG result = MetricToInch(value, nullptr);
+  if (ddmid == 268 || ddmid == 269 || ddmid == 324) result = std::clamp<LONG>(result, -19, 19);
+  return result;
 }

@@ -11,6 +11,7 @@
 #include "settings/database/ddd_queries.h"
 #include "settings/items/item_access.h"
 #include "settings/common/system_utils.h"
+#include "settings/stores/stamp_store.h"
 #include "win/memory.h"
 #include "win/sysinfo.h"
 
@@ -76,26 +77,17 @@ bool read_text(const SettingsTarget* target, WORD ddmid, std::u16string* out) {
 }
 
 // ---- the stamp store and the security-marking plug-in, seen from here --------
-//
-// The stamp store keeps the user's stamps under the printer's per-user key;
-// until it is linked in here, the check sees an empty store: a new stamp
-// may always be added, none is stored, and a named stamp is taken as
-// present (so no conflict is reported for it).
 
 INT stamp_store_check_new(HANDLE printer, const std::u16string& name, DddHandle* database) {
-  (void)printer, (void)name, (void)database;
-  return 1;
+  return CheckNewStampName(printer, name.empty() ? nullptr : name.c_str(), database);
 }
 
 bool stamp_store_count(HANDLE printer, DddHandle* database, DWORD* count) {
-  (void)printer, (void)database;
-  *count = 0;
-  return true;
+  return CountStoredStamps(printer, count, database) == kStampOk;
 }
 
 INT stamp_store_has(HANDLE printer, const std::u16string& name, DddHandle* database) {
-  (void)printer, (void)name, (void)database;
-  return 1;
+  return StampExists(printer, name.c_str(), database);
 }
 
 std::atomic<SecurityMarkingCheck> g_marking_check{nullptr};

@@ -730,6 +730,44 @@ INT CheckPaperLimitsPostCondition(WORD mode, const SettingsTarget* target, const
 
 // ------------------------------------------------------------ actions
 
+INT ResolveActionValue(const SettingsTarget* target, const DddRule* rule, const DddOperand* action,
+                       ResolvedAction* out) {
+  if (!target || !target->database || !action || !out) return 1;
+  *out = ResolvedAction{};
+  out->ddmid = action->ddmid;
+  OperandValues loaded(target, rule, action->value);
+  if (!loaded.ok()) return 1;
+  const DddTypedValue& values = loaded.values();
+  const void* source = value_at(values, 0);
+  if (!source) return 1;
+  out->type = values.type;
+  if (out->type == kTypeString) {
+    // A copy of the text, so that nothing of the rule is written from.
+    out->text = static_cast<const WCHAR*>(source);
+    return 0;
+  }
+  const WORD width = type_width(out->type);
+  if (!width) return 1;
+  std::memcpy(out->value, source, width);
+  if (width == 2) {
+    const WORD word = morva::load_le16(out->value);
+    if (word == 0x8000 || word == 0x8001) {
+      // Placeholders: the database default of the action's own item or of
+      // the paper size.
+      const WORD item = word == 0x8000 ? action->ddmid : kInputPaper;
+      void* data = nullptr;
+      WORD default_type = 0, size = 0;
+      const DddStatus s =
+          DddGetDefaultChoiceValue(&target->database->main, &target->database->linked, item, &data, &default_type, &size);
+      const bool ok = s == DDD_OK && data && size >= 2;
+      if (ok) std::memcpy(out->value, data, 2);
+      if (data) GlobalFree(data);
+      if (!ok) return 1;
+    }
+  }
+  return 0;
+}
+
 INT ApplyRuleActionList(const SettingsTarget* target, const DddRule* rule, const DdmidListRef* changed) {
   if (!target || !target->database || !rule) return 1;
   if (rule->actions.count == 0) return 3;
@@ -742,42 +780,11 @@ INT ApplyRuleActionList(const SettingsTarget* target, const DddRule* rule, const
       if ((*list->ids)[k] == action.ddmid) present = true;
     // A plain kind-3 rule leaves alone what was changed already.
     if (present && rule->flags == 3) continue;
-
-    OperandValues loaded(target, rule, action.value);
-    if (!loaded.ok()) return 1;
-    const DddTypedValue& values = loaded.values();
-    const void* source = value_at(values, 0);
-    if (!source) return 1;
-    const WORD type = values.type;
-    INT r;
-    if (type == kTypeString) {
-      // A copy of the text, so that nothing of the rule is written from.
-      const auto* text = static_cast<const WCHAR*>(source);
-      const std::u16string copy(text);
-      r = SetTargetItemValue(target, action.ddmid, type, copy.c_str());
-    } else {
-      const WORD width = type_width(type);
-      if (!width) return 1;
-      BYTE value[4] = {};
-      std::memcpy(value, source, width);
-      if (width == 2) {
-        const WORD word = morva::load_le16(value);
-        if (word == 0x8000 || word == 0x8001) {
-          // Placeholders: the database default of the action's own item or
-          // of the paper size.
-          const WORD item = word == 0x8000 ? action.ddmid : kInputPaper;
-          void* data = nullptr;
-          WORD default_type = 0, size = 0;
-          const DddStatus s = DddGetDefaultChoiceValue(&target->database->main, &target->database->linked, item,
-                                                       &data, &default_type, &size);
-          const bool ok = s == DDD_OK && data && size >= 2;
-          if (ok) std::memcpy(value, data, 2);
-          if (data) GlobalFree(data);
-          if (!ok) return 1;
-        }
-      }
-      r = SetTargetItemValue(target, action.ddmid, type, value);
-    }
+    ResolvedAction resolved;
+    if (ResolveActionValue(target, rule, &action, &resolved)) return 1;
+    const INT r = SetTargetItemValue(target, action.ddmid, resolved.type,
+                                     resolved.type == kTypeString ? static_cast<const void*>(resolved.text.c_str())
+                                                                  : resolved.value);
     if (r) return 1;
     if (add_ddmid(list, action.ddmid)) return 1;
   }

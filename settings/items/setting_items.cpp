@@ -13,6 +13,7 @@
 #include "settings/common/module_state.h"
 #include "settings/devmode/paper_size_list.h"
 #include "settings/items/stamp_defaults.h"
+#include "settings/stores/stamp_store.h"
 #include "settings/common/system_utils.h"
 #include "win/memory.h"
 #include "win/resources.h"
@@ -264,21 +265,37 @@ BOOL signature_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext*
   return have == std::u16string(text, n);
 }
 
-// Names of the stamps the user has stored. The stamp store is not part of
-// this library yet: no stored stamps.
-LONG stored_stamp_count() { return 0; }
-LPCWSTR stored_stamp_name(LONG) { return nullptr; }
+// Names of the stamps the user has stored for the options' printer, in
+// the store's order; none without a printer.
+std::vector<std::u16string> stored_stamp_names(DddHandle* database, const ItemInfoOptions* options) {
+  std::vector<std::u16string> names;
+  if (!options || !options->printer || !database) return names;
+  DWORD count = 0, size = 0;
+  if (ListStampNames(options->printer, nullptr, &count, &size, database) != kStampBufferTooSmall || size == 0)
+    return names;
+  std::vector<WCHAR> buffer(size / sizeof(WCHAR) + 1);
+  if (ListStampNames(options->printer, buffer.data(), &count, &size, database) != kStampOk) return names;
+  for (const WCHAR* p = buffer.data(); *p; p += std::char_traits<char16_t>::length(p) + 1) names.emplace_back(p);
+  return names;
+}
 
 constexpr UINT kNoStampTextId = 426;
 constexpr char16_t kNoStampText[] = u"None";
 
 // DDMID 298, the stamp's name: "none" (an empty name), then the stored
 // stamps by name.
-BOOL stamp_name_handler(DddHandle*, WORD mode, WORD, ItemHandlerContext* c) {
+BOOL stamp_name_handler(DddHandle* database, WORD mode, WORD, ItemHandlerContext* c) {
   if (mode == kItemModeDefault) return give_text(c, u"", 0, 66);
-  if (mode == kItemModeKind) return give_kind(c, kItemKindList, kTypeString, 1 + stored_stamp_count());
+  if (mode == kItemModeKind) {
+    const auto names = stored_stamp_names(database, c->options);
+    return give_kind(c, kItemKindList, kTypeString, 1 + static_cast<LONG>(names.size()));
+  }
   if (mode != kItemModeChoice) return FALSE;
-  if (c->index > 0) return give_text_choice(c, stored_stamp_name(c->index - 1), nullptr);
+  if (c->index > 0) {
+    const auto names = stored_stamp_names(database, c->options);
+    if (static_cast<size_t>(c->index) > names.size()) return FALSE;
+    return give_text_choice(c, names[static_cast<size_t>(c->index - 1)].c_str(), nullptr);
+  }
   WCHAR text[64] = {};
   if (!c->resources || LoadStringW(c->resources, kNoStampTextId, text, 64) <= 0)
     std::memcpy(text, kNoStampText, sizeof kNoStampText);

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "snmp/object_model.h"
+#include "snmp/object_pool.h"
 
 namespace {
 
@@ -174,6 +178,9 @@ TEST(ObjectModel, PacketCloneAndLists) {
   EXPECT_EQ(packets->current(it.get()), nullptr);
   packets->rewind(it.get());
   EXPECT_NE(packets->current(it.get()), nullptr);
+  packets->release_iterator(it.release());
+  packets->release_iterator(nullptr);
+  EXPECT_EQ(packets->self(), packets.get());
   packets->pop_back();
   packets->pop_front();
   EXPECT_EQ(packets->pop_front(), 0);
@@ -187,3 +194,47 @@ TEST(ObjectModel, PacketCloneAndLists) {
 }
 
 }  // namespace
+
+namespace {
+
+// A pooled class of its own size, so that no other object shares its list.
+struct PooledBlock : pms::PmsPooled<PooledBlock> {
+  char bytes[200];
+};
+using BlockList = pms::FreeList<sizeof(PooledBlock)>;
+
+}  // namespace
+
+// Released objects wait in the releasing thread's list, up to its depth,
+// and the next object of that size takes the last one released; a thread's
+// list goes back to the heap when the thread ends.
+TEST(ObjectPool, ReleasedBlocksAreReusedPerThread) {
+  ASSERT_EQ(BlockList::held(), 0u);
+  auto* a = new PooledBlock;
+  delete a;
+  EXPECT_EQ(BlockList::held(), 1u);
+#ifdef PMS_POOL_POISON
+  EXPECT_TRUE(__asan_address_is_poisoned(a));
+#endif
+  auto* b = new (std::nothrow) PooledBlock;
+  EXPECT_EQ(static_cast<void*>(b), static_cast<void*>(a));
+  EXPECT_EQ(BlockList::held(), 0u);
+  delete b;
+
+  std::vector<PooledBlock*> many(pms::kPmsPoolDepth + 10);
+  for (auto*& p : many) p = new PooledBlock;
+  for (auto* p : many) delete p;
+  EXPECT_EQ(BlockList::held(), pms::kPmsPoolDepth);
+
+  // Blocks made here and released on another thread fill that thread's
+  // list, which is freed when it ends; this thread's list is untouched.
+  std::vector<PooledBlock*> given(20);
+  for (auto*& p : given) p = new PooledBlock;
+  const std::size_t here = BlockList::held();
+  std::thread([&] {
+    EXPECT_EQ(BlockList::held(), 0u);
+    for (auto* p : given) delete p;
+    EXPECT_EQ(BlockList::held(), given.size());
+  }).join();
+  EXPECT_EQ(BlockList::held(), here);
+}

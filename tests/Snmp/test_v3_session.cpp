@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <set>
 #include <string>
@@ -285,6 +287,35 @@ TEST_F(V3Session, ErrorStatusMarksTheBinding) {
   EXPECT_EQ(set->get_error_index(), 2);
   EXPECT_EQ(set->get_var_bind_list()->get_at(1)->get_status(), set->get_error_status());
   EXPECT_EQ(set->get_var_bind_list()->get_at(0)->get_status(), kPmsNotProcessed);
+}
+
+// Nothing answers a trap: it is sent and the request returns instead of
+// waiting for an answer without end. (An authenticated trap needs the
+// user's keys for this side's own engine, which no request sets up: the
+// library refuses it, but the request still returns.)
+TEST_F(V3Session, TrapIsSentWithoutWaitingForAnAnswer) {
+  for (const char* user : {"noauth", "shaaes"}) {
+    SCOPED_TRACE(user);
+    auto t = target_for(morva::test::find_snmp_user(user), 500);
+    auto p = request(kPduTrap, {kSysName});
+    auto done = std::make_shared<std::promise<int>>();
+    std::future<int> result = done->get_future();
+    std::thread([done, target = t.get(), pdu = p.get()] {
+      Session session;
+      done->set_value(session.s->send_sync(pdu, target));
+    }).detach();
+    if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+      // The request thread still uses them.
+      t.release();
+      p.release();
+      FAIL() << "the trap request never returned";
+    }
+    const int rc = result.get();
+    if (std::string(user) == "noauth") {
+      EXPECT_EQ(rc, 0);
+    }
+    EXPECT_EQ(p->get_type(), kPduTrap);
+  }
 }
 
 // Four threads at once, each with its own user; every answer right.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -743,3 +744,100 @@ TEST(CompressionPlugin, OneBitImagesThroughTheLibrary) {
 }
 
 }  // namespace
+
+namespace {
+
+std::uint64_t Fnv1a(const Bytes& b) {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (BYTE c : b) h = (h ^ c) * 0x100000001b3ull;
+  return h;
+}
+
+// A band of a scanned photo: smooth gradients with a little noise in every
+// component, as the coder meets on photo pages.
+Bytes photo_band(unsigned width, unsigned height, unsigned bytes_per_pixel, unsigned seed) {
+  std::mt19937 rng(seed);
+  Bytes b(std::size_t{width} * height * bytes_per_pixel);
+  for (unsigned y = 0; y < height; ++y)
+    for (unsigned x = 0; x < width; ++x)
+      for (unsigned c = 0; c < bytes_per_pixel; ++c)
+        b[(std::size_t{y} * width + x) * bytes_per_pixel + c] = static_cast<BYTE>((x / 3 + y * 2 + c * 60) + (rng() % 4));
+  return b;
+}
+
+}  // namespace
+
+// The coded bytes of photo bands and mixed pictures are pinned, so that a
+// faster coder can never change the stream.
+TEST(RunLengthCode, PhotoBandBytesArePinned) {
+  struct Case {
+    const char* what;
+    unsigned width, height, bpp;
+    Bytes image;
+    std::size_t size;
+    std::uint64_t hash;
+  } cases[] = {
+      {"photo band 24", 2400, 64, 24, photo_band(2400, 64, 3, 5), 236817, 11731224043677176756ull},
+      {"photo band 8", 1200, 40, 8, photo_band(1200, 40, 1, 6), 29392, 5209381237956000463ull},
+      {"photo band 32", 700, 30, 32, photo_band(700, 30, 4, 7), 42607, 5467855576776157661ull},
+      {"picture 8", 611, 50, 8, picture(611, 50, 1, 21), 13266, 15617838741586412811ull},
+      {"picture 24", 509, 50, 24, picture(509, 50, 3, 22), 36949, 17666572134521959277ull},
+      {"picture 32", 257, 50, 32, picture(257, 50, 4, 23), 25057, 17457090970660983847ull},
+      {"white 24", 2400, 20, 24, Bytes(2400 * 20 * 3, 0xFF), 9, 2317592267122411104ull},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Bytes coded = rl_encode(c.image, c.width, c.height, c.bpp);
+    EXPECT_EQ(coded.size(), c.size);
+    EXPECT_EQ(Fnv1a(coded), c.hash);
+    EXPECT_EQ(rl_decode(coded, c.width, c.height, c.bpp), c.image);
+  }
+}
+
+// Each row fits a buffer of exactly the bytes it completes, and a row given
+// one byte less fails; no byte beyond the room is ever touched.
+TEST(RunLengthCode, RowsFillTheirRoomExactly) {
+  for (unsigned bpp : {8u, 24u, 32u}) {
+    SCOPED_TRACE(bpp);
+    const unsigned width = 97, height = 12, row = width * (bpp / 8);
+    const Bytes image = picture(width, height, bpp / 8, 31);
+    const Bytes whole = rl_encode(image, width, height, bpp);
+    for (unsigned cut_row = 0; cut_row < height; ++cut_row) {
+      RunLengthCoder* coder = RunLengthCoder_Create(width, height, bpp);
+      ASSERT_NE(coder, nullptr);
+      Bytes out;
+      bool failed = false;
+      for (unsigned y = 0; y < height && !failed; ++y) {
+        // The bytes this row completes, learnt from a coder with ample room.
+        RunLengthCoder* probe = RunLengthCoder_Create(width, height, bpp);
+        Bytes scratch(row * 2 + 64);
+        LONG n = 0;
+        for (unsigned k = 0; k <= y; ++k)
+          n = RunLengthCoder_EncodeRow(probe, image.data() + k * row, scratch.data(), static_cast<DWORD>(scratch.size()));
+        RunLengthCoder_Finish(probe, nullptr, 0);
+        ASSERT_GE(n, 0);
+        const bool cut = y == cut_row && n > 0;
+        const DWORD room = static_cast<DWORD>(n) - (cut ? 1 : 0);
+        Bytes buffer(room + 8, 0xA5);
+        const LONG got = RunLengthCoder_EncodeRow(coder, image.data() + y * row, buffer.data(), room);
+        EXPECT_TRUE(std::all_of(buffer.begin() + room, buffer.end(), [](BYTE b) { return b == 0xA5; }));
+        if (cut) {
+          EXPECT_EQ(got, -1);
+          failed = true;
+        } else {
+          ASSERT_EQ(got, n);
+          out.insert(out.end(), buffer.begin(), buffer.begin() + got);
+        }
+      }
+      if (!failed) {
+        Bytes tail(64);
+        const LONG n = RunLengthCoder_Finish(coder, tail.data(), static_cast<DWORD>(tail.size()));
+        ASSERT_GE(n, 0);
+        out.insert(out.end(), tail.begin(), tail.begin() + n);
+        EXPECT_EQ(out, whole);
+      } else {
+        EXPECT_EQ(RunLengthCoder_Finish(coder, Bytes(64).data(), 64), -1);
+      }
+    }
+  }
+}

@@ -8,6 +8,7 @@
 #include "ddm/ddmid.h"
 #include "settings/constraints/conflict_apply.h"
 #include "settings/constraints/conflict_check.h"
+#include "rule_json.h"
 #include "settings/constraints/constraint_rules.h"
 #include "settings/database/ddd_queries.h"
 #include "settings/items/default_settings.h"
@@ -17,36 +18,14 @@
 namespace {
 
 using morva::test::json;
+using namespace morva::test;
 using namespace morva::ddm;
 
 const HANDLE kPrinter = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x5150));
 
-json word(long v) { return {{"type", 3}, {"value", v}}; }
-json no_value() { return {{"type", 3}, {"hex", ""}}; }
-json table_ref(int n) { return {{"type", 128}, {"table", n}}; }
-json cond(int ddmid, int op, json value, int connector) {
-  return {{"ddmid", ddmid}, {"op", op}, {"value", value}, {"connector", connector}};
-}
 // A condition whose value type differs from its setting's: evaluating it is
 // an error, so a test sees whether it was evaluated.
 json poisoned(int connector) { return cond(271, 1, {{"type", 2}, {"value", 1}}, connector); }
-json rule7(json conditions, int flags, json head = json{{"op", 0}, {"value", no_value()}}, json actions = json::array()) {
-  return {{"kind", 7}, {"head", head}, {"flags", flags}, {"conditions", conditions}, {"actions", actions}};
-}
-json rule8(json head, int flags) { return {{"kind", 8}, {"head", head}, {"flags", flags}}; }
-json item(int ddmid, json choices, json rules = json::array(), json rules_alt = json::array(), int dimension = 0) {
-  return {{"kind", 4},         {"id", ddmid},         {"name", "Item " + std::to_string(ddmid)},
-          {"default", 1},      {"choices", choices},  {"rules", rules},
-          {"rules_alt", rules_alt}, {"dimension", dimension}};
-}
-json choice(int id, long value, json rules = json::array(), json rules_alt = json::array(), int dimension = 0) {
-  return {{"kind", 14},  {"id", id},           {"name", "Choice " + std::to_string(id)},
-          {"value", word(value)}, {"rules", rules}, {"rules_alt", rules_alt},
-          {"dimension", dimension}};
-}
-json table(int id, std::vector<long> values) {
-  return {{"kind", 20}, {"id", id}, {"type", 3}, {"element_size", 2}, {"elements", values}};
-}
 json dims(int id, std::pair<int, int> smallest, std::pair<int, int> largest) {
   return {{"kind", 17}, {"id", id}, {"first", {smallest.first, smallest.second}},
           {"second", {largest.first, largest.second}}};
@@ -486,7 +465,7 @@ TEST_F(RulesTest, SpecialItemRules) {
       {1341, 0, 6, {}},               // a current platform
       {36865, 0, 0, {}},              // room for a new stamp
       {36865, 1, 1, {296, 36865, 0}},
-      {36867, 0, 0, {}},
+      {36867, 0, 1, {296, 297, 36867, 0}},  // the store does not hold it (built-in names are never deletable)
       {36867, 1, 1, {296, 297, 36867, 0}},
       {1286, 0, 0, {}},
       {36903, 0, 6, {}},              // no security-marking plug-in

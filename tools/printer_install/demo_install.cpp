@@ -4,11 +4,15 @@
 // libraries that exist) and reports what the spooler now holds.
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "printer_install.h"
+#include "win/endian.h"
+#include "win/errors.h"
 #include "win/machine_root.h"
+#include "win/registry.h"
 #include "win/spooler.h"
 
 namespace fs = std::filesystem;
@@ -22,6 +26,34 @@ std::string narrow(const WCHAR* s) {
 }
 
 std::string exists_or_empty(const fs::path& p) { return fs::exists(p) ? p.string() : std::string(); }
+
+// Machine-wide paper margins (tenths of a millimetre, stored order) that
+// every new user of the demo printer starts from: under the database's
+// machine-wide key (global field 30) + "Paper Margin", one 20-byte value
+// {DWORD paper id, four margins} per paper, named by the paper id.
+struct DemoMargins {
+  const char16_t* name;
+  DWORD paper;
+  LONG margins[4];
+};
+constexpr DemoMargins kDemoMargins[] = {{u"9", 9, {50, 50, 60, 60}}, {u"1", 1, {64, 64, 64, 64}}};
+constexpr char16_t kDemoMarginKey[] = u"Software\\Morva\\Demo Printer\\Paper Margin";
+
+bool write_demo_margins() {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDemoMarginKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  bool ok = true;
+  for (const DemoMargins& m : kDemoMargins) {
+    BYTE value[20];
+    morva::store_le32(value, m.paper);
+    for (int i = 0; i < 4; ++i) morva::store_le32(value + 4 + 4 * i, static_cast<DWORD>(m.margins[i]));
+    ok = RegSetValueExW(key, m.name, 0, REG_BINARY, value, sizeof value) == ERROR_SUCCESS && ok;
+  }
+  RegCloseKey(key);
+  return ok;
+}
 
 }  // namespace
 
@@ -59,6 +91,11 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  if (!write_demo_margins()) {
+    std::fprintf(stderr, "demo-10-install-printer: the machine-wide paper margins cannot be written\n");
+    return 1;
+  }
+
   HANDLE h = nullptr;
   if (!OpenPrinterW(const_cast<LPWSTR>(u"Morva Demo Printer"), &h, nullptr)) return 1;
   DWORD needed = 0;
@@ -77,6 +114,7 @@ int main(int argc, char** argv) {
   buf.assign(needed, 0);
   EnumFormsW(h, 1, buf.data(), needed, &needed, &forms);
   std::printf("  forms            %u\n", static_cast<unsigned>(forms));
+  std::printf("  paper margins    %u papers, machine-wide\n", static_cast<unsigned>(std::size(kDemoMargins)));
   ClosePrinter(h);
   std::printf("driver folder: %s\n", r.driver_folder.c_str());
   return 0;

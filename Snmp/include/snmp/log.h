@@ -103,6 +103,9 @@ class IPmcLogOutputFactory {
 class IPmcLogManager {
  public:
   virtual IPmcLogSession* get_session(const char* name, IPmcLogOutput* output, int* err) = 0;
+  // Never creates: the named session's provider view (the "All" group's;
+  // -1 and null for a session that offers none), -6 and null for no such
+  // session, -2 and the null session for a null name.
   virtual IPmcLogSession* find_session(const char* name, int* err) = 0;
   IPmcLogSession* get_session(const char* name, int* err) { return get_session(name, nullptr, err); }
   virtual IPmcLogOutput* get_output(const char* kind, const char* name) = 0;

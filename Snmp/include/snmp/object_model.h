@@ -226,11 +226,15 @@ class IPmsObjectList {
   virtual std::uint32_t count() const = 0;
   virtual PmsOwn<IPmsListIterator> create_iterator(int* err) = 0;
   virtual void rewind(IPmsListIterator* it) = 0;
+  // Releases an iterator (one taken out of its PmsOwn); null is ignored.
+  virtual void release_iterator(IPmsListIterator* it) = 0;
   virtual E* current(const IPmsListIterator* it) const = 0;
   virtual void next(IPmsListIterator* it) = 0;
   // Unlinks the entry under the iterator, moves it on, and hands the
   // element to the caller.
   virtual PmsOwn<E> erase(IPmsListIterator* it) = 0;
+  // The list object itself, for callers that hold it through another view.
+  virtual IPmsObjectList* self() = 0;
 
  protected:
   virtual ~IPmsObjectList() = default;

@@ -35,6 +35,8 @@ int FaxList_Copy(FaxDestinationList* target, const FaxDestinationList* source);
 // Appends a copy of the record as the newest entry. 1 done; 0 when the list
 // has no entry list, is full, or memory runs out.
 int FaxList_Append(FaxDestinationList* list, const FaxDestination& record);
+// Removes and frees entry i (insertion order). 1 done; 0 when out of range.
+int FaxList_RemoveAt(FaxDestinationList* list, INT i);
 // The number of entries, -1 without a list or entry list.
 INT FaxList_Count(const FaxDestinationList* list);
 // Entry i in insertion order, null when out of range.

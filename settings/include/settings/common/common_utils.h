@@ -35,6 +35,15 @@ LONG MetricToInch(LONG tenths_mm, LONG* remainder);
 LONG InchToMetric(LONG hundredths_inch);
 // whole = x / 100; fraction = x mod 100, or its tens digit with `tenths`.
 void SplitHundredths(BOOL tenths, WORD x, WORD* whole, WORD* fraction);
+// The value shown by an edit field of converted units: for DDMIDs 268,
+// 269, 311, 324 and 1856 mode 1 multiplies by 10, any other mode divides by
+// 10; for the power-of-two steps of DDMIDs 392-403 mode 1 turns a step
+// into its amount, any other mode an amount into its step. The value is
+// read as 32 bits for types 4 and 5, else as a signed 16-bit number. 1
+// converted, 0 for another DDMID (out = the value).
+INT ConvertSettingUnits(INT mode, WORD ddmid, WORD type, const void* value, LONG* out);
+// MetricToInch of the value; for DDMIDs 268, 269 and 324 limited to -19..19.
+LONG ClampAdjustmentStep(LONG value, WORD ddmid);
 
 // ---- device capability bits ----------------------------------------------
 

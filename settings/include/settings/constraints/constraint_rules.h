@@ -4,6 +4,8 @@
 // conflicts or applying the rules' actions) and action lists.
 #pragma once
 
+#include <string>
+
 #include "settings/constraints/conflict_report.h"
 #include "settings/database/ddd_records.h"
 #include "win/types.h"
@@ -130,6 +132,19 @@ INT CheckPaperLimitsPostCondition(WORD mode, const SettingsTarget* target, const
 INT WalkConstraintRules(WORD mode, BOOL collect, WORD selector, HANDLE printer, const SettingsTarget* target,
                         const SettingChange* change, ConflictReport* report, const DddValue* item,
                         const DdmidListRef* changed, const DdmidListRef* groups);
+
+// The value an action writes, with table references loaded and the
+// placeholders 0x8000 (the action's own item's default) and 0x8001 (the
+// paper size's default) resolved: `text` for type 6, else `value`.
+struct ResolvedAction {
+  WORD ddmid = 0;
+  WORD type = 0;
+  BYTE value[4] = {};
+  std::u16string text;
+};
+// 0 resolved, 1 error.
+INT ResolveActionValue(const SettingsTarget* target, const DddRule* rule, const DddOperand* action,
+                       ResolvedAction* out);
 
 // Applies the rule's actions in order: 4 done, 3 the rule has none, 1
 // error. `changed` may be null (a local list is used).

@@ -40,6 +40,9 @@ struct ItemInfoOptions {
   BOOL tenths;  // inches with one decimal, else two
   LONG list_count;
   const LPCWSTR* list;
+  // The printer whose stored stamps the stamp-name choices (298) list;
+  // null lists none.
+  HANDLE printer = nullptr;
 };
 
 // A new ItemInfo of the setting, or null when it has no item, neither its

@@ -1,0 +1,75 @@
+// Printer device contexts: the records and codes of the document events a
+// printer interface DLL receives around a DC's life, and ExtEscape, which
+// reaches the graphics driver of a printer DC. The DC itself is played by
+// a host (tools/print_host) that registers its HDC here.
+#pragma once
+
+#include "win/gdi_types.h"
+#include "win/types.h"
+
+#define DOCUMENTEVENT_FIRST 1
+#define DOCUMENTEVENT_CREATEDCPRE 1
+#define DOCUMENTEVENT_CREATEDCPOST 2
+#define DOCUMENTEVENT_RESETDCPRE 3
+#define DOCUMENTEVENT_RESETDCPOST 4
+#define DOCUMENTEVENT_STARTDOC 5
+#define DOCUMENTEVENT_STARTDOCPRE 5
+#define DOCUMENTEVENT_STARTPAGE 6
+#define DOCUMENTEVENT_ENDPAGE 7
+#define DOCUMENTEVENT_ENDDOC 8
+#define DOCUMENTEVENT_ENDDOCPRE 8
+#define DOCUMENTEVENT_ABORTDOC 9
+#define DOCUMENTEVENT_DELETEDC 10
+#define DOCUMENTEVENT_ESCAPE 11
+#define DOCUMENTEVENT_ENDDOCPOST 12
+#define DOCUMENTEVENT_STARTDOCPOST 13
+#define DOCUMENTEVENT_QUERYFILTER 14
+
+#define DOCUMENTEVENT_SUCCESS 1
+#define DOCUMENTEVENT_UNSUPPORTED 0
+#define DOCUMENTEVENT_FAILURE (-1)
+
+// Standard escapes
+#define QUERYESCSUPPORT 8
+#define SETCOPYCOUNT 17
+#define PASSTHROUGH 19
+#define GETTECHNOLOGY 20
+
+struct DOCEVENT_CREATEDCPRE {
+  LPWSTR pszDriver;
+  LPWSTR pszDevice;
+  DEVMODEW* pdm;
+  BOOL bIC;
+};
+
+struct DOCINFOW {
+  int cbSize;
+  LPCWSTR lpszDocName;
+  LPCWSTR lpszOutput;
+  LPCWSTR lpszDatatype;
+  DWORD fwType;
+};
+
+using PFN_DrvDocumentEvent = INT (*)(HANDLE hPrinter, HDC hdc, INT iEsc, ULONG cbIn, PVOID pvIn, ULONG cbOut,
+                                     PVOID pvOut);
+
+extern "C" {
+// Hands an escape to the graphics driver of a printer DC; 0 for a DC that
+// is not a printer DC (or does not take escapes).
+MORVA_WIN_API int ExtEscape(HDC hdc, int iEscape, int cjInput, LPCSTR lpInData, int cjOutput, LPSTR lpOutData);
+}
+
+namespace morva::platform {
+
+// What a printer DC host answers for its HDC.
+class MORVA_WIN_API PrinterDcTarget {
+ public:
+  virtual ~PrinterDcTarget();
+  virtual int escape(int code, int in_size, const void* in, int out_size, void* out) = 0;
+};
+
+// A new HDC for a printer DC host, until unregister_printer_dc.
+MORVA_WIN_API HDC register_printer_dc(PrinterDcTarget* target);
+MORVA_WIN_API void unregister_printer_dc(HDC hdc);
+
+}  // namespace morva::platform
