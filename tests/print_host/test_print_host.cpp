@@ -165,6 +165,28 @@ TEST_F(PrintHost, DocumentEventsAndDriverCallsComeInGdiOrder) {
   EXPECT_EQ(jobs[0].document, u"Test");
 }
 
+TEST_F(PrintHost, APageWithOtherSettingsResetsTheDc) {
+  auto r = print(R"({"printer": "Recording Printer", "document": "Reset", "devmode": {"dmCopies": 2},
+    "pages": [{"ops": [{"op": "fill", "rect": [0, 0, 5, 5]}]},
+              {"devmode": {"dmOrientation": 2}, "ops": [{"op": "fill", "rect": [0, 0, 5, 5]}]}]})");
+  ASSERT_TRUE(r.ok) << r.error;
+  const auto ev = events();
+  const std::vector<std::string> expected_events = {
+      "event 1 dc 0", "event 5 dc 1 name Reset", "event 13 dc 1 escape 1 dcba", "event 6 dc 1", "event 7 dc 1",
+      "event 3 dc 1", "event 4 dc 1", "event 6 dc 1", "event 7 dc 1", "event 8 dc 1", "event 12 dc 1",
+      "event 10 dc 1"};
+  EXPECT_EQ(ev, expected_events);
+  // The new PDEV takes the settings of both and the document of the old.
+  auto enables = with_prefix(spooled_, "EnablePDEV");
+  ASSERT_EQ(enables.size(), 2u);
+  EXPECT_EQ(enables[1], "EnablePDEV dpi 300 patterns 6 orientation 2 copies 2");
+  auto reset = std::find(spooled_.begin(), spooled_.end(), "ResetPDEV");
+  ASSERT_NE(reset, spooled_.end());
+  EXPECT_LT(std::find(spooled_.begin(), spooled_.end(), "SendPage"), reset);
+  EXPECT_EQ(with_prefix(spooled_, "StartPage").size(), 2u);
+  EXPECT_EQ(spooled_.back(), "EndDoc 0");
+}
+
 TEST_F(PrintHost, PathsComeInBatchesWithTheirPens) {
   // 10 lines and 2 Beziers in one closed figure, 4 points a record.
   std::string lines;

@@ -285,6 +285,18 @@ Op read_op(const json& j, int page_line, const std::string& base) {
   return o;
 }
 
+std::map<std::string, std::string> devmode_fields(const json& dm, int line) {
+  if (!dm.is_object()) bad(line, "\"devmode\" is an object of DEVMODE fields");
+  std::map<std::string, std::string> out;
+  for (const auto& [key, value] : dm.items()) {
+    if (key == kLineKey) continue;
+    if (!value.is_number_integer() && !value.is_string())
+      bad(line_of(dm, line), "DEVMODE field " + key + " is a number or a string");
+    out[key] = value.is_string() ? value.get<std::string>() : std::to_string(value.get<long long>());
+  }
+  return out;
+}
+
 // The line of every '{' outside strings, in order: the parser's object
 // events come in the same order.
 std::vector<int> object_lines(const std::string& text) {
@@ -345,16 +357,7 @@ bool parse_document(const std::string& source, const std::string& file, const st
       const int u = choice(root["units"], top, "the units", {{"pt", 0}, {"px", 1}, {"mm", 2}});
       doc.units = u == 0 ? "pt" : u == 1 ? "px" : "mm";
     }
-    if (root.contains("devmode")) {
-      const json& dm = root["devmode"];
-      if (!dm.is_object()) bad(top, "\"devmode\" is an object of DEVMODE fields");
-      for (const auto& [key, value] : dm.items()) {
-        if (key == kLineKey) continue;
-        if (!value.is_number_integer() && !value.is_string())
-          bad(line_of(dm, top), "DEVMODE field " + key + " is a number or a string");
-        doc.devmode[key] = value.is_string() ? value.get<std::string>() : std::to_string(value.get<long long>());
-      }
-    }
+    if (root.contains("devmode")) doc.devmode = devmode_fields(root["devmode"], top);
     if (root.contains("ddmid")) {
       const json& ids = root["ddmid"];
       if (!ids.is_object()) bad(top, "\"ddmid\" is an object of setting ids");
@@ -380,13 +383,15 @@ bool parse_document(const std::string& source, const std::string& file, const st
     for (const json& page : pages) {
       const int page_line = line_of(page, top);
       if (!page.is_object()) bad(page_line, "a page is an object with \"ops\"");
-      std::vector<Op> ops;
+      Page p;
+      p.line = page_line;
       auto it = page.find("ops");
       if (it != page.end()) {
         if (!it->is_array()) bad(page_line, "\"ops\" is a list of drawing calls");
-        for (const json& op : *it) ops.push_back(read_op(op, page_line, base_folder));
+        for (const json& op : *it) p.ops.push_back(read_op(op, page_line, base_folder));
       }
-      doc.pages.push_back(std::move(ops));
+      if (page.contains("devmode")) p.devmode = devmode_fields(page["devmode"], page_line);
+      doc.pages.push_back(std::move(p));
     }
     *out = std::move(doc);
     return true;

@@ -40,6 +40,13 @@ struct Op {
   std::vector<BYTE> data;
 };
 
+struct Page {
+  std::vector<Op> ops;
+  // DEVMODE fields that change before this page (a ResetDC), or none.
+  std::map<std::string, std::string> devmode;
+  int line = 0;
+};
+
 struct Document {
   std::string file;
   std::u16string printer;
@@ -49,7 +56,7 @@ struct Document {
   std::map<std::string, std::string> devmode;  // DEVMODE field -> value (text)
   std::map<WORD, std::string> ddmid;           // DDMID -> value (number or text)
   ULONG path_batch = 0, glyph_batch = 0;
-  std::vector<std::vector<Op>> pages;
+  std::vector<Page> pages;
 };
 
 // Reads a document. False with "file:line: reason" in *error.

@@ -232,8 +232,20 @@ PrintResult print_document(const Document& doc) {
   const double unit = document_unit(doc, dc->dpi_y());
   if (!dc->start_doc(doc.name)) return failed(*dc, doc.file);
   for (size_t page = 0; page < doc.pages.size(); ++page) {
+    if (!doc.pages[page].devmode.empty()) {
+      // The page's own settings: the document's with the page's fields over them.
+      std::map<std::string, std::string> fields = doc.devmode;
+      for (const auto& [key, value] : doc.pages[page].devmode) fields[key] = value;
+      std::vector<BYTE> page_devmode;
+      if (!build_devmode(doc.printer, fields, doc.ddmid, &page_devmode, &result.error)) {
+        dc->abort_doc();
+        result.error = doc.file + ":" + std::to_string(doc.pages[page].line) + ": " + result.error;
+        return result;
+      }
+      if (!dc->reset_dc(page_devmode)) return failed(*dc, doc.file + ":" + std::to_string(doc.pages[page].line));
+    }
     if (!dc->start_page()) return failed(*dc, doc.file + ": page " + std::to_string(page + 1));
-    for (const Op& op : doc.pages[page])
+    for (const Op& op : doc.pages[page].ops)
       if (!play(*dc, op, unit)) return failed(*dc, doc.file + ":" + std::to_string(op.line));
     if (!dc->end_page()) return failed(*dc, doc.file + ": page " + std::to_string(page + 1));
   }

@@ -129,19 +129,13 @@ std::unique_ptr<PrinterDc> PrinterDc::create(const std::u16string& printer, cons
     *error = "DrvEnableDriver named no function";
     return nullptr;
   }
-  auto enable_pdev = dc->device_->get<PFN_DrvEnablePDEV>(INDEX_DrvEnablePDEV);
-  auto complete_pdev = dc->device_->get<PFN_DrvCompletePDEV>(INDEX_DrvCompletePDEV);
-  auto enable_surface = dc->device_->get<PFN_DrvEnableSurface>(INDEX_DrvEnableSurface);
-  if (!enable_pdev || !complete_pdev || !enable_surface) {
+  if (!dc->device_->function(INDEX_DrvEnablePDEV) || !dc->device_->function(INDEX_DrvCompletePDEV) ||
+      !dc->device_->function(INDEX_DrvEnableSurface)) {
     *error = "the driver lacks DrvEnablePDEV, DrvCompletePDEV or DrvEnableSurface";
     return nullptr;
   }
   for (int i = 0; i < HS_DDI_MAX; ++i) dc->patterns_[i] = hatch_surface(i);
-  HSURF patterns[HS_DDI_MAX];
-  std::copy(dc->patterns_, dc->patterns_ + HS_DDI_MAX, patterns);
-  DHPDEV pdev = enable_pdev(enable_devmode, nullptr, HS_DDI_MAX, patterns, sizeof(GDIINFO),
-                            reinterpret_cast<ULONG*>(&dc->gdi_info_), sizeof(DEVINFO), &dc->dev_info_,
-                            dc->device_->hdev(), name.data(), dc->printer_);
+  DHPDEV pdev = dc->enable_pdev(enable_devmode, &dc->gdi_info_, &dc->dev_info_);
   if (replacement) {
     DEVMODEW* freed = replacement;
     dc->document_event(DOCUMENTEVENT_CREATEDCPOST, sizeof(freed), &freed, 0, nullptr);
@@ -151,40 +145,107 @@ std::unique_ptr<PrinterDc> PrinterDc::create(const std::u16string& printer, cons
     return nullptr;
   }
   dc->device_->dhpdev = pdev;
-  complete_pdev(pdev, dc->device_->hdev());
-  dc->surface_ = enable_surface(pdev);
+  dc->surface_ = dc->device_->get<PFN_DrvEnableSurface>(INDEX_DrvEnableSurface)(pdev);
   if (!dc->surface_ || !dc->device_->surface) {
     *error = "DrvEnableSurface gave no surface associated with the device";
     return nullptr;
   }
-  if (dc->gdi_info_.ulLogPixelsX == 0) dc->gdi_info_.ulLogPixelsX = dc->gdi_info_.ulLogPixelsY = 300;
-  // Device fonts, as GDI asks for them when the DC is made.
-  auto query_font = dc->device_->get<PFN_DrvQueryFont>(INDEX_DrvQueryFont);
-  auto query_tree = dc->device_->get<PFN_DrvQueryFontTree>(INDEX_DrvQueryFontTree);
-  for (ULONG face = 1; query_font && face <= dc->dev_info_.cFonts; ++face) {
-    ULONG_PTR id = 0;
-    IFIMETRICS* ifi = query_font(pdev, 0, face, &id);
-    if (!ifi) continue;
-    auto* glyphs = query_tree ? static_cast<FD_GLYPHSET*>(query_tree(pdev, 0, face, QFT_GLYPHSET, &id)) : nullptr;
-    std::u16string family(u16view(reinterpret_cast<const char16_t*>(reinterpret_cast<BYTE*>(ifi) + ifi->dpwszFamilyName)));
-    dc->device_fonts_.push_back({face, ifi, glyphs, family});
-  }
+  dc->query_device_fonts();
   dc->hdc_ = platform::register_printer_dc(dc.get());
   return dc;
+}
+
+DHPDEV PrinterDc::enable_pdev(DEVMODEW* devmode, GDIINFO* gdi, DEVINFO* info) {
+  HSURF patterns[HS_DDI_MAX];
+  std::copy(patterns_, patterns_ + HS_DDI_MAX, patterns);
+  std::u16string name = printer_name_;
+  DHPDEV pdev = device_->get<PFN_DrvEnablePDEV>(INDEX_DrvEnablePDEV)(
+      devmode, nullptr, HS_DDI_MAX, patterns, sizeof(GDIINFO), reinterpret_cast<ULONG*>(gdi), sizeof(DEVINFO), info,
+      device_->hdev(), name.data(), printer_);
+  if (!pdev) return nullptr;
+  device_->get<PFN_DrvCompletePDEV>(INDEX_DrvCompletePDEV)(pdev, device_->hdev());
+  if (gdi->ulLogPixelsX == 0) gdi->ulLogPixelsX = gdi->ulLogPixelsY = 300;
+  return pdev;
+}
+
+void PrinterDc::query_device_fonts() {
+  device_fonts_.clear();
+  auto query_font = device_->get<PFN_DrvQueryFont>(INDEX_DrvQueryFont);
+  auto query_tree = device_->get<PFN_DrvQueryFontTree>(INDEX_DrvQueryFontTree);
+  for (ULONG face = 1; query_font && face <= dev_info_.cFonts; ++face) {
+    ULONG_PTR id = 0;
+    IFIMETRICS* ifi = query_font(device_->dhpdev, 0, face, &id);
+    if (!ifi) continue;
+    auto* glyphs =
+        query_tree ? static_cast<FD_GLYPHSET*>(query_tree(device_->dhpdev, 0, face, QFT_GLYPHSET, &id)) : nullptr;
+    std::u16string family(
+        u16view(reinterpret_cast<const char16_t*>(reinterpret_cast<BYTE*>(ifi) + ifi->dpwszFamilyName)));
+    device_fonts_.push_back({face, ifi, glyphs, family});
+  }
+}
+
+// The PDEV and its surface go; brushes realised for it and the trivial
+// clip of its page go with them.
+void PrinterDc::disable_pdev() {
+  if (brush_object_) engine::delete_brush(brush_object_);
+  brush_object_ = nullptr;
+  if (trivial_clip_) engine::delete_clip(trivial_clip_);
+  trivial_clip_ = nullptr;
+  if (!device_) return;
+  if (surface_)
+    if (auto disable = device_->get<PFN_DrvDisableSurface>(INDEX_DrvDisableSurface)) disable(device_->dhpdev);
+  surface_ = nullptr;
+  device_->surface = nullptr;
+  if (device_->dhpdev)
+    if (auto disable = device_->get<PFN_DrvDisablePDEV>(INDEX_DrvDisablePDEV)) disable(device_->dhpdev);
+  device_->dhpdev = nullptr;
+}
+
+bool PrinterDc::reset_dc(const std::vector<BYTE>& devmode) {
+  if (page_open_ || devmode.size() < sizeof(DEVMODEW)) return false;
+  std::vector<BYTE> app = devmode;
+  DEVMODEW* in = reinterpret_cast<DEVMODEW*>(app.data());
+  DEVMODEW* replacement = nullptr;
+  if (document_event(DOCUMENTEVENT_RESETDCPRE, sizeof(in), &in, sizeof(replacement), &replacement) ==
+      DOCUMENTEVENT_FAILURE)
+    return fail("DrvDocumentEvent(RESETDCPRE)");
+  DEVMODEW* use = replacement ? replacement : in;
+  GDIINFO gdi{};
+  DEVINFO info{};
+  DHPDEV fresh = enable_pdev(use, &gdi, &info);
+  if (fresh) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(use);
+    devmode_.assign(bytes, bytes + use->dmSize + use->dmDriverExtra);
+  }
+  DEVMODEW* freed = replacement;
+  if (!fresh) {
+    document_event(DOCUMENTEVENT_RESETDCPOST, sizeof(freed), &freed, 0, nullptr);
+    return fail("DrvEnablePDEV");
+  }
+  const DHPDEV old = device_->dhpdev;
+  auto reset = device_->get<PFN_DrvResetPDEV>(INDEX_DrvResetPDEV);
+  if (reset && !reset(old, fresh)) {
+    if (auto disable = device_->get<PFN_DrvDisablePDEV>(INDEX_DrvDisablePDEV)) disable(fresh);
+    document_event(DOCUMENTEVENT_RESETDCPOST, sizeof(freed), &freed, 0, nullptr);
+    return fail("DrvResetPDEV");
+  }
+  disable_pdev();
+  device_->dhpdev = fresh;
+  gdi_info_ = gdi;
+  dev_info_ = info;
+  surface_ = device_->get<PFN_DrvEnableSurface>(INDEX_DrvEnableSurface)(fresh);
+  query_device_fonts();
+  if (document_event(DOCUMENTEVENT_RESETDCPOST, sizeof(freed), &freed, 0, nullptr) == DOCUMENTEVENT_FAILURE)
+    return fail("DrvDocumentEvent(RESETDCPOST)");
+  if (!surface_ || !device_->surface) return fail("DrvEnableSurface");
+  return true;
 }
 
 PrinterDc::~PrinterDc() {
   if (doc_open_) abort_doc();
   if (hdc_) document_event(DOCUMENTEVENT_DELETEDC, 0, nullptr, 0, nullptr);
-  if (brush_object_) engine::delete_brush(brush_object_);
   if (clip_) engine::delete_clip(clip_);
-  if (trivial_clip_) engine::delete_clip(trivial_clip_);
-  if (device_) {
-    if (surface_)
-      if (auto disable = device_->get<PFN_DrvDisableSurface>(INDEX_DrvDisableSurface)) disable(device_->dhpdev);
-    if (device_->dhpdev)
-      if (auto disable = device_->get<PFN_DrvDisablePDEV>(INDEX_DrvDisablePDEV)) disable(device_->dhpdev);
-  }
+  disable_pdev();
   if (driver_enabled_ && graphics_dll_)
     if (auto disable = morva_proc_as<PFN_DrvDisableDriver>(GetProcAddress(graphics_dll_, "DrvDisableDriver")))
       disable();

@@ -90,6 +90,9 @@ class PrinterDc final : public platform::PrinterDcTarget {
   bool end_page();
   bool end_doc();
   void abort_doc();
+  // ResetDC between pages: a new PDEV for the DEVMODE takes over the
+  // document from the old one (DrvResetPDEV), with its own surface.
+  bool reset_dc(const std::vector<BYTE>& devmode);
   bool document_open() const { return doc_open_; }
   DWORD job_id() const { return job_id_; }
   const std::string& failed_entry() const { return failed_entry_; }
@@ -145,6 +148,10 @@ class PrinterDc final : public platform::PrinterDcTarget {
   bool stroke_fill(PATHOBJ* path, bool stroke, bool fill);
   BRUSHOBJ* realize_brush_object();
   int document_event(int event, ULONG in_size, void* in, ULONG out_size, void* out);
+  // DrvEnablePDEV and DrvCompletePDEV for a DEVMODE; null when it fails.
+  DHPDEV enable_pdev(DEVMODEW* devmode, GDIINFO* gdi, DEVINFO* info);
+  void query_device_fonts();
+  void disable_pdev();
 
   HANDLE printer_ = nullptr;
   std::u16string printer_name_;

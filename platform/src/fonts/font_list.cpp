@@ -7,6 +7,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -154,8 +155,8 @@ std::shared_ptr<FaceInfo> read_face(FT_Face face, const std::string& file, int i
     info->superscript_y_offset = os2->ySuperscriptYOffset;
     info->fs_selection = os2->fsSelection;
     info->fs_type = os2->fsType;
-    std::copy(os2->panose, os2->panose + 10, info->panose);
-    std::copy(os2->achVendID, os2->achVendID + 4, info->vendor);
+    std::memcpy(info->panose, os2->panose, sizeof(info->panose));
+    std::memcpy(info->vendor, os2->achVendID, sizeof(info->vendor));
     info->first_char = os2->usFirstCharIndex;
     info->last_char = os2->usLastCharIndex;
     info->signature.fsUsb[0] = static_cast<DWORD>(os2->ulUnicodeRange1);
