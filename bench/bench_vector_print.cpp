@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   if (g_print.seconds > 0 && g_copy.seconds > 0 && g_copy.bytes > 0) {
     double print_rate = g_print.bytes / g_print.seconds, copy_rate = g_copy.bytes / g_copy.seconds;
-    std::printf("vector print: %.1f pages/s, %.0f bytes/page; memcpy of the same bytes %.3g bytes/s; ratio %.5f\n",
+    std::printf("vector print: %.1f pages/s, %.0f bytes/page; memcpy of the same bytes %.3g bytes/s; ratio %.3g\n",
                 g_print.pages / g_print.seconds, g_print.bytes / g_print.pages, copy_rate, print_rate / copy_rate);
   }
   return 0;
