@@ -3,6 +3,10 @@
 // common code inside each library keeps its own state.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <set>
+#include <string>
+
 #include "settings/common/driver_locks.h"
 #include "win/modules.h"
 
@@ -25,4 +29,29 @@ TEST(MorvagfxLibrary, LoadsWithItsEntryExportsOnlyItAndKeepsItsOwnState) {
   EXPECT_EQ(DriverLockSlotCount(), kDriverLockCount);
   EXPECT_TRUE(FreeLibrary(gfx));
   EXPECT_TRUE(FreeLibrary(ui));
+}
+
+// The dynamic symbol table holds exactly the DLL entry and the driver's
+// functions: nothing of the static code it is built from leaks out.
+TEST(MorvagfxLibrary, ExportsExactlyTheDriverFunctions) {
+  std::string command = std::string("nm -D --defined-only ") + MORVA_BIN_DIR + "/libmorvagfx.so";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::set<std::string> exported;
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe)) {
+    char type = 0;
+    char name[400] = {};
+    if (std::sscanf(line, "%*s %c %399s", &type, name) == 2 && (type == 'T' || type == 'W' || type == 'D' ||
+                                                                 type == 'B' || type == 'R' || type == 'V'))
+      exported.insert(name);
+  }
+  ASSERT_EQ(pclose(pipe), 0);
+  const std::set<std::string> expected = {
+      "DllMain", "DrvEnableDriver", "DrvDisableDriver", "DrvQueryDriverInfo", "DrvEnablePDEV", "DrvResetPDEV",
+      "DrvCompletePDEV", "DrvDisablePDEV", "DrvEnableSurface", "DrvDisableSurface", "DrvBitBlt", "DrvStretchBlt",
+      "DrvCopyBits", "DrvTextOut", "DrvQueryFont", "DrvQueryFontTree", "DrvQueryFontData", "DrvQueryAdvanceWidths",
+      "DrvSendPage", "DrvStrokePath", "DrvFillPath", "DrvStrokeAndFillPath", "DrvRealizeBrush", "DrvStartPage",
+      "DrvStartDoc", "DrvEscape", "DrvEndDoc", "DrvGetGlyphMode", "DrvStretchBltROP"};
+  EXPECT_EQ(exported, expected);
 }

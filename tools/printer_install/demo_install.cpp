@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
     if (name == "MVDEMO.DDD" || name == linked || name == "database.stamp") continue;
     s.files.push_back(e.path().string());
   }
+  // The data manager that the graphics driver loads from its own folder.
+  if (fs::exists(bin / "libmorvadat.so")) s.files.push_back((bin / "libmorvadat.so").string());
   for (const auto& e : fs::directory_iterator(sources))
     if (e.path().extension() == ".cfg") s.model_config = e.path().string();
 

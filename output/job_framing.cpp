@@ -1,0 +1,215 @@
+// The framing of one job: PJL job header, the two version lines, the
+// opening operators and identification comments before the first page; the
+// end event, the end operator and the PJL trailer after the last. And the
+// comment events that mark document and page events in the stream.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "output/document_control.h"
+#include "pi/pjl_header.h"
+#include "render/pdl_writer.h"
+#include "settings/common/system_utils.h"
+#include "win/clock.h"
+#include "win/codepage.h"
+#include "win/memory.h"
+#include "win/spooler.h"
+#include "win/sysinfo.h"
+
+namespace morva::gfx {
+
+namespace {
+
+constexpr std::size_t kCommentPiece = 255;
+
+std::string utf8(const WCHAR* text, std::size_t max_bytes) {
+  if (!text || !*text) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
+  out.resize(std::strlen(out.c_str()));
+  if (out.size() + 1 > max_bytes) out.resize(max_bytes - 1);
+  return out;
+}
+
+std::string port_name(HANDLE printer) {
+  DWORD needed = 0;
+  GetPrinterW(printer, 5, nullptr, 0, &needed);
+  if (!needed) return {};
+  std::vector<BYTE> buffer(needed);
+  if (!GetPrinterW(printer, 5, buffer.data(), needed, &needed)) return {};
+  return utf8(reinterpret_cast<PRINTER_INFO_5W*>(buffer.data())->pPortName, 261);
+}
+
+bool os_version(OSVERSIONINFOW* v) {
+  std::memset(v, 0, sizeof *v);
+  v->dwOSVersionInfoSize = sizeof *v;
+  return GetVersionExW(v) != FALSE;
+}
+
+INT write_text(PDEV* pdev, const std::string& text) {
+  return PdlWriter_WriteText(pdev->writer, text.size(), text.data());
+}
+
+// The job header: the one the printer-interface library sent for this copy
+// would go first; without it the graphics library builds its own.
+INT write_job_header_start(PDEV* pdev, UINT) {
+  DocumentControl* d = pdev->document;
+  INT size = GetPjlHeaderSize(pdev->printer, d->header_devmode, pdev->printer_data, pdev->database, nullptr, 0);
+  if (size < 0) return -1;
+  auto* block = static_cast<BYTE*>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size) + 1));
+  if (!block) return -1;
+  JobHeaderRequest request{};
+  request.settings = d->header_devmode;
+  request.printer_data = pdev->printer_data;
+  request.printer = pdev->printer;
+  request.document_name = d->document_name;
+  DWORD chars = 65;
+  GetLogonUserName(request.job_user_name, &chars);
+  request.job_user_name[64] = 0;
+  PjlOutput out{block, static_cast<DWORD>(size) + 1, 0};
+  INT r = BuildPjlJobHeader(pdev->database, &request, nullptr, 0, &out);
+  if (r >= 0) r = PdlWriter_WriteText(pdev->writer, out.used, reinterpret_cast<const char*>(block));
+  HeapFree(pdev->heap, 0, block);
+  return r < 0 ? -1 : 0;
+}
+
+INT write_job_header_end(PDEV* pdev) {
+  INT size = GetPjlTrailerSize(pdev->database);
+  if (size < 0) return -1;
+  auto* block = static_cast<BYTE*>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size) + 1));
+  if (!block) return -1;
+  PjlOutput out{block, static_cast<DWORD>(size) + 1, 0};
+  INT r = WritePjlTrailer(pdev->database, &out);
+  if (r >= 0) r = PdlWriter_WriteText(pdev->writer, out.used, reinterpret_cast<const char*>(block));
+  HeapFree(pdev->heap, 0, block);
+  return r < 0 ? -1 : 0;
+}
+
+std::string database_file_name(PDEV* pdev) {
+  DWORD needed = 0;
+  GetPrinterDriverW(pdev->printer, nullptr, 3, nullptr, 0, &needed);
+  if (!needed) return {};
+  std::vector<BYTE> buffer(needed);
+  if (!GetPrinterDriverW(pdev->printer, nullptr, 3, buffer.data(), needed, &needed)) return {};
+  const WCHAR* path = reinterpret_cast<DRIVER_INFO_3W*>(buffer.data())->pDataFile;
+  if (!path) return {};
+  const WCHAR* slash = nullptr;
+  for (const WCHAR* p = path; *p; ++p)
+    if (*p == u'\\') slash = p;
+  return slash ? utf8(slash + 1, 261) : std::string();
+}
+
+INT write_driver_id_comments(PDEV* pdev) {
+  INT r = WritePdlComment(pdev, u"", 0x4);
+  std::string file = database_file_name(pdev);
+  OSVERSIONINFOW v;
+  if (file.empty() || !os_version(&v)) return r;
+  DWORD main_word = 0, linked_word = 0;
+  if (pdev->database) {
+    DddFile* files[2] = {&pdev->database->main, &pdev->database->linked};
+    DWORD* words[2] = {&main_word, &linked_word};
+    for (int i = 0; i < 2; ++i)
+      if (files[i]->image && files[i]->size >= 28) std::memcpy(words[i], files[i]->image + 24, 4);
+  }
+  char text[600];
+  std::snprintf(text, sizeof text, "[%s:%lx:%lx][%lx:%lx:%lx:%lx:%s][%lx]", file.c_str(),
+                static_cast<unsigned long>(main_word), static_cast<unsigned long>(linked_word),
+                static_cast<unsigned long>(v.dwMajorVersion), static_cast<unsigned long>(v.dwMinorVersion),
+                static_cast<unsigned long>(v.dwBuildNumber), static_cast<unsigned long>(v.dwPlatformId),
+                utf8(v.szCSDVersion, 261).c_str(), static_cast<unsigned long>(PdevGetNumber(pdev, 8205)));
+  std::u16string wide(text, text + std::strlen(text));
+  r = WritePdlComment(pdev, wide.c_str(), 0x2);
+  r |= WritePdlComment(pdev, u"[PF02080101][DRV-WIN2000]", 0x2);
+  return r;
+}
+
+}  // namespace
+
+INT WritePdlVersionHeader(PDEV* pdev) {
+  DWORD v = GetTargetPdlVersion(pdev);
+  char line[64];
+  std::snprintf(line, sizeof line, "%sQZVKM-%d.%d.%d%s%c", "%", static_cast<int>((v >> 16) & 0xFF),
+                static_cast<int>((v >> 8) & 0xFF), static_cast<int>(v & 0xFF), "%", '\n');
+  if (write_text(pdev, line) != 0) return -1;
+  OSVERSIONINFOW os;
+  DWORD major = 5, minor = 0;
+  if (os_version(&os)) {
+    major = os.dwMajorVersion;
+    minor = os.dwMinorVersion;
+  }
+  std::snprintf(line, sizeof line, "%s%s%x.%x,%s%d%d%02d.%d%s%c", "%", "WINNT-", static_cast<unsigned>(major),
+                static_cast<unsigned>(minor), "VKMDRV-", 2, 9, 7, 1, "%", '\n');
+  return write_text(pdev, line);
+}
+
+INT WriteJobStart(PDEV* pdev, UINT copy) {
+  DocumentControl* d = pdev->document;
+  PdlWriter* w = pdev->writer;
+  if (!d || !w) return -1;
+  if (write_job_header_start(pdev, copy) != 0) return -1;
+  if (WritePdlVersionHeader(pdev) != 0) return -1;
+  if (PdlWriter_PutEA(w, 2, 1, 0) != 0) return -1;
+  if (d->job.store_mode) {
+    const WCHAR* name = PdevGetString(pdev, 338);
+    std::size_t n = 0;
+    while (name && name[n] && n < 9) ++n;
+    if (PdlWriter_PutTextEE(w, n, name) != 0) return -1;
+  } else if (PdlWriter_SetFA(w, 1, static_cast<WORD>(d->job.quality)) != 0) {
+    return -1;
+  }
+  return write_driver_id_comments(pdev);
+}
+
+INT WriteJobEnd(PDEV* pdev) {
+  if (!pdev->writer) return -1;
+  WriteEventComment(pdev, 4);
+  INT r = PdlWriter_PutEB(pdev->writer);
+  r |= write_job_header_end(pdev);
+  return r;
+}
+
+INT WritePdlComment(PDEV* pdev, LPCWSTR text, DWORD flags) {
+  if (!pdev || !pdev->writer || !pdev->document) return -1;
+  DocumentControl* d = pdev->document;
+  if (flags & 0x1) d->comment_clock = GetTickCount();
+  if (!text) return 0;
+  std::string body = "\"";
+  if (flags & 0x4) {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    char part[64];
+    std::snprintf(part, sizeof part, "[%04d,%02d/%02d,%02d:%02d:%02d]", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                  t.wSecond);
+    body += part;
+    std::string names = "[" + utf8(d->document_name, 261) + "]";
+    std::string port = port_name(pdev->printer);
+    if (!port.empty() && names.size() + port.size() + 2 < 261) names += "[" + port + "]";
+    body += names;
+  }
+  if (flags & 0x2) {
+    char part[32];
+    std::snprintf(part, sizeof part, "[%ldms]", static_cast<long>(GetTickCount() - d->comment_clock));
+    body += part;
+  }
+  body += utf8(text, 261);
+  body += "\"";
+  INT r = 0;
+  for (std::size_t at = 0; at < body.size(); at += kCommentPiece) {
+    std::size_t n = std::min(kCommentPiece, body.size() - at);
+    r |= PdlWriter_PutComment(pdev->writer, static_cast<BYTE>(n), body.data() + at);
+  }
+  return r;
+}
+
+INT WriteEventComment(PDEV* pdev, int event) {
+  static const WCHAR* const kEvents[] = {nullptr, u"StartPage", u"EndPage of Physical", u"EndPage of Logical",
+                                         u"EndJob", nullptr, u"EndJob without EndPage", u"EndJob with left Nup",
+                                         u"skip backface of duplex"};
+  if (event < 1 || event > 8 || !kEvents[event]) return -1;
+  return WritePdlComment(pdev, kEvents[event], 0x2);
+}
+
+}  // namespace morva::gfx

@@ -1,0 +1,108 @@
+// The document's operator layer: every drawing and framing path writes its
+// VANTIQ operators through one PdlWriter, which leaves out graphics state
+// that is unchanged since it was last written, picks the word or real form
+// of each operator by its values, and tracks the current point so that
+// polylines go out as relative steps. Calls answer 0 or -1.
+#pragma once
+
+#include <cstddef>
+
+#include "render/pdl_encoding.h"
+#include "render/pdl_sink.h"
+#include "win/ddi.h"
+#include "win/types.h"
+
+namespace morva::gfx {
+
+// The last value written for each piece of graphics state.
+struct GraphicsStateCache {
+  DWORD enabled;
+  float matrix[6];
+  float line_width;
+  LONG line_join;
+  LONG line_cap;
+  float miter_limit;
+  LONG flag_ai;
+  WORD fill_rule;
+  WORD paint_mode;
+  WORD rop_kind;
+  DWORD rop_code;
+  BYTE colour_target, colour_space;
+  DWORD colour;
+  BYTE dash_kind;
+  LONG ff[2];
+  // Page level: kept across page resets.
+  WORD fa_quality, fa_other;
+  DWORD font_code;
+  float text_matrix[6];
+  LONG fh[2];
+};
+
+struct PdlWriter {
+  DWORD first_mode;
+  DWORD page_forget;
+  DWORD glyph_cache_open;
+  DWORD glyph_capacity;
+  DWORD has_point;
+  LONG point_x, point_y;
+  GraphicsStateCache cache;
+  render::PdlSink* sink;  // not owned
+  DWORD short_address;
+  DWORD pdl_version;
+  DWORD glyph_download_off;
+};
+
+void GraphicsStateCache_Reset(GraphicsStateCache* c);
+void GraphicsStateCache_ResetPageLevel(GraphicsStateCache* c);
+
+// pdl_version is the target version word; glyph_download_off the value of
+// the setting that switches glyph download off.
+PdlWriter* PdlWriter_Create(render::PdlSink* sink, DWORD pdl_version, DWORD glyph_download_off, DWORD capacity);
+void PdlWriter_Destroy(PdlWriter* w);
+void PdlWriter_SetMode(PdlWriter* w, DWORD first, DWORD page_forget);
+int PdlWriter_ResetForPage(PdlWriter* w);
+DWORD PdlWriter_EnableCache(PdlWriter* w, DWORD on);
+
+int PdlWriter_SetMatrix(PdlWriter* w, const float m[6]);
+int PdlWriter_SetLineWidth(PdlWriter* w, float width);
+int PdlWriter_SetMiterLimit(PdlWriter* w, float limit);
+int PdlWriter_SetLineCap(PdlWriter* w, BYTE cap);
+int PdlWriter_SetLineJoin(PdlWriter* w, BYTE join);
+int PdlWriter_SetFillRule(PdlWriter* w, BYTE rule);
+int PdlWriter_SetPaintMode(PdlWriter* w, BYTE mode);
+int PdlWriter_SetRasterOp(PdlWriter* w, BYTE kind, DWORD code);
+int PdlWriter_SetColour(PdlWriter* w, BYTE target, BYTE space, const BYTE* colour);
+// Kind 6 carries the offset and lengths; other kinds the kind byte alone.
+int PdlWriter_SetDash(PdlWriter* w, BYTE kind, float offset, std::size_t n, const float* lengths);
+int PdlWriter_SetFA(PdlWriter* w, BYTE selector, WORD value);
+
+int PdlWriter_ResetClip(PdlWriter* w);
+int PdlWriter_ClipToPath(PdlWriter* w);
+int PdlWriter_SetClipRect(PdlWriter* w, const RECTL& r);
+int PdlWriter_NewPath(PdlWriter* w);
+int PdlWriter_CloseSubpath(PdlWriter* w);
+int PdlWriter_PaintPath(PdlWriter* w);
+int PdlWriter_MoveTo(PdlWriter* w, POINTFIX p);
+int PdlWriter_LineTo(PdlWriter* w, std::size_t n, const POINTFIX* points);
+int PdlWriter_CurveTo(PdlWriter* w, std::size_t segments, const POINTFIX* points);
+int PdlWriter_RectangleFix(PdlWriter* w, const RECTFX& r);
+int PdlWriter_Rectangle(PdlWriter* w, const RECTL& r);
+int PdlWriter_Ellipse(PdlWriter* w, const float e[6]);
+
+int PdlWriter_BeginPage(PdlWriter* w, BYTE colour, BYTE source, BYTE size_code, float width, float height);
+int PdlWriter_EndPage(PdlWriter* w);
+int PdlWriter_PutEA(PdlWriter* w, BYTE p, BYTE q, BYTE r);
+int PdlWriter_PutEB(PdlWriter* w);
+int PdlWriter_PutFB(PdlWriter* w);
+int PdlWriter_SetOrientation(PdlWriter* w, int type);
+int PdlWriter_PutTextEE(PdlWriter* w, std::size_t n, const WCHAR* text);
+int PdlWriter_PutTextEH(PdlWriter* w, std::size_t n, const WCHAR* text);
+int PdlWriter_PutComment(PdlWriter* w, BYTE length, const char* text);
+int PdlWriter_WriteText(PdlWriter* w, std::size_t n, const char* text);
+
+// The glyph cache comes with the device-font and glyph download code; until
+// then no cache is opened and nothing is found.
+int PdlWriter_OpenGlyphCache(PdlWriter* w, DWORD capacity);
+void PdlWriter_CloseGlyphCache(PdlWriter* w);
+
+}  // namespace morva::gfx

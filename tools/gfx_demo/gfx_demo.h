@@ -1,0 +1,28 @@
+// Printing on the demo printer through its real graphics driver: the demo
+// printer installed from the build's outputs, the DC DEVMODE that the
+// graphics driver accepts made the printer's default (as the interface
+// library's document events will hand it over once they build it), and a
+// sample document of vector drawing.
+#pragma once
+
+#include <string>
+
+namespace morva::gfx_demo {
+
+inline constexpr char16_t kDemoPrinter[] = u"Morva Demo Printer";
+
+// Installs the demo printer with the libraries of `bin` (the build's bin
+// folder) into the current machine root. False with the reason.
+bool install_demo_printer(const std::string& bin, std::string* error);
+
+// Builds the DC DEVMODE of `printer` from its default settings (the
+// 5988-byte driver DEVMODE with the 24-byte tail: the tail's size word,
+// an empty paper record, paper-list mode 0, no enforced colour) and stores
+// it as the printer's default DEVMODE.
+bool make_dc_devmode_default(const std::u16string& printer, std::string* error);
+
+// A JSON print document of `pages` pages of lines, curves, rectangles,
+// ellipses, polygons and fills under several clips, for `printer`.
+std::string sample_vector_document(const std::u16string& printer, int pages);
+
+}  // namespace morva::gfx_demo
