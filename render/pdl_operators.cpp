@@ -1,5 +1,7 @@
 #include "render/pdl_operators.h"
 
+#include "render/pdl_store.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -13,41 +15,9 @@
 
 namespace morva::render {
 
-namespace {
+using namespace pdl_store;
 
-// Stores of one operand at q, most significant byte first; each answers
-// the position after it.
-inline BYTE* StoreWord(BYTE* q, DWORD v) {
-  std::uint16_t be = static_cast<std::uint16_t>(v);
-  if constexpr (std::endian::native == std::endian::little) be = __builtin_bswap16(be);
-  std::memcpy(q, &be, 2);
-  return q + 2;
-}
-inline BYTE* StoreDword(BYTE* q, DWORD v) {
-  std::uint32_t be = v;
-  if constexpr (std::endian::native == std::endian::little) be = __builtin_bswap32(be);
-  std::memcpy(q, &be, 4);
-  return q + 4;
-}
-inline BYTE* StoreReal(BYTE* q, float x) {
-  DWORD bits;
-  std::memcpy(&bits, &x, 4);
-  return StoreDword(q, bits);
-}
-inline BYTE* StoreVar(BYTE* q, LONG x) {
-  DWORD m = x < 0 ? 0u - static_cast<DWORD>(x) : static_cast<DWORD>(x);
-  BYTE sign = x < 0 ? 0x40 : 0;
-  if (m < (1u << 6)) {
-    *q = static_cast<BYTE>(sign | m);
-    return q + 1;
-  }
-  if (m < (1u << 13)) {
-    q[0] = static_cast<BYTE>(0x80 | sign | (m >> 7));
-    q[1] = static_cast<BYTE>(m & 0x7F);
-    return q + 2;
-  }
-  return q + PdlEncodeVarNumber(x, q);
-}
+namespace {
 
 // The one-byte numbers of the steps -63 to 63, by step + 63.
 struct ShortSteps {
@@ -77,16 +47,6 @@ inline BYTE* StoreStep(BYTE* q, std::int64_t d, bool& wide) {
   return q + PdlEncodeVarNumber(static_cast<LONG>(d), q);
 }
 
-// Stores a whole operator of at most `most` bytes straight into the sink's
-// buffer through one cursor when the buffer has the room: fill(q) stores it
-// at q and answers the end. False (nothing stored) when it has not.
-template <typename Fill>
-inline bool StoreDirect(PdlSink* s, std::size_t most, Fill fill) {
-  if (s == nullptr || s->room() < most) return false;
-  BYTE* q = s->cursor();
-  s->advance(static_cast<std::size_t>(fill(q) - q));
-  return true;
-}
 
 // Collects the operands of one operator and hands them to the sink in
 // runs of up to 256 bytes (raw data goes straight through), so that a long
@@ -201,123 +161,6 @@ class Emit {
   BYTE buf_[256];
 };
 
-// Writers of operators whose catalogue layout is a fixed list of scalars
-// are generated from the layout: it is parsed when compiling, each letter
-// picks the encoding of the next argument and `=N` operands are written
-// from the table itself.
-struct LayoutToken {
-  char letter = 0;
-  bool constant = false;
-  std::int64_t value = 0;
-};
-
-constexpr std::size_t CountTokens(const char* p) {
-  std::size_t n = 0;
-  for (; *p; ++p)
-    if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z')) ++n;
-  return n;
-}
-
-template <PdlOp op>
-constexpr auto ParseLayout() {
-  constexpr const char* layout = PdlOperator(op).layout;
-  std::array<LayoutToken, CountTokens(layout)> tokens{};
-  std::size_t n = 0;
-  for (const char* p = layout; *p;) {
-    LayoutToken t;
-    t.letter = *p++;
-    if (*p == '=') {
-      ++p;
-      bool neg = *p == '-';
-      if (neg) ++p;
-      while (*p >= '0' && *p <= '9') t.value = t.value * 10 + (*p++ - '0');
-      if (neg) t.value = -t.value;
-      t.constant = true;
-    }
-    tokens[n++] = t;
-  }
-  return tokens;
-}
-
-constexpr bool IsScalar(char c) {
-  return c == 'b' || c == 's' || c == 'w' || c == 'W' || c == 't' || c == 'd' || c == 'f' || c == 'v' || c == 'G';
-}
-
-template <auto tokens>
-constexpr std::size_t ArgumentsBefore(std::size_t i) {
-  std::size_t n = 0;
-  for (std::size_t k = 0; k < i; ++k) n += !tokens[k].constant && tokens[k].letter != 'G';
-  return n;
-}
-
-// Most bytes a scalar operand takes.
-constexpr std::size_t TokenBytes(char c) {
-  switch (c) {
-    case 'b': case 's': return 1;
-    case 'w': case 'W': return 2;
-    case 't': return 3;
-    case 'd': case 'f': return 4;
-    case 'v': return kPdlVarNumberMax;
-    default: return 0;
-  }
-}
-
-template <LayoutToken t, typename V>
-inline BYTE* StoreToken(BYTE* q, V v) {
-  static_assert(IsScalar(t.letter), "operator layout is not a fixed list of scalars");
-  if constexpr (t.letter == 'b' || t.letter == 's') {
-    *q = static_cast<BYTE>(v);
-    return q + 1;
-  } else if constexpr (t.letter == 'w' || t.letter == 'W') {
-    return StoreWord(q, static_cast<DWORD>(v));
-  } else if constexpr (t.letter == 't') {
-    q[0] = static_cast<BYTE>(static_cast<DWORD>(v) >> 16);
-    return StoreWord(q + 1, static_cast<DWORD>(v));
-  } else if constexpr (t.letter == 'd') {
-    return StoreDword(q, static_cast<DWORD>(v));
-  } else if constexpr (t.letter == 'f') {
-    return StoreReal(q, static_cast<float>(v));
-  } else if constexpr (t.letter == 'v') {
-    return StoreVar(q, static_cast<LONG>(v));
-  } else {
-    return q;  // 'G': the glyph record follows, written by the caller
-  }
-}
-
-template <PdlOp op, typename... A>
-inline int PutFixed(PdlSink* s, A... args) {
-  static constexpr auto tokens = ParseLayout<op>();
-  static_assert(ArgumentsBefore<tokens>(tokens.size()) == sizeof...(A), "argument count differs from the layout");
-  // The whole operator is stored through one cursor into room reserved once.
-  constexpr std::size_t most = [] {
-    std::size_t n = 0;
-    for (const LayoutToken& t : tokens) n += TokenBytes(t.letter);
-    return n;
-  }();
-  static_assert(most + 2 <= 256, "operator longer than one run");
-  const std::tuple<A...> values(args...);
-  auto fill = [&](BYTE* q) {
-    constexpr WORD opcode = PdlOperator(op).opcode;
-    q = StoreWord(q, opcode);
-    [&]<std::size_t... I>(std::index_sequence<I...>) {
-      (
-          [&] {
-            constexpr LayoutToken t = tokens[I];
-            if constexpr (t.constant)
-              q = StoreToken<t>(q, t.value);
-            else if constexpr (t.letter == 'G')
-              q = StoreToken<t>(q, 0);
-            else
-              q = StoreToken<t>(q, std::get<ArgumentsBefore<tokens>(I)>(values));
-          }(),
-          ...);
-    }(std::make_index_sequence<tokens.size()>{});
-    return q;
-  };
-  if (StoreDirect(s, most + 2, fill)) return 0;
-  BYTE run[most + 2];
-  return Pdl_PutBytes(s, run, static_cast<std::size_t>(fill(run) - run));
-}
 
 constexpr bool ValidSpace(BYTE space) { return space == kPdlSpaceGrey || space == kPdlSpaceRgb; }
 constexpr std::size_t kWordMax = 0xFFFF;
@@ -342,16 +185,9 @@ int Pdl_OpMatrix(PdlSink* s, const float m[6]) {
   return PutFixed<PdlOp::Aa>(s, m[0], m[1], m[2], m[3], m[4], m[5]);
 }
 
-int Pdl_OpResetClip(PdlSink* s) { return PutFixed<PdlOp::AR>(s); }
-int Pdl_OpClipRect(PdlSink* s, const PdlRect& r) {
-  return PutFixed<PdlOp::AB>(s, r.left, r.top, r.right, r.bottom);
-}
 int Pdl_OpClipRectReal(PdlSink* s, const float r[4]) { return PutFixed<PdlOp::Ab>(s, r[0], r[1], r[2], r[3]); }
 int Pdl_OpClipToPath(PdlSink* s) { return PutFixed<PdlOp::AC>(s); }
-int Pdl_OpLineWidth(PdlSink* s, LONG width) { return PutFixed<PdlOp::AD>(s, width); }
 int Pdl_OpLineWidthReal(PdlSink* s, float width) { return PutFixed<PdlOp::Ad>(s, width); }
-int Pdl_OpLineCap(PdlSink* s, BYTE cap) { return PutFixed<PdlOp::AE>(s, cap); }
-int Pdl_OpLineJoin(PdlSink* s, BYTE join) { return PutFixed<PdlOp::AF>(s, join); }
 
 int Pdl_OpMiterLimit(PdlSink* s, LONG limit) {
   if (limit < -128 || limit > 127) return -1;
@@ -377,28 +213,7 @@ int Pdl_OpDashReal(PdlSink* s, BYTE kind, float offset, std::size_t n, const flo
 }
 
 int Pdl_OpFlagAI(PdlSink* s, BYTE flag) { return PutFixed<PdlOp::AI>(s, flag); }
-int Pdl_OpFillRule(PdlSink* s, BYTE rule) { return PutFixed<PdlOp::AJ>(s, rule); }
-int Pdl_OpPaintMode(PdlSink* s, BYTE mode) { return PutFixed<PdlOp::AK>(s, mode); }
-int Pdl_OpRasterOp(PdlSink* s, BYTE kind, DWORD code) { return PutFixed<PdlOp::AL>(s, kind, code); }
 
-int Pdl_OpSetColour(PdlSink* s, BYTE target, BYTE space, DWORD colour) {
-  if (!ValidSpace(space)) return -1;
-  auto fill = [&](BYTE* q) {
-    constexpr WORD opcode = PdlOperator(PdlOp::AM).opcode;
-    q = StoreWord(q, opcode);
-    q[0] = target;
-    q[1] = space;
-    if (space != kPdlSpaceRgb) {
-      q[2] = static_cast<BYTE>(colour);
-      return q + 3;
-    }
-    q[2] = static_cast<BYTE>(colour >> 16);
-    return StoreWord(q + 3, colour);
-  };
-  if (StoreDirect(s, 7, fill)) return 0;
-  BYTE run[7];
-  return Pdl_PutBytes(s, run, static_cast<std::size_t>(fill(run) - run));
-}
 
 int Pdl_OpHatchBrush(PdlSink* s, LONG x, LONG y, BYTE target, BYTE space, DWORD colour, BYTE style) {
   if (!ValidSpace(space)) return -1;
@@ -467,9 +282,6 @@ int Pdl_OpFlagsFF(PdlSink* s, BYTE flags) { return PutFixed<PdlOp::FF>(s, flags)
 
 // ---- Paths and figures ----------------------------------------------------
 
-int Pdl_OpNewPath(PdlSink* s) { return PutFixed<PdlOp::BA>(s); }
-int Pdl_OpMoveTo(PdlSink* s, LONG x, LONG y) { return PutFixed<PdlOp::BB>(s, x, y); }
-int Pdl_OpMoveToReal(PdlSink* s, float x, float y) { return PutFixed<PdlOp::Bb>(s, x, y); }
 
 namespace {
 
@@ -574,11 +386,6 @@ int Pdl_OpCurveToReal(PdlSink* s, std::size_t n, const PdlPointF* p) {
                       });
 }
 
-int Pdl_OpCloseSubpath(PdlSink* s) { return PutFixed<PdlOp::BC>(s); }
-int Pdl_OpPaintPath(PdlSink* s) { return PutFixed<PdlOp::BD>(s); }
-int Pdl_OpRectangle(PdlSink* s, const PdlRect& r) {
-  return PutFixed<PdlOp::CG>(s, r.left, r.top, r.right, r.bottom);
-}
 int Pdl_OpRectangleReal(PdlSink* s, const float r[4]) { return PutFixed<PdlOp::Cg>(s, r[0], r[1], r[2], r[3]); }
 int Pdl_OpEllipse(PdlSink* s, const float e[6]) {
   return PutFixed<PdlOp::Cc>(s, e[0], e[1], e[2], e[3], e[4], e[5]);
@@ -616,10 +423,6 @@ int Pdl_OpStencil(PdlSink* s, float x, float y, std::size_t width, std::size_t h
 
 // ---- Text -----------------------------------------------------------------
 
-int Pdl_OpSelectFont(PdlSink* s, WORD code) { return PutFixed<PdlOp::DA>(s, code); }
-int Pdl_OpTextMatrix(PdlSink* s, const float m[6]) {
-  return PutFixed<PdlOp::Db>(s, m[0], m[1], m[2], m[3], m[4], m[5]);
-}
 
 namespace {
 
@@ -774,13 +577,6 @@ int Pdl_OpDownloadGlyph(PdlSink* s, DWORD address) { return PutFixed<PdlOp::DH>(
 int Pdl_OpDownloadGlyphShort(PdlSink* s, DWORD address) {
   if (!ShortAddress(address)) return -1;
   return Emit(s, PdlOp::DL).w(address / 64).result();
-}
-int Pdl_OpDrawGlyph(PdlSink* s, LONG x, LONG y, DWORD address) {
-  return PutFixed<PdlOp::DI>(s, x, y, address);
-}
-int Pdl_OpDrawGlyphShort(PdlSink* s, LONG x, LONG y, DWORD address) {
-  if (!ShortAddress(address)) return -1;
-  return PutFixed<PdlOp::DM>(s, x, y, address / 64);
 }
 int Pdl_OpDrawGlyphReal(PdlSink* s, float x, float y, DWORD address) {
   return PutFixed<PdlOp::Di>(s, x, y, address);

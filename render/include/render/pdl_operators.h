@@ -9,12 +9,18 @@
 // Counts: point lists longer than a word count can hold are split into
 // several operators of the same kind, which draw the same path; every other
 // count that does not fit its field is refused.
+//
+// The fixed-layout writers a page issues most (state changes, path
+// construction, rectangles, font selection, cached glyphs) are defined
+// inline below: each is a room check and a few stores into the sink's
+// buffer (render/pdl_store.h), which a call and its set-up would double.
 #pragma once
 
 #include <cstddef>
 
 #include "render/pdl_catalogue.h"
 #include "render/pdl_encoding.h"
+#include "render/pdl_store.h"
 
 namespace morva::render {
 
@@ -27,14 +33,21 @@ inline constexpr DWORD kPdlMaxShortAddress = 0x3FFFC0;
 // Graphics state and clipping
 int Pdl_OpOrientation(PdlSink* s, int type);                         // AA, type 1-4
 int Pdl_OpMatrix(PdlSink* s, const float m[6]);                      // Aa
-int Pdl_OpResetClip(PdlSink* s);                                     // AR
-int Pdl_OpClipRect(PdlSink* s, const PdlRect& r);                    // AB
+// AR
+inline int Pdl_OpResetClip(PdlSink* s) { return pdl_store::PutFixed<PdlOp::AR>(s); }
+// AB
+inline int Pdl_OpClipRect(PdlSink* s, const PdlRect& r) {
+  return pdl_store::PutFixed<PdlOp::AB>(s, r.left, r.top, r.right, r.bottom);
+}
 int Pdl_OpClipRectReal(PdlSink* s, const float r[4]);                // Ab
 int Pdl_OpClipToPath(PdlSink* s);                                    // AC
-int Pdl_OpLineWidth(PdlSink* s, LONG width);                         // AD
+// AD
+inline int Pdl_OpLineWidth(PdlSink* s, LONG width) { return pdl_store::PutFixed<PdlOp::AD>(s, width); }
 int Pdl_OpLineWidthReal(PdlSink* s, float width);                    // Ad
-int Pdl_OpLineCap(PdlSink* s, BYTE cap);                             // AE
-int Pdl_OpLineJoin(PdlSink* s, BYTE join);                           // AF
+// AE
+inline int Pdl_OpLineCap(PdlSink* s, BYTE cap) { return pdl_store::PutFixed<PdlOp::AE>(s, cap); }
+// AF
+inline int Pdl_OpLineJoin(PdlSink* s, BYTE join) { return pdl_store::PutFixed<PdlOp::AF>(s, join); }
 int Pdl_OpMiterLimit(PdlSink* s, LONG limit);                        // AG, -128..127
 int Pdl_OpMiterLimitReal(PdlSink* s, float limit);                   // Ag
 // AH: kind 6 carries the offset and n (at most 255) lengths; other kinds
@@ -42,11 +55,32 @@ int Pdl_OpMiterLimitReal(PdlSink* s, float limit);                   // Ag
 int Pdl_OpDash(PdlSink* s, BYTE kind, LONG offset, std::size_t n, const LONG* lengths);
 int Pdl_OpDashReal(PdlSink* s, BYTE kind, float offset, std::size_t n, const float* lengths);  // Ah
 int Pdl_OpFlagAI(PdlSink* s, BYTE flag);                             // AI
-int Pdl_OpFillRule(PdlSink* s, BYTE rule);                           // AJ
-int Pdl_OpPaintMode(PdlSink* s, BYTE mode);                          // AK
-int Pdl_OpRasterOp(PdlSink* s, BYTE kind, DWORD code);               // AL
+// AJ
+inline int Pdl_OpFillRule(PdlSink* s, BYTE rule) { return pdl_store::PutFixed<PdlOp::AJ>(s, rule); }
+// AK
+inline int Pdl_OpPaintMode(PdlSink* s, BYTE mode) { return pdl_store::PutFixed<PdlOp::AK>(s, mode); }
+// AL
+inline int Pdl_OpRasterOp(PdlSink* s, BYTE kind, DWORD code) {
+  return pdl_store::PutFixed<PdlOp::AL>(s, kind, code);
+}
 // Colours are packed as by Pdl_PackColour; space 3 grey or 4 RGB.
-int Pdl_OpSetColour(PdlSink* s, BYTE target, BYTE space, DWORD colour);  // AM
+inline int Pdl_OpSetColour(PdlSink* s, BYTE target, BYTE space, DWORD colour) {  // AM
+  if (space != kPdlSpaceGrey && space != kPdlSpaceRgb) return -1;
+  auto fill = [&](BYTE* q) {
+    q = pdl_store::StoreWord(q, PdlOperator(PdlOp::AM).opcode);
+    q[0] = target;
+    q[1] = space;
+    if (space != kPdlSpaceRgb) {
+      q[2] = static_cast<BYTE>(colour);
+      return q + 3;
+    }
+    q[2] = static_cast<BYTE>(colour >> 16);
+    return pdl_store::StoreWord(q + 3, colour);
+  };
+  if (pdl_store::StoreDirect(s, 7, fill)) return 0;
+  BYTE run[7];
+  return Pdl_PutBytes(s, run, static_cast<std::size_t>(fill(run) - run));
+}
 int Pdl_OpHatchBrush(PdlSink* s, LONG x, LONG y, BYTE target, BYTE space, DWORD colour,
                      BYTE style);                                    // AN
 int Pdl_OpHatchBrushReal(PdlSink* s, float x, float y, BYTE target, BYTE space, DWORD colour,
@@ -65,9 +99,12 @@ int Pdl_OpPalette(PdlSink* s, BYTE format, BYTE entry_bits, std::size_t entries,
 int Pdl_OpFlagsFF(PdlSink* s, BYTE flags);                           // FF
 
 // Paths and figures
-int Pdl_OpNewPath(PdlSink* s);                                       // BA
-int Pdl_OpMoveTo(PdlSink* s, LONG x, LONG y);                        // BB
-int Pdl_OpMoveToReal(PdlSink* s, float x, float y);                  // Bb
+// BA
+inline int Pdl_OpNewPath(PdlSink* s) { return pdl_store::PutFixed<PdlOp::BA>(s); }
+// BB
+inline int Pdl_OpMoveTo(PdlSink* s, LONG x, LONG y) { return pdl_store::PutFixed<PdlOp::BB>(s, x, y); }
+// Bb
+inline int Pdl_OpMoveToReal(PdlSink* s, float x, float y) { return pdl_store::PutFixed<PdlOp::Bb>(s, x, y); }
 int Pdl_OpLineTo(PdlSink* s, std::size_t n, const PdlPoint* points);       // BP
 int Pdl_OpLineToReal(PdlSink* s, std::size_t n, const PdlPointF* points);  // Bp
 // B0: steps from current to the first point, then from point to point.
@@ -75,9 +112,14 @@ int Pdl_OpLineToRelative(PdlSink* s, PdlPoint current, std::size_t n, const PdlP
 // n segments of three points each (two control points and the end point).
 int Pdl_OpCurveTo(PdlSink* s, std::size_t n, const PdlPoint* points);        // BU
 int Pdl_OpCurveToReal(PdlSink* s, std::size_t n, const PdlPointF* points);   // Bu
-int Pdl_OpCloseSubpath(PdlSink* s);                                  // BC
-int Pdl_OpPaintPath(PdlSink* s);                                     // BD
-int Pdl_OpRectangle(PdlSink* s, const PdlRect& r);                   // CG
+// BC
+inline int Pdl_OpCloseSubpath(PdlSink* s) { return pdl_store::PutFixed<PdlOp::BC>(s); }
+// BD
+inline int Pdl_OpPaintPath(PdlSink* s) { return pdl_store::PutFixed<PdlOp::BD>(s); }
+// CG
+inline int Pdl_OpRectangle(PdlSink* s, const PdlRect& r) {
+  return pdl_store::PutFixed<PdlOp::CG>(s, r.left, r.top, r.right, r.bottom);
+}
 int Pdl_OpRectangleReal(PdlSink* s, const float r[4]);               // Cg
 int Pdl_OpEllipse(PdlSink* s, const float e[6]);                     // Cc: cx, cy, rx, ry, start, end
 
@@ -103,8 +145,12 @@ int Pdl_OpStencil(PdlSink* s, float x, float y, std::size_t width, std::size_t h
                   BYTE polarity, const float m[6], DWORD n);         // Cp
 
 // Text
-int Pdl_OpSelectFont(PdlSink* s, WORD code);                         // DA
-int Pdl_OpTextMatrix(PdlSink* s, const float m[6]);                  // Db
+// DA
+inline int Pdl_OpSelectFont(PdlSink* s, WORD code) { return pdl_store::PutFixed<PdlOp::DA>(s, code); }
+// Db
+inline int Pdl_OpTextMatrix(PdlSink* s, const float m[6]) {
+  return pdl_store::PutFixed<PdlOp::Db>(s, m[0], m[1], m[2], m[3], m[4], m[5]);
+}
 int Pdl_OpTextAt(PdlSink* s, LONG x, LONG y, LONG advance, std::size_t m, const WORD* codes);  // DC
 int Pdl_OpTextAtReal(PdlSink* s, float x, float y, float advance, std::size_t m,
                      const WORD* codes);                             // Dc
@@ -127,8 +173,15 @@ int Pdl_OpText(PdlSink* s, int position_kind, PdlPoint position, std::size_t m, 
 // typed values (Pdl_PutTypedValue).
 int Pdl_OpDownloadGlyph(PdlSink* s, DWORD address);                  // DH
 int Pdl_OpDownloadGlyphShort(PdlSink* s, DWORD address);             // DL, address / 64
-int Pdl_OpDrawGlyph(PdlSink* s, LONG x, LONG y, DWORD address);      // DI
-int Pdl_OpDrawGlyphShort(PdlSink* s, LONG x, LONG y, DWORD address); // DM
+// DI
+inline int Pdl_OpDrawGlyph(PdlSink* s, LONG x, LONG y, DWORD address) {
+  return pdl_store::PutFixed<PdlOp::DI>(s, x, y, address);
+}
+// DM
+inline int Pdl_OpDrawGlyphShort(PdlSink* s, LONG x, LONG y, DWORD address) {
+  if (address > kPdlMaxShortAddress || address % 64 != 0) return -1;
+  return pdl_store::PutFixed<PdlOp::DM>(s, x, y, address / 64);
+}
 int Pdl_OpDrawGlyphReal(PdlSink* s, float x, float y, DWORD address);       // Di
 int Pdl_OpDrawGlyphShortReal(PdlSink* s, float x, float y, DWORD address);  // Dm
 // DE: flags bit 0 adds a zero value, bit 1 the given value.
