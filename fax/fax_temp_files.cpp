@@ -46,9 +46,9 @@ class ListLock {
   bool held_ = false;
 };
 
-// The window queries of the window system, bound at run time: without a
-// window system no window exists, so no owner is alive and a window is its
-// own top level.
+// The window queries of the window system, bound at run time from
+// "user32.dll": where the module or an export is missing, no owner is alive
+// and a window is its own top level.
 struct WindowQueries {
   using IsWindowFn = BOOL (*)(HWND);
   using GetParentFn = HWND (*)(HWND);

@@ -2,9 +2,9 @@
 // deletes, how files are listed, the key paths from the database, and
 // processes sweeping and listing at the same time without losing entries.
 //
-// Until the window system is part of the platform, the windows the sweep
-// asks about come from a small "user32.dll" fixture of our own: a table of
-// window, parent and instance.
+// Most cases take the windows the sweep asks about from a small "user32.dll"
+// table of window, parent and instance, so that any window layout can be
+// set up; one case uses real windows of the platform's window system.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -59,7 +59,12 @@ class FaxTempFiles : public ::testing::Test {
                                               {"GetParent", morva_proc(&fake_get_parent)},
                                               {"GetWindowLongPtrW", morva_proc(&fake_get_long)}});
   }
-  void TearDown() override { morva::platform::unregister_builtin_module(u"user32.dll"); }
+  // Puts the platform's own window queries back.
+  void TearDown() override {
+    morva::platform::register_builtin_module(u"user32.dll", {{"IsWindow", morva_proc(&IsWindow)},
+                                                             {"GetParent", morva_proc(&GetParent)},
+                                                             {"GetWindowLongPtrW", morva_proc(&GetWindowLongPtrW)}});
+  }
 
   // A file under C:\fax of the given age in days; its Windows path.
   std::u16string make_file(const std::string& name, int days_old) {
@@ -252,3 +257,24 @@ TEST(FaxTempFilesChild, ListsOrSweeps) {
 }
 
 }  // namespace
+
+// The sweep's run-time binding reaches the platform's own window system: a
+// file whose owner is a live window of the right instance is kept, and goes
+// once that window is destroyed.
+TEST(FaxTempFilesWithRealWindows, AFileStaysWhileItsOwnerWindowLives) {
+  morva::test::TempRoot root;
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(0x6000));
+  HWND frame = CreateWindowExW(0, u"STATIC", u"sheet", 0, 0, 0, 100, 100, nullptr, nullptr, instance, nullptr);
+  ASSERT_NE(frame, nullptr);
+  const std::string native = root.file("drive_c/fax/owned.tmp");
+  morva::test::write_file(native, "data");
+  fs::last_write_time(native, fs::file_time_type::clock::now() - std::chrono::hours(24 * 30));
+  const std::u16string path = u"C:\\fax\\owned.tmp";
+  ASSERT_EQ(RegisterFaxTempFile(kKey2.c_str(), path.c_str(), frame, instance), ERROR_SUCCESS);
+
+  EXPECT_EQ(PurgeFaxTempFiles(kKey2.c_str()), ERROR_SUCCESS);
+  EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(DestroyWindow(frame));
+  EXPECT_EQ(PurgeFaxTempFiles(kKey2.c_str()), ERROR_SUCCESS);
+  EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+}

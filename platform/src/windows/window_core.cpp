@@ -26,6 +26,7 @@
 #include <unordered_map>
 
 #include "win/errors.h"
+#include "win/modules.h"
 #include "win/resources.h"
 #include "win/strings.h"
 #include "win/ui_driver.h"
@@ -997,6 +998,15 @@ DWORD GetSysColor(INT index) {
 }
 
 }  // extern "C"
+
+namespace {
+// Code that binds the window queries at run time by module and export
+// name (as the fax temporary-file sweep does) finds them under "user32.dll".
+const HMODULE g_user32 = morva::platform::register_builtin_module(
+    u"user32.dll", {{"IsWindow", morva_proc(&IsWindow)},
+                    {"GetParent", morva_proc(&GetParent)},
+                    {"GetWindowLongPtrW", morva_proc(&GetWindowLongPtrW)}});
+}  // namespace
 
 namespace morva::platform::ui {
 
