@@ -19,9 +19,15 @@
 #include "settings/database/ddd_queries.h"
 #include "settings/items/item_access.h"
 #include "win/win.h"
+#include "fax_text.h"
 
 namespace morva::fax {
 namespace {
+
+using fax_text::text_of;
+using fax_text::ansi_of;
+using fax_text::to_ansi;
+
 
 constexpr DWORD kAccountCapability = 0x2000000;
 constexpr UINT kCaptionString = 265;
@@ -32,31 +38,6 @@ constexpr DWORD kUserChars = 32;
 constexpr DWORD kPasswordChars = 128;
 
 constexpr WORD kCommToRecord[] = {0, 2, 1};  // and back: the same table
-
-template <size_t N>
-std::u16string text_of(const WCHAR (&field)[N]) {
-  size_t n = 0;
-  while (n < N && field[n]) ++n;
-  return std::u16string(field, n);
-}
-
-template <size_t N>
-std::string ansi_of(const char (&field)[N]) {
-  size_t n = 0;
-  while (n < N && field[n]) ++n;
-  return std::string(field, n);
-}
-
-bool to_ansi(const std::u16string& text, std::string* out) {
-  out->clear();
-  if (text.empty()) return true;
-  const int bytes =
-      WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return false;
-  out->resize(static_cast<size_t>(bytes));
-  return WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), out->data(), bytes, nullptr,
-                             nullptr) == bytes;
-}
 
 bool to_wide(const std::string& text, std::u16string* out) {
   out->clear();

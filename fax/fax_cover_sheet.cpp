@@ -12,9 +12,13 @@
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
 #include "win/win.h"
+#include "fax_text.h"
 
 namespace morva::fax {
 namespace {
+
+using fax_text::text_of;
+
 
 constexpr DWORD kWideLayoutCapability = 0xFFFF0040;
 constexpr INT kLabelChars = 49;
@@ -81,24 +85,10 @@ SHORT widen_x(SHORT x) {
   }
 }
 
-template <size_t N>
-std::u16string text_of(const WCHAR (&field)[N]) {
-  size_t n = 0;
-  while (n < N && field[n]) ++n;
-  return std::u16string(field, n);
-}
-
 std::string to_ansi(const std::u16string& text, bool* ok) {
-  *ok = true;
-  if (text.empty()) return {};
-  const int bytes =
-      WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) {
-    *ok = false;
-    return {};
-  }
-  std::string out(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), out.data(), bytes, nullptr, nullptr);
+  std::string out;
+  *ok = fax_text::to_ansi(text, &out);
+  if (!*ok) out.clear();
   return out;
 }
 

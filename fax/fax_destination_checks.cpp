@@ -11,22 +11,19 @@
 #include "settings/database/ddd_queries.h"
 #include "settings/items/item_access.h"
 #include "win/win.h"
+#include "fax_text.h"
 
 namespace morva::fax {
 namespace {
+
+using fax_text::text_of;
+
 
 constexpr DWORD kDefaultMaxDestinations = 50;
 constexpr DWORD kMaxUnits = 600;
 constexpr DWORD kMode1UnitsBeforeAdd = 12;
 constexpr DWORD kMode1UnitsOnLeave = 13;
 constexpr UINT kCaptionString = 265;
-
-template <size_t N>
-std::u16string text_of(const WCHAR (&field)[N]) {
-  size_t n = 0;
-  while (n < N && field[n]) ++n;
-  return std::u16string(field, n);
-}
 
 bool all_digits(const std::string& s) {
   if (s.empty()) return false;

@@ -8,9 +8,13 @@
 #include "pi/scramble.h"
 #include "settings/common/common_utils.h"
 #include "win/win.h"
+#include "fax_text.h"
 
 namespace morva::fax {
 namespace {
+
+using fax_text::to_ansi;
+
 
 constexpr size_t kItemsCapacity = 508;
 constexpr LONG kLineLimit = 180;
@@ -27,17 +31,6 @@ std::u16string field(const WCHAR (&text)[N]) {
 }
 
 std::u16string ascii(const char* text) { return std::u16string(text, text + std::strlen(text)); }
-
-bool to_ansi(const std::u16string& text, std::string* out) {
-  out->clear();
-  if (text.empty()) return true;
-  const int bytes =
-      WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return false;
-  out->resize(static_cast<size_t>(bytes));
-  return WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), out->data(), bytes, nullptr,
-                             nullptr) == bytes;
-}
 
 // The items text and the counted lengths of its groups.
 struct Items {

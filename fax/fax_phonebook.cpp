@@ -13,9 +13,14 @@
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
 #include "win/win.h"
+#include "fax_text.h"
 
 namespace morva::fax {
 namespace {
+
+using fax_text::text_of;
+using fax_text::to_ansi;
+
 
 constexpr char kCsvLine1[] = "\"SELMAR_QUILLAN_FAX_PHONEBOOK_TOOL\",\"0060000\"";
 constexpr char kCsvLine2[] =
@@ -28,24 +33,6 @@ constexpr char kCsvFileName[] = "phonebook.csv";
 constexpr char16_t kBackupFileName[] = u"phonebook.bak";
 constexpr UINT kCaptionString = 265;
 constexpr int kFolderAttempts = 100;
-
-template <size_t N>
-std::u16string text_of(const WCHAR (&field)[N]) {
-  size_t n = 0;
-  while (n < N && field[n]) ++n;
-  return std::u16string(field, n);
-}
-
-bool to_ansi(const std::u16string& text, std::string* out) {
-  out->clear();
-  if (text.empty()) return true;
-  const int bytes =
-      WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return false;
-  out->resize(static_cast<size_t>(bytes));
-  return WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), out->data(), bytes, nullptr,
-                             nullptr) == bytes;
-}
 
 std::u16string load_string(HMODULE module, UINT id) {
   WCHAR buffer[1024] = {};
