@@ -38,13 +38,22 @@ void DrvDisableSurface(DHPDEV);
 namespace {
 
 // The workers of the document and page entries.
-BOOL start_doc(SURFOBJ* pso, LPWSTR name, DWORD job_id) {
-  if (!pso) return FALSE;
+
+// The PDEV of a document or page call's surface; null when the surface is
+// missing, and null with ERROR_INVALID_PARAMETER when its PDEV is not one.
+PDEV* DocumentPdevOf(SURFOBJ* pso) {
+  if (!pso) return nullptr;
   PDEV* pdev = PdevOf(pso);
   if (!IsValidPdev(pdev)) {
     SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
+    return nullptr;
   }
+  return pdev;
+}
+
+BOOL start_doc(SURFOBJ* pso, LPWSTR name, DWORD job_id) {
+  PDEV* pdev = DocumentPdevOf(pso);
+  if (!pdev) return FALSE;
   if (GetTraceFlags() & kTraceCategoryStartDoc)
     TraceDumpItemRange(kTraceCategoryStartDoc, u"<INPUT  DEVMODE>", pdev->settings, pdev->printer_data);
   pdev->flags |= kPdevDocStarted;
@@ -62,12 +71,8 @@ BOOL start_doc(SURFOBJ* pso, LPWSTR name, DWORD job_id) {
 }
 
 BOOL start_page(SURFOBJ* pso) {
-  if (!pso) return FALSE;
-  PDEV* pdev = PdevOf(pso);
-  if (!IsValidPdev(pdev)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  PDEV* pdev = DocumentPdevOf(pso);
+  if (!pdev) return FALSE;
   if (GetTraceFlags() & kTraceCategoryStartPage)
     TraceDumpItemRange(kTraceCategoryStartPage, u"<INPUT  DEVMODE>", pdev->settings, pdev->printer_data);
   if (pdev->flags & kPdevDocFailed) return FALSE;
@@ -83,12 +88,8 @@ BOOL start_page(SURFOBJ* pso) {
 }
 
 BOOL send_page(SURFOBJ* pso) {
-  if (!pso) return FALSE;
-  PDEV* pdev = PdevOf(pso);
-  if (!IsValidPdev(pdev)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  PDEV* pdev = DocumentPdevOf(pso);
+  if (!pdev) return FALSE;
   INT r = 0;
   if (!IsDocumentAborted(pdev) && IsJobOutputBegun(pdev)) r |= FlushQueuedImages(pdev, TRUE);
   r |= EndPage(pdev);
@@ -97,12 +98,8 @@ BOOL send_page(SURFOBJ* pso) {
 }
 
 BOOL end_doc(SURFOBJ* pso, FLONG fl) {
-  if (!pso) return FALSE;
-  PDEV* pdev = PdevOf(pso);
-  if (!IsValidPdev(pdev)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  PDEV* pdev = DocumentPdevOf(pso);
+  if (!pdev) return FALSE;
   INT r = 0;
   if (fl & ED_ABORTDOC)
     AbortDocument(pdev);

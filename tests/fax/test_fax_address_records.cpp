@@ -15,6 +15,7 @@
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
 #include "settings/items/item_access.h"
+#include "fax_test_util.h"
 #include "temp_root.h"
 #include "win/win.h"
 
@@ -22,23 +23,8 @@ using namespace morva::fax;
 
 namespace {
 
-// Windows form of the folder this test runs from (the build's bin folder,
-// where the stand-in libraries lie).
-std::u16string bin_directory() {
-  char path[4096] = {};
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  std::string dir = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
-  dir = dir.substr(0, dir.rfind('/') + 1);
-  std::u16string out = u"Z:";
-  for (char ch : dir) out += ch == '/' ? u'\\' : static_cast<char16_t>(ch);
-  return out;
-}
-
-template <size_t N>
-void put(WCHAR (&field)[N], const std::u16string& text) {
-  std::memset(field, 0, sizeof(field));
-  std::memcpy(field, text.c_str(), text.size() * 2);
-}
+using morva::test::put;
+using morva::test::bin_directory;
 
 FaxDestination destination(const std::u16string& number, const std::u16string& name, WORD comm = 0) {
   FaxDestination d{};

@@ -11,6 +11,7 @@
 #include "fax/fax_cover_sheet.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
+#include "fax_test_util.h"
 #include "temp_root.h"
 #include "win/win.h"
 
@@ -18,21 +19,8 @@ using namespace morva::fax;
 
 namespace {
 
-std::u16string bin_directory() {
-  char path[4096] = {};
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  std::string dir = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
-  dir = dir.substr(0, dir.rfind('/') + 1);
-  std::u16string out = u"Z:";
-  for (char ch : dir) out += ch == '/' ? u'\\' : static_cast<char16_t>(ch);
-  return out;
-}
-
-template <size_t N>
-void put(WCHAR (&field)[N], const std::u16string& text) {
-  std::memset(field, 0, sizeof(field));
-  std::memcpy(field, text.c_str(), std::min(text.size(), N - 1) * 2);
-}
+using morva::test::put;
+using morva::test::bin_directory;
 
 class CoverSheet : public ::testing::Test {
  protected:

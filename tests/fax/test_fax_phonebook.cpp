@@ -12,6 +12,7 @@
 #include "child_process.h"
 #include "fax/fax_phonebook.h"
 #include "settings/common/module_state.h"
+#include "fax_test_util.h"
 #include "temp_root.h"
 #include "win/win.h"
 
@@ -20,19 +21,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string bin_native() {
-  char path[4096] = {};
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  std::string dir = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
-  return dir.substr(0, dir.rfind('/') + 1);
-}
-std::u16string bin_directory() { return morva::platform::windows_path(bin_native()); }
+using morva::test::put;
+using morva::test::bin_native;
 
-template <size_t N>
-void put(WCHAR (&field)[N], const std::u16string& text) {
-  std::memset(field, 0, sizeof(field));
-  std::memcpy(field, text.c_str(), std::min(text.size(), N - 1) * 2);
-}
+std::u16string bin_directory() { return morva::platform::windows_path(bin_native()); }
 
 FaxDestination number(const std::u16string& n, WORD line = 0) {
   FaxDestination d{};
