@@ -6,25 +6,22 @@
 #include <cstring>
 #include <new>
 
+#include "output/document_stream.h"
+#include "output/sheet_control.h"
 #include "output/spool_stream.h"
 #include "render/pdl_writer.h"
-#include "settings/common/module_state.h"
-#include "settings/gfx/gfx_ddd_accessors.h"
 #include "win/memory.h"
 
 namespace morva::gfx {
 
 namespace {
 
-constexpr DWORD kPdlVersionMin = 0x01010501;
-constexpr DWORD kPdlVersionMax = 0x01020018;
-constexpr BYTE kPaperCodeOwnSize = 0x51;
 
 // The operator layer writes into a buffer of its own that goes to the
 // spool stream whenever it fills and when the stream is flushed.
 class SpoolStreamSink final : public render::PdlSink {
  public:
-  explicit SpoolStreamSink(SpoolStream* stream) : stream_(stream) {
+  explicit SpoolStreamSink(DocumentControl* document) : document_(document) {
     cur_ = buffer_;
     end_ = buffer_ + sizeof buffer_;
   }
@@ -33,7 +30,7 @@ class SpoolStreamSink final : public render::PdlSink {
     DWORD n = static_cast<DWORD>(cur_ - buffer_);
     cur_ = buffer_;
     if (n == 0) return 0;
-    return WriteSpoolStream(stream_, n, buffer_) == static_cast<INT>(n) ? 0 : -1;
+    return WriteDocumentBytes(document_->owner, n, buffer_) == static_cast<INT>(n) ? 0 : -1;
   }
 
  protected:
@@ -44,13 +41,16 @@ class SpoolStreamSink final : public render::PdlSink {
       cur_ += n;
       return static_cast<long>(n);
     }
-    return WriteSpoolStream(stream_, static_cast<DWORD>(n), data) == static_cast<INT>(n) ? static_cast<long>(n) : -1;
+    return WriteDocumentBytes(document_->owner, static_cast<DWORD>(n), data) == static_cast<INT>(n)
+               ? static_cast<long>(n)
+               : -1;
   }
 
  private:
-  SpoolStream* stream_;
+  DocumentControl* document_;  // its owner PDEV changes at a reset
   BYTE buffer_[4096];
 };
+
 
 DocumentControl* doc(PDEV* pdev) { return pdev ? pdev->document : nullptr; }
 
@@ -60,18 +60,18 @@ int drain(PDEV* pdev) {
   return static_cast<SpoolStreamSink*>(d->sink)->Drain();
 }
 
-INT sheet_setup(PDEV* pdev);
-INT end_sheet(PDEV* pdev);
-
-INT write_page_begin(PDEV* pdev) {
+// The job's settings and the first page's layout, read again when the
+// output begins.
+INT prepare_job_output(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
-  PdlWriter* w = pdev->writer;
-  const PageState& p = d->page;
-  BYTE colour = d->job.colour ? 3 : 1;
-  BYTE source = static_cast<BYTE>(PdevGetNumber(pdev, 13));
-  INT r = PdlWriter_BeginPage(w, colour, source, static_cast<BYTE>(p.paper_code), p.width_mm, p.height_mm);
-  static constexpr float kIdentity[6] = {1, 0, 0, 1, 0, 0};
-  r |= PdlWriter_SetMatrix(w, kIdentity);
+  INT r = FillJobSettings(pdev, &d->job);
+  r |= FillPageGeometry(pdev, &d->page);
+  r |= FillSheetGeometry(pdev, &d->page);
+  r |= FillPageLayout(pdev, d->job, &d->page);
+  d->sheet_count = d->sheet_number = 0;
+  d->sides_on_sheet = 0;
+  d->printed_sides = 1;
+  d->sheet_orientation = SheetOrientationCode(d->job, d->page);
   return r;
 }
 
@@ -79,15 +79,24 @@ INT begin_job_output(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen) || (d->state & kDocOutputBegun)) return -1;
   d->state |= kDocOutputBegun;
+  INT r = prepare_job_output(pdev);
   std::memcpy(d->header_devmode, pdev->settings, kDriverDevmodeBytes);
   // The geometry every later page goes back to when the printer interface
   // asks for page state to be kept.
   d->saved_page = d->page;
   d->has_saved_page = 1;
-  PdlWriter_SetMode(pdev->writer, 1, IsPageRecordingNeeded(pdev) ? 1 : 0);
-  if (PdlWriter_ResetForPage(pdev->writer) != 0) return -1;
-  if (d->job.store_mode || IsPageRecordingNeeded(pdev) || IsFaxPerDestination(pdev)) return 0;
-  return WriteJobStart(pdev, 0);
+  r |= ResetWriterForPage(pdev, TRUE);
+  if (r != 0) return r;
+  if (d->job.store_mode || IsFaxPerDestination(pdev)) {
+    d->job.copies_by_playback = 1;
+    return 0;
+  }
+  if (!IsPageRecordingNeeded(pdev)) r |= WriteJobStart(pdev, 0);
+  if (d->job.banner == 2 && !d->job.copies_by_playback) {
+    r |= WriteBlankPage(pdev, d->job.banner_tray);
+    r |= FinishSpecialSheet(pdev, d->job.banner_tray, 2);
+  }
+  return r;
 }
 
 INT logical_page_start(PDEV* pdev) {
@@ -97,43 +106,35 @@ INT logical_page_start(PDEV* pdev) {
   return WriteEventComment(pdev, 1);
 }
 
+INT sheet_setup(PDEV* pdev) {
+  DocumentControl* d = doc(pdev);
+  d->sheet_orientation = SheetOrientationCode(d->job, d->page);
+  INT r = DetectPageChanges(pdev);
+  d->state |= kDocSheetOpen;
+  d->cells_on_sheet = 0;
+  r |= ResetWriterForPage(pdev, FALSE);
+  return r | WriteSheetStart(pdev);
+}
+
 INT emit_page_start(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !pdev->writer || !(d->state & kDocOpen) || (d->state & kDocPageOpen))
     return -1;
-  INT r = 0;
   if (!(d->state & kDocOutputBegun)) {
-    r = begin_job_output(pdev);
-    if (r != 0 || (d->state & kDocAborted)) {
+    if (begin_job_output(pdev) != 0 || (d->state & kDocAborted)) {
       AbortDocument(pdev);
       return -1;
     }
   }
-  if (d->state & kDocReset) FillPageGeometry(pdev, &d->page);
+  INT r = 0;
+  if (d->state & kDocReset) {
+    // A new DEVMODE since the last page: its paper and orientation.
+    r |= FillPageGeometry(pdev, &d->page);
+    if (d->job.output_follows_page) r |= FillSheetGeometry(pdev, &d->page);
+  }
   if (!(d->state & kDocSheetOpen)) r |= sheet_setup(pdev);
   if (r == 0) r = logical_page_start(pdev);
   if (r != 0) AbortDocument(pdev);
-  return r;
-}
-
-INT sheet_setup(PDEV* pdev) {
-  DocumentControl* d = doc(pdev);
-  d->state |= kDocSheetOpen;
-  d->cells_on_sheet = 0;
-  if (PdlWriter_ResetForPage(pdev->writer) != 0) return -1;
-  return write_page_begin(pdev);
-}
-
-// A blank page on the back of a two-sided sheet that has one printed side.
-INT fill_blank_back_face(PDEV* pdev) {
-  DocumentControl* d = doc(pdev);
-  if (d->job.duplex < 2 || d->sides_on_sheet != 1) return 0;
-  INT r = PdlWriter_ResetForPage(pdev->writer);
-  r |= write_page_begin(pdev);
-  r |= PdlWriter_PutFB(pdev->writer);
-  r |= PdlWriter_EndPage(pdev->writer);
-  r |= WriteEventComment(pdev, 8);
-  d->sides_on_sheet = 0;
   return r;
 }
 
@@ -144,8 +145,7 @@ INT end_sheet(PDEV* pdev) {
   if (!d->job.store_mode) r |= PdlWriter_PutFB(pdev->writer);
   r |= PdlWriter_EndPage(pdev->writer);
   r |= WriteEventComment(pdev, 2);
-  ++d->sheet_count;
-  d->sides_on_sheet = static_cast<WORD>(d->job.duplex >= 2 ? (d->sides_on_sheet + 1) % 2 : 0);
+  CountSheet(pdev, FALSE);
   d->cells_on_sheet = 0;
   d->state &= ~(kDocSheetOpen | kDocDrawn);
   return r;
@@ -154,6 +154,7 @@ INT end_sheet(PDEV* pdev) {
 INT end_logical_page(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!(d->state & kDocPageOpen)) {
+    if (d->job.setting_1334) return 0;
     DWORD drawn = d->state & kDocDrawn;
     if (EnsurePageStarted(pdev) != 0) return -1;
     d->state = (d->state & ~kDocDrawn) | drawn;
@@ -163,49 +164,11 @@ INT end_logical_page(PDEV* pdev) {
   d->state &= ~(kDocPageOpen | kDocReset);
   ++d->logical_pages;
   ++d->cells_on_sheet;
-  if (d->cells_on_sheet >= std::max<DWORD>(1, d->job.cells)) r |= end_sheet(pdev);
+  if (d->cells_on_sheet >= std::max<WORD>(1, d->job.nup)) r |= end_sheet(pdev);
   return r;
 }
 
 }  // namespace
-
-DWORD GetTargetPdlVersion(PDEV* pdev) {
-  DWORD v = static_cast<DWORD>(PdevGetNumber(pdev, 8205));
-  if (v > kPdlVersionMax) return kPdlVersionMax;
-  if (v <= 0x01010500) return kPdlVersionMin;
-  return v;
-}
-
-void FillJobSettings(PDEV* pdev, JobSettings* job) {
-  std::memset(job, 0, sizeof *job);
-  job->pdl_version = GetTargetPdlVersion(pdev);
-  job->colour = PdevGetNumber(pdev, 15) == 2 ? 1 : 0;
-  job->store_mode = PdevGetNumber(pdev, 336) == 1 ? 1 : 0;
-  job->cells = 1;
-  LONG duplex = PdevGetNumber(pdev, 16);
-  job->duplex = duplex >= 1 && duplex <= 3 ? static_cast<DWORD>(duplex) : 1;
-  LONG quality = PdevGetNumber(pdev, PdevGetNumber(pdev, 386) == 1 ? 14 : 348);
-  job->quality = quality > 0 ? static_cast<DWORD>(quality) : 200;
-}
-
-void FillPageGeometry(PDEV* pdev, PageState* page) {
-  std::memset(page, 0, sizeof *page);
-  const PaperRecord& r = pdev->page_paper;
-  LONG dpi = PdevResolution(pdev);
-  page->page_width = static_cast<LONG>(static_cast<ULONGLONG>(static_cast<DWORD>(r.width)) * dpi / 18432);
-  page->page_height = static_cast<LONG>(static_cast<ULONGLONG>(static_cast<DWORD>(r.height)) * dpi / 18432);
-  page->sheet_width = page->page_width;
-  page->sheet_height = page->page_height;
-  page->orientation = r.rotated ? 2 : 1;
-  WORD code = 0;
-  if (!r.paper || GetPaperObjectMediaCode(r.paper, &code) != DDD_OK || code == 0 || code > 0xFF)
-    code = kPaperCodeOwnSize;
-  page->paper_code = code;
-  // The sheet as it goes through the printer: portrait.
-  LONG w = r.rotated ? r.height : r.width, h = r.rotated ? r.width : r.height;
-  page->width_mm = static_cast<float>(static_cast<DWORD>(w)) * 25.4f / 18432.0f;
-  page->height_mm = static_cast<float>(static_cast<DWORD>(h)) * 25.4f / 18432.0f;
-}
 
 INT BeginDocument(PDEV* pdev, HANDLE printer) {
   if (!IsValidPdev(pdev)) return -1;
@@ -213,26 +176,28 @@ INT BeginDocument(PDEV* pdev, HANDLE printer) {
   auto* d = static_cast<DocumentControl*>(GlobalAlloc(GPTR, sizeof(DocumentControl)));
   if (!d) return -1;
   pdev->document = d;
-  FillJobSettings(pdev, &d->job);
-  FillPageGeometry(pdev, &d->page);
+  d->owner = pdev;
+  INT r = FillJobSettings(pdev, &d->job);
   d->printer = printer;
-  pdev->stream = CreateSpoolStream(GetResourceModule());
-  return pdev->stream ? 0 : -1;
+  r |= CreateDocumentStream(pdev);
+  r |= SetPageColourMode(pdev, 2);
+  return r == 0 ? 0 : -1;
 }
 
 INT OpenDocumentOutput(PDEV* pdev, LPCWSTR name) {
   DocumentControl* d = doc(pdev);
   if (!d || !pdev->stream) return -1;
   d->state &= ~kDocAborted;
-  d->sink = new (std::nothrow) SpoolStreamSink(pdev->stream);
+  d->sink = new (std::nothrow) SpoolStreamSink(d);
   if (!d->sink) return -1;
   pdev->writer = PdlWriter_Create(d->sink, d->job.pdl_version, static_cast<DWORD>(PdevGetNumber(pdev, 1343)), 0);
   if (!pdev->writer) return -1;
   WritePdlComment(pdev, nullptr, 0x1);
   d->state = kDocOpen;
+  d->page_record_word = 0;
   std::memset(d->document_name, 0, sizeof d->document_name);
   for (int i = 0; name && name[i] && i < 260; ++i) d->document_name[i] = name[i];
-  return OpenSpoolStream(pdev->stream, d->printer);
+  return OpenDocumentStream(pdev);
 }
 
 // The job-monitor client of this library comes with the job texts; a
@@ -243,7 +208,7 @@ INT EnsurePageStarted(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen)) return -1;
   d->state |= kDocDrawn;
-  if (d->suppressed) return 0;
+  if (IsOutputSuppressed(pdev)) return 0;
   if (!(d->state & kDocPageOpen) && emit_page_start(pdev) != 0) {
     pdev->flags |= kPdevDocFailed;
     return -1;
@@ -255,7 +220,10 @@ INT EndPage(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !pdev->writer) return -1;
   INT r = end_logical_page(pdev);
-  if (d->keep_page_state && d->has_saved_page) d->page = d->saved_page;
+  if (d->keep_page_state) {
+    d->job.copies_by_playback = 1;
+    if (d->has_saved_page) d->page = d->saved_page;
+  }
   if (r != 0) AbortDocument(pdev);
   return r;
 }
@@ -272,24 +240,33 @@ INT EndDocument(PDEV* pdev) {
   if (d->state & kDocSheetOpen) {
     r |= WriteEventComment(pdev, 7);
     r |= end_sheet(pdev);
+    if (d->state & kDocSheetOpen) return -1;
   }
-  if (d->state & kDocOutputBegun) r |= fill_blank_back_face(pdev);
-  if (!(d->state & kDocOutputBegun)) r |= begin_job_output(pdev);
-  r |= PlayRecordedPages(pdev);
-  r |= WriteJobEnd(pdev);
-  r |= drain(pdev);
-  BOOL ok = r == 0;
-  if (FlushSpoolStream(pdev->stream) != 0) ok = FALSE;
-  if (CloseSpoolStream(pdev->stream, ok) != 0) ok = FALSE;
-  d->state = 0;
-  return ok ? 0 : -1;
+  if (NeedsBackFaceFill(pdev, 1)) r |= FillBlankBackFace(pdev, TRUE);
+  // Without a counted page the job output never began: nothing to end.
+  if (d->state & kDocOutputBegun) {
+    r |= PlayRecordedPages(pdev);
+    if (d->job.banner_sheet) {
+      // The banner sheet closes the job, from its own tray.
+      r |= ResetWriterForPage(pdev, TRUE);
+      if (d->page_source == d->job.banner_sheet_tray) r |= FinishSpecialSheet(pdev, d->job.banner_sheet_tray, 1);
+      r |= WriteBlankPage(pdev, d->job.banner_sheet_tray);
+    }
+    r |= WriteJobEnd(pdev);
+    r |= drain(pdev);
+  }
+  // A job whose last bytes did not reach the spooler did not print.
+  if (CloseDocumentStream(pdev, r == 0) != 0) r = -1;
+  d->state &= ~(kDocOpen | kDocOutputBegun);
+  return r == 0 ? 0 : -1;
 }
 
 INT AbortDocument(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
-  if (!d) return -1;
-  if (d->state & kDocOpen) d->state |= kDocAborted;
-  if (pdev->stream && pdev->stream->output) CloseSpoolStream(pdev->stream, FALSE);
+  if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen)) return -1;
+  d->state |= kDocAborted;
+  CloseDocumentStream(pdev, FALSE);
+  d->state &= ~(kDocOpen | kDocOutputBegun);
   return 0;
 }
 
@@ -297,8 +274,7 @@ void EndDocumentCleanup(PDEV* pdev) {
   if (!pdev) return;
   if (pdev->writer) PdlWriter_Destroy(pdev->writer);
   pdev->writer = nullptr;
-  if (pdev->stream) DestroySpoolStream(pdev->stream);
-  pdev->stream = nullptr;
+  DestroyDocumentStream(pdev);
   if (DocumentControl* d = pdev->document) {
     delete static_cast<SpoolStreamSink*>(d->sink);
     GlobalFree(d);
@@ -306,15 +282,42 @@ void EndDocumentCleanup(PDEV* pdev) {
   pdev->document = nullptr;
 }
 
-BOOL IsJobOutputBegun(const PDEV* pdev) { return pdev->document && (pdev->document->state & kDocOutputBegun); }
+BOOL IsJobOutputBegun(const PDEV* pdev) {
+  return pdev->document && (pdev->document->state & (kDocOpen | kDocOutputBegun)) == (kDocOpen | kDocOutputBegun);
+}
 BOOL IsDocumentAborted(const PDEV* pdev) { return pdev->document && (pdev->document->state & kDocAborted); }
 BOOL IsLogicalPageOpen(const PDEV* pdev) { return pdev->document && (pdev->document->state & kDocPageOpen); }
 
-BOOL SetOutputSuppression(PDEV* pdev, DWORD on) {
+INT SetOutputSuppression(PDEV* pdev, DWORD on, DWORD second) {
   DocumentControl* d = doc(pdev);
-  if (!d || (d->state & kDocPageOpen)) return FALSE;
+  constexpr DWORD kNeeded = kDocOpen | kDocOutputBegun | kDocSheetOpen;
+  if (!d || (d->state & kNeeded) != kNeeded) return -1;
+  // Nothing to suppress with: the request is refused and changes nothing.
+  if (on && !d->job.suppression_a && !d->job.suppression_b && !d->job.print_header) return -1;
   d->suppressed = on ? 1 : 0;
-  return TRUE;
+  d->second_suppressed = second;
+  return 0;
+}
+
+BOOL IsOutputSuppressed(PDEV* pdev) {
+  DocumentControl* d = doc(pdev);
+  if (!d) return FALSE;
+  if (d->suppressed) return d->job.suppression_a || d->job.suppression_b;
+  return d->second_suppressed != 0;
+}
+
+BOOL IsObjectOutputSuppressed(PDEV* pdev) {
+  DocumentControl* d = doc(pdev);
+  if (!d) return FALSE;
+  if (d->suppressed && !d->job.suppression_a && !d->job.suppression_b) return FALSE;
+  if (d->second_suppressed) return !d->job.booklet_header;
+  return d->suppressed && d->job.suppression_a;
+}
+
+DWORD GetSuppressionData(PDEV* pdev) {
+  DocumentControl* d = doc(pdev);
+  if (!d || !d->suppressed || !(d->job.suppression_a || d->job.suppression_b)) return 0;
+  return d->job.suppression_values[1];
 }
 
 BOOL SetKeepPageState(PDEV* pdev, DWORD on) {
@@ -322,6 +325,31 @@ BOOL SetKeepPageState(PDEV* pdev, DWORD on) {
   if (!d) return FALSE;
   d->keep_page_state = on ? 1 : 0;
   return TRUE;
+}
+
+INT SetPageColourMode(PDEV* pdev, DWORD mode) {
+  DocumentControl* d = doc(pdev);
+  if (!d || mode > 3) return -1;
+  d->page_colour_mode = mode;
+  return 0;
+}
+
+INT MarkPdevReset(PDEV* old_pdev, PDEV* new_pdev) {
+  DocumentControl* o = doc(old_pdev);
+  DocumentControl* n = doc(new_pdev);
+  if (n && (n->state & kDocAborted)) return -1;
+  if (!o) return 0;
+  if (o->state & (kDocAborted | kDocPageOpen)) return -1;
+  o->state |= kDocReset;
+  return 0;
+}
+
+INT ResetWriterForPage(PDEV* pdev, BOOL full) {
+  DocumentControl* d = doc(pdev);
+  if (!d || !pdev->writer) return -1;
+  if (full || d->job.annotation)
+    PdlWriter_SetMode(pdev->writer, 1, d->job.tiling || d->job.booklet || d->job.reverse_order ? 1 : 0);
+  return PdlWriter_ResetForPage(pdev->writer) == 0 ? 0 : -1;
 }
 
 // ---- later pieces ----------------------------------------------------------------

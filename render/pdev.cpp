@@ -385,6 +385,9 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
     return FALSE;
   }
   if (old_pdev->flags & kPdevDocStarted) std::memcpy(new_pdev->font_page_state, old_pdev->font_page_state, 8);
+  // The document is marked for new page geometry at its next page; an
+  // aborted document or an open logical page refuses the reset.
+  INT marked = MarkPdevReset(old_pdev, new_pdev);
   if ((old_pdev->flags & kPdevDocStarted) || old_pdev->announced) {
     new_pdev->job_id = old_pdev->job_id;
     new_pdev->margins[1] = new_pdev->margins[0];
@@ -396,6 +399,7 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
     old_pdev->document = nullptr;
     old_pdev->writer = nullptr;
     old_pdev->stream = nullptr;
+    if (new_pdev->document) new_pdev->document->owner = new_pdev;
   }
   if (new_pdev->document && (new_pdev->document->state & kDocOutputBegun)) {
     // The job keeps the settings it began with, except the page's paper
@@ -423,6 +427,14 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
       if (GetDdmValue(16, fresh, new_pdev->printer_data, &type, &size, &value) == 0) duplex = static_cast<DWORD>(value);
       SetDdmValueByType(16, new_pdev->settings, new_pdev->printer_data, type, duplex);
     }
+    // The sheet stays the job's unless page state is kept or the sheet
+    // follows the page.
+    const DocumentControl* d = new_pdev->document;
+    if (!d->keep_page_state && !d->job.output_follows_page) {
+      free_paper(&new_pdev->output_paper);
+      new_pdev->output_paper = old_pdev->output_paper;
+      old_pdev->output_paper.paper = nullptr;
+    }
   } else if (new_pdev->document) {
     CopyDevmodeExtension(new_pdev->settings, old_pdev->settings);
     SetDdmValueByType(334, new_pdev->settings, new_pdev->printer_data, 1,
@@ -431,10 +443,7 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
   new_pdev->flags |= kPdevCarriedOver | (old_pdev->flags & (kPdevDocStarted | kPdevPageBeforeOutput));
   old_pdev->flags |= kPdevSuperseded;
   new_pdev->announced = old_pdev->announced;
-  if (new_pdev->document) {
-    if (new_pdev->document->state & (kDocAborted | kDocPageOpen)) return FALSE;
-    new_pdev->document->state |= kDocReset;
-  }
+  if (marked != 0) return FALSE;
   std::memcpy(new_pdev->snapshot, old_pdev->snapshot, kDriverDevmodeBytes);
   if (GetTraceFlags() & 0x20000) {
     TraceDumpItemRange(0x20000, u"<OLD DEVMODE>", old_pdev->settings, old_pdev->printer_data);

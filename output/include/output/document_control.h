@@ -6,6 +6,7 @@
 #pragma once
 
 #include "render/pdev.h"
+#include "output/job_settings.h"
 #include "render/pdl_sink.h"
 #include "win/types.h"
 
@@ -20,49 +21,40 @@ inline constexpr DWORD kDocReset = 0x40;
 inline constexpr DWORD kDocDrawn = 0x80;
 inline constexpr DWORD kDocAborted = 0x8000;
 
-// Geometry of the current page and sheet in device dots.
-struct PageState {
-  LONG page_width, page_height;
-  LONG sheet_width, sheet_height;
-  DWORD orientation;  // 1 portrait, 2 landscape
-  WORD paper_code;    // the PDL media code; 0x51 for a size of its own
-  float width_mm, height_mm;
-};
-
-// The decisions taken once per document from its settings.
-struct JobSettings {
-  DWORD pdl_version;
-  DWORD colour;        // 1 when the job prints in colour
-  DWORD store_mode;
-  DWORD cells;         // logical pages per sheet
-  DWORD duplex;        // 1 one-sided, 2 and 3 two-sided
-  DWORD quality;
-};
-
 struct DocumentControl {
   DWORD state;
+  DWORD page_record_word;
+  DWORD page_colour_mode;  // 0 undecided, 1 monochrome, 2 colour, 3 as set
   WORD sheet_count;
+  WORD sheet_number;
   WORD logical_pages;
   WORD cells_on_sheet;
-  WORD sides_on_sheet;
+  WORD sides_on_sheet;  // printed sides of the open two-sided sheet
   DWORD suppressed;
+  DWORD suppression_data;
   DWORD comment_clock;
+  DWORD second_suppressed;
+  DWORD nonstandard_paper;
+  WORD page_begin_colour;
+  WORD page_source;
+  WORD first_source;  // the first page's source, for booklet and N-up jobs
+  WORD printed_sides;  // counter of printed sides, from 1
+  DWORD sheet_orientation;
+  DWORD duplex_value;  // per-page duplex: 0 none yet, 1 one-sided, 2 two-sided
+  WORD sheet_paper_code;  // the sheet's paper at the last sheet start
+  WORD sheet_width, sheet_height;
   DWORD keep_page_state;
+  DWORD page_option;
   JobSettings job;
   PageState page;
   PageState saved_page;
   DWORD has_saved_page;
   WCHAR document_name[261];
   HANDLE printer;
+  PDEV* owner;            // the PDEV that holds the document now
   render::PdlSink* sink;  // in front of the spool stream, owned
   BYTE header_devmode[kDriverDevmodeBytes];
 };
-
-// The target PDL version: setting 8205 clamped to 0x01010501..0x01020018.
-DWORD GetTargetPdlVersion(PDEV* pdev);
-// Fills JobSettings and PageState from the PDEV's settings and paper.
-void FillJobSettings(PDEV* pdev, JobSettings* job);
-void FillPageGeometry(PDEV* pdev, PageState* page);
 
 INT BeginDocument(PDEV* pdev, HANDLE printer);
 INT OpenDocumentOutput(PDEV* pdev, LPCWSTR document_name);
@@ -75,12 +67,23 @@ void EndDocumentCleanup(PDEV* pdev);
 BOOL IsJobOutputBegun(const PDEV* pdev);
 BOOL IsDocumentAborted(const PDEV* pdev);
 BOOL IsLogicalPageOpen(const PDEV* pdev);
-// Output suppression set by private escape; refused (FALSE, flag unchanged)
-// while a logical page is open or without a document.
-BOOL SetOutputSuppression(PDEV* pdev, DWORD on);
+// Output suppression set by private escape: only while a sheet is open.
+// Switching it on without a suppression mode or print header is refused
+// (-1) and leaves the flag as it was. `second` is the second flag.
+INT SetOutputSuppression(PDEV* pdev, DWORD on, DWORD second = 0);
+BOOL IsOutputSuppressed(PDEV* pdev);
+BOOL IsObjectOutputSuppressed(PDEV* pdev);
+DWORD GetSuppressionData(PDEV* pdev);
 // The keep-page-state flag: page ends put the page geometry saved at the
 // job start back, so later pages keep it.
 BOOL SetKeepPageState(PDEV* pdev, DWORD on);
+// Colour mode of the next pages: 0-3; -1 for any other value.
+INT SetPageColourMode(PDEV* pdev, DWORD mode);
+// Refused (-1) when the new PDEV's document is aborted, or the old one's is
+// aborted or has a logical page open; otherwise marks the reset.
+INT MarkPdevReset(PDEV* old_pdev, PDEV* new_pdev);
+// With full set or the annotation on the page cache is forgotten too.
+INT ResetWriterForPage(PDEV* pdev, BOOL full);
 
 // Job framing.
 INT WriteJobStart(PDEV* pdev, UINT copy);
