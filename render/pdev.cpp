@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "output/document_control.h"
+#include "render/paper_select.h"
 #include "render/drawing_core.h"
 #include "settings/common/module_state.h"
 #include "settings/common/trace_log.h"
@@ -37,7 +38,6 @@ constexpr WORD kDdmidEdgeToEdge = 383;
 constexpr WORD kDdmidMarginRecord = 387;
 constexpr DWORD kHookAll = 0x24EB;
 
-LONG tenths_to_units(LONG tenths) { return static_cast<LONG>(static_cast<LONGLONG>(tenths) * 100 * 18432 / 25400); }
 WORD units_to_tenths(LONG units) {
   ULONGLONG micrometres = static_cast<ULONGLONG>(static_cast<DWORD>(units)) * 25400 / 18432;
   return static_cast<WORD>((micrometres + 50) / 100);
@@ -46,74 +46,6 @@ WORD units_to_tenths(LONG units) {
 void free_paper(PaperRecord* record) {
   if (record->paper) DddFreeValue(&record->paper, 0xFFFF);
   record->paper = nullptr;
-}
-
-// A record built from a database paper: its size, its margins as the
-// imageable area (none edge to edge).
-bool record_from_paper(DddValue* paper, bool edge_to_edge, PaperRecord* out) {
-  DddPair size{}, lb{}, rt{};
-  if (DddGetPaperSize(paper, &size) != DDD_OK) return false;
-  if (edge_to_edge || DddGetPaperMarginPairs(paper, &lb, &rt) != DDD_OK) lb = rt = {0, 0};
-  std::memset(out->form_name, 0, sizeof out->form_name);
-  if (const WCHAR* name = DddGetValueName(paper)) CopyWideStringPadded(out->form_name, name, 33);
-  out->width = tenths_to_units(size.first);
-  out->height = tenths_to_units(size.second);
-  out->left = tenths_to_units(lb.first);
-  out->bottom = out->height - tenths_to_units(lb.second);
-  out->right = out->width - tenths_to_units(rt.first);
-  out->top = tenths_to_units(rt.second);
-  out->rotated = 0;
-  out->custom = 0;
-  out->paper = paper;
-  return true;
-}
-
-DddValue* database_paper(PDEV* pdev, WORD code) {
-  DddValue* target = nullptr;
-  if (DddLoadItemValueTarget(pdev->database, kDdmidPaperSize, &code, &target) != DDD_OK) return nullptr;
-  if (target && target->kind != DDD_KIND_PAPER) DddFreeValue(&target, 0xFFFF);
-  return target;
-}
-
-DddValue* default_paper(PDEV* pdev) {
-  void* data = nullptr;
-  WORD type = 0, bytes = 0;
-  if (DddGetItemDefault(&pdev->database->main, &pdev->database->linked, kDdmidPaperSize, &data, &type, &bytes) !=
-          DDD_OK ||
-      !data)
-    return nullptr;
-  WORD code = 0;
-  if (bytes >= 2) std::memcpy(&code, data, 2);
-  GlobalFree(data);
-  return bytes >= 2 ? database_paper(pdev, code) : nullptr;
-}
-
-// The page's paper: a size of its own (DM_PAPERLENGTH or DM_PAPERWIDTH)
-// is printable to its edges; otherwise the database paper of the paper code, else the
-// database's default paper.
-bool select_paper(PDEV* pdev, PaperRecord* out) {
-  DWORD fields = static_cast<DWORD>(PdevGetNumber(pdev, kDdmidFields));
-  bool edge = PdevGetEffective(pdev, kDdmidEdgeToEdge) == 1;
-  if (fields & (DM_PAPERLENGTH | DM_PAPERWIDTH)) {
-    WORD width = static_cast<WORD>(PdevGetNumber(pdev, kDdmidPaperWidth));
-    WORD length = static_cast<WORD>(PdevGetNumber(pdev, kDdmidPaperLength));
-    std::memset(out, 0, sizeof *out);
-    out->width = tenths_to_units(width);
-    out->height = tenths_to_units(length);
-    out->left = out->top = 0;
-    out->right = out->width;
-    out->bottom = out->height;
-    return width > 0 && length > 0;
-  }
-  DddValue* paper = (fields & DM_PAPERSIZE) ? database_paper(pdev, static_cast<WORD>(PdevGetNumber(pdev, kDdmidPaperSize)))
-                                            : nullptr;
-  if (!paper) paper = default_paper(pdev);
-  if (!paper) return false;
-  if (!record_from_paper(paper, edge, out)) {
-    DddFreeValue(&paper, 0xFFFF);
-    return false;
-  }
-  return true;
 }
 
 void rotate_landscape(PaperRecord* r) {
@@ -350,9 +282,8 @@ DHPDEV enable_pdev(DEVMODEW* pdm, ULONG cPat, HSURF* phsurfPatterns, ULONG cjCap
   pdev->signature = pdev->signature_end = kPdevSignature;
   pdev->printer_data = static_cast<BYTE*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, kPrinterDataBytes));
   if (!pdev->printer_data || ReadPrinterSettings(hDriver, pdev->printer_data, pdev->database) != 1) return fail();
-  if (!select_paper(pdev, &pdev->page_paper)) return fail();
-  pdev->output_paper = pdev->page_paper;
-  pdev->output_paper.paper = nullptr;
+  if (!SelectPaperRecord(pdev, &pdev->page_paper)) return fail();
+  if (!SelectOutputPaperRecord(pdev, pdev->page_paper, &pdev->output_paper)) return fail();
   if ((PdevGetNumber(pdev, kDdmidFields) & DM_ORIENTATION) && PdevGetNumber(pdev, kDdmidOrientation) == 2)
     rotate_landscape(&pdev->page_paper);
   pdev->logical_dpi = logical_scale(pdev) * PdevResolution(pdev) / 100;
