@@ -75,7 +75,8 @@ INT SelectPageSource(PDEV* pdev, WORD* out) {
     is_public = public_source != kSourceFromPublic;
     source = is_public ? public_source : private_source;
   } else {
-    is_public = private_source == kSourcePrivateDefers;
+    // A device without a tray setting of its own leaves it 0.
+    is_public = private_source == kSourcePrivateDefers || private_source == 0;
     source = is_public ? public_source : private_source;
   }
   // A tray the application chose leaves no room for a banner tray.
@@ -114,7 +115,9 @@ void CountSheet(PDEV* pdev, BOOL skipped) {
   ++d->sheet_count;
   ++d->sheet_number;
   if (!skipped) ++d->printed_sides;
-  d->sides_on_sheet = static_cast<WORD>(d->job.duplex == 2 ? (d->sides_on_sheet + 1) % 2 : 0);
+  // With per-page duplex the sheet just printed has a value of its own.
+  const bool two_sided = d->duplex_value ? d->duplex_value == 2 : d->job.duplex == 2;
+  d->sides_on_sheet = static_cast<WORD>(two_sided ? (d->sides_on_sheet + 1) % 2 : 0);
 }
 
 INT WriteBlankPage(PDEV* pdev, WORD source) {

@@ -345,8 +345,9 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
       DWORD size = 0;
       DWORD_PTR value = 0;
       if (GetDdmValue(id, fresh, new_pdev->printer_data, &type, &size, &value) != 0) continue;
+      // A string goes in by the address of its pointer.
       if (type == 6)
-        SetDdmValue(id, new_pdev->settings, new_pdev->printer_data, type, size, reinterpret_cast<const void*>(value));
+        SetDdmValue(id, new_pdev->settings, new_pdev->printer_data, type, size, &value);
       else
         SetDdmValueByType(id, new_pdev->settings, new_pdev->printer_data, type, static_cast<DWORD>(value));
     }
