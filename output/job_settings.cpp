@@ -249,7 +249,6 @@ INT FillPageLayout(PDEV* pdev, const JobSettings& job, PageState* p) {
   p->finishing_values[1] = p->finishing_position ? static_cast<WORD>(PdevGetNumber(pdev, 269)) : 0;
   p->scaling = is_set(pdev, 1281);
   p->scale = p->scaling ? static_cast<DWORD>(PdevGetNumber(pdev, 263)) : 100;
-  if (p->scale < 25 || p->scale > 400) return -1;
   p->setting_1283 = p->scaling ? 0 : is_set(pdev, 1283);
   LONG kind = PdevGetNumber(pdev, 264);
   if (kind < 0 || kind > 6) return -1;
@@ -263,6 +262,7 @@ INT FillPageLayout(PDEV* pdev, const JobSettings& job, PageState* p) {
     p->scaling = 0;
     p->scale = 100;
   }
+  if (p->scale < 25 || p->scale > 400) return -1;
   p->nup_rotated = p->nup == 2 || p->nup == 8 || p->nup == 32;
   switch (p->nup) {
     case 2: p->grid_columns = 1, p->grid_rows = 2; break;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,31 @@ TEST_F(JobLayout, SheetsHoldTheirLogicalPagesAndTheDocumentEndClosesAPartOne) {
   EXPECT_EQ(morva::test::read_file(morva::platform::job_spool_file(job)), "");
 }
 
+TEST_F(JobLayout, ALayoutValueOutsideItsTableFailsTheJob) {
+  struct Case {
+    const char* ddmid;
+    bool ok;
+  } cases[] = {
+      {R"({"1281": 1, "263": 400})", true},
+      {R"({"1281": 1, "263": 24})", false},
+      {R"({"1281": 0, "263": 24})", true},  // scaling off: 100 %
+      {R"({"295": 4, "1281": 1, "263": 24})", true},  // N-up prints at 100 %
+      {R"({"295": 3})", false},
+      {R"({"264": 7})", false},
+  };
+  std::vector<DWORD> printed;
+  for (const Case& c : cases) {
+    auto r = print(std::string(R"("ddmid": )") + c.ddmid, 1);
+    EXPECT_EQ(r.ok, c.ok) << c.ddmid << " " << r.error;
+    if (r.ok) printed.push_back(r.job_id);
+  }
+  // The failed jobs are not marked complete.
+  for (const auto& job : morva::platform::spool_jobs(morva::gfx_demo::kDemoPrinter))
+    if (std::find(printed.begin(), printed.end(), job.id) == printed.end()) {
+      EXPECT_EQ(job.status & (JOB_STATUS_COMPLETE | JOB_STATUS_PRINTED), 0u) << job.id;
+    }
+}
+
 TEST_F(JobLayout, BannerSheetsComeFromTheirTrayBeforeTheFirstPage) {
   // Source 2 is the job's own tray; the banner tray is 5.
   store_printer_settings({{8205, 0x01020000}});
@@ -238,6 +264,79 @@ TEST_F(JobLayout, AResetAfterTheFirstPageKeepsTheJobsSettingsButThePaper) {
   ASSERT_EQ(begins.size(), 2u);
   EXPECT_EQ(operand(*begins[0], 0), 1);
   EXPECT_EQ(operand(*begins[1], 0), 1);
+  // A new paper after the first page: the sheet stays the job's unless it
+  // follows the page.
+  for (auto [follows, width] : {std::pair{false, 210.0}, std::pair{true, 215.9}}) {
+    r = print(follows ? R"("ddmid": {"262": 267})" : "", 2, {"", R"({"dmFormName": "Letter"})"});
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    begins = ops("Ec");
+    ASSERT_EQ(begins.size(), 2u);
+    ASSERT_EQ(begins[1]->operands.size(), 5u);
+    EXPECT_NEAR(begins[0]->operands[3].f, 210.0, 0.01) << follows;
+    EXPECT_NEAR(begins[1]->operands[3].f, width, 0.01) << follows;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+struct PaperCase {
+  const char* name;
+  std::map<std::string, std::string> fields;
+  std::map<WORD, std::string> ddmid;
+  LONG phys_cx, phys_cy, offset;  // device pixels at 600 dpi
+  double sheet_w, sheet_h;        // millimetres on the page begin
+};
+
+TEST_F(JobLayout, ThePageTakesItsPaperFromTheFormOrCustomSizeAndTheSheetFromTheOutputPaper) {
+  const std::map<std::string, std::string> kCustom = {{"dmFormName", ""}};
+  auto custom = [&](const char* w, const char* h, std::map<std::string, std::string> more = {}) {
+    auto f = kCustom;
+    f["dmPaperWidth"] = w;
+    f["dmPaperLength"] = h;
+    f.insert(more.begin(), more.end());
+    return f;
+  };
+  const PaperCase cases[] = {
+      {"A4 form", {}, {}, 4961, 7016, 99, 210, 297},
+      {"Letter form", {{"dmFormName", "Letter"}}, {}, 5100, 6600, 99, 215.9, 279.4},
+      // Within a millimetre of A4: A4's margins, its own size on an A4 sheet.
+      {"near A4", custom("2105", "2965"), {}, 4972, 7004, 99, 210.5, 296.5},
+      // A custom size is printed on the default paper, standing in for it...
+      {"custom", custom("1000", "1500"), {}, 2362, 3543, 99, 210, 297},
+      // ...unless the application asks for a paper of its own size.
+      {"user size", custom("1000", "1500", {{"dmPaperSize", "256"}}), {}, 2362, 3543, 99, 100, 150},
+      {"edge to edge", {}, {{383, "1"}}, 4961, 7016, 0, 210, 297},
+      // An output paper of its own: A4 pages on Letter sheets.
+      {"Letter sheets", {}, {{262, "1"}}, 4961, 7016, 99, 215.9, 279.4},
+      {"sheet follows page", {{"dmFormName", "Letter"}}, {{262, "267"}}, 5100, 6600, 99, 215.9, 279.4},
+  };
+  for (const PaperCase& c : cases) {
+    std::vector<BYTE> dm;
+    std::string error;
+    ASSERT_TRUE(morva::print_host::build_devmode(morva::gfx_demo::kDemoPrinter, c.fields, c.ddmid, &dm, &error))
+        << error;
+    auto dc = morva::print_host::PrinterDc::create(morva::gfx_demo::kDemoPrinter,
+                                                   reinterpret_cast<DEVMODEW*>(dm.data()), &error);
+    ASSERT_NE(dc, nullptr) << c.name << ": " << error;
+    const GDIINFO& g = dc->gdi_info();
+    EXPECT_EQ(g.szlPhysSize.cx, c.phys_cx) << c.name;
+    EXPECT_EQ(g.szlPhysSize.cy, c.phys_cy) << c.name;
+    EXPECT_EQ(g.ptlPhysOffset.x, c.offset) << c.name;
+    EXPECT_EQ(g.ptlPhysOffset.y, c.offset) << c.name;
+    dc.reset();
+    std::string fields, ids;
+    for (const auto& [k, v] : c.fields) fields += (fields.empty() ? "\"" : ", \"") + k + "\": \"" + v + "\"";
+    for (const auto& [k, v] : c.ddmid) ids += (ids.empty() ? "\"" : ", \"") + std::to_string(k) + "\": " + v;
+    auto r = print(R"("devmode": {)" + fields + R"(}, "ddmid": {)" + ids + "}", 1);
+    ASSERT_TRUE(r.ok) << c.name << ": " << r.error << " " << r.failed_entry;
+    auto begins = ops("Ec");
+    ASSERT_EQ(begins.size(), 1u) << c.name;
+    ASSERT_EQ(begins[0]->operands.size(), 5u) << c.name;
+    EXPECT_NEAR(begins[0]->operands[3].f, c.sheet_w, 0.01) << c.name;
+    EXPECT_NEAR(begins[0]->operands[4].f, c.sheet_h, 0.01) << c.name;
+  }
 }
 
 }  // namespace
