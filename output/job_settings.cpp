@@ -118,7 +118,9 @@ INT FillJobSettings(PDEV* pdev, JobSettings* job) {
   if (job->override_kind > 2) job->device_colour_override = 0;
 
   // Duplex and N-up.
+  // A device without two-sided printing leaves the setting 0.
   switch (PdevGetNumber(pdev, 16)) {
+    case 0:
     case 1: job->duplex = 1; break;
     case 2:
     case 3: job->duplex = 2; break;
@@ -234,6 +236,7 @@ INT FillPageLayout(PDEV* pdev, const JobSettings& job, PageState* p) {
   LONG staple = PdevGetNumber(pdev, 437) & 0xFF;
   p->staple_kind = staple >= 1 && staple <= 3 ? static_cast<DWORD>(staple) : 0;
   switch (PdevGetNumber(pdev, 16)) {
+    case 0:
     case 1: p->duplex_binding = 0; break;
     case 2: p->duplex_binding = 2; break;
     case 3: p->duplex_binding = 1; break;
@@ -274,6 +277,7 @@ INT FillPageLayout(PDEV* pdev, const JobSettings& job, PageState* p) {
   }
   LONG landscape = PdevGetNumber(pdev, 294);
   if (landscape == 0) landscape = PdevGetNumber(pdev, 7);
+  if (landscape == 0) landscape = 1;  // no orientation setting: portrait
   if (landscape != 1 && landscape != 2) return -1;
   p->landscape = landscape == 2;
   p->cells_rotated = p->landscape ^ p->nup_rotated;
@@ -310,6 +314,7 @@ INT FillPageGeometry(PDEV* pdev, PageState* p) {
   g->paper_code = static_cast<WORD>(PdevGetNumber(pdev, 8));
   LONG orientation = PdevGetNumber(pdev, 7);
   INT result = 0;
+  if (orientation == 0) orientation = 1;  // no orientation setting: portrait
   if (orientation == 1 || orientation == 2)
     p->orientation = orientation == 2;
   else

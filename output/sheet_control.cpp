@@ -164,7 +164,7 @@ INT DetectPageChanges(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   WORD source = d->page_source;
   INT r = SelectPageSource(pdev, &source);
-  const bool first = d->sheet_number == 0 && d->sides_on_sheet == 0 && d->sheet_paper_code == 0;
+  const bool first = d->sheet_number == 0;
   const PageGeometry& g = d->page.sheet;
   const bool new_source = !first && source != d->page_source;
   const bool new_paper = !first && d->job.output_follows_page &&
