@@ -9,6 +9,7 @@
 #include "output/document_stream.h"
 #include "output/sheet_control.h"
 #include "output/spool_stream.h"
+#include "render/pdl_operators.h"
 #include "render/pdl_writer.h"
 #include "win/memory.h"
 
@@ -103,7 +104,14 @@ INT logical_page_start(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (d->state & kDocPageOpen) return -1;
   d->state |= kDocPageOpen;
-  return WriteEventComment(pdev, 1);
+  INT r = WriteEventComment(pdev, 1);
+  // The two job flags, for printers that know them.
+  if (d->job.setting_1293 >= 0 && d->job.setting_1294 >= 0) {
+    r |= render::Pdl_OpFlagsFF(pdev->writer->sink,
+                               static_cast<BYTE>((d->job.setting_1293 ? 0x1 : 0) | (d->job.setting_1294 ? 0x4 : 0)));
+    r |= render::Pdl_OpFlagAI(pdev->writer->sink, d->job.setting_1293 ? 1 : 0);
+  }
+  return r;
 }
 
 INT sheet_setup(PDEV* pdev) {

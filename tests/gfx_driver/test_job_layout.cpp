@@ -214,6 +214,31 @@ TEST_F(JobLayout, ALayoutValueOutsideItsTableFailsTheJob) {
     }
 }
 
+TEST_F(JobLayout, EveryLogicalPageCarriesTheJobFlagsForPrintersThatKnowThem) {
+  struct Case {
+    DWORD version;
+    const char* ddmid;
+    std::int64_t ff, ai;  // -1: not written
+  } cases[] = {
+      {0x01010601, R"({"1293": 1, "1294": 1})", -1, -1},
+      {0x01010701, R"({"1293": 1, "1294": 1})", 5, 1},
+      {0x01010701, R"({"1293": 0, "1294": 1})", 4, 0},
+      {0x01010701, R"({"1293": 0, "1294": 0})", 0, 0},
+  };
+  for (const Case& c : cases) {
+    store_printer_settings({{8205, c.version}});
+    auto r = print(std::string(R"("ddmid": )") + c.ddmid, 2);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    auto ff = ops("FF"), ai = ops("AI");
+    ASSERT_EQ(ff.size(), c.ff < 0 ? 0u : 2u) << c.ddmid;
+    ASSERT_EQ(ai.size(), ff.size()) << c.ddmid;
+    for (std::size_t i = 0; i < ff.size(); ++i) {
+      EXPECT_EQ(operand(*ff[i], 0), c.ff) << c.ddmid;
+      EXPECT_EQ(operand(*ai[i], 0), c.ai) << c.ddmid;
+    }
+  }
+}
+
 TEST_F(JobLayout, BannerSheetsComeFromTheirTrayBeforeTheFirstPage) {
   // Source 2 is the job's own tray; the banner tray is 5.
   store_printer_settings({{8205, 0x01020000}});
