@@ -16,6 +16,7 @@ constexpr WORD kSourceFromPublic = 15;
 constexpr WORD kSourcePrivateDefers = 258;
 constexpr DWORD kVersionSheetChange = 0x01010903;
 constexpr DWORD kVersionBlankValue = 0x01020000;
+constexpr DWORD kVersionOrientation = 0x01020006;
 constexpr BYTE kBlankSheetEndValue = 17;
 
 DocumentControl* doc(PDEV* pdev) { return pdev ? pdev->document : nullptr; }
@@ -35,6 +36,10 @@ INT page_begin(PDEV* pdev, BYTE colour, WORD source) {
   const PageGeometry& g = d->page.sheet;
   INT r = PdlWriter_BeginPage(pdev->writer, colour, static_cast<BYTE>(source), sheet_media_code(pdev),
                               static_cast<float>(g.width) / 10.0f, static_cast<float>(g.height) / 10.0f);
+  // How the sheet is turned, for printers that take it.
+  if (IsVersionAtLeast(d->job.pdl_version, kVersionOrientation) && d->sheet_orientation >= 1 &&
+      d->sheet_orientation <= 4)
+    r |= PdlWriter_SetOrientation(pdev->writer, static_cast<int>(d->sheet_orientation));
   static constexpr float kIdentity[6] = {1, 0, 0, 1, 0, 0};
   r |= PdlWriter_SetMatrix(pdev->writer, kIdentity);
   return r;

@@ -239,6 +239,33 @@ TEST_F(JobLayout, EveryLogicalPageCarriesTheJobFlagsForPrintersThatKnowThem) {
   }
 }
 
+TEST_F(JobLayout, PageBeginsCarryTheSheetOrientationForPrintersThatTakeIt) {
+  struct Case {
+    DWORD version;
+    const char* orientation;
+    std::int64_t code;  // -1: not written
+  } cases[] = {
+      {0x01020005, "1", -1},
+      {0x01020006, "1", 1},
+      {0x01020006, "2", 3},
+  };
+  for (const Case& c : cases) {
+    store_printer_settings({{8205, c.version}});
+    auto r = print(std::string(R"("devmode": {"dmOrientation": ")") + c.orientation + R"("})", 2);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    // Directly after each page begin, as the turning matrix of the code.
+    auto code_of = [](const PdlItem& aa) -> std::int64_t {
+      const std::int64_t a = operand(aa, 0), b = operand(aa, 1);
+      return a == 1 ? 1 : a == -1 ? 2 : b == 1 ? 3 : b == -1 ? 4 : 0;
+    };
+    std::vector<std::int64_t> codes;
+    for (std::size_t i = 0; i + 1 < decoded_.items.size(); ++i)
+      if (decoded_.items[i].text == "Ec")
+        codes.push_back(decoded_.items[i + 1].text == "AA" ? code_of(decoded_.items[i + 1]) : -1);
+    EXPECT_EQ(codes, std::vector<std::int64_t>(2, c.code)) << c.version << " " << c.orientation;
+  }
+}
+
 TEST_F(JobLayout, BannerSheetsComeFromTheirTrayBeforeTheFirstPage) {
   // Source 2 is the job's own tray; the banner tray is 5.
   store_printer_settings({{8205, 0x01020000}});
