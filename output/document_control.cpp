@@ -105,6 +105,13 @@ INT logical_page_start(PDEV* pdev) {
   if (d->state & kDocPageOpen) return -1;
   d->state |= kDocPageOpen;
   INT r = WriteEventComment(pdev, 1);
+  if (d->job.annotation) {
+    static constexpr float kIdentity[6] = {1, 0, 0, 1, 0, 0};
+    const WCHAR* text = PdevGetString(pdev, 340);
+    std::size_t n = 0;
+    while (text && text[n]) ++n;
+    r |= PdlWriter_PutTextEg(pdev->writer, n, text, kIdentity, 0, 0, 0, 0);
+  }
   // The two job flags, for printers that know them.
   if (d->job.setting_1293 >= 0 && d->job.setting_1294 >= 0) {
     r |= render::Pdl_OpFlagsFF(pdev->writer->sink,

@@ -152,14 +152,20 @@ INT WriteJobStart(PDEV* pdev, UINT copy) {
   if (write_job_header_start(pdev, copy) != 0) return -1;
   if (WritePdlVersionHeader(pdev) != 0) return -1;
   if (PdlWriter_PutEA(w, 2, 1, 0) != 0) return -1;
+  auto first_nine = [](const WCHAR* text) {
+    std::size_t n = 0;
+    while (text && text[n] && n < 9) ++n;
+    return n;
+  };
   if (d->job.store_mode) {
     const WCHAR* name = PdevGetString(pdev, 338);
-    std::size_t n = 0;
-    while (name && name[n] && n < 9) ++n;
-    if (PdlWriter_PutTextEE(w, n, name) != 0) return -1;
-  } else if (PdlWriter_SetFA(w, 1, static_cast<WORD>(d->job.quality)) != 0) {
-    return -1;
+    if (PdlWriter_PutTextEE(w, first_nine(name), name) != 0) return -1;
   }
+  if (d->job.annotation && IsPdlVersionAtLeast(pdev, 0x01010902)) {
+    const WCHAR* text = PdevGetString(pdev, 340);
+    if (PdlWriter_PutTextEH(w, first_nine(text), text) != 0) return -1;
+  }
+  if (!d->job.store_mode && PdlWriter_SetFA(w, 1, static_cast<WORD>(d->job.quality)) != 0) return -1;
   return write_driver_id_comments(pdev);
 }
 

@@ -342,6 +342,12 @@ int PdlWriter_PutTextEH(PdlWriter* w, std::size_t n, const WCHAR* text) {
   return Pdl_OpAnnotation(w->sink, a.data(), std::strlen(a.data()));
 }
 
+int PdlWriter_PutTextEg(PdlWriter* w, std::size_t n, const WCHAR* text, const float m[6], BYTE kind, BYTE sub,
+                        float width_tenths, float height_tenths) {
+  auto a = to_ansi(n, text);
+  return Pdl_OpTextWithMatrix(w->sink, a.data(), std::strlen(a.data()), m, kind, sub, width_tenths, height_tenths);
+}
+
 int PdlWriter_PutComment(PdlWriter* w, BYTE length, const char* text) {
   return Pdl_OpComment(w->sink, text, length);
 }

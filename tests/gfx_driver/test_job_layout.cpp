@@ -266,6 +266,29 @@ TEST_F(JobLayout, PageBeginsCarryTheSheetOrientationForPrintersThatTakeIt) {
   }
 }
 
+TEST_F(JobLayout, TheAnnotationTextOpensEveryLogicalPage) {
+  for (DWORD version : {0x01010901u, 0x01010902u}) {
+    store_printer_settings({{8205, version}});
+    auto r = print(R"("ddmid": {"339": 1, "340": "Draft"})", 2);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    ASSERT_TRUE(decoded_.ok) << decoded_.error;
+    auto texts = ops("Eg");
+    ASSERT_EQ(texts.size(), 2u);
+    for (const PdlItem* t : texts) {
+      EXPECT_EQ(comment(*t), "Draft");
+    }
+    // The job start names it too, for printers from the version that read it.
+    auto header = ops("EH");
+    ASSERT_EQ(header.size(), version >= 0x01010902u ? 1u : 0u) << version;
+    if (!header.empty()) {
+      EXPECT_EQ(comment(*header[0]), "Draft");
+    }
+  }
+  auto r = print(R"("ddmid": {"339": 0, "340": "Draft"})", 2);
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  EXPECT_TRUE(ops("Eg").empty());
+}
+
 TEST_F(JobLayout, BannerSheetsComeFromTheirTrayBeforeTheFirstPage) {
   // Source 2 is the job's own tray; the banner tray is 5.
   store_printer_settings({{8205, 0x01020000}});

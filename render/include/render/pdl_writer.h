@@ -97,6 +97,9 @@ int PdlWriter_PutFB(PdlWriter* w);
 int PdlWriter_SetOrientation(PdlWriter* w, int type);
 int PdlWriter_PutTextEE(PdlWriter* w, std::size_t n, const WCHAR* text);
 int PdlWriter_PutTextEH(PdlWriter* w, std::size_t n, const WCHAR* text);
+// Text with a matrix; kind 2 with sub 0x51 carries two sizes in tenths.
+int PdlWriter_PutTextEg(PdlWriter* w, std::size_t n, const WCHAR* text, const float m[6], BYTE kind, BYTE sub,
+                        float width_tenths, float height_tenths);
 int PdlWriter_PutComment(PdlWriter* w, BYTE length, const char* text);
 int PdlWriter_WriteText(PdlWriter* w, std::size_t n, const char* text);
 
