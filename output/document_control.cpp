@@ -11,6 +11,7 @@
 #include "output/spool_stream.h"
 #include "render/pdl_operators.h"
 #include "render/pdl_writer.h"
+#include "settings/gfx/graphics_module.h"
 #include "win/memory.h"
 
 namespace morva::gfx {
@@ -194,6 +195,11 @@ INT BeginDocument(PDEV* pdev, HANDLE printer) {
   d->owner = pdev;
   INT r = FillJobSettings(pdev, &d->job);
   d->printer = printer;
+  // The font-substitution table the device's fonts were made for.
+  BOOL fonts_a = FALSE, fonts_b = FALSE;
+  HasCapability(pdev, 0x800, &fonts_a);
+  HasCapability(pdev, 0x1000, &fonts_b);
+  SelectFontSubstitutionTable(fonts_a || !fonts_b ? 1 : 0);
   r |= CreateDocumentStream(pdev);
   r |= SetPageColourMode(pdev, 2);
   return r == 0 ? 0 : -1;
