@@ -54,11 +54,6 @@ class SpoolStreamSink final : public render::PdlSink {
 
 DocumentControl* doc(PDEV* pdev) { return pdev ? pdev->document : nullptr; }
 
-int drain(PDEV* pdev) {
-  DocumentControl* d = doc(pdev);
-  if (!d || !d->sink) return -1;
-  return static_cast<SpoolStreamSink*>(d->sink)->Drain();
-}
 
 INT sheet_setup(PDEV* pdev);
 INT end_sheet(PDEV* pdev);
@@ -69,7 +64,7 @@ INT write_page_begin(PDEV* pdev) {
   const PageState& p = d->page;
   BYTE colour = d->job.colour ? 3 : 1;
   BYTE source = static_cast<BYTE>(PdevGetNumber(pdev, 13));
-  INT r = PdlWriter_BeginPage(w, colour, source, static_cast<BYTE>(p.paper_code), p.width_mm, p.height_mm);
+  INT r = RecordOrWritePageBegin(pdev, colour, source, static_cast<BYTE>(p.paper_code), p.width_mm, p.height_mm);
   static constexpr float kIdentity[6] = {1, 0, 0, 1, 0, 0};
   r |= PdlWriter_SetMatrix(w, kIdentity);
   return r;
@@ -84,7 +79,11 @@ INT begin_job_output(PDEV* pdev) {
   // asks for page state to be kept.
   d->saved_page = d->page;
   d->has_saved_page = 1;
-  PdlWriter_SetMode(pdev->writer, 1, IsPageRecordingNeeded(pdev) ? 1 : 0);
+  PrepareImposition(pdev);
+  // Pages played out of their order must not rely on page-level state of
+  // the page before them.
+  const ImpositionJob& lay = d->rec.job;
+  PdlWriter_SetMode(pdev->writer, 1, IsPageRecordingNeeded(pdev) || lay.tiling || lay.booklet || lay.reverse_order ? 1 : 0);
   if (PdlWriter_ResetForPage(pdev->writer) != 0) return -1;
   if (d->job.store_mode || IsPageRecordingNeeded(pdev) || IsFaxPerDestination(pdev)) return 0;
   return WriteJobStart(pdev, 0);
@@ -94,7 +93,8 @@ INT logical_page_start(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (d->state & kDocPageOpen) return -1;
   d->state |= kDocPageOpen;
-  return WriteEventComment(pdev, 1);
+  INT r = WriteEventComment(pdev, 1);
+  return r | SetCellTransform(pdev);
 }
 
 INT emit_page_start(PDEV* pdev) {
@@ -121,18 +121,21 @@ INT sheet_setup(PDEV* pdev) {
   d->state |= kDocSheetOpen;
   d->cells_on_sheet = 0;
   if (PdlWriter_ResetForPage(pdev->writer) != 0) return -1;
+  if (RecordSheetStart(pdev) != 0) return -1;
   return write_page_begin(pdev);
 }
 
 // A blank page on the back of a two-sided sheet that has one printed side.
 INT fill_blank_back_face(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
-  if (d->job.duplex < 2 || d->sides_on_sheet != 1) return 0;
+  if (d->job.duplex < 2 || d->sides_on_sheet != 1 || IsBookletJob(pdev) || IsTilingJob(pdev)) return 0;
   INT r = PdlWriter_ResetForPage(pdev->writer);
+  r |= RecordSheetStart(pdev);
   r |= write_page_begin(pdev);
-  r |= PdlWriter_PutFB(pdev->writer);
-  r |= PdlWriter_EndPage(pdev->writer);
+  r |= RecordOrWriteFB(pdev);
+  r |= RecordOrWritePageEnd(pdev);
   r |= WriteEventComment(pdev, 8);
+  r |= RecordSheetEnd(pdev);
   d->sides_on_sheet = 0;
   return r;
 }
@@ -140,10 +143,11 @@ INT fill_blank_back_face(PDEV* pdev) {
 INT end_sheet(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (d->state & kDocPageOpen) return -1;
-  INT r = 0;
-  if (!d->job.store_mode) r |= PdlWriter_PutFB(pdev->writer);
-  r |= PdlWriter_EndPage(pdev->writer);
+  INT r = DrawSheetTileMarks(pdev);
+  if (!d->job.store_mode) r |= RecordOrWriteFB(pdev);
+  r |= RecordOrWritePageEnd(pdev);
   r |= WriteEventComment(pdev, 2);
+  r |= RecordSheetEnd(pdev);
   ++d->sheet_count;
   d->sides_on_sheet = static_cast<WORD>(d->job.duplex >= 2 ? (d->sides_on_sheet + 1) % 2 : 0);
   d->cells_on_sheet = 0;
@@ -277,7 +281,7 @@ INT EndDocument(PDEV* pdev) {
   if (!(d->state & kDocOutputBegun)) r |= begin_job_output(pdev);
   r |= PlayRecordedPages(pdev);
   r |= WriteJobEnd(pdev);
-  r |= drain(pdev);
+  r |= DrainDocumentSink(pdev);
   BOOL ok = r == 0;
   if (FlushSpoolStream(pdev->stream) != 0) ok = FALSE;
   if (CloseSpoolStream(pdev->stream, ok) != 0) ok = FALSE;
@@ -306,6 +310,12 @@ void EndDocumentCleanup(PDEV* pdev) {
   pdev->document = nullptr;
 }
 
+INT DrainDocumentSink(PDEV* pdev) {
+  DocumentControl* d = doc(pdev);
+  if (!d || !d->sink) return -1;
+  return static_cast<SpoolStreamSink*>(d->sink)->Drain();
+}
+
 BOOL IsJobOutputBegun(const PDEV* pdev) { return pdev->document && (pdev->document->state & kDocOutputBegun); }
 BOOL IsDocumentAborted(const PDEV* pdev) { return pdev->document && (pdev->document->state & kDocAborted); }
 BOOL IsLogicalPageOpen(const PDEV* pdev) { return pdev->document && (pdev->document->state & kDocPageOpen); }
@@ -327,10 +337,8 @@ BOOL SetKeepPageState(PDEV* pdev, DWORD on) {
 // ---- later pieces ----------------------------------------------------------------
 
 INT FlushQueuedImages(PDEV*, BOOL) { return 0; }
-BOOL IsPageRecordingNeeded(PDEV*) { return FALSE; }
 BOOL IsFaxPerDestination(PDEV*) { return FALSE; }
 BOOL IsRenderPluginOn(PDEV*) { return FALSE; }
-INT PlayRecordedPages(PDEV*) { return 0; }
 void ResetDeviceFontPageState(PDEV* pdev) { pdev->font_page_state[0] = pdev->font_page_state[1] = 0; }
 
 }  // namespace morva::gfx

@@ -5,6 +5,7 @@
 // Every call answers 0 or -1.
 #pragma once
 
+#include "output/recorded_pages.h"
 #include "render/pdev.h"
 #include "render/pdl_sink.h"
 #include "win/types.h"
@@ -56,6 +57,8 @@ struct DocumentControl {
   HANDLE printer;
   render::PdlSink* sink;  // in front of the spool stream, owned
   BYTE header_devmode[kDriverDevmodeBytes];
+  // Page recording, playback and N-up placement (output/recorded_pages.h).
+  RecordingControl rec;
 };
 
 // The target PDL version: setting 8205 clamped to 0x01010501..0x01020018.
@@ -71,6 +74,8 @@ INT EnsurePageStarted(PDEV* pdev);
 INT EndPage(PDEV* pdev);
 INT EndDocument(PDEV* pdev);
 INT AbortDocument(PDEV* pdev);
+// Hands what the operator layer holds to the spool stream.
+INT DrainDocumentSink(PDEV* pdev);
 void EndDocumentCleanup(PDEV* pdev);
 BOOL IsJobOutputBegun(const PDEV* pdev);
 BOOL IsDocumentAborted(const PDEV* pdev);
