@@ -56,11 +56,6 @@ class SpoolStreamSink final : public render::PdlSink {
 
 DocumentControl* doc(PDEV* pdev) { return pdev ? pdev->document : nullptr; }
 
-int drain(PDEV* pdev) {
-  DocumentControl* d = doc(pdev);
-  if (!d || !d->sink) return -1;
-  return static_cast<SpoolStreamSink*>(d->sink)->Drain();
-}
 
 // The job's settings and the first page's layout, read again when the
 // output begins.
@@ -87,6 +82,7 @@ INT begin_job_output(PDEV* pdev) {
   // asks for page state to be kept.
   d->saved_page = d->page;
   d->has_saved_page = 1;
+  PrepareImposition(pdev);
   r |= ResetWriterForPage(pdev, TRUE);
   if (r != 0) return r;
   if (d->job.store_mode || IsFaxPerDestination(pdev)) {
@@ -106,6 +102,7 @@ INT logical_page_start(PDEV* pdev) {
   if (d->state & kDocPageOpen) return -1;
   d->state |= kDocPageOpen;
   INT r = WriteEventComment(pdev, 1);
+  r |= SetCellTransform(pdev);
   if (d->job.annotation) {
     static constexpr float kIdentity[6] = {1, 0, 0, 1, 0, 0};
     const WCHAR* text = PdevGetString(pdev, 340);
@@ -129,6 +126,7 @@ INT sheet_setup(PDEV* pdev) {
   d->state |= kDocSheetOpen;
   d->cells_on_sheet = 0;
   r |= ResetWriterForPage(pdev, FALSE);
+  if (RecordSheetStart(pdev) != 0) return -1;
   return r | WriteSheetStart(pdev);
 }
 
@@ -157,10 +155,11 @@ INT emit_page_start(PDEV* pdev) {
 INT end_sheet(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (d->state & kDocPageOpen) return -1;
-  INT r = 0;
-  if (!d->job.store_mode) r |= PdlWriter_PutFB(pdev->writer);
-  r |= PdlWriter_EndPage(pdev->writer);
+  INT r = DrawSheetTileMarks(pdev);
+  if (!d->job.store_mode) r |= RecordOrWriteFB(pdev);
+  r |= RecordOrWritePageEnd(pdev);
   r |= WriteEventComment(pdev, 2);
+  r |= RecordSheetEnd(pdev);
   CountSheet(pdev, FALSE);
   d->cells_on_sheet = 0;
   d->state &= ~(kDocSheetOpen | kDocDrawn);
@@ -274,7 +273,7 @@ INT EndDocument(PDEV* pdev) {
       r |= WriteBlankPage(pdev, d->job.banner_sheet_tray);
     }
     r |= WriteJobEnd(pdev);
-    r |= drain(pdev);
+    r |= DrainDocumentSink(pdev);
   }
   // A job whose last bytes did not reach the spooler did not print.
   if (CloseDocumentStream(pdev, r == 0) != 0) r = -1;
@@ -301,6 +300,12 @@ void EndDocumentCleanup(PDEV* pdev) {
     GlobalFree(d);
   }
   pdev->document = nullptr;
+}
+
+INT DrainDocumentSink(PDEV* pdev) {
+  DocumentControl* d = doc(pdev);
+  if (!d || !d->sink) return -1;
+  return static_cast<SpoolStreamSink*>(d->sink)->Drain();
 }
 
 BOOL IsJobOutputBegun(const PDEV* pdev) {
@@ -368,18 +373,19 @@ INT MarkPdevReset(PDEV* old_pdev, PDEV* new_pdev) {
 INT ResetWriterForPage(PDEV* pdev, BOOL full) {
   DocumentControl* d = doc(pdev);
   if (!d || !pdev->writer) return -1;
+  // Pages played out of their order must not rely on page-level state of
+  // the page before them.
   if (full || d->job.annotation)
-    PdlWriter_SetMode(pdev->writer, 1, d->job.tiling || d->job.booklet || d->job.reverse_order ? 1 : 0);
+    PdlWriter_SetMode(pdev->writer, 1,
+                      IsPageRecordingNeeded(pdev) || d->job.tiling || d->job.booklet || d->job.reverse_order ? 1 : 0);
   return PdlWriter_ResetForPage(pdev->writer) == 0 ? 0 : -1;
 }
 
 // ---- later pieces ----------------------------------------------------------------
 
 INT FlushQueuedImages(PDEV*, BOOL) { return 0; }
-BOOL IsPageRecordingNeeded(PDEV*) { return FALSE; }
 BOOL IsFaxPerDestination(PDEV*) { return FALSE; }
 BOOL IsRenderPluginOn(PDEV*) { return FALSE; }
-INT PlayRecordedPages(PDEV*) { return 0; }
 void ResetDeviceFontPageState(PDEV* pdev) { pdev->font_page_state[0] = pdev->font_page_state[1] = 0; }
 
 }  // namespace morva::gfx

@@ -34,8 +34,8 @@ BYTE sheet_media_code(PDEV* pdev) {
 INT page_begin(PDEV* pdev, BYTE colour, WORD source) {
   DocumentControl* d = doc(pdev);
   const PageGeometry& g = d->page.sheet;
-  INT r = PdlWriter_BeginPage(pdev->writer, colour, static_cast<BYTE>(source), sheet_media_code(pdev),
-                              static_cast<float>(g.width) / 10.0f, static_cast<float>(g.height) / 10.0f);
+  INT r = RecordOrWritePageBegin(pdev, colour, static_cast<BYTE>(source), sheet_media_code(pdev),
+                                 static_cast<float>(g.width) / 10.0f, static_cast<float>(g.height) / 10.0f);
   // How the sheet is turned, for printers that take it.
   if (IsVersionAtLeast(d->job.pdl_version, kVersionOrientation) && d->sheet_orientation >= 1 &&
       d->sheet_orientation <= 4)
@@ -134,12 +134,14 @@ INT WriteBlankPage(PDEV* pdev, WORD source) {
     d->duplex_value = page_duplex(pdev);
     r |= put_duplex(pdev);
   }
+  r |= RecordSheetStart(pdev);
   r |= page_begin(pdev, d->job.colour_mode ? 3 : 1, source);
   if (IsVersionAtLeast(d->job.pdl_version, kVersionBlankValue))
     r |= render::Pdl_OpSheetEndValue(sink(pdev), kBlankSheetEndValue);
   else
-    r |= PdlWriter_PutFB(pdev->writer);
-  r |= PdlWriter_EndPage(pdev->writer);
+    r |= RecordOrWriteFB(pdev);
+  r |= RecordOrWritePageEnd(pdev);
+  r |= RecordSheetEnd(pdev);
   d->state &= ~kDocSheetOpen;
   return r;
 }
@@ -154,7 +156,8 @@ INT FinishSpecialSheet(PDEV* pdev, WORD source, int mode) {
 
 INT FillBlankBackFace(PDEV* pdev, BOOL force) {
   DocumentControl* d = doc(pdev);
-  if (!d || d->sides_on_sheet != 1) return 0;
+  // Booklet and tile sheets are laid out by their playback.
+  if (!d || d->sides_on_sheet != 1 || IsBookletJob(pdev) || IsTilingJob(pdev)) return 0;
   INT r = 0;
   if (d->job.reverse_order || force) {
     r |= ResetWriterForPage(pdev, FALSE);

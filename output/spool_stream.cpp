@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "output/page_recording.h"
+
 #include "win/win.h"
 
 namespace {
@@ -78,6 +80,10 @@ void DestroySpoolStream(SpoolStream* stream) {
   if (stream->output) CloseSpoolStream(stream, FALSE);
   // A store file left open would leak its handle and stay locked.
   if (stream->store_file != INVALID_HANDLE_VALUE) FileClose(stream->store_file);
+  // A recording left open (an aborted document) is of no further use; an
+  // open handle would keep the file locked until the process ends.
+  ClearRecordingTables(stream);
+  if (stream->page_file.file != INVALID_HANDLE_VALUE) DeleteTempSpoolFile(&stream->page_file);
   ResetTempSpoolFile(&stream->page_file, FALSE, stream->page_file.owner);
   GlobalFree(stream);
 }

@@ -5,6 +5,7 @@
 // Every call answers 0 or -1.
 #pragma once
 
+#include "output/recorded_pages.h"
 #include "render/pdev.h"
 #include "output/job_settings.h"
 #include "render/pdl_sink.h"
@@ -54,6 +55,8 @@ struct DocumentControl {
   PDEV* owner;            // the PDEV that holds the document now
   render::PdlSink* sink;  // in front of the spool stream, owned
   BYTE header_devmode[kDriverDevmodeBytes];
+  // Page recording, playback and N-up placement (output/recorded_pages.h).
+  RecordingControl rec;
 };
 
 INT BeginDocument(PDEV* pdev, HANDLE printer);
@@ -63,6 +66,8 @@ INT EnsurePageStarted(PDEV* pdev);
 INT EndPage(PDEV* pdev);
 INT EndDocument(PDEV* pdev);
 INT AbortDocument(PDEV* pdev);
+// Hands what the operator layer holds to the spool stream.
+INT DrainDocumentSink(PDEV* pdev);
 void EndDocumentCleanup(PDEV* pdev);
 BOOL IsJobOutputBegun(const PDEV* pdev);
 BOOL IsDocumentAborted(const PDEV* pdev);

@@ -19,6 +19,31 @@ inline constexpr UINT kStoreBoxCaptionId = 6;
 inline constexpr INT kStoreBoxCaptionChars = 32;
 inline constexpr INT kStoreBoxTextChars = 512;
 
+// Page recording: a growable table of fixed-size entries in a zeroed
+// global block.
+struct RecordTable {
+  WORD capacity;
+  WORD entry_size;
+  WORD growth;  // the initial capacity
+  BYTE* entries;
+};
+
+// Where one recorded page lies in the recording file.
+struct PageSpan {
+  LONG start;       // file size when the page began
+  LONG end;         // file size when it ended
+  LONG first_head;  // -1 when the page has no typed record
+};
+
+// The reader or writer of the recording file.
+struct PageRecordCursor {
+  WORD mode;  // 0 idle, 1 reading, 2 writing
+  LONG first_head, last_head;
+  LONG next_head;  // reading
+  LONG end;        // writing: the end of the file; reading: the end of the page
+  LONG read_position;
+};
+
 // One per document, in a zeroed global block; it lives only in this
 // process, so it has no fixed layout.
 struct SpoolStream {
@@ -30,6 +55,12 @@ struct SpoolStream {
   HMODULE resources;        // texts of the store-file write box
   HANDLE store_file;        // INVALID_HANDLE_VALUE when none
   UINT store_text_id;       // text of the store-file write box; 0 until set
+  // Page recording (output/page_recording.h).
+  WORD base_page;
+  WORD recorded_pages;
+  RecordTable page_records;
+  RecordTable page_spans;
+  PageRecordCursor cursor;
 };
 
 // Every call answers 0 (or a byte count) on success and -1 on failure; a

@@ -1,0 +1,151 @@
+// Copies made by the driver: the demo printer installed with a device
+// database that declares the device data level at which the driver collates
+// copies itself; every copy is played back from the recorded pages and read
+// back from the decoded spool file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "ddd_builder.h"
+#include "gfx_demo.h"
+#include "pdl_decode.h"
+#include "print_job.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/item_access.h"
+#include "settings/stores/printer_settings.h"
+#include "temp_root.h"
+#include "win/spooler.h"
+
+namespace {
+
+using morva::tools::PdlItem;
+
+constexpr DWORD kCollatingVersion = 0x01010903;
+
+class CopiesPrint : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The demo database with the capability bits of driver collation.
+    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+    nlohmann::json d = nlohmann::json::parse(in);
+    d["main"]["fields"]["26"] = d["main"]["fields"]["26"].get<long>() | 0x30000;
+    std::string folder = root_.path() + "/collating_database";
+    std::filesystem::create_directories(folder);
+    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+    std::string error;
+    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+    // The PDL version of the printer (in its printer data) at which the
+    // driver collates.
+    std::u16string name = morva::gfx_demo::kDemoPrinter;
+    HANDLE h = nullptr;
+    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(name.data(), &h, &access));
+    DddHandle* db = DddOpen(h);
+    ASSERT_NE(db, nullptr);
+    std::vector<BYTE> block(7972), devmode(5988);
+    EXPECT_EQ(ReadPrinterSettings(h, block.data(), db), 1);
+    DWORD version = kCollatingVersion;
+    EXPECT_TRUE(SetItemValue(8205, devmode.data(), block.data(), sizeof version, 5, &version));
+    EXPECT_EQ(InitializePrinterSettings(h, block.data(), db, TRUE), 1);
+    DddClose(db);
+    ClosePrinter(h);
+    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+  }
+
+  struct Printed {
+    std::vector<int> pages;  // page names in the order printed
+    int sides = 0;
+    int sheet_changes = 0;
+  };
+
+  Printed print(int pages, std::map<int, long> settings) {
+    std::string json = R"({"printer": "Morva Demo Printer", "document": "Copies", "units": "px", "ddmid": {)";
+    bool first = true;
+    for (auto [id, v] : settings) {
+      json += (first ? "" : ",") + std::string("\"") + std::to_string(id) + "\": " + std::to_string(v);
+      first = false;
+    }
+    json += R"(}, "pages": [)";
+    for (int i = 0; i < pages; ++i)
+      json += std::string(i ? "," : "") + R"({"ops": [{"op": "pen", "style": "solid", "width": 0},
+          {"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) + ", 1000, 3000, 3000]}]}";
+    json += "]}";
+    morva::print_host::Document doc;
+    std::string error;
+    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
+    auto r = morva::print_host::print_document(doc);
+    EXPECT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    Printed out;
+    if (!r.ok) return out;
+    auto decoded = morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(r.job_id));
+    EXPECT_TRUE(decoded.ok) << decoded.error << " at " << decoded.error_offset;
+    EXPECT_EQ(decoded.summary.jobs, 1u);
+    for (const PdlItem& i : decoded.items) {
+      if (i.kind != PdlItem::Operator) continue;
+      if (i.text == "Ec") ++out.sides;
+      if (i.text == "FC") ++out.sheet_changes;
+      if (i.text == "CG") out.pages.push_back(static_cast<int>((i.operands[0].i - 100) / 10));
+    }
+    return out;
+  }
+
+  morva::test::TempRoot root_;
+};
+
+TEST_F(CopiesPrint, CollatedCopiesRepeatTheDocument) {
+  struct Case {
+    long copies, collate, reverse;
+    std::vector<int> pages;
+  } cases[] = {
+      {3, 1, 0, {0, 1, 0, 1, 0, 1}},
+      {3, 1, 1, {1, 0, 1, 0, 1, 0}},
+      {2, 0, 0, {0, 1}},  // uncollated copies are the printer's
+      {1, 1, 0, {0, 1}},
+  };
+  for (const Case& c : cases) {
+    auto p = print(2, {{12, c.copies}, {18, c.collate}, {1312, c.reverse}});
+    EXPECT_EQ(p.pages, c.pages) << c.copies << " copies, collate " << c.collate << ", reverse " << c.reverse;
+    // Each copy after the first starts a new sheet.
+    if (c.collate) {
+      EXPECT_EQ(p.sheet_changes, c.copies - 1);
+    }
+  }
+}
+
+TEST_F(CopiesPrint, CopiesKeepTheirLayout) {
+  // 4-up, 6 pages, 2 copies: the two sheets of each copy hold 4 and 2.
+  auto nup = print(6, {{12, 2}, {18, 1}, {295, 4}, {264, 3}});
+  EXPECT_EQ(nup.pages, (std::vector<int>{0, 1, 2, 3, 4, 5, 0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(nup.sides, 4);
+  // Two-sided with an odd page count: the sheet change before each copy
+  // lets the printer start it on a new sheet, so no blank back face is
+  // written.
+  auto duplex = print(3, {{12, 2}, {18, 1}, {16, 2}});
+  EXPECT_EQ(duplex.pages, (std::vector<int>{0, 1, 2, 0, 1, 2}));
+  EXPECT_EQ(duplex.sides, 6);
+  EXPECT_EQ(duplex.sheet_changes, 1);
+  // Tiles: each copy prints every tile of every page.
+  auto poster = print(2, {{12, 2}, {18, 1}, {321, 1}, {296, 0x0202}});
+  EXPECT_EQ(poster.pages.size(), 16u);
+  EXPECT_EQ(poster.sides, 16);
+}
+
+TEST_F(CopiesPrint, BookletSetsWithCopiesKeepEveryPage) {
+  // Sets of 8 pages (two sheets), 14 pages, 3 copies: every page three
+  // times, pages 12 and 13 included.
+  for (long reverse : {0, 1}) {
+    auto p = print(14, {{12, 3}, {18, 1}, {321, 2}, {446, 2}, {323, 2}, {1312, reverse}});
+    std::map<int, int> n;
+    for (int page : p.pages) ++n[page];
+    ASSERT_EQ(n.size(), 14u) << "reverse " << reverse;
+    for (auto [page, times] : n) EXPECT_EQ(times, 3) << "page " << page << ", reverse " << reverse;
+  }
+}
+
+}  // namespace
