@@ -87,18 +87,18 @@ class PrinterSheets : public ::testing::Test {
   };
   // Opens the document sheet for an application asking for a DEVMODE; the
   // script acts on the sheet.
-  Outcome document_sheet(ui::ModalScript script) {
+  Outcome document_sheet(ui::ModalScript script, DWORD out_size = kShortDevmode, DWORD fMode = DM_COPY | DM_PROMPT) {
     Outcome o;
     o.devmode.assign(kShortDevmode, 0xEE);
     DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                  reinterpret_cast<PDEVMODEW>(o.devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+                                  reinterpret_cast<PDEVMODEW>(o.devmode.data()), out_size, fMode};
     ui::script_modal(std::move(script));
     o.answer = CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &o.result);
     return o;
   }
-  Outcome device_sheet(ui::ModalScript script) {
+  Outcome device_sheet(ui::ModalScript script, WORD flags = 0) {
     Outcome o;
-    DEVICEPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter)};
+    DEVICEPROPERTYHEADER header{sizeof header, flags, printer_, const_cast<LPWSTR>(kDemoPrinter)};
     ui::script_modal(std::move(script));
     o.answer = CommonPropertySheetUIW(nullptr, device_, reinterpret_cast<LPARAM>(&header), &o.result);
     return o;
@@ -262,6 +262,36 @@ TEST_F(PrinterSheets, DeviceSheetStoresItsSettingsForTheNextProcess) {
   EXPECT_EQ(stored(4103), 1);
   EXPECT_EQ(morva::test::run_child_tests("PrinterSheetsChild.*", root_.path(), "reader"),
             0);
+}
+
+// An output buffer smaller than the DEVMODE gets no more than it holds.
+TEST_F(PrinterSheets, OkFillsNoMoreThanTheCallersBuffer) {
+  constexpr DWORD kSmall = 220;
+  const Outcome o = document_sheet([](HWND sheet) { EXPECT_TRUE(ui::press_ok(sheet)); }, kSmall);
+  EXPECT_EQ(o.answer, CPSUI_OK);
+  EXPECT_EQ(reinterpret_cast<const DEVMODEW*>(o.devmode.data())->dmPaperSize, 9);
+  EXPECT_EQ(std::vector<BYTE>(o.devmode.begin() + kSmall, o.devmode.end()),
+            std::vector<BYTE>(kShortDevmode - kSmall, 0xEE));
+}
+
+// Without the right to change settings the controls are shown disabled,
+// and the sheet of the user's defaults has no fax page.
+TEST_F(PrinterSheets, ReadOnlySheetsShowTheirControlsDisabled) {
+  device_sheet(
+      [](HWND sheet) {
+        EXPECT_FALSE(ui::state(ui::find(sheet, kDuplexUnit)).enabled);
+        EXPECT_TRUE(ui::state(ui::find(sheet, kDuplexUnit)).visible);
+        ui::press_cancel(sheet);
+      },
+      DPS_NOPERMISSION);
+  document_sheet(
+      [](HWND sheet) {
+        EXPECT_FALSE(ui::state(ui::find(sheet, kPaperSize)).enabled);
+        EXPECT_EQ(ui::items(GetDlgItem(sheet, IDC_PS_TABCONTROL)).size(), 4u);
+        EXPECT_FALSE(ui::click(ui::find(sheet, kLandscape)));
+        ui::press_cancel(sheet);
+      },
+      kShortDevmode, DM_COPY | DM_PROMPT | DM_NOPERMISSION | DM_USER_DEFAULT);
 }
 
 // The second process of the device sheet test, on the same machine root.
