@@ -161,6 +161,24 @@ TEST_F(SheetEngine, EveryMessageIdFormatsWithItsAgreedArguments) {
   EXPECT_EQ(MessageArgumentList(1), nullptr);
 }
 
+TEST_F(SheetEngine, ResolutionPolicyOfASettingWithAndWithoutAValue) {
+  struct Case {
+    WORD ddmid;
+    BOOL value;
+    WORD flags;
+  } const cases[] = {
+      {12, TRUE, 12}, {263, FALSE, 8}, {272, TRUE, 16}, {296, FALSE, 36}, {296, TRUE, 68},
+      {8, TRUE, 100}, {7, FALSE, 1},   {7, TRUE, 132},  {295, TRUE, 132}, {16, TRUE, 4},
+  };
+  for (const Case& c : cases) {
+    WORD flags = 0;
+    EXPECT_EQ(GetResolutionPolicy(&flags, c.ddmid, c.value), 1) << c.ddmid;
+    EXPECT_EQ(flags, c.flags) << c.ddmid << " " << c.value;
+  }
+  WORD flags = 0;
+  EXPECT_EQ(GetResolutionPolicy(&flags, 0, TRUE), 0);
+}
+
 TEST_F(SheetEngine, ParseDecimalText) {
   struct Case {
     const char* text;
