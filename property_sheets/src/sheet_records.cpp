@@ -3,6 +3,7 @@
 #include "property_sheets/sheet_records.h"
 
 #include <cstring>
+#include <utility>
 #include <map>
 #include <mutex>
 
@@ -14,6 +15,7 @@
 #include "win/memory.h"
 #include "win/spooler.h"
 #include "win/sysinfo.h"
+#include "win/window.h"
 
 using namespace morva::fax;
 
@@ -74,9 +76,36 @@ HGLOBAL SafeGlobalFree(HGLOBAL block) { return block ? GlobalFree(block) : nullp
 
 SheetContext* GetSheetContext(HWND window) {
   if (!window) return nullptr;
-  std::lock_guard<std::mutex> hold(g_contexts_lock);
-  const auto found = contexts().find(window);
-  return found == contexts().end() ? nullptr : found->second;
+  {
+    std::lock_guard<std::mutex> hold(g_contexts_lock);
+    const auto found = contexts().find(window);
+    if (found != contexts().end()) return found->second;
+  }
+  // A page or engine dialog keeps its context in its DWL_USER.
+  return IsWindow(window) ? reinterpret_cast<SheetContext*>(GetWindowLongPtrW(window, DWLP_USER)) : nullptr;
+}
+
+INT CopySnapshot(SheetSnapshot* target, const SheetSnapshot* source) {
+  if (!target || !source || !source->devmode || !source->printer_data) return 0;
+  SheetSnapshot copy{};
+  if (!copy_snapshot(&copy, source)) {
+    free_snapshot(&copy);
+    return 0;
+  }
+  if (target->devmode && target->printer_data) {
+    // The blocks stay where they are: open dialogs hold their addresses.
+    std::memcpy(target->devmode, copy.devmode, kDevmodeBytes);
+    std::memcpy(target->printer_data, copy.printer_data, kPrinterDataBytes);
+    std::swap(copy.devmode, target->devmode);
+    std::swap(copy.printer_data, target->printer_data);
+  }
+  free_snapshot(target);
+  *target = copy;
+  return 1;
+}
+
+void FreeSnapshot(SheetSnapshot* snapshot) {
+  if (snapshot) free_snapshot(snapshot);
 }
 
 SheetState* GetSheetState(HWND window) {
@@ -101,7 +130,7 @@ SheetContext* CreateSheetContext(HWND sheet_window, SheetState* state, const She
   context->state = state;
   context->sheet_window = sheet_window;
   bool ok = copy_snapshot(&context->current, snapshot) && copy_snapshot(&context->initial, snapshot);
-  if (ok && third && third->devmode && third->printer_data) ok = copy_snapshot(&context->third, third);
+  if (ok && third && third->devmode && third->printer_data) ok = copy_snapshot(&context->applied, third);
   for (int i = 0; ok && i < kSheetKeyListCount; ++i) ok = (context->lists[i] = KeyList_Create()) != nullptr;
   if (!ok) {
     DestroySheetContext(&context);
@@ -116,7 +145,7 @@ INT DestroySheetContext(SheetContext** context) {
   if (c) {
     free_snapshot(&c->current);
     free_snapshot(&c->initial);
-    free_snapshot(&c->third);
+    free_snapshot(&c->applied);
     for (KeyList*& list : c->lists)
       if (list) KeyList_Destroy(&list);
     GlobalFree(c);

@@ -53,7 +53,7 @@ TEST(SheetContext, DeepCopiesOfTheSnapshotAndTheWindowsRecord) {
     ASSERT_EQ(s->spinfo_size, sizeof spinfo);
     EXPECT_EQ(FaxList_Count(s->fax_list), 1);
   }
-  EXPECT_EQ(context->third.devmode, nullptr);
+  EXPECT_EQ(context->applied.devmode, nullptr);
   for (KeyList* list : context->lists) EXPECT_NE(list, nullptr);
 
   EXPECT_EQ(GetSheetState(kPage), nullptr);

@@ -12,6 +12,7 @@
 #include "win/ddi_engine.h"
 #include "win/debug.h"
 #include "win/dialog_template.h"
+#include "win/driver_ui.h"
 #include "win/endian.h"
 #include "win/errors.h"
 #include "win/files.h"

@@ -53,6 +53,16 @@ struct SheetState {
   void* summary_icons;              // owned
   PendingWarnings* pending_warnings;  // owned
   void* memory_dcs;                 // owned (the previews' memory DCs)
+  WORD current_measurement;         // the measurement the numeric fields use now
+  BOOL commit_flag;                 // this cycle's commit or reset has run
+  BOOL result_flag;                 // CPSUI_OK was reported
+  INT active_page;                  // dialog kind of the last activated page, -1 none
+  UINT dialog_title_id;             // database text id the next engine dialog shows as caption
+  HWND page_tooltip;
+  HWND dialog_tooltip;
+  LONG_PTR page_scratch;            // cleared on every page activation
+  INT page_count;                   // entries of page_handles
+  WCHAR title[128];                 // the sheet's title
 };
 
 // One settings snapshot of a sheet.
@@ -73,7 +83,7 @@ struct SheetContext {
   SheetState* state;
   SheetSnapshot current;
   SheetSnapshot initial;
-  SheetSnapshot third;  // optional: all null when not given
+  SheetSnapshot applied;  // empty until the first Apply
   HWND sheet_window;
   KeyList* lists[kSheetKeyListCount];
 };
@@ -84,15 +94,20 @@ SheetState* GetSheetState(HWND window);
 SheetContext* GetSheetContext(HWND window);
 // Gives the window its context (what the page keeps in DWL_USER); a null
 // context takes it away. Until the pages are real windows the records are
-// kept in a process-wide table keyed by the window handle.
+// kept in a process-wide table keyed by the window handle; a window not in
+// the table answers its DWL_USER.
 void SetSheetContext(HWND window, SheetContext* context);
 
 // A new context for `state` with current and initial snapshots deep-copied
-// from `snapshot` (DEVMODE, PrinterData, both blobs, fax list), the third
-// from `third` when it has a DEVMODE and PrinterData, and five empty keyed
+// from `snapshot` (DEVMODE, PrinterData, both blobs, fax list), the applied
+// one from `third` when it has a DEVMODE and PrinterData, and five empty keyed
 // lists. Null on a missing argument or no memory (nothing left allocated).
 SheetContext* CreateSheetContext(HWND sheet_window, SheetState* state, const SheetSnapshot* snapshot,
                                  const SheetSnapshot* third);
+// Replaces `target` by a deep copy of `source`; 0 (target unchanged) on a
+// missing argument or no memory.
+INT CopySnapshot(SheetSnapshot* target, const SheetSnapshot* source);
+void FreeSnapshot(SheetSnapshot* snapshot);
 // Frees the snapshots, the lists and the context and clears *context; 0
 // only for a null pointer argument, else 1. The SheetState stays.
 INT DestroySheetContext(SheetContext** context);

@@ -1,0 +1,262 @@
+// The dialog and control tables: one constant ControlSet per dialog kind,
+// the page templates, the page lists of the three sheets, the control
+// kinds' default handlers and the records every dialog shares.
+#include "control_handlers.h"
+#include "property_sheets/sheet_engine.h"
+#include "win/msgbox.h"
+
+namespace {
+
+constexpr WORD kKeepEnabled = kFlagKeepEnabled;
+
+// ---- the records every dialog shares -------------------------------------------
+
+constexpr CommandItem kOkCommand{kCommandOk, nullptr};
+constexpr CommandItem kCancelCommand{kCommandCancel, nullptr};
+constexpr CommandItem kDefaultsCommand{kCommandDefaults, nullptr};
+constexpr CommandItem kHelpCommand{kCommandHelp, nullptr};
+
+constexpr ControlRecord kCommonRecords[] = {
+    {1092, 0, nullptr, kControlCommand, nullptr, &kOkCommand, kNone, kNone, &kKeepEnabled},
+    {1091, 0, nullptr, kControlCommand, nullptr, &kCancelCommand, kNone, kNone, &kKeepEnabled},
+    {IDCANCEL, 0, nullptr, kControlCommand, nullptr, &kCancelCommand, kNone, kNone, &kKeepEnabled},
+    {1090, 0, nullptr, kControlCommand, nullptr, &kDefaultsCommand, kNone, kNone, nullptr},
+    {1341, 0, nullptr, kControlCommand, nullptr, &kHelpCommand, kNone, kNone, &kKeepEnabled},
+};
+
+struct KindHandler {
+  INT kind;
+  ControlHandler handler;
+};
+constexpr KindHandler kControlKindTable[] = {
+    {kControlDropDown, DropDownListHandler},
+    {kControlRadioGroup, RadioGroupHandler},
+    {kControlCommand, CommandButtonHandler},
+    {kControlCheckBox, CheckBoxHandler},
+    {kControlStatic, StaticTextHandler},
+    {0, nullptr},
+};
+
+constexpr INT kNoHelp[] = {0, 0};
+
+// ---- settings of the controls -------------------------------------------------------
+
+constexpr SettingRef kPaperSize[] = {Bound(8)};
+constexpr SettingRef kOrientation[] = {Bound(7)};
+constexpr SettingRef kTwoSided[] = {Bound(16)};
+constexpr SettingRef kPaperSource[] = {Bound(13)};
+constexpr SettingRef kColourMode[] = {Bound(270)};
+constexpr SettingRef kCollate[] = {Bound(18)};
+constexpr SettingRef kDuplexUnit[] = {Bound(4103)};
+
+// Radio buttons: the button ids in choice order.
+constexpr RadioGroupData kOrientationButtons{2, {3836, 3837}};
+
+// ---- child dialogs -------------------------------------------------------------------
+
+// Kind 4 (dialog 869 of page 13): the collation of copies.
+constexpr ControlRecord kKind4Records[] = {
+    {8691, 1, kCollate, kControlCheckBox, nullptr, nullptr, kNone, kNone, nullptr},
+};
+constexpr INT kKind4Help[] = {8691, 3081, 0, 0};
+constexpr ControlSet kKind4{kKind4Records, 1, 3080, kKind4Help, nullptr, 0};
+
+constexpr ChildDialogTemplate kKind4Dialog[] = {{869, EngineDialogProc<4, kDialogTypeDialog>, 4, kNone, 0}};
+constexpr ChildDialogCommand kOpenKind4{kKind4Dialog, 0, 0};
+constexpr CommandItem kOpenKind4Command{kCommandChildDialog, &kOpenKind4};
+
+// Child dialogs whose controls come with their own pages: their sets hold
+// the dialog record only for now.
+constexpr ControlRecord kDialogOnly[] = {
+    {kDialogRecordId, 0, nullptr, 0, nullptr, nullptr, kNone, kNone, nullptr},
+};
+#define MORVA_EMPTY_SET(name, help) constexpr ControlSet name{kDialogOnly, 1, help, kNoHelp, nullptr, 0}
+MORVA_EMPTY_SET(kKind8, 9999);
+MORVA_EMPTY_SET(kKind11, 8888);
+MORVA_EMPTY_SET(kKind14, 1630);
+MORVA_EMPTY_SET(kKind15, 1430);
+MORVA_EMPTY_SET(kKind18, 7250);
+MORVA_EMPTY_SET(kKind19, 7250);
+MORVA_EMPTY_SET(kKind22, 90080);
+MORVA_EMPTY_SET(kKind23, 4150);
+MORVA_EMPTY_SET(kKind24, 4270);
+MORVA_EMPTY_SET(kKind25, 9260);
+MORVA_EMPTY_SET(kKind26, 8888);
+MORVA_EMPTY_SET(kKind27, 8888);
+MORVA_EMPTY_SET(kKind28, 9060);
+MORVA_EMPTY_SET(kKind29, 8040);
+MORVA_EMPTY_SET(kKind30, 38100);
+MORVA_EMPTY_SET(kKind31, 39500);
+MORVA_EMPTY_SET(kKind32, 32300);
+MORVA_EMPTY_SET(kKind33, 38000);
+MORVA_EMPTY_SET(kKind39, 95050);
+MORVA_EMPTY_SET(kKind42, 90150);
+MORVA_EMPTY_SET(kKind43, 90160);
+MORVA_EMPTY_SET(kKind44, 90170);
+MORVA_EMPTY_SET(kKind45, 41300);
+MORVA_EMPTY_SET(kKind47, 42570);
+MORVA_EMPTY_SET(kKind49, 39500);
+MORVA_EMPTY_SET(kKind55, 43200);
+MORVA_EMPTY_SET(kKind56, 99550);
+MORVA_EMPTY_SET(kKind57, 0);
+MORVA_EMPTY_SET(kKind58, 0);
+MORVA_EMPTY_SET(kKind59, 50300);
+MORVA_EMPTY_SET(kKind60, 0);
+#undef MORVA_EMPTY_SET
+
+// ---- pages ---------------------------------------------------------------------------
+
+// Kind 1 (4701): paper size, orientation and two-sided printing.
+constexpr ControlRecord kKind1Records[] = {
+    {kDialogRecordId, 0, nullptr, 0, nullptr, nullptr, kNone, kNone, nullptr},
+    {1006, 1, kPaperSize, kControlDropDown, nullptr, nullptr, 1174, kNone, nullptr},
+    {3836, 1, kOrientation, kControlRadioGroup, nullptr, &kOrientationButtons, kNone, kNone, nullptr},
+    {3837, 1, kOrientation, kControlRadioGroup, nullptr, &kOrientationButtons, kNone, kNone, nullptr},
+    {1766, 1, kTwoSided, kControlDropDown, nullptr, nullptr, 1765, kNone, nullptr},
+};
+constexpr INT kKind1Help[] = {1174, 1030, 1006, 1030, 3836, 1070, 3837, 1070, 1765, 1090, 1766, 1090, 0, 0};
+constexpr INT kKind1ReadOnly[] = {3835, kNone};
+constexpr ControlSet kKind1{kKind1Records, 5, 9999, kKind1Help, kKind1ReadOnly, 0};
+
+// Kind 3 (505, variant 537): paper source and colour mode.
+constexpr ControlRecord kKind3Records[] = {
+    {1012, 1, kPaperSource, kControlDropDown, nullptr, nullptr, 1013, kNone, nullptr},
+    {1018, 1, kColourMode, kControlDropDown, nullptr, nullptr, 1017, kNone, nullptr},
+};
+constexpr INT kKind3Help[] = {1012, 2010, 1018, 2020, 0, 0};
+constexpr ControlSet kKind3{kKind3Records, 2, 9999, kKind3Help, nullptr, 0};
+
+// Kind 13 (504): the button that opens dialog 869.
+constexpr ControlRecord kKind13Records[] = {
+    {3311, 0, nullptr, kControlCommand, nullptr, &kOpenKind4Command, kNone, kNone, &kKeepEnabled},
+};
+constexpr INT kKind13Help[] = {3311, 3070, 0, 0};
+constexpr ControlSet kKind13{kKind13Records, 1, 9999, kKind13Help, nullptr, 0};
+
+// Kind 17 (524): the stamps page; its controls come with the stamp page.
+constexpr ControlSet kKind17{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+
+// Kind 5 (4702) and its variant 46 (4703): installable options.
+constexpr ControlRecord kKind5Records[] = {
+    {4711, 1, kDuplexUnit, kControlCheckBox, nullptr, nullptr, kNone, kNone, nullptr},
+};
+constexpr INT kKind5Help[] = {4711, 4110, 0, 0};
+constexpr ControlSet kKind5{kKind5Records, 1, 9999, kKind5Help, nullptr, 0};
+constexpr ControlSet kKind46{kKind5Records, 1, 9999, kKind5Help, nullptr, 0};
+
+// Kind 6 (503): device settings; its controls come with the device page.
+constexpr ControlSet kKind6{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+
+// Kind 0 (4000): the fax page; its controls come with the fax page.
+constexpr ControlSet kKind0{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+
+// ---- descriptors ---------------------------------------------------------------------
+
+#define MORVA_CHILD(kind) constexpr DialogDescriptor kChild##kind{kind, &kKind##kind, nullptr}
+MORVA_CHILD(4);
+MORVA_CHILD(8);
+MORVA_CHILD(11);
+MORVA_CHILD(14);
+MORVA_CHILD(15);
+MORVA_CHILD(18);
+MORVA_CHILD(19);
+MORVA_CHILD(22);
+MORVA_CHILD(23);
+MORVA_CHILD(24);
+MORVA_CHILD(25);
+MORVA_CHILD(26);
+MORVA_CHILD(27);
+MORVA_CHILD(28);
+MORVA_CHILD(29);
+MORVA_CHILD(30);
+MORVA_CHILD(31);
+MORVA_CHILD(32);
+MORVA_CHILD(33);
+MORVA_CHILD(39);
+MORVA_CHILD(42);
+MORVA_CHILD(43);
+MORVA_CHILD(44);
+MORVA_CHILD(45);
+MORVA_CHILD(47);
+MORVA_CHILD(49);
+MORVA_CHILD(55);
+MORVA_CHILD(56);
+MORVA_CHILD(57);
+MORVA_CHILD(58);
+MORVA_CHILD(59);
+MORVA_CHILD(60);
+#undef MORVA_CHILD
+
+constexpr const DialogDescriptor* kFaxChildren[] = {&kChild31, &kChild49, &kChild30, &kChild33, &kChild32,
+                                                    &kChild57, &kChild58, &kChild59, &kChild60};
+constexpr const DialogDescriptor* kPage1Children[] = {&kChild15, &kChild14, &kChild39, &kChild28, &kChild29,
+                                                      &kChild22, &kChild42, &kChild44, &kChild43, &kChild55};
+constexpr const DialogDescriptor* kPage3Children[] = {&kChild11, &kChild26, &kChild27};
+constexpr const DialogDescriptor* kPage17Children[] = {&kChild18, &kChild19, &kChild25};
+constexpr const DialogDescriptor* kPage13Children[] = {&kChild4, &kChild8, &kChild56};
+constexpr const DialogDescriptor* kPage5Children[] = {&kChild23, &kChild24, &kChild45};
+constexpr const DialogDescriptor* kPage46Children[] = {&kChild47, &kChild23, &kChild24, &kChild45};
+
+constexpr PageTemplate kFaxTemplate{4000, EngineDialogProc<0, kDialogTypePage>, 0, -3, 0, kFaxChildren, 9};
+constexpr PageTemplate kPage1Template{4701, EngineDialogProc<1, kDialogTypePage>, 1, -3, 0, kPage1Children, 10};
+constexpr PageTemplate kPage3Template{505, EngineDialogProc<3, kDialogTypePage>, 3, -3, 0, kPage3Children, 3};
+constexpr PageTemplate kPage3Variant{537, EngineDialogProc<3, kDialogTypePage>, 3, -3, 0, nullptr, 0};
+constexpr PageTemplate kPage17Template{524, EngineDialogProc<17, kDialogTypePage>, 17, -3, 36894, kPage17Children, 3};
+constexpr PageTemplate kPage13Template{504, EngineDialogProc<13, kDialogTypePage>, 13, -3, 0, kPage13Children, 3};
+constexpr PageTemplate kPage5Template{4702, EngineDialogProc<5, kDialogTypePage>, 5, -3, 0, kPage5Children, 3};
+constexpr PageTemplate kPage46Template{4703, EngineDialogProc<46, kDialogTypePage>, 46, -3, 0, kPage46Children, 4};
+constexpr PageTemplate kPage6Template{503, EngineDialogProc<6, kDialogTypePage>, 6, 4623, 0, nullptr, 0};
+
+constexpr DialogDescriptor kFaxPage{0, &kKind0, &kFaxTemplate};
+constexpr DialogDescriptor kPage1{1, &kKind1, &kPage1Template};
+constexpr DialogDescriptor kPage3{3, &kKind3, &kPage3Template};
+constexpr DialogDescriptor kPage3Small{3, &kKind3, &kPage3Variant};
+constexpr DialogDescriptor kPage17{17, &kKind17, &kPage17Template};
+constexpr DialogDescriptor kPage13{13, &kKind13, &kPage13Template};
+constexpr DialogDescriptor kPage5{5, &kKind5, &kPage5Template};
+constexpr DialogDescriptor kPage46{46, &kKind46, &kPage46Template};
+constexpr DialogDescriptor kPage6{6, &kKind6, &kPage6Template};
+
+constexpr const DialogDescriptor* kDevicePages[] = {&kPage5, &kPage6};
+constexpr const DialogDescriptor* kDocumentPages[] = {&kPage1, &kPage3, &kPage17, &kPage13};
+constexpr const DialogDescriptor* kFaxPages[] = {&kFaxPage};
+
+// Every descriptor by kind, for lookups outside a sheet.
+constexpr const DialogDescriptor* kAllDescriptors[] = {
+    &kFaxPage, &kPage1,   &kPage3,   &kPage17,  &kPage13,  &kPage5,   &kPage46,  &kPage6,   &kChild4,
+    &kChild8,  &kChild11, &kChild14, &kChild15, &kChild18, &kChild19, &kChild22, &kChild23, &kChild24,
+    &kChild25, &kChild26, &kChild27, &kChild28, &kChild29, &kChild30, &kChild31, &kChild32, &kChild33,
+    &kChild39, &kChild42, &kChild43, &kChild44, &kChild45, &kChild47, &kChild49, &kChild55, &kChild56,
+    &kChild57, &kChild58, &kChild59, &kChild60};
+
+}  // namespace
+
+const DialogDescriptor* PageVariant537() { return &kPage3Small; }
+const DialogDescriptor* PageVariant46() { return &kPage46; }
+const DialogDescriptor* InsertedFaxPage() { return &kFaxPage; }
+
+const DialogDescriptor* const* SheetPageList(INT sheet_type, INT* count) {
+  switch (sheet_type) {
+    case kSheetTypeDevice: *count = 2; return kDevicePages;
+    case kSheetTypeDocument: *count = 4; return kDocumentPages;
+    case kSheetTypeFax: *count = 1; return kFaxPages;
+    default: *count = 0; return nullptr;
+  }
+}
+
+const DialogDescriptor* FindDialogDescriptor(INT kind) {
+  for (const DialogDescriptor* d : kAllDescriptors)
+    if (d->kind == kind) return d;
+  return nullptr;
+}
+
+ControlHandler FindControlKindHandler(INT kind) {
+  for (const KindHandler* k = kControlKindTable; k->handler; ++k)
+    if (k->kind == kind) return k->handler;
+  return nullptr;
+}
+
+const ControlRecord* CommonControlRecords(INT* count) {
+  *count = static_cast<INT>(sizeof kCommonRecords / sizeof kCommonRecords[0]);
+  return kCommonRecords;
+}
