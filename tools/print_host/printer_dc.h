@@ -130,7 +130,8 @@ class PrinterDc final : public platform::PrinterDcTarget {
   bool draw_path(const std::vector<PathStep>& steps, bool stroke, bool fill);
   bool fill_rect(const RECTL& rect);  // PatBlt with the brush
   bool pat_blt(const RECTL& rect, ROP4 rop4);
-  bool text_out(Point p, const std::u16string& text);
+  // glyph_index: the string goes as glyph indices, without its text.
+  bool text_out(Point p, const std::u16string& text, bool glyph_index = false);
   // The text's advance in device pixels in the selected font.
   double text_width(const std::u16string& text);
   double line_height();
