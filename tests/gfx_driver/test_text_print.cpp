@@ -18,6 +18,8 @@
 #include "print_job.h"
 #include "printer_dc.h"
 #include "temp_root.h"
+#include "win/ddi_engine.h"
+#include "win/errors.h"
 #include "win/fonts.h"
 #include "win/spooler.h"
 
@@ -302,6 +304,82 @@ TEST_F(TextPrint, DownloadedBitmapsAreFreeTypesRenderingOfTheGlyph) {
       for (int x = 0; x < row; ++x)
         ASSERT_EQ(p[18 + y * row + x], bitmap.bits[y * bitmap.pitch + x]) << "glyph " << g << " row " << y;
   }
+}
+
+TEST_F(TextPrint, FontQueriesAnswerMetricsGlyphSetsAndWidths) {
+  std::string error;
+  auto dc = morva::print_host::PrinterDc::create(morva::gfx_demo::kDemoPrinter, nullptr, &error);
+  ASSERT_TRUE(dc) << error;
+  const auto* device = dc->device();
+  auto query_font = device->get<PFN_DrvQueryFont>(INDEX_DrvQueryFont);
+  auto query_tree = device->get<PFN_DrvQueryFontTree>(INDEX_DrvQueryFontTree);
+  auto query_data = device->get<PFN_DrvQueryFontData>(INDEX_DrvQueryFontData);
+  auto query_widths = device->get<PFN_DrvQueryAdvanceWidths>(INDEX_DrvQueryAdvanceWidths);
+  ULONG_PTR id = 7;
+  std::map<std::u16string, ULONG> faces;
+  for (ULONG face = 1; face <= 4; ++face) {
+    IFIMETRICS* ifi = query_font(device->dhpdev, 0, face, &id);
+    ASSERT_NE(ifi, nullptr) << face;
+    EXPECT_EQ(id, 0u);
+    faces[reinterpret_cast<const char16_t*>(reinterpret_cast<BYTE*>(ifi) + ifi->dpwszFaceName)] = face;
+  }
+  for (ULONG bad : {0u, 5u}) {
+    SetLastError(0);
+    EXPECT_EQ(query_font(device->dhpdev, 0, bad, &id), nullptr) << bad;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  }
+  // A fixed-pitch Latin font and a double-byte one.
+  const IFIMETRICS* courier = query_font(device->dhpdev, 0, faces[u"CS Courier"], &id);
+  EXPECT_EQ(courier->flInfo & (FM_INFO_CONSTANT_WIDTH | FM_INFO_OPTICALLY_FIXED_PITCH),
+            FM_INFO_CONSTANT_WIDTH | FM_INFO_OPTICALLY_FIXED_PITCH);
+  EXPECT_EQ(courier->fwdAveCharWidth, 600);
+  EXPECT_EQ(courier->jWinPitchAndFamily, FF_MODERN | FIXED_PITCH);
+  EXPECT_EQ(courier->fwdUnitsPerEm, 1000);
+  const IFIMETRICS* gothic = query_font(device->dhpdev, 0, faces[u"QZ Gothic"], &id);
+  EXPECT_EQ(gothic->jWinCharSet, SHIFTJIS_CHARSET);
+  EXPECT_TRUE(gothic->flInfo & FM_INFO_DBCS_FIXED_PITCH);
+  EXPECT_FALSE(gothic->flInfo & FM_INFO_CONSTANT_WIDTH);
+  EXPECT_EQ(gothic->wcDefaultChar, 0xFF65);
+  // The double-byte font's glyph set comes from the resource module.
+  auto* set = static_cast<FD_GLYPHSET*>(query_tree(device->dhpdev, 0, faces[u"QZ Gothic"], QFT_GLYPHSET, &id));
+  ASSERT_NE(set, nullptr);
+  HGLYPH sun = 0;
+  for (ULONG r = 0; r < set->cRuns; ++r)
+    if (set->awcrun[r].wcLow <= 0x65E5 && 0x65E5 < set->awcrun[r].wcLow + set->awcrun[r].cGlyphs)
+      sun = set->awcrun[r].phg[0x65E5 - set->awcrun[r].wcLow];
+  EXPECT_EQ(sun, 0x93FAu);
+  // Kerning pairs, ended by an empty pair; none for a font without them.
+  auto* pairs = static_cast<FD_KERNINGPAIR*>(query_tree(device->dhpdev, 0, faces[u"CS Times Roman"], QFT_KERNPAIRS, &id));
+  ASSERT_NE(pairs, nullptr);
+  EXPECT_EQ(pairs[0].wcFirst, u'A');
+  EXPECT_EQ(pairs[0].wcSecond, u'V');
+  EXPECT_EQ(pairs[0].fwdKern, -80);
+  EXPECT_EQ(pairs[2].wcFirst, 0);
+  EXPECT_EQ(query_tree(device->dhpdev, 0, faces[u"CS Courier"], QFT_KERNPAIRS, &id), nullptr);
+  EXPECT_EQ(query_tree(device->dhpdev, 0, faces[u"CS Courier"], QFT_LIGATURES, &id), nullptr);
+  // Widths under a transform of 0.05 pixel per font unit: 600 units are 30
+  // pixels (480 in 28.4).
+  XFORML scale{0.05f, 0, 0, 0.05f, 0, 0};
+  IFIMETRICS* ifi = query_font(device->dhpdev, 0, faces[u"CS Courier"], &id);
+  FONTOBJ* pfo = morva::platform::engine::create_font_device(faces[u"CS Courier"], ifi, scale, dc->dpi_y());
+  HGLYPH glyphs[2] = {'A', 'i'};
+  USHORT widths[2] = {};
+  ASSERT_TRUE(query_widths(device->dhpdev, pfo, QAW_GETWIDTHS, glyphs, widths, 2));
+  EXPECT_EQ(widths[0], 480);
+  EXPECT_EQ(widths[1], 480);
+  GLYPHDATA gd{};
+  EXPECT_EQ(query_data(device->dhpdev, pfo, QFD_GLYPHANDBITMAP, 'A', &gd, nullptr, 0), 0);
+  EXPECT_EQ(gd.fxD, 480);
+  EXPECT_EQ(gd.ptqD.x.u.HighPart, 480);
+  EXPECT_EQ(query_data(device->dhpdev, pfo, QFD_MAXEXTENTS, 0, nullptr, nullptr, 0),
+            static_cast<LONG>(sizeof(FD_DEVICEMETRICS)));
+  FD_DEVICEMETRICS dm{};
+  EXPECT_EQ(query_data(device->dhpdev, pfo, QFD_MAXEXTENTS, 0, nullptr, &dm, sizeof dm),
+            static_cast<LONG>(sizeof(FD_DEVICEMETRICS)));
+  EXPECT_FLOAT_EQ(dm.pteBase.x, 1.0f);
+  EXPECT_EQ(dm.lD, 480);  // constant width
+  EXPECT_EQ(dm.fxMaxAscender, 40 * 16);  // 800 units
+  morva::platform::engine::delete_font(pfo);
 }
 
 }  // namespace

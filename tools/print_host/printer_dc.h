@@ -79,6 +79,8 @@ class PrinterDc final : public platform::PrinterDcTarget {
   const DEVINFO& dev_info() const { return dev_info_; }
   // The device fonts' family names, in the driver's order.
   std::vector<std::u16string> device_fonts() const;
+  // The enabled device: the driver's function table and its PDEV.
+  const platform::engine::Device* device() const { return device_.get(); }
 
   // ExtEscape on this DC.
   int escape(int code, int in_size, const void* in, int out_size, void* out) override;
