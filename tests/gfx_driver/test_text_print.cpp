@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 
+#include "ddd_builder.h"
 #include "gfx_demo.h"
 #include "pdl_decode.h"
 #include "print_job.h"
@@ -380,6 +381,30 @@ TEST_F(TextPrint, FontQueriesAnswerMetricsGlyphSetsAndWidths) {
   EXPECT_EQ(dm.lD, 480);  // constant width
   EXPECT_EQ(dm.fxMaxAscender, 40 * 16);  // 800 units
   morva::platform::engine::delete_font(pfo);
+}
+
+TEST_F(TextPrint, FontsHiddenByATrueTypeFaceOrARepeatedFamilyAreNotReported) {
+  // The demo database with two more font records: one named like an
+  // installed TrueType face, and one of the same family as the record
+  // before it.
+  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+  nlohmann::json description = nlohmann::json::parse(in);
+  const nlohmann::json metrics = {0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  auto& records = description["main"]["records"];
+  records.push_back({{"kind", 11}, {"name", "DejaVu Serif"}, {"family", "Serif Family"}, {"word", 0x500},
+                     {"font", {{"face", "DejaVu Serif"}, {"id", "0500"}, {"width", 500}, {"metrics", metrics}}}});
+  records.push_back({{"kind", 11}, {"name", "CS Serif Bold"}, {"family", "Serif Family"}, {"word", 0x600},
+                     {"font", {{"face", "CS Serif Bold"}, {"id", "0600"}, {"width", 550}, {"metrics", metrics}}}});
+  const std::string folder = root_.path() + "/font_database";
+  morva::ddd_build::write_images(morva::ddd_build::build_images(description), folder);
+  std::string error;
+  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+  ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+  auto dc = morva::print_host::PrinterDc::create(morva::gfx_demo::kDemoPrinter, nullptr, &error);
+  ASSERT_TRUE(dc) << error;
+  auto fonts = dc->device_fonts();
+  std::sort(fonts.begin(), fonts.end());
+  EXPECT_EQ(fonts, (std::vector<std::u16string>{u"CS Courier", u"CS Times Roman", u"CS Triumvirate", u"QZ Gothic"}));
 }
 
 }  // namespace

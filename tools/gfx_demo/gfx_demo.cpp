@@ -23,9 +23,9 @@ constexpr WORD kTailSize = 24;
 std::string exists_or_empty(const fs::path& p) { return fs::exists(p) ? p.string() : std::string(); }
 }  // namespace
 
-bool install_demo_printer(const std::string& bin_dir, std::string* error) {
+bool install_demo_printer(const std::string& bin_dir, std::string* error, const std::string& database_dir) {
   fs::path bin(bin_dir);
-  fs::path demo = bin.parent_path() / "demo_printer";
+  fs::path demo = database_dir.empty() ? bin.parent_path() / "demo_printer" : fs::path(database_dir);
   fs::path sources = fs::path(MORVA_SOURCE_DIR) / "resources" / "demo_printer";
   install::PrinterSetup s;
   s.name = kDemoPrinter;

@@ -12,8 +12,10 @@ namespace morva::gfx_demo {
 inline constexpr char16_t kDemoPrinter[] = u"Morva Demo Printer";
 
 // Installs the demo printer with the libraries of `bin` (the build's bin
-// folder) into the current machine root. False with the reason.
-bool install_demo_printer(const std::string& bin, std::string* error);
+// folder) into the current machine root, with the database the build made
+// or the one in `database_dir` (MVDEMO.DDD and its companions). False with
+// the reason.
+bool install_demo_printer(const std::string& bin, std::string* error, const std::string& database_dir = "");
 
 // Builds the DC DEVMODE of `printer` from its default settings (the
 // 5988-byte driver DEVMODE with the 24-byte tail: the tail's size word,
