@@ -23,16 +23,18 @@ struct Prepared {
   float x = 0, y = 0;
 };
 
+// Big-endian values into a byte string.
 struct Out {
-  std::vector<BYTE>* b;
-  void w(DWORD v) { b->push_back(static_cast<BYTE>(v >> 8)), b->push_back(static_cast<BYTE>(v)); }
+  std::string b;
+  void byte(DWORD v) { b += static_cast<char>(v & 0xFF); }
+  void w(DWORD v) { byte(v >> 8), byte(v); }
   void d(DWORD v) { w(v >> 16), w(v & 0xFFFF); }
   void f(float v) {
     DWORD bits;
     std::memcpy(&bits, &v, 4);
     d(bits);
   }
-  void op(const char name[3]) { b->push_back(static_cast<BYTE>(name[0])), b->push_back(static_cast<BYTE>(name[1])); }
+  void op(const char name[3]) { b.append(name, 2); }
 };
 
 std::string to_ansi(const std::u16string& text, std::size_t max_bytes) {
@@ -98,12 +100,11 @@ INT CoverTextBlockSize(const CoverTextContext& c, const std::vector<CoverTextIte
 
 INT BuildCoverTextBlock(const CoverTextContext& c, const std::vector<CoverTextItem>& items, std::vector<BYTE>* out) {
   if (!out) return -1;
-  std::vector<BYTE> block;
-  Out o{&block};
+  Out o;
   o.op("AR");
-  o.op("AK"), block.push_back(2);
-  o.op("AL"), block.push_back(1), o.d(13);
-  o.op("AM"), block.push_back(2), block.push_back(4), block.push_back(0), block.push_back(0), block.push_back(0);
+  o.op("AK"), o.byte(2);
+  o.op("AL"), o.byte(1), o.d(13);
+  o.op("AM"), o.byte(2), o.byte(4), o.byte(0), o.byte(0), o.byte(0);
   LONG kind = -1, text_size = -1;
   for (const CoverTextItem& item : items) {
     Prepared p;
@@ -114,15 +115,17 @@ INT BuildCoverTextBlock(const CoverTextContext& c, const std::vector<CoverTextIt
       o.f(static_cast<float>(item.size * c.xres) / 720.0f), o.f(0), o.f(0);
       o.f(-static_cast<float>(item.size * c.yres) / 720.0f), o.f(0), o.f(0);
     }
-    o.op("Dd"), o.f(p.x), o.f(p.y), block.push_back(2), o.w(static_cast<DWORD>(p.advances.size()));
+    o.op("Dd"), o.f(p.x), o.f(p.y), o.byte(2), o.w(static_cast<DWORD>(p.advances.size()));
     for (float a : p.advances) o.f(a);
     o.w(static_cast<DWORD>(p.ansi.size()));
-    block.insert(block.end(), p.ansi.begin(), p.ansi.end());
+    o.b += p.ansi;
     kind = item.font_kind;
     text_size = item.size;
   }
-  out->insert(out->end(), block.begin(), block.end());
-  return static_cast<INT>(block.size());
+  const std::size_t at = out->size();
+  out->resize(at + o.b.size());
+  std::memcpy(out->data() + at, o.b.data(), o.b.size());
+  return static_cast<INT>(o.b.size());
 }
 
 std::vector<BYTE> DocumentNameBlock(const std::u16string& path) {
@@ -132,13 +135,14 @@ std::vector<BYTE> DocumentNameBlock(const std::u16string& path) {
   const std::size_t dot = name.find_last_of(u'.');
   if (dot != std::u16string::npos) name.erase(dot);
   const std::string ansi = to_ansi(name, 255);
-  std::vector<BYTE> block;
-  if (ansi.empty()) return block;
-  Out o{&block};
+  if (ansi.empty()) return {};
+  Out o;
   o.op("Eg"), o.w(static_cast<DWORD>(ansi.size()));
-  block.insert(block.end(), ansi.begin(), ansi.end());
+  o.b += ansi;
   for (float v : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f}) o.f(v);
-  block.push_back(0);
+  o.byte(0);
+  std::vector<BYTE> block(o.b.size());
+  std::memcpy(block.data(), o.b.data(), o.b.size());
   return block;
 }
 
