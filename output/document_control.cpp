@@ -11,6 +11,7 @@
 #include "output/spool_stream.h"
 #include "render/pdl_operators.h"
 #include "render/pdl_writer.h"
+#include "settings/database/ddd_queries.h"
 #include "settings/gfx/graphics_module.h"
 #include "win/memory.h"
 
@@ -210,7 +211,11 @@ INT OpenDocumentOutput(PDEV* pdev, LPCWSTR name) {
   d->state &= ~kDocAborted;
   d->sink = new (std::nothrow) SpoolStreamSink(d);
   if (!d->sink) return -1;
-  pdev->writer = PdlWriter_Create(d->sink, d->job.pdl_version, static_cast<DWORD>(PdevGetNumber(pdev, 1343)), 0);
+  // The printer's glyph memory (global field 6); none in store mode.
+  const DWORD glyph_memory =
+      d->job.store_mode || !pdev->database ? 0 : DddGetFieldValue(&pdev->database->main, 6, 4, 0);
+  pdev->writer =
+      PdlWriter_Create(d->sink, d->job.pdl_version, static_cast<DWORD>(PdevGetNumber(pdev, 1343)), glyph_memory);
   if (!pdev->writer) return -1;
   WritePdlComment(pdev, nullptr, 0x1);
   d->state = kDocOpen;

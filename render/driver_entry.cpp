@@ -6,6 +6,7 @@
 #include "output/document_control.h"
 #include "render/drawing_core.h"
 #include "render/pdev.h"
+#include "render/text_output.h"
 #include "settings/common/trace_log.h"
 #include "settings/gfx/graphics_module.h"
 #include "win/ddi_engine.h"
@@ -20,7 +21,6 @@ namespace {
 CRITICAL_SECTION g_font_lock;
 bool g_font_lock_live = false;
 FD_GLYPHSET* g_default_glyphs = nullptr;
-FD_GLYPHSET* g_resource_glyphs = nullptr;  // static storage of the device-font code
 
 }  // namespace
 
@@ -233,15 +233,10 @@ MORVA_EXPORT BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco,
   return r;
 }
 
-// Text output comes with the device-font and glyph code; until then a
-// string cannot be drawn and the call says so.
-MORVA_EXPORT BOOL DrvTextOut(SURFOBJ* pso, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*,
-                             POINTL*, MIX) {
-  TraceEnter(u"DrvTextOut");
-  SetLastError(pso ? ERROR_CALL_NOT_IMPLEMENTED : ERROR_INVALID_PARAMETER);
-  BOOL r = FALSE;
-  TraceLeave(u"DrvTextOut RetValue = %d", r);
-  return r;
+MORVA_EXPORT BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra,
+                             RECTL* prclOpaque, BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL* pptlOrg, MIX mix) {
+  TRACED(DrvTextOut, u"DrvTextOut RetValue = %d",
+         TextOutImpl(pso, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, pptlOrg, mix));
 }
 
 MORVA_EXPORT BOOL DrvRealizeBrush(BRUSHOBJ* pbo, SURFOBJ* psoTarget, SURFOBJ* psoPattern, SURFOBJ*, XLATEOBJ* pxlo,
@@ -254,35 +249,32 @@ MORVA_EXPORT BOOL DrvRealizeBrush(BRUSHOBJ* pbo, SURFOBJ* psoTarget, SURFOBJ* ps
   return r;
 }
 
-// Device fonts are not loaded yet: no font is reported.
-MORVA_EXPORT IFIMETRICS* DrvQueryFont(DHPDEV dhpdev, ULONG_PTR, ULONG, ULONG_PTR*) {
+MORVA_EXPORT IFIMETRICS* DrvQueryFont(DHPDEV dhpdev, ULONG_PTR, ULONG iFace, ULONG_PTR* pid) {
   TraceEnter(u"DrvQueryFont");
-  if (!IsValidPdev(reinterpret_cast<PDEV*>(dhpdev))) SetLastError(ERROR_INVALID_PARAMETER);
-  IFIMETRICS* r = nullptr;
+  IFIMETRICS* r = QueryDeviceFont(reinterpret_cast<PDEV*>(dhpdev), iFace, pid);
   TraceLeave(u"DrvQueryFont RetValue = 0x%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(r)));
   return r;
 }
 
-MORVA_EXPORT PVOID DrvQueryFontTree(DHPDEV dhpdev, ULONG_PTR, ULONG, ULONG, ULONG_PTR*) {
+MORVA_EXPORT PVOID DrvQueryFontTree(DHPDEV dhpdev, ULONG_PTR, ULONG iFace, ULONG iMode, ULONG_PTR* pid) {
   TraceEnter(u"DrvQueryFontTree");
-  if (!IsValidPdev(reinterpret_cast<PDEV*>(dhpdev))) SetLastError(ERROR_INVALID_PARAMETER);
-  PVOID r = nullptr;
+  PVOID r = QueryDeviceFontTree(reinterpret_cast<PDEV*>(dhpdev), iFace, iMode, pid);
   TraceLeave(u"DrvQueryFontTree RetValue = 0x%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(r)));
   return r;
 }
 
-MORVA_EXPORT LONG DrvQueryFontData(DHPDEV dhpdev, FONTOBJ*, ULONG, HGLYPH, GLYPHDATA*, PVOID, ULONG) {
+MORVA_EXPORT LONG DrvQueryFontData(DHPDEV dhpdev, FONTOBJ* pfo, ULONG iMode, HGLYPH hg, GLYPHDATA* pgd, PVOID pv,
+                                   ULONG cjSize) {
   TraceEnter(u"DrvQueryFontData");
-  if (!IsValidPdev(reinterpret_cast<PDEV*>(dhpdev))) SetLastError(ERROR_INVALID_PARAMETER);
-  LONG r = -1;  // FD_ERROR
+  LONG r = QueryDeviceFontData(reinterpret_cast<PDEV*>(dhpdev), pfo, iMode, hg, pgd, pv, cjSize);
   TraceLeave(u"DrvQueryFontData RetValue = %ld", r);
   return r;
 }
 
-MORVA_EXPORT BOOL DrvQueryAdvanceWidths(DHPDEV dhpdev, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG) {
+MORVA_EXPORT BOOL DrvQueryAdvanceWidths(DHPDEV dhpdev, FONTOBJ* pfo, ULONG iMode, HGLYPH* phg, PVOID pvWidths,
+                                        ULONG cGlyphs) {
   TraceEnter(u"DrvQueryAdvanceWidths");
-  if (!IsValidPdev(reinterpret_cast<PDEV*>(dhpdev))) SetLastError(ERROR_INVALID_PARAMETER);
-  BOOL r = FALSE;
+  BOOL r = QueryDeviceAdvanceWidths(reinterpret_cast<PDEV*>(dhpdev), pfo, iMode, phg, pvWidths, cGlyphs);
   TraceLeave(u"DrvQueryAdvanceWidths RetValue = %d", r);
   return r;
 }
@@ -368,7 +360,7 @@ BOOL enable_driver(ULONG version, ULONG cj, DRVENABLEDATA* pded) {
 void disable_driver() {
   if (!g_font_lock_live) return;
   EnterCriticalSection(&g_font_lock);
-  g_resource_glyphs = nullptr;
+  ForgetResourceGlyphSet();
   if (g_default_glyphs) GlobalFree(g_default_glyphs);
   g_default_glyphs = nullptr;
   LeaveCriticalSection(&g_font_lock);
@@ -408,4 +400,10 @@ MORVA_EXPORT BOOL DrvQueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf, D
 
 namespace morva::gfx {
 FD_GLYPHSET* DefaultGlyphSet() { return g_default_glyphs; }
+void EnterFontLock() {
+  if (g_font_lock_live) EnterCriticalSection(&g_font_lock);
+}
+void LeaveFontLock() {
+  if (g_font_lock_live) LeaveCriticalSection(&g_font_lock);
+}
 }  // namespace morva::gfx

@@ -10,6 +10,7 @@
 #include "output/document_control.h"
 #include "render/paper_select.h"
 #include "render/drawing_core.h"
+#include "render/text_output.h"
 #include "settings/common/module_state.h"
 #include "settings/common/trace_log.h"
 #include "settings/database/ddd_queries.h"
@@ -61,6 +62,7 @@ void rotate_landscape(PaperRecord* r) {
 void release_pdev(PDEV* pdev) {
   if (!pdev) return;
   if (pdev->palette) EngDeletePalette(pdev->palette);
+  FreeDeviceFonts(pdev);
   free_paper(&pdev->page_paper);
   free_paper(&pdev->output_paper);
   if (pdev->database) {
@@ -142,7 +144,8 @@ bool fill_dev_info(PDEV* pdev, ULONG cj, DEVINFO* out) {
   DEVINFO d{};
   d.flGraphicsCaps = 0x11F;
   if (PdevGetNumber(pdev, 1333) == 0) d.flGraphicsCaps |= GCAPS_DONTJOURNAL;
-  d.cFonts = 0;  // device fonts are reported by the device-font code
+  d.cFonts = pdev->device_fonts ? pdev->device_fonts->reported : 0;
+  DefaultDeviceFontLogfont(pdev, &d);
   d.iDitherFormat = BMF_24BPP;
   if (pdev->palette) EngDeletePalette(pdev->palette);
   pdev->palette = EngCreatePalette(PAL_BGR, 0, nullptr, 0, 0, 0);
@@ -289,6 +292,8 @@ DHPDEV enable_pdev(DEVMODEW* pdm, ULONG cPat, HSURF* phsurfPatterns, ULONG cjCap
   pdev->logical_dpi = logical_scale(pdev) * PdevResolution(pdev) / 100;
   pdev->copies = PdevGetNumber(pdev, kDdmidCopies);
   pdev->announced = 0;
+  LoadDeviceFonts(pdev);
+  LoadFontSubstitutionList(pdev);
   if (!fill_gdi_info(pdev, cjCaps, pdevcaps) || !fill_dev_info(pdev, cjDevInfo, pdi)) return fail();
   for (ULONG i = 0; phsurfPatterns && i < cPat; ++i) phsurfPatterns[i] = nullptr;
   if (GetTraceFlags() & 0x10000) {

@@ -354,11 +354,4 @@ int PdlWriter_PutComment(PdlWriter* w, BYTE length, const char* text) {
 
 int PdlWriter_WriteText(PdlWriter* w, std::size_t n, const char* text) { return Pdl_PutText(w->sink, text, n); }
 
-int PdlWriter_OpenGlyphCache(PdlWriter* w, DWORD) {
-  w->glyph_cache_open = 0;
-  return 0;
-}
-
-void PdlWriter_CloseGlyphCache(PdlWriter* w) { w->glyph_cache_open = 0; }
-
 }  // namespace morva::gfx

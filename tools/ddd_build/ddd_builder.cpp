@@ -272,6 +272,115 @@ void string_bodies(Bytes& out, const json& items, const std::string& what) {
   for (const auto& b : bodies) out.raw(b);
 }
 
+// ---------------------------------------------------------------- device fonts
+
+// The data of a device-font record from a readable description:
+//   "face", "family", "id" (hexadecimal text), "charset", "pitch_family",
+//   "weight", "italic", "underscore", "strikeout", "ascender", "base_a",
+//   "base_c", "aspect": [x, y], "average_width", "max_width", "first",
+//   "last", "default", "break" (relative to first), "widths": [one per
+//   character first..last] or "width" (every character), "metrics": [13
+//   dwords], "kerning": [[c1, c2, kern]], and an extension of double-byte
+//   widths: "ranges": [[first, last, width]], "range_arrays": [[first,
+//   [widths]]], "pairs": [[code, width]] (sorted by code).
+// Offsets in the data count from byte 6.
+std::string font_blob(const json& f, const std::string& what) {
+  std::string head(87, '\0');
+  auto put16 = [&](size_t at, unsigned long v) { head[at] = static_cast<char>(v & 0xFF); head[at + 1] = static_cast<char>((v >> 8) & 0xFF); };
+  auto put32 = [&](size_t at, unsigned long v) { put16(at, v & 0xFFFF); put16(at + 2, (v >> 16) & 0xFFFF); };
+  auto n = [&](const char* key, unsigned long long fallback) { return field_or(f, key, fallback); };
+  const json none = json::array();
+  auto list = [&](const char* key) -> const json& { return f.contains(key) ? f[key] : none; };
+  const unsigned long first = n("first", 32), last = n("last", 126);
+  if (last < first || last > 255) fail(what + ": font first and last characters out of order");
+  const json& aspect = list("aspect");
+  put16(10, aspect.size() == 2 ? number(aspect[1], what) : 300);
+  put16(12, aspect.size() == 2 ? number(aspect[0], what) : 300);
+  put16(14, n("ascender", 800) & 0xFFFF);
+  put16(16, n("base_a", 0) & 0xFFFF);
+  put16(18, n("base_c", 0) & 0xFFFF);
+  head[20] = static_cast<char>(n("italic", 0));
+  head[21] = static_cast<char>(n("underscore", 0));
+  head[22] = static_cast<char>(n("strikeout", 0));
+  put16(23, n("weight", 400));
+  head[25] = static_cast<char>(n("charset", 0));
+  head[30] = static_cast<char>(n("pitch_family", 0));
+  put16(31, n("average_width", 0));
+  put16(33, n("max_width", 600));
+  head[35] = static_cast<char>(first);
+  head[36] = static_cast<char>(last);
+  head[37] = static_cast<char>(n("default", 0));
+  head[38] = static_cast<char>(n("break", 0));
+  std::string body;  // from byte 87 on
+  auto offset = [&]() { return static_cast<unsigned long>(87 + body.size() - 6); };
+  auto w16 = [&](unsigned long v) { body += static_cast<char>(v & 0xFF); body += static_cast<char>((v >> 8) & 0xFF); };
+  auto w32 = [&](unsigned long v) { w16(v & 0xFFFF); w16((v >> 16) & 0xFFFF); };
+  put32(45, offset());
+  body += to_ansi(f.value("face", std::string()), what) + '\0';
+  body += to_ansi(f.value("family", f.value("face", std::string())), what) + '\0';
+  put32(79, offset());
+  body += f.value("id", std::string("0")) + '\0';
+  if (f.contains("metrics")) {
+    put32(59, offset());
+    const json& m = f["metrics"];
+    if (m.size() != 13) fail(what + ": metrics are 13 dwords");
+    for (const auto& v : m) w32(number(v, what));
+  }
+  if (f.contains("widths") || f.contains("width")) {
+    put32(63, offset());
+    for (unsigned long c = first; c <= last; ++c) {
+      const json& ws = list("widths");
+      w16(f.contains("widths") ? (c - first < ws.size() ? number(ws[c - first], what) : 0) : n("width", 0));
+    }
+  }
+  if (f.contains("kerning")) {
+    put32(71, offset());
+    w16(f["kerning"].size());
+    for (const auto& k : f["kerning"]) {
+      body += static_cast<char>(number(k.at(0), what));
+      body += static_cast<char>(number(k.at(1), what));
+      w16(number(k.at(2), what) & 0xFFFF);
+    }
+  }
+  if (f.contains("ranges") || f.contains("range_arrays") || f.contains("pairs")) {
+    const unsigned long ext = offset();
+    put32(83, ext);
+    std::string table(18, '\0');
+    body += table;  // the extension header, filled below
+    auto patch32 = [&](unsigned long at, unsigned long v) {
+      for (int i = 0; i < 4; ++i) body[at + 6 - 87 + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    if (f.contains("ranges")) {
+      patch32(ext + 6, offset());
+      w16(f["ranges"].size());
+      for (const auto& r : f["ranges"]) { w16(number(r.at(0), what)); w16(number(r.at(1), what)); w16(number(r.at(2), what)); }
+    }
+    if (f.contains("range_arrays")) {
+      const json& ra = f["range_arrays"];
+      std::vector<unsigned long> arrays;
+      for (const auto& r : ra) {
+        arrays.push_back(offset());
+        for (const auto& v : r.at(1)) w16(number(v, what));
+      }
+      patch32(ext + 10, offset());
+      w32(0);
+      w16(ra.size());
+      for (size_t i = 0; i < ra.size(); ++i) {
+        const unsigned long lo = number(ra[i].at(0), what);
+        w16(lo);
+        w16(lo + ra[i].at(1).size() - 1);
+        w32(arrays[i]);
+      }
+    }
+    if (f.contains("pairs")) {
+      patch32(ext + 14, offset());
+      w16(f["pairs"].size());
+      for (const auto& p : f["pairs"]) { w16(number(p.at(0), what)); w16(number(p.at(1), what)); }
+    }
+  }
+  return head + body;
+}
+
 // ---------------------------------------------------------------- records
 
 // Body of a record after its id.
@@ -320,7 +429,7 @@ std::string encode_record(const json& r, WORD kind, DWORD level, const std::stri
       std::string skipped = hex_of(r, "skipped", what);
       out.u16(skipped.size());
       out.raw(skipped);
-      std::string data = hex_of(r, "data", what);
+      std::string data = r.contains("font") ? font_blob(r["font"], what + ".font") : hex_of(r, "data", what);
       out.u32(data.size());
       out.raw(data);
       w("word");

@@ -104,4 +104,27 @@ std::string sample_vector_document(const std::u16string& printer, int pages) {
   return doc + "]}";
 }
 
+std::string sample_text_document(const std::u16string& printer) {
+  std::string p(printer.begin(), printer.end());
+  return R"({"printer": ")" + p + R"(", "document": "Text sample", "units": "pt", "pages": [
+    {"ops": [
+      {"op": "font", "face": "CS Times Roman", "size": 18},
+      {"op": "text", "x": 50, "y": 50, "text": "Resident font: CS Times Roman"},
+      {"op": "font", "face": "CS Courier", "size": 12},
+      {"op": "text", "x": 50, "y": 80, "text": "Resident font: CS Courier, fixed pitch"},
+      {"op": "font", "face": "DejaVu Sans", "size": 11},
+      {"op": "text", "x": 50, "y": 110, "text": "TrueType glyphs downloaded into the printer's glyph memory"},
+      {"op": "font", "face": "DejaVu Serif", "size": 30, "weight": 700, "italic": true},
+      {"op": "text_color", "color": "#1F4E9A"},
+      {"op": "text", "x": 50, "y": 140, "text": "Bold italic outlines"},
+      {"op": "text_color", "color": "#000000"},
+      {"op": "font", "face": "DejaVu Sans", "size": 14, "escapement": 450},
+      {"op": "text", "x": 80, "y": 400, "text": "Rotated text"},
+      {"op": "font", "face": "IPAGothic", "size": 16, "charset": 128},
+      {"op": "text", "x": 50, "y": 200, "text": "日本語の印刷 テキスト"},
+      {"op": "font", "face": "QZ Gothic", "size": 16, "charset": 128},
+      {"op": "text", "x": 50, "y": 240, "text": "デバイスフォントの日本語"}
+    ]}]})";
+}
+
 }  // namespace morva::gfx_demo

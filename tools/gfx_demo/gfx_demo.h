@@ -27,4 +27,10 @@ bool make_dc_devmode_default(const std::u16string& printer, std::string* error);
 // ellipses, polygons and fills under several clips, for `printer`.
 std::string sample_vector_document(const std::u16string& printer, int pages);
 
+// A JSON print document of one page of text: the printer's resident fonts,
+// TrueType faces (downloaded glyphs), bold, italic and rotated text,
+// Japanese text, and a page in which TrueType faces are replaced by the
+// resident fonts.
+std::string sample_text_document(const std::u16string& printer);
+
 }  // namespace morva::gfx_demo

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <iostream>
 #include <iterator>
 #include <ostream>
@@ -560,6 +561,17 @@ void PrintSummary(const PdlDecodeResult& r, std::ostream& out) {
   const PdlSummary& s = r.summary;
   out << "jobs: " << s.jobs << "\npages: " << s.pages << "\noperators: " << s.operators
       << "\nimage bytes: " << s.image_bytes << "\nglyph records: " << s.glyph_records << '\n';
+  auto sum = [&s](std::initializer_list<const char*> names) {
+    std::size_t n = 0;
+    for (const char* name : names) {
+      auto it = s.op_counts.find(name);
+      if (it != s.op_counts.end()) n += it->second;
+    }
+    return n;
+  };
+  out << "text runs: " << sum({"DC", "Dc", "DD", "Dd", "BX", "BY"}) << "\nfont selections: " << sum({"DA"})
+      << "\nglyph downloads: " << sum({"DH", "DL"}) << "\ncached glyph draws: " << sum({"DI", "DM", "Di", "Dm"})
+      << "\ninline glyphs: " << sum({"DE", "De", "DF", "Df"}) << '\n';
   for (const auto& [name, n] : s.op_counts) out << "  " << name << ' ' << n << '\n';
 }
 

@@ -220,6 +220,8 @@ Op read_op(const json& j, int page_line, const std::string& base) {
     o.kind = Op::kText;
     o.points = {{number(field(j, "x", line), "\"x\"", line), number(field(j, "y", line), "\"y\"", line)}};
     o.text = text(j, "text", line);
+    // A string of glyph indices: the engine hands the driver no text.
+    o.flag = boolean(j, "glyph_index", false, line);
   } else if (op == "line") {
     o.kind = Op::kLine;
     o.points = {point(field(j, "from", line), line), point(field(j, "to", line), line)};

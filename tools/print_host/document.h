@@ -27,7 +27,7 @@ struct Op {
   Font font;
   COLORREF color = 0;
   int value = 0;
-  bool flag = false;
+  bool flag = false;  // text: a string of glyph indices without its text
   std::vector<Point> points;  // in document units
   std::vector<std::array<double, 4>> rects;
   std::vector<PathStep> steps;

@@ -87,7 +87,7 @@ bool play(PrinterDc& dc, const Op& op, double unit) {
       dc.set_brush_origin({static_cast<LONG>(std::lround(op.points[0].x * unit)),
                            static_cast<LONG>(std::lround(op.points[0].y * unit))});
       return true;
-    case Op::kText: return dc.text_out(device_points(op.points, unit)[0], op.text);
+    case Op::kText: return dc.text_out(device_points(op.points, unit)[0], op.text, op.flag);
     case Op::kLine: {
       auto pts = device_points(op.points, unit);
       return dc.move_to(pts[0]) && dc.line_to(pts[1]);

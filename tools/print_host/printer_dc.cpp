@@ -667,7 +667,7 @@ double PrinterDc::text_width(const std::u16string& text) {
   return width;
 }
 
-bool PrinterDc::text_out(Point p, const std::u16string& text) {
+bool PrinterDc::text_out(Point p, const std::u16string& text, bool glyph_index) {
   if (text.empty()) return true;
   if (!ensure_page()) return false;
   const double em = font_.size_pt * dpi_y() / 72.0;
@@ -675,7 +675,8 @@ bool PrinterDc::text_out(Point p, const std::u16string& text) {
   const double dir_x = std::cos(angle), dir_y = -std::sin(angle);
   TextLayout layout;
   FONTOBJ* fo = nullptr;
-  FLONG accel = SO_FLAG_DEFAULT_PLACEMENT | (font_.escapement == 0 ? SO_HORIZONTAL : 0);
+  FLONG accel = SO_FLAG_DEFAULT_PLACEMENT | (font_.escapement == 0 ? SO_HORIZONTAL : 0) |
+                (glyph_index ? SO_GLYPHINDEX_TEXTOUT : 0);
   LONG descent = 0;
   // A device font when the face names one, else a TrueType font.
   const DeviceFont* device_font = nullptr;
@@ -742,7 +743,7 @@ bool PrinterDc::text_out(Point p, const std::u16string& text) {
   }
   const LONG x0 = static_cast<LONG>(std::lround(p.x)), y0 = static_cast<LONG>(std::lround(p.y));
   layout.box = {x0, y0, static_cast<LONG>(std::lround(std::max(pen_x, p.x))), y0 + layout.ascent + descent};
-  STROBJ* str = engine::create_string(fo, layout.glyphs, text, accel,
+  STROBJ* str = engine::create_string(fo, layout.glyphs, glyph_index ? std::u16string() : text, accel,
                                       layout.equal_advances && font_.escapement == 0 ? static_cast<ULONG>(advances[0]) : 0,
                                       layout.box, glyph_batch_);
   BRUSHOBJ* fore = engine::create_brush_solid(device_color(text_color_));

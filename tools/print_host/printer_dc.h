@@ -79,6 +79,8 @@ class PrinterDc final : public platform::PrinterDcTarget {
   const DEVINFO& dev_info() const { return dev_info_; }
   // The device fonts' family names, in the driver's order.
   std::vector<std::u16string> device_fonts() const;
+  // The enabled device: the driver's function table and its PDEV.
+  const platform::engine::Device* device() const { return device_.get(); }
 
   // ExtEscape on this DC.
   int escape(int code, int in_size, const void* in, int out_size, void* out) override;
@@ -130,7 +132,8 @@ class PrinterDc final : public platform::PrinterDcTarget {
   bool draw_path(const std::vector<PathStep>& steps, bool stroke, bool fill);
   bool fill_rect(const RECTL& rect);  // PatBlt with the brush
   bool pat_blt(const RECTL& rect, ROP4 rop4);
-  bool text_out(Point p, const std::u16string& text);
+  // glyph_index: the string goes as glyph indices, without its text.
+  bool text_out(Point p, const std::u16string& text, bool glyph_index = false);
   // The text's advance in device pixels in the selected font.
   double text_width(const std::u16string& text);
   double line_height();

@@ -92,6 +92,8 @@ struct PDEV {
   std::size_t clip_path_bytes;
   ULONG clip_path_records;
   DWORD font_page_state[2];
+  // Device fonts and font substitution (render/device_fonts.cpp).
+  struct DeviceFontSet* device_fonts;
   BYTE snapshot[kDriverDevmodeBytes];
   DWORD signature_end;
 };

@@ -50,6 +50,8 @@ struct PdlWriter {
   DWORD short_address;
   DWORD pdl_version;
   DWORD glyph_download_off;
+  // Glyph download: the document's model of the printer's glyph memory.
+  struct GlyphCache* glyph_cache;
 };
 
 void GraphicsStateCache_Reset(GraphicsStateCache* c);
@@ -103,9 +105,25 @@ int PdlWriter_PutTextEg(PdlWriter* w, std::size_t n, const WCHAR* text, const fl
 int PdlWriter_PutComment(PdlWriter* w, BYTE length, const char* text);
 int PdlWriter_WriteText(PdlWriter* w, std::size_t n, const char* text);
 
-// The glyph cache comes with the device-font and glyph download code; until
-// then no cache is opened and nothing is found.
+// Text and glyphs (render/glyph_records.cpp). The glyph cache: capacity 0
+// opens nothing and succeeds; find and allocate answer the address or -1
+// (no cache, absent, no room).
 int PdlWriter_OpenGlyphCache(PdlWriter* w, DWORD capacity);
 void PdlWriter_CloseGlyphCache(PdlWriter* w);
+int PdlWriter_ResetGlyphCache(PdlWriter* w);
+BOOL PdlWriter_HasGlyphCache(const PdlWriter* w);
+LONG PdlWriter_FindGlyph(PdlWriter* w, WORD code, WORD font_id, BYTE kind);
+LONG PdlWriter_AllocGlyph(PdlWriter* w, WORD code, WORD font_id, BYTE kind, DWORD bytes, int commit);
+int PdlWriter_DownloadAt(PdlWriter* w, DWORD address);
+int PdlWriter_DrawCachedGlyph(PdlWriter* w, float x, float y, DWORD address);
+int PdlWriter_DrawInlineGlyph(PdlWriter* w, float x, float y, WORD last);
+int PdlWriter_PutGlyphValue(PdlWriter* w, int type, const void* data, std::size_t n);
+// Page-level state: written only when it differs from the last value.
+int PdlWriter_SelectDeviceFont(PdlWriter* w, WORD code);
+int PdlWriter_SetTextMatrix(PdlWriter* w, const float m[6]);
+// A text run: with a position (kind 1) or at the current text position,
+// one advance (advance kind 0) or one per gap (1).
+int PdlWriter_PutText(PdlWriter* w, int position_kind, POINTL position, std::size_t m, const WORD* codes,
+                      int advance_kind, std::size_t n_advances, const float* advances);
 
 }  // namespace morva::gfx
