@@ -3,13 +3,18 @@
 // demo printer installed with the build's libraries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ddm/ddmid.h"
+#include "ddd_builder.h"
 #include "gfx_demo.h"
+#include "printer_install.h"
 #include "settings/database/ddd_file.h"
 #include "settings/items/default_settings.h"
 #include "settings/items/item_access.h"
@@ -363,6 +368,18 @@ TEST_F(PrinterLevel, InitializeGivesANewPrinterItsIdentityStoresAndForms) {
   WCHAR* table = ReadStoredFontSubstitutionTable(printer_);
   EXPECT_NE(table, nullptr);
   if (table) GlobalFree(table);
+  // Every paper of the database has its form now: the user paper slot of
+  // the custom range gets a printer form of A4 size under its own name.
+  DWORD bytes = 0, count = 0;
+  EnumFormsW(printer_, 1, nullptr, 0, &bytes, &count);
+  std::vector<BYTE> forms(bytes);
+  ASSERT_TRUE(EnumFormsW(printer_, 1, forms.data(), bytes, &bytes, &count));
+  const auto* form = reinterpret_cast<const FORM_INFO_1W*>(forms.data());
+  bool user_form = false;
+  for (DWORD i = 0; i < count; ++i)
+    user_form = user_form || (form[i].Flags == FORM_PRINTER && form[i].Size.cx == 210000 &&
+                              form[i].Size.cy == 297000 && std::u16string(form[i].pName) != u"A4");
+  EXPECT_TRUE(user_form);
   // The identity is made once: a second event keeps it.
   BYTE again[16] = {};
   EXPECT_TRUE(event_(name.data(), PRINTER_EVENT_INITIALIZE, 0, 0));
@@ -464,3 +481,101 @@ TEST_F(PrinterLevel, UpgradeRefusesOtherLevelsAndUnknownPrinters) {
 }
 
 }  // namespace
+
+// ---- a model with more to tell ----------------------------------------------------
+
+// The demo printer's database with a resolution list, a print rate and a
+// rule that keeps Letter paper out of tray 1, installed as a printer of a
+// driver of its own.
+class RicherModel : public PrinterLevel {
+ protected:
+  static constexpr char16_t kPrinter[] = u"Richer Model";
+
+  void SetUp() override {
+    PrinterLevel::SetUp();
+    if (HasFatalFailure()) return;
+    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+    nlohmann::json d = nlohmann::json::parse(in);
+    auto& main = d["main"];
+    main["file"] = "MVRICH.DDD";
+    main["fields"]["16"] = 24;
+    auto& records = main["records"];
+    // The sixth choice record is tray 1; the seventh rule is the new one.
+    records[8]["rules"] = {7};
+    records.push_back({{"kind", 4}, {"id", 14}, {"name", "Resolution"}, {"default", 1}, {"choices", {15, 16}}});
+    records.push_back({{"kind", 14}, {"name", "600 dpi"}, {"value", {{"type", 5}, {"value", 600 | (600 << 16)}}}});
+    records.push_back({{"kind", 14}, {"name", "1200 x 600 dpi"}, {"value", {{"type", 5}, {"value", 1200 | (600 << 16)}}}});
+    records.push_back({{"kind", 7},
+                       {"head", {{"op", 0}, {"value", {{"type", 3}, {"hex", ""}}}}},
+                       {"flags", 1},
+                       {"text", "Letter paper does not fit tray 1"},
+                       {"conditions", {{{"ddmid", 8}, {"op", 1}, {"value", {{"type", 2}, {"value", 1}}}, {"connector", 4}}}},
+                       {"actions", {{{"ddmid", 13}, {"value", {{"type", 2}, {"value", 7}}}}}}});
+    const std::string folder = root_.file("rich");
+    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+    morva::install::PrinterSetup s;
+    s.name = kPrinter;
+    s.driver_name = u"Morva Richer Driver";
+    s.interface_driver = std::string(MORVA_BIN_DIR) + "/libmorvaui.so";
+    s.resource_module = std::string(MORVA_BIN_DIR) + "/morvares.xrs";
+    s.database = folder + "/MVRICH.DDD";
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+      if (e.path().filename() != "MVRICH.DDD") s.files.push_back(e.path().string());
+    const auto r = morva::install::install_printer(s);
+    ASSERT_TRUE(r.ok) << r.message;
+    std::u16string name = kPrinter;
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(name.data(), &rich_, &all));
+  }
+  void TearDown() override {
+    if (rich_) ClosePrinter(rich_);
+    PrinterLevel::TearDown();
+  }
+  DWORD rich_caps(WORD index, void* output = nullptr, DEVMODEW* devmode = nullptr) {
+    std::u16string name = kPrinter;
+    return caps_(rich_, name.data(), index, output, devmode);
+  }
+  HANDLE rich_ = nullptr;
+};
+
+TEST_F(RicherModel, ResolutionsAndPrintRateComeFromTheDatabase) {
+  ASSERT_EQ(rich_caps(DC_ENUMRESOLUTIONS), 2u);
+  LONG pairs[5] = {-1, -1, -1, -1, -1};
+  ASSERT_EQ(rich_caps(DC_ENUMRESOLUTIONS, pairs), 2u);
+  EXPECT_EQ(pairs[0], 600);
+  EXPECT_EQ(pairs[1], 600);
+  EXPECT_EQ(pairs[2], 1200);
+  EXPECT_EQ(pairs[3], 600);
+  EXPECT_EQ(pairs[4], -1);
+  for (WORD index : {WORD{DC_PRINTRATE}, WORD{DC_PRINTRATEPPM}}) EXPECT_EQ(rich_caps(index), 24u) << index;
+  EXPECT_EQ(rich_caps(DC_PRINTRATEUNIT), static_cast<DWORD>(PRINTRATEUNIT_PPM));
+}
+
+TEST_F(RicherModel, TraysTheRulesForbidAreLeftOutOfBothBinAnswers) {
+  std::vector<BYTE> letter = driver_default();
+  reinterpret_cast<DEVMODEW*>(letter.data())->dmPaperSize = 1;
+  std::vector<BYTE> a4 = driver_default();
+  struct Case {
+    const char* what;
+    DEVMODEW* devmode;
+    std::vector<WORD> bins;
+  } cases[] = {
+      {"the printer's settings", nullptr, {7, 1, 4}},
+      {"A4 paper", reinterpret_cast<DEVMODEW*>(a4.data()), {7, 1, 4}},
+      {"Letter paper", reinterpret_cast<DEVMODEW*>(letter.data()), {7, 4}},
+  };
+  for (const Case& c : cases) {
+    const DWORD count = rich_caps(DC_BINS, nullptr, c.devmode);
+    ASSERT_EQ(count, c.bins.size()) << c.what;
+    EXPECT_EQ(rich_caps(DC_BINNAMES, nullptr, c.devmode), count) << c.what;
+    std::vector<WORD> bins(count);
+    std::vector<WCHAR> names(count * CCHBINNAME);
+    ASSERT_EQ(rich_caps(DC_BINS, bins.data(), c.devmode), count) << c.what;
+    ASSERT_EQ(rich_caps(DC_BINNAMES, names.data(), c.devmode), count) << c.what;
+    EXPECT_EQ(bins, c.bins) << c.what;
+    const bool tray1 = std::find(bins.begin(), bins.end(), WORD{1}) != bins.end();
+    bool named = false;
+    for (DWORD i = 0; i < count; ++i) named = named || slot_text(&names[i * CCHBINNAME], CCHBINNAME) == u"Tray 1";
+    EXPECT_EQ(named, tray1) << c.what;
+  }
+}
