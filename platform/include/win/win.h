@@ -29,6 +29,7 @@
 #include "win/msgbox.h"
 #include "win/paths.h"
 #include "win/printer_dc.h"
+#include "win/printer_ui.h"
 #include "win/process.h"
 #include "win/profile.h"
 #include "win/prsht.h"
