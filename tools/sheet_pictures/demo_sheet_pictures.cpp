@@ -1,0 +1,98 @@
+// demo-40-sheet-pictures <machine root>: paints the print-settings preview
+// for a set of settings and writes each picture as a PNG file under
+// <root>/pictures/.
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <unistd.h>
+
+#include "property_sheets/pictures.h"
+#include "property_sheets/preview.h"
+#include "win/win.h"
+
+namespace {
+
+std::string program_directory() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  path[n] = 0;
+  return std::filesystem::path(path).parent_path().string();
+}
+
+struct PreviewCase {
+  const char* file;
+  const char* what;
+  std::function<void(PreviewSettings&)> set;
+};
+
+bool write_preview(HMODULE module, const std::string& folder, const PreviewCase& c) {
+  PreviewSettings s;
+  c.set(s);
+  s.sheetOrientation = DeriveSheetOrientation(s.orientation, s.pagesPerSheet);
+  PreviewImage* list = nullptr;
+  HPALETTE palette = nullptr;
+  const INT result = ComposePreviewLayers(&s, module, nullptr, &list, &palette);
+  if (result != 0 || !list) {
+    std::printf("  %-28s no picture (result %d)\n", c.file, result);
+    return false;
+  }
+  HBITMAP bitmap = RenderPictureBitmap(module, list, palette, preview_geometry::kControlWidth,
+                                       preview_geometry::kControlHeight, TRUE);
+  FreePreviewImages(list);
+  if (palette) DeleteObject(palette);
+  const std::string path = folder + "/" + c.file;
+  const bool ok = bitmap && morva::platform::write_png(bitmap, path);
+  if (bitmap) DeleteObject(bitmap);
+  std::printf("  %-28s %s\n", c.file, c.what);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: demo-40-sheet-pictures <machine root>\n");
+    return 2;
+  }
+  const std::string folder = std::string(argv[1]) + "/pictures";
+  std::filesystem::create_directories(folder);
+  HMODULE module = morva::platform::open_resource_container(program_directory() + "/morvares.xrs");
+  if (!module) {
+    std::fprintf(stderr, "demo-40-sheet-pictures: cannot open morvares.xrs\n");
+    return 1;
+  }
+  const PreviewCase previews[] = {
+      {"preview-1up.png", "one page per sheet, portrait, monochrome device", [](PreviewSettings&) {}},
+      {"preview-4up.png", "four pages per sheet in rows, colour device",
+       [](PreviewSettings& s) { s.pagesPerSheet = 4; s.order264 = 3; s.colourCapable = TRUE; }},
+      {"preview-2up-landscape.png", "two pages per sheet, reversed order",
+       [](PreviewSettings& s) { s.pagesPerSheet = 2; s.order264 = 2; s.colourCapable = TRUE; }},
+      {"preview-16up-columns.png", "sixteen pages per sheet in columns",
+       [](PreviewSettings& s) { s.pagesPerSheet = 16; s.order264 = 4; s.colourCapable = TRUE; }},
+      {"preview-32up.png", "thirty-two pages per sheet",
+       [](PreviewSettings& s) { s.pagesPerSheet = 32; s.order264 = 3; s.colourCapable = TRUE; }},
+      {"preview-duplex-long.png", "two-sided, long edge, bound on the left",
+       [](PreviewSettings& s) { s.duplex = 2; s.colourCapable = TRUE; }},
+      {"preview-duplex-short.png", "two-sided, short edge, landscape",
+       [](PreviewSettings& s) { s.duplex = 3; s.orientation = 2; s.colourCapable = TRUE; }},
+      {"preview-staple-punch.png", "staple top left, two punch holes left",
+       [](PreviewSettings& s) { s.position320 = 1; s.position341 = 1; s.colourCapable = TRUE; }},
+      {"preview-staples-top.png", "two staples along the top, four holes at the top",
+       [](PreviewSettings& s) { s.position320 = 6; s.position341 = 2; s.count445 = 2; s.colourCapable = TRUE; }},
+      {"preview-booklet.png", "booklet with covers", [](PreviewSettings& s) {
+         s.layoutMode = 2; s.option446 = 1; s.colourCapable = TRUE; }},
+      {"preview-poster.png", "poster over 3 x 3 sheets, colour",
+       [](PreviewSettings& s) { s.layoutMode = 1; s.layoutCode = 771; s.option1285 = 1; s.colourCapable = TRUE; }},
+      {"preview-mono-icons.png", "monochrome device: collate, toner save, stamp",
+       [](PreviewSettings& s) {
+         s.flag18 = 1; s.option1313 = 1; s.value332 = 2; s.hasText297 = TRUE; s.kind448 = 2; s.value450 = 1;
+       }},
+  };
+  std::printf("Print-settings previews in %s:\n", folder.c_str());
+  bool ok = true;
+  for (const PreviewCase& c : previews) ok = write_preview(module, folder, c) && ok;
+  morva::platform::close_resource_container(module);
+  return ok ? 0 : 1;
+}
