@@ -6,9 +6,12 @@
 #include <functional>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "property_sheets/pictures.h"
 #include "property_sheets/preview.h"
+#include "property_sheets/stamp_preview.h"
+#include "settings/items/item_access.h"
 #include "win/win.h"
 
 namespace {
@@ -46,6 +49,56 @@ bool write_preview(HMODULE module, const std::string& folder, const PreviewCase&
   const bool ok = bitmap && morva::platform::write_png(bitmap, path);
   if (bitmap) DeleteObject(bitmap);
   std::printf("  %-28s %s\n", c.file, c.what);
+  return ok;
+}
+
+// A settings pair holding only the stamp settings the preview reads.
+struct StampSettings {
+  std::vector<BYTE> devmode = std::vector<BYTE>(5988, 0);
+  std::vector<BYTE> printer_data = std::vector<BYTE>(7972, 0);
+  void number(WORD ddmid, WORD type, DWORD value) {
+    SetItemValue(ddmid, devmode.data(), printer_data.data(), static_cast<DWORD>(-1), type, &value);
+  }
+  void text(WORD ddmid, const char16_t* value) {
+    SetItemValue(ddmid, devmode.data(), printer_data.data(), static_cast<DWORD>(-1), 6, &value);
+  }
+};
+
+struct StampCase {
+  const char* file;
+  const char* what;
+  const char16_t* text;
+  bool portrait;
+  LONG points, angle, frame, position, repeat;
+  COLORREF colour;
+  bool monochrome;
+};
+
+bool write_stamp(HMODULE module, const std::string& folder, const StampCase& c) {
+  StampSettings s;
+  s.text(297, u"DejaVu Sans");
+  s.text(299, c.text);
+  s.number(7, 2, c.portrait ? 1 : 2);
+  s.number(20, 2, 600);
+  s.number(306, 10, static_cast<DWORD>(c.points));
+  s.number(311, 10, static_cast<DWORD>(c.angle));
+  s.number(307, 10, 700);
+  s.number(302, 8, static_cast<DWORD>(c.frame));
+  s.number(303, 3, static_cast<DWORD>(c.position));
+  s.number(1288, 1, static_cast<DWORD>(c.repeat));
+  s.number(301, 5, c.colour);
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, kStampPreviewSize, kStampPreviewSize);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  const RECT client{0, 0, kStampPreviewSize, kStampPreviewSize};
+  const INT result = DrawStampPreview(module, dc, &client, s.devmode.data(), s.printer_data.data(), c.monochrome);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  const bool ok = result == 0 && morva::platform::write_png(bitmap, folder + "/" + c.file);
+  DeleteObject(bitmap);
+  std::printf("  %-28s %s%s\n", c.file, c.what, result == 0 ? "" : " (not drawn)");
   return ok;
 }
 
@@ -93,6 +146,18 @@ int main(int argc, char** argv) {
   std::printf("Print-settings previews in %s:\n", folder.c_str());
   bool ok = true;
   for (const PreviewCase& c : previews) ok = write_preview(module, folder, c) && ok;
+  const StampCase stamps[] = {
+      {"stamp-centred.png", "\"DRAFT\" once in the centre, 72 points, red", u"DRAFT", true, 72, 0, 0, 0x202, 0,
+       RGB(210, 0, 0), false},
+      {"stamp-turned-framed.png", "\"COPY\" turned 45 degrees in a frame, landscape", u"COPY", false, 60, 450, 1,
+       0x202, 0, RGB(40, 90, 200), false},
+      {"stamp-repeated.png", "\"SECRET\" repeated over the page, 30 points", u"SECRET", true, 30, 300, 0, 0x101, 1,
+       RGB(0, 140, 60), false},
+      {"stamp-ellipse-grey.png", "\"OK\" in an ellipse on a monochrome device", u"OK", true, 48, 0, 2, 0x301, 0,
+       RGB(210, 0, 0), true},
+  };
+  std::printf("Stamp previews:\n");
+  for (const StampCase& c : stamps) ok = write_stamp(module, folder, c) && ok;
   morva::platform::close_resource_container(module);
   return ok ? 0 : 1;
 }
