@@ -8,7 +8,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "ddd_builder.h"
+#include "preview_art.h"
+#include "property_sheets/device_pictures.h"
 #include "property_sheets/pictures.h"
+#include "settings/database/ddd_file.h"
+#include "win/machine_root.h"
 #include "property_sheets/preview.h"
 #include "property_sheets/stamp_preview.h"
 #include "settings/items/item_access.h"
@@ -102,6 +109,92 @@ bool write_stamp(HMODULE module, const std::string& folder, const StampCase& c) 
   return ok;
 }
 
+// ---- the device picture ----
+
+namespace art = morva::preview_art;
+
+std::string hex_of(const art::Canvas& c) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string s;
+  for (auto b : art::bmp_bytes(c, 8)) {
+    s += digits[b >> 4];
+    s += digits[b & 15];
+  }
+  return s;
+}
+
+// The parts of a demo device: body, finisher (option 4114), duplex unit
+// (two-sided printing), large tray (4100 or 4101) and output tray cover.
+nlohmann::json device_database() {
+  art::Canvas body(110, 70, art::kLight);
+  body.frame(0, 0, 110, 70, art::kDark);
+  body.fill(8, 8, 40, 10, art::kNavy);          // control panel
+  body.fill(70, 10, 6, 6, art::kGreen);         // power light
+  body.fill(10, 40, 90, 6, art::kGrey);         // paper slot
+  body.fill(10, 52, 90, 12, art::kWhite);       // tray 1
+  body.frame(10, 52, 90, 12, art::kDark);
+  art::Canvas finisher(34, 90, art::kPaleBlue);
+  finisher.frame(0, 0, 34, 90, art::kNavy);
+  finisher.fill(6, 20, 22, 4, art::kNavy);
+  finisher.fill(6, 40, 22, 4, art::kNavy);
+  art::Canvas duplex(110, 8, art::kGrey);
+  duplex.frame(0, 0, 110, 8, art::kDark);
+  duplex.text(50, 2, "2", art::kWhite);
+  art::Canvas tray(110, 24, art::kWhite);
+  tray.frame(0, 0, 110, 24, art::kDark);
+  tray.fill(45, 10, 20, 4, art::kDark);
+  art::Canvas cover(110, 10, art::kOrange);
+  cover.frame(0, 0, 110, 10, art::kDark);
+  using json = nlohmann::json;
+  auto cond = [](int ddmid, json value, int connector) {
+    return json{{"op", 1}, {"ddmid", ddmid}, {"value", value}, {"connector", connector}};
+  };
+  const json on{{"type", 1}, {"value", 1}};
+  json records = json::array({
+      {{"kind", 9}, {"picture", {0, 0, 1}}},
+      {{"kind", 9}, {"conditions", {cond(4114, on, 3)}}, {"picture", {0, 0, 2}}},
+      {{"kind", 9}, {"conditions", {cond(16, json{{"type", 128}, {"table", 1}}, 3)}}, {"picture", {0, 0, 3}}},
+      {{"kind", 9}, {"conditions", {cond(4100, on, 2), cond(4101, on, 3)}}, {"picture", {0, 0, 4}}},
+      {{"kind", 9}, {"conditions", {cond(4102, on, 3)}}, {"picture", {0, 0, 5}}},
+      {{"kind", 12}, {"id", 1}, {"format", 1}, {"word1", 10}, {"word2", 20}, {"bitmap", hex_of(body)}},
+      {{"kind", 12}, {"id", 2}, {"format", 1}, {"word1", 120}, {"word2", 10}, {"bitmap", hex_of(finisher)}},
+      {{"kind", 12}, {"id", 3}, {"format", 1}, {"word1", 10}, {"word2", 90}, {"bitmap", hex_of(duplex)}},
+      {{"kind", 12}, {"id", 4}, {"format", 1}, {"word1", 10}, {"word2", 98}, {"bitmap", hex_of(tray)}},
+      {{"kind", 12}, {"id", 5}, {"format", 1}, {"word1", 10}, {"word2", 10}, {"bitmap", hex_of(cover)}},
+      {{"kind", 20}, {"id", 1}, {"type", 3}, {"element_size", 2}, {"elements", {2, 3}}},
+  });
+  return json{{"main",
+               {{"file", "DEVPIC.DDD"}, {"title", "device picture"}, {"version", "D:1.0.0"}, {"level", 0x2000},
+                {"model", "Demo device"}, {"fields", json::object()}, {"records", records}}}};
+}
+
+struct DeviceCase {
+  const char* file;
+  const char* what;
+  DWORD duplex, finisher, large_tray, cover;
+  UINT control;
+};
+
+bool write_device(DddHandle* database, const std::string& folder, const DeviceCase& c) {
+  StampSettings s;  // any settings pair
+  s.number(16, 2, c.duplex);
+  s.number(4114, 1, c.finisher);
+  s.number(4101, 1, c.large_tray);
+  s.number(4102, 1, c.cover);
+  PreviewImage* list = nullptr;
+  HPALETTE palette = nullptr;
+  const INT r = BuildDeviceOptionPictureFor(database, s.devmode.data(), s.printer_data.data(), nullptr, c.control,
+                                            &list, &palette);
+  bool ok = r == 0 && list;
+  HBITMAP bitmap = ok ? RenderPictureBitmap(nullptr, list, palette, 170, 130, TRUE) : nullptr;
+  FreePreviewImages(list);
+  if (palette) DeleteObject(palette);
+  ok = bitmap && morva::platform::write_png(bitmap, folder + "/" + c.file);
+  if (bitmap) DeleteObject(bitmap);
+  std::printf("  %-28s %s\n", c.file, c.what);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -156,6 +249,25 @@ int main(int argc, char** argv) {
       {"stamp-ellipse-grey.png", "\"OK\" in an ellipse on a monochrome device", u"OK", true, 48, 0, 2, 0x301, 0,
        RGB(210, 0, 0), true},
   };
+  std::printf("Device pictures:\n");
+  morva::platform::set_machine_root(argv[1]);
+  morva::ddd_build::write_images(morva::ddd_build::build_images(device_database()),
+                                 std::string(argv[1]) + "/drive_c/sheet_pictures");
+  DddStatus status = 0;
+  DddHandle* database = DddOpenPath(u"C:\\sheet_pictures\\DEVPIC.DDD", &status);
+  const DeviceCase devices[] = {
+      {"device-base.png", "the device alone", 1, 0, 0, 0, kDevicePictureControl},
+      {"device-options.png", "with finisher, large tray and cover, printing two-sided", 2, 1, 1, 1,
+       kDevicePictureControl},
+      {"device-installed.png", "the same on the installed-options page (no duplex unit)", 2, 1, 1, 1,
+       kInstalledOptionsPictureControl},
+  };
+  if (!database) {
+    std::printf("  device database not opened (status %u)\n", static_cast<unsigned>(status));
+    ok = false;
+  }
+  for (const DeviceCase& c : devices) ok = database && write_device(database, folder, c) && ok;
+  if (database) DddClose(database);
   std::printf("Stamp previews:\n");
   for (const StampCase& c : stamps) ok = write_stamp(module, folder, c) && ok;
   morva::platform::close_resource_container(module);
