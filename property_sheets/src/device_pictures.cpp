@@ -2,14 +2,18 @@
 // and the position icons.
 #include "property_sheets/device_pictures.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "property_sheets/sheet_records.h"
 #include "settings/database/ddd_file.h"
 #include "settings/database/ddd_queries.h"
 #include "settings/database/ddd_records.h"
+#include "settings/devmode/placement_colour.h"
 #include "settings/items/item_access.h"
 #include "win/memory.h"
+#include "win/resources.h"
 
 namespace {
 
@@ -290,5 +294,131 @@ WORD PositionIconId(UINT control_id, LONG side437, LONG position267, LONG v1291,
     static const WORD ids[2][2][2] = {{{806, 807}, {805, 801}}, {{804, 808}, {803, 802}}};
     return ids[on][flag][control_id == 1508 ? 0 : 1];
   }
+  return 0;
+}
+
+// ---- colour sample ----
+
+INT LoadColourSample(HMODULE module, ColourSampleRecord** out) {
+  if (!out) return 2;
+  *out = nullptr;
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(kColourSampleBitmap), MAKEINTRESOURCEW(2));
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const auto* dib = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+  const DWORD size = found ? SizeofResource(module, found) : 0;
+  if (!dib || size < sizeof(BITMAPINFOHEADER) ||
+      !IsPaletteDib(reinterpret_cast<const BITMAPINFOHEADER*>(dib))) {
+    if (loaded) FreeResource(loaded);
+    return 5;
+  }
+  auto* record = static_cast<ColourSampleRecord*>(GlobalAlloc(GPTR, sizeof(ColourSampleRecord)));
+  BYTE* copy = record ? static_cast<BYTE*>(GlobalAlloc(GMEM_FIXED, size)) : nullptr;
+  if (!copy) {
+    if (record) GlobalFree(record);
+    FreeResource(loaded);
+    return 2;
+  }
+  std::memcpy(copy, dib, size);
+  FreeResource(loaded);
+  record->dib = copy;
+  record->size = size;
+  *out = record;
+  return 0;
+}
+
+void FreeColourSample(ColourSampleRecord** record) {
+  if (!record || !*record) return;
+  if ((*record)->dib) GlobalFree((*record)->dib);
+  GlobalFree(*record);
+  *record = nullptr;
+}
+
+namespace {
+
+struct ColourPatch {
+  int type, first, last;
+};
+// The three adjustments of each patch type: brightness, saturation, contrast.
+constexpr WORD kPatchSettings[4][3] = {{275, 279, 283}, {276, 280, 284}, {277, 281, 285}, {274, 278, 282}};
+constexpr ColourPatch kSplitPatches[] = {{2, 2, 97}, {0, 98, 113}, {1, 114, 127}};
+constexpr ColourPatch kWholePatch[] = {{3, 2, 127}};
+
+bool read_number(void* dm, void* pd, WORD ddmid, LONG* value) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  if (GetItemValue(ddmid, dm, pd, &type, &size, &v) != 0) return false;
+  *value = GetTypedValue(type, &v);
+  return true;
+}
+
+}  // namespace
+
+INT BuildColourSample(const ColourSampleRecord* record, void* devmode, void* printer_data, HWND window,
+                      PreviewImage** out, HPALETTE* palette) {
+  if (!out || !palette) return 6;
+  *out = nullptr;
+  if (!record || !record->dib) return 6;
+  LONG split = 0;
+  if (!read_number(devmode, printer_data, 1314, &split)) return 3;
+  auto* copy = static_cast<BYTE*>(GlobalAlloc(GMEM_FIXED, record->size));
+  if (!copy) return 2;
+  std::memcpy(copy, record->dib, record->size);
+  auto* header = reinterpret_cast<BITMAPINFOHEADER*>(copy);
+  auto* table = reinterpret_cast<RGBQUAD*>(copy + header->biSize);
+  const UINT colours = header->biClrUsed ? header->biClrUsed : 256;
+  const bool split_patches = split == 1;
+  const ColourPatch* patches = split_patches ? kSplitPatches : kWholePatch;
+  const size_t patch_count = split_patches ? std::size(kSplitPatches) : std::size(kWholePatch);
+  for (size_t p = 0; p < patch_count; ++p) {
+    LONG adjust[3] = {}, mode = 0, model = 0;
+    bool ok = read_number(devmode, printer_data, 270, &mode) && read_number(devmode, printer_data, 271, &model);
+    for (int k = 0; k < 3 && ok; ++k) ok = read_number(devmode, printer_data, kPatchSettings[patches[p].type][k], &adjust[k]);
+    if (!ok) {
+      GlobalFree(copy);
+      return 3;
+    }
+    if (mode == 1) adjust[1] = 0;
+    const int first = patches[p].first, last = std::min<int>(patches[p].last, static_cast<int>(colours) - 1);
+    if (last < first) continue;
+    const DWORD n = static_cast<DWORD>(last - first + 1);
+    std::vector<BYTE> rgb(n * 3);
+    for (DWORD i = 0; i < n; ++i) {
+      rgb[i * 3] = table[first + i].rgbRed;
+      rgb[i * 3 + 1] = table[first + i].rgbGreen;
+      rgb[i * 3 + 2] = table[first + i].rgbBlue;
+    }
+    if (adjust[0] || adjust[1] || adjust[2]) {
+      ColorAdjustMatrix matrix{};
+      BuildColorAdjustMatrix(&matrix, adjust[0], adjust[1], adjust[2]);
+      ApplyColorAdjustMatrix(&matrix, rgb.data(), rgb.data(), n);
+    }
+    if (mode == 1) {
+      std::vector<BYTE> grey(n);
+      RgbToGrayRow(rgb.data(), grey.data(), n, 1);
+      for (DWORD i = 0; i < n; ++i) rgb[i * 3] = rgb[i * 3 + 1] = rgb[i * 3 + 2] = grey[i];
+    }
+    for (DWORD i = 0; i < n; ++i) {
+      table[first + i].rgbRed = rgb[i * 3];
+      table[first + i].rgbGreen = rgb[i * 3 + 1];
+      table[first + i].rgbBlue = rgb[i * 3 + 2];
+    }
+  }
+  INT result = 0;
+  PreviewImage* list = AllocPreviewImages(1);
+  HPALETTE made = CreateDibPalette(header);
+  HBITMAP bitmap = made ? CreatePaletteBitmap(window, header, made) : nullptr;
+  if (!list) result = 2;
+  else if (!bitmap) result = 6;
+  GlobalFree(copy);
+  if (result != 0) {
+    if (bitmap) DeleteObject(bitmap);
+    if (made) DeleteObject(made);
+    if (list) GlobalFree(list);
+    return result;
+  }
+  list[0] = PreviewImage{bitmap, 0, 0};
+  *out = list;
+  *palette = made;
   return 0;
 }

@@ -262,3 +262,68 @@ TEST(PositionIcons, IconBySideAndPosition) {
 }
 
 }  // namespace
+
+namespace {
+
+// The colour sample painted for the settings: the colour at a point of the
+// hue band, of the warm tones and of the grey steps.
+struct SampleColours {
+  COLORREF hue, warm, grey;
+};
+
+SampleColours sample(const ColourSampleRecord* record, Settings& s, const std::string& png = {}) {
+  PreviewImage* list = nullptr;
+  HPALETTE palette = nullptr;
+  EXPECT_EQ(BuildColourSample(record, s.dm.data(), s.pd.data(), nullptr, &list, &palette), 0);
+  if (!list) return {};
+  HBITMAP b = RenderPictureBitmap(nullptr, list, palette, 96, 48, FALSE);
+  FreePreviewImages(list);
+  DeleteObject(palette);
+  if (!png.empty()) {
+    EXPECT_TRUE(morva::platform::write_png(b, png));
+  }
+  const SampleColours c{pixel(b, 20, 10), pixel(b, 40, 30), pixel(b, 50, 42)};
+  DeleteObject(b);
+  return c;
+}
+
+bool is_grey(COLORREF c) { return GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c); }
+int level(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c); }
+
+TEST(ColourSample, TheSettingsRecolourThePatches) {
+  morva::test::ResourceModule res;
+  ColourSampleRecord* record = nullptr;
+  ASSERT_EQ(LoadColourSample(res.get(), &record), 0);
+  Settings s;
+  const SampleColours plain = sample(record, s);
+  EXPECT_FALSE(is_grey(plain.hue));
+  EXPECT_FALSE(is_grey(plain.warm));
+  EXPECT_TRUE(is_grey(plain.grey));
+
+  s.set(274, 2, 60);  // brightness of the whole chart
+  const SampleColours brighter = sample(record, s);
+  EXPECT_GT(level(brighter.grey), level(plain.grey));
+  EXPECT_GT(level(brighter.warm), level(plain.warm));
+
+  s.set(274, 2, 0);  // separate patches: only the greys get brighter
+  s.set(1314, 1, 1);
+  s.set(276, 2, 60);
+  const SampleColours greys_only = sample(record, s);
+  EXPECT_EQ(greys_only.hue, plain.hue);
+  EXPECT_EQ(greys_only.warm, plain.warm);
+  EXPECT_GT(level(greys_only.grey), level(plain.grey));
+
+  s.set(270, 8, 1);  // grey mode: every patch grey, saturation ignored
+  s.set(280, 2, 100);
+  const SampleColours grey = sample(record, s);
+  EXPECT_TRUE(is_grey(grey.hue));
+  EXPECT_TRUE(is_grey(grey.warm));
+  FreeColourSample(&record);
+  EXPECT_EQ(record, nullptr);
+
+  HMODULE empty = morva::platform::open_resource_container(std::vector<BYTE>{});
+  EXPECT_EQ(LoadColourSample(empty, &record), 5);
+  if (empty) morva::platform::close_resource_container(empty);
+}
+
+}  // namespace

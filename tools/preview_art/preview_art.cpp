@@ -614,7 +614,77 @@ Canvas draw_stamp_page(bool portrait) {
   return cv;
 }
 
+// The colour-mode pictures: a small chart of the mode (grey, colour or
+// automatic) with the id's digits, so each choice is told apart.
+Canvas draw_colour_mode(unsigned id) {
+  Canvas cv(48, 32, kKey);
+  cv.fill(0, 0, 48, 32, kWhite);
+  cv.frame(0, 0, 48, 32, kDark);
+  const bool grey = id >= 901 && id <= 903;
+  const std::uint8_t colours[4] = {kRed, kGreen, kBlue, kYellow};
+  const std::uint8_t greys[4] = {kBlack, kDark, kGrey, kLight};
+  for (int k = 0; k < 4; ++k) cv.fill(4 + k * 10, 4, 9, 12, grey ? greys[k] : colours[k]);
+  cv.text(4, 21, std::to_string(id), kNavy);
+  return cv;
+}
+
+// The pattern of background fills: a light checker.
+Canvas draw_pattern() {
+  Canvas cv(8, 8, kLight);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      if ((x / 2 + y / 2) % 2) cv.set(x, y, kWhite);
+  return cv;
+}
+
 }  // namespace
+
+std::vector<std::uint8_t> colour_sample_bmp() {
+  const int w = 96, h = 48;
+  const int stride = w;
+  const std::uint32_t header = 14 + 40 + 256 * 4;
+  std::vector<std::uint8_t> out(header + stride * h, 0);
+  auto put32 = [&](size_t at, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) out[at + k] = (v >> (8 * k)) & 0xFF;
+  };
+  out[0] = 'B';
+  out[1] = 'M';
+  put32(2, static_cast<std::uint32_t>(out.size()));
+  put32(10, header);
+  put32(14, 40);
+  put32(18, w);
+  put32(22, h);
+  out[26] = 1;
+  out[28] = 8;
+  put32(34, stride * h);
+  auto entry = [&](int i, int r, int g, int b) {
+    out[54 + i * 4] = static_cast<std::uint8_t>(b);
+    out[54 + i * 4 + 1] = static_cast<std::uint8_t>(g);
+    out[54 + i * 4 + 2] = static_cast<std::uint8_t>(r);
+  };
+  entry(0, 0, 0, 0);
+  entry(1, 255, 255, 255);
+  for (int k = 0; k < 96; ++k) {  // hues around the circle
+    const double hue = k / 96.0 * 6.0;
+    const int sector = static_cast<int>(hue);
+    const int rise = static_cast<int>((hue - sector) * 255), fall = 255 - rise;
+    const int rgb[6][3] = {{255, rise, 0}, {fall, 255, 0}, {0, 255, rise}, {0, fall, 255}, {rise, 0, 255}, {255, 0, fall}};
+    entry(2 + k, rgb[sector][0], rgb[sector][1], rgb[sector][2]);
+  }
+  for (int k = 0; k < 16; ++k) entry(98 + k, 255 - k * 4, 200 - k * 6, 160 - k * 8);  // warm tones
+  for (int k = 0; k < 14; ++k) entry(114 + k, k * 255 / 13, k * 255 / 13, k * 255 / 13);  // greys
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* row = &out[header + static_cast<size_t>(h - 1 - y) * stride];
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t index;
+      if (y < 24) index = static_cast<std::uint8_t>(2 + x);
+      else if (y < 36) index = static_cast<std::uint8_t>(98 + x / 6);
+      else index = static_cast<std::uint8_t>(114 + std::min(13, x * 14 / 96));
+      row[x] = (x == 0 || y == 0 || x == w - 1 || y == h - 1) ? 0 : index;
+    }
+  }
+  return out;
+}
 
 std::vector<Art> all_art() {
   std::vector<Art> out;
@@ -630,6 +700,11 @@ std::vector<Art> all_art() {
   }
   out.push_back(Art{529, draw_stamp_page(false), 8});
   out.push_back(Art{530, draw_stamp_page(true), 8});
+  out.push_back(Art{373, Canvas(1, 1, kKey), 8, colour_sample_bmp()});
+  out.push_back(Art{374, draw_pattern(), 4});
+  const unsigned colour_modes[][2] = {{895, 948}, {1013, 1015}, {1331, 1333}};
+  for (const auto& range : colour_modes)
+    for (unsigned id = range[0]; id <= range[1]; ++id) out.push_back(Art{id, draw_colour_mode(id), 4});
   return out;
 }
 
@@ -638,7 +713,7 @@ void write_art(const std::string& directory, const std::string& json_name) {
   bool first = true;
   for (const Art& a : all_art()) {
     const std::string name = "b" + std::to_string(a.id) + ".bmp";
-    const auto bytes = bmp_bytes(a.canvas, a.bits);
+    const auto bytes = a.file.empty() ? bmp_bytes(a.canvas, a.bits) : a.file;
     std::ofstream f(directory + "/" + name, std::ios::binary);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!f) throw std::runtime_error("cannot write " + directory + "/" + name);

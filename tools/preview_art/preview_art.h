@@ -33,12 +33,18 @@ enum Colour : std::uint8_t {
 // A BMP file of the canvas: 8 bits with a 256-entry colour table, or 4 bits.
 std::vector<std::uint8_t> bmp_bytes(const Canvas& canvas, int bits);
 
-// One bitmap: its resource id and picture.
+// One bitmap: its resource id and picture, or the whole BMP file when the
+// picture has a colour table of its own.
 struct Art {
   unsigned id;
   Canvas canvas;
   int bits;  // 8 or 4
+  std::vector<std::uint8_t> file = {};
 };
+
+// Palette entries of the colour sample (bitmap 373): 2-97 a ring of hues,
+// 98-113 warm tones, 114-127 greys; the chart shows each once.
+std::vector<std::uint8_t> colour_sample_bmp();
 
 // Every bitmap of the preview layers and the sheet pictures.
 std::vector<Art> all_art();

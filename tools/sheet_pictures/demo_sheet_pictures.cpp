@@ -195,6 +195,53 @@ bool write_device(DddHandle* database, const std::string& folder, const DeviceCa
   return ok;
 }
 
+bool write_list(HMODULE module, const std::string& path, PreviewImage* list, HPALETTE palette, INT w, INT h) {
+  HBITMAP bitmap = list ? RenderPictureBitmap(module, list, palette, w, h, FALSE) : nullptr;
+  FreePreviewImages(list);
+  if (palette) DeleteObject(palette);
+  const bool ok = bitmap && morva::platform::write_png(bitmap, path);
+  if (bitmap) DeleteObject(bitmap);
+  return ok;
+}
+
+// The colour sample for a few colour-balance settings, and the colour-mode
+// picture of the same settings.
+bool write_colour(HMODULE module, const std::string& folder) {
+  ColourSampleRecord* record = nullptr;
+  if (LoadColourSample(module, &record) != 0) return false;
+  struct Case {
+    const char* file;
+    const char* what;
+    LONG mode, brightness, saturation, split_grey_contrast;
+  } cases[] = {
+      {"colour-sample.png", "colour sample as printed", 2, 0, 0, 0},
+      {"colour-sample-bright.png", "brighter and more saturated", 2, 40, 60, 0},
+      {"colour-sample-grey.png", "grey mode", 1, 0, 60, 0},
+  };
+  bool ok = true;
+  for (const Case& c : cases) {
+    StampSettings s;
+    s.number(270, 8, static_cast<DWORD>(c.mode));
+    s.number(271, 3, 1);
+    s.number(274, 2, static_cast<DWORD>(c.brightness));
+    s.number(278, 2, static_cast<DWORD>(c.saturation));
+    PreviewImage* list = nullptr;
+    HPALETTE palette = nullptr;
+    ok = BuildColourSample(record, s.devmode.data(), s.printer_data.data(), nullptr, &list, &palette) == 0 &&
+         write_list(module, folder + "/" + c.file, list, palette, 96, 48) && ok;
+    std::printf("  %-28s %s\n", c.file, c.what);
+    const WORD id = ColourModeBitmapId(c.mode, 1, 0, 2, FALSE);
+    PreviewImage* mode = nullptr;
+    HPALETTE mode_palette = nullptr;
+    const std::string mode_file = std::string("colour-mode-") + std::to_string(id) + ".png";
+    ok = LoadPictureBitmap(module, nullptr, id, &mode, &mode_palette) == 0 &&
+         write_list(module, folder + "/" + mode_file, mode, mode_palette, 48, 32) && ok;
+    std::printf("  %-28s colour-mode picture %u\n", mode_file.c_str(), id);
+  }
+  FreeColourSample(&record);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -268,6 +315,8 @@ int main(int argc, char** argv) {
   }
   for (const DeviceCase& c : devices) ok = database && write_device(database, folder, c) && ok;
   if (database) DddClose(database);
+  std::printf("Colour pictures:\n");
+  ok = write_colour(module, folder) && ok;
   std::printf("Stamp previews:\n");
   for (const StampCase& c : stamps) ok = write_stamp(module, folder, c) && ok;
   morva::platform::close_resource_container(module);

@@ -39,6 +39,25 @@ INT BuildDeviceOptionPicture(HMODULE module, HWND dialog, UINT control_id, Previ
 // `offers_colour_choice` says whether DDMID 270's choices on this sheet
 // include the value 2. 0 when these values have no picture.
 WORD ColourModeBitmapId(LONG v270, LONG v271, LONG v390, LONG v293, BOOL offers_colour_choice);
+// The colour sample: DIB 373 of the resource module, whose colour table
+// follows the colour-balance settings. Kept while its page is active.
+inline constexpr WORD kColourSampleBitmap = 373;
+struct ColourSampleRecord {
+  BYTE* dib;    // GlobalAlloc'ed copy: header, colour table and bits
+  DWORD size;
+};
+// 0, 2 no memory, 5 the DIB is missing or is not a palette picture.
+INT LoadColourSample(HMODULE module, ColourSampleRecord** out);
+void FreeColourSample(ColourSampleRecord** record);
+// Recolours a copy of the sample by the settings: patches of palette
+// entries (with DDMID 1314 set: entries 2-97, 98-113 and 114-127 by their
+// own adjustments, else 2-127 together) get brightness, saturation and
+// contrast; colour mode 1 (DDMID 270) turns them grey and ignores the
+// saturation. A one-entry list and its palette: 0, 2 no memory, 3 a read
+// failed, 6 no bitmap.
+INT BuildColourSample(const ColourSampleRecord* record, void* devmode, void* printer_data, HWND window,
+                      PreviewImage** out, HPALETTE* palette);
+
 // The position icon of control 1199, 1205, 1508 or 1531 for the settings
 // (DDMIDs 437 and 267, or 1291 and 322); 0 when there is none.
 WORD PositionIconId(UINT control_id, LONG side437, LONG position267, LONG v1291, LONG v322);
