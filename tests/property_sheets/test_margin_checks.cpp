@@ -1,0 +1,143 @@
+// Paper margins against their paper and the start-up warnings of a sheet.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../settings/demo_printer_fixture.h"
+#include "../settings/setting_values.h"
+#include "property_sheets/margin_checks.h"
+#include "property_sheets/sheet_records.h"
+#include "settings/common/module_state.h"
+#include "settings/items/item_access.h"
+#include "win/win.h"
+
+namespace morva::settings {
+void set_module_directory_for_test(LPCWSTR directory);
+}
+
+namespace {
+
+using morva::test::put;
+
+class MarginChecks : public morva::test::DemoPrinterTest {
+ protected:
+  std::vector<BYTE> dm, pd;
+  MarginCheckContext c{};
+
+  void SetUp() override {
+    DemoPrinterTest::SetUp();
+    std::filesystem::create_directories(root.file("drive_c/driver"));
+    std::filesystem::copy_file(std::string(MORVA_BIN_DIR) + "/morvares.xrs", root.file("drive_c/driver/morvares.xrs"));
+    morva::settings::set_module_directory_for_test(u"C:\\driver\\");
+    fill_defaults(dm, pd);
+    c = MarginCheckContext{database, printer, dm.data(), pd.data()};
+    set(7, 1);
+    // User paper 262 (slot 0): "Card", 100.0 x 148.0 mm; the custom paper A4-sized.
+    set(5889, 1000);
+    set(5909, 1480);
+    const char16_t* name = u"Card";
+    ASSERT_TRUE(SetItemValue(5929, dm.data(), pd.data(), 0xFFFFFFFFu, 6, &name));
+    set(1863, 2100);
+    set(1864, 2970);
+  }
+  void TearDown() override {
+    ReleaseResourceModule();
+    morva::settings::set_module_directory_for_test(nullptr);
+    DemoPrinterTest::TearDown();
+  }
+  void set(WORD ddmid, LONG v) { put(dm.data(), pd.data(), ddmid, v); }
+  // Stores margins of a paper in the printer's array, in the caller's order.
+  void store(WORD paper, PaperMargin caller) {
+    PaperMarginArray* array = LoadPaperMarginArray(printer);
+    ASSERT_NE(array, nullptr);
+    ASSERT_EQ(StoreTemporaryPaperMargin(array, paper, &caller, 1), 1);
+    ASSERT_EQ(SavePaperMarginArray(printer, array), 1);
+    FreePaperMarginArray(array);
+  }
+};
+
+TEST_F(MarginChecks, TypedMarginsAgainstTheSideTheyCross) {
+  struct Case {
+    LONG orientation;
+    INT index;
+    PaperMargin margins;
+    INT result;
+  } cases[] = {
+      {1, 0, {{1000, 10, 1100, 10}}, -1},  // A4: 210.0 mm taken up exactly
+      {1, 0, {{1000, 10, 1099, 10}}, 1},
+      {1, 2, {{1000, 10, 1100, 10}}, -1},
+      {1, 1, {{1000, 10, 1100, 10}}, 1},   // the second and fourth cross the length
+      {2, 0, {{1000, 10, 1100, 10}}, 1},   // landscape: across the length
+      {2, 1, {{10, 1500, 10, 1470}}, -1},  // and the second pair across the width
+      {1, 4, {{0, 0, 0, 0}}, 0},
+  };
+  for (const Case& k : cases) {
+    set(7, k.orientation);
+    EXPECT_EQ(CheckPaperMargins(&c, 9, k.index, &k.margins, nullptr, nullptr, FALSE, FALSE), k.result)
+        << k.orientation << "/" << k.index;
+  }
+}
+
+TEST_F(MarginChecks, StoredMarginsThatDoNotFitAreResetOnceAndReported) {
+  store(262, PaperMargin{{10, 10, 500, 500}});  // 50.0 mm on either side of a 100.0 mm paper
+  BadPaperList bad{};
+  ASSERT_EQ(FindPapersWithBadMargins(&c, FALSE, &bad), -1);
+  EXPECT_EQ(bad.ids[0], 262);
+  EXPECT_EQ(bad.ids[1], 0);
+
+  // The start-up check: the margin place (463) 1 lets it run without a
+  // sheet window; the paper is reset to 4.6 mm and named once.
+  set(463, 1);
+  SheetState state{};
+  state.printer = printer;
+  state.database = database;
+  SheetSnapshot snapshot{dm.data(), pd.data(), nullptr, 0, nullptr, nullptr, 0};
+  SheetContext* sheet = CreateSheetContext(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0x7301)), &state, &snapshot,
+                                           nullptr);
+  ASSERT_NE(sheet, nullptr);
+  ASSERT_EQ(QueueStartupWarnings(sheet, 0, -3, -1), 1);
+  ASSERT_NE(state.pending_warnings, nullptr);
+  LPCWSTR text = nullptr;
+  ASSERT_EQ(GetPendingWarning(state.pending_warnings, 0, &text), 0);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(std::u16string(text), u"Card (100 x 148mm) (margins reset): 4.6 mm\n");
+  EXPECT_EQ(GetPendingWarning(state.pending_warnings, 2, &text), 1);
+  EXPECT_EQ(text, nullptr);
+  // Shown once per sheet.
+  EXPECT_EQ(QueueStartupWarnings(sheet, 0, -3, -1), 0);
+  ResetStartupWarningFlag(&state);
+
+  // The margins now kept in the user's key fit, so nothing more is said.
+  const MarginCheckContext now{database, printer, sheet->current.devmode, sheet->current.printer_data};
+  ASSERT_EQ(FindPapersWithBadMargins(&now, TRUE, &bad), 1);
+  ASSERT_EQ(QueueStartupWarnings(sheet, 0, -3, -1), 1);
+  EXPECT_EQ(state.pending_warnings, nullptr);
+  DestroySheetContext(&sheet);
+}
+
+TEST_F(MarginChecks, WithoutASheetWindowTheMarginPlaceDecides) {
+  store(262, PaperMargin{{10, 10, 500, 500}});
+  set(463, 0);
+  PendingWarnings* holder = reinterpret_cast<PendingWarnings*>(1);
+  ASSERT_EQ(CollectApplyWarnings(&c, 0, TRUE, -3, -1, &holder), 1);
+  EXPECT_EQ(holder, nullptr);
+  // A sheet window of class 0 keeps the margins in the printer's array.
+  ASSERT_EQ(CollectApplyWarnings(&c, 0, TRUE, -3, 0, &holder), 1);
+  ASSERT_NE(holder, nullptr);
+  FreePendingWarnings(&holder);
+  BadPaperList bad{};
+  EXPECT_EQ(FindPapersWithBadMargins(&c, FALSE, &bad), 1);
+}
+
+TEST_F(MarginChecks, DefaultMarginAndPaperNames) {
+  WCHAR text[64] = {};
+  EXPECT_EQ(FormatDefaultMarginText(text, 64), 6);
+  EXPECT_EQ(std::u16string(text), u"4.6 mm");
+  ASSERT_EQ(FormatPaperDisplayName(&c, 256, text, 64), 1);
+  EXPECT_EQ(std::u16string(text), u"Custom Size (margins reset)");
+  EXPECT_EQ(FormatPaperDisplayName(&c, 9, text, 64), 0);  // not a user paper
+}
+
+}  // namespace
