@@ -9,6 +9,7 @@
 
 #include "output/document_control.h"
 #include "pi/pjl_header.h"
+#include "render/escape_receiver.h"
 #include "render/pdl_writer.h"
 #include "settings/common/system_utils.h"
 #include "win/clock.h"
@@ -54,9 +55,13 @@ INT write_text(PDEV* pdev, const std::string& text) {
 }
 
 // The job header: the one the printer-interface library sent for this copy
-// would go first; without it the graphics library builds its own.
-INT write_job_header_start(PDEV* pdev, UINT) {
+// goes first; without it the graphics library builds its own.
+INT write_job_header_start(PDEV* pdev, UINT copy) {
   DocumentControl* d = pdev->document;
+  std::string received;
+  DWORD bktp_offset = 0;
+  if (GetReceivedPjlHeader(pdev, copy, &received, &bktp_offset))
+    return write_text(pdev, received) == 0 ? 0 : -1;
   INT size = GetPjlHeaderSize(pdev->printer, d->header_devmode, pdev->printer_data, pdev->database, nullptr, 0);
   if (size < 0) return -1;
   auto* block = static_cast<BYTE*>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size) + 1));

@@ -9,6 +9,7 @@
 
 #include "output/document_control.h"
 #include "render/drawing_core.h"
+#include "render/escape_receiver.h"
 #include "settings/common/module_state.h"
 #include "settings/common/trace_log.h"
 #include "settings/database/ddd_queries.h"
@@ -128,6 +129,7 @@ void rotate_landscape(PaperRecord* r) {
 
 void release_pdev(PDEV* pdev) {
   if (!pdev) return;
+  FreeEscapeReceiver(pdev);
   if (pdev->palette) EngDeletePalette(pdev->palette);
   free_paper(&pdev->page_paper);
   free_paper(&pdev->output_paper);
@@ -431,6 +433,7 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
   new_pdev->flags |= kPdevCarriedOver | (old_pdev->flags & (kPdevDocStarted | kPdevPageBeforeOutput));
   old_pdev->flags |= kPdevSuperseded;
   new_pdev->announced = old_pdev->announced;
+  CarryEscapeReceiver(old_pdev, new_pdev);
   if (new_pdev->document) {
     if (new_pdev->document->state & (kDocAborted | kDocPageOpen)) return FALSE;
     new_pdev->document->state |= kDocReset;

@@ -136,22 +136,28 @@ std::unique_ptr<PrinterDc> PrinterDc::create(const std::u16string& printer, cons
   }
   for (int i = 0; i < HS_DDI_MAX; ++i) dc->patterns_[i] = hatch_surface(i);
   DHPDEV pdev = dc->enable_pdev(enable_devmode, &dc->gdi_info_, &dc->dev_info_);
-  if (replacement) {
-    DEVMODEW* freed = replacement;
-    dc->document_event(DOCUMENTEVENT_CREATEDCPOST, sizeof(freed), &freed, 0, nullptr);
+  if (pdev) {
+    dc->device_->dhpdev = pdev;
+    dc->surface_ = dc->device_->get<PFN_DrvEnableSurface>(INDEX_DrvEnableSurface)(pdev);
   }
+  const bool made = pdev && dc->surface_ && dc->device_->surface;
+  if (made) {
+    dc->query_device_fonts();
+    dc->hdc_ = platform::register_printer_dc(dc.get());
+  }
+  // CREATEDCPOST always follows a CREATEDCPRE that succeeded: with the new
+  // DC, or with none when the DC could not be made, and with the DEVMODE
+  // handed out at CREATEDCPRE for the interface DLL to free.
+  DEVMODEW* freed = replacement;
+  dc->document_event(DOCUMENTEVENT_CREATEDCPOST, sizeof(freed), &freed, 0, nullptr);
   if (!pdev) {
     *error = "DrvEnablePDEV failed";
     return nullptr;
   }
-  dc->device_->dhpdev = pdev;
-  dc->surface_ = dc->device_->get<PFN_DrvEnableSurface>(INDEX_DrvEnableSurface)(pdev);
-  if (!dc->surface_ || !dc->device_->surface) {
+  if (!made) {
     *error = "DrvEnableSurface gave no surface associated with the device";
     return nullptr;
   }
-  dc->query_device_fonts();
-  dc->hdc_ = platform::register_printer_dc(dc.get());
   return dc;
 }
 
@@ -268,6 +274,9 @@ int PrinterDc::document_event(int event, ULONG in_size, void* in, ULONG out_size
   if (!document_event_) return DOCUMENTEVENT_UNSUPPORTED;
   return document_event_(printer_, hdc_, event, in_size, in, out_size, out);
 }
+
+int PrinterDc::start_page_call() { return start_page() ? 1 : 0; }
+int PrinterDc::end_page_call() { return end_page() ? 1 : 0; }
 
 int PrinterDc::escape(int code, int in_size, const void* in, int out_size, void* out) {
   auto drv_escape = device_->get<PFN_DrvEscape>(INDEX_DrvEscape);

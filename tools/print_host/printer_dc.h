@@ -82,6 +82,9 @@ class PrinterDc final : public platform::PrinterDcTarget {
 
   // ExtEscape on this DC.
   int escape(int code, int in_size, const void* in, int out_size, void* out) override;
+  // StartPage and EndPage called on the DC by the interface DLL itself.
+  int start_page_call() override;
+  int end_page_call() override;
 
   // Document and pages. After a failure the driver entry that failed (or
   // the step) is in failed_entry(), and the document was aborted.

@@ -57,6 +57,11 @@ extern "C" {
 // Hands an escape to the graphics driver of a printer DC; 0 for a DC that
 // is not a printer DC (or does not take escapes).
 MORVA_WIN_API int ExtEscape(HDC hdc, int iEscape, int cjInput, LPCSTR lpInData, int cjOutput, LPSTR lpOutData);
+// A page of a printer DC begun and ended by the caller itself (an
+// interface DLL adding a page at the end of a document): above 0 on
+// success, 0 or below on failure or for a DC that is not a printer DC.
+MORVA_WIN_API int StartPage(HDC hdc);
+MORVA_WIN_API int EndPage(HDC hdc);
 }
 
 namespace morva::platform {
@@ -66,6 +71,9 @@ class MORVA_WIN_API PrinterDcTarget {
  public:
   virtual ~PrinterDcTarget();
   virtual int escape(int code, int in_size, const void* in, int out_size, void* out) = 0;
+  // StartPage and EndPage on the DC; a host without pages answers 0.
+  virtual int start_page_call() { return 0; }
+  virtual int end_page_call() { return 0; }
 };
 
 // A new HDC for a printer DC host, until unregister_printer_dc.

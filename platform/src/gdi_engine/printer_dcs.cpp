@@ -40,3 +40,24 @@ extern "C" int ExtEscape(HDC hdc, int iEscape, int cjInput, LPCSTR lpInData, int
   }
   return dc->target->escape(iEscape, cjInput, lpInData, cjOutput, lpOutData);
 }
+
+namespace {
+std::shared_ptr<morva::platform::PrinterDcHandle> printer_dc(HDC hdc) {
+  auto dc = std::dynamic_pointer_cast<morva::platform::PrinterDcHandle>(morva::platform::find_handle(hdc));
+  if (!dc || !dc->target) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return dc;
+}
+}  // namespace
+
+extern "C" int StartPage(HDC hdc) {
+  auto dc = printer_dc(hdc);
+  return dc ? dc->target->start_page_call() : 0;
+}
+
+extern "C" int EndPage(HDC hdc) {
+  auto dc = printer_dc(hdc);
+  return dc ? dc->target->end_page_call() : 0;
+}

@@ -60,6 +60,7 @@ struct PrintableArea {
 };
 
 struct DocumentControl;
+struct EscapeReceiver;
 
 struct PDEV {
   DWORD signature;
@@ -93,6 +94,8 @@ struct PDEV {
   ULONG clip_path_records;
   DWORD font_page_state[2];
   BYTE snapshot[kDriverDevmodeBytes];
+  // Escape receiver: what DrvEscape received for this DC (escape_receiver.cpp).
+  EscapeReceiver* escapes;
   DWORD signature_end;
 };
 
