@@ -14,6 +14,10 @@ inline constexpr char16_t kDemoPrinter[] = u"Morva Demo Printer";
 // Installs the demo printer with the libraries of `bin` (the build's bin
 // folder) into the current machine root. False with the reason.
 bool install_demo_printer(const std::string& bin, std::string* error);
+// The same under another printer name with another graphics DLL (a path),
+// beside the demo's interface library and device database.
+bool install_demo_printer_as(const std::string& bin, const std::u16string& name, const std::string& graphics_driver,
+                             std::string* error);
 
 // Builds the DC DEVMODE of `printer` from its default settings (the
 // 5988-byte driver DEVMODE with the 24-byte tail: the tail's size word,

@@ -56,7 +56,7 @@ HSURF hatch_surface(int hatch) {
 }  // namespace
 
 std::unique_ptr<PrinterDc> PrinterDc::create(const std::u16string& printer, const DEVMODEW* devmode,
-                                             std::string* error) {
+                                             std::string* error, HANDLE event_printer) {
   std::unique_ptr<PrinterDc> dc(new PrinterDc);
   dc->printer_name_ = printer;
   std::u16string name = printer;
@@ -64,6 +64,7 @@ std::unique_ptr<PrinterDc> PrinterDc::create(const std::u16string& printer, cons
     *error = "printer \"" + u16_to_utf8(printer) + "\" cannot be opened";
     return nullptr;
   }
+  dc->event_printer_ = event_printer ? event_printer : dc->printer_;
   auto info = driver_info(dc->printer_);
   if (info.empty()) {
     *error = "the driver of printer \"" + u16_to_utf8(printer) + "\" is not installed";
@@ -272,7 +273,7 @@ std::vector<std::u16string> PrinterDc::device_fonts() const {
 
 int PrinterDc::document_event(int event, ULONG in_size, void* in, ULONG out_size, void* out) {
   if (!document_event_) return DOCUMENTEVENT_UNSUPPORTED;
-  return document_event_(printer_, hdc_, event, in_size, in, out_size, out);
+  return document_event_(event_printer_, hdc_, event, in_size, in, out_size, out);
 }
 
 int PrinterDc::start_page_call() { return start_page() ? 1 : 0; }

@@ -68,8 +68,11 @@ class PrinterDc final : public platform::PrinterDcTarget {
   // Opens the printer and enables the driver for a DC. settings_devmode is
   // applied over the printer's default DEVMODE (null: the default). Null
   // with *error saying what failed.
+  // With `event_printer` the document events receive that open printer
+  // handle (the caller's, left open, possibly shared by several DCs)
+  // instead of the DC's own.
   static std::unique_ptr<PrinterDc> create(const std::u16string& printer, const DEVMODEW* devmode,
-                                           std::string* error);
+                                           std::string* error, HANDLE event_printer = nullptr);
 
   HDC hdc() const { return hdc_; }
   LONG dpi_x() const { return static_cast<LONG>(gdi_info_.ulLogPixelsX); }
@@ -157,6 +160,7 @@ class PrinterDc final : public platform::PrinterDcTarget {
   void disable_pdev();
 
   HANDLE printer_ = nullptr;
+  HANDLE event_printer_ = nullptr;  // what the document events receive
   std::u16string printer_name_;
   HMODULE interface_dll_ = nullptr;
   HMODULE graphics_dll_ = nullptr;
