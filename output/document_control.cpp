@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "output/job_texts.h"
 #include "output/spool_stream.h"
 #include "render/pdl_writer.h"
 #include "settings/common/module_state.h"
@@ -70,6 +71,7 @@ INT write_page_begin(PDEV* pdev) {
   BYTE colour = d->job.colour ? 3 : 1;
   BYTE source = static_cast<BYTE>(PdevGetNumber(pdev, 13));
   INT r = PdlWriter_BeginPage(w, colour, source, static_cast<BYTE>(p.paper_code), p.width_mm, p.height_mm);
+  r |= JobInfo_AddPageGroup(pdev, p.paper_code == kPaperCodeOwnSize);
   static constexpr float kIdentity[6] = {1, 0, 0, 1, 0, 0};
   r |= PdlWriter_SetMatrix(w, kIdentity);
   return r;
@@ -79,6 +81,7 @@ INT begin_job_output(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen) || (d->state & kDocOutputBegun)) return -1;
   d->state |= kDocOutputBegun;
+  if (JobInfo_Open(pdev) != 0) return -1;
   std::memcpy(d->header_devmode, pdev->settings, kDriverDevmodeBytes);
   // The geometry every later page goes back to when the printer interface
   // asks for page state to be kept.
@@ -299,6 +302,7 @@ void EndDocumentCleanup(PDEV* pdev) {
   pdev->writer = nullptr;
   if (pdev->stream) DestroySpoolStream(pdev->stream);
   pdev->stream = nullptr;
+  JobInfo_Close(pdev);
   if (DocumentControl* d = pdev->document) {
     delete static_cast<SpoolStreamSink*>(d->sink);
     GlobalFree(d);

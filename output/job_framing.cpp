@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "output/document_control.h"
+#include "output/job_texts.h"
 #include "pi/pjl_header.h"
 #include "render/escape_receiver.h"
 #include "render/pdl_writer.h"
@@ -81,16 +82,32 @@ INT write_job_header_start(PDEV* pdev, UINT copy) {
   return r < 0 ? -1 : 0;
 }
 
+// The trailer: the UEL, the job-information lines, the end-of-job line.
 INT write_job_header_end(PDEV* pdev) {
-  INT size = GetPjlTrailerSize(pdev->database);
+  BYTE uel[16] = {};
+  PjlOutput out{uel, sizeof uel, 0};
+  if (WriteTrailerUel(&out) < 0 || PdlWriter_WriteText(pdev->writer, out.used, reinterpret_cast<const char*>(uel)) != 0)
+    return -1;
+  INT r = 0;
+  if (pdev->job_info) {
+    JobInfo_FillJobItems(pdev);
+    char piece[kJobInfoPieceSize];
+    DWORD more = 1;
+    while (more && r == 0) {
+      const INT n = JobInfo_WritePiece(pdev, piece, &more);
+      if (n < 0) return -1;
+      r = PdlWriter_WriteText(pdev->writer, static_cast<std::size_t>(n), piece);
+    }
+  }
+  INT size = GetEojLineSize(pdev->database);
   if (size < 0) return -1;
   auto* block = static_cast<BYTE*>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size) + 1));
   if (!block) return -1;
-  PjlOutput out{block, static_cast<DWORD>(size) + 1, 0};
-  INT r = WritePjlTrailer(pdev->database, &out);
-  if (r >= 0) r = PdlWriter_WriteText(pdev->writer, out.used, reinterpret_cast<const char*>(block));
+  out = {block, static_cast<DWORD>(size) + 1, 0};
+  INT e = WriteEojLine(pdev->database, &out);
+  if (e >= 0) e = PdlWriter_WriteText(pdev->writer, out.used, reinterpret_cast<const char*>(block));
   HeapFree(pdev->heap, 0, block);
-  return r < 0 ? -1 : 0;
+  return r != 0 || e < 0 ? -1 : 0;
 }
 
 std::string database_file_name(PDEV* pdev) {

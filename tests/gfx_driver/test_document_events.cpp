@@ -120,6 +120,28 @@ TEST_F(DocumentEvents, TheJobCarriesThePjlHeaderOfTheInterfaceLibrary) {
   }
 }
 
+// The job-information block closes the job: one page group per page, the
+// job's copies and counts, between the trailer's UEL and its end line.
+TEST_F(DocumentEvents, TheJobInformationBlockOfAMultiPageJobIsReadBack) {
+  auto job = print("Info", R"("1333": 1)");
+  ASSERT_TRUE(job.ok) << job.error << " at " << job.error_offset;
+  std::vector<std::string> info;
+  for (const std::string& line : header_lines(job, PdlItem::InfoLine))
+    info.push_back(line.substr(std::string("@PJL COMMENT QZJOBINFO ").size()));
+  // The demo's A4 has no media code of its own: the page gives it by size
+  // ("*"); the automatic source is tray 0.
+  const std::string page = "PAGEINFO=SIZE[*210.0X297.0]:MODE[COLOR]:COLORS[0]:INTRAY[0]:DUPLEX[SIMPLEX]";
+  const std::vector<std::string> expected = {
+      "VERSION=1.2.0",    "BEGIN",           "PDLTYPE=PDL[VANTIQ]:VERSION[1.5.1]", "JOBTYPE=PRINT",
+      "STOREDJOBTYPE=IMMEDIATE", "JOBCOPIES=2",  "PAGECOPIES=1",  "DUPLEXTYPE=SIMPLEX",
+      "NUP=1",            "POSTER=1",        "BOOKLETTYPE=TYPE[NOBOOKLET]", "PAGEORDER=1TON",
+      "SLIPSHEET=NOSLIPSHEET", "TONERSAVE=OFF", "PHYSICALPAGES=2", "LOGICALPAGES=2",
+      "ESTIMATEDSHEETS=4", "PAGEINFOBEGIN",  page, page, "PAGEINFOEND", "END"};
+  EXPECT_EQ(info, expected);
+  ASSERT_FALSE(job.items.empty());
+  EXPECT_EQ(job.items.back().kind, PdlItem::EojLine);
+}
+
 // A header set pushed during a transfer replaces the graphics library's
 // own header; a set whose head claims more than was sent, whose sizes
 // overflow 32 bits or that is shorter than its head is refused and leaves

@@ -15,6 +15,7 @@
 #endif
 
 struct SpoolStream;
+struct JobInfoWriter;
 
 namespace morva::gfx {
 
@@ -96,6 +97,8 @@ struct PDEV {
   BYTE snapshot[kDriverDevmodeBytes];
   // Escape receiver: what DrvEscape received for this DC (escape_receiver.cpp).
   EscapeReceiver* escapes;
+  // Job texts: the document's job-information writer (job_texts.cpp).
+  ::JobInfoWriter* job_info;
   DWORD signature_end;
 };
 
