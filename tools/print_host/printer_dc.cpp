@@ -276,6 +276,54 @@ int PrinterDc::document_event(int event, ULONG in_size, void* in, ULONG out_size
   return document_event_(event_printer_, hdc_, event, in_size, in, out_size, out);
 }
 
+// GDI drawing of the interface DLL on this DC (stamps, print header): the
+// DC's state at the call becomes the pen, brush and font of the drawing,
+// and the host's own selections come back afterwards.
+BOOL PrinterDc::draw_text(POINT at, const LOGFONTW& lf, COLORREF colour, LPCWSTR text, UINT count) {
+  const Font saved_font = font_;
+  const COLORREF saved_colour = text_color_;
+  Font f;
+  f.face = std::u16string(lf.lfFaceName, std::char_traits<char16_t>::length(lf.lfFaceName));
+  if (f.face.empty()) f.face = saved_font.face;
+  f.size_pt = std::abs(lf.lfHeight) * 72.0 / (dpi_y() > 0 ? dpi_y() : 300);
+  f.weight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
+  f.italic = lf.lfItalic != 0;
+  f.escapement = lf.lfEscapement;
+  font_ = f;
+  text_color_ = colour;
+  const bool ok = text_out({static_cast<double>(at.x), static_cast<double>(at.y)}, std::u16string(text, count));
+  font_ = saved_font;
+  text_color_ = saved_colour;
+  return ok ? TRUE : FALSE;
+}
+
+BOOL PrinterDc::draw_shape(int kind, const POINT* points, int count, const LOGPEN& pen, BOOL hollow, COLORREF fill) {
+  if (!points || count < 2) return FALSE;
+  const Pen saved_pen = pen_;
+  const Brush saved_brush = brush_;
+  Pen p;
+  p.style = pen.lopnStyle == PS_NULL ? PS_NULL : PS_SOLID;
+  p.width = pen.lopnWidth.x;
+  p.geometric = pen.lopnWidth.x > 1;
+  p.color = pen.lopnColor;
+  pen_ = p;
+  Brush b;
+  b.kind = hollow ? Brush::kNull : Brush::kSolid;
+  b.color = fill;
+  select_brush(b);
+  bool ok;
+  if (kind == 0) {
+    std::vector<Point> corners;
+    for (int i = 0; i < count; ++i) corners.push_back({static_cast<double>(points[i].x), static_cast<double>(points[i].y)});
+    ok = polygon(corners);
+  } else {
+    ok = ellipse(RECTL{points[0].x, points[0].y, points[1].x, points[1].y});
+  }
+  pen_ = saved_pen;
+  select_brush(saved_brush);
+  return ok ? TRUE : FALSE;
+}
+
 int PrinterDc::start_page_call() { return start_page() ? 1 : 0; }
 int PrinterDc::end_page_call() { return end_page() ? 1 : 0; }
 

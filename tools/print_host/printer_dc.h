@@ -88,6 +88,8 @@ class PrinterDc final : public platform::PrinterDcTarget {
   // StartPage and EndPage called on the DC by the interface DLL itself.
   int start_page_call() override;
   int end_page_call() override;
+  BOOL draw_text(POINT at, const LOGFONTW& font, COLORREF colour, LPCWSTR text, UINT count) override;
+  BOOL draw_shape(int kind, const POINT* points, int count, const LOGPEN& pen, BOOL hollow, COLORREF fill) override;
 
   // Document and pages. After a failure the driver entry that failed (or
   // the step) is in failed_entry(), and the document was aborted.
