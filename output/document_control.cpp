@@ -316,7 +316,10 @@ BOOL IsLogicalPageOpen(const PDEV* pdev) { return pdev->document && (pdev->docum
 
 BOOL SetOutputSuppression(PDEV* pdev, DWORD on) {
   DocumentControl* d = doc(pdev);
-  if (!d || (d->state & kDocPageOpen)) return FALSE;
+  // Stamps and the print header switch it at a page end, with the page
+  // still open; it needs a sheet of a begun job.
+  const DWORD needed = kDocOpen | kDocOutputBegun | kDocSheetOpen;
+  if (!d || (d->state & needed) != needed) return FALSE;
   d->suppressed = on ? 1 : 0;
   return TRUE;
 }

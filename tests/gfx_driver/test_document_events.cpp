@@ -325,6 +325,7 @@ class TransferOrder : public ::testing::Test {
     ASSERT_TRUE(morva::gfx_demo::install_demo_printer_as(
         MORVA_BIN_DIR, kPrinter, std::string(MORVA_BIN_DIR) + "/librecording_driver.so", &error))
         << error;
+    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(kPrinter, &error)) << error;
   }
 
   // The escapes of the STARTDOCPOST transfer: after the first-start query
@@ -381,6 +382,49 @@ TEST_F(TransferOrder, EveryStepIsSentEvenAfterOneFails) {
     if (c.ok) {
       EXPECT_TRUE(dc->end_doc());
     }
+  }
+}
+
+// Stamps drawn at each page end on the DC itself: the stamp mode around
+// the drawing and the stamp text through DrvTextOut. Over the whole area
+// the text repeats, every copy drawn at the first position with its offset
+// sent first (0x5004).
+TEST_F(TransferOrder, StampsAreDrawnOnTheDcInsideTheStampMode) {
+  {
+    std::string json = R"({"printer": "Order Printer", "document": "Stamped", "units": "px",
+      "ddmid": {"297": "Mark", "299": "DRAFT", "1288": 1},
+      "pages": [{"ops": [{"op": "line", "from": [10, 10], "to": [100, 10]}]}]})";
+    morva::print_host::Document doc;
+    std::string error;
+    ASSERT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
+    auto r = morva::print_host::print_document(doc);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    std::ifstream in(morva::platform::job_spool_file(r.job_id));
+    std::vector<std::string> page_end;
+    bool started = false;
+    for (std::string line; std::getline(in, line);) {
+      if (line == "Escape 20481 in 4") started = true;  // the page end's question
+      if (started) page_end.push_back(line);
+      if (line == "SendPage") break;
+    }
+    ASSERT_FALSE(page_end.empty());
+    auto index = [&](const std::string& prefix) {
+      for (std::size_t i = 0; i < page_end.size(); ++i)
+        if (page_end[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+      return -1;
+    };
+    auto count = [&](const std::string& prefix) {
+      int n = 0;
+      for (const auto& l : page_end) n += l.rfind(prefix, 0) == 0;
+      return n;
+    };
+    const int mode_on = index("Escape 20483 in 4");
+    const int text = index("TextOut");
+    ASSERT_GE(mode_on, 0) << ::testing::PrintToString(page_end);
+    ASSERT_GT(text, mode_on) << ::testing::PrintToString(page_end);
+    EXPECT_EQ(page_end[page_end.size() - 2], "Escape 20483 in 4");  // the mode off, before the page goes
+    EXPECT_GE(count("TextOut"), 1);
+    EXPECT_EQ(count("Escape 20484 in 8"), count("TextOut"));
   }
 }
 

@@ -76,7 +76,7 @@ BOOL IsJobOutputBegun(const PDEV* pdev);
 BOOL IsDocumentAborted(const PDEV* pdev);
 BOOL IsLogicalPageOpen(const PDEV* pdev);
 // Output suppression set by private escape; refused (FALSE, flag unchanged)
-// while a logical page is open or without a document.
+// unless a sheet of a begun job is open.
 BOOL SetOutputSuppression(PDEV* pdev, DWORD on);
 // The keep-page-state flag: page ends put the page geometry saved at the
 // job start back, so later pages keep it.
