@@ -679,15 +679,19 @@ INT on_page_end(HANDLE printer, HDC dc, DWORD end_of_document) {
     WriteEscapeDword(one, 1);
     return send(dc, DRVESC_ADDED_PAGE_MARK, 4, one, 0, nullptr) > 0;
   };
+  // A failed drawing step keeps the event failed; later steps still run.
+  auto keep = [&](INT step) {
+    if (step == -1) result = -1;
+  };
   bool go = true;
-  if (info.pageStampDue) result = DrawPageStamps(dc, info, devmode.data(), pd);
+  if (info.pageStampDue) keep(DrawPageStamps(dc, info, devmode.data(), pd));
   if (info.sheetStampDue) {
     go = begin_added();
-    if (go) result = DrawPageStamps(dc, info, devmode.data(), pd);
+    if (go) keep(DrawPageStamps(dc, info, devmode.data(), pd));
   }
   if (go && info.headerDue) {
     go = begin_added();
-    if (go) result = DrawPrintHeader(dc, info, devmode.data(), pd, end_of_document, c ? c->headerInfo : nullptr);
+    if (go) keep(DrawPrintHeader(dc, info, devmode.data(), pd, end_of_document, c ? c->headerInfo : nullptr));
   }
   if (added) {
     EndPage(dc);

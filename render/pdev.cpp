@@ -398,6 +398,8 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
     old_pdev->document = nullptr;
     old_pdev->writer = nullptr;
     old_pdev->stream = nullptr;
+    new_pdev->job_info = old_pdev->job_info;
+    old_pdev->job_info = nullptr;
   }
   if (new_pdev->document && (new_pdev->document->state & kDocOutputBegun)) {
     // The job keeps the settings it began with, except the page's paper
@@ -412,10 +414,13 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
       DWORD size = 0;
       DWORD_PTR value = 0;
       if (GetDdmValue(id, fresh, new_pdev->printer_data, &type, &size, &value) != 0) continue;
-      if (type == 6)
-        SetDdmValue(id, new_pdev->settings, new_pdev->printer_data, type, size, reinterpret_cast<const void*>(value));
-      else
+      if (type == 6) {
+        // A text goes to the engine as a pointer to its pointer.
+        const void* text = reinterpret_cast<const void*>(value);
+        SetDdmValue(id, new_pdev->settings, new_pdev->printer_data, type, size, &text);
+      } else {
         SetDdmValueByType(id, new_pdev->settings, new_pdev->printer_data, type, static_cast<DWORD>(value));
+      }
     }
     if (PdevGetNumber(old_pdev, 1350)) {
       DWORD duplex = static_cast<DWORD>(PdevGetNumber(new_pdev, 16));

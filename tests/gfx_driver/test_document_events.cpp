@@ -142,6 +142,29 @@ TEST_F(DocumentEvents, TheJobInformationBlockOfAMultiPageJobIsReadBack) {
   EXPECT_EQ(job.items.back().kind, PdlItem::EojLine);
 }
 
+// A ResetDC between pages sends the whole transfer again to the new PDEV:
+// the job goes on with the interface library's header, and the page after
+// the reset takes its own orientation.
+TEST_F(DocumentEvents, AResetDcBetweenPagesKeepsTheJobWhole) {
+  std::string json = R"({"printer": "Morva Demo Printer", "document": "Reset", "units": "px",
+    "ddmid": {"1333": 1}, "devmode": {"dmCopies": 2},
+    "pages": [{"ops": [{"op": "line", "from": [10, 10], "to": [200, 10]}]},
+              {"devmode": {"dmOrientation": 2}, "ops": [{"op": "line", "from": [10, 10], "to": [200, 10]}]}]})";
+  morva::print_host::Document doc;
+  std::string error;
+  ASSERT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
+  auto r = morva::print_host::print_document(doc);
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  auto job = morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(r.job_id));
+  ASSERT_TRUE(job.ok) << job.error;
+  EXPECT_EQ(job.summary.jobs, 1u);
+  EXPECT_EQ(job.summary.pages, 2u);
+  auto lines = header_lines(job, PdlItem::HeaderLine);
+  EXPECT_TRUE(has_line(lines, "@PJL SET COPIES=2")) << ::testing::PrintToString(lines);
+  auto info = header_lines(job, PdlItem::InfoLine);
+  EXPECT_TRUE(has_line(info, "LOGICALPAGES=2")) << ::testing::PrintToString(info);
+}
+
 // A header set pushed during a transfer replaces the graphics library's
 // own header; a set whose head claims more than was sent, whose sizes
 // overflow 32 bits or that is shorter than its head is refused and leaves

@@ -1,8 +1,8 @@
-// Printing on the demo printer through its real graphics driver: the demo
-// printer installed from the build's outputs, the DC DEVMODE that the
-// graphics driver accepts made the printer's default (as the interface
-// library's document events will hand it over once they build it), and a
-// sample document of vector drawing.
+// Printing on the demo printer through its real DLLs: the demo printer
+// installed from the build's outputs, the DC DEVMODE that the graphics
+// driver accepts made the printer's default (for tests that drive the
+// graphics driver with it directly; the interface library's document events
+// build one from any DEVMODE), and a sample document of vector drawing.
 #pragma once
 
 #include <string>
