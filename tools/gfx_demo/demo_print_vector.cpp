@@ -21,6 +21,12 @@ int main(int argc, char** argv) {
   morva::platform::set_machine_root(argv[1]);
   using namespace morva::gfx_demo;
   std::string error;
+  // A default DEVMODE with its driver part, which the document's settings
+  // are applied to.
+  if (!make_dc_devmode_default(kDemoPrinter, &error)) {
+    std::fprintf(stderr, "demo-30-print-vector: %s\n", error.c_str());
+    return 1;
+  }
   morva::print_host::Document doc;
   // The job header comes from the interface library (setting 1333).
   std::string json = sample_vector_document(kDemoPrinter, 3);

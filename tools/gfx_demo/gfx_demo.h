@@ -1,8 +1,9 @@
 // Printing on the demo printer through its real DLLs: the demo printer
 // installed from the build's outputs, the DC DEVMODE that the graphics
-// driver accepts made the printer's default (for tests that drive the
-// graphics driver with it directly; the interface library's document events
-// build one from any DEVMODE), and a sample document of vector drawing.
+// driver accepts made the printer's default (a default with its driver
+// part, which documents apply their settings to; the interface library's
+// document events build a DC DEVMODE from any DEVMODE), and a sample
+// document of vector drawing.
 #pragma once
 
 #include <string>
