@@ -6,4 +6,5 @@
 morva_deliverable(morvaui
   EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/morvaui.map
   LIBS morvaui_entry morva_settings morva_property_sheets morva_conflict_ui morva_fax_store
-    morva_fax_services morva_pjl_header morva_outside_clients morva_sheet_exports morva_printer_level)
+    morva_fax_services morva_pjl_header morva_outside_clients morva_sheet_exports morva_printer_level
+    morva_private_escapes morva_document_events)

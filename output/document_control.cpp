@@ -8,6 +8,7 @@
 
 #include "output/document_stream.h"
 #include "output/sheet_control.h"
+#include "output/job_texts.h"
 #include "output/spool_stream.h"
 #include "render/pdl_operators.h"
 #include "render/pdl_writer.h"
@@ -77,6 +78,7 @@ INT begin_job_output(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen) || (d->state & kDocOutputBegun)) return -1;
   d->state |= kDocOutputBegun;
+  if (JobInfo_Open(pdev) != 0) return -1;
   INT r = prepare_job_output(pdev);
   std::memcpy(d->header_devmode, pdev->settings, kDriverDevmodeBytes);
   // The geometry every later page goes back to when the printer interface
@@ -300,6 +302,7 @@ void EndDocumentCleanup(PDEV* pdev) {
   if (pdev->writer) PdlWriter_Destroy(pdev->writer);
   pdev->writer = nullptr;
   DestroyDocumentStream(pdev);
+  JobInfo_Close(pdev);
   if (DocumentControl* d = pdev->document) {
     delete static_cast<SpoolStreamSink*>(d->sink);
     GlobalFree(d);

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "output/document_control.h"
+#include "output/job_texts.h"
 #include "pi/pjl_header.h"
+#include "render/escape_receiver.h"
 #include "render/pdl_writer.h"
 #include "settings/common/system_utils.h"
 #include "win/clock.h"
@@ -54,9 +56,13 @@ INT write_text(PDEV* pdev, const std::string& text) {
 }
 
 // The job header: the one the printer-interface library sent for this copy
-// would go first; without it the graphics library builds its own.
-INT write_job_header_start(PDEV* pdev, UINT) {
+// goes first; without it the graphics library builds its own.
+INT write_job_header_start(PDEV* pdev, UINT copy) {
   DocumentControl* d = pdev->document;
+  std::string received;
+  DWORD bktp_offset = 0;
+  if (GetReceivedPjlHeader(pdev, copy, &received, &bktp_offset))
+    return write_text(pdev, received) == 0 ? 0 : -1;
   INT size = GetPjlHeaderSize(pdev->printer, d->header_devmode, pdev->printer_data, pdev->database, nullptr, 0);
   if (size < 0) return -1;
   auto* block = static_cast<BYTE*>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size) + 1));
@@ -76,16 +82,32 @@ INT write_job_header_start(PDEV* pdev, UINT) {
   return r < 0 ? -1 : 0;
 }
 
+// The trailer: the UEL, the job-information lines, the end-of-job line.
 INT write_job_header_end(PDEV* pdev) {
-  INT size = GetPjlTrailerSize(pdev->database);
+  BYTE uel[16] = {};
+  PjlOutput out{uel, sizeof uel, 0};
+  if (WriteTrailerUel(&out) < 0 || PdlWriter_WriteText(pdev->writer, out.used, reinterpret_cast<const char*>(uel)) != 0)
+    return -1;
+  INT r = 0;
+  if (pdev->job_info) {
+    JobInfo_FillJobItems(pdev);
+    char piece[kJobInfoPieceSize];
+    DWORD more = 1;
+    while (more && r == 0) {
+      const INT n = JobInfo_WritePiece(pdev, piece, &more);
+      if (n < 0) return -1;
+      r = PdlWriter_WriteText(pdev->writer, static_cast<std::size_t>(n), piece);
+    }
+  }
+  INT size = GetEojLineSize(pdev->database);
   if (size < 0) return -1;
   auto* block = static_cast<BYTE*>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size) + 1));
   if (!block) return -1;
-  PjlOutput out{block, static_cast<DWORD>(size) + 1, 0};
-  INT r = WritePjlTrailer(pdev->database, &out);
-  if (r >= 0) r = PdlWriter_WriteText(pdev->writer, out.used, reinterpret_cast<const char*>(block));
+  out = {block, static_cast<DWORD>(size) + 1, 0};
+  INT e = WriteEojLine(pdev->database, &out);
+  if (e >= 0) e = PdlWriter_WriteText(pdev->writer, out.used, reinterpret_cast<const char*>(block));
   HeapFree(pdev->heap, 0, block);
-  return r < 0 ? -1 : 0;
+  return r != 0 || e < 0 ? -1 : 0;
 }
 
 std::string database_file_name(PDEV* pdev) {

@@ -3,6 +3,7 @@
 // that changes from one page to the next.
 #include "output/sheet_control.h"
 
+#include "output/job_texts.h"
 #include "render/pdl_operators.h"
 #include "settings/gfx/gfx_ddd_accessors.h"
 #include "settings/gfx/graphics_module.h"
@@ -34,8 +35,10 @@ BYTE sheet_media_code(PDEV* pdev) {
 INT page_begin(PDEV* pdev, BYTE colour, WORD source) {
   DocumentControl* d = doc(pdev);
   const PageGeometry& g = d->page.sheet;
-  INT r = RecordOrWritePageBegin(pdev, colour, static_cast<BYTE>(source), sheet_media_code(pdev),
-                                 static_cast<float>(g.width) / 10.0f, static_cast<float>(g.height) / 10.0f);
+  const BYTE media = sheet_media_code(pdev);
+  INT r = RecordOrWritePageBegin(pdev, colour, static_cast<BYTE>(source), media, static_cast<float>(g.width) / 10.0f,
+                                 static_cast<float>(g.height) / 10.0f);
+  r |= JobInfo_AddPageGroup(pdev, media == kPaperCodeOwnSize);
   // How the sheet is turned, for printers that take it.
   if (IsVersionAtLeast(d->job.pdl_version, kVersionOrientation) && d->sheet_orientation >= 1 &&
       d->sheet_orientation <= 4)

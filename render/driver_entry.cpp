@@ -5,6 +5,7 @@
 
 #include "output/document_control.h"
 #include "render/drawing_core.h"
+#include "render/escape_receiver.h"
 #include "render/pdev.h"
 #include "render/text_output.h"
 #include "settings/common/trace_log.h"
@@ -279,11 +280,9 @@ MORVA_EXPORT BOOL DrvQueryAdvanceWidths(DHPDEV dhpdev, FONTOBJ* pfo, ULONG iMode
   return r;
 }
 
-// The escapes of the printer-interface library are answered with a later
-// piece; until then no escape is supported.
-MORVA_EXPORT ULONG DrvEscape(SURFOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID) {
+MORVA_EXPORT ULONG DrvEscape(SURFOBJ* pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut) {
   TraceEnter(u"DrvEscape");
-  ULONG r = 0;
+  ULONG r = ReceiveEscape(pso, iEsc, cjIn, pvIn, cjOut, pvOut);
   TraceLeave(u"DrvEscape RetValue = %ld", static_cast<long>(r));
   return r;
 }

@@ -11,6 +11,7 @@
 #include "render/paper_select.h"
 #include "render/drawing_core.h"
 #include "render/text_output.h"
+#include "render/escape_receiver.h"
 #include "settings/common/module_state.h"
 #include "settings/common/trace_log.h"
 #include "settings/database/ddd_queries.h"
@@ -61,6 +62,7 @@ void rotate_landscape(PaperRecord* r) {
 
 void release_pdev(PDEV* pdev) {
   if (!pdev) return;
+  FreeEscapeReceiver(pdev);
   if (pdev->palette) EngDeletePalette(pdev->palette);
   FreeDeviceFonts(pdev);
   free_paper(&pdev->page_paper);
@@ -336,6 +338,8 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
     old_pdev->writer = nullptr;
     old_pdev->stream = nullptr;
     if (new_pdev->document) new_pdev->document->owner = new_pdev;
+    new_pdev->job_info = old_pdev->job_info;
+    old_pdev->job_info = nullptr;
   }
   if (new_pdev->document && (new_pdev->document->state & kDocOutputBegun)) {
     // The job keeps the settings it began with, except the page's paper
@@ -380,6 +384,7 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
   new_pdev->flags |= kPdevCarriedOver | (old_pdev->flags & (kPdevDocStarted | kPdevPageBeforeOutput));
   old_pdev->flags |= kPdevSuperseded;
   new_pdev->announced = old_pdev->announced;
+  CarryEscapeReceiver(old_pdev, new_pdev);
   if (marked != 0) return FALSE;
   std::memcpy(new_pdev->snapshot, old_pdev->snapshot, kDriverDevmodeBytes);
   if (GetTraceFlags() & 0x20000) {

@@ -260,25 +260,21 @@ std::vector<BYTE> default_devmode() {
   return out;
 }
 
-TEST_F(VectorPrint, OnlyTheDcDevmodeEnablesAPdev) {
+// The graphics library enables a PDEV only for the DC DEVMODE; the
+// interface library's CREATEDCPRE makes one from whatever the application
+// passes, so a plain driver DEVMODE and a tail without its mark print too.
+TEST_F(VectorPrint, EveryDevmodeReachesThePdevAsTheDcDevmode) {
   auto dc = default_devmode();
   ASSERT_EQ(dc.size(), 6012u);
-  std::string error;
-  auto ok = morva::print_host::PrinterDc::create(morva::gfx_demo::kDemoPrinter,
-                                                 reinterpret_cast<DEVMODEW*>(dc.data()), &error);
-  ASSERT_NE(ok, nullptr) << error;
-  ok.reset();
-  // The driver DEVMODE without its tail, and a tail without its mark.
   auto plain = dc;
   reinterpret_cast<DEVMODEW*>(plain.data())->dmDriverExtra = 1384;
   auto unmarked = dc;
   unmarked[5988] = 23;
-  for (auto* dm : {&plain, &unmarked}) {
-    error.clear();
-    EXPECT_EQ(morva::print_host::PrinterDc::create(morva::gfx_demo::kDemoPrinter,
-                                                   reinterpret_cast<DEVMODEW*>(dm->data()), &error),
-              nullptr);
-    EXPECT_EQ(error, "DrvEnablePDEV failed");
+  for (auto* dm : {&dc, &plain, &unmarked}) {
+    std::string error;
+    auto made = morva::print_host::PrinterDc::create(morva::gfx_demo::kDemoPrinter,
+                                                     reinterpret_cast<DEVMODEW*>(dm->data()), &error);
+    EXPECT_NE(made, nullptr) << error;
   }
 }
 

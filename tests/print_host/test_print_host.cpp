@@ -145,7 +145,7 @@ TEST_F(PrintHost, DocumentEventsAndDriverCallsComeInGdiOrder) {
   ASSERT_TRUE(r.ok) << r.error;
   const auto ev = events();
   const std::vector<std::string> expected_events = {
-      "event 1 dc 0", "event 5 dc 1 name Test", "event 13 dc 1 escape 1 dcba", "event 6 dc 1", "event 7 dc 1",
+      "event 1 dc 0", "event 2 dc 1", "event 5 dc 1 name Test", "event 13 dc 1 escape 1 dcba", "event 6 dc 1", "event 7 dc 1",
       "event 8 dc 1", "event 12 dc 1", "event 10 dc 1"};
   EXPECT_EQ(ev, expected_events);
   ASSERT_GE(spooled_.size(), 8u);
@@ -172,7 +172,7 @@ TEST_F(PrintHost, APageWithOtherSettingsResetsTheDc) {
   ASSERT_TRUE(r.ok) << r.error;
   const auto ev = events();
   const std::vector<std::string> expected_events = {
-      "event 1 dc 0", "event 5 dc 1 name Reset", "event 13 dc 1 escape 1 dcba", "event 6 dc 1", "event 7 dc 1",
+      "event 1 dc 0", "event 2 dc 1", "event 5 dc 1 name Reset", "event 13 dc 1 escape 1 dcba", "event 6 dc 1", "event 7 dc 1",
       "event 3 dc 1", "event 4 dc 1", "event 6 dc 1", "event 7 dc 1", "event 8 dc 1", "event 12 dc 1",
       "event 10 dc 1"};
   EXPECT_EQ(ev, expected_events);

@@ -1,6 +1,8 @@
 // demo-30-print-vector <machine root>: prints a sample vector document on
-// the demo printer through the print host and its real graphics driver, and
-// shows the decoder's summary of the spool file.
+// the demo printer through the print host and both of its DLLs (the
+// interface library's document events prepare the job, its PJL header and
+// print header, and push them into the graphics library), and shows the
+// decoder's summary of the spool file.
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -19,12 +21,16 @@ int main(int argc, char** argv) {
   morva::platform::set_machine_root(argv[1]);
   using namespace morva::gfx_demo;
   std::string error;
+  // A default DEVMODE with its driver part, which the document's settings
+  // are applied to.
   if (!make_dc_devmode_default(kDemoPrinter, &error)) {
     std::fprintf(stderr, "demo-30-print-vector: %s\n", error.c_str());
     return 1;
   }
   morva::print_host::Document doc;
+  // The job header comes from the interface library (setting 1333).
   std::string json = sample_vector_document(kDemoPrinter, 3);
+  json.insert(1, R"("ddmid": {"1333": 1}, )");
   if (!morva::print_host::parse_document(json, "sample.json", ".", &doc, &error)) {
     std::fprintf(stderr, "demo-30-print-vector: %s\n", error.c_str());
     return 1;
@@ -36,7 +42,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string spool = morva::platform::job_spool_file(result.job_id);
-  std::printf("printed \"Vector sample\" (3 pages) on \"Morva Demo Printer\" as job %u: %s (%ju bytes)\n",
+  std::printf("printed \"Vector sample\" (3 pages) on \"Morva Demo Printer\" through morvaui and morvagfx as job %u: %s (%ju bytes)\n",
               static_cast<unsigned>(result.job_id), spool.c_str(),
               static_cast<uintmax_t>(std::filesystem::file_size(spool)));
   auto decoded = morva::tools::DecodeSpoolFilePath(spool, {false});

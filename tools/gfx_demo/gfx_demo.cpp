@@ -24,13 +24,20 @@ std::string exists_or_empty(const fs::path& p) { return fs::exists(p) ? p.string
 }  // namespace
 
 bool install_demo_printer(const std::string& bin_dir, std::string* error, const std::string& database) {
+  return install_demo_printer_as(bin_dir, kDemoPrinter, exists_or_empty(fs::path(bin_dir) / "libmorvagfx.so"), error,
+                                 database);
+}
+
+bool install_demo_printer_as(const std::string& bin_dir, const std::u16string& name,
+                             const std::string& graphics_driver, std::string* error, const std::string& database) {
   fs::path bin(bin_dir);
   fs::path demo = database.empty() ? bin.parent_path() / "demo_printer" : fs::path(database);
   fs::path sources = fs::path(MORVA_SOURCE_DIR) / "resources" / "demo_printer";
   install::PrinterSetup s;
-  s.name = kDemoPrinter;
+  s.name = name;
+  if (name != kDemoPrinter) s.driver_name = name + u" Driver";
   s.comment = u"demo printer";
-  s.graphics_driver = exists_or_empty(bin / "libmorvagfx.so");
+  s.graphics_driver = graphics_driver;
   s.interface_driver = exists_or_empty(bin / "libmorvaui.so");
   s.database = (demo / "MVDEMO.DDD").string();
   s.resource_module = (bin / "morvares.xrs").string();

@@ -1,8 +1,9 @@
-// Printing on the demo printer through its real graphics driver: the demo
-// printer installed from the build's outputs, the DC DEVMODE that the
-// graphics driver accepts made the printer's default (as the interface
-// library's document events will hand it over once they build it), and a
-// sample document of vector drawing.
+// Printing on the demo printer through its real DLLs: the demo printer
+// installed from the build's outputs, the DC DEVMODE that the graphics
+// driver accepts made the printer's default (a default with its driver
+// part, which documents apply their settings to; the interface library's
+// document events build a DC DEVMODE from any DEVMODE), and a sample
+// document of vector drawing.
 #pragma once
 
 #include <string>
@@ -16,6 +17,10 @@ inline constexpr char16_t kDemoPrinter[] = u"Morva Demo Printer";
 // `database` (the build's demo_printer folder when empty). False with the
 // reason.
 bool install_demo_printer(const std::string& bin, std::string* error, const std::string& database = {});
+// The same under another printer name with another graphics DLL (a path),
+// beside the demo's interface library.
+bool install_demo_printer_as(const std::string& bin, const std::u16string& name, const std::string& graphics_driver,
+                             std::string* error, const std::string& database = {});
 
 // Builds the DC DEVMODE of `printer` from its default settings (the
 // 5988-byte driver DEVMODE with the 24-byte tail: the tail's size word,

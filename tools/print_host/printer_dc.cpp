@@ -56,7 +56,7 @@ HSURF hatch_surface(int hatch) {
 }  // namespace
 
 std::unique_ptr<PrinterDc> PrinterDc::create(const std::u16string& printer, const DEVMODEW* devmode,
-                                             std::string* error) {
+                                             std::string* error, HANDLE event_printer) {
   std::unique_ptr<PrinterDc> dc(new PrinterDc);
   dc->printer_name_ = printer;
   std::u16string name = printer;
@@ -64,6 +64,7 @@ std::unique_ptr<PrinterDc> PrinterDc::create(const std::u16string& printer, cons
     *error = "printer \"" + u16_to_utf8(printer) + "\" cannot be opened";
     return nullptr;
   }
+  dc->event_printer_ = event_printer ? event_printer : dc->printer_;
   auto info = driver_info(dc->printer_);
   if (info.empty()) {
     *error = "the driver of printer \"" + u16_to_utf8(printer) + "\" is not installed";
@@ -136,22 +137,28 @@ std::unique_ptr<PrinterDc> PrinterDc::create(const std::u16string& printer, cons
   }
   for (int i = 0; i < HS_DDI_MAX; ++i) dc->patterns_[i] = hatch_surface(i);
   DHPDEV pdev = dc->enable_pdev(enable_devmode, &dc->gdi_info_, &dc->dev_info_);
-  if (replacement) {
-    DEVMODEW* freed = replacement;
-    dc->document_event(DOCUMENTEVENT_CREATEDCPOST, sizeof(freed), &freed, 0, nullptr);
+  if (pdev) {
+    dc->device_->dhpdev = pdev;
+    dc->surface_ = dc->device_->get<PFN_DrvEnableSurface>(INDEX_DrvEnableSurface)(pdev);
   }
+  const bool made = pdev && dc->surface_ && dc->device_->surface;
+  if (made) {
+    dc->query_device_fonts();
+    dc->hdc_ = platform::register_printer_dc(dc.get());
+  }
+  // CREATEDCPOST always follows a CREATEDCPRE that succeeded: with the new
+  // DC, or with none when the DC could not be made, and with the DEVMODE
+  // handed out at CREATEDCPRE for the interface DLL to free.
+  DEVMODEW* freed = replacement;
+  dc->document_event(DOCUMENTEVENT_CREATEDCPOST, sizeof(freed), &freed, 0, nullptr);
   if (!pdev) {
     *error = "DrvEnablePDEV failed";
     return nullptr;
   }
-  dc->device_->dhpdev = pdev;
-  dc->surface_ = dc->device_->get<PFN_DrvEnableSurface>(INDEX_DrvEnableSurface)(pdev);
-  if (!dc->surface_ || !dc->device_->surface) {
+  if (!made) {
     *error = "DrvEnableSurface gave no surface associated with the device";
     return nullptr;
   }
-  dc->query_device_fonts();
-  dc->hdc_ = platform::register_printer_dc(dc.get());
   return dc;
 }
 
@@ -266,8 +273,59 @@ std::vector<std::u16string> PrinterDc::device_fonts() const {
 
 int PrinterDc::document_event(int event, ULONG in_size, void* in, ULONG out_size, void* out) {
   if (!document_event_) return DOCUMENTEVENT_UNSUPPORTED;
-  return document_event_(printer_, hdc_, event, in_size, in, out_size, out);
+  return document_event_(event_printer_, hdc_, event, in_size, in, out_size, out);
 }
+
+// GDI drawing of the interface DLL on this DC (stamps, print header): the
+// DC's state at the call becomes the pen, brush and font of the drawing,
+// and the host's own selections come back afterwards.
+BOOL PrinterDc::draw_text(POINT at, const LOGFONTW& lf, COLORREF colour, LPCWSTR text, UINT count) {
+  const Font saved_font = font_;
+  const COLORREF saved_colour = text_color_;
+  Font f;
+  f.face = std::u16string(lf.lfFaceName, std::char_traits<char16_t>::length(lf.lfFaceName));
+  if (f.face.empty()) f.face = saved_font.face;
+  f.size_pt = std::abs(lf.lfHeight) * 72.0 / (dpi_y() > 0 ? dpi_y() : 300);
+  f.weight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
+  f.italic = lf.lfItalic != 0;
+  f.escapement = lf.lfEscapement;
+  font_ = f;
+  text_color_ = colour;
+  const bool ok = text_out({static_cast<double>(at.x), static_cast<double>(at.y)}, std::u16string(text, count));
+  font_ = saved_font;
+  text_color_ = saved_colour;
+  return ok ? TRUE : FALSE;
+}
+
+BOOL PrinterDc::draw_shape(int kind, const POINT* points, int count, const LOGPEN& pen, BOOL hollow, COLORREF fill) {
+  if (!points || count < 2) return FALSE;
+  const Pen saved_pen = pen_;
+  const Brush saved_brush = brush_;
+  Pen p;
+  p.style = pen.lopnStyle == PS_NULL ? PS_NULL : PS_SOLID;
+  p.width = pen.lopnWidth.x;
+  p.geometric = pen.lopnWidth.x > 1;
+  p.color = pen.lopnColor;
+  pen_ = p;
+  Brush b;
+  b.kind = hollow ? Brush::kNull : Brush::kSolid;
+  b.color = fill;
+  select_brush(b);
+  bool ok;
+  if (kind == 0) {
+    std::vector<Point> corners;
+    for (int i = 0; i < count; ++i) corners.push_back({static_cast<double>(points[i].x), static_cast<double>(points[i].y)});
+    ok = polygon(corners);
+  } else {
+    ok = ellipse(RECTL{points[0].x, points[0].y, points[1].x, points[1].y});
+  }
+  pen_ = saved_pen;
+  select_brush(saved_brush);
+  return ok ? TRUE : FALSE;
+}
+
+int PrinterDc::start_page_call() { return start_page() ? 1 : 0; }
+int PrinterDc::end_page_call() { return end_page() ? 1 : 0; }
 
 int PrinterDc::escape(int code, int in_size, const void* in, int out_size, void* out) {
   auto drv_escape = device_->get<PFN_DrvEscape>(INDEX_DrvEscape);

@@ -68,8 +68,11 @@ class PrinterDc final : public platform::PrinterDcTarget {
   // Opens the printer and enables the driver for a DC. settings_devmode is
   // applied over the printer's default DEVMODE (null: the default). Null
   // with *error saying what failed.
+  // With `event_printer` the document events receive that open printer
+  // handle (the caller's, left open, possibly shared by several DCs)
+  // instead of the DC's own.
   static std::unique_ptr<PrinterDc> create(const std::u16string& printer, const DEVMODEW* devmode,
-                                           std::string* error);
+                                           std::string* error, HANDLE event_printer = nullptr);
 
   HDC hdc() const { return hdc_; }
   LONG dpi_x() const { return static_cast<LONG>(gdi_info_.ulLogPixelsX); }
@@ -84,6 +87,11 @@ class PrinterDc final : public platform::PrinterDcTarget {
 
   // ExtEscape on this DC.
   int escape(int code, int in_size, const void* in, int out_size, void* out) override;
+  // StartPage and EndPage called on the DC by the interface DLL itself.
+  int start_page_call() override;
+  int end_page_call() override;
+  BOOL draw_text(POINT at, const LOGFONTW& font, COLORREF colour, LPCWSTR text, UINT count) override;
+  BOOL draw_shape(int kind, const POINT* points, int count, const LOGPEN& pen, BOOL hollow, COLORREF fill) override;
 
   // Document and pages. After a failure the driver entry that failed (or
   // the step) is in failed_entry(), and the document was aborted.
@@ -157,6 +165,7 @@ class PrinterDc final : public platform::PrinterDcTarget {
   void disable_pdev();
 
   HANDLE printer_ = nullptr;
+  HANDLE event_printer_ = nullptr;  // what the document events receive
   std::u16string printer_name_;
   HMODULE interface_dll_ = nullptr;
   HMODULE graphics_dll_ = nullptr;

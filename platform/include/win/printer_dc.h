@@ -4,6 +4,7 @@
 // a host (tools/print_host) that registers its HDC here.
 #pragma once
 
+#include "win/gdi.h"
 #include "win/gdi_types.h"
 #include "win/types.h"
 
@@ -57,6 +58,11 @@ extern "C" {
 // Hands an escape to the graphics driver of a printer DC; 0 for a DC that
 // is not a printer DC (or does not take escapes).
 MORVA_WIN_API int ExtEscape(HDC hdc, int iEscape, int cjInput, LPCSTR lpInData, int cjOutput, LPSTR lpOutData);
+// A page of a printer DC begun and ended by the caller itself (an
+// interface DLL adding a page at the end of a document): above 0 on
+// success, 0 or below on failure or for a DC that is not a printer DC.
+MORVA_WIN_API int StartPage(HDC hdc);
+MORVA_WIN_API int EndPage(HDC hdc);
 }
 
 namespace morva::platform {
@@ -66,9 +72,23 @@ class MORVA_WIN_API PrinterDcTarget {
  public:
   virtual ~PrinterDcTarget();
   virtual int escape(int code, int in_size, const void* in, int out_size, void* out) = 0;
+  // StartPage and EndPage on the DC; a host without pages answers 0.
+  virtual int start_page_call() { return 0; }
+  virtual int end_page_call() { return 0; }
+  // GDI drawing on the DC, in device pixels, with the DC's state at the
+  // call: text in the selected font (its height in device pixels) and the
+  // text colour; a polygon (kind 0, `points` its corners) or an ellipse
+  // (kind 1, `points` the two corners of its box) outlined with `pen` and
+  // filled with `brush` unless the brush is hollow. FALSE when the host
+  // cannot draw it.
+  virtual BOOL draw_text(POINT, const LOGFONTW&, COLORREF, LPCWSTR, UINT) { return FALSE; }
+  virtual BOOL draw_shape(int, const POINT*, int, const LOGPEN&, BOOL, COLORREF) { return FALSE; }
 };
 
-// A new HDC for a printer DC host, until unregister_printer_dc.
+// A new HDC for a printer DC host, until unregister_printer_dc. GDI's
+// state calls (SaveDC, SelectObject, SetTextColor, mapping, DrawTextW
+// measuring) work on it as on any DC; TextOutW, ExtTextOutW, Polygon and
+// Ellipse reach the host.
 MORVA_WIN_API HDC register_printer_dc(PrinterDcTarget* target);
 MORVA_WIN_API void unregister_printer_dc(HDC hdc);
 

@@ -168,6 +168,34 @@ HDC create_surface_dc(HBITMAP surface, POINT origin, const RECT& visible) {
   return static_cast<HDC>(insert(dc));
 }
 
+HDC gdi::create_printer_dc(PrinterDcTarget* host) {
+  using namespace gdi;
+  std::lock_guard<std::recursive_mutex> g(gdi_lock());
+  auto dc = std::make_shared<Dc>(Dc::Type::printer);
+  dc->printer = host;
+  init_state(*dc);
+  return static_cast<HDC>(insert(dc));
+}
+
+PrinterDcTarget* gdi::printer_dc_host(HDC hdc) {
+  std::lock_guard<std::recursive_mutex> g(gdi_lock());
+  auto dc = std::dynamic_pointer_cast<Dc>(find(hdc));
+  if (!dc || dc->type != Dc::Type::printer || !dc->printer) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return dc->printer;
+}
+
+void gdi::delete_printer_dc(HDC hdc) {
+  std::lock_guard<std::recursive_mutex> g(gdi_lock());
+  auto dc = std::dynamic_pointer_cast<Dc>(find(hdc));
+  if (dc && dc->type == Dc::Type::printer) {
+    dc->printer = nullptr;
+    delete_dc(hdc);
+  }
+}
+
 HDC create_surface_dc(HBITMAP surface, POINT origin, HRGN visible) {
   using namespace gdi;
   std::lock_guard<std::recursive_mutex> g(gdi_lock());

@@ -14,6 +14,10 @@
 #include "win/errors.h"
 #include "win/gdi.h"
 
+namespace morva::platform {
+class PrinterDcTarget;
+}
+
 namespace morva::platform::gdi {
 
 // One lock serialises every GDI call: objects may be shared between DCs
@@ -166,7 +170,8 @@ struct DcState {
 };
 
 struct Dc : Object {
-  enum class Type { memory, screen, surface };
+  // A printer DC keeps its state here and hands its drawing to its host.
+  enum class Type { memory, screen, surface, printer };
   explicit Dc(Type t) : Object(Kind::dc), type(t) {}
   Type type;
   DcState s;
@@ -176,6 +181,7 @@ struct Dc : Object {
   RECT visible{0, 0, 0, 0};         // surface pixels that may be drawn
   std::optional<Region> visible_rgn;  // when the visible part is not a rectangle
   bool from_get_dc = false;
+  PrinterDcTarget* printer = nullptr;  // printer DCs: the host that draws
 
   Bitmap* target() const { return type == Type::memory ? s.bitmap.get() : surface.get(); }
 };
@@ -201,6 +207,11 @@ std::shared_ptr<T> find_as(HGDIOBJ handle) {
   return o;
 }
 std::shared_ptr<Dc> find_dc(HDC dc);
+// Printer DCs: a DC whose state lives here and whose drawing goes to `host`.
+HDC create_printer_dc(PrinterDcTarget* host);
+// The host of a printer DC, or null (ERROR_INVALID_HANDLE).
+PrinterDcTarget* printer_dc_host(HDC dc);
+void delete_printer_dc(HDC dc);
 // The bitmap of a handle; a bitmap of the resource reader (LoadBitmapW)
 // becomes a GDI bitmap on first use, under the same handle.
 std::shared_ptr<Bitmap> find_bitmap(HGDIOBJ handle);

@@ -23,6 +23,7 @@
 #include <functional>
 
 #include "screen_gdi/gdi_internal.h"
+#include "win/printer_dc.h"
 
 namespace morva::platform::gdi {
 namespace {
@@ -210,6 +211,23 @@ BOOL blit_brush(HDC hdc, const RECT* rc, HBRUSH brush, DWORD rop) {
 
 using namespace morva::platform::gdi;
 
+namespace {
+// A printer DC's shape goes to its host with the DC's pen and brush.
+BOOL printer_shape(Dc& dc, int kind, const std::vector<POINT>& device) {
+  if (!dc.printer) return FALSE;
+  LOGPEN pen{};
+  if (const Pen* p = dc.s.pen.get()) {
+    pen.lopnStyle = p->style;
+    pen.lopnWidth = POINT{p->width, 0};
+    pen.lopnColor = resolve(dc, p->dc_pen ? dc.s.dc_pen : p->colour);
+  }
+  const Brush* b = dc.s.brush.get();
+  const BOOL hollow = !b || b->style == BS_NULL;
+  const COLORREF fill = b ? resolve(dc, b->dc_brush ? dc.s.dc_brush : b->colour) : 0;
+  return dc.printer->draw_shape(kind, device.data(), static_cast<int>(device.size()), pen, hollow, fill);
+}
+}  // namespace
+
 extern "C" {
 
 BOOL MoveToEx(HDC hdc, INT x, INT y, LPPOINT old) {
@@ -241,9 +259,15 @@ BOOL LineTo(HDC hdc, INT x, INT y) {
 
 BOOL Polyline(HDC hdc, const POINT* pts, INT count) { return draw_poly(hdc, pts, count, false); }
 
+
 BOOL Polygon(HDC hdc, const POINT* pts, INT count) {
   std::lock_guard<std::recursive_mutex> g(gdi_lock());
   auto dc = find_dc(hdc);
+  if (dc && dc->type == Dc::Type::printer && pts && count >= 2) {
+    std::vector<POINT> device;
+    for (INT i = 0; i < count; ++i) device.push_back(to_device(dc->s, pts[i]));
+    return printer_shape(*dc, 0, device);
+  }
   Target t;
   if (!dc || !pts || count < 2 || !target_of(*dc, t)) return FALSE;
   std::vector<POINT> dev(static_cast<std::size_t>(count));
@@ -295,6 +319,8 @@ BOOL Ellipse(HDC hdc, INT l, INT t, INT r, INT b) {
   auto dc = find_dc(hdc);
   RECT box;
   if (!dc) return FALSE;
+  if (dc->type == Dc::Type::printer)
+    return printer_shape(*dc, 1, {to_device(dc->s, POINT{l, t}), to_device(dc->s, POINT{r, b})});
   if (!figure_box(*dc, l, t, r, b, box)) return TRUE;
   double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0;
   double a = (box.right - box.left) / 2.0, c = (box.bottom - box.top) / 2.0;

@@ -30,6 +30,7 @@
 #include <string>
 
 #include "screen_gdi/gdi_internal.h"
+#include "win/printer_dc.h"
 #include "win/fonts.h"
 
 namespace morva::platform::gdi {
@@ -320,6 +321,13 @@ BOOL ExtTextOutW(HDC hdc, INT x, INT y, UINT options, const RECT* rect, LPCWSTR 
   std::lock_guard<std::recursive_mutex> g(gdi_lock());
   auto dc = find_dc(hdc);
   if (!dc || (n > 0 && !str)) return FALSE;
+  if (dc->type == Dc::Type::printer) {
+    if (!dc->printer) return FALSE;
+    LOGFONTW font = dc->s.font->log;
+    const LONG h = font.lfHeight;
+    font.lfHeight = h < 0 ? -scale_y(dc->s, -h) : scale_y(dc->s, h);
+    return dc->printer->draw_text(to_device(dc->s, POINT{x, y}), font, resolve(*dc, dc->s.text), str, n);
+  }
   return text_out(*dc, x, y, options, rect, str, n, dx, -1);
 }
 

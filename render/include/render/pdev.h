@@ -15,6 +15,7 @@
 #endif
 
 struct SpoolStream;
+struct JobInfoWriter;
 
 namespace morva::gfx {
 
@@ -60,6 +61,7 @@ struct PrintableArea {
 };
 
 struct DocumentControl;
+struct EscapeReceiver;
 
 struct PDEV {
   DWORD signature;
@@ -95,6 +97,10 @@ struct PDEV {
   // Device fonts and font substitution (render/device_fonts.cpp).
   struct DeviceFontSet* device_fonts;
   BYTE snapshot[kDriverDevmodeBytes];
+  // Escape receiver: what DrvEscape received for this DC (escape_receiver.cpp).
+  EscapeReceiver* escapes;
+  // Job texts: the document's job-information writer (job_texts.cpp).
+  ::JobInfoWriter* job_info;
   DWORD signature_end;
 };
 
