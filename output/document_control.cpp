@@ -7,6 +7,7 @@
 #include <new>
 
 #include "output/spool_stream.h"
+#include "render/images.h"
 #include "render/pdl_writer.h"
 #include "settings/common/module_state.h"
 #include "settings/gfx/gfx_ddd_accessors.h"
@@ -94,6 +95,7 @@ INT logical_page_start(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (d->state & kDocPageOpen) return -1;
   d->state |= kDocPageOpen;
+  BeginImagePage(pdev);
   return WriteEventComment(pdev, 1);
 }
 
@@ -228,6 +230,7 @@ INT OpenDocumentOutput(PDEV* pdev, LPCWSTR name) {
   if (!d->sink) return -1;
   pdev->writer = PdlWriter_Create(d->sink, d->job.pdl_version, static_cast<DWORD>(PdevGetNumber(pdev, 1343)), 0);
   if (!pdev->writer) return -1;
+  if (OpenImageDocument(pdev) != 0) return -1;
   WritePdlComment(pdev, nullptr, 0x1);
   d->state = kDocOpen;
   std::memset(d->document_name, 0, sizeof d->document_name);
@@ -254,7 +257,8 @@ INT EnsurePageStarted(PDEV* pdev) {
 INT EndPage(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !pdev->writer) return -1;
-  INT r = end_logical_page(pdev);
+  INT r = FlushQueuedImages(pdev, TRUE);
+  r |= end_logical_page(pdev);
   if (d->keep_page_state && d->has_saved_page) d->page = d->saved_page;
   if (r != 0) AbortDocument(pdev);
   return r;
@@ -295,6 +299,7 @@ INT AbortDocument(PDEV* pdev) {
 
 void EndDocumentCleanup(PDEV* pdev) {
   if (!pdev) return;
+  CloseImageDocument(pdev);
   if (pdev->writer) PdlWriter_Destroy(pdev->writer);
   pdev->writer = nullptr;
   if (pdev->stream) DestroySpoolStream(pdev->stream);
@@ -326,7 +331,6 @@ BOOL SetKeepPageState(PDEV* pdev, DWORD on) {
 
 // ---- later pieces ----------------------------------------------------------------
 
-INT FlushQueuedImages(PDEV*, BOOL) { return 0; }
 BOOL IsPageRecordingNeeded(PDEV*) { return FALSE; }
 BOOL IsFaxPerDestination(PDEV*) { return FALSE; }
 BOOL IsRenderPluginOn(PDEV*) { return FALSE; }

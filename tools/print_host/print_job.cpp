@@ -203,8 +203,10 @@ bool build_devmode(const std::u16string& printer, const std::map<std::string, st
       ok = false;
       break;
     } else {
+      // The value goes in the setting's own width (a byte, a word or a
+      // double word), low bytes first.
       const DWORD v = static_cast<DWORD>(std::stol(value, nullptr, 0));
-      rc = set(id, out->data(), printer_data.data(), type, sizeof(v), &v);
+      rc = set(id, out->data(), printer_data.data(), type, size && size < sizeof(v) ? size : sizeof(v), &v);
     }
     if (rc != 0) {
       *error = "setting " + std::to_string(id) + " does not take " + value;

@@ -60,6 +60,7 @@ struct PrintableArea {
 };
 
 struct DocumentControl;
+struct ImageDocument;
 
 struct PDEV {
   DWORD signature;
@@ -93,6 +94,8 @@ struct PDEV {
   ULONG clip_path_records;
   DWORD font_page_state[2];
   BYTE snapshot[kDriverDevmodeBytes];
+  // Images and brushes: the document's image state (images.h).
+  ImageDocument* images;
   DWORD signature_end;
 };
 

@@ -1,0 +1,274 @@
+#include "render/colour_context.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "settings/common/module_state.h"
+#include "win/codepage.h"
+#include "win/format.h"
+#include "win/msgbox.h"
+#include "win/resources.h"
+#include "win/window.h"
+
+namespace morva::gfx {
+
+namespace {
+
+constexpr DWORD kTemperatures[3] = {5000, 6500, 9300};
+constexpr DWORD kToneTypes[5] = {0x0A, 0x0E, 0x12, 0x16, 0x1A};
+constexpr char16_t kProfileWarning[] =
+    u"ICCプロファイルが使用できません。\n色補正を実施せず印刷処理を続行します。";
+constexpr char16_t kWarningCaption[] = u"警告";
+
+bool any(const LONG v[3]) { return v[0] || v[1] || v[2]; }
+
+std::string ansi(const std::u16string& s) {
+  if (s.empty()) return {};
+  int n = WideCharToMultiByte(CP_ACP, 0, s.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, s.c_str(), -1, out.data(), n, nullptr, nullptr);
+  out.resize(std::strlen(out.c_str()));
+  return out;
+}
+
+// Asks whether to print without the profile: true for OK.
+bool warn_profile(HMODULE resources, const std::u16string& path) {
+  std::u16string text = kProfileWarning;
+  WCHAR format[512];
+  if (resources && LoadStringW(resources, 1, format, 512) > 0) {
+    WCHAR buffer[1024];
+    if (wsprintfW(buffer, format, path.c_str()) > 0) text = buffer;
+  }
+  return MessageBoxW(GetActiveWindow(), text.c_str(), kWarningCaption, MB_ICONINFORMATION | MB_OKCANCEL) == IDOK;
+}
+
+void swap_rb(BYTE* p, DWORD pixels) {
+  for (DWORD i = 0; i < pixels; ++i, p += 3) std::swap(p[0], p[2]);
+}
+
+// The transforms of the colour corrections, on RGB pixels in place.
+void apply_transform(const render::IccTransform* t, BYTE* p, DWORD pixels) {
+  if (!t || t->mode == render::kIccModeNone) return;
+  swap_rb(p, pixels);
+  render::ConvertPixelsGrid(t, p, p, pixels);
+  swap_rb(p, pixels);
+}
+
+void apply_matrix(const ColorAdjustMatrix* m, BYTE* p, DWORD pixels) {
+  if (!m) return;
+  swap_rb(p, pixels);
+  ApplyColorAdjustMatrix(m, p, p, pixels);
+  swap_rb(p, pixels);
+}
+
+BYTE inverted_grey(const BYTE* p) { return static_cast<BYTE>(~((77 * p[0] + 151 * p[1] + 28 * p[2]) >> 8)); }
+
+}  // namespace
+
+WORD BuildColourParams(const ColourSettings& s) {
+  WORD bits = 0;
+  const bool colour = s.colour_mode != 1;
+  if (s.per_object == 1) {
+    if ((s.sets_on & 0x1) && any(s.set_a)) bits |= kCorrectMatrixA | (colour && s.gain_a == 1 ? kCorrectGainA : 0);
+    if ((s.sets_on & 0x2) && any(s.set_b)) bits |= kCorrectMatrixB | (colour && s.gain_b == 1 ? kCorrectGainB : 0);
+    if ((s.sets_on & 0x4) && any(s.set_c)) bits |= kCorrectMatrixC;
+  } else if ((s.sets_on & 0x7) && any(s.common)) {
+    bits |= kCorrectMatrixCommon;
+    if (colour && (s.gain_a == 1 || s.gain_b == 1)) bits |= kCorrectGainCommon;
+  }
+  if (s.correction_kind == 1 && s.temperature >= 0 && s.temperature <= 2 && s.tone >= 0 && s.tone <= 4)
+    bits |= kCorrectPreset;
+  if (s.correction_kind == 2) {
+    if (s.profile1_on == 1 && !s.profile1_path.empty()) bits |= kCorrectProfile1;
+    if (s.profile2_on == 1 && ((s.profile2_same == 1 && !s.profile1_path.empty()) ||
+                               (s.profile2_same == 0 && !s.profile2_path.empty())))
+      bits |= kCorrectProfile2;
+  }
+  if (s.library_parameter != 0) bits |= kCorrectLibrary;
+  return static_cast<WORD>(bits);
+}
+
+void ReadColourSettings(PDEV* pdev, ColourSettings* s) {
+  auto n = [pdev](WORD id) { return PdevGetEffective(pdev, id); };
+  auto text = [pdev](WORD id) {
+    const WCHAR* t = PdevGetString(pdev, id);
+    return t ? std::u16string(t) : std::u16string();
+  };
+  s->colour_mode = n(270);
+  s->per_object = n(1314);
+  s->sets_on = n(273);
+  for (int i = 0; i < 3; ++i) {
+    s->set_a[i] = n(static_cast<WORD>(275 + 4 * i));
+    s->set_b[i] = n(static_cast<WORD>(276 + 4 * i));
+    s->set_c[i] = n(static_cast<WORD>(277 + 4 * i));
+    s->common[i] = n(static_cast<WORD>(274 + 4 * i));
+  }
+  s->gain_a = n(1326);
+  s->gain_b = n(1327);
+  s->correction_kind = n(286);
+  s->temperature = n(287);
+  s->tone = n(288);
+  s->profile1_on = n(1303);
+  s->profile2_on = n(1304);
+  s->profile2_same = n(1305);
+  s->profile1_path = s->correction_kind == 2 ? text(1832) : std::u16string();
+  s->profile2_path = s->correction_kind == 2 ? text(1833) : std::u16string();
+  s->library_parameter = n(291) & 0xFF;
+  s->single_colour_parts = n(454);
+  s->grey_choice = n(455);
+}
+
+INT ColourContext_CreateFrom(ColourContext** out, const ColourSettings& s, HMODULE resources) {
+  if (!out) return -1;
+  *out = nullptr;
+  auto* c = new (std::nothrow) ColourContext{};
+  if (!c) return -2;
+  c->settings = s;
+  render::InitIccTransform(&c->transforms[0]);
+  render::InitIccTransform(&c->transforms[1]);
+  WORD bits = BuildColourParams(s);
+  auto matrix = [&](int i, const LONG v[3], const ColorAdjustMatrix** slot) {
+    if (BuildColorAdjustMatrix(&c->matrices[i], v[0], v[1], v[2]) == 0) *slot = &c->matrices[i];
+  };
+  auto gain = [&](int i, const LONG v[3], const render::GainOffset** slot) {
+    if (render::ColourGainOffset(&c->gains[i], v[0], v[2]) == 0) *slot = &c->gains[i];
+  };
+  if (bits & kCorrectMatrixA) matrix(0, s.set_a, &c->matrix_a);
+  if (bits & kCorrectMatrixB) matrix(1, s.set_b, &c->matrix_b);
+  if (bits & kCorrectMatrixC) matrix(2, s.set_c, &c->matrix_c);
+  if (bits & kCorrectGainA) gain(0, s.set_a, &c->gain_a);
+  if (bits & kCorrectGainB) gain(1, s.set_b, &c->gain_b);
+  if (bits & kCorrectMatrixCommon) {
+    matrix(0, s.common, &c->matrix_a);
+    c->matrix_b = c->matrix_c = c->matrix_a;
+  }
+  if (bits & kCorrectGainCommon) {
+    gain(0, s.common, &c->gain_a);
+    c->gain_b = c->gain_a;
+  }
+  if (c->matrix_a) bits &= static_cast<WORD>(~(kCorrectMatrixA | kCorrectMatrixCommon));
+  if (c->matrix_b) bits &= static_cast<WORD>(~kCorrectMatrixB);
+  if (c->matrix_c) bits &= static_cast<WORD>(~kCorrectMatrixC);
+  if (c->gain_a) bits &= static_cast<WORD>(~(kCorrectGainA | kCorrectGainCommon));
+  if (c->gain_b) bits &= static_cast<WORD>(~kCorrectGainB);
+  if ((bits & kCorrectPreset) &&
+      render::SelectColourTemperature(&c->transforms[0], kTemperatures[s.temperature], kToneTypes[s.tone]) == 0) {
+    c->first = &c->transforms[0];
+    bits &= static_cast<WORD>(~kCorrectPreset);
+  }
+  bool first_failed = false;
+  if (bits & kCorrectProfile1) {
+    if (render::LoadIccProfile(&c->transforms[0], ansi(s.profile1_path).c_str()) == 0) {
+      c->first = c->profile1 = &c->transforms[0];
+      bits &= static_cast<WORD>(~kCorrectProfile1);
+    } else {
+      c->first = nullptr;
+      first_failed = true;
+      if (!warn_profile(resources, s.profile1_path)) {
+        ColourContext_Destroy(&c);
+        return -3;
+      }
+    }
+  }
+  if ((bits & kCorrectProfile2) && !first_failed) {
+    if (s.profile2_same == 1) {
+      c->profile2 = c->profile1;
+      bits &= static_cast<WORD>(~kCorrectProfile2);
+    } else if (render::LoadIccProfile(&c->transforms[1], ansi(s.profile2_path).c_str()) == 0) {
+      c->profile2 = &c->transforms[1];
+      bits &= static_cast<WORD>(~kCorrectProfile2);
+    } else if (!warn_profile(resources, s.profile2_path)) {
+      ColourContext_Destroy(&c);
+      return -4;
+    }
+  }
+  c->correction = bits;
+  *out = c;
+  return 0;
+}
+
+INT ColourContext_Create(ColourContext** out, PDEV* pdev) {
+  if (!out || !pdev) return -1;
+  ColourSettings s{};
+  ReadColourSettings(pdev, &s);
+  return ColourContext_CreateFrom(out, s, GetResourceModule());
+}
+
+INT ColourContext_Destroy(ColourContext** context) {
+  if (!context || !*context) return 0;
+  ColourContext* c = *context;
+  render::FreeIccTransform(&c->transforms[0]);
+  render::FreeIccTransform(&c->transforms[1]);
+  delete c;
+  *context = nullptr;
+  return 0;
+}
+
+INT ColourContext_ConvertRgb(const ColourContext* c, PDEV*, const BYTE* src, BYTE* dst, DWORD width, DWORD rows) {
+  if (!src || !dst) return -1;
+  if (width > 0xFFFF || rows > 0xFFFF) return -5;
+  const DWORD pixels = width * rows;
+  if (dst != src) std::memmove(dst, src, static_cast<std::size_t>(pixels) * 3);
+  if (!c) return 1;
+  const ColourSettings& s = c->settings;
+  const bool mono = s.colour_mode == 1;
+  // Line art and text: grey-eligible for choices 2 and 3 outside
+  // monochrome; white-or-black for parts choice 2 or 3.
+  const bool eligible = !mono && (s.grey_choice == 2 || s.grey_choice == 3);
+  const bool white_or_black = s.single_colour_parts == 2 || s.single_colour_parts == 3;
+  bool grey = eligible;
+  for (DWORD i = 0; i < pixels && grey; ++i) grey = dst[3 * i] == dst[3 * i + 1] && dst[3 * i + 1] == dst[3 * i + 2];
+  if (grey) {
+    RgbToGrayRow(dst, dst, pixels, 1);
+    if (c->gain_b) render::ApplyGainOffsetGrey(c->gain_b, dst, dst, pixels);
+    return 2;
+  }
+  if (!mono || !white_or_black) {
+    apply_transform(c->first, dst, pixels);
+    if (c->profile1 && c->profile1 != c->first) apply_transform(c->profile1, dst, pixels);
+    apply_matrix(c->matrix_b, dst, pixels);
+  }
+  if (white_or_black)
+    for (DWORD i = 0; i < pixels; ++i)
+      if (!(dst[3 * i] == 0xFF && dst[3 * i + 1] == 0xFF && dst[3 * i + 2] == 0xFF)) dst[3 * i] = dst[3 * i + 1] = dst[3 * i + 2] = 0;
+  return 1;
+}
+
+INT ColourContext_ConvertImage(const ColourContext* c, PDEV*, std::vector<BYTE>* data, std::vector<BYTE>* palette,
+                               BYTE format, DWORD width, DWORD height, bool plain_copy) {
+  if (!data || !palette) return -1;
+  if (width > 0xFFFF || height > 0xFFFF) return -5;
+  const bool rgb = format == 4;
+  if (!rgb && format != 11) return -1;
+  WORD plan = 0;
+  if (c) {
+    if (c->matrix_c) plan |= kPlanMatrixC;
+    if (c->first) plan |= kPlanFirst;
+    if (c->profile2) plan |= kPlanSecondBefore;
+    if (c->settings.colour_mode == 1) plan |= kPlanInvertedGrey;
+  }
+  std::vector<BYTE>& v = rgb ? *data : *palette;
+  const DWORD pixels = static_cast<DWORD>(v.size() / 3);
+  if (!rgb && !plain_copy) {
+    bool bw = true;
+    for (DWORD i = 0; i < pixels && bw; ++i) {
+      const BYTE* p = v.data() + 3 * i;
+      bw = (p[0] == 0 && p[1] == 0 && p[2] == 0) || (p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF);
+    }
+    if (bw) plan |= kPlanInvertedGrey;
+  }
+  if (!plan) return 1;
+  if (plan & kPlanFirst) apply_transform(c->first, v.data(), pixels);
+  if (plan & (kPlanSecondBefore | kPlanSecondAfter)) apply_transform(c->profile2, v.data(), pixels);
+  if (plan & kPlanMatrixC) apply_matrix(c->matrix_c, v.data(), pixels);
+  if (!(plan & kPlanInvertedGrey)) return 1;
+  std::vector<BYTE> grey(pixels);
+  for (DWORD i = 0; i < pixels; ++i) grey[i] = inverted_grey(v.data() + 3 * i);
+  v.swap(grey);
+  return 2;
+}
+
+}  // namespace morva::gfx
