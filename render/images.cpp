@@ -273,6 +273,45 @@ BOOL send_image(PDEV* pdev, ImageJob& job) {
 
 }  // namespace
 
+// ---- colour context settings ------------------------------------------------------
+
+void ReadColourSettings(PDEV* pdev, ColourSettings* s) {
+  auto n = [pdev](WORD id) { return PdevGetEffective(pdev, id); };
+  auto text = [pdev](WORD id) {
+    const WCHAR* t = PdevGetString(pdev, id);
+    return t ? std::u16string(t) : std::u16string();
+  };
+  s->colour_mode = n(270);
+  s->per_object = n(1314);
+  s->sets_on = n(273);
+  for (int i = 0; i < 3; ++i) {
+    s->set_a[i] = n(static_cast<WORD>(275 + 4 * i));
+    s->set_b[i] = n(static_cast<WORD>(276 + 4 * i));
+    s->set_c[i] = n(static_cast<WORD>(277 + 4 * i));
+    s->common[i] = n(static_cast<WORD>(274 + 4 * i));
+  }
+  s->gain_a = n(1326);
+  s->gain_b = n(1327);
+  s->correction_kind = n(286);
+  s->temperature = n(287);
+  s->tone = n(288);
+  s->profile1_on = n(1303);
+  s->profile2_on = n(1304);
+  s->profile2_same = n(1305);
+  s->profile1_path = s->correction_kind == 2 ? text(1832) : std::u16string();
+  s->profile2_path = s->correction_kind == 2 ? text(1833) : std::u16string();
+  s->library_parameter = n(291) & 0xFF;
+  s->single_colour_parts = n(454);
+  s->grey_choice = n(455);
+}
+
+INT ColourContext_Create(ColourContext** out, PDEV* pdev) {
+  if (!out || !pdev) return -1;
+  ColourSettings s{};
+  ReadColourSettings(pdev, &s);
+  return ColourContext_CreateFrom(out, s, GetResourceModule());
+}
+
 // ---- document state ---------------------------------------------------------------
 
 INT OpenImageDocument(PDEV* pdev) {

@@ -71,13 +71,14 @@ struct ColourContext {
 
 // The correction bits the settings ask for.
 WORD BuildColourParams(const ColourSettings& s);
-// Reads the settings through the PDEV.
+// Reads the settings through the PDEV (render/images.cpp).
 void ReadColourSettings(PDEV* pdev, ColourSettings* out);
 
 // 0; -1 arguments, -2 memory, -3 first profile refused by the user, -4
 // second profile refused. On an error the context is destroyed and *out
 // cleared. A profile that cannot be loaded is reported by a message box:
 // OK goes on without that correction, Cancel keeps the error.
+// ColourContext_Create reads the PDEV's settings (render/images.cpp).
 INT ColourContext_Create(ColourContext** out, PDEV* pdev);
 INT ColourContext_CreateFrom(ColourContext** out, const ColourSettings& settings, HMODULE resources);
 INT ColourContext_Destroy(ColourContext** context);
