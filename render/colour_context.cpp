@@ -6,6 +6,7 @@
 #include <string>
 
 #include "win/codepage.h"
+#include "win/modules.h"
 #include "win/format.h"
 #include "win/msgbox.h"
 #include "win/resources.h"
@@ -61,6 +62,32 @@ void apply_matrix(const ColorAdjustMatrix* m, BYTE* p, DWORD pixels) {
   swap_rb(p, pixels);
   ApplyColorAdjustMatrix(m, p, p, pixels);
   swap_rb(p, pixels);
+}
+
+// Loads the outside library and binds its seven entry points; a library
+// that is missing, lacks an entry point or gives no handle stays off.
+void load_library(ColourLibrary* lib, const ColourSettings& s) {
+  *lib = {};
+  if (s.library_path.empty()) return;
+  HMODULE module = LoadLibraryW(s.library_path.c_str());
+  if (!module) return;
+  ColourLibrary b{};
+  b.module = module;
+  b.load = morva_proc_as<KpeLoad>(GetProcAddress(module, "KPE_LoadKPE32"));
+  b.free = morva_proc_as<KpeFree>(GetProcAddress(module, "KPE_FreeKPE32"));
+  b.begin = morva_proc_as<KpeBegin>(GetProcAddress(module, "KPE_CreateParam_Begin32"));
+  b.param = morva_proc_as<KpeParam>(GetProcAddress(module, "KPE_CreateParam32"));
+  b.end = morva_proc_as<KpeEnd>(GetProcAddress(module, "KPE_CreateParam_End32"));
+  b.remove = morva_proc_as<KpeDelete>(GetProcAddress(module, "KPE_DeleteParam32"));
+  b.convert = morva_proc_as<KpeConvert>(GetProcAddress(module, "KPE_ColorConvert32"));
+  if (b.load && b.free && b.begin && b.param && b.end && b.remove && b.convert) {
+    b.handle = b.load(s.library_data_path.c_str());
+    if (b.handle) {
+      *lib = b;
+      return;
+    }
+  }
+  FreeLibrary(module);
 }
 
 BYTE inverted_grey(const BYTE* p) { return static_cast<BYTE>(~((77 * p[0] + 151 * p[1] + 28 * p[2]) >> 8)); }
@@ -154,8 +181,109 @@ INT ColourContext_CreateFrom(ColourContext** out, const ColourSettings& s, HMODU
       return -4;
     }
   }
+  if (bits & kCorrectLibrary) {
+    load_library(&c->library, s);
+    if (c->library.handle) bits &= static_cast<WORD>(~kCorrectLibrary);
+  }
   c->correction = bits;
   *out = c;
+  return 0;
+}
+
+int ImageBatchDecision(ImageBatchState* st, DWORD bits, DWORD w, DWORD h, DWORD source_kind, DWORD rop,
+                       bool same_depth_continues) {
+  if ((bits != 16 && bits != 24 && bits != 32) || source_kind != 2 || rop != 0xCC) {
+    *st = {};
+    return kBatchNone;
+  }
+  auto start = [&] {
+    *st = {bits, w, h, w, h};
+    return kBatchNew;
+  };
+  if (st->bits != bits) return start();
+  if (same_depth_continues) return kBatchContinue;
+  if (st->cw && st->ch) {
+    if (w == st->cw) {
+      if (h != st->ch) st->ch = 0;
+      return kBatchContinue;
+    }
+    if (h == st->ch) {
+      st->cw = 0;
+      return kBatchContinue;
+    }
+    return start();
+  }
+  if (st->cw ? w == st->cw : h == st->ch) return kBatchContinue;
+  if (w == st->w0 || h == st->h0) {
+    st->cw = w;
+    st->ch = h;
+    return kBatchContinue;
+  }
+  return start();
+}
+
+WORD PrepareImageConversion(ColourContext* c, ImageBatchState* batch, DWORD bits, DWORD width, DWORD height,
+                            DWORD source_kind, DWORD rop, bool* flush_first) {
+  if (flush_first) *flush_first = false;
+  if (!c) return 0;
+  WORD plan = static_cast<WORD>(c->plan & kPlanLibrary);
+  if (c->matrix_c) plan |= kPlanMatrixC;
+  if (c->first) plan |= kPlanFirst;
+  if (c->profile2) plan |= kPlanSecondBefore;
+  if (c->library.handle && c->settings.library_parameter != 0 && batch) {
+    int d = ImageBatchDecision(batch, bits, width, height, source_kind, rop, (c->settings.same_depth_batches & 0xFF) == 1);
+    if (d == kBatchContinue) {
+      plan |= kPlanLibrary;
+    } else {
+      if (flush_first) *flush_first = true;
+      plan = static_cast<WORD>(d == kBatchNew ? plan | kPlanLibrary : plan & ~kPlanLibrary);
+    }
+  }
+  if (c->settings.colour_mode == 1) plan |= kPlanInvertedGrey;
+  c->plan = plan;
+  return plan;
+}
+
+INT ImageColourSpace(const ColourContext* c) { return c && (c->plan & kPlanLibrary) ? 4 : 3; }
+
+INT ColourContext_ConvertQueuedImages(ColourContext* c, std::vector<QueuedImageData>& images, BOOL use_library) {
+  if (!c) return 0;
+  WORD plan = c->plan;
+  if (!use_library) plan &= static_cast<WORD>(~kPlanLibrary);
+  plan &= static_cast<WORD>(kPlanFirst | kPlanSecondBefore | kPlanSecondAfter | kPlanMatrixC | kPlanLibrary);
+  if (!plan) return 0;
+  const bool library_at_start = (plan & kPlanLibrary) && c->library.handle;
+  bool library = library_at_start;
+  const ColourLibrary& lib = c->library;
+  if (library && lib.begin(lib.handle, static_cast<BYTE>(c->settings.library_parameter)) != 0) return -6;
+  for (QueuedImageData& q : images) {
+    DWORD pixels = q.width * q.rows;
+    if (!q.data || q.data->size() < static_cast<std::size_t>(pixels) * 3) return -1;
+    if (plan & kPlanFirst) apply_transform(c->first, q.data->data(), pixels);
+    if (plan & kPlanSecondBefore) apply_transform(c->profile2, q.data->data(), pixels);
+    if (library && lib.param(lib.handle, q.data->data(), q.width, q.rows) != 0) return -6;
+  }
+  if (library) {
+    INT r = lib.end(lib.handle);
+    if (r == 1) library = false;
+    else if (r != 0) return -6;
+  }
+  for (QueuedImageData& q : images) {
+    DWORD pixels = q.width * q.rows;
+    if (library) {
+      std::vector<BYTE> out;
+      try {
+        out.resize(static_cast<std::size_t>(pixels) * 3);
+      } catch (const std::bad_alloc&) {
+        return -2;
+      }
+      if (lib.convert(lib.handle, q.data->data(), out.data(), q.width, q.rows) != 0) return -6;
+      q.data->swap(out);
+    }
+    if (plan & kPlanSecondAfter) apply_transform(c->profile2, q.data->data(), pixels);
+    if (plan & kPlanMatrixC) apply_matrix(c->matrix_c, q.data->data(), pixels);
+  }
+  if (library_at_start && use_library) lib.remove(lib.handle);
   return 0;
 }
 
@@ -164,6 +292,11 @@ INT ColourContext_Destroy(ColourContext** context) {
   ColourContext* c = *context;
   render::FreeIccTransform(&c->transforms[0]);
   render::FreeIccTransform(&c->transforms[1]);
+  if (c->library.handle) {
+    c->library.remove(c->library.handle);
+    c->library.free(c->library.handle);
+  }
+  if (c->library.module) FreeLibrary(c->library.module);
   delete c;
   *context = nullptr;
   return 0;

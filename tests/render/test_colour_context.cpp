@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render/colour_context.h"
+#include "win/modules.h"
 #include "win/msgbox.h"
 
 using namespace morva::gfx;
@@ -142,6 +143,81 @@ TEST(ColourContext, SingleColoursGoGreyOnlyWhenEligible) {
     EXPECT_EQ(out, k.out);
     ColourContext_Destroy(&c);
   }
+}
+
+TEST(ColourContext, BandsOfOnePictureMakeOneBatch) {
+  ImageBatchState st{};
+  struct Step {
+    DWORD bits, w, h, kind, rop;
+    int decision;
+  } steps[] = {
+      {24, 100, 10, 2, 0xCC, kBatchNew},       // first image
+      {24, 100, 10, 2, 0xCC, kBatchContinue},  // a band of the same width
+      {24, 100, 7, 2, 0xCC, kBatchContinue},   // the last, shorter band
+      {24, 50, 30, 2, 0xCC, kBatchNew},        // shares nothing: a new batch
+      {24, 50, 8, 2, 0xCC, kBatchContinue},
+      {32, 50, 8, 2, 0xCC, kBatchNew},         // another depth
+      {24, 50, 8, 3, 0xCC, kBatchNone},        // with a mask
+      {24, 50, 8, 2, 0x88, kBatchNone},        // not a plain copy
+      {8, 50, 8, 2, 0xCC, kBatchNone},
+  };
+  for (const Step& s : steps)
+    EXPECT_EQ(ImageBatchDecision(&st, s.bits, s.w, s.h, s.kind, s.rop, false), s.decision) << s.w << "x" << s.h;
+  // Equal depths alone may make the batch.
+  st = {};
+  EXPECT_EQ(ImageBatchDecision(&st, 24, 10, 10, 2, 0xCC, true), kBatchNew);
+  EXPECT_EQ(ImageBatchDecision(&st, 24, 99, 77, 2, 0xCC, true), kBatchContinue);
+}
+
+TEST(ColourContext, TheOutsideLibraryConvertsQueuedImagesAsOneBatch) {
+  ColourSettings s = colour();
+  s.library_parameter = 3;
+  s.library_path = u"morva_test_kpe.dll";
+  s.library_data_path = "kpe.dat";
+  ColourContext* c = nullptr;
+  ASSERT_EQ(ColourContext_CreateFrom(&c, s, nullptr), 0);
+  ASSERT_NE(c->library.handle, nullptr);
+  ImageBatchState batch{};
+  bool flush = false;
+  EXPECT_TRUE(PrepareImageConversion(c, &batch, 24, 2, 1, 2, 0xCC, &flush) & kPlanLibrary);
+  EXPECT_TRUE(flush);
+  EXPECT_EQ(ImageColourSpace(c), 4);
+  EXPECT_TRUE(PrepareImageConversion(c, &batch, 24, 2, 1, 2, 0xCC, &flush) & kPlanLibrary);
+  EXPECT_FALSE(flush);
+  // Two bands whose brightest value is 200: both stretch by 255 / 200.
+  Bytes a = {100, 0, 200, 50, 50, 50}, b = {20, 40, 80, 0, 0, 0};
+  std::vector<QueuedImageData> queue = {{&a, 2, 1}, {&b, 2, 1}};
+  ASSERT_EQ(ColourContext_ConvertQueuedImages(c, queue, TRUE), 0);
+  EXPECT_EQ(a, (Bytes{127, 0, 255, 63, 63, 63}));
+  EXPECT_EQ(b, (Bytes{25, 51, 102, 0, 0, 0}));
+  // A batch that already reaches 255 is left as it is; so is every batch
+  // when the flush does not use the library.
+  Bytes full = {255, 10, 10};
+  std::vector<QueuedImageData> one = {{&full, 1, 1}};
+  ASSERT_EQ(ColourContext_ConvertQueuedImages(c, one, TRUE), 0);
+  EXPECT_EQ(full, (Bytes{255, 10, 10}));
+  Bytes dim = {10, 20, 30};
+  one = {{&dim, 1, 1}};
+  ASSERT_EQ(ColourContext_ConvertQueuedImages(c, one, FALSE), 0);
+  EXPECT_EQ(dim, (Bytes{10, 20, 30}));
+  // An 8-bit image goes without the library and asks for the queue first.
+  EXPECT_FALSE(PrepareImageConversion(c, &batch, 8, 2, 1, 2, 0xCC, &flush) & kPlanLibrary);
+  EXPECT_TRUE(flush);
+  EXPECT_EQ(ImageColourSpace(c), 3);
+  ColourContext_Destroy(&c);
+}
+
+TEST(ColourContext, AMissingLibraryIsLeftOffSilently) {
+  ColourSettings s = colour();
+  s.library_parameter = 3;
+  s.library_path = u"no_such_kpe.dll";
+  ColourContext* c = nullptr;
+  ASSERT_EQ(ColourContext_CreateFrom(&c, s, nullptr), 0);
+  EXPECT_EQ(c->library.handle, nullptr);
+  EXPECT_EQ(c->correction & kCorrectLibrary, kCorrectLibrary);
+  ImageBatchState batch{};
+  EXPECT_FALSE(PrepareImageConversion(c, &batch, 24, 2, 1, 2, 0xCC, nullptr) & kPlanLibrary);
+  ColourContext_Destroy(&c);
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ inline constexpr WORD kPlanFirst = 0x8;
 inline constexpr WORD kPlanSecondBefore = 0x10;
 inline constexpr WORD kPlanInvertedGrey = 0x20;
 inline constexpr WORD kPlanSecondAfter = 0x40;
+inline constexpr WORD kPlanLibrary = 0x100;
 
 // The settings the context is built from, as the job sees them.
 struct ColourSettings {
@@ -50,7 +51,49 @@ struct ColourSettings {
   LONG library_parameter;             // 291
   LONG single_colour_parts;           // 454
   LONG grey_choice;                   // 455
+  LONG same_depth_batches;            // 1862 (low byte): equal depths make one batch
+  // The outside colour-conversion library and the file it loads (from the
+  // driver directory and the device database).
+  std::u16string library_path;
+  std::string library_data_path;
 };
+
+// The entry points of the outside colour-conversion library. Every call
+// but the first answers 0 for success; KPE_CreateParam_End32 answers 1
+// when the batch needs no conversion.
+using KpeLoad = HANDLE (*)(LPCSTR data_path);
+using KpeFree = INT (*)(HANDLE handle);
+using KpeBegin = INT (*)(HANDLE handle, BYTE parameter);
+using KpeParam = INT (*)(HANDLE handle, const BYTE* rgb, DWORD width, DWORD rows);
+using KpeEnd = INT (*)(HANDLE handle);
+using KpeDelete = INT (*)(HANDLE handle);
+using KpeConvert = INT (*)(HANDLE handle, const BYTE* source, BYTE* destination, DWORD width, DWORD rows);
+
+struct ColourLibrary {
+  HMODULE module;
+  HANDLE handle;  // from KPE_LoadKPE32; 0 leaves the library off
+  KpeLoad load;
+  KpeFree free;
+  KpeBegin begin;
+  KpeParam param;
+  KpeEnd end;
+  KpeDelete remove;
+  KpeConvert convert;
+};
+
+// The batch the outside library analyses at once: the bands of one
+// picture share their width or their height. A 0 in cw or ch marks a
+// dimension that no longer has to match.
+struct ImageBatchState {
+  DWORD bits;
+  DWORD w0, h0;
+  DWORD cw, ch;
+};
+inline constexpr int kBatchNone = 0;      // the image goes without the library
+inline constexpr int kBatchNew = 1;       // queued images go first, then a new batch
+inline constexpr int kBatchContinue = 2;  // the batch goes on
+int ImageBatchDecision(ImageBatchState* state, DWORD bits, DWORD width, DWORD height, DWORD source_kind, DWORD rop,
+                       bool same_depth_continues);
 
 struct ColourContext {
   WORD correction;
@@ -67,6 +110,7 @@ struct ColourContext {
   render::GainOffset gains[2];
   const render::GainOffset* gain_a;
   const render::GainOffset* gain_b;
+  ColourLibrary library;
 };
 
 // The correction bits the settings ask for.
@@ -89,6 +133,25 @@ INT ColourContext_Destroy(ColourContext** context);
 // context copies the pixels and answers 1.
 INT ColourContext_ConvertRgb(const ColourContext* context, PDEV* pdev, const BYTE* src, BYTE* dst, DWORD width,
                              DWORD rows);
+// The plan for the next image; with the library loaded the batch decision
+// is taken: *flush_first asks for the queued images to be sent first. The
+// library bit (kPlanLibrary) of the plan means the image is queued.
+WORD PrepareImageConversion(ColourContext* context, ImageBatchState* batch, DWORD bits, DWORD width, DWORD height,
+                            DWORD source_kind, DWORD rop, bool* flush_first);
+// 4 while the library is on for the current image, else 3.
+INT ImageColourSpace(const ColourContext* context);
+
+// One queued image's RGB data (3 bytes a pixel, red first).
+struct QueuedImageData {
+  std::vector<BYTE>* data;
+  DWORD width, rows;
+};
+// Converts a page's queued images as one batch: the first transform and
+// the second profile before the library, then the library's analysis of
+// every image, its conversion of each, the second profile after it and
+// matrix C. 0; -2 memory, -6 the library failed.
+INT ColourContext_ConvertQueuedImages(ColourContext* context, std::vector<QueuedImageData>& images, BOOL use_library);
+
 // Converts an image's data (format 4, RGB) or palette (format 11) in
 // place: 1 unchanged form, 2 grey (one byte a pixel, or one byte a palette
 // entry), negative on failure. An image that is not a plain copy whose
