@@ -269,6 +269,7 @@ INT EndDocument(PDEV* pdev) {
   if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen)) return -1;
   INT r = 0;
   if (d->state & kDocPageOpen) {
+    r |= FlushQueuedImages(pdev, TRUE);
     r |= WriteEventComment(pdev, 6);
     r |= end_logical_page(pdev);
     if (d->state & kDocPageOpen) return -1;

@@ -126,7 +126,9 @@ int set_brush(PDEV* pdev, BYTE target, BRUSHOBJ* pbo, ROP4 rop4, const POINTL* o
 
 // Common entry of both cores: a valid PDEV whose document did not fail and
 // whose page is started.
-PDEV* enter(SURFOBJ* pso, bool* invalid) {
+// Queued images go out before anything else is drawn; an image blt lets
+// the image code decide.
+PDEV* enter(SURFOBJ* pso, bool* invalid, bool flush_images = true) {
   *invalid = false;
   PDEV* pdev = PdevOf(pso);
   if (!IsValidPdev(pdev)) {
@@ -139,7 +141,7 @@ PDEV* enter(SURFOBJ* pso, bool* invalid) {
     pdev->flags |= kPdevDocFailed;
     return nullptr;
   }
-  if (FlushQueuedImages(pdev, FALSE) != 0) return nullptr;
+  if (flush_images && FlushQueuedImages(pdev, TRUE) != 0) return nullptr;
   if (!pdev->writer) return nullptr;
   return pdev;
 }
@@ -282,7 +284,7 @@ BOOL RenderBlt(SURFOBJ* pso, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XL
                RECTL* prclSrc, POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4,
                int) {
   bool invalid;
-  PDEV* pdev = enter(pso, &invalid);
+  PDEV* pdev = enter(pso, &invalid, false);
   if (!pdev || !prclDst) return FALSE;
   RECTL dst = ordered(*prclDst);
   if (IsRenderPluginOn(pdev) && ((rop4 >> 8) & 0xFF) != (rop4 & 0xFF)) {
@@ -292,6 +294,7 @@ BOOL RenderBlt(SURFOBJ* pso, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XL
   rop4 &= 0xFFFF;
   if (rop4 == 0xAAAA) return FlushQueuedImages(pdev, FALSE) == 0;
   bool solid = rop4 == 0x0000 || rop4 == 0xFFFF;
+  if ((solid || no_source_rop(rop4)) && FlushQueuedImages(pdev, TRUE) != 0) return FALSE;
   if (!solid && !no_source_rop(rop4)) {
     // An image. When both bytes agree the mask plays no part; with a mask
     // the raster operation is the whole rop4 (kind 3).

@@ -15,6 +15,9 @@
 #include "render/image_transform.h"
 #include "render/pdl_operators.h"
 #include "settings/common/module_state.h"
+#include "settings/gfx/graphics_module.h"
+#include "win/codepage.h"
+#include "win/memory.h"
 #include "win/ddi_engine.h"
 #include "win/errors.h"
 
@@ -45,6 +48,21 @@ class TempFileScratch final : public render::ImageScratch {
 
 }  // namespace
 
+namespace {
+struct ImageJob;
+}  // namespace
+
+// An image queued for the page's batch colour conversion, with the clip it
+// was drawn under.
+struct QueuedImage {
+  std::shared_ptr<ImageJob> job;
+  BYTE clip_complexity;
+  RECTL clip_bounds;
+  RECTL bounds;  // the destination
+  RECTL place;   // where the image lands
+  bool grey;     // black and white output
+};
+
 struct ImageDocument {
   TempSpoolFile temp{};
   TempFileScratch scratch{&temp};
@@ -55,6 +73,8 @@ struct ImageDocument {
   render::FlipBuffer* flip = nullptr;
   DWORD turn = 0;
   ColourContext* colour = nullptr;
+  ImageBatchState batch{};
+  std::vector<QueuedImage> queue;
 };
 
 namespace {
@@ -230,6 +250,19 @@ void turn(PDEV* pdev, ImageJob& job, const RECTL& place) {
   h.matrix[4] = h.matrix[5] = 0;
 }
 
+// RGB data as one inverted grey byte a pixel (black-and-white output).
+void to_inverted_grey(ImageJob& job) {
+  if (job.header.format != render::kImageRgb24) return;
+  const std::size_t n = job.data.size() / 3;
+  for (std::size_t i = 0; i < n; ++i) {
+    const BYTE* p = job.data.data() + 3 * i;
+    job.data[i] = static_cast<BYTE>(~((77 * p[0] + 151 * p[1] + 28 * p[2]) >> 8));
+  }
+  job.data.resize(n);
+  job.header.format = render::kImageGrey8;
+  job.bits = 8;
+}
+
 // Compression, then "AV"/"Cq", the mask rows and the data.
 BOOL send_image(PDEV* pdev, ImageJob& job) {
   ImageDocument* doc = images(pdev);
@@ -303,6 +336,24 @@ void ReadColourSettings(PDEV* pdev, ColourSettings* s) {
   s->library_parameter = n(291) & 0xFF;
   s->single_colour_parts = n(454);
   s->grey_choice = n(455);
+  s->same_depth_batches = PdevGetNumber(pdev, 1862);
+  // The outside library and its data file come from the driver directory
+  // and the device database; without them the library stays off.
+  if (s->library_parameter) {
+    if (LPWSTR path = BuildConfiguredDllPath(pdev->printer, 4)) {
+      s->library_path = path;
+      GlobalFree(path);
+    }
+    if (LPWSTR data = BuildConfiguredDllPath(pdev->printer, 1)) {
+      int bytes = WideCharToMultiByte(CP_ACP, 0, data, -1, nullptr, 0, nullptr, nullptr);
+      if (bytes > 0) {
+        s->library_data_path.assign(static_cast<std::size_t>(bytes), '\0');
+        WideCharToMultiByte(CP_ACP, 0, data, -1, s->library_data_path.data(), bytes, nullptr, nullptr);
+        s->library_data_path.resize(std::strlen(s->library_data_path.c_str()));
+      }
+      GlobalFree(data);
+    }
+  }
 }
 
 INT ColourContext_Create(ColourContext** out, PDEV* pdev) {
@@ -354,9 +405,28 @@ void SetImageTurn(PDEV* pdev, BOOL on) {
   if (images(pdev)) images(pdev)->turn = on ? 1 : 0;
 }
 
-// Nothing is queued while images go straight to the printer; a page's
-// images are sent as they are drawn.
-INT FlushQueuedImages(PDEV*, BOOL) { return 0; }
+INT FlushQueuedImages(PDEV* pdev, BOOL use_library) {
+  ImageDocument* doc = images(pdev);
+  if (!doc || doc->queue.empty()) return 0;
+  std::vector<QueuedImage> queue;
+  queue.swap(doc->queue);
+  std::vector<QueuedImageData> data;
+  for (QueuedImage& q : queue)
+    data.push_back({&q.job->data, static_cast<DWORD>(q.job->header.width), static_cast<DWORD>(q.job->header.height)});
+  if (ColourContext_ConvertQueuedImages(doc->colour, data, use_library) != 0) return -1;
+  for (QueuedImage& q : queue) {
+    ImageJob& job = *q.job;
+    if (PdlWriter_SetRasterOp(pdev->writer, 2, 0xCC) != 0) return -1;
+    CLIPOBJ clip{};
+    clip.iDComplexity = q.clip_complexity;
+    clip.rclBounds = q.clip_bounds;
+    if (!ApplyClip(pdev, &clip, &q.bounds)) return -1;
+    if (q.grey) to_inverted_grey(job);
+    turn(pdev, job, q.place);
+    if (!send_image(pdev, job)) return -1;
+  }
+  return 0;
+}
 
 // ---- colour classification ----------------------------------------------------------
 
@@ -599,7 +669,17 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
   } else if (pbo && !SetBrush(pdev, 2, brush_origin, pbo, kBrushRopNotGiven)) {
     return FALSE;
   }
-  if (!ApplyClip(pdev, pco, &bounds)) return FALSE;
+  // The colour context plans the image; with the outside library on it is
+  // queued for the page and its clip travels with it.
+  bool flush_first = false;
+  const WORD plan = PrepareImageConversion(doc ? doc->colour : nullptr, doc ? &doc->batch : nullptr,
+                                           stencil ? 1 : bits, static_cast<DWORD>(src_w), static_cast<DWORD>(src_h),
+                                           rop_kind == 3 ? 3 : 2, rop_kind == 2 ? rop_code : 0, &flush_first);
+  if (flush_first && FlushQueuedImages(pdev, TRUE) != 0) return FALSE;
+  bool queue = !stencil && (plan & kPlanLibrary) && doc && bits >= 16 &&
+               (!pco || pco->iDComplexity == DC_TRIVIAL || pco->iDComplexity == DC_RECT);
+  if (!queue && doc && !doc->queue.empty() && FlushQueuedImages(pdev, FALSE) != 0) return FALSE;
+  if (!queue && !ApplyClip(pdev, pco, &bounds)) return FALSE;
 
   const float dst_w = static_cast<float>(place.right - place.left), dst_h = static_cast<float>(place.bottom - place.top);
   if (stencil) {
@@ -649,7 +729,8 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
     }
   }
 
-  ImageJob job;
+  auto shared = std::make_shared<ImageJob>();
+  ImageJob& job = *shared;
   auto& h = job.header;
   h.x = static_cast<float>(place.left);
   h.y = static_cast<float>(place.top);
@@ -706,6 +787,17 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
   if (classify(pdev, job) != 0) {
     SetLastError(ERROR_INVALID_DATA);
     return FALSE;
+  }
+  if (queue) {
+    QueuedImage q{};
+    q.job = shared;
+    q.clip_complexity = pco ? pco->iDComplexity : DC_TRIVIAL;
+    if (pco) q.clip_bounds = pco->rclBounds;
+    q.bounds = bounds;
+    q.place = place;
+    q.grey = (plan & kPlanInvertedGrey) != 0;
+    doc->queue.push_back(std::move(q));
+    return TRUE;
   }
   // Colour conversion: a grey answer makes RGB data grey bytes and an RGB
   // palette a grey one.
