@@ -194,4 +194,40 @@ void ImageReducer_GetRow(const ImageReducer* reducer, BYTE* out) {
 DWORD ImageReducer_OutputWidth(const ImageReducer* reducer) { return reducer ? reducer->out_w : 0; }
 DWORD ImageReducer_OutputHeight(const ImageReducer* reducer) { return reducer ? reducer->out_h : 0; }
 
+namespace {
+
+DWORD direction_of_word(WORD word, WORD paper) {
+  switch (word) {
+    case 0x0101: case 0x0202: return 1;
+    case 0x0303: case 0x0404: return 2;
+    case 0x0606:
+      switch (paper) {
+        case 1: case 9: case 13: case 258: case 283: return 2;
+        case 3: case 8: case 12: case 257: case 282: return 1;
+        default: return 0;
+      }
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+DWORD FeedDirectionFromTrayWords(WORD first, WORD second, WORD paper_code) {
+  DWORD d = direction_of_word(first, paper_code);
+  return d ? d : direction_of_word(second, paper_code);
+}
+
+DWORD FeedDirectionFromDatabase(DWORD feed_value, DWORD paper_source, DWORD setting_438) {
+  if (feed_value == 1 || feed_value == 2) return feed_value;
+  if (feed_value == 3) return paper_source == 4 ? (setting_438 == 1 ? 2 : 1) : 2;
+  return 0;
+}
+
+DWORD WantedFeedDirection(DWORD layout_kind, DWORD orientation) {
+  const DWORD portrait = orientation == 1 ? 1 : 2, other = orientation == 1 ? 2 : 1;
+  return layout_kind == 2 || layout_kind == 8 ? portrait : other;
+}
+
+DWORD ShouldTurnImagesFor(DWORD feed, DWORD wanted) { return feed != 0 && feed != wanted ? 1 : 0; }
+
 }  // namespace morva::render

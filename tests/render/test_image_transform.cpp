@@ -108,4 +108,26 @@ TEST(ImageReduce, RowsAreAveragedAcrossAndDown) {
   ImageReducer_Destroy(r);
 }
 
+TEST(ImageTurn, PagesTurnImagesWhenThePaperRunsTheOtherWay) {
+  struct Case {
+    WORD first, second, paper;
+    DWORD direction;
+  } words[] = {{0x0101, 0, 9, 1}, {0x0202, 0, 9, 1}, {0x0303, 0, 9, 2}, {0x0404, 0, 9, 2}, {0x0606, 0, 9, 2},
+               {0x0606, 0, 8, 1}, {0x0606, 0x0303, 77, 2}, {0x0000, 0x0101, 9, 1}, {0x0505, 0, 9, 0}};
+  for (const Case& c : words)
+    EXPECT_EQ(FeedDirectionFromTrayWords(c.first, c.second, c.paper), c.direction) << std::hex << c.first;
+  EXPECT_EQ(FeedDirectionFromDatabase(1, 1, 0), 1u);
+  EXPECT_EQ(FeedDirectionFromDatabase(2, 1, 0), 2u);
+  EXPECT_EQ(FeedDirectionFromDatabase(3, 1, 0), 2u);
+  EXPECT_EQ(FeedDirectionFromDatabase(3, 4, 1), 2u);
+  EXPECT_EQ(FeedDirectionFromDatabase(3, 4, 0), 1u);
+  EXPECT_EQ(FeedDirectionFromDatabase(0, 1, 0), 0u);
+  EXPECT_EQ(WantedFeedDirection(2, 1), 1u);
+  EXPECT_EQ(WantedFeedDirection(8, 2), 2u);
+  EXPECT_EQ(WantedFeedDirection(1, 1), 2u);
+  EXPECT_EQ(ShouldTurnImagesFor(1, 2), 1u);
+  EXPECT_EQ(ShouldTurnImagesFor(2, 2), 0u);
+  EXPECT_EQ(ShouldTurnImagesFor(0, 1), 0u);  // no database entry: no turn
+}
+
 }  // namespace

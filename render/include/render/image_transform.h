@@ -62,4 +62,22 @@ void ImageReducer_GetRow(const ImageReducer* reducer, BYTE* out);
 DWORD ImageReducer_OutputWidth(const ImageReducer* reducer);
 DWORD ImageReducer_OutputHeight(const ImageReducer* reducer);
 
+// The per-page decision to turn images: the direction the page's paper
+// runs through the printer (1 or 2; 0 when unknown) against the direction
+// the page layout needs.
+// From the job's two tray feed words: 0x0101 and 0x0202 give 1, 0x0303 and
+// 0x0404 give 2, 0x0606 depends on the paper code; the second word is
+// tried when the first does not decide.
+DWORD FeedDirectionFromTrayWords(WORD first, WORD second, WORD paper_code);
+// From the device database's feed value of the paper (0 when it has none):
+// 1 and 2 as they are; 3 means 2, except for paper source 4, where setting
+// 438 = 1 gives 2 and anything else 1.
+DWORD FeedDirectionFromDatabase(DWORD feed_value, DWORD paper_source, DWORD setting_438);
+// Layout kinds 2 and 8 (N-up pages count as 2) need 1 for portrait
+// (orientation 1) and 2 otherwise; other kinds the opposite.
+DWORD WantedFeedDirection(DWORD layout_kind, DWORD orientation);
+// 1 when images are to be turned: a known direction that differs from the
+// wanted one.
+DWORD ShouldTurnImagesFor(DWORD feed_direction, DWORD wanted_direction);
+
 }  // namespace morva::render
