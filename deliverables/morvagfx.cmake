@@ -3,6 +3,6 @@
 # code reaches settings through libmorvadat.so, bound at run time.
 morva_deliverable(morvagfx
   EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/morvagfx.map
-  LIBS morva_gfx_driver morva_render_pdl morva_render_text morva_output morvagfx_entry morva_settings morva_pjl_header
-       morva_private_escapes morva_outside_clients)
+  LIBS morva_gfx_driver morva_render_pdl morva_render_text morva_render_image morva_render_colour morva_output
+       morvagfx_entry morva_settings morva_pjl_header morva_private_escapes morva_outside_clients)
 add_dependencies(morvagfx morvagfx_resources)

@@ -11,6 +11,7 @@
 #include "output/job_texts.h"
 #include "output/spool_stream.h"
 #include "render/pdl_operators.h"
+#include "render/images.h"
 #include "render/pdl_writer.h"
 #include "settings/database/ddd_queries.h"
 #include "settings/gfx/graphics_module.h"
@@ -104,6 +105,7 @@ INT logical_page_start(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (d->state & kDocPageOpen) return -1;
   d->state |= kDocPageOpen;
+  BeginImagePage(pdev);
   INT r = WriteEventComment(pdev, 1);
   r |= SetCellTransform(pdev);
   if (d->job.annotation) {
@@ -219,6 +221,7 @@ INT OpenDocumentOutput(PDEV* pdev, LPCWSTR name) {
   pdev->writer =
       PdlWriter_Create(d->sink, d->job.pdl_version, static_cast<DWORD>(PdevGetNumber(pdev, 1343)), glyph_memory);
   if (!pdev->writer) return -1;
+  if (OpenImageDocument(pdev) != 0) return -1;
   WritePdlComment(pdev, nullptr, 0x1);
   d->state = kDocOpen;
   d->page_record_word = 0;
@@ -246,7 +249,8 @@ INT EnsurePageStarted(PDEV* pdev) {
 INT EndPage(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !pdev->writer) return -1;
-  INT r = end_logical_page(pdev);
+  INT r = FlushQueuedImages(pdev, TRUE);
+  r |= end_logical_page(pdev);
   if (d->keep_page_state) {
     d->job.copies_by_playback = 1;
     if (d->has_saved_page) d->page = d->saved_page;
@@ -260,6 +264,7 @@ INT EndDocument(PDEV* pdev) {
   if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen)) return -1;
   INT r = 0;
   if (d->state & kDocPageOpen) {
+    r |= FlushQueuedImages(pdev, TRUE);
     r |= WriteEventComment(pdev, 6);
     r |= end_logical_page(pdev);
     if (d->state & kDocPageOpen) return -1;
@@ -299,6 +304,7 @@ INT AbortDocument(PDEV* pdev) {
 
 void EndDocumentCleanup(PDEV* pdev) {
   if (!pdev) return;
+  CloseImageDocument(pdev);
   if (pdev->writer) PdlWriter_Destroy(pdev->writer);
   pdev->writer = nullptr;
   DestroyDocumentStream(pdev);
@@ -391,7 +397,6 @@ INT ResetWriterForPage(PDEV* pdev, BOOL full) {
 
 // ---- later pieces ----------------------------------------------------------------
 
-INT FlushQueuedImages(PDEV*, BOOL) { return 0; }
 BOOL IsFaxPerDestination(PDEV*) { return FALSE; }
 BOOL IsRenderPluginOn(PDEV*) { return FALSE; }
 void ResetDeviceFontPageState(PDEV* pdev) { pdev->font_page_state[0] = pdev->font_page_state[1] = 0; }

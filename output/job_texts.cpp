@@ -61,14 +61,14 @@ INT JobInfo_AddPageGroup(PDEV* pdev, BOOL by_dimensions) {
   if (!w || !d) return -1;
   if (d->job.store_mode && d->sheet_count > 0) return 0;
   if (!JobInfo_AddPageGroupRecord(w)) return -1;
-  const int a = static_cast<int>(std::lround(d->page.width_mm * 10));
-  const int b = static_cast<int>(std::lround(d->page.height_mm * 10));
+  const int a = static_cast<int>(d->page.sheet.width);
+  const int b = static_cast<int>(d->page.sheet.height);
   const int s = std::min(a, b), l = std::max(a, b);
   char size[32];
   std::snprintf(size, sizeof size, "%s%d.%dX%d.%d", by_dimensions ? "*" : "", s / 10, s % 10, l / 10, l % 10);
   size[15] = 0;
   JobInfo_SetPageSize(w, size);
-  const INT mode = d->job.colour ? 1 : 2;
+  const INT mode = d->job.colour_mode == 2 ? 1 : 2;
   JobInfo_SetPageMode(w, mode);
   JobInfo_SetPageColors(w, 0);
   JobInfo_SetPageInTray(w, input_tray(PdevGetNumber(pdev, 13)));
@@ -92,7 +92,7 @@ void JobInfo_FillJobItems(PDEV* pdev) {
   JobInfo_SetJobCopies(w, collate ? copies : 1);
   JobInfo_SetPageCopies(w, collate ? 1 : copies);
   JobInfo_SetDuplexType(w, duplex_code(pdev));
-  JobInfo_SetNup(w, static_cast<INT>(d->job.cells ? d->job.cells : 1));
+  JobInfo_SetNup(w, static_cast<INT>(d->job.nup ? d->job.nup : 1));
   JobInfo_SetPoster(w, 1);
   JobInfo_SetBookletType(w, 0, 1);
   JobInfo_SetPageOrder(w, 0);

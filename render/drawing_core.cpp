@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "output/document_control.h"
+#include "render/images.h"
 #include "render/pdl_operators.h"
 #include "win/ddi_engine.h"
 #include "win/errors.h"
@@ -114,23 +115,20 @@ int set_colour(PdlWriter* w, BYTE target, ULONG rgb) {
   return PdlWriter_SetColour(w, target, space, bytes);
 }
 
-// A solid brush becomes the colour of its target under the raster
-// operation. Pattern and hatch brushes are drawn by the image and brush
-// code, which is not built yet: the call fails rather than draw them solid.
-int set_brush(PDEV* pdev, BYTE target, BRUSHOBJ* pbo, ROP4 rop4) {
+// A brush becomes the colour or pattern of its target under the raster
+// operation (the image and brush code); a missing one draws black.
+int set_brush(PDEV* pdev, BYTE target, BRUSHOBJ* pbo, ROP4 rop4, const POINTL* origin) {
+  if (pbo) return SetBrush(pdev, target, origin, pbo, rop4) ? 0 : -1;
   PdlWriter* w = pdev->writer;
   int r = PdlWriter_SetRasterOp(w, 1, Rop3ToBinaryRop(static_cast<BYTE>(rop4)));
-  ULONG colour = pbo ? pbo->iSolidColor : 0;
-  if (pbo && colour == 0xFFFFFFFF) {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return -1;
-  }
-  return r | set_colour(w, target, colour & 0xFFFFFF);
+  return r | set_colour(w, target, 0);
 }
 
 // Common entry of both cores: a valid PDEV whose document did not fail and
 // whose page is started.
-PDEV* enter(SURFOBJ* pso, bool* invalid) {
+// Queued images go out before anything else is drawn; an image blt lets
+// the image code decide.
+PDEV* enter(SURFOBJ* pso, bool* invalid, bool flush_images = true) {
   *invalid = false;
   PDEV* pdev = PdevOf(pso);
   if (!IsValidPdev(pdev)) {
@@ -143,7 +141,7 @@ PDEV* enter(SURFOBJ* pso, bool* invalid) {
     pdev->flags |= kPdevDocFailed;
     return nullptr;
   }
-  if (FlushQueuedImages(pdev, FALSE) != 0) return nullptr;
+  if (flush_images && FlushQueuedImages(pdev, TRUE) != 0) return nullptr;
   if (!pdev->writer) return nullptr;
   return pdev;
 }
@@ -286,7 +284,7 @@ BOOL RenderBlt(SURFOBJ* pso, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XL
                RECTL* prclSrc, POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4,
                int) {
   bool invalid;
-  PDEV* pdev = enter(pso, &invalid);
+  PDEV* pdev = enter(pso, &invalid, false);
   if (!pdev || !prclDst) return FALSE;
   RECTL dst = ordered(*prclDst);
   if (IsRenderPluginOn(pdev) && ((rop4 >> 8) & 0xFF) != (rop4 & 0xFF)) {
@@ -296,10 +294,16 @@ BOOL RenderBlt(SURFOBJ* pso, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XL
   rop4 &= 0xFFFF;
   if (rop4 == 0xAAAA) return FlushQueuedImages(pdev, FALSE) == 0;
   bool solid = rop4 == 0x0000 || rop4 == 0xFFFF;
+  if ((solid || no_source_rop(rop4)) && FlushQueuedImages(pdev, TRUE) != 0) return FALSE;
   if (!solid && !no_source_rop(rop4)) {
-    // Source images are drawn by the image code, which is not built yet.
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
+    // An image. When both bytes agree the mask plays no part; with a mask
+    // the raster operation is the whole rop4 (kind 3).
+    bool masked = ((rop4 >> 8) & 0xFF) != (rop4 & 0xFF) && psoMask && pptlMask;
+    RECTL src = prclSrc ? ordered(*prclSrc) : dst;
+    POINTL so = pptlSrc ? *pptlSrc : POINTL{src.left, src.top};
+    POINTL mo = pptlMask ? *pptlMask : POINTL{0, 0};
+    return RenderImage(pdev, pco, psoSrc, masked ? psoMask : nullptr, src.right - src.left, src.bottom - src.top, so,
+                       mo, prclDst, dst, pxlo, pbo, pptlBrush, masked ? 3 : 2, masked ? rop4 : (rop4 & 0xFF));
   }
   PdlWriter* w = pdev->writer;
   int r = 0;
@@ -318,7 +322,7 @@ BOOL RenderBlt(SURFOBJ* pso, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XL
     // again after it.
     r |= set_colour(w, 2, rop4 == 0xFFFF ? 0xFFFFFF : 0);
   } else {
-    r |= set_brush(pdev, 2, pbo, rop4);
+    r |= set_brush(pdev, 2, pbo, rop4, pptlBrush);
     r |= PdlWriter_SetFillRule(w, 1);
   }
   r |= PdlWriter_SetPaintMode(w, 2);
@@ -327,7 +331,7 @@ BOOL RenderBlt(SURFOBJ* pso, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XL
 }
 
 int RenderPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pboStroke, LINEATTRS* la,
-               BRUSHOBJ* pboFill, POINTL*, MIX mix, FLONG flOptions, int mode) {
+               BRUSHOBJ* pboFill, POINTL* pptlBrushOrg, MIX mix, FLONG flOptions, int mode) {
   bool invalid;
   PDEV* pdev = enter(pso, &invalid);
   if (!pdev) return -1;
@@ -376,10 +380,10 @@ int RenderPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ
   ROP4 rop4 = MixToRop4(mix);
   if (mode != kPathFill) {
     if (!SetLineAttributes(pdev, la)) return 0;
-    if (set_brush(pdev, 1, pboStroke, rop4) != 0) return 0;
+    if (set_brush(pdev, 1, pboStroke, rop4, pptlBrushOrg) != 0) return 0;
   }
   if (mode != kPathStroke) {
-    if (set_brush(pdev, 2, pboFill, rop4) != 0) return 0;
+    if (set_brush(pdev, 2, pboFill, rop4, pptlBrushOrg) != 0) return 0;
     if (flOptions != FP_ALTERNATEMODE && flOptions != FP_WINDINGMODE) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return 0;

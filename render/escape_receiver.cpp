@@ -152,7 +152,7 @@ INT page_draw_info(PDEV* pdev, ULONG in_size, const void* in, ULONG out_size, vo
     pe::PackPageDrawInfo(info, static_cast<BYTE*>(out));
     return 1;
   }
-  const DWORD n = d->job.cells;
+  const DWORD n = std::max<DWORD>(1, d->job.nup);
   if (n == 0) return -1;
   DWORD ask_only = 0;
   const bool asking = in_size == 4 && pe::ReadEscapeDword(in, in_size, &ask_only) && ask_only != 0;

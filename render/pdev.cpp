@@ -340,6 +340,8 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
     if (new_pdev->document) new_pdev->document->owner = new_pdev;
     new_pdev->job_info = old_pdev->job_info;
     old_pdev->job_info = nullptr;
+    new_pdev->images = old_pdev->images;
+    old_pdev->images = nullptr;
   }
   if (new_pdev->document && (new_pdev->document->state & kDocOutputBegun)) {
     // The job keeps the settings it began with, except the page's paper

@@ -46,6 +46,9 @@ void GraphicsStateCache_Reset(GraphicsStateCache* c) {
   c->colour = 0xFFFFFFFF;
   c->dash_kind = 255;
   c->ff[0] = c->ff[1] = -1;
+  c->palette_entries = 0;
+  c->palette_format = 0;
+  c->palette_bytes = 0;
 }
 
 void GraphicsStateCache_ResetPageLevel(GraphicsStateCache* c) {

@@ -502,7 +502,15 @@ class RicherModel : public PrinterLevel {
     auto& records = main["records"];
     // The sixth choice record is tray 1; the seventh rule is the new one.
     records[8]["rules"] = {7};
-    records.push_back({{"kind", 4}, {"id", 14}, {"name", "Resolution"}, {"default", 1}, {"choices", {15, 16}}});
+    // Choices are numbered from 1 among the choice records (kind 14): the two
+    // appended below come after those of the demo printer.
+    int choice_records = 0;
+    for (const auto& r : records) choice_records += r.value("kind", 0) == 14 ? 1 : 0;
+    records.push_back({{"kind", 4},
+                       {"id", 14},
+                       {"name", "Resolution"},
+                       {"default", 1},
+                       {"choices", {choice_records + 1, choice_records + 2}}});
     records.push_back({{"kind", 14}, {"name", "600 dpi"}, {"value", {{"type", 5}, {"value", 600 | (600 << 16)}}}});
     records.push_back({{"kind", 14}, {"name", "1200 x 600 dpi"}, {"value", {{"type", 5}, {"value", 1200 | (600 << 16)}}}});
     records.push_back({{"kind", 7},

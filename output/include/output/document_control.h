@@ -101,10 +101,11 @@ INT WriteEventComment(PDEV* pdev, int event);
 // the document and port part.
 INT WritePdlComment(PDEV* pdev, LPCWSTR text, DWORD flags);
 
-// Later pieces of the job path, each answering "nothing to do" until it is
-// built: queued images, page recording, fax destinations, the render
-// plug-in, the colour context and device fonts.
+// Sends the images queued for the page (render/images.cpp); 0 or -1.
 INT FlushQueuedImages(PDEV* pdev, BOOL page_end);
+// Later pieces of the job path, each answering "nothing to do" until it is
+// built: page recording, fax destinations, the render plug-in and device
+// fonts.
 BOOL IsPageRecordingNeeded(PDEV* pdev);
 BOOL IsFaxPerDestination(PDEV* pdev);
 BOOL IsRenderPluginOn(PDEV* pdev);

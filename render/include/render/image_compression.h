@@ -13,8 +13,9 @@ namespace morva::render {
 
 // Scratch space of a document's images: JPEG output, and run-length output
 // when no memory buffer can be had. It is created on first use and reused
-// by every image, each image overwriting it from position 0. The document's
-// image temp file implements this; MemoryImageScratch keeps it in memory.
+// by every image, each image overwriting it from position 0. The graphics
+// driver keeps it in the document's image temp file (render/images.cpp);
+// MemoryImageScratch keeps it in memory, with faults for tests.
 class ImageScratch {
  public:
   virtual ~ImageScratch() = default;

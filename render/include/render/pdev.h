@@ -62,6 +62,7 @@ struct PrintableArea {
 
 struct DocumentControl;
 struct EscapeReceiver;
+struct ImageDocument;
 
 struct PDEV {
   DWORD signature;
@@ -101,6 +102,8 @@ struct PDEV {
   EscapeReceiver* escapes;
   // Job texts: the document's job-information writer (job_texts.cpp).
   ::JobInfoWriter* job_info;
+  // Images and brushes: the document's image state (images.h).
+  ImageDocument* images;
   DWORD signature_end;
 };
 

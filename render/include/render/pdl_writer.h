@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "render/pdl_encoding.h"
+#include "render/pdl_operators.h"
 #include "render/pdl_sink.h"
 #include "win/ddi.h"
 #include "win/types.h"
@@ -36,6 +37,11 @@ struct GraphicsStateCache {
   DWORD font_code;
   float text_matrix[6];
   LONG fh[2];
+  // The palette of the last "AV" (indexed images); entries 0 when none.
+  WORD palette_entries;
+  BYTE palette_format;
+  WORD palette_bytes;
+  BYTE palette[769];
 };
 
 struct PdlWriter {
@@ -104,6 +110,24 @@ int PdlWriter_PutTextEg(PdlWriter* w, std::size_t n, const WCHAR* text, const fl
                         float width_tenths, float height_tenths);
 int PdlWriter_PutComment(PdlWriter* w, BYTE length, const char* text);
 int PdlWriter_WriteText(PdlWriter* w, std::size_t n, const char* text);
+
+// Images: "AV" (for indexed images on versions above 0x101FFFF, unless
+// the palette equals the last one sent, after which "Cq" carries format 15)
+// and "Cq"; the raw data after "Cq" or "Cp"; the cached raster operation.
+int PdlWriter_BeginImage(PdlWriter* w, render::PdlImageHeader* header);
+int PdlWriter_PutStencil(PdlWriter* w, float x, float y, std::size_t width, std::size_t height, BYTE polarity,
+                         const float m[6], DWORD n);
+int PdlWriter_WriteData(PdlWriter* w, const void* bytes, std::size_t n);
+void PdlWriter_GetRasterOp(const PdlWriter* w, BYTE* kind, DWORD* code);
+// Brushes: hatch and monochrome patterns in the word form when the origin
+// fits a word, else the real form; colour patterns; the brush background.
+// Each forgets the cached colour.
+int PdlWriter_SetHatchBrush(PdlWriter* w, POINTL origin, BYTE target, BYTE space, BYTE style, DWORD colour);
+int PdlWriter_SetMaskBrush(PdlWriter* w, POINTL origin, BYTE target, BYTE space, DWORD colour, std::size_t width,
+                           std::size_t height, const BYTE* bits);
+int PdlWriter_SetPatternBrush(PdlWriter* w, POINTL origin, BYTE target, BYTE space, std::size_t width,
+                              std::size_t height, DWORD n, const BYTE* data);
+int PdlWriter_SetBrushBackground(PdlWriter* w, BYTE target, BYTE mode, BYTE space, DWORD colour);
 
 // Text and glyphs (render/glyph_records.cpp). The glyph cache: capacity 0
 // opens nothing and succeeds; find and allocate answer the address or -1
