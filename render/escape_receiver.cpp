@@ -15,6 +15,8 @@
 #include <new>
 
 #include "output/document_control.h"
+#include "output/placed_image.h"
+#include "render/images.h"
 #include "pi/private_escapes.h"
 #include "settings/database/ddd_queries.h"
 #include "settings/gfx/graphics_module.h"
@@ -36,6 +38,12 @@ struct EscapeReceiver {
   WORD image_sub_mode = 0xFFFF;
   DWORD image_mode = 0;
   std::vector<BYTE> stored_block;  // 0x1078, handed back by 0x502E
+  // The placed image being received through 0x1072: its id (1 to 0x3FFF,
+  // 0 when none is open), the announced total and the bytes taken so far.
+  WORD transfer_counter = 0;
+  WORD transfer_id = 0;
+  DWORD transfer_total = 0;
+  DWORD transfer_received = 0;
 
   // What the interface library pushed.
   DWORD transfer_word = 0;  // kIgnoring while a transfer is ignored, kTransferEnded after it
@@ -477,6 +485,52 @@ INT protocol_control(PDEV* pdev, EscapeReceiver* r, ULONG in_size, const void* i
   }
 }
 
+// 0x1072: one piece of a placed image, already coded by the sender. The
+// answer is the transfer's id; a piece out of its transfer or place, or one
+// that would run past the announced total, is refused (-4) and changes
+// nothing. Only plain copies are taken (raster operation SRCCOPY).
+INT image_transfer(PDEV* pdev, EscapeReceiver* r, ULONG in_size, const void* in) {
+  if (!r->protocol_on || !find_feature(pdev, r, 0x1102)) return 0;
+  if (!in || in_size < kXferHeaderBytes) return -1;
+  const BYTE* block = static_cast<const BYTE*>(in);
+  // Items are read only within the bytes that arrived.
+  DWORD size = load_le32(block + kXferBlockSize);
+  if (size == 0 || size > in_size) size = in_size;
+  const DWORD desc_at = load_le32(block + kXferDescription);
+  if (desc_at == 0 || desc_at > size || size - desc_at < kDescBytes) return -1;
+  if (load_le32(block + desc_at + kDescRop) != SRCCOPY) return 0;
+  if (EnsurePageStarted(pdev) != 0) return -1;
+
+  const WORD id = load_le16(block + kXferId);
+  const DWORD total = load_le32(block + kXferTotal);
+  const DWORD offset = load_le32(block + kXferPieceOffset);
+  const DWORD length = load_le32(block + kXferPieceLength);
+  if (r->transfer_id == 0) {
+    if (offset != 0 || id != 0) return -4;
+    r->transfer_counter = r->transfer_counter >= 0x3FFF ? 1 : static_cast<WORD>(r->transfer_counter + 1);
+    r->transfer_id = r->transfer_counter;
+    r->transfer_total = total;
+    r->transfer_received = 0;
+  } else if (id != r->transfer_id) {
+    // A piece of another transfer ends the open one, which the drawing then
+    // reports as broken.
+    r->transfer_id = 0;
+    return -4;
+  } else if (offset != r->transfer_received || length > r->transfer_total - r->transfer_received) {
+    return -4;
+  }
+  if (FlushQueuedImages(pdev, TRUE) != 0) return -1;
+  const INT drawn = RenderPlacedObject(pdev, block, size);
+  if (drawn != 0) return drawn;
+  const WORD answer = r->transfer_id;
+  r->transfer_received += length;
+  if (r->transfer_received == r->transfer_total) r->transfer_id = 0;
+  // The page carries a colour image from here on.
+  if (DocumentControl* d = pdev->document; d && d->page_colour_mode == 0) SetPageColourMode(pdev, 2);
+  DisablePageColourSet(pdev);
+  return answer;
+}
+
 INT image_mode(PDEV* pdev, EscapeReceiver* r, ULONG in_size, const void* in) {
   if (!r->protocol_on || !find_feature(pdev, r, 0x1103)) return 0;
   if (!in || in_size < 2) return -1;
@@ -582,6 +636,7 @@ ULONG query_support(PDEV* pdev, DWORD code) {
     case PASSTHROUGH: return valid && PdevGetNumber(pdev, 1358) ? 1 : 0;
     case GETTECHNOLOGY: return 0x1071;
     case 0x1071: return 1;
+    case 0x1072:
     case 0x1073:
     case 0x1074:
     case 0x1078: return r && r->protocol_on ? 1 : 0;
@@ -634,6 +689,7 @@ ULONG ReceiveEscape(SURFOBJ* pso, ULONG code, ULONG in_size, PVOID in, ULONG out
       result = 1;
       break;
     case 0x1071: result = protocol_control(pdev, r, in_size, in, out_size, out); break;
+    case 0x1072: result = image_transfer(pdev, r, in_size, in); break;
     case 0x1073: result = image_mode(pdev, r, in_size, in); break;
     case 0x1074: result = duplex_and_depth(pdev, r, in_size, in, out_size, out); break;
     case 0x1078: result = store_block(r, in_size, in); break;

@@ -390,6 +390,10 @@ void CloseImageDocument(PDEV* pdev) {
   pdev->images = nullptr;
 }
 
+void DisablePageColourSet(PDEV* pdev) {
+  if (ImageDocument* doc = images(pdev)) render::PageColourSet_Disable(&doc->colour_set);
+}
+
 void BeginImagePage(PDEV* pdev) {
   ImageDocument* doc = images(pdev);
   if (!doc) return;

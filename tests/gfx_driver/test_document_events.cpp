@@ -13,6 +13,7 @@
 
 #include "fixtures/recording.h"
 #include "gfx_demo.h"
+#include "placed_image_block.h"
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "printer_dc.h"
@@ -265,6 +266,42 @@ TEST_F(DocumentEvents, PrivateEscapesTakeOnlyTheirExactPayloads) {
   ASSERT_EQ(dc->escape(0x5002, 0, nullptr, 5988, now.data()), 1);
   EXPECT_EQ(now, devmode);
   EXPECT_TRUE(dc->end_page() && dc->end_doc());
+}
+
+// An outside program's placed image through the image-transfer escape:
+// pieces of one transfer carry its id, a piece out of its place or of
+// another transfer is refused and changes nothing, and the job holds each
+// image's header once with every byte the pieces brought.
+TEST_F(DocumentEvents, PlacedImagesArriveInPiecesThroughTheImageTransferEscape) {
+  std::string error;
+  auto dc = PrinterDc::create(morva::gfx_demo::kDemoPrinter, nullptr, &error);
+  ASSERT_NE(dc, nullptr) << error;
+  ASSERT_TRUE(dc->start_doc(u"Placed") && dc->start_page());
+  morva::test::Image im;
+  auto send = [&](DWORD total, DWORD offset, DWORD length, WORD id, BYTE fill) {
+    auto b = morva::test::block(im, total, offset, length, fill);
+    morva::store_le16(&b[24], id);
+    return dc->escape(0x1072, static_cast<int>(b.size()), b.data(), 0, nullptr);
+  };
+  EXPECT_EQ(send(300, 0, 200, 0, 1), 0);  // the protocol is off
+  BYTE on[8] = {8, 0, 0, 0, 1, 0, 0, 0};
+  ASSERT_EQ(dc->escape(0x1071, 8, on, 0, nullptr), 1);
+  EXPECT_EQ(send(300, 100, 100, 0, 1), -4);  // no transfer open yet
+  ASSERT_EQ(send(300, 0, 200, 0, 1), 1);
+  EXPECT_EQ(send(300, 150, 100, 1, 2), -4);  // out of its place
+  EXPECT_EQ(send(300, 200, 200, 1, 2), -4);  // past the announced total
+  ASSERT_EQ(send(300, 200, 100, 1, 2), 1);
+  EXPECT_EQ(send(300, 300, 10, 1, 3), -4);  // the transfer is complete
+  ASSERT_EQ(send(10, 0, 10, 0, 4), 2);
+  ASSERT_TRUE(dc->end_page() && dc->end_doc()) << dc->failed_entry();
+  auto decoded = morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(dc->job_id()));
+  ASSERT_TRUE(decoded.ok) << decoded.error;
+  int headers = 0;
+  for (const auto& i : decoded.items) headers += i.kind == morva::tools::PdlItem::Operator && i.text == "Cq";
+  EXPECT_EQ(headers, 2);
+  const std::string spool = morva::test::read_file(morva::platform::job_spool_file(dc->job_id()));
+  EXPECT_NE(spool.find(std::string(200, '\x01') + std::string(100, '\x02')), std::string::npos);
+  EXPECT_NE(spool.find(std::string(10, '\x04')), std::string::npos);
 }
 
 // Two DCs whose document events name the same printer handle, printing at

@@ -48,7 +48,7 @@ const std::vector<int>& dash_pattern(UINT style) {
 // across the segments of a polyline.
 class LineRaster {
  public:
-  LineRaster(UINT style, int width) : style_(style), width_(width), dashes_(dash_pattern(style)) {
+  LineRaster(UINT style, int width) : width_(width), dashes_(dash_pattern(style)) {
     if (width_ > 1) dashes_ = dash_pattern(PS_SOLID);  // wide pens are solid
   }
   void line(POINT a, POINT b, bool last) {
@@ -97,7 +97,6 @@ class LineRaster {
       boxes_.add(v, x - half, y - width_ / 2 + j, x + half + 1);
     }
   }
-  UINT style_;
   int width_;
   std::vector<int> dashes_;
   int phase_ = 0;

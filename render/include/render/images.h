@@ -30,6 +30,8 @@ void CloseImageDocument(PDEV* pdev);
 // At every logical page start: the page colour set and classification
 // start again.
 void BeginImagePage(PDEV* pdev);
+// The page colour set stops counting: the page is taken as colour.
+void DisablePageColourSet(PDEV* pdev);
 
 // Image operators for a blt with a source. rop_kind 2 takes the low byte of
 // the raster operation, 3 (with a mask) the whole of it. 1 or 0.
