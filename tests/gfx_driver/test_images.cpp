@@ -20,6 +20,7 @@
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "run_length_decoder.h"
+#include "png_file.h"
 #include "temp_root.h"
 #include "win/msgbox.h"
 #include "win/spooler.h"
@@ -47,19 +48,7 @@ struct DecodedImage {
   Bytes mask, data;
 };
 
-void write_png(const std::string& path, int w, int h, const std::vector<BYTE>& rgba) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_init_io(png, f);
-  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < h; ++y) png_write_row(png, const_cast<BYTE*>(rgba.data() + y * w * 4));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(f);
-}
+using morva::test::write_rgba_png;
 
 Bytes jpeg_decode(const Bytes& coded, int* w, int* h, int* components) {
   jpeg_decompress_struct cinfo{};
@@ -98,7 +87,7 @@ class ImagePrint : public ::testing::Test {
     for (std::size_t i = 0; i < px.size(); ++i)
       rgba.insert(rgba.end(), {px[i].r, px[i].g, px[i].b, alpha.empty() ? BYTE{255} : alpha[i]});
     std::string path = root_.path() + "/" + name + ".png";
-    write_png(path, w, h, rgba);
+    write_rgba_png(path, w, h, rgba);
     return path;
   }
 

@@ -17,6 +17,7 @@
 #include "fixtures/recording.h"
 #include "print_job.h"
 #include "printer_install.h"
+#include "png_file.h"
 #include "temp_root.h"
 #include "win/ddi_engine.h"
 #include "win/spooler.h"
@@ -46,19 +47,7 @@ std::vector<std::string> with_prefix(const std::vector<std::string>& lines, cons
   return out;
 }
 
-void write_png(const std::string& path, int w, int h, const std::vector<BYTE>& rgba) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_init_io(png, f);
-  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < h; ++y) png_write_row(png, const_cast<BYTE*>(rgba.data() + y * w * 4));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(f);
-}
+using morva::test::write_rgba_png;
 
 void write_jpeg(const std::string& path, int w, int h, BYTE r, BYTE g, BYTE b) {
   FILE* f = std::fopen(path.c_str(), "wb");
@@ -260,7 +249,7 @@ TEST_F(PrintHost, BrushesAreRealisedOncePerBrushAndFreedWithIt) {
     const bool on = (i / 8 + i % 8) % 2;
     rgba.insert(rgba.end(), {BYTE(on ? 255 : 0), BYTE(on ? 255 : 0), BYTE(on ? 255 : 0), 255});
   }
-  write_png(folder_ + "/checker.png", 8, 8, rgba);
+  write_rgba_png(folder_ + "/checker.png", 8, 8, rgba);
   auto r = print(doc(R"({"op": "bk_color", "color": "#0000FF"},
                         {"op": "brush", "style": "hatch", "hatch": "cross", "color": "#FF0000"},
                         {"op": "fill", "rect": [0, 0, 50, 50]}, {"op": "rectangle", "rect": [0, 0, 60, 60]},
@@ -381,7 +370,7 @@ TEST_F(PrintHost, ImagesKeepTheirColoursAtEveryDepth) {
   // Red, green, blue, white / black, white, red, blue; the last two half transparent.
   std::vector<BYTE> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255,
                             0,   0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0, 255, 0};
-  write_png(folder_ + "/colours.png", 4, 2, rgba);
+  write_rgba_png(folder_ + "/colours.png", 4, 2, rgba);
   write_jpeg(folder_ + "/grey.jpg", 4, 4, 128, 128, 128);
   std::string ops;
   for (int bpp : {1, 4, 8, 16, 24, 32})
