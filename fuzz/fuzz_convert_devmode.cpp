@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "fuzz_demo_database.h"
+#include "fuzz_demo_defaults.h"
 #include "fuzz_machine_root.h"
 #include "pi/printer_level.h"
 #include "settings/items/default_settings.h"
@@ -25,18 +25,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3 || size > 12000) return 0;
-  static const bool ready = [] {
-    morva::fuzz::machine_root();
-    morva::platform::use_in_memory_store(true);
-    morva::fuzz::demo_database();
-    return true;
-  }();
-  (void)ready;
-  static const std::vector<std::uint8_t> defaults = [] {
-    std::vector<std::uint8_t> d(morva::ddm::kPrivateDevmodeSize);
-    FillDefaultSettings(morva::fuzz::demo_database(), d.data(), nullptr, u"Fuzz");
-    return d;
-  }();
+  const std::vector<std::uint8_t>& defaults = morva::fuzz::demo_default_devmode();
   constexpr DWORD kModes[] = {CDM_CONVERT, CDM_DRIVER_DEFAULT, CDM_CONVERT351, 0x80};
   const DWORD mode = kModes[data[0] & 3];
   const bool own = (data[0] & 4) != 0;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ddm/ddmid.h"
-#include "fuzz_demo_database.h"
+#include "fuzz_demo_defaults.h"
 #include "fuzz_machine_root.h"
 #include "settings/items/default_settings.h"
 #include "settings/stores/settings_migration.h"
@@ -17,18 +17,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1 || size > 12000) return 0;
-  static const bool ready = [] {
-    morva::fuzz::machine_root();
-    morva::platform::use_in_memory_store(true);
-    morva::fuzz::demo_database();
-    return true;
-  }();
-  (void)ready;
-  static const std::vector<std::uint8_t> defaults_dm = [] {
-    std::vector<std::uint8_t> d(morva::ddm::kPrivateDevmodeSize);
-    FillDefaultSettings(morva::fuzz::demo_database(), d.data(), nullptr, u"Fuzz");
-    return d;
-  }();
+  const std::vector<std::uint8_t>& defaults_dm = morva::fuzz::demo_default_devmode();
   static const std::vector<std::uint8_t> defaults_pd = [] {
     std::vector<std::uint8_t> dm(morva::ddm::kPrivateDevmodeSize), pd(morva::ddm::kPrinterDataSize);
     FillDefaultSettings(morva::fuzz::demo_database(), dm.data(), pd.data(), u"DummyName");

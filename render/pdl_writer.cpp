@@ -132,32 +132,26 @@ int PdlWriter_SetMiterLimit(PdlWriter* w, float limit) {
   return r;
 }
 
-int PdlWriter_SetLineCap(PdlWriter* w, BYTE cap) {
-  if (same(w, w->cache.line_cap, static_cast<LONG>(cap))) return 0;
-  if (Pdl_OpLineCap(w->sink, cap) != 0) return -1;
-  w->cache.line_cap = cap;
+namespace {
+// A one-byte page-state operator, left out while the cache holds its value.
+template <class Slot>
+int put_cached_byte(PdlWriter* w, Slot& slot, BYTE value, int (*op)(PdlSink*, BYTE)) {
+  if (same(w, slot, static_cast<Slot>(value))) return 0;
+  if (op(w->sink, value) != 0) return -1;
+  slot = value;
   return 0;
 }
+}  // namespace
 
+int PdlWriter_SetLineCap(PdlWriter* w, BYTE cap) { return put_cached_byte(w, w->cache.line_cap, cap, Pdl_OpLineCap); }
 int PdlWriter_SetLineJoin(PdlWriter* w, BYTE join) {
-  if (same(w, w->cache.line_join, static_cast<LONG>(join))) return 0;
-  if (Pdl_OpLineJoin(w->sink, join) != 0) return -1;
-  w->cache.line_join = join;
-  return 0;
+  return put_cached_byte(w, w->cache.line_join, join, Pdl_OpLineJoin);
 }
-
 int PdlWriter_SetFillRule(PdlWriter* w, BYTE rule) {
-  if (same(w, w->cache.fill_rule, static_cast<WORD>(rule))) return 0;
-  if (Pdl_OpFillRule(w->sink, rule) != 0) return -1;
-  w->cache.fill_rule = rule;
-  return 0;
+  return put_cached_byte(w, w->cache.fill_rule, rule, Pdl_OpFillRule);
 }
-
 int PdlWriter_SetPaintMode(PdlWriter* w, BYTE mode) {
-  if (same(w, w->cache.paint_mode, static_cast<WORD>(mode))) return 0;
-  if (Pdl_OpPaintMode(w->sink, mode) != 0) return -1;
-  w->cache.paint_mode = mode;
-  return 0;
+  return put_cached_byte(w, w->cache.paint_mode, mode, Pdl_OpPaintMode);
 }
 
 int PdlWriter_SetRasterOp(PdlWriter* w, BYTE kind, DWORD code) {

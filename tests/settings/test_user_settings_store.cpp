@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ddd_builder.h"
+#include "demo_printer_fixture.h"
 #include "ddm/ddmid.h"
 #include "printer_install.h"
 #include "settings/database/ddd_file.h"
@@ -96,36 +97,12 @@ void put_record_text(std::vector<BYTE>& record, DWORD offset, const std::u16stri
   for (std::size_t i = 0; i <= text.size(); ++i) morva::store_le16(&record[offset + 2 * i], i < text.size() ? text[i] : 0);
 }
 
-class UserStore : public ::testing::Test {
+class UserStore : public morva::test::DemoPrinterTest {
  protected:
-  morva::test::TempRoot root;
-  HANDLE printer = nullptr;
-  DddHandle* database = nullptr;
-
-  void SetUp() override {
-    const std::string built = root.file("build/demo_printer");
-    fs::create_directories(built);
-    morva::ddd_build::build_file(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json", built);
-    morva::install::PrinterSetup setup;
-    setup.name = kPrinterName;
-    setup.database = built + "/MVDEMO.DDD";
-    const std::string linked = morva::install::linked_database_name(setup.database);
-    for (const auto& e : fs::directory_iterator(built)) {
-      const std::string name = e.path().filename().string();
-      if (name != "MVDEMO.DDD" && name != linked) setup.files.push_back(e.path().string());
-    }
-    const auto installed = morva::install::install_printer(setup);
-    ASSERT_TRUE(installed.ok) << installed.message;
-    printer = open(kPrinterName);
-    ASSERT_NE(printer, nullptr);
-    database = DddOpen(printer);
-    ASSERT_NE(database, nullptr);
-  }
   void TearDown() override {
     morva::platform::clear_store_faults();
     morva::platform::inject_printer_access_denied(false);
-    if (database) DddClose(database);
-    if (printer) ClosePrinter(printer);
+    DemoPrinterTest::TearDown();
   }
 
   static HANDLE open(const std::u16string& name) {

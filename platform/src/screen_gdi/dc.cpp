@@ -350,12 +350,16 @@ COLORREF GetBkColor(HDC hdc) {
   DC_OR(hdc, CLR_INVALID);
   return dc->s.bk;
 }
+// A DC mode set from a valid value: the old value, or 0 when refused.
+static INT exchange_mode(int& slot, INT value, bool valid) {
+  if (!valid) return 0;
+  const INT old = slot;
+  slot = value;
+  return old;
+}
 INT SetBkMode(HDC hdc, INT mode) {
   DC_OR(hdc, 0);
-  if (mode != TRANSPARENT && mode != OPAQUE) return 0;
-  INT old = dc->s.bk_mode;
-  dc->s.bk_mode = mode;
-  return old;
+  return exchange_mode(dc->s.bk_mode, mode, !(mode != TRANSPARENT && mode != OPAQUE));
 }
 INT GetBkMode(HDC hdc) {
   DC_OR(hdc, 0);
@@ -363,10 +367,7 @@ INT GetBkMode(HDC hdc) {
 }
 INT SetROP2(HDC hdc, INT rop) {
   DC_OR(hdc, 0);
-  if (rop < R2_BLACK || rop > R2_WHITE) return 0;
-  INT old = dc->s.rop2;
-  dc->s.rop2 = rop;
-  return old;
+  return exchange_mode(dc->s.rop2, rop, !(rop < R2_BLACK || rop > R2_WHITE));
 }
 INT GetROP2(HDC hdc) {
   DC_OR(hdc, 0);
@@ -374,10 +375,7 @@ INT GetROP2(HDC hdc) {
 }
 INT SetStretchBltMode(HDC hdc, INT mode) {
   DC_OR(hdc, 0);
-  if (mode < BLACKONWHITE || mode > HALFTONE) return 0;
-  INT old = dc->s.stretch;
-  dc->s.stretch = mode;
-  return old;
+  return exchange_mode(dc->s.stretch, mode, !(mode < BLACKONWHITE || mode > HALFTONE));
 }
 INT GetStretchBltMode(HDC hdc) {
   DC_OR(hdc, 0);
@@ -385,10 +383,7 @@ INT GetStretchBltMode(HDC hdc) {
 }
 INT SetPolyFillMode(HDC hdc, INT mode) {
   DC_OR(hdc, 0);
-  if (mode != ALTERNATE && mode != WINDING) return 0;
-  INT old = dc->s.fill;
-  dc->s.fill = mode;
-  return old;
+  return exchange_mode(dc->s.fill, mode, !(mode != ALTERNATE && mode != WINDING));
 }
 INT GetPolyFillMode(HDC hdc) {
   DC_OR(hdc, 0);
