@@ -17,9 +17,13 @@
 #include <cstring>
 #include <vector>
 
+#include "fax/fax_temp_files.h"
+#include "pi/document_properties.h"
 #include "pi/pjl_header.h"
+#include "pi/print_prompt.h"
 #include "pi/private_escapes.h"
 #include "pi/stamp_drawing.h"
+#include "pi/start_doc_steps.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/driver_locks.h"
 #include "settings/common/module_state.h"
@@ -393,13 +397,7 @@ void build_print_header_info(JobContext* c) {
 
 // ---- STARTDOC ---------------------------------------------------------------------------
 
-bool is_usable_file_name(const std::u16string& name) {
-  if (name.empty()) return false;
-  static const std::u16string kPipe = u"\\\\.\\pipe\\";
-  if (name.size() >= kPipe.size() && lstrcmpiW(name.substr(0, kPipe.size()).c_str(), kPipe.c_str()) == 0)
-    return false;
-  return true;
-}
+bool is_usable_file_name(const std::u16string& name) { return IsUsableFileName(name.c_str()); }
 
 bool file_exists(const std::u16string& name) {
   return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -423,8 +421,14 @@ INT prepare_fax_address_file(JobContext* c) {
   SetItemValue(375, c->devmode, c->printerData, static_cast<DWORD>(-1), 6, &value);
   if (!name.empty()) return 1;
   if (number(c->devmode, c->printerData, 381) == 1) return 1;
-  // The fax sheet that would collect destinations has no window here.
-  return -1;
+  // The fax sheet collects the destinations; its OK gives the job the
+  // sheet's settings with the file of destinations it wrote.
+  std::vector<BYTE> copy(c->devmode, c->devmode + kDevmodeBytes);
+  const LONG r = RunFaxSheet(GetActiveWindow(), c->printer, c->documentName, reinterpret_cast<DEVMODEW*>(copy.data()),
+                             reinterpret_cast<DEVMODEW*>(c->devmode), DM_COPY | DM_PROMPT | DM_MODIFY);
+  if (r != CPSUI_OK) return -1;
+  std::memcpy(c->devmode, copy.data(), kDevmodeBytes);
+  return 1;
 }
 
 void fill_sealmark_identity(JobContext* c, bool* ok) {
@@ -470,6 +474,7 @@ INT on_start_doc(HANDLE printer, HDC dc, PVOID in) {
     fill_sealmark_identity(c, &ok);
     if (!ok) return -1;
   }
+  CleanUpProtectedModeSettings(printer, c->database);
   if (ReadPrinterSettings(printer, c->printerData, c->database) != 1) return -1;
   copy_text(c->userName, 257, logon_user_name());
   if (send(dc, DRVESC_GET_JOB_BLOCK, 0, nullptr, kJobBlockSize, c->jobBlock) <= 0) return -1;
@@ -479,10 +484,27 @@ INT on_start_doc(HANDLE printer, HDC dc, PVOID in) {
     c->sealmarkExtraSize = c->sealmarkExtra ? static_cast<DWORD>(extra.size()) : 0;
   }
   INT result = 1;
+  morva::fax::PurgeDirectFaxTempFiles(c->database, nullptr, nullptr);
+  const bool marking = c->sealmarkExtra || number(c->devmode, c->printerData, 1339) != 0;
+  ReloadJobPrivateSettings(printer, c->database, c->devmode, c->printerData, marking, &c->sealmarkSettings,
+                           &c->sealmarkSettingsSize, &c->spInfo, &c->spInfoSize);
+  if (marking) {
+    if (!c->sealmarkSettings && c->sealmarkExtra) {
+      c->sealmarkSettings = copy_to_global(std::vector<BYTE>(c->sealmarkExtra, c->sealmarkExtra + c->sealmarkExtraSize));
+      if (c->sealmarkSettings) c->sealmarkSettingsSize = c->sealmarkExtraSize;
+      else result = -1;
+    }
+    if (PrepareSealmarkCounts(printer, c->database, c->devmode, c->printerData, c->sealmarkSettings,
+                              c->sealmarkSettingsSize, c->sealmarkExtra, c->sealmarkExtraSize, &c->sealmarkActive,
+                              &c->sealmarkOutputs) < 0)
+      return -1;
+  }
   BYTE fax[4] = {};
   if (send(dc, DRVESC_QUERY_FAX_JOB, 0, nullptr, 4, fax) <= 0) return -1;
   ReadEscapeDword(fax, 4, &c->faxJob);
   if (c->faxJob && prepare_fax_address_file(c) == -1) result = -1;
+  if (result == 1 && !CheckSecureCodeBeforePrint(c->devmode, c->printerData, c->database)) result = -1;
+  if (result == 1 && !PrintTimePrompt(printer, c->devmode, c->printerData, c->database, 1)) result = -1;
   if (send(dc, DRVESC_SET_DEVMODE, kDevmodeBytes, c->devmode, 0, nullptr) <= 0) result = -1;
   build_print_header_info(c);
   return result;

@@ -10,6 +10,8 @@
 
 #include "fax/fax_list.h"
 #include "fax/fax_store.h"
+#include "fax/fax_temp_files.h"
+#include "pi/document_properties.h"
 #include "property_sheets/sheet_engine.h"
 #include "settings/common/export_shape.h"
 #include "settings/common/module_state.h"
@@ -19,12 +21,14 @@
 #include "settings/items/item_access.h"
 #include "settings/stores/printer_data_kinds.h"
 #include "settings/stores/printer_settings.h"
+#include "settings/stores/private_blobs.h"
 #include "settings/stores/user_setting_info.h"
 #include "win/files.h"
 #include "win/memory.h"
 #include "win/modules.h"
 #include "win/resources.h"
 #include "win/spooler.h"
+#include "win/window.h"
 
 using namespace morva::fax;
 
@@ -109,12 +113,28 @@ SheetContext* CreatePropertySheetData(HANDLE printer, const DEVMODEW* input, DWO
     BYTE* extension = static_cast<BYTE*>(snapshot.devmode) + kShortDevmode;
     LONG per_user = 0;
     read_number(snapshot.devmode, snapshot.printer_data, kPerUserSettings, &per_user);
-    if (!LoadSettingsWithFaxList(printer, database, nullptr, per_user == 1 ? 3 : 2, snapshot.fax_list, extension,
-                                 &snapshot.marking, &snapshot.marking_size, &snapshot.spinfo,
-                                 &snapshot.spinfo_size)) {
+    WORD type = 0;
+    DWORD size = 0;
+    ItemValue file{};
+    std::u16string file_name;
+    if (!GetItemValue(kSettingsFile, snapshot.devmode, snapshot.printer_data, &type, &size, &file) && type == 6)
+      file_name = ItemText(file, size);
+    auto load = [&](LPCWSTR name, WORD kind) {
+      if (LoadSettingsWithFaxList(printer, database, name, kind, snapshot.fax_list, extension, &snapshot.marking,
+                                  &snapshot.marking_size, &snapshot.spinfo, &snapshot.spinfo_size))
+        return true;
       snapshot.marking = nullptr, snapshot.spinfo = nullptr;
       snapshot.marking_size = snapshot.spinfo_size = 0;
+      return false;
+    };
+    bool loaded = !file_name.empty() && load(file_name.c_str(), 2);
+    if (!file_name.empty() && !loaded) {
+      // A settings file that cannot be read is forgotten.
+      const WCHAR* empty = u"";
+      SetItemValueRaw(kSettingsFile, snapshot.devmode, snapshot.printer_data, 6, sizeof(WCHAR), &empty);
     }
+    if (!loaded) loaded = load(nullptr, per_user == 1 ? 3 : 2);
+    if (!loaded) GetCurrentDevmodeExtension(printer, extension);
     context = CreateSheetContext(nullptr, state, &snapshot, nullptr);
     ok = context != nullptr;
   }
@@ -270,47 +290,49 @@ LONG PropertySheetWorker(INT kind, PROPSHEETUI_INFO* info, LPARAM lParam) {
 
 namespace {
 
-// A temporary settings file name in the temporary folder.
-bool make_temp_file_name(LPWSTR buffer) {
-  WCHAR folder[MAX_PATH] = {};
-  if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, u"QZF", 0, buffer)) {
-    std::u16string fallback = u"c:\\qzfdp.tmp";
-    std::memcpy(buffer, fallback.c_str(), (fallback.size() + 1) * sizeof(WCHAR));
-  }
-  return true;
-}
-
-// What OK of a document sheet stores: the private settings into the
-// sheet's settings file and the user's record. 1, -1 on failure.
+// What OK of a document sheet stores: the private settings and the user's
+// record, where the sheet's host window says they belong. An application's
+// sheet keeps them in the settings file its DEVMODE names; a preferences
+// window keeps them per user; any other printer-folder window stores the
+// printer's own. 1, -1 on failure.
 LONG store_document_result(SheetContext* context, DOCUMENTPROPERTYHEADER* header) {
   SheetState* state = context->state;
   SheetSnapshot& s = context->current;
   // The caller's DEVMODE gets no more than its buffer holds.
   const DWORD out_size = std::min(kShortDevmode, header->cbOut ? header->cbOut : kShortDevmode);
   std::memcpy(header->pdmOut, s.devmode, out_size);
-  WORD type = 0;
-  DWORD size = 0;
-  ItemValue file{};
+  const INT host = ClassifyHostWindow(context->sheet_window, state->printer_name, state->mode);
+  const WORD save_mode = host == 1 ? 1 : host == 0 ? 2 : 3;
+  const DWORD record_mode = host == 0 ? (kUserRecordMachineWide | 2) : 2;
   WCHAR name[MAX_PATH] = {};
-  if (!GetItemValue(kSettingsFile, s.devmode, s.printer_data, &type, &size, &file) && file.ptr &&
-      static_cast<LPCWSTR>(file.ptr)[0])
-    std::u16string(static_cast<LPCWSTR>(file.ptr)).copy(name, MAX_PATH - 1);
-  if (!name[0]) {
-    make_temp_file_name(name);
-    LPCWSTR text = name;
-    const DWORD bytes = static_cast<DWORD>((std::char_traits<char16_t>::length(name) + 1) * sizeof(WCHAR));
-    SetItemValueRaw(kSettingsFile, s.devmode, s.printer_data, 6, bytes, &text);
+  if (host == 1) {
+    WORD type = 0;
+    DWORD size = 0;
+    ItemValue file{};
+    if (!GetItemValue(kSettingsFile, s.devmode, s.printer_data, &type, &size, &file) && type == 6)
+      ItemText(file, size).substr(0, MAX_PATH - 1).copy(name, MAX_PATH - 1);
+    if (!name[0]) {
+      MakeSheetTempFileName(name, 2);
+      LPCWSTR text = name;
+      const DWORD bytes = static_cast<DWORD>((std::char_traits<char16_t>::length(name) + 1) * sizeof(WCHAR));
+      SetItemValueRaw(kSettingsFile, s.devmode, s.printer_data, 6, bytes, &text);
+    }
   }
-  const DWORD per_user = 1;
+  const DWORD per_user = host == 0 ? 0 : 1;
   SetItemValueRaw(kPerUserSettings, s.devmode, s.printer_data, 3, 2, &per_user);
   HANDLE printer = nullptr;
-  if (!OpenPrinterW(state->printer_name, &printer, nullptr)) return -1;
-  SaveSettingsWithFaxList(printer, state->database, name, 1, s.fax_list,
+  PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  if (!OpenPrinterW(state->printer_name, &printer, host == 0 ? &all : nullptr)) return -1;
+  SaveSettingsWithFaxList(printer, state->database, name[0] ? name : nullptr, save_mode, s.fax_list,
                           static_cast<const BYTE*>(s.devmode) + kShortDevmode, s.marking, s.marking_size, s.spinfo,
                           s.spinfo_size);
+  if (name[0]) {
+    HWND top = context->sheet_window ? GetAncestor(context->sheet_window, GA_ROOT) : nullptr;
+    PurgeAndRecordFaxTempFile(state->database, top, name, nullptr);
+  }
   BYTE record[kUserRecordSize] = {};
   if (FillUserSettingInfoFromSettings(printer, state->database, s.printer_data, record))
-    WriteUserSettingInfo(printer, state->database, record, 2);
+    WriteUserSettingInfo(printer, state->database, record, record_mode);
   ClosePrinter(printer);
   std::memcpy(header->pdmOut, s.devmode, out_size);
   return 1;
@@ -349,6 +371,7 @@ BOOL SaveDeviceSheetSettings(SheetContext* context) {
     if (state->can_edit &&
         !InitializePrinterSettings(printer, context->current.printer_data, state->database, TRUE))
       stored = FALSE;
+    PublishDsDriverCapabilities(printer, context->current.printer_data);
   }
   if (opened) ClosePrinter(opened);
   return stored;
