@@ -119,6 +119,9 @@ struct PromptDialogData {
   BOOL strict;
   BOOL stored_flag;
   WCHAR help_file[260];
+  // A field left with a refused value while the focus moved: the OK that
+  // moved it does not close the dialog over the restored value.
+  bool refused_on_leave;
 };
 
 void* dm(PromptDialogData* d) { return d->devmode; }
@@ -293,6 +296,10 @@ bool is_prompt_field(INT id) {
 }
 
 void on_ok(HWND dialog, PromptDialogData* d) {
+  if (d->refused_on_leave) {
+    d->refused_on_leave = false;
+    return;
+  }
   const bool account = number(dm(d), pd(d), 5183) == 1;
   if (account) {
     for (INT control : kAccountFields)
@@ -344,7 +351,7 @@ INT_PTR CALLBACK prompt_dialog_proc(HWND dialog, UINT message, WPARAM wParam, LP
       // Leaving a field stores it when it is valid (the user is told
       // otherwise); a change is checked as it is typed.
       if (is_prompt_field(id) && code == EN_KILLFOCUS) {
-        validate_and_store(dialog, d, id, false);
+        if (!validate_and_store(dialog, d, id, false)) d->refused_on_leave = true;
         return TRUE;
       }
       return FALSE;
@@ -372,7 +379,7 @@ INT RunPromptDialog(HANDLE printer, void* devmode, void* printer_data, DddHandle
     if (ReadUserSettingInfo(printer, database, record.data(), kUserSectionsAll, TRUE))
       ApplyUserSettingInfo(pd_copy.data(), record.data(), 4);
   }
-  PromptDialogData d{printer, dm_copy.data(), pd_copy.data(), database, strict, stored_flag, {}};
+  PromptDialogData d{printer, dm_copy.data(), pd_copy.data(), database, strict, stored_flag, {}, false};
   if (LPWSTR help = GetDriverHelpFile(printer)) {
     lstrcpynW(d.help_file, help, 260);
     GlobalFree(help);
@@ -419,15 +426,6 @@ INT PrintTimePrompt(HANDLE printer, void* devmode, void* printer_data, DddHandle
 // ---- the outside component --------------------------------------------------------
 
 namespace {
-
-// The component's interface after IUnknown's three methods.
-struct IPromptComponent : IUnknown {
-  virtual HRESULT DefineField(LPCSTR key, LPCSTR description) = 0;
-  virtual HRESULT Show(HWND window, LPCSTR keys, LPSTR reply, DWORD size) = 0;
-
- protected:
-  ~IPromptComponent() = default;
-};
 
 bool ansi_resource_string(UINT id, std::string* out) {
   const std::u16string wide = resource_string(id);
@@ -542,7 +540,7 @@ INT ParsePromptReply(const char* reply, DWORD size, void* devmode, void* printer
 
 INT RunComPrompt(HWND window, void* devmode, void* printer_data, DddHandle* database) {
   const HRESULT co = CoInitialize(nullptr);
-  IPromptComponent* component = nullptr;
+  IPrintPromptComponent* component = nullptr;
   bool primary = SUCCEEDED(CoCreateInstance(CLSID_PromptComponentPrimary, nullptr, kPromptComponentContext,
                                             IID_PromptComponentPrimary, reinterpret_cast<void**>(&component)));
   if (!primary)

@@ -5,9 +5,22 @@
 // into the job's settings and into the user's stored settings.
 #pragma once
 
+#include "win/com.h"
 #include "win/types.h"
 
 struct DddHandle;
+
+// The outside prompt component's interface (after IUnknown's methods):
+// each field is defined by its key and a description (three zero-ended
+// texts: character classes, caption, attributes; a double zero ends it),
+// then Show asks them all and writes "key=value" texts into the reply.
+struct IPrintPromptComponent : IUnknown {
+  virtual HRESULT DefineField(LPCSTR key, LPCSTR description) = 0;
+  virtual HRESULT Show(HWND window, LPCSTR keys, LPSTR reply, DWORD size) = 0;
+
+ protected:
+  ~IPrintPromptComponent() = default;
+};
 
 namespace morva::pi {
 
