@@ -318,8 +318,14 @@ LONG store_document_result(SheetContext* context, DOCUMENTPROPERTYHEADER* header
       SetItemValueRaw(kSettingsFile, s.devmode, s.printer_data, 6, bytes, &text);
     }
   }
+  // The per-user switch is written at its own width.
   const DWORD per_user = host == 0 ? 0 : 1;
-  SetItemValueRaw(kPerUserSettings, s.devmode, s.printer_data, 3, 2, &per_user);
+  WORD per_user_type = 0;
+  DWORD per_user_size = 0;
+  ItemValue current{};
+  if (GetItemValue(kPerUserSettings, s.devmode, s.printer_data, &per_user_type, &per_user_size, &current) ||
+      !SetItemValue(kPerUserSettings, s.devmode, s.printer_data, static_cast<DWORD>(-1), per_user_type, &per_user))
+    return -1;
   HANDLE printer = nullptr;
   PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
   if (!OpenPrinterW(state->printer_name, &printer, host == 0 ? &all : nullptr)) return -1;
