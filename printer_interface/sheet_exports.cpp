@@ -269,7 +269,17 @@ LONG PropertySheetWorker(INT kind, PROPSHEETUI_INFO* info, LPARAM lParam) {
       header->hInst = GetResourceModule();
       WCHAR prefix[256] = {};
       LoadStringW(GetResourceModule(), kTitleString, prefix, 256);
-      std::u16string title = std::u16string(prefix) + (state->printer_name ? state->printer_name : u"");
+      // The caller's printer name titles the sheet (the fax sheet of a job
+      // gives the document's name there); without one, the printer's.
+      LPCWSTR name = state->printer_name;
+      if (kind == kSheetTypeDevice) {
+        const auto* device = reinterpret_cast<const DEVICEPROPERTYHEADER*>(info->lParamInit);
+        if (device && device->pszPrinterName) name = device->pszPrinterName;
+      } else if (const auto* document = reinterpret_cast<const DOCUMENTPROPERTYHEADER*>(info->lParamInit);
+                 document && document->pszPrinterName) {
+        name = document->pszPrinterName;
+      }
+      std::u16string title = std::u16string(prefix) + (name ? name : u"");
       title.resize(std::min<size_t>(title.size(), 127));
       std::memcpy(state->title, title.c_str(), (title.size() + 1) * sizeof(WCHAR));
       header->pTitle = state->title;

@@ -275,3 +275,45 @@ TEST(SheetTempFile, MadeInTheTemporaryFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+// The fax-only sheet a fax job opens when it has no destinations yet: OK
+// writes the destination list to a new file named in the DEVMODE handed
+// back whole; Cancel hands nothing back.
+TEST_F(DocumentProperties, FaxOnlySheet) {
+  for (bool ok : {true, false}) {
+    SCOPED_TRACE(ok);
+    ui::reset();
+    std::vector<BYTE> out(kFullDevmode, 0xEE);
+    std::u16string title;
+    ui::script_modal([&](HWND sheet) {
+      title = ui::text(sheet);
+      if (ok) ui::press_ok(sheet);
+      else ui::press_cancel(sheet);
+    });
+    const LONG r = RunFaxSheet(nullptr, printer_, u"Quarterly report", reinterpret_cast<PDEVMODEW>(out.data()), nullptr,
+                               DM_COPY | DM_PROMPT | DM_MODIFY);
+    EXPECT_NE(title.find(u"Quarterly report"), std::u16string::npos);
+    if (!ok) {
+      EXPECT_EQ(r, CPSUI_CANCEL);
+      EXPECT_EQ(out[0], 0xEE);
+      continue;
+    }
+    ASSERT_EQ(r, CPSUI_OK);
+    const auto* dm = reinterpret_cast<const DEVMODEW*>(out.data());
+    EXPECT_EQ(dm->dmSize + dm->dmDriverExtra, kShortDevmode);
+    EXPECT_NE(out[kFullDevmode - 1], 0xEE);  // the extension block came too
+    const std::u16string file = text_setting(out.data(), 375);
+    ASSERT_NE(file.find(u"QZF"), std::u16string::npos);
+    HANDLE f = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    char16_t head[8] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(f, head, 14, &read, nullptr));
+    CloseHandle(f);
+    EXPECT_EQ(std::u16string(head, 7), u"DFAX002");
+  }
+}
+
+}  // namespace

@@ -1,9 +1,13 @@
-// The print-time prompt of a job: a model that asks every job for a user
+// The start of a document in the interface library. The print-time prompt
+// of a job: a model that asks every job for a user
 // name and password shows the interface library's dialog at the start of
 // the document; what the user answers reaches the job's PJL header, a
 // cancelled prompt stops the job, and a value out of its bounds keeps the
 // dialog open with the field's message. The outside prompt component, when
 // installed, is asked instead, and its reply is read within its buffer.
+// A secure-print code out of its bounds is asked about before the prompt.
+// In a browser's protected-mode process the user's direct-fax lists are
+// cleared.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -33,7 +37,7 @@ using morva::tools::PdlItem;
 constexpr INT kPromptUserName = 1343, kPromptPassword = 1347;
 constexpr UINT kPromptCapabilityBit = 11;  // capability 0xFFFF002B: bit 11 of word 1
 
-class PrintPrompt : public ::testing::Test {
+class DocumentStart : public ::testing::Test {
  protected:
   // The demo database with a PJL line carrying the user name (before the
   // language switch), and, when asked, the capability of the outside
@@ -91,9 +95,9 @@ class PrintPrompt : public ::testing::Test {
 
   // Prints a one-page document; the header lines of its job, or none when
   // the job did not print.
-  std::vector<std::string> print(bool* printed) {
+  std::vector<std::string> print(bool* printed, const std::string& ddmids = "") {
     const std::string json = R"({"printer": "Morva Demo Printer", "document": "Prompted", "units": "px",
-      "pages": [{"ops": [{"op": "line", "from": [10, 10], "to": [200, 10]}]}]})";
+      "ddmid": {)" + ddmids + R"(}, "pages": [{"ops": [{"op": "line", "from": [10, 10], "to": [200, 10]}]}]})";
     morva::print_host::Document doc;
     std::string error;
     EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
@@ -120,7 +124,7 @@ class PrintPrompt : public ::testing::Test {
 // Prompt on, its switch on, user fields asked (4367 = 0).
 const std::vector<std::pair<WORD, DWORD>> kAskEveryJob = {{5203, 1}, {5163, 0}, {5164, 1}, {4367, 0}};
 
-TEST_F(PrintPrompt, TheAnswerReachesTheJobHeaderAndCancelStopsTheJob) {
+TEST_F(DocumentStart, TheAnswerReachesTheJobHeaderAndCancelStopsTheJob) {
   install(false);
   store_prompt_settings(kAskEveryJob);
   const std::string picture = root_.path() + "/print_prompt.png";
@@ -148,7 +152,7 @@ TEST_F(PrintPrompt, TheAnswerReachesTheJobHeaderAndCancelStopsTheJob) {
   EXPECT_NE(boxes.back().text.find(u"cancelled"), std::u16string::npos);
 }
 
-TEST_F(PrintPrompt, AValueOutOfItsBoundsKeepsTheDialogOpen) {
+TEST_F(DocumentStart, AValueOutOfItsBoundsKeepsTheDialogOpen) {
   install(false);
   store_prompt_settings(kAskEveryJob);
   ui::script_modal([](HWND dialog) {
@@ -175,7 +179,7 @@ TEST_F(PrintPrompt, AValueOutOfItsBoundsKeepsTheDialogOpen) {
   EXPECT_NE(boxes.front().text.find(u"32"), std::u16string::npos);
 }
 
-TEST_F(PrintPrompt, NoPromptWhenTheSettingsDoNotAskForOne) {
+TEST_F(DocumentStart, NoPromptWhenTheSettingsDoNotAskForOne) {
   install(false);
   // Prompt off; prompt on but this job's switch off.
   for (auto settings : {std::vector<std::pair<WORD, DWORD>>{{5203, 0}, {5164, 1}},
@@ -186,6 +190,32 @@ TEST_F(PrintPrompt, NoPromptWhenTheSettingsDoNotAskForOne) {
     EXPECT_TRUE(printed);
     EXPECT_TRUE(ui::modal_log().empty());
   }
+}
+
+// Secure print with a code (here empty) shorter than the model's minimum:
+// the user is asked whether to print without the code; Cancel stops the job.
+TEST_F(DocumentStart, ASecureCodeOutOfItsBoundsIsAskedAbout) {
+  install(false);
+  store_prompt_settings({{4366, 4}});
+  for (INT answer : {IDOK, IDCANCEL}) {
+    SCOPED_TRACE(answer);
+    morva::platform::reset_message_boxes();
+    morva::platform::script_message_box_answers({answer});
+    bool printed = false;
+    print(&printed, R"("334": 1)");
+    EXPECT_EQ(printed, answer == IDOK);
+    const auto boxes = morva::platform::message_box_log();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OKCANCEL | MB_ICONEXCLAMATION));
+    EXPECT_NE(boxes[0].text.find(u"secure print code"), std::u16string::npos);
+  }
+  // Without a minimum the (empty) code is within its bounds: no question.
+  store_prompt_settings({{4366, 0}});
+  morva::platform::reset_message_boxes();
+  bool printed = false;
+  print(&printed, R"("334": 1)");
+  EXPECT_TRUE(printed);
+  EXPECT_TRUE(morva::platform::message_box_log().empty());
 }
 
 // ---- the outside prompt component ------------------------------------------------------
@@ -233,7 +263,7 @@ struct ComponentFactory final : IClassFactory {
   PromptComponent* component;
 };
 
-TEST_F(PrintPrompt, TheOutsideComponentIsAskedAndItsReplyReadWithinItsBuffer) {
+TEST_F(DocumentStart, TheOutsideComponentIsAskedAndItsReplyReadWithinItsBuffer) {
   install(true);
   store_prompt_settings({{5203, 1}, {5163, 0}, {5164, 1}, {4367, 0}, {5186, 1}});
   PromptComponent component;
@@ -273,6 +303,45 @@ TEST_F(PrintPrompt, TheOutsideComponentIsAskedAndItsReplyReadWithinItsBuffer) {
   }
   EXPECT_EQ(component.refs, 0);
   morva::platform::register_com_class(CLSID_PromptComponentPrimary, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+HRESULT protected_yes(BOOL* answer) {
+  *answer = TRUE;
+  return S_OK;
+}
+
+bool key_exists(const std::u16string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+TEST_F(DocumentStart, AProtectedModeProcessClearsTheUsersDirectFaxLists) {
+  install(false);
+  const std::u16string users = u"Software\\Morva\\Demo Printer\\Users\\DirectFax\\";
+  const std::u16string own = u"Software\\Morva\\Demo Printer\\DirectFax\\";
+  const std::u16string keys[] = {users + u"AddressBookFiles\\Book1", users + u"CoverSheetForms", own + u"SenderInfo",
+                                 own + u"Other"};
+  for (const auto& path : keys) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+  morva::platform::register_builtin_module(u"ieframe.dll", {{"IEIsProtectedModeProcess", morva_proc(&protected_yes)}});
+  bool printed = false;
+  print(&printed);
+  morva::platform::unregister_builtin_module(u"ieframe.dll");
+  EXPECT_TRUE(printed);
+  EXPECT_FALSE(key_exists(users + u"AddressBookFiles"));
+  EXPECT_FALSE(key_exists(users + u"CoverSheetForms"));
+  EXPECT_FALSE(key_exists(own + u"SenderInfo"));
+  EXPECT_TRUE(key_exists(own + u"Other"));
 }
 
 }  // namespace
