@@ -34,6 +34,7 @@ using namespace morva::fax;
 
 namespace {
 
+constexpr DWORD kPublicDevmode = 220;
 constexpr DWORD kShortDevmode = 1604;
 constexpr DWORD kFullDevmode = 5988;
 constexpr WORD kDirectFax = 5177;
@@ -449,7 +450,18 @@ LONG QueryDocumentDevmode(DOCUMENTPROPERTYHEADER* header) {
             UpdateCollateFieldBit(database, devmode, printer_data);
   if (ok && header->pdmIn && !(header->fMode & DM_USER_DEFAULT))
     ok = MergeDevmode(database, devmode, header->pdmIn, printer_data, header->hPrinter, kMergeResolutionPair);
-  if (ok) std::memcpy(header->pdmOut, devmode, std::min(kShortDevmode, wanted ? wanted : kShortDevmode));
+  // A caller that gave a DEVMODE of the public fields alone gets the same
+  // form back: its buffer need not hold the driver's part.
+  const bool public_only = header->pdmIn && !(header->fMode & DM_USER_DEFAULT) &&
+                           header->pdmIn->dmSize == kPublicDevmode && header->pdmIn->dmDriverExtra == 0;
+  const DWORD out_size = public_only ? kPublicDevmode : kShortDevmode;
+  if (ok) {
+    std::memcpy(header->pdmOut, devmode, std::min(out_size, wanted ? wanted : out_size));
+    if (public_only) {
+      header->pdmOut->dmSize = static_cast<WORD>(kPublicDevmode);
+      header->pdmOut->dmDriverExtra = 0;
+    }
+  }
   SafeGlobalFree(info);
   SafeGlobalFree(devmode);
   SafeGlobalFree(printer_data);

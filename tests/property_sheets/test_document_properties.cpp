@@ -146,6 +146,25 @@ TEST_F(DocumentProperties, EachModeCombination) {
   }
 }
 
+// An application that keeps only the public fields gives and gets a
+// 220-byte DEVMODE: nothing is written past it.
+TEST_F(DocumentProperties, APublicOnlyDevmodeComesBackInItsOwnForm) {
+  std::vector<BYTE> in(220, 0), out(220, 0xEE);
+  auto* in_dm = reinterpret_cast<DEVMODEW*>(in.data());
+  std::memcpy(in_dm->dmDeviceName, kDemoPrinter, std::char_traits<char16_t>::length(kDemoPrinter) * 2);
+  in_dm->dmSpecVersion = DM_SPECVERSION;
+  in_dm->dmSize = 220;
+  in_dm->dmFields = DM_ORIENTATION;
+  in_dm->dmOrientation = DMORIENT_LANDSCAPE;
+  EXPECT_EQ(properties_(nullptr, printer_, const_cast<LPWSTR>(kDemoPrinter), reinterpret_cast<PDEVMODEW>(out.data()),
+                        in_dm, DM_COPY | DM_MODIFY),
+            IDOK);
+  const auto* dm = reinterpret_cast<const DEVMODEW*>(out.data());
+  EXPECT_EQ(dm->dmSize, 220);
+  EXPECT_EQ(dm->dmDriverExtra, 0);
+  EXPECT_EQ(dm->dmOrientation, DMORIENT_LANDSCAPE);
+}
+
 TEST_F(DocumentProperties, AdvancedPropertiesAnswerWhetherTheSheetEndedWithOk) {
   EXPECT_EQ(advanced_(nullptr, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr, nullptr), 1);
   EXPECT_TRUE(ui::modal_log().empty());
