@@ -79,7 +79,7 @@ constexpr const ControlSet& kKind24 = kUserPaperControls;
 MORVA_EMPTY_SET(kKind25, 9260);
 MORVA_EMPTY_SET(kKind26, 8888);
 MORVA_EMPTY_SET(kKind27, 8888);
-MORVA_EMPTY_SET(kKind28, 9060);
+constexpr const ControlSet& kKind28 = kMarginControls;
 MORVA_EMPTY_SET(kKind29, 8040);
 MORVA_EMPTY_SET(kKind30, 38100);
 MORVA_EMPTY_SET(kKind31, 39500);

@@ -9,6 +9,7 @@
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
+#include "settings/items/item_access.h"
 #include "win/msgbox.h"
 #include "win/resources.h"
 #include "win/spooler.h"
@@ -91,6 +92,22 @@ BOOL ParseLength(LPCWSTR text, BOOL inch, LONG* tenths_mm) {
     *tenths_mm = whole * 10 + fraction;
   }
   return TRUE;
+}
+
+BOOL SetNumberSetting(void* devmode, void* printer_data, WORD ddmid, LONG value) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue current{};
+  if (GetItemValue(ddmid, devmode, printer_data, &type, &size, &current) != 0) return FALSE;
+  if (size == 1) {
+    const BYTE b = static_cast<BYTE>(value);
+    return SetItemValueRaw(ddmid, devmode, printer_data, type, 1, &b) == 0;
+  }
+  if (size == 2) {
+    const SHORT s = static_cast<SHORT>(value);
+    return SetItemValueRaw(ddmid, devmode, printer_data, type, 2, &s) == 0;
+  }
+  return SetItemValueRaw(ddmid, devmode, printer_data, type, 4, &value) == 0;
 }
 
 }  // namespace document_pages

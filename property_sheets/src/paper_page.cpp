@@ -104,6 +104,10 @@ constexpr ChildDialogTemplate kCustomSizeDialog[] = {
     {3790, EngineDialogProc<55, kDialogTypeDialog>, 55, kNone, 0}};
 constexpr ChildDialogCommand kOpenCustomSizeDialog{kCustomSizeDialog, 0, 0};
 constexpr CommandItem kCustomSizeCommand{kCommandChildDialog, &kOpenCustomSizeDialog};
+// The margins of each paper: a dialog of its own, whose OK stores them.
+constexpr ChildDialogTemplate kMarginDialog[] = {{2440, EngineDialogProc<28, kDialogTypeDialog>, 28, kNone, 0}};
+constexpr ChildDialogCommand kOpenMarginDialog{kMarginDialog, 0, 0};
+constexpr CommandItem kMarginCommand{kCommandChildDialog, &kOpenMarginDialog};
 
 constexpr ControlRecord kRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, NoOpHandler, nullptr, kNone, kNone, nullptr},
@@ -117,6 +121,7 @@ constexpr ControlRecord kRecords[] = {
     {1766, 1, kTwoSided, kControlDropDown, nullptr, nullptr, 1765, kNone, nullptr},
     {kCustomSizeButton, 1, kPaperSize, kControlCommand, CustomSizeButtonHandler, &kCustomSizeCommand, kNone, kNone,
      nullptr},
+    {1354, 0, nullptr, kControlCommand, nullptr, &kMarginCommand, 1354, 9124, nullptr},
     {kSummary, 0, nullptr, kControlStatic, SummaryHandler, nullptr, kNone, kNone, &kKeepEnabled},
 };
 

@@ -51,13 +51,36 @@ class DocumentPages : public ::testing::Test {
                        {"target_kind", 10},
                        {"target_id", 256},
                        {"value", {{"type", 3}, {"value", 256}}}});
+    // The margin settings: the switch, the paper list and four margins
+    // of 0 to 150 mm.
+    auto choice = [&](const std::string& name, nlohmann::json value) {
+      records.push_back({{"kind", 14}, {"name", name}, {"value", value}});
+      return ++choices;
+    };
+    ++choices;  // the custom paper's choice above
+    const int off = choice("Off", {{"type", 8}, {"value", 0}}), on = choice("On", {{"type", 8}, {"value", 1}});
+    records.push_back({{"kind", 4}, {"id", 387}, {"name", "Own Margins"}, {"default", 1}, {"choices", {off, on}}});
+    std::vector<int> papers;
+    for (auto [name, id] : {std::pair{"A4", 9}, {"Letter", 1}, {"Custom Size", 256}}) {
+      records.push_back({{"kind", 14}, {"name", name}, {"target_kind", 10}, {"target_id", id},
+                         {"value", {{"type", 3}, {"value", id}}}});
+      papers.push_back(++choices);
+    }
+    records.push_back({{"kind", 4}, {"id", 1824}, {"name", "Margin Paper"}, {"default", 1}, {"choices", papers}});
+    const int lowest = choice("0", {{"type", 4}, {"value", 0}}), highest = choice("150", {{"type", 4}, {"value", 1500}});
+    for (int id = 1825; id <= 1828; ++id)
+      records.push_back({{"kind", 4}, {"id", id}, {"name", "Margin"}, {"flags", 4}, {"default", 1},
+                         {"choices", {lowest, highest}}});
     const std::string folder = root_.file("custom_model");
     morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
     std::string error;
     ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
     ui::reset();
     morva::platform::reset_message_boxes();
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, nullptr));
+    // An administrator's application: the per-user stores of the printer
+    // get the printer's identity on first use.
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, &all));
     ui_dll_ = LoadLibraryW(u"morvaui.dll");
     ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
     document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
@@ -173,6 +196,47 @@ TEST_F(DocumentPages, CustomSizeRefusesWhatDoesNotFit) {
   EXPECT_EQ(dm(devmode)->dmPaperSize, 256);
   EXPECT_EQ(dm(devmode)->dmPaperWidth, 2000);
   EXPECT_EQ(dm(devmode)->dmPaperLength, 3000);
+}
+
+// Margins kept per paper: typed margins are checked against the range and
+// against the paper, and OK keeps them for the next time.
+TEST_F(DocumentPages, MarginsOutsideThePaperAreRefusedWithAWarning) {
+  constexpr INT kMargins = 1354, kOwn = 1658, kLeft = 1666, kRight = 1681, kTop = 1676;
+  document_sheet([&](HWND sheet) {
+    ui::script_modal([&](HWND dialog) {
+      EXPECT_EQ(ui::state(ui::find(dialog, kOwn)).check, BST_UNCHECKED);
+      EXPECT_EQ(ui::text(ui::find(dialog, 1361)), u"A4");
+      ASSERT_TRUE(ui::click(ui::find(dialog, kOwn)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kLeft)), u"4.6");
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kLeft), u"120"));
+      ASSERT_TRUE(ui::focus(ui::find(dialog, kTop)));
+      EXPECT_TRUE(morva::platform::message_box_log().empty());
+      // Beyond the range, then inside it but with no room left on A4.
+      const std::pair<std::u16string, std::u16string> refused[] = {
+          {u"151", u"Right margin must lie between 0.0 and 150.0."},
+          {u"100", u"These margins leave no room for printing on the paper."}};
+      for (const auto& [typed, message] : refused) {
+        morva::platform::reset_message_boxes();
+        ASSERT_TRUE(ui::enter_text(ui::find(dialog, kRight), typed));
+        ui::focus(ui::find(dialog, kTop));
+        ASSERT_EQ(morva::platform::message_box_log().size(), 1u);
+        EXPECT_EQ(morva::platform::message_box_log()[0].text, message);
+        EXPECT_EQ(ui::text(ui::find(dialog, kRight)), u"4.6");
+      }
+      EXPECT_TRUE(ui::write_png(dialog, png_path("paper-margin-dialog.png")));
+      morva::platform::reset_message_boxes();
+      EXPECT_TRUE(ui::click(ui::find(dialog, 1092)));
+      EXPECT_TRUE(morva::platform::message_box_log().empty());
+    });
+    ASSERT_TRUE(ui::click(ui::find(sheet, kMargins)));
+    ui::script_modal([&](HWND dialog) {
+      EXPECT_EQ(ui::state(ui::find(dialog, kOwn)).check, BST_CHECKED);
+      EXPECT_EQ(ui::text(ui::find(dialog, kLeft)), u"120.0");
+      ui::click(ui::find(dialog, 1091));
+    });
+    ASSERT_TRUE(ui::click(ui::find(sheet, kMargins)));
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
 }
 
 }  // namespace

@@ -14,6 +14,9 @@ INT_PTR FontSubstitutionDialogProc(HWND window, UINT message, WPARAM wParam, LPA
 extern const ControlSet kUserPaperControls;
 INT_PTR UserPaperDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Paper margin dialog (template 2440).
+extern const ControlSet kMarginControls;
+
 // Custom paper size dialog (template 3790) and the paper page that opens it.
 extern const ControlSet kCustomSizeControls;
 extern const ControlSet kPaperPageControls;
@@ -33,5 +36,8 @@ void FormatLength(LONG tenths_mm, BOOL inch, LPWSTR out, INT chars);
 // and at most one (millimetres) or two (inches) digits. FALSE when the
 // text is not such a number.
 BOOL ParseLength(LPCWSTR text, BOOL inch, LONG* tenths_mm);
+// Writes a number into a setting in the setting's own value type, without
+// a rule check. FALSE when the setting cannot be read or written.
+BOOL SetNumberSetting(void* devmode, void* printer_data, WORD ddmid, LONG value);
 
 }  // namespace document_pages
