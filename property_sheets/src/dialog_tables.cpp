@@ -57,10 +57,6 @@ constexpr ControlRecord kKind4Records[] = {
 constexpr INT kKind4Help[] = {8691, 3081, 0, 0};
 constexpr ControlSet kKind4{kKind4Records, 1, 3080, kKind4Help, nullptr, 0};
 
-constexpr ChildDialogTemplate kKind4Dialog[] = {{869, EngineDialogProc<4, kDialogTypeDialog>, 4, kNone, 0}};
-constexpr ChildDialogCommand kOpenKind4{kKind4Dialog, 0, 0};
-constexpr CommandItem kOpenKind4Command{kCommandChildDialog, &kOpenKind4};
-
 // Child dialogs whose controls come with their own pages: their sets hold
 // the dialog record only for now.
 constexpr ControlRecord kDialogOnly[] = {
@@ -93,7 +89,7 @@ MORVA_EMPTY_SET(kKind45, 41300);
 MORVA_EMPTY_SET(kKind47, 42570);
 MORVA_EMPTY_SET(kKind49, 39500);
 constexpr const ControlSet& kKind55 = kCustomSizeControls;
-MORVA_EMPTY_SET(kKind56, 99550);
+constexpr const ControlSet& kKind56 = kSizeUnitControls;
 MORVA_EMPTY_SET(kKind57, 0);
 MORVA_EMPTY_SET(kKind58, 0);
 MORVA_EMPTY_SET(kKind59, 50300);
@@ -113,12 +109,8 @@ constexpr ControlRecord kKind3Records[] = {
 constexpr INT kKind3Help[] = {1012, 2010, 1018, 2020, 0, 0};
 constexpr ControlSet kKind3{kKind3Records, 2, 9999, kKind3Help, nullptr, 0};
 
-// Kind 13 (504): the button that opens dialog 869.
-constexpr ControlRecord kKind13Records[] = {
-    {3311, 0, nullptr, kControlCommand, nullptr, &kOpenKind4Command, kNone, kNone, &kKeepEnabled},
-};
-constexpr INT kKind13Help[] = {3311, 3070, 0, 0};
-constexpr ControlSet kKind13{kKind13Records, 1, 9999, kKind13Help, nullptr, 0};
+// Kind 13 (504): the detail settings page.
+constexpr const ControlSet& kKind13 = kDetailPageControls;
 
 // Kind 17 (524): the stamps page; its controls come with the stamp page.
 constexpr ControlSet kKind17{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};

@@ -239,4 +239,31 @@ TEST_F(DocumentPages, MarginsOutsideThePaperAreRefusedWithAWarning) {
   });
 }
 
+// The detail page's selector lists the model's detail settings with their
+// values; the drop-down beside it edits the one selected.
+TEST_F(DocumentPages, DetailSelectorEditsTheSelectedSetting) {
+  constexpr INT kDetailsTab = 3, kSelector = 3300, kSelected = 3303, kSelectedLabel = 3304;
+  LONG answer = 0;
+  document_sheet(
+      [&](HWND sheet) {
+        ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kDetailsTab));
+        HWND selector = ui::find(sheet, kSelector);
+        const std::vector<std::u16string> rows = {u"Image Compression\tNone", u"Crop Images to Clip\tOff"};
+        EXPECT_EQ(ui::items(selector), rows);
+        EXPECT_FALSE(ui::state(ui::find(sheet, kSelected)).visible);
+        ASSERT_TRUE(ui::select(selector, 0));
+        EXPECT_TRUE(ui::state(ui::find(sheet, kSelected)).visible);
+        EXPECT_EQ(ui::text(ui::find(sheet, kSelectedLabel)), u"Image Compression:");
+        EXPECT_EQ(ui::items(ui::find(sheet, kSelected)), (std::vector<std::u16string>{u"None", u"Run Length", u"JPEG"}));
+        choose(sheet, kSelected, u"JPEG");
+        EXPECT_EQ(ui::items(selector)[0], u"Image Compression\tJPEG");
+        ASSERT_TRUE(ui::select(selector, 1));
+        EXPECT_EQ(ui::text(ui::find(sheet, kSelected)), u"Off");
+        EXPECT_TRUE(ui::write_png(sheet, png_path("detail-settings-page.png")));
+        EXPECT_TRUE(ui::press_ok(sheet));
+      },
+      &answer);
+  EXPECT_EQ(answer, CPSUI_OK);
+}
+
 }  // namespace

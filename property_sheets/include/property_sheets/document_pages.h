@@ -21,6 +21,10 @@ extern const ControlSet kMarginControls;
 extern const ControlSet kCustomSizeControls;
 extern const ControlSet kPaperPageControls;
 
+// Detail settings page (template 504) and its size-unit dialog (3820).
+extern const ControlSet kDetailPageControls;
+extern const ControlSet kSizeUnitControls;
+
 // What the pages and dialogs above share.
 namespace document_pages {
 
