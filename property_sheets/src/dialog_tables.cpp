@@ -72,7 +72,7 @@ MORVA_EMPTY_SET(kKind19, 7250);
 MORVA_EMPTY_SET(kKind22, 90080);
 constexpr const ControlSet& kKind23 = kFontSubstitutionControls;
 constexpr const ControlSet& kKind24 = kUserPaperControls;
-MORVA_EMPTY_SET(kKind25, 9260);
+constexpr const ControlSet& kKind25 = kItemPlacementControls;
 MORVA_EMPTY_SET(kKind26, 8888);
 MORVA_EMPTY_SET(kKind27, 8888);
 constexpr const ControlSet& kKind28 = kMarginControls;

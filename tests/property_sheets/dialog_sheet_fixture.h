@@ -25,7 +25,7 @@ class DialogSheet : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
+    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, model())) << error;
     platform::ui::reset();
     platform::reset_message_boxes();
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(morva::gfx_demo::kDemoPrinter), &printer_, nullptr));
@@ -44,6 +44,9 @@ class DialogSheet : public ::testing::Test {
     platform::reset_message_boxes();
     if (printer_) ClosePrinter(printer_);
   }
+
+  // The folder of the printer's device database; the demo model when empty.
+  virtual std::string model() { return {}; }
 
   // The sheet data of sheet type `type` (device or document).
   SheetContext* sheet(INT type = kSheetTypeDevice, BOOL editable = TRUE) {

@@ -5,8 +5,11 @@
 // cannot be changed is reported without closing the dialog.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
+
+#include "ddd_builder.h"
 
 #include "child_process.h"
 #include "dialog_sheet_fixture.h"
@@ -289,6 +292,77 @@ TEST(UserPaperChild, FormAsAnotherProcessSeesIt) {
     EXPECT_EQ(ItemText(v, size), u"Postcard large");
   }
   ClosePrinter(printer);
+}
+
+// A model with two items to place on the page, each at one of six
+// positions.
+class ItemPlacement : public morva::test::DialogSheet {
+ protected:
+  std::string model() override {
+    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+    nlohmann::json d = nlohmann::json::parse(in);
+    auto& records = d["main"]["records"];
+    int choices = 0;
+    for (const auto& r : records) choices += r.value("kind", 0) == 14 ? 1 : 0;
+    auto choice = [&](const std::string& name, int type, int value) {
+      records.push_back({{"kind", 14}, {"name", name}, {"value", {{"type", type}, {"value", value}}}});
+      return ++choices;
+    };
+    const int off = choice("Off", 1, 0), on = choice("On", 1, 1);
+    std::vector<int> places;
+    for (const char* name : {"Top Left", "Top Centre", "Top Right", "Bottom Left", "Bottom Centre", "Bottom Right"})
+      places.push_back(choice(name, 3, static_cast<int>(places.size()) + 1));
+    const char* names[] = {"Date", "Page Number"};
+    for (int k = 0; k < 2; ++k) {
+      records.push_back({{"kind", 4}, {"id", 1296 + k}, {"name", names[k]}, {"default", 1}, {"choices", {off, on}}});
+      records.push_back({{"kind", 4}, {"id", 351 + k}, {"name", "Position"}, {"default", 1}, {"choices", places}});
+    }
+    const std::string folder = root_.file("placement_model");
+    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+    return folder;
+  }
+  LONG current(WORD ddmid) { return GetEffectiveItemValue(context_->current.devmode, context_->current.printer_data, ddmid); }
+};
+
+TEST_F(ItemPlacement, CheckAndPositionEditTheItemSelectedInTheList) {
+  constexpr UINT kDialog = 536;
+  constexpr INT kList = 1578, kCheck = 1369, kTopRight = 1605;
+  ASSERT_NE(sheet(kSheetTypeDocument), nullptr);
+  const INT_PTR result = open(kDialog, EngineDialogProc<25, kDialogTypeDialog>, [&](HWND dialog) {
+    HWND list = ui::find(dialog, kList);
+    EXPECT_EQ(ui::items(list), (std::vector<std::u16string>{u"Date\tOff\tTop Left", u"Page Number\tOff\tTop Left"}));
+    ASSERT_TRUE(ui::select(list, 1));
+    ASSERT_TRUE(ui::click(ui::find(dialog, kCheck)));
+    ASSERT_TRUE(ui::click(ui::find(dialog, kTopRight)));
+    EXPECT_EQ(ui::items(list)[1], u"Page Number\tOn\tTop Right");
+    EXPECT_EQ(ui::items(list)[0], u"Date\tOff\tTop Left");
+    // Back on the first item the controls show its own state.
+    ASSERT_TRUE(ui::select(list, 0));
+    EXPECT_EQ(ui::state(ui::find(dialog, kCheck)).check, BST_UNCHECKED);
+    EXPECT_EQ(ui::state(ui::find(dialog, 1603)).check, BST_CHECKED);
+    EXPECT_TRUE(ui::write_png(dialog, png_path("item-placement-dialog.png")));
+    EXPECT_TRUE(ui::click(ui::find(dialog, 1092)));
+  });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(current(1297), 1);
+  EXPECT_EQ(current(352), 3);
+  EXPECT_EQ(current(1296), 0);
+}
+
+// Locked for applications by the administrator: every control is shown
+// disabled.
+TEST_F(ItemPlacement, LockedSettingsAreShownDisabled) {
+  ASSERT_NE(sheet(kSheetTypeDocument), nullptr);
+  const BYTE locked = 1;
+  ASSERT_EQ(SetItemValueRaw(5138, context_->current.devmode, context_->current.printer_data, 8, 1, &locked), 0);
+  open(536, EngineDialogProc<25, kDialogTypeDialog>, [&](HWND dialog) {
+    for (INT id : {1369, 1603, 1608, 1614}) {
+      EXPECT_TRUE(ui::state(ui::find(dialog, id)).visible) << id;
+      EXPECT_FALSE(ui::state(ui::find(dialog, id)).enabled) << id;
+    }
+    ui::click(ui::find(dialog, 1091));
+  });
+  EXPECT_EQ(current(1296), 0);
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ extern const ControlSet kPaperPageControls;
 extern const ControlSet kDetailPageControls;
 extern const ControlSet kSizeUnitControls;
 
+// Item placement dialog (template 536).
+extern const ControlSet kItemPlacementControls;
+
 // What the pages and dialogs above share.
 namespace document_pages {
 
