@@ -439,7 +439,7 @@ bool save(HWND dialog, UserPapers* p) {
       ok = ok && write_name(target, static_cast<WORD>(kNameBase + i), s.name);
     }
   }
-  ok = ok && InitializePrinterSettings(printer, block, sheet->database, sheet->can_edit) == 1;
+  ok = ok && InitializePrinterSettings(printer, block, sheet->database, TRUE) == 1;
   SafeGlobalFree(block);
   ClosePrinter(printer);
   return ok;
@@ -457,7 +457,9 @@ INT SaveHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const 
     fill_list(event->window, p);
     return 0;
   }
-  if (!save(event->window, p)) {
+  // Without the right to change settings OK closes without storing.
+  const SheetState* sheet = GetSheetState(event->window);
+  if (sheet && sheet->can_edit && !save(event->window, p)) {
     document_pages::Warn(event->window, kSaveFailed);
     return 0;
   }
