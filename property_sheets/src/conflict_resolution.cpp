@@ -181,3 +181,12 @@ INT ResolveSettingChange(HWND window, HANDLE printer, BOOL default_mode, DddHand
   return resolve_conflict(window, printer, default_mode, database, devmode, printer_data, ddmid, type, value, changed,
                           report);
 }
+
+INT ResolveConflict(HWND window, HANDLE printer, BOOL default_mode, DddHandle* database, void* devmode,
+                    void* printer_data, WORD ddmid, WORD type, const void* value, WORD** changed,
+                    ConflictReport* report) {
+  if (!window || !changed) return 1;
+  *changed = nullptr;
+  return resolve_conflict(window, printer, default_mode, database, devmode, printer_data, ddmid, type, value, changed,
+                          report);
+}

@@ -2,6 +2,7 @@
 // the page templates, the page lists of the three sheets, the control
 // kinds' default handlers and the records every dialog shares.
 #include "control_handlers.h"
+#include "property_sheets/document_pages.h"
 #include "property_sheets/sheet_engine.h"
 #include "win/msgbox.h"
 
@@ -41,16 +42,11 @@ constexpr INT kNoHelp[] = {0, 0};
 
 // ---- settings of the controls -------------------------------------------------------
 
-constexpr SettingRef kPaperSize[] = {Bound(8)};
-constexpr SettingRef kOrientation[] = {Bound(7)};
-constexpr SettingRef kTwoSided[] = {Bound(16)};
 constexpr SettingRef kPaperSource[] = {Bound(13)};
 constexpr SettingRef kColourMode[] = {Bound(270)};
 constexpr SettingRef kCollate[] = {Bound(18)};
 constexpr SettingRef kDuplexUnit[] = {Bound(4103)};
 
-// Radio buttons: the button ids in choice order.
-constexpr RadioGroupData kOrientationButtons{2, {3836, 3837}};
 
 // ---- child dialogs -------------------------------------------------------------------
 
@@ -60,10 +56,6 @@ constexpr ControlRecord kKind4Records[] = {
 };
 constexpr INT kKind4Help[] = {8691, 3081, 0, 0};
 constexpr ControlSet kKind4{kKind4Records, 1, 3080, kKind4Help, nullptr, 0};
-
-constexpr ChildDialogTemplate kKind4Dialog[] = {{869, EngineDialogProc<4, kDialogTypeDialog>, 4, kNone, 0}};
-constexpr ChildDialogCommand kOpenKind4{kKind4Dialog, 0, 0};
-constexpr CommandItem kOpenKind4Command{kCommandChildDialog, &kOpenKind4};
 
 // Child dialogs whose controls come with their own pages: their sets hold
 // the dialog record only for now.
@@ -78,12 +70,12 @@ MORVA_EMPTY_SET(kKind15, 1430);
 MORVA_EMPTY_SET(kKind18, 7250);
 MORVA_EMPTY_SET(kKind19, 7250);
 MORVA_EMPTY_SET(kKind22, 90080);
-MORVA_EMPTY_SET(kKind23, 4150);
-MORVA_EMPTY_SET(kKind24, 4270);
-MORVA_EMPTY_SET(kKind25, 9260);
+constexpr const ControlSet& kKind23 = kFontSubstitutionControls;
+constexpr const ControlSet& kKind24 = kUserPaperControls;
+constexpr const ControlSet& kKind25 = kItemPlacementControls;
 MORVA_EMPTY_SET(kKind26, 8888);
 MORVA_EMPTY_SET(kKind27, 8888);
-MORVA_EMPTY_SET(kKind28, 9060);
+constexpr const ControlSet& kKind28 = kMarginControls;
 MORVA_EMPTY_SET(kKind29, 8040);
 MORVA_EMPTY_SET(kKind30, 38100);
 MORVA_EMPTY_SET(kKind31, 39500);
@@ -96,8 +88,8 @@ MORVA_EMPTY_SET(kKind44, 90170);
 MORVA_EMPTY_SET(kKind45, 41300);
 MORVA_EMPTY_SET(kKind47, 42570);
 MORVA_EMPTY_SET(kKind49, 39500);
-MORVA_EMPTY_SET(kKind55, 43200);
-MORVA_EMPTY_SET(kKind56, 99550);
+constexpr const ControlSet& kKind55 = kCustomSizeControls;
+constexpr const ControlSet& kKind56 = kSizeUnitControls;
 MORVA_EMPTY_SET(kKind57, 0);
 MORVA_EMPTY_SET(kKind58, 0);
 MORVA_EMPTY_SET(kKind59, 50300);
@@ -106,17 +98,8 @@ MORVA_EMPTY_SET(kKind60, 0);
 
 // ---- pages ---------------------------------------------------------------------------
 
-// Kind 1 (4701): paper size, orientation and two-sided printing.
-constexpr ControlRecord kKind1Records[] = {
-    {kDialogRecordId, 0, nullptr, 0, nullptr, nullptr, kNone, kNone, nullptr},
-    {1006, 1, kPaperSize, kControlDropDown, nullptr, nullptr, 1174, kNone, nullptr},
-    {3836, 1, kOrientation, kControlRadioGroup, nullptr, &kOrientationButtons, kNone, kNone, nullptr},
-    {3837, 1, kOrientation, kControlRadioGroup, nullptr, &kOrientationButtons, kNone, kNone, nullptr},
-    {1766, 1, kTwoSided, kControlDropDown, nullptr, nullptr, 1765, kNone, nullptr},
-};
-constexpr INT kKind1Help[] = {1174, 1030, 1006, 1030, 3836, 1070, 3837, 1070, 1765, 1090, 1766, 1090, 0, 0};
-constexpr INT kKind1ReadOnly[] = {3835, kNone};
-constexpr ControlSet kKind1{kKind1Records, 5, 9999, kKind1Help, kKind1ReadOnly, 0};
+// Kind 1 (4701): the paper page.
+constexpr const ControlSet& kKind1 = kPaperPageControls;
 
 // Kind 3 (505, variant 537): paper source and colour mode.
 constexpr ControlRecord kKind3Records[] = {
@@ -126,12 +109,8 @@ constexpr ControlRecord kKind3Records[] = {
 constexpr INT kKind3Help[] = {1012, 2010, 1018, 2020, 0, 0};
 constexpr ControlSet kKind3{kKind3Records, 2, 9999, kKind3Help, nullptr, 0};
 
-// Kind 13 (504): the button that opens dialog 869.
-constexpr ControlRecord kKind13Records[] = {
-    {3311, 0, nullptr, kControlCommand, nullptr, &kOpenKind4Command, kNone, kNone, &kKeepEnabled},
-};
-constexpr INT kKind13Help[] = {3311, 3070, 0, 0};
-constexpr ControlSet kKind13{kKind13Records, 1, 9999, kKind13Help, nullptr, 0};
+// Kind 13 (504): the detail settings page.
+constexpr const ControlSet& kKind13 = kDetailPageControls;
 
 // Kind 17 (524): the stamps page; its controls come with the stamp page.
 constexpr ControlSet kKind17{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};

@@ -149,6 +149,25 @@ ItemInfo* GetItemInfo(HWND window, WORD ddmid) {
   return entry ? entry->info : nullptr;
 }
 
+INT RebuildItemInfo(ControlEvent* event, WORD ddmid) {
+  KeyList* cache = item_cache(event->window);
+  auto* entry = cache ? static_cast<CachedItem*>(KeyList_FindData(cache, ddmid, kKeyListAnyKey2)) : nullptr;
+  if (!entry) return 0;
+  const SheetState* state = GetSheetState(event->window);
+  ConflictMessageOptions options{};
+  GetConflictMessageOptions(state, &options);
+  ItemInfoOptions item_options{};
+  item_options.inches = options.inches;
+  item_options.tenths = options.tenths;
+  item_options.printer = state->printer;
+  ItemInfo* info = BuildItemInfo(event->database, ddmid, event->devmode, event->printer_data, GetResourceModule(),
+                                 &item_options);
+  if (!info) return 0;
+  ItemInfo_Free(entry->info);
+  entry->info = info;
+  return 1;
+}
+
 ConflictReport* GetSettingReport(HWND window, WORD ddmid) {
   ConstraintEntry* entry = find_constraint(window, ddmid);
   return entry ? entry->report : nullptr;

@@ -364,10 +364,13 @@ INT DrawTextW(HDC hdc, LPCWSTR str, INT n, LPRECT rect, UINT format) {
         continue;
       }
       if (c == u'\t' && (format & DT_EXPANDTABS)) {
-        LONG stop = 8 * std::max<LONG>(1, tm.tmAveCharWidth);
-        LONG w = measure(l.text);
+        // Spaces up to the next stop (every eight average characters); a
+        // space's width need not divide the stop, so the stop is reached,
+        // not met exactly.
+        const LONG stop = 8 * std::max<LONG>(1, tm.tmAveCharWidth);
+        const LONG next = (measure(l.text) / stop + 1) * stop;
         do l.text.push_back(u' ');
-        while ((w = measure(l.text)) % stop != 0 && w < stop * 64);
+        while (measure(l.text) < next);
         continue;
       }
       l.text.push_back(c);

@@ -241,6 +241,10 @@ INT CreateControlStates(HWND window, ControlEvent* event, const ControlRecord* r
 void ReleaseControlStates(ControlEvent* event, const ControlRecord* records, INT count);
 ControlState* FindControlState(HWND window, const ControlRecord* record);
 ItemInfo* GetItemInfo(HWND window, WORD ddmid);
+// Builds the sheet's cached ItemInfo of the setting again from the current
+// settings (choice texts that show stored sizes change with them). 1, 0
+// when none is cached or it cannot be built.
+INT RebuildItemInfo(ControlEvent* event, WORD ddmid);
 // The setting report of a DDMID and of one of its choices.
 ConflictReport* GetSettingReport(HWND window, WORD ddmid);
 ConflictReport* GetChoiceReport(HWND window, WORD ddmid, INT choice);
@@ -266,6 +270,11 @@ INT GetResolutionPolicy(WORD* flags, WORD ddmid, BOOL value_given);
 INT ResolveSettingChange(HWND window, HANDLE printer, BOOL default_mode, DddHandle* database, void* devmode,
                          void* printer_data, WORD ddmid, WORD type, const void* value, WORD** changed,
                          ConflictReport* report);
+// The same without the check for an unchanged value: a setting's current
+// value is checked and resolved again.
+INT ResolveConflict(HWND window, HANDLE printer, BOOL default_mode, DddHandle* database, void* devmode,
+                    void* printer_data, WORD ddmid, WORD type, const void* value, WORD** changed,
+                    ConflictReport* report);
 
 // ---- commit and reset ------------------------------------------------------------
 

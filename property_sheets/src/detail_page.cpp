@@ -1,0 +1,164 @@
+// The document sheet's detail settings page. Its setting selector lists
+// the model's detail settings as "name, value" rows; the drop-down beside
+// it edits whichever setting is selected. The page's buttons open the
+// collation dialog and the size-unit dialog.
+#include <map>
+#include <string>
+
+#include "control_handlers.h"
+#include "property_sheets/document_pages.h"
+#include "property_sheets/sheet_records.h"
+#include "settings/items/item_info.h"
+#include "win/controls.h"
+#include "win/window.h"
+
+namespace {
+
+constexpr INT kSelector = 3300, kSelectedEdit = 3303, kSelectedLabel = 3304;
+constexpr WORD kJobMonitorSetting = 1321, kNoneSelected = kEmptyPseudoSetting;
+
+bool is_notify(UINT message, LPARAM lParam, UINT code) {
+  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
+}
+bool wants_display(UINT message, LPARAM lParam) {
+  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
+}
+
+// The setting selected in the selector, per page window.
+std::map<HWND, WORD>& selections() {
+  static std::map<HWND, WORD> selected;
+  return selected;
+}
+WORD selected_setting(HWND page) {
+  auto it = selections().find(page);
+  return it == selections().end() ? kNoneSelected : it->second;
+}
+
+// A setting of the selector is listed when the model has it and it is not
+// hidden (the job-monitor setting only with a job monitor).
+bool listed(ControlEvent* event, WORD ddmid) {
+  if (ddmid == kNoneSelected || !GetItemInfo(event->window, ddmid)) return false;
+  if (ddmid == kJobMonitorSetting) {
+    const SheetState* state = GetSheetState(event->window);
+    if (!state || !state->job_monitor_available) return false;
+  }
+  return GetSettingAvailability(event->window, ddmid) != 6;
+}
+
+std::u16string row_text(ControlEvent* event, const ControlRecord* record, INT ref) {
+  const ControlState* cs = FindControlState(event->window, record);
+  const ItemInfo* info = GetItemInfo(event->window, RefDdmid(record->settings[ref]));
+  std::u16string text = info && info->name ? info->name : u"";
+  text += u"\t";
+  if (cs && cs->slots && info && cs->slots[ref].choice >= 0)
+    if (LPCWSTR choice = ItemInfo_GetChoiceText(info, cs->slots[ref].choice)) text += choice;
+  return text;
+}
+
+void fill_selector(ControlEvent* event, const ControlRecord* record) {
+  HWND list = GetDlgItem(event->window, record->id);
+  if (!list) return;
+  const LRESULT top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  const WORD selected = selected_setting(event->window);
+  for (INT i = 0; i < record->setting_count; ++i) {
+    const WORD ddmid = RefDdmid(record->settings[i]);
+    if (!listed(event, ddmid)) continue;
+    const std::u16string text = row_text(event, record, i);
+    const LRESULT at = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (at < 0) continue;
+    SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(at), ddmid);
+    if (ddmid == selected) SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+  }
+  if (top > 0) SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+}
+
+// The drop-down and its label show the selected setting, or hide.
+void show_selected(ControlEvent* event) {
+  const ControlRecord* edit = FindControlById(event->window, event->kind, kSelectedEdit);
+  ControlState* cs = edit ? FindControlState(event->window, edit) : nullptr;
+  const WORD selected = selected_setting(event->window);
+  INT index = -1;
+  const bool shown = cs && selected != kNoneSelected && FindSettingRefIndex(edit, selected, &index);
+  if (shown) {
+    cs->current = index;
+    DropDownListHandler(event, UM_REFRESH_CONTROLS, 0, 0, edit, edit->kind_data);
+  }
+  for (INT id : {kSelectedEdit, kSelectedLabel}) ShowWindow(GetDlgItem(event->window, id), shown ? SW_SHOW : SW_HIDE);
+  if (shown) {
+    const ItemInfo* info = GetItemInfo(event->window, selected);
+    if (info && info->name) SetDlgItemTextW(event->window, kSelectedLabel, (std::u16string(info->name) + u":").c_str());
+    if (!event->permission) EnableWindow(GetDlgItem(event->window, kSelectedEdit), FALSE);
+  }
+}
+
+INT SelectorListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                        const void*) {
+  if (wants_display(message, lParam)) {
+    ReloadControlValues(event, record, 1);
+    SelectCurrentChoices(event, record, 1);
+    fill_selector(event, record);
+    show_selected(event);
+    return 0;
+  }
+  if (message == WM_DESTROY) selections().erase(event->window);
+  if (message != WM_COMMAND || HIWORD(wParam) != LBN_SELCHANGE) return 0;
+  HWND list = GetDlgItem(event->window, record->id);
+  const LRESULT row = SendMessageW(list, LB_GETCURSEL, 0, 0);
+  if (row < 0) return 0;
+  selections()[event->window] = static_cast<WORD>(SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(row), 0));
+  show_selected(event);
+  return 0;
+}
+
+// Changes go through the drop-down's own handling; display follows the
+// selector.
+INT SelectorEditHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                        const void* kind_data) {
+  if (wants_display(message, lParam)) return 0;  // the selector shows it
+  return DropDownListHandler(event, message, wParam, lParam, record, kind_data);
+}
+
+constexpr WORD kKeepEnabled = kFlagKeepEnabled;
+constexpr SettingRef kSelectorSettings[] = {
+    Bound(1859), Bound(1860), Bound(1367), Bound(457),  Bound(1332), Bound(1324), Bound(474),  Bound(1355),
+    Bound(1333), Bound(440),  Bound(1321), Bound(1331), Bound(1336), Bound(1341), Bound(1350), Bound(469),
+    Bound(1359), Bound(1854), Bound(1318), Bound(1307), Bound(1310), Bound(1316), Bound(455),  Bound(454),
+    Bound(1293), Bound(1294), Bound(1284), Bound(1302), Bound(330),  Bound(1319), Bound(443),  Bound(345),
+    Bound(1325), Bound(386),  Bound(1342), Bound(464),  Bound(1343), Bound(1861), Bound(1344), Bound(1345),
+    Bound(1862), Bound(1351), Bound(467),  Bound(1356), Bound(1358), Bound(471),  Bound(476),  Bound(1370),
+    Bound(1366), Bound(kNoneSelected, 0)};
+constexpr INT kSelectorCount = static_cast<INT>(std::size(kSelectorSettings));
+constexpr SettingRef kPrintQuality[] = {Bound(1334)}, kSpool[] = {Bound(1320)}, kLayout[] = {Bound(458)},
+                     kSecond[] = {Bound(456)};
+
+constexpr ChildDialogTemplate kCollationDialog[] = {{869, EngineDialogProc<4, kDialogTypeDialog>, 4, kNone, 0}};
+constexpr ChildDialogCommand kOpenCollation{kCollationDialog, 0, 0};
+constexpr CommandItem kCollationCommand{kCommandChildDialog, &kOpenCollation};
+constexpr ChildDialogTemplate kUnitDialog[] = {{3820, EngineDialogProc<56, kDialogTypeDialog>, 56, kNone, 36911}};
+constexpr ChildDialogCommand kOpenUnitDialog{kUnitDialog, 0, 0};
+constexpr CommandItem kUnitCommand{kCommandChildDialog, &kOpenUnitDialog};
+constexpr CommandItem kDefaultsCommand{kCommandDefaults, nullptr};
+
+constexpr ControlRecord kRecords[] = {
+    {3290, 1, kPrintQuality, kControlCheckBox, nullptr, nullptr, 3290, 9024, nullptr},
+    {1044, 1, kSpool, kControlCheckBox, nullptr, nullptr, 1044, 9025, nullptr},
+    {3295, 1, kLayout, kControlDropDown, nullptr, nullptr, 3291, 9026, nullptr},
+    {3297, 1, kSecond, kControlDropDown, nullptr, nullptr, 3296, 9029, nullptr},
+    {kSelector, kSelectorCount, kSelectorSettings, kControlListBox, SelectorListHandler, nullptr, kNone, kNone,
+     &kKeepEnabled},
+    {kSelectedEdit, kSelectorCount, kSelectorSettings, kControlDropDown, SelectorEditHandler, nullptr, kNone, 9030,
+     nullptr},
+    {3311, 0, nullptr, kControlCommand, nullptr, &kCollationCommand, kNone, kNone, &kKeepEnabled},
+    {3313, 0, nullptr, kControlCommand, nullptr, &kUnitCommand, 3313, 9321, &kKeepEnabled},
+    {1090, 0, nullptr, kControlCommand, nullptr, &kDefaultsCommand, kNone, kNone, &kKeepEnabled},
+};
+constexpr INT kHelp[] = {3290, 98010, 1044, 98020, 3292, 98030, 3293, 98040, 3294, 98040, 3291, 98050, 3295, 98050,
+                         3296, 98060, 3297, 98060, 3298, 98070, 3299, 98080, 3300, 98080, 3301, 98090, 3303, 98090,
+                         3304, 98090, 3305, 98100, 1010, 98100, 1760, 98100, 1185, 98100, 3302, 98110, 3308, 98120,
+                         3311, 98130, 3312, 98140, 3313, 98150, 3314, 98160, 3315, 98160, 3316, 98160, 3317, 98160,
+                         1090, 1540, 0, 0};
+
+}  // namespace
+
+const ControlSet kDetailPageControls{kRecords, static_cast<INT>(std::size(kRecords)), 9999, kHelp, nullptr, 0};

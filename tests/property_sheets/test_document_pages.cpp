@@ -1,0 +1,269 @@
+// The demo printer's document sheet as an application opens it, with a
+// model that offers the custom paper size: the custom size dialog opened
+// from the paper list, sizes entered in millimetres and in inches, sides
+// out of range and turned, and what the caller's DEVMODE carries back.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ddd_builder.h"
+#include "gfx_demo.h"
+#include "temp_root.h"
+#include "win/win.h"
+
+namespace {
+
+namespace ui = morva::platform::ui;
+using morva::gfx_demo::kDemoPrinter;
+
+constexpr DWORD kShortDevmode = 1604;
+constexpr INT kPaperSize = 1006, kCustomSizeButton = 1816, kSummary = 3838;
+constexpr INT kWidth = 3791, kHeight = 3792, kInch = 3805, kWidthRange = 3795, kOk = 1092, kCancel = 1091;
+
+std::string png_path(const std::string& name) { return std::string(MORVA_BIN_DIR) + "/" + name; }
+
+void choose(HWND sheet, INT id, const std::u16string& prefix) {
+  HWND list = ui::find(sheet, id);
+  ASSERT_NE(list, nullptr) << id;
+  const auto items = ui::items(list);
+  for (size_t i = 0; i < items.size(); ++i)
+    if (items[i].rfind(prefix, 0) == 0) {
+      ui::select(list, static_cast<INT>(i));
+      return;
+    }
+  ADD_FAILURE() << "no such item in control " << id;
+}
+
+class DocumentPages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The demo model with the custom paper among its paper sizes.
+    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+    nlohmann::json d = nlohmann::json::parse(in);
+    auto& records = d["main"]["records"];
+    int choices = 0;
+    for (const auto& r : records) choices += r.value("kind", 0) == 14 ? 1 : 0;
+    records[0]["choices"].push_back(choices + 1);
+    records.push_back({{"kind", 14},
+                       {"name", "Custom Size"},
+                       {"target_kind", 10},
+                       {"target_id", 256},
+                       {"value", {{"type", 3}, {"value", 256}}}});
+    // The margin settings: the switch, the paper list and four margins
+    // of 0 to 150 mm.
+    auto choice = [&](const std::string& name, nlohmann::json value) {
+      records.push_back({{"kind", 14}, {"name", name}, {"value", value}});
+      return ++choices;
+    };
+    ++choices;  // the custom paper's choice above
+    const int off = choice("Off", {{"type", 8}, {"value", 0}}), on = choice("On", {{"type", 8}, {"value", 1}});
+    records.push_back({{"kind", 4}, {"id", 387}, {"name", "Own Margins"}, {"default", 1}, {"choices", {off, on}}});
+    std::vector<int> papers;
+    for (auto [name, id] : {std::pair{"A4", 9}, {"Letter", 1}, {"Custom Size", 256}}) {
+      records.push_back({{"kind", 14}, {"name", name}, {"target_kind", 10}, {"target_id", id},
+                         {"value", {{"type", 3}, {"value", id}}}});
+      papers.push_back(++choices);
+    }
+    records.push_back({{"kind", 4}, {"id", 1824}, {"name", "Margin Paper"}, {"default", 1}, {"choices", papers}});
+    const int lowest = choice("0", {{"type", 4}, {"value", 0}}), highest = choice("150", {{"type", 4}, {"value", 1500}});
+    for (int id = 1825; id <= 1828; ++id)
+      records.push_back({{"kind", 4}, {"id", id}, {"name", "Margin"}, {"flags", 4}, {"default", 1},
+                         {"choices", {lowest, highest}}});
+    const std::string folder = root_.file("custom_model");
+    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+    std::string error;
+    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    // An administrator's application: the per-user stores of the printer
+    // get the printer's identity on first use.
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, &all));
+    ui_dll_ = LoadLibraryW(u"morvaui.dll");
+    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
+    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
+    ASSERT_NE(document_, nullptr);
+  }
+  void TearDown() override {
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    if (ui_dll_) FreeLibrary(ui_dll_);
+    if (printer_) ClosePrinter(printer_);
+  }
+
+  std::vector<BYTE> document_sheet(ui::ModalScript script, LONG* answer = nullptr) {
+    std::vector<BYTE> devmode(kShortDevmode, 0);
+    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                  reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+    ui::script_modal(std::move(script));
+    DWORD result = 0;
+    const LONG a = CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+    if (answer) *answer = a;
+    return devmode;
+  }
+
+  morva::test::TempRoot root_;
+  HANDLE printer_ = nullptr;
+  HMODULE ui_dll_ = nullptr;
+  PFNPROPSHEETUI document_ = nullptr;
+};
+
+const DEVMODEW* dm(const std::vector<BYTE>& b) { return reinterpret_cast<const DEVMODEW*>(b.data()); }
+
+// The custom size dialog opens when the custom paper is chosen; sizes are
+// typed in millimetres or in inches.
+TEST_F(DocumentPages, CustomSizeEnteredInMillimetresAndInches) {
+  struct Case {
+    bool inches;
+    std::u16string width, height;
+    SHORT dm_width, dm_length;
+    std::u16string shown;
+  } const cases[] = {{false, u"150", u"200.5", 1500, 2005, u"Custom Size (150 x 200 mm)"},
+                     {true, u"5", u"7.5", 1270, 1905, u"Custom Size (127 x 190 mm)"}};
+  for (const Case& c : cases) {
+    ui::reset();
+    bool opened = false;
+    LONG answer = 0;
+    const auto devmode = document_sheet(
+        [&](HWND sheet) {
+          EXPECT_FALSE(ui::state(ui::find(sheet, kCustomSizeButton)).visible);
+          ui::script_modal([&](HWND dialog) {
+            opened = true;
+            if (c.inches) {
+              ASSERT_TRUE(ui::click(ui::find(dialog, kInch)));
+              EXPECT_EQ(ui::text(ui::find(dialog, kWidthRange)), u"&Width (3.54 to 12.00):");
+            } else {
+              EXPECT_EQ(ui::text(ui::find(dialog, kWidthRange)), u"&Width (90.0 to 304.8):");
+            }
+            ASSERT_TRUE(ui::enter_text(ui::find(dialog, kWidth), c.width));
+            ASSERT_TRUE(ui::enter_text(ui::find(dialog, kHeight), c.height));
+            if (!c.inches) {
+              EXPECT_TRUE(ui::write_png(dialog, png_path("custom-size-dialog.png")));
+            }
+            EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+          });
+          choose(sheet, kPaperSize, u"Custom Size");
+          EXPECT_TRUE(opened);
+          EXPECT_EQ(ui::text(ui::find(sheet, kPaperSize)), c.shown);
+          EXPECT_TRUE(ui::state(ui::find(sheet, kCustomSizeButton)).visible);
+          if (!c.inches) {
+            EXPECT_TRUE(ui::write_png(sheet, png_path("paper-page.png")));
+          }
+          EXPECT_TRUE(ui::press_ok(sheet));
+        },
+        &answer);
+    EXPECT_EQ(answer, CPSUI_OK);
+    EXPECT_TRUE(morva::platform::message_box_log().empty());
+    EXPECT_EQ(dm(devmode)->dmPaperSize, 256);
+    EXPECT_EQ(dm(devmode)->dmPaperWidth, c.dm_width) << c.inches;
+    EXPECT_EQ(dm(devmode)->dmPaperLength, c.dm_length) << c.inches;
+  }
+}
+
+// Out of range, wider than high: each is said once, the dialog stays open
+// and the sides it keeps are the ones that passed.
+TEST_F(DocumentPages, CustomSizeRefusesWhatDoesNotFit) {
+  const auto devmode = document_sheet([&](HWND sheet) {
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kWidth), u"50"));
+      ui::focus(ui::find(dialog, kHeight));
+      ASSERT_EQ(morva::platform::message_box_log().size(), 1u);
+      EXPECT_EQ(morva::platform::message_box_log()[0].text, u"Width must lie between 90.0 and 304.8.");
+      EXPECT_NE(ui::text(ui::find(dialog, kWidth)), u"50");
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kWidth), u"300"));
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kHeight), u"200"));
+      ui::click(ui::find(dialog, kOk));
+      ASSERT_EQ(morva::platform::message_box_log().size(), 2u);
+      EXPECT_EQ(morva::platform::message_box_log()[1].text,
+                u"The width is greater than the height: the two sides are exchanged.");
+      EXPECT_EQ(ui::text(ui::find(dialog, kWidth)), u"200.0");
+      EXPECT_EQ(ui::text(ui::find(dialog, kHeight)), u"300.0");
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    choose(sheet, kPaperSize, u"Custom Size");
+    // The button opens the dialog again; Cancel there keeps the size.
+    ui::script_modal([&](HWND dialog) {
+      EXPECT_EQ(ui::text(ui::find(dialog, kWidth)), u"200.0");
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kWidth), u"250"));
+      EXPECT_TRUE(ui::click(ui::find(dialog, kCancel)));
+    });
+    ASSERT_TRUE(ui::click(ui::find(sheet, kCustomSizeButton)));
+    EXPECT_FALSE(ui::text(ui::find(sheet, kSummary)).empty());
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  EXPECT_EQ(dm(devmode)->dmPaperSize, 256);
+  EXPECT_EQ(dm(devmode)->dmPaperWidth, 2000);
+  EXPECT_EQ(dm(devmode)->dmPaperLength, 3000);
+}
+
+// Margins kept per paper: typed margins are checked against the range and
+// against the paper, and OK keeps them for the next time.
+TEST_F(DocumentPages, MarginsOutsideThePaperAreRefusedWithAWarning) {
+  constexpr INT kMargins = 1354, kOwn = 1658, kLeft = 1666, kRight = 1681, kTop = 1676;
+  document_sheet([&](HWND sheet) {
+    ui::script_modal([&](HWND dialog) {
+      EXPECT_EQ(ui::state(ui::find(dialog, kOwn)).check, BST_UNCHECKED);
+      EXPECT_EQ(ui::text(ui::find(dialog, 1361)), u"A4");
+      ASSERT_TRUE(ui::click(ui::find(dialog, kOwn)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kLeft)), u"4.6");
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kLeft), u"120"));
+      ASSERT_TRUE(ui::focus(ui::find(dialog, kTop)));
+      EXPECT_TRUE(morva::platform::message_box_log().empty());
+      // Beyond the range, then inside it but with no room left on A4.
+      const std::pair<std::u16string, std::u16string> refused[] = {
+          {u"151", u"Right margin must lie between 0.0 and 150.0."},
+          {u"100", u"These margins leave no room for printing on the paper."}};
+      for (const auto& [typed, message] : refused) {
+        morva::platform::reset_message_boxes();
+        ASSERT_TRUE(ui::enter_text(ui::find(dialog, kRight), typed));
+        ui::focus(ui::find(dialog, kTop));
+        ASSERT_EQ(morva::platform::message_box_log().size(), 1u);
+        EXPECT_EQ(morva::platform::message_box_log()[0].text, message);
+        EXPECT_EQ(ui::text(ui::find(dialog, kRight)), u"4.6");
+      }
+      EXPECT_TRUE(ui::write_png(dialog, png_path("paper-margin-dialog.png")));
+      morva::platform::reset_message_boxes();
+      EXPECT_TRUE(ui::click(ui::find(dialog, 1092)));
+      EXPECT_TRUE(morva::platform::message_box_log().empty());
+    });
+    ASSERT_TRUE(ui::click(ui::find(sheet, kMargins)));
+    ui::script_modal([&](HWND dialog) {
+      EXPECT_EQ(ui::state(ui::find(dialog, kOwn)).check, BST_CHECKED);
+      EXPECT_EQ(ui::text(ui::find(dialog, kLeft)), u"120.0");
+      ui::click(ui::find(dialog, 1091));
+    });
+    ASSERT_TRUE(ui::click(ui::find(sheet, kMargins)));
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+}
+
+// The detail page's selector lists the model's detail settings with their
+// values; the drop-down beside it edits the one selected.
+TEST_F(DocumentPages, DetailSelectorEditsTheSelectedSetting) {
+  constexpr INT kDetailsTab = 3, kSelector = 3300, kSelected = 3303, kSelectedLabel = 3304;
+  LONG answer = 0;
+  document_sheet(
+      [&](HWND sheet) {
+        ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kDetailsTab));
+        HWND selector = ui::find(sheet, kSelector);
+        const std::vector<std::u16string> rows = {u"Image Compression\tNone", u"Crop Images to Clip\tOff"};
+        EXPECT_EQ(ui::items(selector), rows);
+        EXPECT_FALSE(ui::state(ui::find(sheet, kSelected)).visible);
+        ASSERT_TRUE(ui::select(selector, 0));
+        EXPECT_TRUE(ui::state(ui::find(sheet, kSelected)).visible);
+        EXPECT_EQ(ui::text(ui::find(sheet, kSelectedLabel)), u"Image Compression:");
+        EXPECT_EQ(ui::items(ui::find(sheet, kSelected)), (std::vector<std::u16string>{u"None", u"Run Length", u"JPEG"}));
+        choose(sheet, kSelected, u"JPEG");
+        EXPECT_EQ(ui::items(selector)[0], u"Image Compression\tJPEG");
+        ASSERT_TRUE(ui::select(selector, 1));
+        EXPECT_EQ(ui::text(ui::find(sheet, kSelected)), u"Off");
+        EXPECT_TRUE(ui::write_png(sheet, png_path("detail-settings-page.png")));
+        EXPECT_TRUE(ui::press_ok(sheet));
+      },
+      &answer);
+  EXPECT_EQ(answer, CPSUI_OK);
+}
+
+}  // namespace
