@@ -2,6 +2,7 @@
 // the page templates, the page lists of the three sheets, the control
 // kinds' default handlers and the records every dialog shares.
 #include "control_handlers.h"
+#include "document_pages.h"
 #include "property_sheets/sheet_engine.h"
 #include "win/msgbox.h"
 
@@ -44,8 +45,6 @@ constexpr INT kNoHelp[] = {0, 0};
 constexpr SettingRef kPaperSize[] = {Bound(8)};
 constexpr SettingRef kOrientation[] = {Bound(7)};
 constexpr SettingRef kTwoSided[] = {Bound(16)};
-constexpr SettingRef kPaperSource[] = {Bound(13)};
-constexpr SettingRef kColourMode[] = {Bound(270)};
 constexpr SettingRef kCollate[] = {Bound(18)};
 constexpr SettingRef kDuplexUnit[] = {Bound(4103)};
 
@@ -72,27 +71,27 @@ constexpr ControlRecord kDialogOnly[] = {
 };
 #define MORVA_EMPTY_SET(name, help) constexpr ControlSet name{kDialogOnly, 1, help, kNoHelp, nullptr, 0}
 MORVA_EMPTY_SET(kKind8, 9999);
-MORVA_EMPTY_SET(kKind11, 8888);
-MORVA_EMPTY_SET(kKind14, 1630);
+constexpr const ControlSet& kKind11 = kImageAdjustControls;
+constexpr const ControlSet& kKind14 = kImageOptionControls;
 MORVA_EMPTY_SET(kKind15, 1430);
-MORVA_EMPTY_SET(kKind18, 7250);
-MORVA_EMPTY_SET(kKind19, 7250);
-MORVA_EMPTY_SET(kKind22, 90080);
+constexpr const ControlSet& kKind18 = kStampDialogControls;
+constexpr const ControlSet& kKind19 = kStampDialogControls;
+constexpr const ControlSet& kKind22 = kJobIdentifierControls;
 MORVA_EMPTY_SET(kKind23, 4150);
 MORVA_EMPTY_SET(kKind24, 4270);
 MORVA_EMPTY_SET(kKind25, 9260);
-MORVA_EMPTY_SET(kKind26, 8888);
-MORVA_EMPTY_SET(kKind27, 8888);
+constexpr const ControlSet& kKind26 = kColourBalanceControls;
+constexpr const ControlSet& kKind27 = kColourProfileControls;
 MORVA_EMPTY_SET(kKind28, 9060);
-MORVA_EMPTY_SET(kKind29, 8040);
+constexpr const ControlSet& kKind29 = kPatternControls;
 MORVA_EMPTY_SET(kKind30, 38100);
 MORVA_EMPTY_SET(kKind31, 39500);
 MORVA_EMPTY_SET(kKind32, 32300);
 MORVA_EMPTY_SET(kKind33, 38000);
 MORVA_EMPTY_SET(kKind39, 95050);
-MORVA_EMPTY_SET(kKind42, 90150);
-MORVA_EMPTY_SET(kKind43, 90160);
-MORVA_EMPTY_SET(kKind44, 90170);
+constexpr const ControlSet& kKind42 = kJobNameControls;
+constexpr const ControlSet& kKind43 = kJobPairControls;
+constexpr const ControlSet& kKind44 = kJobNumberControls;
 MORVA_EMPTY_SET(kKind45, 41300);
 MORVA_EMPTY_SET(kKind47, 42570);
 MORVA_EMPTY_SET(kKind49, 39500);
@@ -118,13 +117,8 @@ constexpr INT kKind1Help[] = {1174, 1030, 1006, 1030, 3836, 1070, 3837, 1070, 17
 constexpr INT kKind1ReadOnly[] = {3835, kNone};
 constexpr ControlSet kKind1{kKind1Records, 5, 9999, kKind1Help, kKind1ReadOnly, 0};
 
-// Kind 3 (505, variant 537): paper source and colour mode.
-constexpr ControlRecord kKind3Records[] = {
-    {1012, 1, kPaperSource, kControlDropDown, nullptr, nullptr, 1013, kNone, nullptr},
-    {1018, 1, kColourMode, kControlDropDown, nullptr, nullptr, 1017, kNone, nullptr},
-};
-constexpr INT kKind3Help[] = {1012, 2010, 1018, 2020, 0, 0};
-constexpr ControlSet kKind3{kKind3Records, 2, 9999, kKind3Help, nullptr, 0};
+// Kind 3 (505, variant 537): the colour page.
+constexpr const ControlSet& kKind3 = kColourPageControls;
 
 // Kind 13 (504): the button that opens dialog 869.
 constexpr ControlRecord kKind13Records[] = {
@@ -133,8 +127,8 @@ constexpr ControlRecord kKind13Records[] = {
 constexpr INT kKind13Help[] = {3311, 3070, 0, 0};
 constexpr ControlSet kKind13{kKind13Records, 1, 9999, kKind13Help, nullptr, 0};
 
-// Kind 17 (524): the stamps page; its controls come with the stamp page.
-constexpr ControlSet kKind17{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+// Kind 17 (524): the stamps page.
+constexpr const ControlSet& kKind17 = kStampPageControls;
 
 // Kind 5 (4702) and its variant 46 (4703): installable options.
 constexpr ControlRecord kKind5Records[] = {
@@ -210,7 +204,7 @@ constexpr PageTemplate kPage6Template{503, EngineDialogProc<6, kDialogTypePage>,
 constexpr DialogDescriptor kFaxPage{0, &kKind0, &kFaxTemplate};
 constexpr DialogDescriptor kPage1{1, &kKind1, &kPage1Template};
 constexpr DialogDescriptor kPage3{3, &kKind3, &kPage3Template};
-constexpr DialogDescriptor kPage3Small{3, &kKind3, &kPage3Variant};
+constexpr DialogDescriptor kPage3Small{3, &kColourPageSmallControls, &kPage3Variant};
 constexpr DialogDescriptor kPage17{17, &kKind17, &kPage17Template};
 constexpr DialogDescriptor kPage13{13, &kKind13, &kPage13Template};
 constexpr DialogDescriptor kPage5{5, &kKind5, &kPage5Template};
