@@ -224,7 +224,8 @@ INT StampPreviewHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam
 
 // ---- the page ------------------------------------------------------------------------
 
-constexpr INT kStoreFileControls[] = {1364, 1537, 1539, 1542, 1544, 1546, 1540, 1375};
+// The store-to-file controls with the labels of its fields.
+constexpr INT kStoreFileControls[] = {1364, 1537, 1539, 1542, 1544, 1546, 1540, 1375, 1538, 1541};
 constexpr INT kLockedControls[] = {kStampListBox, kNewButton, kEditButton, kDeleteButton, kStampSwitch};
 
 // The page's own record; it comes last, so that on activation and refresh
