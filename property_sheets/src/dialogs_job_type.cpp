@@ -8,7 +8,7 @@
 #include <string>
 
 #include "control_handlers.h"
-#include "document_pages.h"
+#include "property_sheets/document_pages.h"
 #include "property_sheets/dialog_helpers.h"
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/common_utils.h"

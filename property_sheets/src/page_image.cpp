@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "control_handlers.h"
-#include "document_pages.h"
+#include "property_sheets/document_pages.h"
 #include "document_pictures.h"
 #include "settings/common/module_state.h"
 #include "win/controls.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "control_handlers.h"
-#include "document_pages.h"
+#include "property_sheets/document_pages.h"
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/module_state.h"
 #include "settings/devmode/placement_colour.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "control_handlers.h"
-#include "document_pages.h"
+#include "property_sheets/document_pages.h"
 #include "fax/key_list.h"
 #include "document_pictures.h"
 #include "property_sheets/sheet_texts.h"
