@@ -2,11 +2,13 @@
 // the settings of the dialog they are on.
 #include "document_pictures.h"
 
+#include "property_sheets/device_pictures.h"
 #include "property_sheets/picture_control.h"
 #include "property_sheets/sheet_records.h"
 #include "property_sheets/stamp_preview.h"
 #include "settings/common/module_state.h"
 #include "settings/items/item_access.h"
+#include "settings/items/item_info.h"
 #include "win/gdi.h"
 
 COLORREF GetGridCellColour(INT colorant, INT level, BOOL filled);
@@ -116,6 +118,30 @@ LRESULT CALLBACK GridPaintProc(HWND window, UINT message, WPARAM wParam, LPARAM 
   return 0;
 }
 
+// The colour-mode picture of the colour page for the dialog's settings.
+INT ColourModePictureBuilder(HMODULE module, HWND dialog, UINT, PreviewImage** list, HPALETTE* palette) {
+  const SheetContext* context = GetSheetContext(dialog);
+  if (!context || !context->state) return 6;
+  void* devmode = context->current.devmode;
+  void* printer_data = context->current.printer_data;
+  LONG mode = 0, type = 0, detail = 0, adjustment = 0;
+  if (!read_number(devmode, printer_data, 270, &mode)) return 3;
+  read_number(devmode, printer_data, 271, &type);
+  read_number(devmode, printer_data, 390, &detail);
+  read_number(devmode, printer_data, 293, &adjustment);
+  BOOL offers_colour = FALSE;
+  if (ItemInfo* info = BuildItemInfo(context->state->database, 270, devmode, printer_data, module, nullptr)) {
+    for (LONG i = 0; i < info->count; ++i)
+      if (GetTypedValue(info->value_type, ItemInfo_GetChoiceAt(info, i)) == 2) offers_colour = TRUE;
+    ItemInfo_Free(info);
+  }
+  const WORD id = ColourModeBitmapId(mode, type, detail, adjustment, offers_colour);
+  if (!id) return 5;
+  return LoadPictureBitmap(module, dialog, id, list, palette);
+}
+
+constexpr PictureKindData kColourModePicture{ColourModePictureBuilder, 0, nullptr, 0, TRUE, kPictureBackgroundParent,
+                                             FALSE};
 constexpr PictureKindData kPreviewPicture{nullptr, 0, StampPreviewProc, 0, FALSE, 0, FALSE};
 constexpr PictureKindData kGridPicture{nullptr, 0, GridPaintProc, 0, FALSE, 0, FALSE};
 constexpr PictureKindData kBrightnessSample{nullptr, 5138, nullptr, 0, FALSE, 0, FALSE};
@@ -138,6 +164,10 @@ INT SubclassSampleBitmap(HWND dialog, UINT control_id) {
                                 : control_id == 1110 ? &kContrastSample
                                                      : nullptr;
   return data ? SubclassPictureControl(dialog, control_id, data, GetResourceModule()) : 0;
+}
+
+INT SubclassColourModePicture(HWND dialog, UINT control_id) {
+  return SubclassPictureControl(dialog, control_id, &kColourModePicture, GetResourceModule());
 }
 
 INT InvalidateDocumentPicture(HWND dialog, UINT control_id) { return InvalidatePicture(dialog, control_id); }

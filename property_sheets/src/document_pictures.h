@@ -11,5 +11,7 @@ INT SubclassStampPreview(HWND dialog, UINT control_id);
 INT SubclassBalanceGrid(HWND dialog, UINT control_id);
 // A colour sample bitmap of the image pages (controls 1100, 1102, 1110).
 INT SubclassSampleBitmap(HWND dialog, UINT control_id);
+// The colour-mode picture of the colour page.
+INT SubclassColourModePicture(HWND dialog, UINT control_id);
 // The control is painted again at the next update.
 INT InvalidateDocumentPicture(HWND dialog, UINT control_id);

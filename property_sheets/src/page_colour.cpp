@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "control_handlers.h"
+#include "document_pictures.h"
 #include "property_sheets/document_pages.h"
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/module_state.h"
@@ -111,6 +112,16 @@ INT ColourButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
   return CommandButtonHandler(event, message, wParam, lParam, record, kind_data);
 }
 
+// The colour-mode picture follows the colour settings.
+INT ColourModePictureHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
+                             const void*) {
+  if (message == WM_INITDIALOG)
+    SubclassColourModePicture(event->window, static_cast<UINT>(record->id));
+  else if (shows_again(message, lParam))
+    InvalidateDocumentPicture(event->window, static_cast<UINT>(record->id));
+  return 0;
+}
+
 // ---- the nested sheet of the colour dialogs -------------------------------------
 
 constexpr UINT kNestedResources[] = {506, 512, 507};
@@ -198,6 +209,7 @@ constexpr ControlRecord kRecords[] = {
     {1087, 1, kImageRef, kControlCommand, ColourDialogsButton, nullptr, kNone, kNone, &kFollow},
     {1091, 1, kBalanceRef, kControlCommand, ColourDialogsButton, nullptr, kNone, kNone, &kFollow},
     {1088, 1, kProfilesRef, kControlCommand, ColourDialogsButton, nullptr, kNone, kNone, &kFollow},
+    {1285, 0, nullptr, 0, ColourModePictureHandler, nullptr, kNone, kNone, nullptr},
     {1092, 0, nullptr, kControlStatic, ColourNoteHandler, nullptr, kNone, kNone, &kFollow},
     {1090, 0, nullptr, kControlCommand, ColourButtonHandler, &kDefaults, kNone, kNone, nullptr},
 };
