@@ -42,8 +42,6 @@ constexpr INT kNoHelp[] = {0, 0};
 
 // ---- settings of the controls -------------------------------------------------------
 
-constexpr SettingRef kPaperSource[] = {Bound(13)};
-constexpr SettingRef kColourMode[] = {Bound(270)};
 constexpr SettingRef kCollate[] = {Bound(18)};
 constexpr SettingRef kDuplexUnit[] = {Bound(4103)};
 
@@ -64,27 +62,27 @@ constexpr ControlRecord kDialogOnly[] = {
 };
 #define MORVA_EMPTY_SET(name, help) constexpr ControlSet name{kDialogOnly, 1, help, kNoHelp, nullptr, 0}
 MORVA_EMPTY_SET(kKind8, 9999);
-MORVA_EMPTY_SET(kKind11, 8888);
-MORVA_EMPTY_SET(kKind14, 1630);
+constexpr const ControlSet& kKind11 = kImageAdjustControls;
+constexpr const ControlSet& kKind14 = kImageOptionControls;
 MORVA_EMPTY_SET(kKind15, 1430);
-MORVA_EMPTY_SET(kKind18, 7250);
-MORVA_EMPTY_SET(kKind19, 7250);
-MORVA_EMPTY_SET(kKind22, 90080);
+constexpr const ControlSet& kKind18 = kStampDialogControls;
+constexpr const ControlSet& kKind19 = kStampDialogControls;
+constexpr const ControlSet& kKind22 = kJobIdentifierControls;
 constexpr const ControlSet& kKind23 = kFontSubstitutionControls;
 constexpr const ControlSet& kKind24 = kUserPaperControls;
 constexpr const ControlSet& kKind25 = kItemPlacementControls;
-MORVA_EMPTY_SET(kKind26, 8888);
-MORVA_EMPTY_SET(kKind27, 8888);
+constexpr const ControlSet& kKind26 = kColourBalanceControls;
+constexpr const ControlSet& kKind27 = kColourProfileControls;
 constexpr const ControlSet& kKind28 = kMarginControls;
-MORVA_EMPTY_SET(kKind29, 8040);
+constexpr const ControlSet& kKind29 = kPatternControls;
 MORVA_EMPTY_SET(kKind30, 38100);
 MORVA_EMPTY_SET(kKind31, 39500);
 MORVA_EMPTY_SET(kKind32, 32300);
 MORVA_EMPTY_SET(kKind33, 38000);
 MORVA_EMPTY_SET(kKind39, 95050);
-MORVA_EMPTY_SET(kKind42, 90150);
-MORVA_EMPTY_SET(kKind43, 90160);
-MORVA_EMPTY_SET(kKind44, 90170);
+constexpr const ControlSet& kKind42 = kJobNameControls;
+constexpr const ControlSet& kKind43 = kJobPairControls;
+constexpr const ControlSet& kKind44 = kJobNumberControls;
 MORVA_EMPTY_SET(kKind45, 41300);
 MORVA_EMPTY_SET(kKind47, 42570);
 MORVA_EMPTY_SET(kKind49, 39500);
@@ -101,19 +99,14 @@ MORVA_EMPTY_SET(kKind60, 0);
 // Kind 1 (4701): the paper page.
 constexpr const ControlSet& kKind1 = kPaperPageControls;
 
-// Kind 3 (505, variant 537): paper source and colour mode.
-constexpr ControlRecord kKind3Records[] = {
-    {1012, 1, kPaperSource, kControlDropDown, nullptr, nullptr, 1013, kNone, nullptr},
-    {1018, 1, kColourMode, kControlDropDown, nullptr, nullptr, 1017, kNone, nullptr},
-};
-constexpr INT kKind3Help[] = {1012, 2010, 1018, 2020, 0, 0};
-constexpr ControlSet kKind3{kKind3Records, 2, 9999, kKind3Help, nullptr, 0};
+// Kind 3 (505, variant 537): the colour page.
+constexpr const ControlSet& kKind3 = kColourPageControls;
 
 // Kind 13 (504): the detail settings page.
 constexpr const ControlSet& kKind13 = kDetailPageControls;
 
-// Kind 17 (524): the stamps page; its controls come with the stamp page.
-constexpr ControlSet kKind17{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+// Kind 17 (524): the stamps page.
+constexpr const ControlSet& kKind17 = kStampPageControls;
 
 // Kind 5 (4702) and its variant 46 (4703): installable options.
 constexpr ControlRecord kKind5Records[] = {
@@ -189,7 +182,7 @@ constexpr PageTemplate kPage6Template{503, EngineDialogProc<6, kDialogTypePage>,
 constexpr DialogDescriptor kFaxPage{0, &kKind0, &kFaxTemplate};
 constexpr DialogDescriptor kPage1{1, &kKind1, &kPage1Template};
 constexpr DialogDescriptor kPage3{3, &kKind3, &kPage3Template};
-constexpr DialogDescriptor kPage3Small{3, &kKind3, &kPage3Variant};
+constexpr DialogDescriptor kPage3Small{3, &kColourPageSmallControls, &kPage3Variant};
 constexpr DialogDescriptor kPage17{17, &kKind17, &kPage17Template};
 constexpr DialogDescriptor kPage13{13, &kKind13, &kPage13Template};
 constexpr DialogDescriptor kPage5{5, &kKind5, &kPage5Template};

@@ -28,9 +28,9 @@ using morva::gfx_demo::kDemoPrinter;
 constexpr DWORD kShortDevmode = 1604;
 
 // Page tabs of the document sheet and the controls the tests use.
-constexpr INT kPaperTab = 0, kSourceTab = 1, kDetailsTab = 3;
+constexpr INT kPaperTab = 0, kColourTab = 1, kDetailsTab = 3;
 constexpr INT kPaperSize = 1006, kPortrait = 3836, kLandscape = 3837, kTwoSided = 1766;
-constexpr INT kPaperSource = 1012, kColourMode = 1018, kCollation = 3311, kCollate = 8691;
+constexpr INT kColourMode = 1079, kCollation = 3311, kCollate = 8691;
 constexpr INT kDuplexUnit = 4711;
 
 LONG setting(void* devmode, void* printer_data, WORD ddmid) {
@@ -87,11 +87,13 @@ class PrinterSheets : public ::testing::Test {
   };
   // Opens the document sheet for an application asking for a DEVMODE; the
   // script acts on the sheet.
-  Outcome document_sheet(ui::ModalScript script, DWORD out_size = kShortDevmode, DWORD fMode = DM_COPY | DM_PROMPT) {
+  Outcome document_sheet(ui::ModalScript script, DWORD out_size = kShortDevmode, DWORD fMode = DM_COPY | DM_PROMPT,
+                         const DEVMODEW* input = nullptr) {
     Outcome o;
     o.devmode.assign(kShortDevmode, 0xEE);
-    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                  reinterpret_cast<PDEVMODEW>(o.devmode.data()), out_size, fMode};
+    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter),
+                                  const_cast<PDEVMODEW>(input), reinterpret_cast<PDEVMODEW>(o.devmode.data()),
+                                  out_size, fMode};
     ui::script_modal(std::move(script));
     o.answer = CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &o.result);
     return o;
@@ -134,7 +136,7 @@ TEST_F(PrinterSheets, PaperOrientationAndTwoSidedChangedThroughTheControlsComeBa
     EXPECT_EQ(ui::state(ui::find(sheet, kPortrait)).check, BST_CHECKED);
     EXPECT_EQ(shown(sheet, kTwoSided), u"Off");
     // Letter prints in black and white only: the colour mode first.
-    ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kSourceTab));
+    ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kColourTab));
     choose(sheet, kColourMode, u"Black and White");
     ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kPaperTab));
     choose(sheet, kPaperSize, u"Letter");
@@ -160,8 +162,9 @@ TEST_F(PrinterSheets, PaperOrientationAndTwoSidedChangedThroughTheControlsComeBa
   EXPECT_EQ(o.devmode[kShortDevmode - 1] == 0xEE, false);
 }
 
-// Two-sided printing with the manual feed asks; OK moves the paper source
-// to automatic, Cancel leaves both as they were.
+// Two-sided printing with the manual feed (the caller's DEVMODE asks for
+// it) asks; OK moves the paper source to automatic, Cancel leaves both as
+// they were.
 TEST_F(PrinterSheets, ConflictQuestionAnsweredEachWay) {
   struct Case {
     INT answer;
@@ -172,15 +175,18 @@ TEST_F(PrinterSheets, ConflictQuestionAnsweredEachWay) {
     ui::reset();
     morva::platform::reset_message_boxes();
     morva::platform::script_message_box_answers({c.answer});
-    const Outcome o = document_sheet([&](HWND sheet) {
-      HWND tabs = GetDlgItem(sheet, IDC_PS_TABCONTROL);
-      ASSERT_TRUE(ui::select(tabs, kSourceTab));
-      choose(sheet, kPaperSource, u"Manual Feed");
-      ASSERT_TRUE(ui::select(tabs, kPaperTab));
-      choose(sheet, kTwoSided, u"Long Edge");
-      EXPECT_EQ(shown(sheet, kTwoSided), c.list_shows);
-      EXPECT_TRUE(ui::press_ok(sheet));
-    });
+    DEVMODEW manual_feed{};
+    manual_feed.dmSize = sizeof manual_feed;
+    manual_feed.dmSpecVersion = DM_SPECVERSION;
+    manual_feed.dmFields = DM_DEFAULTSOURCE;
+    manual_feed.dmDefaultSource = 4;  // the manual feed
+    const Outcome o = document_sheet(
+        [&](HWND sheet) {
+          choose(sheet, kTwoSided, u"Long Edge");
+          EXPECT_EQ(shown(sheet, kTwoSided), c.list_shows);
+          EXPECT_TRUE(ui::press_ok(sheet));
+        },
+        kShortDevmode, DM_COPY | DM_PROMPT, &manual_feed);
     const auto log = morva::platform::message_box_log();
     ASSERT_EQ(log.size(), 1u) << c.answer;
     EXPECT_EQ(log[0].style, static_cast<UINT>(MB_ICONINFORMATION | MB_OKCANCEL));

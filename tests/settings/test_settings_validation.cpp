@@ -140,9 +140,9 @@ TEST_F(Validation, BrokenPairsAreRepairedAndReported) {
 TEST_F(Validation, UnusableJobTypeIsCleared) {
   set(334, 2);  // a job type that needs the text 5129, which is empty
   std::u16string report;
-  // Cleared, but the demo database has no name to report the item by: the
-  // report cannot be made, and a report that cannot be made is an error.
-  EXPECT_EQ(validate(&report), 1);
+  // Cleared, and reported by the item's name.
+  EXPECT_EQ(validate(&report), 4);
+  EXPECT_NE(report.find(u"Job Type"), std::u16string::npos);
   EXPECT_EQ(get(334), 0);
   expect_fixed_point();
 }

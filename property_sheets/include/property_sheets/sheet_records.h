@@ -63,6 +63,8 @@ struct SheetState {
   LONG_PTR page_scratch;            // cleared on every page activation
   INT page_count;                   // entries of page_handles
   WCHAR title[128];                 // the sheet's title
+  BOOL stamp_lock;                  // the stamp controls are shown disabled
+  LPWSTR stamp_initial_name;        // owned while a new-stamp dialog runs
 };
 
 // One settings snapshot of a sheet.

@@ -1,0 +1,382 @@
+// The colour and stamp pages of the demo printer's document sheet as an
+// application opens them (morvaui's DrvDocumentPropertySheets run by the
+// common property-sheet component, driven like a user): stamps kept in
+// line with the user's stamp store (and seen by another process), the
+// stamp dialogs, the colour balance and colour profile pages of the nested
+// colour sheet, and pictures of the pages.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "gfx_demo.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/item_access.h"
+#include "settings/stores/printer_settings.h"
+#include "settings/stores/stamp_store.h"
+#include "temp_root.h"
+#include "win/commdlg.h"
+#include "win/win.h"
+
+namespace {
+
+namespace ui = morva::platform::ui;
+using morva::gfx_demo::kDemoPrinter;
+
+constexpr DWORD kFullDevmode = 5988;
+constexpr INT kColourTab = 1, kStampTab = 2;
+constexpr INT kNewStamp = 1358, kEditStamp = 1359, kDeleteStamp = 1360, kStampOkButton = 1408, kStampName = 1369;
+constexpr INT kBalanceButton = 1091, kProfilesButton = 1088;
+constexpr WORD kNameSetting = 297, kTextSetting = 299;
+
+std::string picture(const std::string& name) {
+  std::filesystem::create_directories(std::string(MORVA_BIN_DIR) + "/pictures");
+  return std::string(MORVA_BIN_DIR) + "/pictures/" + name;
+}
+
+// Settings of a full DEVMODE (the private part holds every one used here).
+std::vector<BYTE> g_scratch(kPrinterDataBlockSize);
+LONG number(std::vector<BYTE>& devmode, WORD ddmid) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  EXPECT_EQ(GetItemValue(ddmid, devmode.data(), g_scratch.data(), &type, &size, &v), 0) << ddmid;
+  return GetTypedValue(type, &v);
+}
+std::u16string text(std::vector<BYTE>& devmode, WORD ddmid) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  EXPECT_EQ(GetItemValue(ddmid, devmode.data(), g_scratch.data(), &type, &size, &v), 0) << ddmid;
+  return type == 6 ? ItemText(v, size) : std::u16string();
+}
+void set_text(std::vector<BYTE>& devmode, WORD ddmid, const std::u16string& value, DWORD bytes) {
+  std::u16string room(bytes / 2, u'\0');
+  std::memcpy(room.data(), value.data(), value.size() * 2);
+  const WCHAR* p = room.c_str();
+  ASSERT_EQ(SetItemValueRaw(ddmid, devmode.data(), g_scratch.data(), 6, bytes, &p), 0) << ddmid;
+}
+void set_number(std::vector<BYTE>& devmode, WORD ddmid, LONG value) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  ASSERT_EQ(GetItemValue(ddmid, devmode.data(), g_scratch.data(), &type, &size, &v), 0) << ddmid;
+  ASSERT_EQ(SetItemValueRaw(ddmid, devmode.data(), g_scratch.data(), type, size, &value), 0) << ddmid;
+}
+
+bool log_has(UINT style, const std::u16string& part) {
+  for (const auto& m : morva::platform::message_box_log())
+    if (m.style == style && m.text.find(part) != std::u16string::npos) return true;
+  return false;
+}
+
+// A colour profile header the profile check accepts (a monitor profile).
+std::string usable_profile() {
+  std::string h(132, '\0');
+  std::memcpy(&h[12], "mntr", 4);
+  std::memcpy(&h[16], "RGB ", 4);
+  std::memcpy(&h[20], "XYZ ", 4);
+  std::memcpy(&h[36], "acsp", 4);
+  return h;
+}
+
+class DocumentPages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    morva::platform::reset_common_dialogs();
+    // Full access: the printer's per-user identity (under which the stamps
+    // are kept) is made on first use.
+    PRINTER_DEFAULTSW full{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, &full));
+    database_ = DddOpen(printer_);
+    ASSERT_NE(database_, nullptr);
+    ui_dll_ = LoadLibraryW(u"morvaui.dll");
+    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
+    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
+    ASSERT_NE(document_, nullptr);
+  }
+  void TearDown() override {
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    morva::platform::reset_common_dialogs();
+    if (ui_dll_) FreeLibrary(ui_dll_);
+    if (database_) DddClose(database_);
+    if (printer_) ClosePrinter(printer_);
+  }
+
+  // Opens the document sheet with `input` (or none) as the application's
+  // DEVMODE; the script acts on the sheet; the full DEVMODE comes back.
+  std::vector<BYTE> sheet(ui::ModalScript script, const std::vector<BYTE>* input = nullptr, LONG* answer = nullptr) {
+    std::vector<BYTE> out(kFullDevmode, 0);
+    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter),
+                                  input ? reinterpret_cast<PDEVMODEW>(const_cast<BYTE*>(input->data())) : nullptr,
+                                  reinterpret_cast<PDEVMODEW>(out.data()), kFullDevmode, DM_COPY | DM_PROMPT};
+    ui::script_modal(std::move(script));
+    DWORD result = 0;
+    const LONG a = CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+    if (answer) *answer = a;
+    return out;
+  }
+  // The printer's settings as an application gets them, to start from.
+  std::vector<BYTE> defaults() {
+    return sheet([](HWND s) { ui::press_ok(s); });
+  }
+  // The settings naming a stamp with a text.
+  std::vector<BYTE> naming(const std::u16string& name, const std::u16string& stamp_text) {
+    std::vector<BYTE> d = defaults();
+    set_text(d, kNameSetting, name, 66);
+    set_text(d, kTextSetting, stamp_text, 130);
+    return d;
+  }
+  static void to_tab(HWND s, INT tab) { ASSERT_TRUE(ui::select(GetDlgItem(s, IDC_PS_TABCONTROL), tab)); }
+
+  INT stored(const std::u16string& name, StampRecord* record = nullptr) {
+    StampRecord r{};
+    const INT result = ReadStamp(printer_, name.c_str(), &r, FALSE, database_);
+    if (record) *record = r;
+    return result;
+  }
+  void store(const std::u16string& name, const std::u16string& stamp_text) {
+    StampRecord r{};
+    ASSERT_EQ(ReadStamp(printer_, nullptr, &r, FALSE, database_), kStampOk);
+    std::memset(r.name, 0, sizeof r.name);
+    std::memset(r.text, 0, sizeof r.text);
+    std::memcpy(r.name, name.data(), name.size() * 2);
+    std::memcpy(r.text, stamp_text.data(), stamp_text.size() * 2);
+    ASSERT_EQ(SaveStamp(printer_, &r, database_), kStampOk);
+  }
+  void fill_store() {
+    DWORD count = 0;
+    ASSERT_EQ(CountStoredStamps(printer_, &count, database_), kStampOk);
+    for (DWORD i = count; i < kMaxUserStamps; ++i) store(u"Filler " + std::u16string(1, u'A' + i), u"X");
+  }
+
+  morva::test::TempRoot root_;
+  HANDLE printer_ = nullptr;
+  DddHandle* database_ = nullptr;
+  HMODULE ui_dll_ = nullptr;
+  PFNPROPSHEETUI document_ = nullptr;
+};
+
+// A stamp the settings name but the store lacks is stored when the stamp
+// page opens (and another process reads it); with 32 stamps stored the
+// settings fall back to the default stamp with an empty name.
+TEST_F(DocumentPages, StampOfTheSettingsIsStoredWhenThePageOpens) {
+  std::vector<BYTE> input = naming(u"Quarterly", u"CONFIDENTIAL");
+  std::vector<BYTE> out = sheet(
+      [&](HWND s) {
+        to_tab(s, kStampTab);
+        EXPECT_TRUE(ui::write_png(s, picture("doc_stamp_page.png")));
+        ui::press_ok(s);
+      },
+      &input);
+  EXPECT_TRUE(log_has(MB_OK | MB_ICONWARNING, u"Quarterly"));
+  StampRecord record{};
+  ASSERT_EQ(stored(u"Quarterly", &record), kStampOk);
+  EXPECT_EQ(std::u16string(record.text), u"CONFIDENTIAL");
+  EXPECT_EQ(text(out, kNameSetting), u"Quarterly");
+  EXPECT_EQ(morva::test::run_child_tests("DocumentPagesChild.*", root_.path(), "stamp reader"), 0);
+
+  morva::platform::reset_message_boxes();
+  fill_store();
+  input = naming(u"Monthly", u"DRAFT");
+  out = sheet(
+      [&](HWND s) {
+        to_tab(s, kStampTab);
+        ui::press_ok(s);
+      },
+      &input);
+  EXPECT_TRUE(log_has(MB_OK | MB_ICONWARNING, u"cannot be added"));
+  EXPECT_EQ(stored(u"Monthly"), kStampNotFound);
+  EXPECT_EQ(text(out, kNameSetting), u"");
+  EXPECT_EQ(text(out, kTextSetting), u"");
+}
+
+// The settings' stamp differs from its stored twin: OK stores the settings'
+// text over it, Cancel takes the stored stamp into the settings.
+TEST_F(DocumentPages, StampThatDiffersFromItsStoredTwinAsks) {
+  struct Case {
+    INT answer;
+    std::u16string stored_after, settings_after;
+  } const cases[] = {{IDOK, u"FINAL", u"FINAL"}, {IDCANCEL, u"DRAFT", u"DRAFT"}};
+  for (const Case& c : cases) {
+    store(u"Review", u"DRAFT");
+    std::vector<BYTE> input = naming(u"Review", u"FINAL");
+    morva::platform::reset_message_boxes();
+    morva::platform::script_message_box_answers({c.answer});
+    std::vector<BYTE> out = sheet(
+        [&](HWND s) {
+          to_tab(s, kStampTab);
+          ui::press_ok(s);
+        },
+        &input);
+    EXPECT_TRUE(log_has(MB_OKCANCEL | MB_ICONWARNING, u"differs")) << c.answer;
+    StampRecord record{};
+    ASSERT_EQ(stored(u"Review", &record), kStampOk);
+    EXPECT_EQ(std::u16string(record.text), c.stored_after) << c.answer;
+    EXPECT_EQ(text(out, kTextSetting), c.settings_after) << c.answer;
+  }
+}
+
+TEST_F(DocumentPages, DeleteRemovesTheSelectedStampAndSelectsTheDefault) {
+  store(u"Obsolete", u"OLD");
+  std::vector<BYTE> input = naming(u"Obsolete", u"OLD");
+  std::vector<BYTE> out = sheet(
+      [&](HWND s) {
+        to_tab(s, kStampTab);
+        ASSERT_TRUE(ui::click(ui::find(s, kDeleteStamp)));
+        ui::press_ok(s);
+      },
+      &input);
+  EXPECT_TRUE(log_has(MB_OKCANCEL | MB_ICONWARNING, u"Delete the stamp \"Obsolete\""));
+  EXPECT_EQ(stored(u"Obsolete"), kStampNotFound);
+  EXPECT_EQ(text(out, kNameSetting), u"");
+}
+
+// Editing a stored stamp without renaming it stores it without a question.
+TEST_F(DocumentPages, EditDialogStoresAStampKeptUnderItsName) {
+  std::vector<BYTE> input = naming(u"Weekly", u"WEEKLY");
+  input = sheet(
+      [&](HWND s) {
+        to_tab(s, kStampTab);
+        ui::press_ok(s);
+      },
+      &input);
+  ASSERT_EQ(stored(u"Weekly"), kStampOk);
+  ASSERT_EQ(DeleteStamp(printer_, u"Weekly", database_), kStampOk);
+  morva::platform::reset_message_boxes();
+  bool shown = false;
+  sheet(
+      [&](HWND s) {
+        to_tab(s, kStampTab);
+        // Stored again by the page's check; then edited.
+        morva::platform::reset_message_boxes();
+        ui::script_modal([&](HWND dialog) {
+          shown = true;
+          EXPECT_EQ(ui::text(dialog), u"Edit Stamp");
+          EXPECT_TRUE(ui::write_png(dialog, picture("doc_stamp_edit_dialog.png")));
+          ASSERT_TRUE(ui::click(ui::find(dialog, kStampOkButton)));
+          EXPECT_FALSE(IsWindowVisible(dialog));
+        });
+        ASSERT_TRUE(ui::click(ui::find(s, kEditStamp)));
+        EXPECT_TRUE(morva::platform::message_box_log().empty());
+        ui::press_ok(s);
+      },
+      &input);
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(stored(u"Weekly"), kStampOk);
+}
+
+// A new stamp whose name cannot be stored (here the built-in default's
+// name, to be replaced after the question) is not lost: the user is told
+// and the dialog stays open.
+TEST_F(DocumentPages, NewStampThatCannotBeStoredKeepsTheDialogOpen) {
+  morva::platform::script_message_box_answers({IDOK, IDOK});
+  bool open_after_ok = false;
+  sheet([&](HWND s) {
+    to_tab(s, kStampTab);
+    ui::script_modal([&](HWND dialog) {
+      EXPECT_EQ(ui::text(dialog), u"New Stamp");
+      EXPECT_TRUE(ui::write_png(dialog, picture("doc_stamp_new_dialog.png")));
+      ASSERT_TRUE(ui::click(ui::find(dialog, kStampOkButton)));
+      open_after_ok = IsWindow(dialog) && IsWindowVisible(dialog);
+      EXPECT_TRUE(ui::state(ui::find(dialog, kStampName)).focused);
+      ui::press_cancel(dialog);
+    });
+    ASSERT_TRUE(ui::click(ui::find(s, kNewStamp)));
+    ui::press_ok(s);
+  });
+  EXPECT_TRUE(open_after_ok);
+  EXPECT_TRUE(log_has(MB_OKCANCEL | MB_ICONWARNING, u"exists already"));
+  EXPECT_TRUE(log_has(MB_OK | MB_ICONWARNING, u"could not be saved"));
+}
+
+// The colour balance page of the nested colour sheet: the balance switched
+// on for cyan comes back in the settings.
+TEST_F(DocumentPages, ColourBalanceSetInTheNestedSheetComesBack) {
+  std::vector<BYTE> input = defaults();
+  set_number(input, 392, 8);  // cyan, light: the fourth step
+  bool shown = false;
+  std::vector<BYTE> out = sheet(
+      [&](HWND s) {
+        to_tab(s, kColourTab);
+        EXPECT_TRUE(ui::write_png(s, picture("doc_colour_page.png")));
+        ui::script_modal([&](HWND nested) {
+          shown = true;
+          EXPECT_EQ(ui::text(nested).find(u"Colour Settings"), 0u);
+          ASSERT_TRUE(ui::click(ui::find(nested, 1227)));
+          ASSERT_TRUE(ui::select_text(ui::find(nested, 1228), u"Cyan"));
+          EXPECT_TRUE(ui::write_png(nested, picture("doc_colour_balance.png")));
+          ui::press_ok(nested);
+        });
+        ASSERT_TRUE(ui::click(ui::find(s, kBalanceButton)));
+        ui::press_ok(s);
+      },
+      &input);
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(number(out, 1315), 1);
+  EXPECT_EQ(number(out, 391), 1);
+  EXPECT_EQ(number(out, 392), 8);
+}
+
+// A profile file chosen on the profile page comes back with its switch; a
+// chosen profile that no longer passes the check is forgotten, with a
+// warning, when the page opens again.
+TEST_F(DocumentPages, ProfileChosenThroughTheFileDialogAndForgottenWhenItGoes) {
+  morva::test::write_file(root_.file("drive_c/profiles/source.icc"), usable_profile());
+  std::vector<BYTE> input = defaults();
+  set_number(input, 286, 2);
+  morva::platform::script_common_dialog_answers({{true, u"C:\\profiles\\source.icc", 0, 0}});
+  std::vector<std::u16string> reopened;
+  std::vector<BYTE> out = sheet(
+      [&](HWND s) {
+        to_tab(s, kColourTab);
+        ui::script_modal([&](HWND nested) {
+          EXPECT_EQ(ui::items(ui::find(nested, 1081)), std::vector<std::u16string>{u"Default"});
+          ASSERT_TRUE(ui::click(ui::find(nested, 1000)));
+          EXPECT_EQ(ui::text(ui::find(nested, 1081)), u"source.icc");
+          EXPECT_TRUE(ui::write_png(nested, picture("doc_colour_profiles.png")));
+          ui::press_ok(nested);
+        });
+        ASSERT_TRUE(ui::click(ui::find(s, kProfilesButton)));
+        const auto log = morva::platform::common_dialog_log();
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_NE(log[0].extra.find(u"*.icc"), std::u16string::npos);
+        EXPECT_TRUE(morva::platform::message_box_log().empty());
+        std::filesystem::remove(root_.file("drive_c/profiles/source.icc"));
+        ui::script_modal([&](HWND nested) {
+          reopened = ui::items(ui::find(nested, 1081));
+          ui::press_ok(nested);
+        });
+        ASSERT_TRUE(ui::click(ui::find(s, kProfilesButton)));
+        ui::press_ok(s);
+      },
+      &input);
+  EXPECT_EQ(reopened, std::vector<std::u16string>{u"Default"});
+  EXPECT_TRUE(log_has(MB_ICONWARNING, u"source.icc"));
+  EXPECT_EQ(number(out, 286), 2);
+  EXPECT_EQ(number(out, 1303), 0);
+}
+
+// The second process of the stamp test, on the same machine root.
+TEST(DocumentPagesChild, StoredStampSeenByAnotherProcess) {
+  if (morva::test::child_role() != "stamp reader") GTEST_SKIP() << "runs as the second process of the stamp test";
+  HANDLE printer = nullptr;
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer, nullptr));
+  DddHandle* database = DddOpen(printer);
+  ASSERT_NE(database, nullptr);
+  StampRecord record{};
+  EXPECT_EQ(ReadStamp(printer, u"Quarterly", &record, FALSE, database), kStampOk);
+  EXPECT_EQ(std::u16string(record.text), u"CONFIDENTIAL");
+  DddClose(database);
+  ClosePrinter(printer);
+}
+
+}  // namespace
