@@ -378,7 +378,9 @@ INT leave_page(ControlEvent* event) {
   HWND window = event->window;
   FaxSheetWords* words = SheetWords(window);
   if (!words) return 0;
-  if (!words->button_flag && ValidateDialog(event)) return 1;
+  // A child dialog opening is not the page being left.
+  if (words->button_flag) return 0;
+  if (ValidateDialog(event)) return 1;
   const FaxDeviceRules rules = rules_of(window);
   FaxDestinationList* fax = GetDialogFaxList(window);
   const BOOL on_fax_sheet = fax_sheet(window);

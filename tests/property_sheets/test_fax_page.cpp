@@ -254,3 +254,53 @@ TEST(FaxPageChild, ListReadByAnotherProcess) {
 }
 
 }  // namespace
+
+namespace {
+
+// The recipient details of the entry: a refused relay list or mailbox
+// password is taken back also when its message box fails, and relay
+// broadcast without relay numbers cannot be closed with OK.
+TEST_F(FaxPage, RefusedRecipientDetailsAreTakenBack) {
+  constexpr INT kDetails = 4022, kBoxRelay = 4406, kPassword = 4405, kRelayNumbers = 4409, kEntryOptions = 4020;
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  ui::script_modal([&](HWND sheet) {
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, kNumber), u"0123456789"));
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::click(ui::find(dialog, kBoxRelay)));
+      // The box of the refused list cannot be shown (-1): the list goes all the same.
+      morva::platform::script_message_box_answers({-1});
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kRelayNumbers), u"1,123"));
+      // Leaving the edit is refused: the focus stays and the text is the one before.
+      EXPECT_FALSE(ui::focus(ui::find(dialog, kPassword)));
+      EXPECT_TRUE(ui::state(ui::find(dialog, kRelayNumbers)).focused);
+      EXPECT_EQ(ui::text(ui::find(dialog, kRelayNumbers)), u"");
+      // Relay broadcast without numbers keeps the dialog open.
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+      EXPECT_TRUE(IsWindow(dialog));
+      // A password of three characters is refused and the empty one comes back.
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kPassword), u"123"));
+      EXPECT_FALSE(ui::focus(ui::find(dialog, kRelayNumbers)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kPassword)), u"");
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kRelayNumbers), u"1,03,#5,**"));
+      ASSERT_TRUE(ui::focus(ui::find(dialog, kPassword)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kRelayNumbers)), u"1,03,#5,**");
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    EXPECT_TRUE(ui::click(ui::find(sheet, kDetails)));
+    EXPECT_NE(ui::text(ui::find(sheet, kEntryOptions)).find(u"Relay broadcast"), std::u16string::npos)
+        << "the entry's options show the relay broadcast";
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  DWORD result = 0;
+  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0].answer, -1);
+  EXPECT_NE(log[0].text.find(u"relay destination numbers are not valid"), std::u16string::npos);
+  EXPECT_NE(log[1].text.find(u"relay destination numbers are not valid"), std::u16string::npos);  // OK refused
+  EXPECT_EQ(log[2].text, u"The mailbox password must have no characters, four characters or more than four characters.");
+}
+
+}  // namespace
