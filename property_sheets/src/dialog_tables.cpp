@@ -102,7 +102,7 @@ MORVA_EMPTY_SET(kKind56, 99550);
 constexpr const ControlSet& kKind57 = kSenderNoticeSet;
 MORVA_EMPTY_SET(kKind58, 0);
 constexpr const ControlSet& kKind59 = kConfirmNumberSet;
-MORVA_EMPTY_SET(kKind60, 0);
+constexpr const ControlSet& kKind60 = kAddressBookSet;
 #undef MORVA_EMPTY_SET
 
 // ---- pages ---------------------------------------------------------------------------

@@ -20,6 +20,7 @@ struct FaxSheetWords {
   WORD sender_prompt = 0;    // 1 open the sender dialog, 2 open it in Edit mode
   WORD cover_word = 0;
   WORD confirmed = 0;        // the number was confirmed in dialog 3910
+  WORD address_book_result = 0;  // 1 when the last address-book run ended as the library wanted
   WORD line_prefix = 0;      // the recipient details opened without a line prefix
   WORD sender_mask = 0x20;   // editable sender fields
   LONG_PTR preview_proc = 0; // the preview control's own window procedure

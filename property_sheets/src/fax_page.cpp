@@ -30,7 +30,7 @@ namespace {
 constexpr INT kList = 4002, kRowOptions = 4007, kRemove = 4006, kEdit = 4004, kAdd = 4003;
 constexpr INT kKind = 4016, kNumber = 4018, kName = 4019, kCompany = 4021, kEntryOptions = 4020;
 constexpr INT kDetails = 4022, kCover = 4023, kCoverButton = 4024, kNotice = 4044, kConfirm = 4048;
-constexpr INT kPhonebookStatus = 4035;
+constexpr INT kPhonebookStatus = 4035, kAddressBook = 4049;
 
 // Texts of the page.
 constexpr UINT kKindTexts = 4670;  // 4670 fax number, 4671 speed dial, 4672 IP fax
@@ -684,6 +684,9 @@ constexpr ChildDialogTemplate kRecipientDialog[] = {{4400, EngineDialogProc<31, 
 constexpr ChildDialogTemplate kReducedDialog[] = {{4423, EngineDialogProc<49, kDialogTypeDialog>, 49, kNone, 0}};
 constexpr ChildDialogTemplate kCoverDialog[] = {{4100, CoverSheetProc, 30, kNone, 0}};
 constexpr ChildDialogTemplate kNoticeDialog[] = {{3880, EngineDialogProc<57, kDialogTypeDialog>, 57, kNone, 0}};
+constexpr ChildDialogTemplate kAddressBookDialog[] = {{3911, EngineDialogProc<60, kDialogTypeDialog>, 60, kNone, 0}};
+constexpr ChildDialogCommand kOpenAddressBook{kAddressBookDialog, 0, 0};
+constexpr CommandItem kAddressBookCommand{kCommandChildDialog, &kOpenAddressBook};
 constexpr ChildDialogTemplate kConfirmDialog[] = {{3910, EngineDialogProc<59, kDialogTypeDialog>, 59, kNone, 0}};
 constexpr ChildDialogCommand kOpenRecipient{kRecipientDialog, 0, 0};
 constexpr ChildDialogCommand kOpenReduced{kReducedDialog, 0, 0};
@@ -713,6 +716,7 @@ constexpr ControlRecord kPageRecords[] = {
     {kDetails, 0, nullptr, kControlCommand, ChildDialogButton, kDetailsCommands, kNone, kNone, nullptr},
     {kCover, 0, nullptr, kControlCheckBox, CoverCheckHandler, nullptr, kNone, kNone, nullptr},
     {kCoverButton, 0, nullptr, kControlCommand, ChildDialogButton, &kCoverCommand, kNone, kNone, nullptr},
+    {kAddressBook, 0, nullptr, kControlCommand, ChildDialogButton, &kAddressBookCommand, kNone, kNone, nullptr},
     {kNotice, 0, nullptr, kControlCommand, ChildDialogButton, &kNoticeCommand, kNone, kNone, &kKeepEnabled},
     {kConfirm, 0, nullptr, kControlCommand, ChildDialogButton, &kConfirmCommand, kNone, kNone, &kKeepEnabled},
     {1090, 0, nullptr, kControlCommand, ClearButton, nullptr, kNone, kNone, nullptr},

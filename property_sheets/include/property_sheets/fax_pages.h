@@ -17,7 +17,7 @@ struct FaxDestinationList;
 
 // Control sets by dialog kind: 0 the fax page, 30 the cover sheet, 31 and
 // 49 the recipient details (full and reduced), 32 the sender records, 57
-// the sender notice, 59 the number confirmation.
+// the sender notice, 59 the number confirmation, 60 the address book.
 extern const ControlSet kFaxPageSet;
 extern const ControlSet kCoverSheetSet;
 extern const ControlSet kRecipientSet;
@@ -25,6 +25,7 @@ extern const ControlSet kRecipientReducedSet;
 extern const ControlSet kSenderSet;
 extern const ControlSet kSenderNoticeSet;
 extern const ControlSet kConfirmNumberSet;
+extern const ControlSet kAddressBookSet;
 
 // The fax page's dialog procedure: the engine's, with the page's own apply.
 INT_PTR FaxPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
