@@ -3,6 +3,7 @@
 // kinds' default handlers and the records every dialog shares.
 #include "control_handlers.h"
 #include "property_sheets/document_pages.h"
+#include "property_sheets/fax_pages.h"
 #include "property_sheets/sheet_engine.h"
 #include "win/msgbox.h"
 
@@ -75,9 +76,9 @@ constexpr const ControlSet& kKind26 = kColourBalanceControls;
 constexpr const ControlSet& kKind27 = kColourProfileControls;
 constexpr const ControlSet& kKind28 = kMarginControls;
 constexpr const ControlSet& kKind29 = kPatternControls;
-MORVA_EMPTY_SET(kKind30, 38100);
-MORVA_EMPTY_SET(kKind31, 39500);
-MORVA_EMPTY_SET(kKind32, 32300);
+constexpr const ControlSet& kKind30 = kCoverSheetSet;
+constexpr const ControlSet& kKind31 = kRecipientSet;
+constexpr const ControlSet& kKind32 = kSenderSet;
 MORVA_EMPTY_SET(kKind33, 38000);
 MORVA_EMPTY_SET(kKind39, 95050);
 constexpr const ControlSet& kKind42 = kJobNameControls;
@@ -85,13 +86,13 @@ constexpr const ControlSet& kKind43 = kJobPairControls;
 constexpr const ControlSet& kKind44 = kJobNumberControls;
 MORVA_EMPTY_SET(kKind45, 41300);
 MORVA_EMPTY_SET(kKind47, 42570);
-MORVA_EMPTY_SET(kKind49, 39500);
+constexpr const ControlSet& kKind49 = kRecipientReducedSet;
 constexpr const ControlSet& kKind55 = kCustomSizeControls;
 constexpr const ControlSet& kKind56 = kSizeUnitControls;
-MORVA_EMPTY_SET(kKind57, 0);
+constexpr const ControlSet& kKind57 = kSenderNoticeSet;
 MORVA_EMPTY_SET(kKind58, 0);
-MORVA_EMPTY_SET(kKind59, 50300);
-MORVA_EMPTY_SET(kKind60, 0);
+constexpr const ControlSet& kKind59 = kConfirmNumberSet;
+constexpr const ControlSet& kKind60 = kAddressBookSet;
 #undef MORVA_EMPTY_SET
 
 // ---- pages ---------------------------------------------------------------------------
@@ -120,7 +121,7 @@ constexpr ControlSet kKind46{kKind5Records, 1, 9999, kKind5Help, nullptr, 0};
 constexpr ControlSet kKind6{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
 
 // Kind 0 (4000): the fax page; its controls come with the fax page.
-constexpr ControlSet kKind0{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+constexpr const ControlSet& kKind0 = kFaxPageSet;
 
 // ---- descriptors ---------------------------------------------------------------------
 
@@ -169,7 +170,7 @@ constexpr const DialogDescriptor* kPage13Children[] = {&kChild4, &kChild8, &kChi
 constexpr const DialogDescriptor* kPage5Children[] = {&kChild23, &kChild24, &kChild45};
 constexpr const DialogDescriptor* kPage46Children[] = {&kChild47, &kChild23, &kChild24, &kChild45};
 
-constexpr PageTemplate kFaxTemplate{4000, EngineDialogProc<0, kDialogTypePage>, 0, -3, 0, kFaxChildren, 9};
+constexpr PageTemplate kFaxTemplate{4000, FaxPageProc, 0, -3, 0, kFaxChildren, 9};
 constexpr PageTemplate kPage1Template{4701, EngineDialogProc<1, kDialogTypePage>, 1, -3, 0, kPage1Children, 10};
 constexpr PageTemplate kPage3Template{505, EngineDialogProc<3, kDialogTypePage>, 3, -3, 0, kPage3Children, 3};
 constexpr PageTemplate kPage3Variant{537, EngineDialogProc<3, kDialogTypePage>, 3, -3, 0, nullptr, 0};

@@ -1,0 +1,757 @@
+// The fax page: one destination is edited at a time in the entry controls
+// (settings 1794 to 1818) and added to the destination list shown in the
+// list view; rows are taken back into the entry or removed; leaving and
+// applying the page check the typed entry and store the list's count and
+// mode.
+#include <cstring>
+
+#include "fax/fax_destination_checks.h"
+#include "fax/fax_list.h"
+#include "fax/fax_phonebook.h"
+#include "fax/fax_registry_lists.h"
+#include "fax_dialogs.h"
+#include "property_sheets/fax_pages.h"
+#include "settings/common/common_utils.h"
+#include "settings/common/module_state.h"
+#include "win/controls.h"
+#include "win/win.h"
+
+using namespace morva::fax;
+using namespace fax_ui;
+
+// The cover-sheet check of the cover-sheet dialog, run before the page applies.
+INT CheckCoverSheetSender(HWND window);
+// The cover-sheet dialog's procedure.
+INT_PTR CoverSheetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+namespace {
+
+// Controls of the page.
+constexpr INT kList = 4002, kRowOptions = 4007, kRemove = 4006, kEdit = 4004, kAdd = 4003;
+constexpr INT kKind = 4016, kNumber = 4018, kName = 4019, kCompany = 4021, kEntryOptions = 4020;
+constexpr INT kDetails = 4022, kCover = 4023, kCoverButton = 4024, kNotice = 4044, kConfirm = 4048;
+constexpr INT kPhonebookStatus = 4035, kAddressBook = 4049;
+
+// Texts of the page.
+constexpr UINT kKindTexts = 4670;  // 4670 fax number, 4671 speed dial, 4672 IP fax
+constexpr UINT kSpeedDialSuffix = 4650, kIpSuffix = 5231;
+constexpr UINT kColumnTitles = 5210;  // 5210 to 5212
+
+// Entry settings and their stored sizes.
+struct EntryField {
+  WORD ddmid;
+  DWORD bytes;  // 0: a word
+};
+constexpr EntryField kEntry[] = {{1794, 0}, {1795, 258}, {1796, 0},  {1797, 82},  {1798, 166},
+                                 {1810, 0}, {1811, 0},   {1812, 0},  {1813, 10},  {1814, 0},
+                                 {1815, 0}, {1816, 120}, {1817, 42}, {1818, 42}};
+constexpr WORD kEntryRefresh[] = {1794, 1795, 1797, 1798, 1796, 0};
+
+template <size_t N>
+void put(WCHAR (&field)[N], const std::u16string& text) {
+  std::memset(field, 0, sizeof field);
+  std::memcpy(field, text.c_str(), std::min(text.size(), N - 1) * sizeof(WCHAR));
+}
+
+WCHAR* text_field(FaxDestination& d, WORD ddmid, size_t* chars) {
+  switch (ddmid) {
+    case 1795: *chars = 129; return d.Number;
+    case 1797: *chars = 41; return d.Name;
+    case 1798: *chars = 83; return d.Company;
+    case 1813: *chars = 9; return d.MailboxPassword;
+    case 1816: *chars = 60; return d.RelayNumbers;
+    case 1817: *chars = 21; return d.FCode;
+    case 1818: *chars = 21; return d.FCodePassword;
+    default: return nullptr;
+  }
+}
+
+WORD* word_field(FaxDestination& d, WORD ddmid) {
+  switch (ddmid) {
+    case 1794: return &d.Kind;
+    case 1796: return &d.Line;
+    case 1810: return &d.CommMode;
+    case 1811: return &d.BoxMode;
+    case 1812: return &d.MailboxId;
+    case 1814: return &d.RelayId;
+    case 1815: return &d.RelayPrint;
+    default: return nullptr;
+  }
+}
+
+// The entry settings as a record; false when a setting cannot be read.
+bool read_entry(HWND window, FaxDestination* out) {
+  FaxDestination d{};
+  for (const EntryField& f : kEntry) {
+    if (f.bytes) {
+      std::u16string text;
+      size_t chars = 0;
+      WCHAR* field = text_field(d, f.ddmid, &chars);
+      if (!ReadText(window, f.ddmid, &text)) return false;
+      std::memcpy(field, text.c_str(), std::min(text.size(), chars - 1) * sizeof(WCHAR));
+    } else {
+      LONG v = 0;
+      if (!ReadNumber(window, f.ddmid, &v)) return false;
+      *word_field(d, f.ddmid) = static_cast<WORD>(v);
+    }
+  }
+  *out = d;
+  return true;
+}
+
+bool write_entry(HWND window, FaxDestination d, bool keep_kind) {
+  bool ok = true;
+  for (const EntryField& f : kEntry) {
+    if (f.ddmid == 1794 && keep_kind) continue;
+    size_t chars = 0;
+    if (f.bytes) ok = WriteText(window, f.ddmid, text_field(d, f.ddmid, &chars), f.bytes) && ok;
+    else ok = WriteNumber(window, f.ddmid, 3, 2, *word_field(d, f.ddmid)) && ok;
+  }
+  return ok;
+}
+
+bool blank(const std::u16string& text) { return IsBlankText(text.c_str()) != 0; }
+
+BOOL fax_sheet(HWND window) {
+  SheetState* state = GetSheetState(window);
+  return state && state->mode == kSheetModeFaxOnly;
+}
+
+FaxDeviceRules rules_of(HWND window) {
+  FaxDeviceRules rules{};
+  SheetContext* c = GetSheetContext(window);
+  if (c && c->state)
+    LoadFaxDeviceRules(TestCapabilityBit(&c->state->capabilities, 0xFFFF0029), c->current.devmode,
+                       c->current.printer_data, c->state->database, &rules);
+  return rules;
+}
+
+// ---- the list view ------------------------------------------------------------------
+
+std::u16string row_number(HWND window, const FaxDestination& d) {
+  std::u16string outside, extension;
+  ReadText(window, 5141, &outside);
+  ReadText(window, 5143, &extension);
+  const BOOL four = FaxMode(window) == 2 || SipFaxOn(window);
+  return FaxDisplayNumber(d, outside, extension, four, ResourceText(kSpeedDialSuffix), ResourceText(kIpSuffix));
+}
+
+void set_cell(HWND list, INT row, INT column, const std::u16string& text) {
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = const_cast<LPWSTR>(text.c_str());
+  SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+void add_row(HWND window, const FaxDestination& d, INT row) {
+  HWND list = GetDlgItem(window, kList);
+  LVITEMW item{};
+  item.mask = LVIF_TEXT | LVIF_IMAGE;
+  item.iItem = row;
+  item.iImage = d.SourceKind == 1 && d.SourceValue == 0 ? 3 : d.Kind;
+  item.pszText = const_cast<LPWSTR>(u"");
+  const INT at = static_cast<INT>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  if (at < 0) return;
+  std::u16string company(d.Company);
+  const size_t crlf = company.find(u"\r\n");
+  if (crlf != std::u16string::npos) company.replace(crlf, 2, u" ");
+  set_cell(list, at, 1, row_number(window, d));
+  set_cell(list, at, 2, d.Name);
+  set_cell(list, at, 3, company);
+}
+
+void fill_rows(HWND window) {
+  HWND list = GetDlgItem(window, kList);
+  SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  for (INT i = 0; i < FaxList_Count(fax); ++i) add_row(window, *FaxList_GetAt(fax, i), i);
+}
+
+INT selected_count(HWND window) {
+  return static_cast<INT>(SendDlgItemMessageW(window, kList, LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+INT first_selected(HWND window) {
+  return static_cast<INT>(SendDlgItemMessageW(window, kList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// The options text of a destination: parts joined by blanks (the entry) or
+// by line ends (a row).
+std::u16string options_text(HWND window, const FaxDestination& d, bool lines) {
+  std::u16string parts[5];
+  INT n = 0;
+  const UINT comm = d.CommMode == 0 ? 5065 : d.CommMode == 1 ? (FaxMode(window) == 1 ? 5198 : 5066) : 5067;
+  parts[n++] = ResourceText(comm);
+  if (d.BoxMode == 1) {
+    std::u16string box = ResourceText(5068);
+    const size_t at = box.find(u"%1d");
+    std::u16string id;
+    for (char c : std::to_string(d.MailboxId)) id += static_cast<char16_t>(c);
+    if (at != std::u16string::npos) box.replace(at, 3, id);
+    parts[n++] = box;
+  } else if (d.BoxMode == 2) {
+    parts[n++] = ResourceText(5069);
+  }
+  if (d.FCode[0]) parts[n++] = ResourceText(5070);
+  if (d.FCodePassword[0]) parts[n++] = ResourceText(5071);
+  if (d.Kind == kFaxKindNumber && d.Line <= 2) parts[n++] = ResourceText(5072 + d.Line);
+  std::u16string out;
+  for (INT i = 0; i < n; ++i) {
+    if (i) out += lines ? u"\r\n" : u" ";
+    out += parts[i];
+  }
+  return out;
+}
+
+void show_row_options(HWND window) {
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  std::u16string text;
+  if (selected_count(window) == 1) {
+    const FaxDestination* d = FaxList_GetAt(fax, first_selected(window));
+    if (d && !(d->Kind == kFaxKindSpeedDial && d->SourceKind == 0)) text = options_text(window, *d, true);
+  }
+  SetDlgItemTextW(window, kRowOptions, text.c_str());
+}
+
+void update_buttons(HWND window) {
+  const INT selected = selected_count(window);
+  EnableWindow(GetDlgItem(window, kRemove), selected > 0);
+  EnableWindow(GetDlgItem(window, kEdit), selected == 1 && NumberOr(window, 5211, 0) != 2);
+  std::u16string number;
+  ReadText(window, 1795, &number);
+  const bool no_sip = FaxMode(window) == 3 && !SipFaxOn(window);
+  EnableWindow(GetDlgItem(window, kAdd), !number.empty() && !blank(number) && !no_sip);
+}
+
+void after_list_change(HWND window) {
+  show_row_options(window);
+  update_buttons(window);
+}
+
+// ---- entry --------------------------------------------------------------------------
+
+void reset_entry(ControlEvent* event) {
+  HWND window = event->window;
+  FaxSheetWords* words = SheetWords(window);
+  if (!words) return;
+  SheetState* state = GetSheetState(window);
+  const bool keep_kind = state && TestCapabilityBit(&state->capabilities, 0xFFFF0040);
+  write_entry(window, words->default_entry, keep_kind);
+  RequestRefresh(event, kEntryRefresh);
+  after_list_change(window);
+  SetFocus(GetDlgItem(window, kNumber));
+}
+
+// Puts the destination last into the list and the list view. 0 when the
+// user keeps the list (device address-book entries) or memory runs out.
+INT append_destination(HWND window, const FaxDestination& d) {
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  if (!fax) return 0;
+  const FaxDestination* first = FaxList_GetAt(fax, 0);
+  if (first && first->SourceKind == 1) {
+    if (Ask(window, 5249, MB_YESNO) != IDYES) {
+      SetFocus(GetDlgItem(window, kNumber));
+      return 0;
+    }
+    while (FaxList_Count(fax) > 0) FaxList_RemoveAt(fax, 0);
+    SendDlgItemMessageW(window, kList, LVM_DELETEALLITEMS, 0, 0);
+  }
+  if (!FaxList_Append(fax, d)) return 0;
+  add_row(window, d, FaxList_Count(fax) - 1);
+  if (NumberOr(window, 1891, 0) == 0) WriteNumber(window, 1891, 1, 4, 1);
+  SetDlgItemTextW(window, kPhonebookStatus, u"");
+  return 1;
+}
+
+// The messages of a refused add, by the check's code.
+UINT add_refusal_message(WORD code, bool leaving) {
+  switch (code) {
+    case kFaxAddListFull: return leaving ? 5034 : 5001;
+    case kFaxAddDuplicate: return leaving ? 5036 : 5000;
+    case kFaxAddTooLong: return leaving ? 5014 : 5002;
+    case kFaxAddUnitLimit: return 5195;
+    case kFaxAddDeviceListFull: return leaving ? 5204 : 5207;
+    case kFaxAddTooManyUnits: return leaving ? 5205 : 5203;
+    default: return 0;
+  }
+}
+
+UINT restriction_message(WORD code) {
+  return code == kFaxRestrictRelay ? 5237 : code == kFaxRestrictSecond ? 5236 : 5239;
+}
+
+// Opens the confirmation dialog when setting 5210 asks for it; true when
+// the number may be added.
+bool confirmed(ControlEvent* event) {
+  if (NumberOr(event->window, 5210, 0) == 0) return true;
+  FaxSheetWords* words = SheetWords(event->window);
+  if (!words) return false;
+  words->confirmed = 0;
+  SendMessageW(event->window, WM_COMMAND, MAKEWPARAM(kConfirm, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(event->window, kConfirm)));
+  return words->confirmed == 1;
+}
+
+// Adds the entry as the add button does; 1 added, 0 not.
+INT add_entry(ControlEvent* event) {
+  HWND window = event->window;
+  if (ValidateDialog(event)) return 0;
+  FaxDestination d{};
+  if (!read_entry(window, &d) || !d.Number[0]) return 0;
+  const FaxDeviceRules rules = rules_of(window);
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  if (NumberOr(window, 5212, 0)) {
+    WORD code = 0;
+    if (!CheckRestrictedDestination(FaxList_Count(fax), &d, &code)) {
+      Warn(window, restriction_message(code));
+      SetFocus(GetDlgItem(window, kNumber));
+      return 0;
+    }
+  }
+  FaxLineSettings line{};
+  ReadLineSettings(window, &line);
+  WORD code = 0;
+  if (!CheckNewDestination(rules, fax, &d, &line, &code)) {
+    if (code == kFaxAddDuplicate) {
+      if (Ask(window, 5000, MB_OKCANCEL) != IDOK) {
+        SetFocus(GetDlgItem(window, kNumber));
+        return 0;
+      }
+    } else if (code == kFaxAddTooLong) {
+      Warn(window, 5002);
+      SetFocus(GetDlgItem(window, kAdd));
+      return 0;
+    } else {
+      if (code == kFaxAddTooManyUnits) {
+        DWORD units = 0;
+        SumDestinationUnits(rules, fax, &units);
+        std::u16string text = ResourceText(5203);
+        const size_t at = text.find(u"%1d");
+        std::u16string n;
+        for (char c : std::to_string(units)) n += static_cast<char16_t>(c);
+        if (at != std::u16string::npos) text.replace(at, 3, n);
+        AskText(window, text, MB_ICONWARNING);
+      } else if (const UINT message = add_refusal_message(code, false)) {
+        Warn(window, message);
+      }
+      SetFocus(GetDlgItem(window, kNumber));
+      return 0;
+    }
+  }
+  if (!confirmed(event)) return 0;
+  if (!append_destination(window, d)) return 0;
+  reset_entry(event);
+  return 1;
+}
+
+// ---- handlers -------------------------------------------------------------------------
+
+bool is_notify(UINT message, LPARAM lParam, UINT code) {
+  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
+}
+
+bool wants_display(UINT message, LPARAM lParam) {
+  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
+         message == UM_RESTORE_CONTROLS;
+}
+
+void setup_list_view(HWND window) {
+  HWND list = GetDlgItem(window, kList);
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  RECT r{};
+  GetClientRect(list, &r);
+  const INT third = (r.right - r.left) / 3;
+  const INT widths[4] = {25, third, third, std::max<INT>(r.right - r.left - 25 - 2 * third - 25, 0)};
+  for (INT c = 0; c < 4; ++c) {
+    std::u16string title = c ? ResourceText(kColumnTitles + c - 1) : std::u16string();
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.cx = widths[c];
+    column.iSubItem = c;
+    column.pszText = title.data();
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+  }
+}
+
+// What leaving the page checks; 1 keeps the page.
+INT leave_page(ControlEvent* event) {
+  HWND window = event->window;
+  FaxSheetWords* words = SheetWords(window);
+  if (!words) return 0;
+  // A child dialog opening is not the page being left.
+  if (words->button_flag) return 0;
+  if (ValidateDialog(event)) return 1;
+  const FaxDeviceRules rules = rules_of(window);
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  const BOOL on_fax_sheet = fax_sheet(window);
+  if (on_fax_sheet) WriteNumber(window, 1881, 8, 1, ListModeFromRules(rules));
+  WriteNumber(window, 380, 3, 2, FaxList_Count(fax));
+  std::u16string number;
+  ReadText(window, 1795, &number);
+  if (number.empty() || blank(number)) {
+    if (on_fax_sheet && FaxList_Count(fax) == 0) {
+      Warn(window, 5015);
+      return 1;
+    }
+    if (on_fax_sheet && CheckBroadcastOptions(window, GetResourceModule(), rules, fax) == 0) return 1;
+    WORD code = 0;
+    if (!CheckUnitLimit(rules, fax, &code) && code == kFaxAddUnitLimit) {
+      Warn(window, 5195);
+      return 1;
+    }
+    return 0;
+  }
+  if (rules.Mode == 3 && !rules.SipFax) {
+    WriteText(window, 1795, u"", 258);
+    SetDlgItemTextW(window, kNumber, u"");
+    if (on_fax_sheet) {
+      Warn(window, 5015);
+      return 1;
+    }
+    return 0;
+  }
+  FaxDestination d{};
+  if (!read_entry(window, &d)) return 1;
+  if (NumberOr(window, 5212, 0)) {
+    WORD code = 0;
+    if (!CheckRestrictedDestination(FaxList_Count(fax), &d, &code)) {
+      Warn(window, restriction_message(code));
+      SetFocus(GetDlgItem(window, kNumber));
+      return 1;
+    }
+  }
+  FaxLineSettings line{};
+  ReadLineSettings(window, &line);
+  WORD code = 0;
+  if (!CheckNewDestination(rules, fax, &d, &line, &code)) {
+    if (code == kFaxAddUnitLimit) {
+      Warn(window, 5195);
+      return 1;
+    }
+    const UINT message = add_refusal_message(code, true);
+    if (message && Ask(window, message, MB_OKCANCEL) == IDOK) {
+      reset_entry(event);
+      return 0;
+    }
+    SetFocus(GetDlgItem(window, kNumber));
+    return 1;
+  }
+  if (Ask(window, 5005, MB_OKCANCEL) != IDOK) return 1;
+  if (!confirmed(event) || !append_destination(window, d)) return 1;
+  reset_entry(event);
+  WriteNumber(window, 380, 3, 2, FaxList_Count(fax));
+  EnableWindow(GetDlgItem(window, kRemove), TRUE);
+  if (on_fax_sheet && CheckBroadcastOptions(window, GetResourceModule(), rules, fax) == 0) return 1;
+  return 0;
+}
+
+INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
+  HWND window = event->window;
+  if (message == WM_INITDIALOG) {
+    FaxSheetWords* words = SheetWords(window);
+    if (!words) return 0;
+    if (NumberOr(window, 5211, 0) == 2) EnableWindow(GetDlgItem(window, kEntryOptions), FALSE);
+    setup_list_view(window);
+    // The entry the page comes back to after each add.
+    words->has_default = read_entry(window, &words->default_entry);
+    words->pending = 0;
+    return 0;
+  }
+  if (is_notify(message, lParam, PSN_SETACTIVE)) {
+    fill_rows(window);
+    if (FaxList_Count(GetDialogFaxList(window)) == 0) WriteNumber(window, 1891, 1, 4, 0);
+    after_list_change(window);
+    if (FaxSheetWords* words = SheetWords(window)) words->button_flag = FALSE;
+    return 0;
+  }
+  if (is_notify(message, lParam, PSN_KILLACTIVE)) return leave_page(event);
+  if (message == WM_DESTROY) ForgetSheetWords(window);
+  return 0;
+}
+
+INT ListViewHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
+  if (message != WM_NOTIFY || !lParam) return 0;
+  const UINT code = reinterpret_cast<const NMHDR*>(lParam)->code;
+  if (code == NM_DBLCLK && NumberOr(event->window, 5211, 0) != 2) {
+    SendMessageW(event->window, WM_COMMAND, MAKEWPARAM(kEdit, BN_CLICKED), 0);
+    return 0;
+  }
+  if (code == NM_CLICK || code == LVN_ITEMCHANGED) after_list_change(event->window);
+  return 0;
+}
+
+bool clicked(UINT message, WPARAM wParam) { return message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED; }
+
+INT AddButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord*, const void*) {
+  if (clicked(message, wParam)) add_entry(event);
+  return 0;
+}
+
+INT EditButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord*, const void*) {
+  if (!clicked(message, wParam)) return 0;
+  HWND window = event->window;
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  if (selected_count(window) != 1) return 0;
+  const INT row = first_selected(window);
+  const FaxDestination* d = FaxList_GetAt(fax, row);
+  if (!d) return 0;
+  if (d->SourceKind == 1) {
+    Warn(window, 5253);
+    return 0;
+  }
+  const FaxDestination taken = *d;
+  write_entry(window, taken, false);
+  FaxList_RemoveAt(fax, row);
+  SendDlgItemMessageW(window, kList, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+  RequestRefresh(event, kEntryRefresh);
+  after_list_change(window);
+  SetFocus(GetDlgItem(window, kNumber));
+  return 0;
+}
+
+INT RemoveButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord*, const void*) {
+  if (!clicked(message, wParam)) return 0;
+  HWND window = event->window;
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  HWND list = GetDlgItem(window, kList);
+  for (INT row = static_cast<INT>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
+    if (!(SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED)) continue;
+    FaxList_RemoveAt(fax, row);
+    SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+  }
+  after_list_change(window);
+  SetFocus(list);
+  if (FaxList_Count(fax) == 0) {
+    WriteNumber(window, 1891, 1, 4, 0);
+    SetDlgItemTextW(window, kPhonebookStatus, u"");
+  }
+  return 0;
+}
+
+constexpr CommandItem kDefaultsCommand{kCommandDefaults, nullptr};
+
+INT ClearButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                const void*) {
+  if (!clicked(message, wParam)) return 0;
+  HWND window = event->window;
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  while (FaxList_Count(fax) > 0) FaxList_RemoveAt(fax, 0);
+  SendDlgItemMessageW(window, kList, LVM_DELETEALLITEMS, 0, 0);
+  SetDlgItemTextW(window, kPhonebookStatus, u"");
+  SetDlgItemTextW(window, kRowOptions, u"");
+  update_buttons(window);
+  return RunCommandItem(event, message, wParam, lParam, record, &kDefaultsCommand);
+}
+
+// The entry kind: fax number, speed dial or IP fax.
+INT KindListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord*,
+                    const void*) {
+  HWND window = event->window;
+  HWND control = GetDlgItem(window, kKind);
+  if (wants_display(message, lParam)) {
+    SendMessageW(control, CB_RESETCONTENT, 0, 0);
+    for (UINT i = 0; i < 3; ++i) {
+      const std::u16string text = ResourceText(kKindTexts + i);
+      SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(NumberOr(window, 1794, 0)), 0);
+    EnableWindow(control, event->permission);
+    return 0;
+  }
+  if (message == WM_COMMAND && HIWORD(wParam) == CBN_SELCHANGE) {
+    const LONG kind = static_cast<LONG>(SendMessageW(control, CB_GETCURSEL, 0, 0));
+    if (kind < 0 || kind == NumberOr(window, 1794, -1)) return 0;
+    WriteNumber(window, 1794, 3, 2, kind);
+    WriteText(window, 1795, u"", 258);
+    const WORD changed[] = {1794, 1795, 0};
+    RequestRefresh(event, changed);
+  }
+  return 0;
+}
+
+// An edit control showing and writing a text setting.
+struct TextField {
+  WORD ddmid;
+  DWORD bytes;
+  INT limit;
+};
+constexpr TextField kNumberField{1795, 258, 128};
+constexpr TextField kNameField{1797, 82, 40};
+constexpr TextField kCompanyField{1798, 166, 82};
+
+void show_field(HWND window, INT id, const TextField* field) {
+  std::u16string text;
+  ReadText(window, field->ddmid, &text);
+  if (ItemText(window, id) != text) SetDlgItemTextW(window, id, text.c_str());
+}
+
+INT TextFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                     const void* kind_data) {
+  const auto* field = static_cast<const TextField*>(kind_data);
+  HWND window = event->window;
+  if (message == WM_INITDIALOG) {
+    SendDlgItemMessageW(window, record->id, EM_LIMITTEXT, static_cast<WPARAM>(field->limit), 0);
+    return 0;
+  }
+  if (wants_display(message, lParam)) {
+    show_field(window, record->id, field);
+    EnableWindow(GetDlgItem(window, record->id), event->permission);
+    if (record->id == kNumber) update_buttons(window);
+    return 0;
+  }
+  if (message == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) {
+    std::u16string stored;
+    ReadText(window, field->ddmid, &stored);
+    const std::u16string typed = ItemText(window, record->id);
+    if (typed != stored) WriteText(window, field->ddmid, typed, field->bytes);
+    if (record->id == kNumber) update_buttons(window);
+    return 0;
+  }
+  if (message == UM_VALIDATE_CONTROLS && record->id == kNumber) {
+    FaxSheetWords* words = SheetWords(window);
+    if (words && words->button_flag) return 0;
+    if (NumberOr(window, 1794, 0) != kFaxKindSpeedDial) return 0;
+    std::u16string number;
+    ReadText(window, 1795, &number);
+    if (number.empty()) return 0;
+    const FaxDeviceRules rules = rules_of(window);
+    DWORD refusal = 0;
+    if (number.size() <= 2 && (rules.Mode == 0 || rules.Mode == 1) && !IsFourDigitMode(rules)) {
+      refusal = rules.Mode == 0 ? kMsgSpeedDialMode0 : kMsgSpeedDialMode1;
+    } else {
+      std::string ansi;
+      for (char16_t c : number) ansi += c < 0x80 ? static_cast<char>(c) : '?';
+      ValidateSpeedDialNumber(rules, ansi.c_str(), &refusal);
+    }
+    if (!refusal) return 0;
+    // The refused number goes whether or not its message could be shown.
+    Warn(window, refusal);
+    WriteText(window, 1795, u"", 258);
+    SetDlgItemTextW(window, kNumber, u"");
+    update_buttons(window);
+    SetFocus(GetDlgItem(window, kNumber));
+    return 1;
+  }
+  return 0;
+}
+
+INT EntryOptionsHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
+  if (!wants_display(message, lParam)) return 0;
+  FaxDestination d{};
+  std::u16string text;
+  if (read_entry(event->window, &d) && d.Kind != kFaxKindSpeedDial) text = options_text(event->window, d, false);
+  SetDlgItemTextW(event->window, kEntryOptions, text.c_str());
+  return 0;
+}
+
+// Setting 376: the cover sheet on or off.
+INT CoverCheckHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord*,
+                      const void*) {
+  HWND window = event->window;
+  if (wants_display(message, lParam)) {
+    CheckDlgButton(window, kCover, NumberOr(window, 376, 0) == 1 ? BST_CHECKED : BST_UNCHECKED);
+    EnableWindow(GetDlgItem(window, kCover), event->permission);
+    EnableWindow(GetDlgItem(window, kCoverButton), NumberOr(window, 376, 0) == 1);
+    return 0;
+  }
+  if (clicked(message, wParam)) {
+    WriteNumber(window, 376, 8, 1, IsDlgButtonChecked(window, kCover) == BST_CHECKED ? 1 : 0);
+    EnableWindow(GetDlgItem(window, kCoverButton), NumberOr(window, 376, 0) == 1);
+    const WORD changed[] = {376, 0};
+    RequestRefresh(event, changed);
+  }
+  return 0;
+}
+
+// Buttons that open a child dialog: the page's leave checks stand aside.
+INT ChildDialogButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                      const void* kind_data) {
+  if (!clicked(message, wParam)) return 0;
+  FaxSheetWords* words = SheetWords(event->window);
+  if (words) words->button_flag = TRUE;
+  const CommandItem* item = static_cast<const CommandItem*>(kind_data);
+  // The recipient details come in two variants by the direct-fax mode.
+  if (record->id == kDetails && FaxMode(event->window) == 1) item = static_cast<const CommandItem*>(item[1].data);
+  RunCommandItem(event, message, wParam, lParam, record, item);
+  words = SheetWords(event->window);
+  if (words) words->button_flag = FALSE;
+  return 0;
+}
+
+// ---- child dialogs of the page --------------------------------------------------------
+
+constexpr ChildDialogTemplate kRecipientDialog[] = {{4400, EngineDialogProc<31, kDialogTypeDialog>, 31, kNone, 0}};
+constexpr ChildDialogTemplate kReducedDialog[] = {{4423, EngineDialogProc<49, kDialogTypeDialog>, 49, kNone, 0}};
+constexpr ChildDialogTemplate kCoverDialog[] = {{4100, CoverSheetProc, 30, kNone, 0}};
+constexpr ChildDialogTemplate kNoticeDialog[] = {{3880, EngineDialogProc<57, kDialogTypeDialog>, 57, kNone, 0}};
+constexpr ChildDialogTemplate kAddressBookDialog[] = {{3911, EngineDialogProc<60, kDialogTypeDialog>, 60, kNone, 0}};
+constexpr ChildDialogCommand kOpenAddressBook{kAddressBookDialog, 0, 0};
+constexpr CommandItem kAddressBookCommand{kCommandChildDialog, &kOpenAddressBook};
+constexpr ChildDialogTemplate kConfirmDialog[] = {{3910, EngineDialogProc<59, kDialogTypeDialog>, 59, kNone, 0}};
+constexpr ChildDialogCommand kOpenRecipient{kRecipientDialog, 0, 0};
+constexpr ChildDialogCommand kOpenReduced{kReducedDialog, 0, 0};
+constexpr ChildDialogCommand kOpenCover{kCoverDialog, 0, 0};
+constexpr ChildDialogCommand kOpenNotice{kNoticeDialog, 0, 0};
+constexpr ChildDialogCommand kOpenConfirm{kConfirmDialog, 0, 0};
+constexpr CommandItem kReducedCommand{kCommandChildDialog, &kOpenReduced};
+// The details button's item, then (as its second entry) the reduced variant.
+constexpr CommandItem kDetailsCommands[] = {{kCommandChildDialog, &kOpenRecipient}, {kCommandNone, &kReducedCommand}};
+constexpr CommandItem kCoverCommand{kCommandChildDialog, &kOpenCover};
+constexpr CommandItem kNoticeCommand{kCommandChildDialog, &kOpenNotice};
+constexpr CommandItem kConfirmCommand{kCommandChildDialog, &kOpenConfirm};
+
+constexpr WORD kKeepEnabled = kFlagKeepEnabled;
+
+constexpr ControlRecord kPageRecords[] = {
+    {kDialogRecordId, 0, nullptr, 0, PageDialogHandler, nullptr, kNone, kNone, nullptr},
+    {kList, 0, nullptr, kControlListBox, ListViewHandler, nullptr, kNone, kNone, nullptr},
+    {kRemove, 0, nullptr, kControlCommand, RemoveButton, nullptr, kNone, kNone, nullptr},
+    {kEdit, 0, nullptr, kControlCommand, EditButton, nullptr, kNone, kNone, nullptr},
+    {kAdd, 0, nullptr, kControlCommand, AddButton, nullptr, kNone, kNone, nullptr},
+    {kKind, 0, nullptr, kControlDropDown, KindListHandler, nullptr, 4030, kNone, nullptr},
+    {kNumber, 0, nullptr, kControlEdit, TextFieldHandler, &kNumberField, 4031, kNone, nullptr},
+    {kName, 0, nullptr, kControlEdit, TextFieldHandler, &kNameField, 4033, kNone, nullptr},
+    {kCompany, 0, nullptr, kControlEdit, TextFieldHandler, &kCompanyField, 4034, kNone, nullptr},
+    {kEntryOptions, 0, nullptr, 0, EntryOptionsHandler, nullptr, kNone, kNone, nullptr},
+    {kDetails, 0, nullptr, kControlCommand, ChildDialogButton, kDetailsCommands, kNone, kNone, nullptr},
+    {kCover, 0, nullptr, kControlCheckBox, CoverCheckHandler, nullptr, kNone, kNone, nullptr},
+    {kCoverButton, 0, nullptr, kControlCommand, ChildDialogButton, &kCoverCommand, kNone, kNone, nullptr},
+    {kAddressBook, 0, nullptr, kControlCommand, ChildDialogButton, &kAddressBookCommand, kNone, kNone, nullptr},
+    {kNotice, 0, nullptr, kControlCommand, ChildDialogButton, &kNoticeCommand, kNone, kNone, &kKeepEnabled},
+    {kConfirm, 0, nullptr, kControlCommand, ChildDialogButton, &kConfirmCommand, kNone, kNone, &kKeepEnabled},
+    {1090, 0, nullptr, kControlCommand, ClearButton, nullptr, kNone, kNone, nullptr},
+};
+constexpr INT kPageHelp[] = {0, 0};
+
+}  // namespace
+
+const ControlSet kFaxPageSet{kPageRecords, static_cast<INT>(sizeof kPageRecords / sizeof kPageRecords[0]), 9999,
+                             kPageHelp, nullptr, 0};
+
+FaxDestinationList* GetDialogFaxList(HWND window) {
+  SheetContext* context = GetSheetContext(window);
+  return context ? context->current.fax_list : nullptr;
+}
+
+INT_PTR FaxPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY &&
+      GetSheetContext(window)) {
+    WriteNumber(window, 1881, 8, 1, ListModeFromRules(rules_of(window)));
+    if (NumberOr(window, 376, 0) == 1) {
+      const INT check = CheckCoverSheetSender(window);
+      if (check == -1) return TRUE;
+      if (check == 1 || check == 3 || check == 4) {
+        FaxSheetWords* words = SheetWords(window);
+        if (check == 1) {
+          SendMessageW(window, WM_COMMAND, MAKEWPARAM(kNotice, BN_CLICKED), 0);
+          if (words) words->cover_word = 1;
+        }
+        if (check == 3 && words) words->cover_word = 2;
+        if (check != 4) PostMessageW(window, WM_COMMAND, MAKEWPARAM(kCoverButton, BN_CLICKED), 0);
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, PSNRET_INVALID_NOCHANGEPAGE);
+        return TRUE;
+      }
+    }
+  }
+  return RunEngineDialog(window, message, wParam, lParam, 0, kDialogTypePage);
+}

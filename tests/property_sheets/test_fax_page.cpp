@@ -1,0 +1,306 @@
+// The fax page of the demo printer's document sheet, driven as a user
+// would: destinations are typed and added (one speed-dial number is
+// refused), a cover sheet is chosen and previewed, OK hands back the
+// DEVMODE whose settings file holds the list, which a second process reads
+// and turns into fax job-attribute lines. The plain checks of the fax
+// dialogs are tested by tables of cases.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "fax/fax_job_attr.h"
+#include "fax/fax_list.h"
+#include "fax/fax_registry_lists.h"
+#include "fax/fax_store.h"
+#include "gfx_demo.h"
+#include "property_sheets/fax_pages.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/item_access.h"
+#include "settings/stores/printer_data_kinds.h"
+#include "settings/stores/printer_settings.h"
+#include "temp_root.h"
+#include "win/win.h"
+
+namespace {
+
+namespace ui = morva::platform::ui;
+using namespace morva::fax;
+using morva::gfx_demo::kDemoPrinter;
+
+constexpr DWORD kShortDevmode = 1604;
+constexpr INT kKind = 4016, kNumber = 4018, kName = 4019, kAdd = 4003, kList = 4002, kRemove = 4006;
+constexpr INT kOk = 1092;
+constexpr INT kCover = 4023, kCoverButton = 4024, kSubject = 4107, kSenders = 4106, kCoverSender = 4116;
+constexpr INT kSenderList = 4301, kSenderName = 4302, kSenderCompany = 4303, kRegisterSender = 4320, kNewSender = 4319;
+
+std::u16string cell(HWND list, INT row, INT column) {
+  WCHAR buffer[256] = {};
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = buffer;
+  item.cchTextMax = 256;
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return buffer;
+}
+
+TEST(FaxChecks, RelayNumbers) {
+  struct Case {
+    std::u16string text;
+    INT expected;
+  } const cases[] = {
+      {u"", 0},          {u"1,2,03,#5,**", 0}, {u"12,", 0},  {u",1", 1},   {u"1,,2", 1}, {u"123", 1},
+      {u"0", 1},         {u"00", 1},           {u"#0", 1},   {u"5#", 1},   {u"*1", 1},   {u"#", 1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CheckRelayNumbers(c.text), c.expected);
+  std::u16string items = u"1";
+  for (int i = 0; i < 20; ++i) items += u",1";
+  EXPECT_EQ(CheckRelayNumbers(items), 2);  // 21 items
+  EXPECT_EQ(CheckRelayNumbers(items.substr(2)), 0);
+}
+
+TEST(FaxChecks, PasswordsFormNamesAndFittedTexts) {
+  EXPECT_FALSE(IsRefusedMailboxPassword(u""));
+  EXPECT_TRUE(IsRefusedMailboxPassword(u"123"));
+  EXPECT_FALSE(IsRefusedMailboxPassword(u"1234"));
+  struct Form {
+    std::u16string path;
+    INT expected;
+  } const forms[] = {{u"C:\\forms\\cover123.frm", 0}, {u"C:\\forms\\cover1234.frm", 1}, {u"C:\\a.b\\cover.frm", 1},
+                     {u"C:\\forms\\cover", 1},         {u"", 1}};
+  for (const Form& f : forms) EXPECT_EQ(IsValidFormFileName(f.path), f.expected);
+  std::u16string folder, name;
+  EXPECT_EQ(SplitFormPath(u"C:\\forms\\cover.frm", &folder, &name), 9);
+  EXPECT_EQ(folder, u"C:\\forms");
+  EXPECT_EQ(name, u"cover");
+  EXPECT_EQ(FitTextToBytes(u"Alice Example\rsecond", 8, FALSE), u"Alice...");
+  EXPECT_EQ(FitTextToBytes(u"Bob", 6, TRUE), u"Bob   ");
+  EXPECT_TRUE(TextFitsLines(u"line one\r\nline two", 40, 2));
+  EXPECT_FALSE(TextFitsLines(std::u16string(41, u'x'), 40, 1));
+  EXPECT_TRUE(TextFitsLines(std::u16string(80, u'x'), 40, 2));
+}
+
+TEST(FaxChecks, DisplayedNumbers) {
+  FaxDestination d{};
+  d.Kind = kFaxKindSpeedDial;
+  std::memcpy(d.Number, u"7", 2 * sizeof(WCHAR));
+  EXPECT_EQ(FaxDisplayNumber(d, u"0", u"9", FALSE, u" (speed dial)", u""), u"007 (speed dial)");
+  EXPECT_EQ(FaxDisplayNumber(d, u"0", u"9", TRUE, u"", u""), u"0007");
+  d.Kind = kFaxKindNumber;
+  d.Line = 2;
+  EXPECT_EQ(FaxDisplayNumber(d, u"0", u"9", FALSE, u"", u""), u"07");
+  d.Kind = kFaxKindIpAddress;
+  EXPECT_EQ(FaxDisplayNumber(d, u"0", u"9", FALSE, u"", u" (IP)"), u"7 (IP)");
+}
+
+class FaxPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, nullptr));
+    // The administrator switches direct fax on, with the fax card of mode 0.
+    DddHandle* database = DddOpen(printer_);
+    ASSERT_NE(database, nullptr);
+    std::vector<BYTE> block(kPrinterDataBlockSize);
+    ASSERT_EQ(ReadPrinterSettings(printer_, block.data(), database), 1);
+    std::vector<BYTE> devmode(5988);
+    const DWORD on = 1, card = 2;
+    ASSERT_EQ(SetItemValueRaw(5177, devmode.data(), block.data(), 8, 1, &on), 0);
+    ASSERT_EQ(SetItemValueRaw(4369, devmode.data(), block.data(), 8, 1, &card), 0);
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE admin = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &admin, &all));
+    EXPECT_TRUE(WritePrinterDataKind(admin, block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
+    ClosePrinter(admin);
+    DddClose(database);
+    ui_dll_ = LoadLibraryW(u"morvaui.dll");
+    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
+    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
+    ASSERT_NE(document_, nullptr);
+  }
+  void TearDown() override {
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    if (ui_dll_) FreeLibrary(ui_dll_);
+    if (printer_) ClosePrinter(printer_);
+  }
+
+  morva::test::TempRoot root_;
+  HANDLE printer_ = nullptr;
+  HMODULE ui_dll_ = nullptr;
+  PFNPROPSHEETUI document_ = nullptr;
+};
+
+void add(HWND sheet, INT kind, const std::u16string& number, const std::u16string& name) {
+  ASSERT_TRUE(ui::select(ui::find(sheet, kKind), kind));
+  ASSERT_TRUE(ui::enter_text(ui::find(sheet, kNumber), number));
+  ASSERT_TRUE(ui::enter_text(ui::find(sheet, kName), name));
+  EXPECT_TRUE(ui::click(ui::find(sheet, kAdd)));
+}
+
+TEST_F(FaxPage, DestinationsAndCoverSheetGoWithTheDevmodeToTheNextProcess) {
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  const std::string png = root_.path() + "/fax-cover-sheet.png";
+  ui::script_modal([&](HWND sheet) {
+    HWND list = ui::find(sheet, kList);
+    ASSERT_NE(list, nullptr) << "the fax page is the first page";
+    add(sheet, 0, u"0123456789", u"Alice");
+    add(sheet, 0, u"0301234567", u"Bob");
+    // A speed-dial number of two digits is refused and leaves the list as it was.
+    add(sheet, 1, u"12", u"Carol");
+    EXPECT_EQ(ui::text(ui::find(sheet, kNumber)), u"");
+    add(sheet, 0, u"0405550100", u"Dave");
+    ASSERT_EQ(ui::state(list).count, 3);
+    EXPECT_EQ(cell(list, 0, 1), u"0123456789");
+    EXPECT_EQ(cell(list, 1, 2), u"Bob");
+    EXPECT_EQ(cell(list, 2, 2), u"Dave");
+    // Taking a row out and adding it again keeps it.
+    ASSERT_TRUE(ui::select(list, 1));
+    EXPECT_TRUE(ui::state(ui::find(sheet, kRemove)).enabled);
+    EXPECT_TRUE(ui::click(ui::find(sheet, kCover)));
+    ui::script_modal([&](HWND dialog) {
+      EXPECT_TRUE(ui::enter_text(ui::find(dialog, kSubject), u"Quarterly figures"));
+      // A sender is registered in the sender dialog and chosen for the cover sheet.
+      ui::script_modal([](HWND senders) {
+        EXPECT_FALSE(ui::state(ui::find(senders, kSenderName)).enabled);
+        EXPECT_TRUE(ui::click(ui::find(senders, kNewSender)));
+        EXPECT_TRUE(ui::enter_text(ui::find(senders, kSenderName), u"Erin Sender"));
+        EXPECT_TRUE(ui::enter_text(ui::find(senders, kSenderCompany), u"Morva Works"));
+        EXPECT_TRUE(ui::click(ui::find(senders, kRegisterSender)));
+        EXPECT_EQ(ui::text(ui::find(senders, kSenderList)), u"Erin Sender");
+        EXPECT_TRUE(ui::press_ok(senders));
+      });
+      EXPECT_TRUE(ui::click(ui::find(dialog, kSenders)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kCoverSender)), u"Erin Sender");
+      EXPECT_TRUE(ui::write_png(dialog, png));
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    EXPECT_TRUE(ui::click(ui::find(sheet, kCoverButton)));
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  DWORD result = 0;
+  EXPECT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].text, u"Type a speed-dial number of three digits.");
+  EXPECT_EQ(log[0].style, static_cast<UINT>(MB_ICONWARNING));
+  // The sheet's DEVMODE names the settings file that holds the list.
+  std::vector<BYTE> full(5988);
+  std::memcpy(full.data(), devmode.data(), kShortDevmode);
+  std::vector<BYTE> block(kPrinterDataBlockSize);
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue file{};
+  ASSERT_EQ(GetItemValue(374, full.data(), block.data(), &type, &size, &file), 0);
+  ASSERT_NE(file.ptr, nullptr);
+  const std::u16string name(static_cast<LPCWSTR>(file.ptr));
+  EXPECT_FALSE(name.empty());
+  std::string native;
+  for (char16_t c : name) native += static_cast<char>(c);
+  EXPECT_EQ(morva::test::run_child_tests("FaxPageChild.*", root_.path(), "reader:" + native), 0);
+}
+
+// The second process: the settings file of the sheet's DEVMODE holds the
+// three destinations, the cover sheet's subject and count, and each
+// destination becomes a job-attribute line.
+TEST(FaxPageChild, ListReadByAnotherProcess) {
+  const std::string role = morva::test::child_role();
+  if (role.rfind("reader:", 0) != 0) GTEST_SKIP() << "runs as the second process of the fax page test";
+  std::u16string name;
+  for (char c : role.substr(7)) name += static_cast<char16_t>(c);
+  HANDLE printer = nullptr;
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer, nullptr));
+  DddHandle* database = DddOpen(printer);
+  ASSERT_NE(database, nullptr);
+  FaxDestinationList* list = FaxList_Create();
+  std::vector<BYTE> extension(kFaxExtensionBlockSize);
+  BYTE* wpk = nullptr;
+  BYTE* sp = nullptr;
+  DWORD wpk_size = 0, sp_size = 0;
+  ASSERT_EQ(LoadSettingsWithFaxList(printer, database, name.c_str(), 1, list, extension.data(), &wpk, &wpk_size, &sp,
+                                    &sp_size),
+            1);
+  ASSERT_EQ(FaxList_Count(list), 3);
+  // The sender registered in the sheet is stored for the user.
+  WCHAR key[kFaxUserKeyChars] = {};
+  ASSERT_TRUE(GetFaxUserKeyPath(database, 0, kSenderInfoKeyTail, key, kFaxUserKeyChars));
+  SenderRecord senders[11] = {};
+  ASSERT_EQ(ReadSenderRecords(key, kSenderValuePrefix, senders, 11), 1);
+  EXPECT_EQ(std::u16string(senders[0].SenderName), u"Erin Sender");
+  EXPECT_EQ(std::u16string(senders[0].Text1820), u"Morva Works");
+  EXPECT_EQ(senders[0].Confirmed, 1u);
+  EXPECT_EQ(std::u16string(list->Subject), u"Quarterly figures");
+  const char* expected[] = {"0123456789", "0301234567", "0405550100"};
+  for (INT i = 0; i < 3; ++i) {
+    const FaxDestination* d = FaxList_GetAt(list, i);
+    FaxLineSettings line{};
+    char text[513] = {};
+    LONG length = 0;
+    ASSERT_TRUE(BuildFaxJobAttr(1, d, &line, 512, TRUE, nullptr, text, &length, 0));
+    EXPECT_NE(std::string(text).find(expected[i]), std::string::npos) << text;
+  }
+  if (wpk) GlobalFree(wpk);
+  if (sp) GlobalFree(sp);
+  FaxList_Destroy(list);
+  DddClose(database);
+  ClosePrinter(printer);
+}
+
+}  // namespace
+
+namespace {
+
+// The recipient details of the entry: a refused relay list or mailbox
+// password is taken back also when its message box fails, and relay
+// broadcast without relay numbers cannot be closed with OK.
+TEST_F(FaxPage, RefusedRecipientDetailsAreTakenBack) {
+  constexpr INT kDetails = 4022, kBoxRelay = 4406, kPassword = 4405, kRelayNumbers = 4409, kEntryOptions = 4020;
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  ui::script_modal([&](HWND sheet) {
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, kNumber), u"0123456789"));
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::click(ui::find(dialog, kBoxRelay)));
+      // The box of the refused list cannot be shown (-1): the list goes all the same.
+      morva::platform::script_message_box_answers({-1});
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kRelayNumbers), u"1,123"));
+      // Leaving the edit is refused: the focus stays and the text is the one before.
+      EXPECT_FALSE(ui::focus(ui::find(dialog, kPassword)));
+      EXPECT_TRUE(ui::state(ui::find(dialog, kRelayNumbers)).focused);
+      EXPECT_EQ(ui::text(ui::find(dialog, kRelayNumbers)), u"");
+      // Relay broadcast without numbers keeps the dialog open.
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+      EXPECT_TRUE(IsWindow(dialog));
+      // A password of three characters is refused and the empty one comes back.
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kPassword), u"123"));
+      EXPECT_FALSE(ui::focus(ui::find(dialog, kRelayNumbers)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kPassword)), u"");
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kRelayNumbers), u"1,03,#5,**"));
+      ASSERT_TRUE(ui::focus(ui::find(dialog, kPassword)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kRelayNumbers)), u"1,03,#5,**");
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    EXPECT_TRUE(ui::click(ui::find(sheet, kDetails)));
+    EXPECT_NE(ui::text(ui::find(sheet, kEntryOptions)).find(u"Relay broadcast"), std::u16string::npos)
+        << "the entry's options show the relay broadcast";
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  DWORD result = 0;
+  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0].answer, -1);
+  EXPECT_NE(log[0].text.find(u"relay destination numbers are not valid"), std::u16string::npos);
+  EXPECT_NE(log[1].text.find(u"relay destination numbers are not valid"), std::u16string::npos);  // OK refused
+  EXPECT_EQ(log[2].text, u"The mailbox password must have no characters, four characters or more than four characters.");
+}
+
+}  // namespace
