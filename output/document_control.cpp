@@ -10,6 +10,7 @@
 #include "output/sheet_control.h"
 #include "output/job_texts.h"
 #include "output/spool_stream.h"
+#include "output/store_mode.h"
 #include "render/pdl_operators.h"
 #include "render/images.h"
 #include "render/pdl_writer.h"
@@ -90,7 +91,8 @@ INT begin_job_output(PDEV* pdev) {
   r |= ResetWriterForPage(pdev, TRUE);
   if (r != 0) return r;
   if (d->job.store_mode || IsFaxPerDestination(pdev)) {
-    d->job.copies_by_playback = 1;
+    // Every sheet is recorded; the job is written at the document end.
+    d->job.copies_by_playback = d->rec.job.copies_by_playback = 1;
     return 0;
   }
   if (!IsPageRecordingNeeded(pdev)) r |= WriteJobStart(pdev, 0);
@@ -276,7 +278,9 @@ INT EndDocument(PDEV* pdev) {
   }
   if (NeedsBackFaceFill(pdev, 1)) r |= FillBlankBackFace(pdev, TRUE);
   // Without a counted page the job output never began: nothing to end.
-  if (d->state & kDocOutputBegun) {
+  if ((d->state & kDocOutputBegun) && d->job.store_mode) {
+    r |= StoreModeOutput(pdev);
+  } else if (d->state & kDocOutputBegun) {
     r |= PlayRecordedPages(pdev);
     if (d->job.banner_sheet) {
       // The banner sheet closes the job, from its own tray.

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <vector>
 
+#include "pi/job_resend.h"
 #include "pi/pjl_header.h"
 #include "pi/private_escapes.h"
 #include "pi/stamp_drawing.h"
@@ -471,6 +472,9 @@ INT on_start_doc(HANDLE printer, HDC dc, PVOID in) {
     if (!ok) return -1;
   }
   if (ReadPrinterSettings(printer, c->printerData, c->database) != 1) return -1;
+  // A saved job the settings name goes out first as a job of its own; the
+  // current job does not depend on it.
+  ResendSavedJobIfRequested(printer, c->devmode, c->printerData, c->database);
   copy_text(c->userName, 257, logon_user_name());
   if (send(dc, DRVESC_GET_JOB_BLOCK, 0, nullptr, kJobBlockSize, c->jobBlock) <= 0) return -1;
   std::vector<BYTE> extra;
