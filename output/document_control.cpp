@@ -7,6 +7,8 @@
 #include <new>
 
 #include "output/document_stream.h"
+#include "output/fax_jobs.h"
+#include "output/job_monitor_jobs.h"
 #include "output/sheet_control.h"
 #include "output/job_texts.h"
 #include "output/spool_stream.h"
@@ -232,10 +234,6 @@ INT OpenDocumentOutput(PDEV* pdev, LPCWSTR name) {
   return OpenDocumentStream(pdev);
 }
 
-// The job-monitor client of this library comes with the job texts; a
-// document without it has nothing to register.
-INT InitJobMonitorContext(PDEV*, DWORD) { return 0; }
-
 INT EnsurePageStarted(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen)) return -1;
@@ -280,6 +278,8 @@ INT EndDocument(PDEV* pdev) {
   // Without a counted page the job output never began: nothing to end.
   if ((d->state & kDocOutputBegun) && d->job.store_mode) {
     r |= StoreModeOutput(pdev);
+  } else if ((d->state & kDocOutputBegun) && IsFaxPerDestination(pdev)) {
+    r |= SendPerDestinationJobs(pdev);
   } else if (d->state & kDocOutputBegun) {
     r |= PlayRecordedPages(pdev);
     if (d->job.banner_sheet) {
@@ -293,6 +293,7 @@ INT EndDocument(PDEV* pdev) {
   }
   // A job whose last bytes did not reach the spooler did not print.
   if (CloseDocumentStream(pdev, r == 0) != 0) r = -1;
+  CompleteJobMonitor(pdev, r == 0);
   d->state &= ~(kDocOpen | kDocOutputBegun);
   return r == 0 ? 0 : -1;
 }
@@ -302,6 +303,7 @@ INT AbortDocument(PDEV* pdev) {
   if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen)) return -1;
   d->state |= kDocAborted;
   CloseDocumentStream(pdev, FALSE);
+  CompleteJobMonitor(pdev, FALSE);
   d->state &= ~(kDocOpen | kDocOutputBegun);
   return 0;
 }
@@ -313,6 +315,7 @@ void EndDocumentCleanup(PDEV* pdev) {
   pdev->writer = nullptr;
   DestroyDocumentStream(pdev);
   JobInfo_Close(pdev);
+  CompleteJobMonitor(pdev, FALSE);
   if (DocumentControl* d = pdev->document) {
     delete static_cast<SpoolStreamSink*>(d->sink);
     GlobalFree(d);
@@ -401,7 +404,6 @@ INT ResetWriterForPage(PDEV* pdev, BOOL full) {
 
 // ---- later pieces ----------------------------------------------------------------
 
-BOOL IsFaxPerDestination(PDEV*) { return FALSE; }
 BOOL IsRenderPluginOn(PDEV*) { return FALSE; }
 void ResetDeviceFontPageState(PDEV* pdev) { pdev->font_page_state[0] = pdev->font_page_state[1] = 0; }
 

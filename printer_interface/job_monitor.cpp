@@ -4,14 +4,18 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "settings/common/driver_locks.h"
+#include "settings/common/system_utils.h"
+#include "settings/items/item_access.h"
 #include "win/clock.h"
 #include "win/codepage.h"
 #include "win/errors.h"
 #include "win/files.h"
 #include "win/modules.h"
 #include "win/registry.h"
+#include "win/spooler.h"
 
 namespace morva::pi {
 
@@ -127,7 +131,131 @@ void put_dword(BYTE* at, DWORD value) { std::memcpy(at, &value, 4); }
 
 bool below(const char* text, std::size_t limit) { return !text || std::strlen(text) < limit; }
 
+std::string ansi(const std::u16string& text) {
+  if (text.empty()) return {};
+  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::u16string wide(const WCHAR* text) { return text ? std::u16string(text) : std::u16string(); }
+
+// A numeric setting of any width (0 when it cannot be read).
+LONG number(const JobMonitorRequest& r, WORD ddmid) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue value{};
+  if (!r.devmode || GetItemValue(ddmid, r.devmode, r.printer_data, &type, &size, &value) != 0 || type == 6 ||
+      type == 9)
+    return 0;
+  if (size == 1) return static_cast<BYTE>(value.dw);
+  if (size == 2) return static_cast<SHORT>(value.dw);
+  return static_cast<LONG>(value.dw);
+}
+
+std::u16string setting_text(const JobMonitorRequest& r, WORD ddmid) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue value{};
+  if (GetItemValue(ddmid, r.devmode, r.printer_data, &type, &size, &value) != 0 || type != 6) return {};
+  return ItemText(value, size);
+}
+
+// The name and number of the fax destination `index` of a "DFAX002" list.
+bool fax_texts(const JobMonitorRequest& r, std::string* name, std::string* number) {
+  constexpr std::size_t kHead = 1442, kEntry = 820;
+  if (!r.fax_list || r.fax_list_size < kHead) return false;
+  const WORD count = static_cast<WORD>(r.fax_list[16] | (r.fax_list[17] << 8));
+  if (r.destination_index >= count || kHead + (std::size_t{r.destination_index} + 1) * kEntry > r.fax_list_size)
+    return false;
+  const BYTE* e = r.fax_list + kHead + std::size_t{r.destination_index} * kEntry;
+  auto text_at = [&](std::size_t at, std::size_t chars) {
+    std::u16string t;
+    for (std::size_t i = 0; i < chars; ++i) {
+      const char16_t c = static_cast<char16_t>(e[at + 2 * i] | (e[at + 2 * i + 1] << 8));
+      if (!c) break;
+      t += c;
+    }
+    return t;
+  };
+  *name = CutAnsiText(ansi(text_at(262, 41)), 31, GetACP());
+  *number = CutAnsiText(ansi(text_at(2, 129)), 32, GetACP());
+  return true;
+}
+
 }  // namespace
+
+void* RegisterJobWithMonitor(const JobMonitorRequest& r, char* id) {
+  if (!id) return nullptr;
+  std::u16string printer_name = wide(r.printer_name), port = wide(r.port);
+  if ((printer_name.empty() || port.empty()) && r.printer) {
+    DWORD needed = 0;
+    GetPrinterW(r.printer, 5, nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed);
+    if (needed && GetPrinterW(r.printer, 5, buffer.data(), needed, &needed)) {
+      const auto* info = reinterpret_cast<PRINTER_INFO_5W*>(buffer.data());
+      if (printer_name.empty()) printer_name = wide(info->pPrinterName);
+      if (port.empty()) port = wide(info->pPortName);
+    }
+  }
+  // The owner the job is registered for.
+  std::u16string user;
+  switch (number(r, 5127)) {
+    case 1: case 4: user = setting_text(r, 5121); break;
+    case 5: case 6: user = setting_text(r, 5150); break;
+    default:
+      if (r.user) {
+        user = r.user;
+      } else {
+        WCHAR logon[65] = {};
+        DWORD chars = 65;
+        if (GetLogonUserName(logon, &chars) >= 0) user = logon;
+      }
+  }
+  JobMonitorEntry e;
+  const std::string printer_a = CutAnsiText(ansi(printer_name), 256, GetACP());
+  const std::string port_a = CutAnsiText(ansi(port), 259, GetACP());
+  const std::string user_a = CutAnsiText(ansi(user), 64, GetACP());
+  const std::string document_a = ansi(wide(r.document));
+  std::string job_text, fax_name, fax_number;
+  e.printer = printer_a.c_str();
+  e.port = port_a.c_str();
+  e.user = user_a.c_str();
+  e.document = document_a.c_str();
+  if (r.fax && number(r, 381) != 1) {
+    e.fax_form = 1;
+    e.kind = number(r, 1800) == 1 ? 5 : 1;
+    if (!fax_texts(r, &fax_name, &fax_number)) return nullptr;
+    e.fax_name = fax_name.c_str();
+    e.fax_number = fax_number.c_str();
+  } else if (number(r, 336) == 1) {
+    e.kind = 7;
+    job_text = CutAnsiText(ansi(setting_text(r, 338)), 80, GetACP());
+  } else {
+    switch (number(r, 334)) {
+      case 1: e.kind = 2; break;
+      case 2: e.kind = 3; break;
+      case 3: e.kind = 8; break;
+      case 4: e.kind = 4; break;
+      default: e.kind = 0;
+    }
+    if (e.kind == 4)
+      e.delay_time = static_cast<WORD>((number(r, 451) & 0xFF) | ((number(r, 452) & 0xFF) << 8));
+    e.staple = number(r, 320) != 0 ? 1 : 0;
+    // The job's own text is its document name, as far as the record takes it.
+    job_text = CutAnsiText(document_a, 80, GetACP());
+  }
+  if (!e.fax_form) e.job_text = job_text.c_str();
+  void* client = nullptr;
+  return BuildJobMonitorRecord(&client, id, e) == kMonitorOk ? client : nullptr;
+}
+
+INT ReleaseJobMonitorClient(void* client) {
+  if (!client) return kMonitorMissingText;
+  return WQLibLoader_Uninit(client) ? kMonitorOk : kMonitorClientFailed;
+}
 
 void* WQLibLoader_Init(DWORD kind) {
   WQLibDll* dll = load(kind);

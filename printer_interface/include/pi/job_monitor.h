@@ -58,6 +58,29 @@ INT BuildJobMonitorRecord(void** client, char* id, const JobMonitorEntry& entry)
 // client.
 INT SendJobMonitorRecord(void* client);
 
+// What a registration is made from (every pointer may be null).
+struct JobMonitorRequest {
+  HANDLE printer = nullptr;
+  void* devmode = nullptr;
+  void* printer_data = nullptr;
+  DWORD fax = 0;
+  const WCHAR* user = nullptr;
+  const WCHAR* document = nullptr;
+  const WCHAR* port = nullptr;
+  const WCHAR* printer_name = nullptr;
+  const BYTE* fax_list = nullptr;  // a "DFAX002" block
+  DWORD fax_list_size = 0;
+  WORD destination_index = 0;
+  WORD destination_count = 0;
+};
+
+// Registers a job from its settings: its kind (fax, stored, delayed, ...),
+// printer, port, user and document. The client (to send or release) with
+// the id in `id` (48 bytes), or null when nothing was registered.
+void* RegisterJobWithMonitor(const JobMonitorRequest& request, char* id);
+// Ends a client without sending: 1 released, 3 release failed, 6 none.
+INT ReleaseJobMonitorClient(void* client);
+
 // The first `limit` bytes of an ANSI text of `code_page`, or fewer so that
 // no double-byte character is split.
 std::string CutAnsiText(const std::string& text, std::size_t limit, UINT code_page);
