@@ -16,6 +16,7 @@
 #include "render/pdl_operators.h"
 #include "render/images.h"
 #include "render/pdl_writer.h"
+#include "render/render_plugin.h"
 #include "settings/database/ddd_queries.h"
 #include "settings/gfx/graphics_module.h"
 #include "win/memory.h"
@@ -90,6 +91,8 @@ INT begin_job_output(PDEV* pdev) {
   d->saved_page = d->page;
   d->has_saved_page = 1;
   PrepareImposition(pdev);
+  // Every sheet of a job for the render plug-in is recorded and played.
+  if (d->job.render_plugin) d->rec.job.copies_by_playback = 1;
   r |= ResetWriterForPage(pdev, TRUE);
   if (r != 0) return r;
   if (d->job.store_mode || IsFaxPerDestination(pdev)) {
@@ -280,6 +283,10 @@ INT EndDocument(PDEV* pdev) {
     r |= StoreModeOutput(pdev);
   } else if ((d->state & kDocOutputBegun) && IsFaxPerDestination(pdev)) {
     r |= SendPerDestinationJobs(pdev);
+  } else if ((d->state & kDocOutputBegun) && IsRenderPluginOn(pdev) && LoadRenderPlugin(pdev) != 0) {
+    // Without its plug-in the job cannot be rendered: nothing is played.
+    EndDocumentRecording(pdev);
+    r = -1;
   } else if (d->state & kDocOutputBegun) {
     r |= PlayRecordedPages(pdev);
     if (d->job.banner_sheet) {
@@ -294,6 +301,7 @@ INT EndDocument(PDEV* pdev) {
   // A job whose last bytes did not reach the spooler did not print.
   if (CloseDocumentStream(pdev, r == 0) != 0) r = -1;
   CompleteJobMonitor(pdev, r == 0);
+  UnloadRenderPlugin(pdev);
   d->state &= ~(kDocOpen | kDocOutputBegun);
   return r == 0 ? 0 : -1;
 }
@@ -316,6 +324,7 @@ void EndDocumentCleanup(PDEV* pdev) {
   DestroyDocumentStream(pdev);
   JobInfo_Close(pdev);
   CompleteJobMonitor(pdev, FALSE);
+  UnloadRenderPlugin(pdev);
   if (DocumentControl* d = pdev->document) {
     delete static_cast<SpoolStreamSink*>(d->sink);
     GlobalFree(d);
@@ -404,7 +413,6 @@ INT ResetWriterForPage(PDEV* pdev, BOOL full) {
 
 // ---- later pieces ----------------------------------------------------------------
 
-BOOL IsRenderPluginOn(PDEV*) { return FALSE; }
 void ResetDeviceFontPageState(PDEV* pdev) { pdev->font_page_state[0] = pdev->font_page_state[1] = 0; }
 
 }  // namespace morva::gfx

@@ -146,9 +146,11 @@ INT WriteCoverFile(PDEV* pdev) {
   if (!dir) return -1;
   std::u16string path = dir;
   GlobalFree(dir);
-  const WCHAR* name = DddGetFieldString(&pdev->database->main, 28, 0);
-  if (!name || !*name) return -1;
-  path += name;
+  WCHAR* name = DddGetFieldString(&pdev->database->main, 28, 0);
+  const bool named = name && *name;
+  if (named) path += name;
+  if (name) GlobalFree(name);
+  if (!named) return -1;
   HANDLE f = FileOpen(path.c_str(), 0);
   if (f == INVALID_HANDLE_VALUE) return -1;
   INT r = 0;

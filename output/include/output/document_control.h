@@ -61,6 +61,7 @@ struct DocumentControl {
   // (output/job_monitor_jobs.h).
   DWORD monitor_job_id;
   void* monitor_client;
+  void* render_plugin;  // the loaded render plug-in (render/render_plugin.h)
 };
 
 INT BeginDocument(PDEV* pdev, HANDLE printer);
