@@ -178,7 +178,7 @@ INT WriteCoverPage(PDEV* pdev, const fax::CoverSheetDestination& destination) {
   ReadFaxJobSettings(pdev, &f);
   PdlWriter* w = pdev->writer;
   const PageState saved = d->page;
-  // The cover goes on the paper of the job's first sheet.
+  // The cover goes on the paper of the job's sheets (the latest page begin).
   const PageBeginRecord& b = d->rec.last_begin;
   INT r = PdlWriter_BeginPage(w, 1, 0, b.paper_code, b.width_mm, b.height_mm);
   if (d->job.setting_1293 >= 0 && d->job.setting_1294 >= 0) {
