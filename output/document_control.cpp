@@ -7,12 +7,16 @@
 #include <new>
 
 #include "output/document_stream.h"
+#include "output/fax_jobs.h"
+#include "output/job_monitor_jobs.h"
 #include "output/sheet_control.h"
 #include "output/job_texts.h"
 #include "output/spool_stream.h"
+#include "output/store_mode.h"
 #include "render/pdl_operators.h"
 #include "render/images.h"
 #include "render/pdl_writer.h"
+#include "render/render_plugin.h"
 #include "settings/database/ddd_queries.h"
 #include "settings/gfx/graphics_module.h"
 #include "win/memory.h"
@@ -87,10 +91,13 @@ INT begin_job_output(PDEV* pdev) {
   d->saved_page = d->page;
   d->has_saved_page = 1;
   PrepareImposition(pdev);
+  // Every sheet of a job for the render plug-in is recorded and played.
+  if (d->job.render_plugin) d->rec.job.copies_by_playback = 1;
   r |= ResetWriterForPage(pdev, TRUE);
   if (r != 0) return r;
   if (d->job.store_mode || IsFaxPerDestination(pdev)) {
-    d->job.copies_by_playback = 1;
+    // Every sheet is recorded; the job is written at the document end.
+    d->job.copies_by_playback = d->rec.job.copies_by_playback = 1;
     return 0;
   }
   if (!IsPageRecordingNeeded(pdev)) r |= WriteJobStart(pdev, 0);
@@ -230,10 +237,6 @@ INT OpenDocumentOutput(PDEV* pdev, LPCWSTR name) {
   return OpenDocumentStream(pdev);
 }
 
-// The job-monitor client of this library comes with the job texts; a
-// document without it has nothing to register.
-INT InitJobMonitorContext(PDEV*, DWORD) { return 0; }
-
 INT EnsurePageStarted(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen)) return -1;
@@ -276,7 +279,15 @@ INT EndDocument(PDEV* pdev) {
   }
   if (NeedsBackFaceFill(pdev, 1)) r |= FillBlankBackFace(pdev, TRUE);
   // Without a counted page the job output never began: nothing to end.
-  if (d->state & kDocOutputBegun) {
+  if ((d->state & kDocOutputBegun) && d->job.store_mode) {
+    r |= StoreModeOutput(pdev);
+  } else if ((d->state & kDocOutputBegun) && IsFaxPerDestination(pdev)) {
+    r |= SendPerDestinationJobs(pdev);
+  } else if ((d->state & kDocOutputBegun) && IsRenderPluginOn(pdev) && LoadRenderPlugin(pdev) != 0) {
+    // Without its plug-in the job cannot be rendered: nothing is played.
+    EndDocumentRecording(pdev);
+    r = -1;
+  } else if (d->state & kDocOutputBegun) {
     r |= PlayRecordedPages(pdev);
     if (d->job.banner_sheet) {
       // The banner sheet closes the job, from its own tray.
@@ -289,6 +300,8 @@ INT EndDocument(PDEV* pdev) {
   }
   // A job whose last bytes did not reach the spooler did not print.
   if (CloseDocumentStream(pdev, r == 0) != 0) r = -1;
+  CompleteJobMonitor(pdev, r == 0);
+  UnloadRenderPlugin(pdev);
   d->state &= ~(kDocOpen | kDocOutputBegun);
   return r == 0 ? 0 : -1;
 }
@@ -298,6 +311,7 @@ INT AbortDocument(PDEV* pdev) {
   if (!d || (d->state & kDocAborted) || !(d->state & kDocOpen)) return -1;
   d->state |= kDocAborted;
   CloseDocumentStream(pdev, FALSE);
+  CompleteJobMonitor(pdev, FALSE);
   d->state &= ~(kDocOpen | kDocOutputBegun);
   return 0;
 }
@@ -309,6 +323,8 @@ void EndDocumentCleanup(PDEV* pdev) {
   pdev->writer = nullptr;
   DestroyDocumentStream(pdev);
   JobInfo_Close(pdev);
+  CompleteJobMonitor(pdev, FALSE);
+  UnloadRenderPlugin(pdev);
   if (DocumentControl* d = pdev->document) {
     delete static_cast<SpoolStreamSink*>(d->sink);
     GlobalFree(d);
@@ -397,8 +413,6 @@ INT ResetWriterForPage(PDEV* pdev, BOOL full) {
 
 // ---- later pieces ----------------------------------------------------------------
 
-BOOL IsFaxPerDestination(PDEV*) { return FALSE; }
-BOOL IsRenderPluginOn(PDEV*) { return FALSE; }
 void ResetDeviceFontPageState(PDEV* pdev) { pdev->font_page_state[0] = pdev->font_page_state[1] = 0; }
 
 }  // namespace morva::gfx

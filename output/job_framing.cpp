@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "output/document_control.h"
+#include "output/job_monitor_jobs.h"
 #include "output/job_texts.h"
 #include "pi/pjl_header.h"
 #include "render/escape_receiver.h"
@@ -61,7 +62,15 @@ INT write_job_header_start(PDEV* pdev, UINT copy) {
   DocumentControl* d = pdev->document;
   std::string received;
   DWORD bktp_offset = 0;
-  if (GetReceivedPjlHeader(pdev, copy, &received, &bktp_offset))
+  // A fax job's header names its destinations: this copy's alone when each
+  // destination gets a job of its own, else all of them.
+  const std::vector<BYTE>* fax = pdev->device_class_flag ? GetReceivedFaxAddresses(pdev) : nullptr;
+  const WORD destinations = static_cast<WORD>(PdevGetNumber(pdev, 380));
+  const bool per_destination = fax && IsFaxPerDestination(pdev);
+  PjlFaxRange range{static_cast<WORD>(per_destination ? copy : 0),
+                    static_cast<WORD>(per_destination ? copy : destinations > 0 ? destinations - 1 : 0),
+                    fax ? fax->data() : nullptr, fax ? static_cast<DWORD>(fax->size()) : 0};
+  if (!fax && GetReceivedPjlHeader(pdev, copy, &received, &bktp_offset))
     return write_text(pdev, received) == 0 ? 0 : -1;
   INT size = GetPjlHeaderSize(pdev->printer, d->header_devmode, pdev->printer_data, pdev->database, nullptr, 0);
   if (size < 0) return -1;
@@ -72,9 +81,11 @@ INT write_job_header_start(PDEV* pdev, UINT copy) {
   request.printer_data = pdev->printer_data;
   request.printer = pdev->printer;
   request.document_name = d->document_name;
+  request.fax_range = fax && destinations > 0 && PdevGetNumber(pdev, 381) != 1 ? &range : nullptr;
   DWORD chars = 65;
   GetLogonUserName(request.job_user_name, &chars);
   request.job_user_name[64] = 0;
+  RegisterHeaderJob(pdev, &request, range.first);
   PjlOutput out{block, static_cast<DWORD>(size) + 1, 0};
   INT r = BuildPjlJobHeader(pdev->database, &request, nullptr, 0, &out);
   if (r >= 0) r = PdlWriter_WriteText(pdev->writer, out.used, reinterpret_cast<const char*>(block));

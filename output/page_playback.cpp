@@ -11,6 +11,7 @@
 #include "output/spool_stream.h"
 #include "render/pdl_operators.h"
 #include "render/pdl_writer.h"
+#include "render/render_plugin.h"
 
 namespace morva::gfx {
 
@@ -39,6 +40,8 @@ INT replay_page_begin(PDEV* pdev, const PageRecordHead& h, DWORD honoured, WORD 
   if (h.length != sizeof b || ReadRecordData(pdev->stream, sizeof b, &b) != static_cast<INT>(sizeof b)) return -1;
   if (!(honoured & kHonourBegin)) return 0;
   BYTE source = source_override != kNoOverride ? static_cast<BYTE>(source_override) : b.source;
+  // An ordinary page of a render plug-in job goes to the plug-in.
+  if (b.page_kind == 2 && RenderPluginBlock(pdev, 1)) return RenderPageBegin(pdev, b, colour, source);
   return PdlWriter_BeginPage(pdev->writer, colour, source, b.paper_code, b.width_mm, b.height_mm);
 }
 
@@ -106,7 +109,12 @@ INT PlayBackPageRecords(PDEV* pdev, WORD page, DWORD honoured, WORD source_overr
     switch (h.kind) {
       case kRecPageBegin: result = replay_page_begin(pdev, h, honoured, source_override, colour); break;
       case kRecFB: result = h.length ? -1 : (honoured & kHonourFB) ? PdlWriter_PutFB(pdev->writer) : 0; break;
-      case kRecPageEnd: result = h.length ? -1 : (honoured & kHonourEnd) ? PdlWriter_EndPage(pdev->writer) : 0; break;
+      case kRecPageEnd:
+        result = h.length                    ? -1
+                 : !(honoured & kHonourEnd)  ? 0
+                 : IsRenderPageOpen(pdev)    ? RenderPageEnd(pdev)
+                                             : PdlWriter_EndPage(pdev->writer);
+        break;
       case kRecTransform: result = replay_transform(pdev, h, honoured, cell); break;
       case kRecClipReset:
         result = h.length ? -1 : (honoured & kHonourClipReset) ? PdlWriter_ResetClip(pdev->writer) : 0;
@@ -141,7 +149,8 @@ INT PlayBackAllPages(PDEV* pdev) {
     if (r->job.tiling)
       result |= PlayBackTiledPage(pdev, page);
     else
-      result |= PlayBackPage(pdev, page, kHonourBegin, PlaybackCell{}, -1, kNoOverride);
+      result |= PlayBackPage(pdev, page, kHonourBegin | (IsRenderPluginOn(pdev) ? kHonourEnd | kHonourTransform : 0),
+                             PlaybackCell{}, -1, kNoOverride);
   }
   return result;
 }

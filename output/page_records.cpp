@@ -243,7 +243,11 @@ INT RecordSheetStart(PDEV* pdev) {
   const ImpositionJob& j = r->job;
   if (j.booklet) return record_sheet(pdev, kKindsBooklet, kBookletCapacity);
   if (j.tiling) return record_sheet(pdev, kKindsTiling, j.copies_by_playback ? kCopiesCapacity : 1);
-  if (j.copies_by_playback) return record_sheet(pdev, kKindsCopies, kCopiesCapacity);
+  // The render plug-in needs each page's end (and its transforms) as
+  // records, to take the page out of its side file there.
+  if (j.copies_by_playback)
+    return record_sheet(pdev, kKindsCopies | (IsRenderPluginOn(pdev) ? kRecordEnd | kRecordTransform : 0),
+                        kCopiesCapacity);
   return 0;
 }
 

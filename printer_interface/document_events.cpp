@@ -19,6 +19,7 @@
 
 #include "fax/fax_temp_files.h"
 #include "pi/document_properties.h"
+#include "pi/job_resend.h"
 #include "pi/pjl_header.h"
 #include "pi/print_prompt.h"
 #include "pi/private_escapes.h"
@@ -476,6 +477,9 @@ INT on_start_doc(HANDLE printer, HDC dc, PVOID in) {
   }
   CleanUpProtectedModeSettings(printer, c->database);
   if (ReadPrinterSettings(printer, c->printerData, c->database) != 1) return -1;
+  // A saved job the settings name goes out first as a job of its own; the
+  // current job does not depend on it.
+  ResendSavedJobIfRequested(printer, c->devmode, c->printerData, c->database);
   copy_text(c->userName, 257, logon_user_name());
   if (send(dc, DRVESC_GET_JOB_BLOCK, 0, nullptr, kJobBlockSize, c->jobBlock) <= 0) return -1;
   std::vector<BYTE> extra;

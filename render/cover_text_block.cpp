@@ -20,6 +20,7 @@ struct Prepared {
   WORD font_id = 0;
   std::vector<float> advances;
   std::string ansi;
+  std::vector<WORD> codes;  // one per character: a byte, or a double-byte pair
   float x = 0, y = 0;
 };
 
@@ -72,6 +73,7 @@ bool PrepareCoverItem(const CoverTextContext& c, const CoverTextItem& item, Prep
     const int width = LookupDeviceFontGlyph(font, code);
     if (width < 0) return false;
     out->advances.push_back(static_cast<float>(width * scale));
+    out->codes.push_back(code);
     i += step;
   }
   out->x = static_cast<float>(item.x * c.xres / 254 - c.left_offset);
@@ -79,7 +81,10 @@ bool PrepareCoverItem(const CoverTextContext& c, const CoverTextItem& item, Prep
   return true;
 }
 
-std::size_t text_bytes(const Prepared& p) { return 15 + 4 * p.advances.size() + p.ansi.size(); }
+// The text operator's codes are 16-bit with a byte count, as every text
+// run has them: one code per character, so an odd number of ANSI bytes
+// cannot break the stream.
+std::size_t text_bytes(const Prepared& p) { return 15 + 4 * p.advances.size() + 2 * p.codes.size(); }
 
 }  // namespace
 
@@ -117,8 +122,8 @@ INT BuildCoverTextBlock(const CoverTextContext& c, const std::vector<CoverTextIt
     }
     o.op("Dd"), o.f(p.x), o.f(p.y), o.byte(2), o.w(static_cast<DWORD>(p.advances.size()));
     for (float a : p.advances) o.f(a);
-    o.w(static_cast<DWORD>(p.ansi.size()));
-    o.b += p.ansi;
+    o.w(static_cast<DWORD>(2 * p.codes.size()));
+    for (WORD code : p.codes) o.w(code);
     kind = item.font_kind;
     text_size = item.size;
   }

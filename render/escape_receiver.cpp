@@ -15,6 +15,7 @@
 #include <new>
 
 #include "output/document_control.h"
+#include "output/fax_jobs.h"
 #include "output/placed_image.h"
 #include "render/images.h"
 #include "pi/private_escapes.h"
@@ -60,6 +61,7 @@ struct EscapeReceiver {
   WORD page_margins[4] = {};
   BYTE paper_region = 0;
   DWORD page_option = 0;
+  std::vector<BYTE> fax_addresses;  // 0x5024 on a fax device: a destination list
 };
 
 namespace {
@@ -376,9 +378,9 @@ INT private_escape(PDEV* pdev, EscapeReceiver* r, ULONG code, ULONG in_size, PVO
     case pe::DRVESC_SET_FAX_ADDRESS_DATA:
       if (!in) return 0;
       if (in_size == 0) return -1;
-      // Per-destination fax output comes with the fax job path; a device
-      // that is no fax device takes the data without effect.
-      return ignoring || !pdev->device_class_flag ? 1 : -1;
+      // A device that is no fax device takes the data without effect.
+      if (ignoring || !pdev->device_class_flag) return 1;
+      return ReplaceFaxJobContext(pdev, static_cast<const BYTE*>(in), in_size) == 0 ? 1 : -1;
     case pe::DRVESC_SET_PJL_HEADERS:
       if (!in || in_size < pe::kPjlHeaderSetHeadSize) return -1;
       return ignoring ? 1 : store_pjl_set(r, in_size, in);
@@ -706,6 +708,17 @@ BOOL GetReceivedPjlHeader(PDEV* pdev, UINT copy, std::string* text, DWORD* bktp_
   const pe::PjlHeader& h = headers[std::min<std::size_t>(copy, headers.size() - 1)];
   *text = h.text;
   *bktp_offset = h.bookletOffset;
+  return TRUE;
+}
+
+const std::vector<BYTE>* GetReceivedFaxAddresses(PDEV* pdev) {
+  return pdev && pdev->escapes && !pdev->escapes->fax_addresses.empty() ? &pdev->escapes->fax_addresses : nullptr;
+}
+
+BOOL KeepFaxAddresses(PDEV* pdev, const BYTE* block, DWORD size) {
+  if (!pdev || !pdev->escapes) return FALSE;
+  if (block) pdev->escapes->fax_addresses.assign(block, block + size);
+  else pdev->escapes->fax_addresses.clear();
   return TRUE;
 }
 

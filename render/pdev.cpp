@@ -3,6 +3,8 @@
 // surface whose hooks route all drawing to the driver.
 #include "render/pdev.h"
 
+#include "settings/common/common_utils.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -294,6 +296,7 @@ DHPDEV enable_pdev(DEVMODEW* pdm, ULONG cPat, HSURF* phsurfPatterns, ULONG cjCap
   pdev->logical_dpi = logical_scale(pdev) * PdevResolution(pdev) / 100;
   pdev->copies = PdevGetNumber(pdev, kDdmidCopies);
   pdev->announced = 0;
+  pdev->device_class_flag = GetDeviceClass(pdev->database) == 2 ? 1 : 0;  // a fax device
   LoadDeviceFonts(pdev);
   LoadFontSubstitutionList(pdev);
   if (!fill_gdi_info(pdev, cjCaps, pdevcaps) || !fill_dev_info(pdev, cjDevInfo, pdi)) return fail();

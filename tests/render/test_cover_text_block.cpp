@@ -59,7 +59,8 @@ TEST(CoverTextBlock, ItemsInOneFontAndSizeSelectThemOnce) {
   Fixture f;
   const std::vector<CoverTextItem> items = {{100, 200, 120, 1, u"Fax"}, {100, 300, 120, 1, u"To: Sales"}};
   const INT size = CoverTextBlockSize(f.context, items);
-  EXPECT_EQ(size, 19 + 4 + 26 + (15 + 5 * 3) + (15 + 5 * 9));
+  // Each character: a real advance and a 16-bit code.
+  EXPECT_EQ(size, 19 + 4 + 26 + (15 + 6 * 3) + (15 + 6 * 9));
   std::vector<BYTE> block;
   ASSERT_EQ(BuildCoverTextBlock(f.context, items, &block), size);
   ASSERT_EQ(block.size(), static_cast<std::size_t>(size));
@@ -82,14 +83,22 @@ TEST(CoverTextBlock, DoubleByteTextIsSizedFromWhatIsWritten) {
   morva::test::TempRoot root;
   ASSERT_TRUE(morva::platform::set_ansi_code_page(932));
   Fixture f;
-  // Two double-byte characters and one single byte: 3 advances, 5 bytes.
+  // Two double-byte characters and one single byte: 3 advances, 3 codes.
   const std::vector<CoverTextItem> items = {{0, 0, 100, 2, u"\u65e5\u672cA"}};
   const INT size = CoverTextBlockSize(f.context, items);
-  EXPECT_EQ(size, 19 + 4 + 26 + 15 + 4 * 3 + 5);
+  EXPECT_EQ(size, 19 + 4 + 26 + 15 + 4 * 3 + 2 * 3);
   std::vector<BYTE> block;
   ASSERT_EQ(BuildCoverTextBlock(f.context, items, &block), size);
   EXPECT_EQ(block.size(), static_cast<std::size_t>(size));
   EXPECT_FLOAT_EQ(real_at(block, 49 + 13), 1000.0f * 600 * 100 / 720000);
+  // The byte count of three 16-bit codes, then the codes: both double-byte
+  // characters whole, the single byte widened.
+  const std::size_t codes = 49 + 13 + 4 * 3;
+  auto word_at = [&](std::size_t at) { return (block[at] << 8) | block[at + 1]; };
+  EXPECT_EQ(word_at(codes), 6);
+  EXPECT_EQ(word_at(codes + 2), 0x93FA);
+  EXPECT_EQ(word_at(codes + 4), 0x967B);
+  EXPECT_EQ(word_at(codes + 6), 0x41);
 }
 
 TEST(CoverTextBlock, AMissingWidthOrFontFailsTheBlock) {

@@ -57,6 +57,11 @@ struct DocumentControl {
   BYTE header_devmode[kDriverDevmodeBytes];
   // Page recording, playback and N-up placement (output/recorded_pages.h).
   RecordingControl rec;
+  // The job-monitor registration of the job being written
+  // (output/job_monitor_jobs.h).
+  DWORD monitor_job_id;
+  void* monitor_client;
+  void* render_plugin;  // the loaded render plug-in (render/render_plugin.h)
 };
 
 INT BeginDocument(PDEV* pdev, HANDLE printer);

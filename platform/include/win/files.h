@@ -149,6 +149,10 @@ MORVA_WIN_API UINT GetTempFileNameW(LPCWSTR path, LPCWSTR prefix, UINT unique, L
 MORVA_WIN_API UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size);
 MORVA_WIN_API UINT GetSystemWindowsDirectoryW(LPWSTR buffer, UINT size);
 MORVA_WIN_API UINT GetSystemDirectoryW(LPWSTR buffer, UINT size);
+// The machine root keeps no 8.3 names: the short form of an existing path is
+// the path as given. The characters written (without the terminator), the
+// size needed (with it) when the buffer is too small, 0 for a missing path.
+MORVA_WIN_API DWORD GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size);
 }
 
 namespace morva::platform {

@@ -49,6 +49,8 @@ MORVA_WIN_API HMODULE LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags);
 MORVA_WIN_API HMODULE LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags);
 MORVA_WIN_API BOOL FreeLibrary(HMODULE module);
 // Only the module's own exports are found, never those of its dependencies.
+// A decorated name with '@' ("_f@28"), which a shared library cannot
+// export, is found under the same name with '$' in its place ("_f$28").
 MORVA_WIN_API FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 MORVA_WIN_API HMODULE GetModuleHandleW(LPCWSTR name);
 MORVA_WIN_API HMODULE GetModuleHandleA(LPCSTR name);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -464,6 +465,14 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
         return nullptr;
       }
       void* sym = dlsym(m->dl, name);
+      if (!sym && std::strchr(name, '@')) {
+        // A shared library cannot export a name holding '@' (the linker
+        // reads it as a symbol version): such a name ("_f@28") is exported
+        // with '$' in its place ("_f$28").
+        std::string elf_name = name;
+        std::replace(elf_name.begin(), elf_name.end(), '@', '$');
+        sym = dlsym(m->dl, elf_name.c_str());
+      }
       Dl_info info{};
       if (sym && dladdr(sym, &info) && info.dli_fbase == module) return reinterpret_cast<FARPROC>(sym);
       SetLastError(ERROR_PROC_NOT_FOUND);

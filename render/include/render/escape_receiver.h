@@ -24,6 +24,11 @@ BOOL GetReceivedPjlHeader(PDEV* pdev, UINT copy, std::string* text, DWORD* bktp_
 // paper id and the four margins. FALSE when none was sent.
 BOOL GetReceivedPagePaper(PDEV* pdev, WORD* paper_id, WORD margins[4]);
 
+// The fax destination list (a "DFAX002" block) the interface library sent,
+// or null; KeepFaxAddresses replaces it (null block: forgets it).
+const std::vector<BYTE>* GetReceivedFaxAddresses(PDEV* pdev);
+BOOL KeepFaxAddresses(PDEV* pdev, const BYTE* block, DWORD size);
+
 // The DrvEscape worker.
 ULONG ReceiveEscape(SURFOBJ* pso, ULONG code, ULONG in_size, PVOID in, ULONG out_size, PVOID out);
 

@@ -1,0 +1,149 @@
+// Fax jobs on a fax device through the print host: the demo printer's
+// database made a fax device, a destination list in the fax address file,
+// and one spooler job per destination, each with its cover page and the
+// fax attribute line of its destination, read back by the decoder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "ddd_builder.h"
+#include "gfx_demo.h"
+#include "pdl_decode.h"
+#include "print_job.h"
+#include "temp_root.h"
+#include "win/paths.h"
+#include "win/spooler.h"
+
+namespace {
+
+using morva::tools::PdlItem;
+
+// A "DFAX002" list: 1442-byte head (tag, count, subject, comment), then one
+// 820-byte entry per destination (kind, number, line, name).
+std::string destination_list(const std::vector<std::pair<std::u16string, std::u16string>>& entries) {
+  std::string blob(1442 + 820 * entries.size(), '\0');
+  auto put_text = [&](std::size_t at, const std::u16string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      blob[at + 2 * i] = static_cast<char>(text[i] & 0xFF);
+      blob[at + 2 * i + 1] = static_cast<char>(text[i] >> 8);
+    }
+  };
+  put_text(0, u"DFAX002");
+  blob[16] = static_cast<char>(entries.size());
+  put_text(18, u"Quarterly figures");
+  put_text(100, u"Please see the attached pages.");
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::size_t at = 1442 + 820 * i;
+    put_text(at + 2, entries[i].second);  // number
+    put_text(at + 262, entries[i].first);  // name
+  }
+  return blob;
+}
+
+class FaxPrint : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The demo database as a fax device (class byte 1 = class 2) with the
+    // cover's device fonts and room for the fax attribute lines.
+    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+    nlohmann::json d = nlohmann::json::parse(in);
+    d["main"]["fields"]["23"] = 1;
+    d["main"]["fields"]["24"] = 100;
+    d["main"]["fields"]["25"] = 600;
+    d["main"]["fields"]["27"] = nlohmann::json::array({0x0100, 0x0200});
+    std::string folder = root_.path() + "/fax_database";
+    std::filesystem::create_directories(folder);
+    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+    std::string error;
+    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    morva::test::write_file(morva::platform::native_path(u"C:\\fax\\addresses.tmp"),
+                            destination_list({{u"Ann", u"0301"}, {u"Ben", u"0302"}, {u"Cid", u"0303"}}));
+  }
+
+  morva::print_host::PrintResult print(int pages, long one_job) {
+    std::string json = R"({"printer": "Morva Demo Printer", "document": "Fax", "units": "px",
+        "ddmid": {"375": "C:\\fax\\addresses.tmp", "376": 1, "377": 1, "379": )" +
+                       std::to_string(one_job) + R"(, "380": 3, "381": 0}, "pages": [)";
+    for (int i = 0; i < pages; ++i)
+      json += std::string(i ? "," : "") + R"({"ops": [{"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) +
+              ", 100, 900, 900]}]}";
+    json += "]}";
+    morva::print_host::Document doc;
+    std::string error;
+    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
+    return morva::print_host::print_document(doc);
+  }
+
+  struct Job {
+    std::u16string document;
+    std::string bytes;
+    std::vector<std::string> ops;
+    bool decoded = false;
+  };
+  std::vector<Job> jobs() const {
+    std::vector<Job> out;
+    for (const auto& j : morva::platform::spool_jobs(morva::gfx_demo::kDemoPrinter)) {
+      Job job;
+      job.document = j.document;
+      job.bytes = morva::test::read_file(j.spool_file);
+      auto decoded = morva::tools::DecodeSpoolFilePath(j.spool_file);
+      job.decoded = decoded.ok && decoded.summary.jobs == 1;
+      if (!job.decoded) ADD_FAILURE() << decoded.error << " at " << decoded.error_offset;
+      for (const PdlItem& i : decoded.items)
+        if (i.kind == PdlItem::Operator) job.ops.push_back(i.text);
+      out.push_back(job);
+    }
+    return out;
+  }
+  static int count(const std::vector<std::string>& v, const std::string& s) {
+    return static_cast<int>(std::count(v.begin(), v.end(), s));
+  }
+  static int occurrences(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  }
+
+  morva::test::TempRoot root_;
+};
+
+TEST_F(FaxPrint, OneJobPerDestinationWithItsCoverPage) {
+  auto r = print(2, 0);
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  auto all = jobs();
+  ASSERT_EQ(all.size(), 3u);
+  const char* numbers[] = {"0301", "0302", "0303"};
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const Job& job = all[i];
+    SCOPED_TRACE("destination " + std::to_string(i));
+    EXPECT_EQ(job.document, u"Fax");
+    ASSERT_TRUE(job.decoded);
+    // The cover page and the two pages of the document.
+    EXPECT_EQ(count(job.ops, "Ec"), 3);
+    EXPECT_GT(count(job.ops, "Dd"), 0);  // the cover's text in device fonts
+    // The header addresses this destination alone.
+    EXPECT_EQ(occurrences(job.bytes, "@FANU="), 1);
+    for (std::size_t k = 0; k < 3; ++k)
+      EXPECT_EQ(job.bytes.find(std::string("@FANU=") + numbers[k]) != std::string::npos, k == i) << numbers[k];
+  }
+}
+
+TEST_F(FaxPrint, OneJobForAllDestinations) {
+  auto r = print(1, 1);
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  auto all = jobs();
+  ASSERT_EQ(all.size(), 1u);
+  ASSERT_TRUE(all[0].decoded);
+  EXPECT_EQ(count(all[0].ops, "Ec"), 1);
+  EXPECT_EQ(occurrences(all[0].bytes, "@FANU="), 3);
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+// The job-monitor registration of a job printed through the print host:
+// the stand-in client library, installed through the registry, sees the job
+// with its document name cut to what its record holds, and the job header
+// carries the registration's id.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "ddd_builder.h"
+#include "gfx_demo.h"
+#include "print_job.h"
+#include "temp_root.h"
+#include "win/errors.h"
+#include "win/registry.h"
+#include "win/spooler.h"
+
+namespace {
+
+std::u16string bin_folder() {
+  std::u16string out = u"Z:";
+  for (char ch : std::string(MORVA_BIN_DIR) + "/") out += ch == '/' ? u'\\' : static_cast<char16_t>(ch);
+  return out;
+}
+
+class JobMonitorPrint : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ifstream db(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+    nlohmann::json d = nlohmann::json::parse(db);
+    // The demo database with the job-monitor switch as an item (off, on) and
+    // a header line that carries the registration's id.
+    auto& records = d["main"]["records"];
+    records.push_back(
+        {{"kind", 4}, {"id", 1321}, {"name", "Job Monitor"}, {"default", 1}, {"choices", {18, 19}}, {"name2", "Job Monitor"}});
+    nlohmann::json line = nlohmann::json::object();
+    line["kind"] = 15;
+    line["ddmid"] = 1321;
+    line["command"] = "@PJL SET JOBID=";
+    line["flags"] = 1;
+    for (std::size_t i = 0; i < records.size(); ++i)
+      if (records[i].value("command", "") == "@PJL ENTER LANGUAGE=") {
+        records.insert(records.begin() + static_cast<std::ptrdiff_t>(i), line);
+        break;
+      }
+    const std::string folder = root_.path() + "/monitor_database";
+    std::filesystem::create_directories(folder);
+    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+    std::string error;
+    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    log_path_ = root_.file("wqlib.log");
+    setenv("MV_WQLIB_LOG", log_path_.c_str(), 1);
+    unsetenv("MV_WQLIB_REFUSE");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Orvanto\\JobTracer\\JbTrc", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::u16string dir = bin_folder();
+    ASSERT_EQ(RegSetValueExW(key, u"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
+                             static_cast<DWORD>((dir.size() + 1) * sizeof(char16_t))),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+  void TearDown() override {
+    unsetenv("MV_WQLIB_LOG");
+    unsetenv("MV_WQLIB_REFUSE");
+  }
+
+  morva::print_host::PrintResult print(const std::string& name) {
+    // The graphics driver builds the header itself (no header set from the
+    // interface library) and registers the job.
+    std::string json = R"({"printer": "Morva Demo Printer", "document": ")" + name + R"(", "units": "px",
+        "ddmid": {"1321": 1, "1333": 0},
+        "pages": [{"ops": [{"op": "line", "from": [100, 100], "to": [400, 300]}]}]})";
+    morva::print_host::Document doc;
+    std::string error;
+    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
+    return morva::print_host::print_document(doc);
+  }
+  std::vector<std::string> log() const {
+    std::ifstream in(log_path_);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  morva::test::TempRoot root_;
+  std::string log_path_;
+};
+
+TEST_F(JobMonitorPrint, TheMonitorSeesTheJobWithItsNameCut) {
+  auto r = print(std::string(300, 'n'));
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  std::string set, sent;
+  for (const std::string& line : log()) {
+    if (line.rfind("Set: ", 0) == 0) set = line;
+    if (line == "Send") sent = line;
+  }
+  ASSERT_FALSE(set.empty()) << log().size() << " lines: " << (log().empty() ? std::string() : log()[0]);
+  EXPECT_EQ(sent, "Send");
+  EXPECT_NE(set.find("id=C1.J42 kind=0"), std::string::npos) << set;
+  EXPECT_NE(set.find("document=" + std::string(259, 'n')), std::string::npos) << set;
+  EXPECT_EQ(set.find("document=" + std::string(260, 'n')), std::string::npos) << set;
+  std::ifstream in(morva::platform::job_spool_file(r.job_id), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(bytes.find("@PJL SET JOBID=C1.J42\n"), std::string::npos);
+}
+
+TEST_F(JobMonitorPrint, ARefusingMonitorLeavesTheJobUnregistered) {
+  setenv("MV_WQLIB_REFUSE", "Set", 1);
+  auto r = print("Doc");
+  ASSERT_TRUE(r.ok) << r.error;
+  std::ifstream in(morva::platform::job_spool_file(r.job_id), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes.find("C1.J42"), std::string::npos);
+  for (const std::string& line : log()) EXPECT_NE(line, "Send");
+}
+
+}  // namespace
