@@ -327,8 +327,13 @@ INT RefreshPageControls(ControlEvent* event, const WORD* changed) {
   return 1;
 }
 
-INT OnControlValueChanged(ControlEvent* event, const ControlRecord* /*record*/, const SettingSlot* slot, WORD type,
+INT OnControlValueChanged(ControlEvent* event, const ControlRecord* record, const SettingSlot* slot, WORD type,
                           const void* value, WORD** changed) {
+  return OnValueChangedAsItem(event, record, slot, type, value, changed, nullptr);
+}
+
+INT OnValueChangedAsItem(ControlEvent* event, const ControlRecord* /*record*/, const SettingSlot* slot, WORD type,
+                         const void* value, WORD** changed, const ItemInfo* as_item) {
   if (!event || !slot || !value || !changed) return -1;
   *changed = nullptr;
   SheetState* state = GetSheetState(event->window);
@@ -355,7 +360,7 @@ INT OnControlValueChanged(ControlEvent* event, const ControlRecord* /*record*/, 
     type = slot->type;
   }
   if (GetTypeCompare(type, value, &slot->value) == 0) return 3;
-  ItemInfo* info = GetItemInfo(event->window, slot->ddmid);
+  const ItemInfo* info = as_item ? as_item : GetItemInfo(event->window, slot->ddmid);
   ConstraintEntry* entry = find_constraint(event->window, slot->ddmid);
   if (!info || !entry || !event->devmode || !event->printer_data) return -1;
   ConflictReport* report = nullptr;

@@ -51,6 +51,9 @@ inline constexpr INT kControlRadioGroup = 5;
 inline constexpr INT kControlCommand = 6;
 inline constexpr INT kControlCheckBox = 7;
 inline constexpr INT kControlStatic = 10;
+inline constexpr INT kControlScrollBar = 8;
+inline constexpr INT kControlUpDown = 9;
+inline constexpr INT kControlTrackbar = 12;
 
 // Flags words of control records.
 inline constexpr WORD kFlagKeepEnabled = 0x1;

@@ -1,0 +1,298 @@
+// The list, edit and range controls of the sheet engine in a real dialog
+// made from a template, bound to the demo printer's settings and driven
+// through the window system as a user would: numbers typed in millimetres
+// and inches with either decimal separator, values outside their range and
+// the message that says so, spinning past the ends of a range, a trackbar
+// that stores when its tracking ends, the keys of list boxes, and an
+// editable drop-down list checked as a number.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "../settings/setting_values.h"
+#include "ddd_builder.h"
+#include "fax/key_list.h"
+#include "printer_install.h"
+#include "property_sheets/control_data.h"
+#include "property_sheets/sheet_engine.h"
+#include "settings/common/module_state.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/default_settings.h"
+#include "settings/items/item_info.h"
+#include "temp_root.h"
+#include "win/win.h"
+#include "xrs_compiler.h"
+
+namespace morva::settings {
+void set_module_directory_for_test(LPCWSTR directory);
+}
+
+namespace {
+
+namespace ui = morva::platform::ui;
+using morva::test::number;
+using morva::test::put;
+
+constexpr char16_t kPrinter[] = u"Morva Demo Printer";
+constexpr INT kKind = 2;  // a dialog kind no sheet uses
+
+// Controls of the template VALUE_CONTROLS_TEST.
+constexpr INT kWidth = 1101, kCopies = 1103, kCopiesSpin = 1104, kOffsetTrack = 1105, kOffsetBar = 1106;
+constexpr INT kToneList = 1107, kSwitchList = 1108, kSourceList = 1109, kFontSize = 1110;
+
+// ---- the dialog's tables ----
+
+constexpr SettingRef kWidthRef[] = {Bound(1863)};
+constexpr SettingRef kCopiesRef[] = {Bound(12)};
+constexpr SettingRef kTrackRef[] = {Bound(309)};
+constexpr SettingRef kBarRef[] = {Bound(309)};
+constexpr SettingRef kToneRef[] = {Bound(288)};
+constexpr SettingRef kSwitchRefs[] = {Bound(18), Bound(1370)};
+constexpr SettingRef kSourceRef[] = {Bound(13)};
+constexpr SettingRef kFontRef[] = {Bound(306)};
+
+constexpr UnitRecord kTenths{1, 0};
+constexpr UnitRecord kWhole{0, 0};
+constexpr EditFieldData kWidthField{kEditNumeric | kEditFixedPoint | kEditLength, 8, nullptr, &kTenths, 0xFFFF,
+                                    nullptr};
+constexpr EditFieldData kCopiesField{kEditNumeric, 3, nullptr, &kWhole, 0xFFFF, nullptr};
+constexpr EditFieldData kFontField{kEditNumeric, 3, nullptr, &kWhole, 0xFFFF, nullptr};
+constexpr UpDownData kSpin{0};
+constexpr TrackbarData kTrack{25, 25, 0};
+constexpr ScrollBarData kBar{1, 10};
+constexpr ListControlData kToneList_{kListChoices, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+constexpr ListControlData kSwitches{kListSettings, kRowName | kRowValue, 60, kListStepOnDoubleClick | kListOnOff,
+                                    nullptr, nullptr, nullptr, nullptr};
+constexpr ListControlData kSources{kListChoices, 0, 0, kListConflictIcons, nullptr, nullptr, nullptr, nullptr};
+constexpr ListControlData kFonts{kListChoices, 0, 0, kListEditable, &kFontField, nullptr, nullptr, nullptr};
+
+constexpr ControlRecord kRecords[] = {
+    {kDialogRecordId, 0, nullptr, 0, nullptr, nullptr, kNone, kNone, nullptr},
+    {kWidth, 1, kWidthRef, kControlEdit, nullptr, &kWidthField, kNone, kNone, nullptr},
+    {kCopies, 1, kCopiesRef, kControlEdit, nullptr, &kCopiesField, kNone, kNone, nullptr},
+    {kCopiesSpin, 1, kCopiesRef, kControlUpDown, nullptr, &kSpin, kNone, kNone, nullptr},
+    {kOffsetTrack, 1, kTrackRef, kControlTrackbar, nullptr, &kTrack, kNone, kNone, nullptr},
+    {kOffsetBar, 1, kBarRef, kControlScrollBar, nullptr, &kBar, kNone, kNone, nullptr},
+    {kToneList, 1, kToneRef, kControlListBox, nullptr, &kToneList_, kNone, kNone, nullptr},
+    {kSwitchList, 2, kSwitchRefs, kControlListBox, nullptr, &kSwitches, kNone, kNone, nullptr},
+    {kSourceList, 1, kSourceRef, kControlDropDown, nullptr, &kSources, kNone, kNone, nullptr},
+    {kFontSize, 1, kFontRef, kControlDropDown, nullptr, &kFonts, kNone, kNone, nullptr},
+};
+constexpr INT kNoHelp[] = {0, 0};
+
+// The demo printer's database with number items for the fields: the custom
+// width, copies, an offset from -900 to 900 and a font size list.
+nlohmann::json test_database() {
+  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+  nlohmann::json d = nlohmann::json::parse(in);
+  auto& records = d["main"]["records"];
+  int choices = 0;
+  for (const auto& r : records)
+    if (r["kind"] == 14) ++choices;
+  auto number_item = [&](int id, const char* name, int type, int low, int high) {
+    records.push_back({{"kind", 4}, {"id", id}, {"name", name}, {"flags", 4}, {"default", 1}, {"choices", {choices + 1, choices + 2}}});
+    records.push_back({{"kind", 14}, {"name", "minimum"}, {"value", {{"type", type}, {"value", low}}}});
+    records.push_back({{"kind", 14}, {"name", "maximum"}, {"value", {{"type", type}, {"value", high}}}});
+    choices += 2;
+  };
+  number_item(1863, "Custom Width", 2, 900, 3048);
+  number_item(12, "Copies", 2, 1, 99);
+  number_item(309, "Offset", 10, -900, 900);
+  records.push_back({{"kind", 4}, {"id", 306}, {"name", "Font Size"}, {"default", 2},
+                     {"choices", {choices + 1, choices + 2, choices + 3}}});
+  for (int size : {8, 10, 12})
+    records.push_back({{"kind", 14}, {"name", std::to_string(size)}, {"value", {{"type", 10}, {"value", size}}}});
+  return d;
+}
+
+// The resource module with the decimal separator `separator`.
+std::vector<std::string> resource_sources(const morva::test::TempRoot& root, const std::string& separator) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> sources;
+  for (const auto& e : fs::directory_iterator(std::string(MORVA_SOURCE_DIR) + "/resources/morvares")) {
+    if (e.path().filename() == "strings_settings.json") continue;
+    sources.push_back(e.path().string());
+  }
+  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/morvares/strings_settings.json");
+  nlohmann::json strings = nlohmann::json::parse(in);
+  for (auto& table : strings["strings"]) table["table"]["9241"] = separator;
+  const std::string path = root.file("sources/strings_settings.json");
+  fs::create_directories(root.file("sources"));
+  std::ofstream(path) << strings.dump();
+  sources.push_back(path);
+  return sources;
+}
+
+class ValueControls : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    namespace fs = std::filesystem;
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    const std::string built = root_.file("build/demo_printer");
+    fs::create_directories(built);
+    morva::ddd_build::write_images(morva::ddd_build::build_images(test_database()), built);
+    morva::install::PrinterSetup setup;
+    setup.name = kPrinter;
+    setup.database = built + "/MVDEMO.DDD";
+    const std::string linked = morva::install::linked_database_name(setup.database);
+    for (const auto& e : fs::directory_iterator(built)) {
+      const std::string name = e.path().filename().string();
+      if (name != "MVDEMO.DDD" && name != linked) setup.files.push_back(e.path().string());
+    }
+    const auto installed = morva::install::install_printer(setup);
+    ASSERT_TRUE(installed.ok) << installed.message;
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    std::u16string name = kPrinter;
+    ASSERT_TRUE(OpenPrinterW(name.data(), &printer_, &defaults));
+    database_ = DddOpen(printer_);
+    ASSERT_NE(database_, nullptr);
+    devmode_.assign(morva::ddm::kPrivateDevmodeSize, 0);
+    printer_data_.assign(morva::ddm::kPrinterDataSize, 0);
+    ASSERT_TRUE(FillDefaultSettings(database_, devmode_.data(), printer_data_.data(), kPrinter));
+    set(1863, 1500);
+    set(12, 20);
+    set(309, 0);
+    set(306, 10);
+  }
+  void TearDown() override {
+    close();
+    resources_.reset();
+    morva::settings::set_module_directory_for_test(nullptr);
+    morva::platform::reset_message_boxes();
+    ui::reset();
+    if (database_) DddClose(database_);
+    if (printer_) ClosePrinter(printer_);
+  }
+
+  void set(WORD ddmid, LONG v) { put(devmode_.data(), printer_data_.data(), ddmid, v); }
+  LONG setting(WORD ddmid) { return number(context_->current.devmode, context_->current.printer_data, ddmid); }
+
+  // Opens the dialog on a sheet of the given measurement (0 millimetres,
+  // 1 inches) whose resource module has the given decimal separator.
+  HWND open(WORD measurement = 0, const std::string& separator = ".") {
+    const auto compiled = morva::xrs::compile_resources(resource_sources(root_, separator));
+    EXPECT_TRUE(compiled.error.empty()) << compiled.error;
+    std::filesystem::create_directories(root_.file("drive_c/driver"));
+    std::ofstream(root_.file("drive_c/driver/morvares.xrs"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(compiled.container.data()),
+               static_cast<std::streamsize>(compiled.container.size()));
+    morva::settings::set_module_directory_for_test(u"C:\\driver\\");
+    resources_.emplace();
+    state_.printer = printer_;
+    state_.database = database_;
+    state_.can_edit = TRUE;
+    state_.measurement = state_.current_measurement = measurement;
+    set_ = ControlSet{kRecords, static_cast<INT>(std::size(kRecords)), 9999, kNoHelp, nullptr, 0};
+    tables_.sets[kKind] = &set_;
+    tables_.item_infos = KeyList_Create();
+    state_.dialog_tables = &tables_;
+    SheetSnapshot start{};
+    start.devmode = devmode_.data();
+    start.printer_data = printer_data_.data();
+    context_ = CreateSheetContext(nullptr, &state_, &start, nullptr);
+    EXPECT_NE(context_, nullptr);
+    dialog_ = CreateDialogParamW(GetResourceModule(), u"VALUE_CONTROLS_TEST", nullptr,
+                                 EngineDialogProc<kKind, kDialogTypeDialog>, reinterpret_cast<LPARAM>(context_));
+    EXPECT_NE(dialog_, nullptr);
+    ShowWindow(dialog_, SW_SHOW);
+    ui::pump();
+    return dialog_;
+  }
+  void close() {
+    if (dialog_) DestroyWindow(dialog_);
+    dialog_ = nullptr;
+    if (context_) {
+      // Every dialog released its items.
+      EXPECT_EQ(KeyList_Count(tables_.item_infos), 0);
+      DestroySheetContext(&context_);
+    }
+    if (tables_.item_infos) KeyList_Destroy(&tables_.item_infos);
+  }
+  HWND item(INT id) { return GetDlgItem(dialog_, id); }
+  std::vector<morva::platform::MessageBoxRecord> boxes() { return morva::platform::message_box_log(); }
+
+  morva::test::TempRoot root_;
+  HANDLE printer_ = nullptr;
+  DddHandle* database_ = nullptr;
+  std::vector<BYTE> devmode_, printer_data_;
+  std::optional<ResourceModuleRef> resources_;
+  SheetState state_{};
+  DialogTableSet tables_{};
+  ControlSet set_{};
+  SheetContext* context_ = nullptr;
+  HWND dialog_ = nullptr;
+};
+
+TEST_F(ValueControls, ShowsTheSettingsWhenOpened) {
+  open();
+  EXPECT_EQ(ui::text(item(kWidth)), u"150.0");
+  EXPECT_EQ(ui::text(item(kCopies)), u"20");
+  EXPECT_EQ(ui::state(item(kOffsetTrack)).selection, 0);
+  EXPECT_EQ(SendMessageW(item(kOffsetTrack), TBM_GETRANGEMAX, 0, 0), 900);
+  EXPECT_EQ(ui::items(item(kToneList)).size(), 5u);
+  EXPECT_EQ(ui::items(item(kSwitchList)), (std::vector<std::u16string>{u"Collate\tOn", u"Crop Images to Clip\tOff"}));
+  EXPECT_EQ(ui::text(item(kFontSize)), u"10");
+  EXPECT_TRUE(boxes().empty());
+}
+
+// A width typed in the sheet's unit with the resource module's separator
+// is stored in tenths of a millimetre; what cannot be read, or lies outside
+// 90.0 to 304.8 mm, is refused with the range message and the field shows
+// the stored width again.
+TEST_F(ValueControls, WidthTypedInEachUnitAndSeparator) {
+  struct Case {
+    WORD measurement;
+    const char* separator;
+    std::u16string typed;
+    LONG stored;  // 1500: refused
+    std::u16string shown;
+    bool message;
+  } const cases[] = {
+      {0, ".", u"150.5", 1505, u"150.5", false},
+      {0, ".", u"200", 2000, u"200.0", false},
+      {0, ",", u"150,5", 1505, u"150,5", false},
+      {0, ",", u"1,2,3", 1500, u"150,0", true},   // two separators
+      {0, ",", u"150.5", 1500, u"150,0", true},   // the other separator
+      {0, ".", u"150.55", 1500, u"150.0", true},  // more decimals than shown
+      {0, ".", u"abc", 1500, u"150.0", true},
+      {0, ".", u"", 1500, u"150.0", true},
+      {0, ".", u"50", 1500, u"150.0", true},      // below the range
+      {0, ".", u"304.9", 1500, u"150.0", true},   // above it
+      {1, ".", u"5.00", 1270, u"5.00", false},    // inches in hundredths
+      {1, ".", u"5.5", 1397, u"5.50", false},
+      {1, ",", u"10,25", 2604, u"10,25", false},
+      {1, ".", u"2", 1500, u"5.91", true},        // 2 inches is below 90 mm
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.typed.begin(), c.typed.end()) + " in unit " + std::to_string(c.measurement));
+    morva::platform::reset_message_boxes();
+    open(c.measurement, c.separator);
+    ASSERT_TRUE(ui::enter_text(item(kWidth), c.typed));
+    ui::focus(item(kCopies));  // leaving the field checks it
+    EXPECT_EQ(setting(1863), c.stored);
+    EXPECT_EQ(ui::text(item(kWidth)), c.shown);
+    EXPECT_EQ(boxes().size(), c.message ? 1u : 0u);
+    const auto shown_boxes = boxes();
+    if (c.message && !shown_boxes.empty()) {
+      EXPECT_EQ(shown_boxes[0].style & MB_ICONWARNING, static_cast<UINT>(MB_ICONWARNING));
+      // The range in the field's own unit and separator.
+      const std::u16string& text = shown_boxes[0].text;
+      const std::u16string separator(1, static_cast<char16_t>(c.separator[0]));
+      const std::u16string low = c.measurement ? u"3" + separator + u"54" : u"90" + separator + u"0";
+      const std::u16string high = c.measurement ? u"12" + separator + u"00" : u"304" + separator + u"8";
+      EXPECT_NE(text.find(low + u" and " + high), std::u16string::npos) << std::string(text.begin(), text.end());
+      // A refused field keeps the focus.
+      EXPECT_EQ(GetFocus(), item(kWidth));
+    }
+    close();
+  }
+}
+
+}  // namespace
