@@ -461,8 +461,12 @@ INT list_handler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam
     const UINT code = HIWORD(wParam);
     if (code == v.selection_code)
       on_selection(event, record, data, variant);
-    else if (code == v.focus_loss_code)
+    else if (code == v.focus_loss_code) {
+      // What was typed into an editable list is checked before the list
+      // shows its setting again, so that leaving the field keeps it.
+      validate_editable(event, record, data, message, kValidateOnKillFocus);
       fill_list(event, record, data, variant, false, false);
+    }
     else if (variant == kDropDown && code == CBN_DROPDOWN) {
       recheck_choices(event, record);
       fill_list(event, record, data, variant, false, false);
@@ -478,7 +482,9 @@ INT list_handler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam
   } else if (message == UM_REFRESH_CONTROLS) {
     if (!event->refresh_record) return 0;
     if (variant == kListBox) recheck_choices(event, record);
-    const bool own = event->refresh_record == record;
+    // A list of settings shows the values in its rows: it is filled again
+    // after its own changes too.
+    const bool own = event->refresh_record == record && data->mode != kListSettings;
     if (!own && !(variant == kListBox && (data->flags & kListKeepOnRefresh)))
       fill_list(event, record, data, variant, true, false);
     return 1;

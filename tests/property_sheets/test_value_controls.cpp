@@ -91,6 +91,7 @@ constexpr INT kNoHelp[] = {0, 0};
 nlohmann::json test_database() {
   std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
   nlohmann::json d = nlohmann::json::parse(in);
+  d["main"]["fields"]["4"] = 99;  // the most copies
   auto& records = d["main"]["records"];
   int choices = 0;
   for (const auto& r : records)
@@ -293,6 +294,152 @@ TEST_F(ValueControls, WidthTypedInEachUnitAndSeparator) {
     }
     close();
   }
+}
+
+// The arrows of the copies field (1 to 99) step from what is typed into
+// the field when it is a number in range, else from the stored value; at
+// the ends a click steps back into the range only from a typed value.
+TEST_F(ValueControls, SpinningStepsFromTheTypedValueAndStopsAtTheEnds) {
+  struct Case {
+    LONG stored;
+    std::u16string typed;  // empty: nothing typed
+    bool up;
+    LONG expected;
+  } const cases[] = {
+      {20, u"", true, 21},   {20, u"", false, 19},  {20, u"150", true, 21},  // 150 is out of range
+      {20, u"50", true, 51}, {20, u"50", false, 49}, {99, u"", true, 99},    {1, u"", false, 1},
+      {99, u"50", true, 51}, {1, u"50", false, 49},  {99, u"98", false, 97},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.stored) + " typed " + std::string(c.typed.begin(), c.typed.end()));
+    morva::platform::reset_message_boxes();
+    set(12, c.stored);
+    open();
+    if (!c.typed.empty()) {
+      ASSERT_TRUE(ui::enter_text(item(kCopies), c.typed));
+    }
+    ASSERT_TRUE(ui::spin(item(kCopiesSpin), c.up));
+    EXPECT_EQ(setting(12), c.expected);
+    EXPECT_EQ(ui::text(item(kCopies)), std::u16string(u"") + [&] {
+      const std::string n = std::to_string(c.expected);
+      return std::u16string(n.begin(), n.end());
+    }());
+    EXPECT_TRUE(boxes().empty());
+    close();
+  }
+}
+
+TEST_F(ValueControls, SpinningWithAReadOnlyFieldChangesNothing) {
+  open();
+  SendMessageW(item(kCopies), EM_SETREADONLY, TRUE, 0);
+  ASSERT_TRUE(ui::spin(item(kCopiesSpin), true));
+  EXPECT_EQ(setting(12), 20);
+}
+
+// The trackbar stores its position when a line step or a drag moves it;
+// a page step waits for the TB_ENDTRACK that ends it.
+TEST_F(ValueControls, TrackbarStoresPageStepsWhenTrackingEnds) {
+  open();
+  std::vector<std::pair<UINT, LONG>> seen;  // scroll code, setting when the dialog got it
+  ui::trace_messages([&](const ui::Delivered& d) {
+    if (d.window == dialog_ && d.message == WM_HSCROLL && reinterpret_cast<HWND>(d.lParam) == item(kOffsetTrack))
+      seen.push_back({LOWORD(d.wParam), setting(309)});
+  });
+  ASSERT_TRUE(ui::focus(item(kOffsetTrack)));
+  ASSERT_TRUE(ui::press_key(VK_NEXT));
+  EXPECT_EQ(seen, (std::vector<std::pair<UINT, LONG>>{{TB_PAGEDOWN, 0}, {TB_ENDTRACK, 0}}));
+  EXPECT_EQ(setting(309), 25);
+  seen.clear();
+  ASSERT_TRUE(ui::press_key(VK_LEFT));
+  EXPECT_EQ(seen, (std::vector<std::pair<UINT, LONG>>{{TB_LINEUP, 25}, {TB_ENDTRACK, 24}}));
+  ASSERT_TRUE(ui::drag_trackbar(item(kOffsetTrack), -3));
+  EXPECT_EQ(setting(309), -3);
+  ui::trace_messages(nullptr);
+  // The scroll bar over the same setting runs from 0 for -900; its right
+  // end is the maximum.
+  EXPECT_EQ(GetScrollPos(item(kOffsetBar), SB_CTL), 897);
+  ASSERT_TRUE(ui::focus(item(kOffsetBar)));
+  ASSERT_TRUE(ui::press_key(VK_RIGHT));
+  EXPECT_EQ(setting(309), -2);
+  ASSERT_TRUE(ui::press_key(VK_HOME));
+  EXPECT_EQ(setting(309), -900);
+  EXPECT_EQ(GetScrollPos(item(kOffsetBar), SB_CTL), 0);
+  EXPECT_EQ(ui::state(item(kOffsetTrack)).selection, -900);
+}
+
+// Keys of a choice list: Home, End, Page Up and Down go to the ends, the
+// arrows to the neighbours; a key past an end, or one the list does not
+// handle, changes nothing.
+TEST_F(ValueControls, ChoiceListKeys) {
+  open();
+  EXPECT_EQ(ui::items(item(kToneList)),
+            (std::vector<std::u16string>{u"Gamma 1.0", u"Gamma 1.4", u"Gamma 1.8", u"Gamma 2.2", u"Gamma 2.6"}));
+  ASSERT_TRUE(ui::focus(item(kToneList)));
+  struct Step {
+    UINT key;
+    LONG tone;
+  } const steps[] = {{VK_HOME, 0}, {VK_UP, 0},   {VK_DOWN, 1},  {VK_RIGHT, 2}, {VK_END, 4}, {VK_DOWN, 4},
+                     {VK_LEFT, 3}, {VK_PRIOR, 0}, {VK_NEXT, 4}, {'A', 4},      {VK_SPACE, 4}};
+  for (const Step& step : steps) {
+    ASSERT_TRUE(ui::press_key(step.key));
+    EXPECT_EQ(setting(288), step.tone) << step.key;
+    EXPECT_EQ(ui::state(item(kToneList)).selection, step.tone) << step.key;
+  }
+  // A click picks too.
+  ASSERT_TRUE(ui::select(item(kToneList), 2));
+  EXPECT_EQ(setting(288), 2);
+}
+
+// A list of on/off settings: the arrows move between rows, Space and a
+// double-click switch the row's setting.
+TEST_F(ValueControls, SettingsListKeysAndDoubleClick) {
+  open();
+  HWND list = item(kSwitchList);
+  ASSERT_TRUE(ui::focus(list));
+  ASSERT_TRUE(ui::press_key(VK_DOWN));
+  EXPECT_EQ(ui::state(list).selection, 1);
+  EXPECT_EQ(setting(18), 1);
+  EXPECT_EQ(setting(1370), 0);
+  ASSERT_TRUE(ui::press_key(VK_SPACE));
+  EXPECT_EQ(setting(1370), 1);
+  EXPECT_EQ(ui::items(list), (std::vector<std::u16string>{u"Collate\tOn", u"Crop Images to Clip\tOn"}));
+  EXPECT_EQ(ui::state(list).selection, 1);
+  ASSERT_TRUE(ui::press_key(VK_HOME));
+  EXPECT_EQ(ui::state(list).selection, 0);
+  EXPECT_EQ(setting(18), 1);
+  ASSERT_TRUE(ui::double_click(list));
+  // The double-click on the first row steps collation to its next choice.
+  EXPECT_EQ(setting(18), 0);
+  EXPECT_EQ(setting(1370), 1);
+  EXPECT_EQ(ui::items(list), (std::vector<std::u16string>{u"Collate\tOff", u"Crop Images to Clip\tOn"}));
+}
+
+// The editable font size list checks its text as a number from 7 to 600
+// when the field is left. The sheet's shared item stays a choice list all
+// the while, also while the range message is shown.
+TEST_F(ValueControls, EditableListTextCheckedAsANumber) {
+  open();
+  const ItemInfo* shared = GetItemInfo(dialog_, 306);
+  ASSERT_NE(shared, nullptr);
+  EXPECT_EQ(shared->kind, kItemKindList);
+  std::vector<WORD> kinds_seen;
+  morva::platform::set_message_box_handler([&](const morva::platform::MessageBoxRecord&) {
+    kinds_seen.push_back(GetItemInfo(dialog_, 306)->kind);
+    return IDOK;
+  });
+  ASSERT_TRUE(ui::enter_text(item(kFontSize), u"700"));
+  ui::focus(item(kCopies));
+  EXPECT_EQ(kinds_seen, std::vector<WORD>{kItemKindList});
+  EXPECT_EQ(setting(306), 10);
+  EXPECT_EQ(ui::text(item(kFontSize)), u"10");
+  EXPECT_EQ(GetFocus(), item(kFontSize));
+  EXPECT_EQ(GetItemInfo(dialog_, 306)->kind, kItemKindList);
+  // A size that is not one of the choices is taken, also when OK is what
+  // leaves the field.
+  ASSERT_TRUE(ui::enter_text(item(kFontSize), u"15"));
+  ASSERT_TRUE(ui::click(item(1092)));
+  EXPECT_EQ(setting(306), 15);
+  EXPECT_EQ(kinds_seen.size(), 1u);
 }
 
 }  // namespace
