@@ -240,6 +240,10 @@ INT fill_settings(ControlEvent* event, const ControlRecord* record, const ListCo
       SendMessageW(list, v.set_data, static_cast<WPARAM>(at), value);
     ++row;
   }
+  if (variant == kListBox && (data->row_format & kRowName) && (data->row_format & kRowValue)) {
+    INT stop = data->tab_stop;
+    SendMessageW(list, LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
+  }
   if (row == 0) {
     const std::u16string none = string_resource(391);
     SendMessageW(list, v.add, 0, reinterpret_cast<LPARAM>(none.c_str()));
@@ -577,10 +581,20 @@ INT DrawListItem(ControlEvent* event, DRAWITEMSTRUCT* item, const ControlRecord*
   if (data->flags & kListChoiceIcons) x += 27;
   x = r.left + scale_x(x);
   const INT y = (r.top + r.bottom - extent.cy) / 2;
-  if (drawer)
+  if (drawer) {
     drawer(event, record, item, variant, x, y);
-  else
-    TextOutW(dc, x, y, text.c_str(), static_cast<INT>(text.size()));
+  } else {
+    // The value column of a two-column row starts at the list's tab stop.
+    const size_t tab = text.find(u'\t');
+    const std::u16string first = text.substr(0, tab);
+    TextOutW(dc, x, y, first.c_str(), static_cast<INT>(first.size()));
+    if (tab != std::u16string::npos) {
+      RECT stop{0, 0, data->tab_stop, 0};
+      MapDialogRect(GetParent(list), &stop);
+      const std::u16string second = text.substr(tab + 1);
+      TextOutW(dc, x + stop.right, y, second.c_str(), static_cast<INT>(second.size()));
+    }
+  }
   SetTextColor(dc, old_text);
   SetBkColor(dc, old_back);
   return 1;

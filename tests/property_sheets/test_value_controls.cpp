@@ -25,6 +25,7 @@
 #include "settings/database/ddd_file.h"
 #include "settings/items/default_settings.h"
 #include "settings/items/item_info.h"
+#include "settings/constraints/conflict_report.h"
 #include "temp_root.h"
 #include "win/win.h"
 #include "xrs_compiler.h"
@@ -44,7 +45,7 @@ constexpr INT kKind = 2;  // a dialog kind no sheet uses
 
 // Controls of the template VALUE_CONTROLS_TEST.
 constexpr INT kWidth = 1101, kCopies = 1103, kCopiesSpin = 1104, kOffsetTrack = 1105, kOffsetBar = 1106;
-constexpr INT kToneList = 1107, kSwitchList = 1108, kSourceList = 1109, kFontSize = 1110;
+constexpr INT kToneList = 1107, kSwitchList = 1108, kPaperList = 1109, kFontSize = 1110;
 
 // ---- the dialog's tables ----
 
@@ -54,7 +55,7 @@ constexpr SettingRef kTrackRef[] = {Bound(309)};
 constexpr SettingRef kBarRef[] = {Bound(309)};
 constexpr SettingRef kToneRef[] = {Bound(288)};
 constexpr SettingRef kSwitchRefs[] = {Bound(18), Bound(1370)};
-constexpr SettingRef kSourceRef[] = {Bound(13)};
+constexpr SettingRef kPaperRef[] = {Bound(8)};
 constexpr SettingRef kFontRef[] = {Bound(306)};
 
 constexpr UnitRecord kTenths{1, 0};
@@ -67,9 +68,9 @@ constexpr UpDownData kSpin{0};
 constexpr TrackbarData kTrack{25, 25, 0};
 constexpr ScrollBarData kBar{1, 10};
 constexpr ListControlData kToneList_{kListChoices, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
-constexpr ListControlData kSwitches{kListSettings, kRowName | kRowValue, 60, kListStepOnDoubleClick | kListOnOff,
+constexpr ListControlData kSwitches{kListSettings, kRowName | kRowValue, 80, kListStepOnDoubleClick | kListOnOff,
                                     nullptr, nullptr, nullptr, nullptr};
-constexpr ListControlData kSources{kListChoices, 0, 0, kListConflictIcons, nullptr, nullptr, nullptr, nullptr};
+constexpr ListControlData kPapers{kListChoices, 0, 0, kListConflictIcons, nullptr, nullptr, nullptr, nullptr};
 constexpr ListControlData kFonts{kListChoices, 0, 0, kListEditable, &kFontField, nullptr, nullptr, nullptr};
 
 constexpr ControlRecord kRecords[] = {
@@ -81,7 +82,7 @@ constexpr ControlRecord kRecords[] = {
     {kOffsetBar, 1, kBarRef, kControlScrollBar, nullptr, &kBar, kNone, kNone, nullptr},
     {kToneList, 1, kToneRef, kControlListBox, nullptr, &kToneList_, kNone, kNone, nullptr},
     {kSwitchList, 2, kSwitchRefs, kControlListBox, nullptr, &kSwitches, kNone, kNone, nullptr},
-    {kSourceList, 1, kSourceRef, kControlDropDown, nullptr, &kSources, kNone, kNone, nullptr},
+    {kPaperList, 1, kPaperRef, kControlDropDown, nullptr, &kPapers, kNone, kNone, nullptr},
     {kFontSize, 1, kFontRef, kControlDropDown, nullptr, &kFonts, kNone, kNone, nullptr},
 };
 constexpr INT kNoHelp[] = {0, 0};
@@ -117,7 +118,7 @@ std::vector<std::string> resource_sources(const morva::test::TempRoot& root, con
   namespace fs = std::filesystem;
   std::vector<std::string> sources;
   for (const auto& e : fs::directory_iterator(std::string(MORVA_SOURCE_DIR) + "/resources/morvares")) {
-    if (e.path().filename() == "strings_settings.json") continue;
+    if (e.path().extension() != ".json" || e.path().filename() == "strings_settings.json") continue;
     sources.push_back(e.path().string());
   }
   std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/morvares/strings_settings.json");
@@ -440,6 +441,26 @@ TEST_F(ValueControls, EditableListTextCheckedAsANumber) {
   ASSERT_TRUE(ui::click(item(1092)));
   EXPECT_EQ(setting(306), 15);
   EXPECT_EQ(kinds_seen.size(), 1u);
+}
+
+// Choices in conflict with the settings carry the warning icon (rule
+// kinds 2 and 10 to 13) or the note icon (3 and 5) in a list with conflict
+// icons, drawn before their text; the dialog's picture shows every kind.
+TEST_F(ValueControls, ChoicesInConflictCarryTheirIcons) {
+  set(13, 4);   // the manual feed: Letter paper is in conflict with it
+  set(270, 1);  // black and white, which Letter asks for
+  open();
+  HWND list = item(kPaperList);
+  const auto rows = ui::items(list);
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[0].rfind(u"A4", 0), 0u);
+  EXPECT_EQ(rows[1].rfind(u"Letter", 0), 0u);
+  EXPECT_EQ(SendMessageW(list, CB_GETITEMDATA, 0, 0), 0);
+  EXPECT_NE(SendMessageW(list, CB_GETITEMDATA, 1, 0), 0);
+  EXPECT_EQ(GetChoiceReport(dialog_, 8, 1)->kind, 10);
+  std::filesystem::create_directories(std::string(MORVA_BIN_DIR) + "/pictures");
+  ASSERT_TRUE(ui::focus(item(kToneList)));
+  EXPECT_TRUE(ui::write_png(dialog_, std::string(MORVA_BIN_DIR) + "/pictures/value_controls.png"));
 }
 
 }  // namespace
