@@ -5,10 +5,12 @@
 // maximum plus one, so that the conflict resolution shows the range.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "fax/key_list.h"
 #include "control_handlers.h"
 #include "property_sheets/dialog_helpers.h"
+#include "property_sheets/sheet_texts.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
 #include "settings/constraints/entry_checks.h"
@@ -17,6 +19,7 @@
 #include "value_controls.h"
 #include "win/controls.h"
 #include "win/memory.h"
+#include "win/msgbox.h"
 #include "win/resources.h"
 
 namespace {
@@ -25,9 +28,11 @@ constexpr INT kBufferList = 0;
 constexpr WORD kTypeLongValue = 4;
 
 // Per field while its dialog is active: the busy flag that keeps a loss of
-// focus from validating while a message or a step runs.
+// focus from validating while a message or a step runs, and for text
+// fields the text as last accepted (put back when a keystroke is refused).
 struct EditBuffer {
   BOOL busy;
+  std::u16string* previous;
 };
 
 DWORD window_key(HWND window) { return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window)); }
@@ -46,14 +51,19 @@ void create_buffer(ControlEvent* event, const ControlRecord* record) {
   KeyList* list = buffer_list(event->window);
   if (!list || find_buffer(event, record)) return;
   auto* buffer = static_cast<EditBuffer*>(GlobalAlloc(GPTR, sizeof(EditBuffer)));
-  if (buffer && !KeyList_Push(list, static_cast<DWORD>(record->id), window_key(event->window), buffer))
+  if (!buffer) return;
+  buffer->previous = new std::u16string();
+  if (!KeyList_Push(list, static_cast<DWORD>(record->id), window_key(event->window), buffer)) {
+    delete buffer->previous;
     GlobalFree(buffer);
+  }
 }
 
 void free_buffer(ControlEvent* event, const ControlRecord* record) {
   EditBuffer* buffer = find_buffer(event, record);
   if (!buffer) return;
   KeyList_Remove(buffer_list(event->window), static_cast<DWORD>(record->id), window_key(event->window));
+  delete buffer->previous;
   GlobalFree(buffer);
 }
 
@@ -191,6 +201,68 @@ std::u16string control_text(HWND window, INT id) {
 // Set while a field writes its own text, so that the EN_CHANGE it causes
 // is not taken as typing.
 bool g_showing = false;
+
+bool is_text_field(const EditFieldData* data) { return (data->flags & kEditText) != 0; }
+
+// Bytes of the text in the ANSI code page; false when a character has no
+// single- or double-byte form there.
+bool ansi_length(const std::u16string& text, INT* bytes) {
+  LPSTR narrow = nullptr;
+  INT length = 0;
+  if (!WideToMultiByteStrict(text.c_str(), &narrow, &length)) return false;
+  GlobalFree(narrow);
+  *bytes = length;
+  return true;
+}
+
+// The longest start of the text that fits `limit` ANSI bytes.
+std::u16string cut_to_bytes(const std::u16string& text, INT limit) {
+  std::u16string kept;
+  for (char16_t c : text) {
+    INT bytes = 0;
+    if (!ansi_length(kept + c, &bytes) || bytes > limit) break;
+    kept += c;
+  }
+  return kept;
+}
+
+// Whether each byte of the text lies in the rule's single-byte ranges and
+// is none of its forbidden single bytes (lists of string ids whose texts
+// hold hexadecimal byte values separated by commas).
+std::vector<BYTE> char_class(const UINT* ids) {
+  std::vector<BYTE> bytes;
+  for (const UINT* id = ids; id && *id; ++id) {
+    WCHAR text[257] = {};
+    LoadStringW(GetResourceModule(), *id, text, 257);
+    std::string number;
+    for (const WCHAR* p = text;; ++p) {
+      if (*p && *p != u',') {
+        if (*p != u' ' && *p != u'\t') number += static_cast<char>(*p);
+        continue;
+      }
+      if (!number.empty()) bytes.push_back(static_cast<BYTE>(std::stoul(number, nullptr, 16)));
+      number.clear();
+      if (!*p) break;
+    }
+  }
+  return bytes;
+}
+
+bool text_passes_rule(const std::u16string& text, const TextRule* rule) {
+  if (!rule) return true;
+  const std::vector<BYTE> ranges = char_class(rule->lists[0]);
+  const std::vector<BYTE> forbidden = char_class(rule->lists[2]);
+  for (char16_t c : text) {
+    if (c >= 0x80) continue;  // double-byte characters are not restricted here
+    const BYTE b = static_cast<BYTE>(c);
+    bool inside = ranges.empty();
+    for (size_t i = 0; i + 1 < ranges.size() && !inside; i += 2) inside = ranges[i] <= b && b <= ranges[i + 1];
+    if (!inside) return false;
+    for (BYTE f : forbidden)
+      if (f == b) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -347,7 +419,17 @@ INT ShowEditValue(ControlEvent* event, const ControlRecord* record, const EditFi
   const FieldView view = field_view(event, data, slot->ddmid);
   const LONG shown = to_shown(data, view, slot->ddmid, SlotNumber(slot));
   LPWSTR text = nullptr;
-  if (view.flags & kEditFixedPoint)
+  if (is_text_field(data)) {
+    std::u16string value = ItemText(slot->value, slot->size);
+    LPWSTR plain = nullptr;
+    if ((data->flags & kEditShowProtected) && !value.empty() && ConvertProtectedString(2, value.c_str(), &plain)) {
+      value = plain;
+      GlobalFree(plain);
+    }
+    text = static_cast<LPWSTR>(GlobalAlloc(GPTR, (value.size() + 1) * sizeof(WCHAR)));
+    if (text) value.copy(text, value.size());
+    if (EditBuffer* buffer = find_buffer(event, record)) *buffer->previous = value;
+  } else if (view.flags & kEditFixedPoint)
     FormatFixedPoint(&text, view.decimals, TRUE, view.flags, shown);
   else if (view.decimals > 0)
     FormatFixedPoint(&text, view.decimals, TRUE, kEditFixedPoint, shown);
@@ -407,6 +489,75 @@ INT ParseEditText(ControlEvent* event, const ControlRecord* record, const EditFi
   return -2;
 }
 
+namespace {
+
+// Hands a text to the change flow, in its protected form when the field
+// stores one.
+INT store_text(ControlEvent* event, const ControlRecord* record, const EditFieldData* data, const std::u16string& text,
+               const ItemInfo* as_item) {
+  std::u16string value = text;
+  LPWSTR protected_form = nullptr;
+  if ((data->flags & (kEditProtect | kEditShowProtected)) && !text.empty() &&
+      ConvertProtectedString(1, text.c_str(), &protected_form)) {
+    value = protected_form;
+    GlobalFree(protected_form);
+  }
+  const SettingSlot* slot = GetCurrentSlot(event->window, record);
+  if (slot && ItemText(slot->value, slot->size) == value) return 3;
+  return StoreChoiceValue(event, record, 6, value.c_str(), as_item);
+}
+
+// The message of an invalid text, with the length range of the setting.
+void show_text_message(ControlEvent* event, const ControlRecord* record, const EditFieldData* data) {
+  const INT id = data->rule ? data->rule->message_id : kNone;
+  if (id == kNone) return;
+  LONG low = 0, high = 0;
+  GetControlValueRange(event, record, &low, &high);
+  const WORD ddmid = current_ddmid(event, record);
+  if (ddmid == 5129 || ddmid == 5147) low = 1;
+  if (ddmid == 5130 || ddmid == 5159 || ddmid == 5181 || ddmid == 5182) {
+    WORD type = 0;
+    DWORD size = 0;
+    ItemValue v{};
+    if (GetItemValue(4366, event->devmode, event->printer_data, &type, &size, &v) == 0 && GetTypedValue(type, &v))
+      low = GetTypedValue(type, &v);
+  }
+  LPWSTR text = nullptr;
+  const INT lo = static_cast<INT>(low), hi = static_cast<INT>(high);
+  if (id == 425)
+    FormatResourceStringV(&text, 512, static_cast<UINT>(id), lo, hi, hi, hi / 2);
+  else if (id == 445 || id == 447 || id == 738 || id == 743)
+    FormatResourceStringV(&text, 512, static_cast<UINT>(id), lo, hi);
+  else if (id == 737)
+    FormatResourceStringV(&text, 512, static_cast<UINT>(id), hi);
+  ShowResourceMessageBox(event->window, 265, nullptr, MB_ICONWARNING, text ? kNone : id, text);
+  if (text) GlobalFree(text);
+}
+
+INT validate_text(ControlEvent* event, const ControlRecord* record, const EditFieldData* data, HWND control,
+                  const ItemInfo* as_item) {
+  const std::u16string text = control_text(event->window, record->id);
+  LONG low = 0, high = 0x7FFFFFFF;
+  GetControlValueRange(event, record, &low, &high);
+  INT bytes = 0;
+  bool valid = ansi_length(text, &bytes) && text_passes_rule(text, data->rule) &&
+               ((bytes >= low && bytes <= high) || (text.empty() && (data->flags & kEditLenient)));
+  if (!valid) {
+    show_text_message(event, record, data);
+    SetFocus(control);
+    ShowEditValue(event, record, data);
+    SetRefreshRequest(event, 1, nullptr, record);
+    return 2;
+  }
+  const INT result = store_text(event, record, data, text, as_item);
+  if (result == 1 || result == 3) return result;
+  ShowEditValue(event, record, data);
+  if (result == 2) SetFocus(control);
+  return result;
+}
+
+}  // namespace
+
 INT ValidateAndStoreEdit(ControlEvent* event, const ControlRecord* record, const EditFieldData* data, UINT message,
                          DWORD mask_bit) {
   return ValidateEditAsItem(event, record, data, message, mask_bit, nullptr);
@@ -419,6 +570,7 @@ INT ValidateEditAsItem(ControlEvent* event, const ControlRecord* record, const E
   if (!control || !IsWindowEnabled(control)) return 3;
   const WORD ddmid = current_ddmid(event, record);
   if (!ddmid) return -1;
+  if (is_text_field(data)) return validate_text(event, record, data, control, as_item);
   LONG shown = 0;
   if (ParseEditText(event, record, data, TRUE, &shown) == -1) return -1;
   const FieldView view = field_view(event, data, ddmid);
@@ -450,9 +602,43 @@ INT validate_for(ControlEvent* event, const ControlRecord* record, const EditFie
   return ValidateAndStoreEdit(event, record, data, message, mask_bit);
 }
 
+// A text typed into a text field: cut to its length limit in ANSI bytes,
+// refused when the code page cannot hold it, else stored at once.
+void accept_text(ControlEvent* event, const ControlRecord* record, const EditFieldData* data) {
+  EditBuffer* buffer = find_buffer(event, record);
+  HWND control = GetDlgItem(event->window, record->id);
+  if (!buffer || !control) return;
+  INT limit = static_cast<INT>(data->max_chars ? data->max_chars : 0x7FFFFFFF);
+  LONG low = 0, high = 0;
+  if (GetControlValueRange(event, record, &low, &high) && high > 0 && high < limit) limit = static_cast<INT>(high);
+  const std::u16string text = control_text(event->window, record->id);
+  INT bytes = 0;
+  if (!ansi_length(text, &bytes)) {
+    // Put back the last text the field took; its EN_CHANGE finds it unchanged.
+    SetWindowTextW(control, buffer->previous->c_str());
+    SendMessageW(control, EM_SETSEL, buffer->previous->size(), buffer->previous->size());
+    return;
+  }
+  if (bytes > limit) {
+    const std::u16string kept = cut_to_bytes(text, limit);
+    SetWindowTextW(control, kept.c_str());
+    SendMessageW(control, EM_SETSEL, kept.size(), kept.size());
+    return;
+  }
+  SendMessageW(control, EM_EMPTYUNDOBUFFER, 0, 0);
+  if (store_text(event, record, data, text, nullptr) == 1) *buffer->previous = text;
+}
+
 void accept_keystroke(ControlEvent* event, const ControlRecord* record, const EditFieldData* data) {
   static bool running = false;
-  if (g_showing || running || !(data->flags & kEditStoreEachKey)) return;
+  if (g_showing || running) return;
+  if (is_text_field(data)) {
+    running = true;
+    accept_text(event, record, data);
+    running = false;
+    return;
+  }
+  if (!(data->flags & kEditStoreEachKey)) return;
   HWND control = GetDlgItem(event->window, record->id);
   if (!control || !IsWindowEnabled(control) || GetFocus() != control) return;
   running = true;
@@ -489,6 +675,7 @@ INT edit_handler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam
     accept_keystroke(event, record, data);
     return 0;
   }
+  if (message == UM_REFRESH_CONTROLS && is_text_field(data) && event->refresh_record == record) return 1;
   if (message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS) return ShowEditValue(event, record, data);
   if (message == UM_VALIDATE_CONTROLS) return validate_for(event, record, data, message, kValidateOnCommand) == 2;
   return 0;

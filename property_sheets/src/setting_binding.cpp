@@ -359,7 +359,10 @@ INT OnValueChangedAsItem(ControlEvent* event, const ControlRecord* /*record*/, c
     value = &converted;
     type = slot->type;
   }
-  if (GetTypeCompare(type, value, &slot->value) == 0) return 3;
+  // A text is compared with the text the slot points to.
+  if (type == kTypeText ? ItemText(slot->value, slot->size) == static_cast<LPCWSTR>(value)
+                        : GetTypeCompare(type, value, &slot->value) == 0)
+    return 3;
   const ItemInfo* info = as_item ? as_item : GetItemInfo(event->window, slot->ddmid);
   ConstraintEntry* entry = find_constraint(event->window, slot->ddmid);
   if (!info || !entry || !event->devmode || !event->printer_data) return -1;

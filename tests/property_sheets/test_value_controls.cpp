@@ -45,7 +45,7 @@ constexpr INT kKind = 2;  // a dialog kind no sheet uses
 
 // Controls of the template VALUE_CONTROLS_TEST.
 constexpr INT kWidth = 1101, kCopies = 1103, kCopiesSpin = 1104, kOffsetTrack = 1105, kOffsetBar = 1106;
-constexpr INT kToneList = 1107, kSwitchList = 1108, kPaperList = 1109, kFontSize = 1110;
+constexpr INT kToneList = 1107, kSwitchList = 1108, kPaperList = 1109, kFontSize = 1110, kUserName = 1111;
 
 // ---- the dialog's tables ----
 
@@ -57,12 +57,15 @@ constexpr SettingRef kToneRef[] = {Bound(288)};
 constexpr SettingRef kSwitchRefs[] = {Bound(18), Bound(1370)};
 constexpr SettingRef kPaperRef[] = {Bound(8)};
 constexpr SettingRef kFontRef[] = {Bound(306)};
+constexpr SettingRef kNameRef[] = {Bound(5147)};
 
 constexpr UnitRecord kTenths{1, 0};
 constexpr UnitRecord kWhole{0, 0};
 constexpr EditFieldData kWidthField{kEditNumeric | kEditFixedPoint | kEditLength, 8, nullptr, &kTenths, 0xFFFF,
                                     nullptr};
 constexpr EditFieldData kCopiesField{kEditNumeric, 3, nullptr, &kWhole, 0xFFFF, nullptr};
+constexpr TextRule kNameRule{{nullptr, nullptr, nullptr, nullptr}, 743};
+constexpr EditFieldData kNameField{kEditText, 8, &kNameRule, nullptr, 0xFFFF, nullptr};
 constexpr EditFieldData kFontField{kEditNumeric, 3, nullptr, &kWhole, 0xFFFF, nullptr};
 constexpr UpDownData kSpin{0};
 constexpr TrackbarData kTrack{25, 25, 0};
@@ -84,12 +87,13 @@ constexpr ControlRecord kRecords[] = {
     {kSwitchList, 2, kSwitchRefs, kControlListBox, nullptr, &kSwitches, kNone, kNone, nullptr},
     {kPaperList, 1, kPaperRef, kControlDropDown, nullptr, &kPapers, kNone, kNone, nullptr},
     {kFontSize, 1, kFontRef, kControlDropDown, nullptr, &kFonts, kNone, kNone, nullptr},
+    {kUserName, 1, kNameRef, kControlEdit, nullptr, &kNameField, kNone, kNone, nullptr},
 };
 constexpr INT kNoHelp[] = {0, 0};
 
 // The demo printer's database with number items for the fields: the custom
 // width, copies, an offset from -900 to 900 and a font size list.
-nlohmann::json test_database() {
+nlohmann::json test_database(bool with_text) {
   std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
   nlohmann::json d = nlohmann::json::parse(in);
   d["main"]["fields"]["4"] = 99;  // the most copies
@@ -106,6 +110,15 @@ nlohmann::json test_database() {
   number_item(1863, "Custom Width", 2, 900, 3048);
   number_item(12, "Copies", 2, 1, 99);
   number_item(309, "Offset", 10, -900, 900);
+  // A name of 1 to 8 characters (the database gives it no default: the
+  // settings start from a database without it).
+  if (with_text) {
+    records.push_back({{"kind", 4}, {"id", 5147}, {"name", "User Name"}, {"flags", 6},
+                       {"choices", {choices + 1, choices + 2}}});
+    for (int bound : {1, 8})
+      records.push_back({{"kind", 14}, {"name", std::to_string(bound)}, {"value", {{"type", 3}, {"value", bound}}}});
+    choices += 2;
+  }
   records.push_back({{"kind", 4}, {"id", 306}, {"name", "Font Size"}, {"default", 2},
                      {"choices", {choices + 1, choices + 2, choices + 3}}});
   for (int size : {8, 10, 12})
@@ -139,7 +152,7 @@ class ValueControls : public ::testing::Test {
     morva::platform::reset_message_boxes();
     const std::string built = root_.file("build/demo_printer");
     fs::create_directories(built);
-    morva::ddd_build::write_images(morva::ddd_build::build_images(test_database()), built);
+    morva::ddd_build::write_images(morva::ddd_build::build_images(test_database(true)), built);
     morva::install::PrinterSetup setup;
     setup.name = kPrinter;
     setup.database = built + "/MVDEMO.DDD";
@@ -157,7 +170,12 @@ class ValueControls : public ::testing::Test {
     ASSERT_NE(database_, nullptr);
     devmode_.assign(morva::ddm::kPrivateDevmodeSize, 0);
     printer_data_.assign(morva::ddm::kPrinterDataSize, 0);
-    ASSERT_TRUE(FillDefaultSettings(database_, devmode_.data(), printer_data_.data(), kPrinter));
+    morva::ddd_build::write_images(morva::ddd_build::build_images(test_database(false)), root_.file("drive_c/plain"));
+    DddStatus status = 0;
+    DddHandle* plain = DddOpenPath(u"C:\\plain\\MVDEMO.DDD", &status);
+    ASSERT_NE(plain, nullptr) << status;
+    EXPECT_TRUE(FillDefaultSettings(plain, devmode_.data(), printer_data_.data(), kPrinter));
+    DddClose(plain);
     set(1863, 1500);
     set(12, 20);
     set(309, 0);
@@ -420,6 +438,7 @@ TEST_F(ValueControls, SettingsListKeysAndDoubleClick) {
 // the while, also while the range message is shown.
 TEST_F(ValueControls, EditableListTextCheckedAsANumber) {
   open();
+  ASSERT_TRUE(ui::enter_text(item(kUserName), u"Ada"));  // so that OK finds every field valid
   const ItemInfo* shared = GetItemInfo(dialog_, 306);
   ASSERT_NE(shared, nullptr);
   EXPECT_EQ(shared->kind, kItemKindList);
@@ -461,6 +480,29 @@ TEST_F(ValueControls, ChoicesInConflictCarryTheirIcons) {
   std::filesystem::create_directories(std::string(MORVA_BIN_DIR) + "/pictures");
   ASSERT_TRUE(ui::focus(item(kToneList)));
   EXPECT_TRUE(ui::write_png(dialog_, std::string(MORVA_BIN_DIR) + "/pictures/value_controls.png"));
+}
+
+// A text field stores what is typed at once, cut to its length limit in
+// ANSI bytes; a character the code page cannot hold is refused; leaving
+// the field with a text outside 1 to 8 characters shows the length message.
+TEST_F(ValueControls, TextFieldStoresEachKeystrokeWithinItsLimits) {
+  open();
+  auto name = [&] { return morva::test::text(context_->current.devmode, context_->current.printer_data, 5147); };
+  ASSERT_TRUE(ui::enter_text(item(kUserName), u"Ada"));
+  EXPECT_EQ(name(), u"Ada");
+  ASSERT_TRUE(ui::type(u"\u03A9"));  // not in the code page
+  EXPECT_EQ(ui::text(item(kUserName)), u"Ada");
+  EXPECT_EQ(name(), u"Ada");
+  ASSERT_TRUE(ui::type(u"Lovelace"));  // 11 characters, 8 kept
+  EXPECT_EQ(ui::text(item(kUserName)), u"AdaLovel");
+  EXPECT_EQ(name(), u"AdaLovel");
+  EXPECT_TRUE(boxes().empty());
+  ASSERT_TRUE(ui::enter_text(item(kUserName), u""));
+  ui::focus(item(kCopies));
+  const auto shown = boxes();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, u"Enter between 1 and 8 characters.");
+  EXPECT_EQ(GetFocus(), item(kUserName));
 }
 
 }  // namespace
