@@ -284,3 +284,6 @@ INT SaveAppliedSnapshot(SheetContext* context);
 
 INT RunCommandItem(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                    const CommandItem* item);
+
+// Kind data of the list, edit and range controls.
+#include "property_sheets/control_data.h"
