@@ -505,4 +505,18 @@ TEST_F(ValueControls, TextFieldStoresEachKeystrokeWithinItsLimits) {
   EXPECT_EQ(GetFocus(), item(kUserName));
 }
 
+// A choice whose change the user declines in the conflict message leaves
+// the settings as they were and the list shows the stored choice again.
+TEST_F(ValueControls, DeclinedChoiceShowsTheStoredChoiceAgain) {
+  set(13, 4);
+  set(270, 1);
+  open();
+  morva::platform::script_message_box_answers({IDCANCEL});
+  ui::select(item(kPaperList), 1);
+  EXPECT_EQ(boxes().size(), 1u);
+  EXPECT_EQ(setting(8), 9);
+  EXPECT_EQ(setting(13), 4);
+  EXPECT_EQ(ui::text(item(kPaperList)).rfind(u"A4", 0), 0u);
+}
+
 }  // namespace
