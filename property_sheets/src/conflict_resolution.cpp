@@ -102,13 +102,18 @@ INT resolve_conflict(HWND window, HANDLE printer, BOOL default_mode, DddHandle* 
                      void* printer_data, WORD ddmid, WORD type, const void* value, WORD** changed,
                      ConflictReport* report) {
   if (!report || !printer_data || !database || !devmode || !changed) return 1;
-  (void)default_mode;
   WORD flags = kDefaultPolicy;
   GetResolutionPolicy(&flags, ddmid, value != nullptr);
   const SettingsTarget target{database, devmode, printer_data};
   const SettingChange change{ddmid, type, value};
   EntryCheckState work{};
   SheetState* state = GetSheetState(window);
+  if ((flags & kPolicyNumericField) && state) {
+    // The range message speaks in the unit and decimals of the field the
+    // value was typed into.
+    work.step_switch = state->current_measurement;
+    FindNumericField(window, ddmid, default_mode, &work.decimals, &work.field_flags);
+  }
   INT message = 0;
   INT code = CheckEnteredValue(printer, &target, &change, report, flags, &message, &work);
   if (code == kAnswerError) return 1;

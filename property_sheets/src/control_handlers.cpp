@@ -1,7 +1,6 @@
-// The default handlers of the control kinds the pages use so far (drop-down
-// lists, radio groups, check boxes, push buttons with command items,
-// static texts) and the command items that end dialogs and open child
-// dialogs.
+// The default handlers of the control kinds the pages use so far (radio
+// groups, check boxes, push buttons with command items, static texts) and
+// the command items that end dialogs and open child dialogs.
 #include "control_handlers.h"
 
 #include "property_sheets/sheet_engine.h"
@@ -59,22 +58,6 @@ INT change_to_choice(ControlEvent* event, const ControlRecord* record, INT choic
   return result;
 }
 
-void show_list(ControlEvent* event, const ControlRecord* record) {
-  HWND control = GetDlgItem(event->window, record->id);
-  SettingSlot* slot = fresh_slot(event, record);
-  ItemInfo* info = slot ? GetItemInfo(event->window, slot->ddmid) : nullptr;
-  if (!control || !info) return;
-  SendMessageW(control, CB_RESETCONTENT, 0, 0);
-  for (LONG c = 0; c < info->count; ++c) {
-    if (!listed(event->window, slot->ddmid, static_cast<INT>(c))) continue;
-    const LRESULT at = SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ItemInfo_GetChoiceText(info, c)));
-    if (at < 0) continue;
-    SendMessageW(control, CB_SETITEMDATA, static_cast<WPARAM>(at), c);
-    if (c == slot->choice) SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
-  }
-  apply_state(event, control, slot->ddmid);
-}
-
 void show_radio(ControlEvent* event, const ControlRecord* record, const RadioGroupData* buttons) {
   SettingSlot* slot = fresh_slot(event, record);
   if (!slot || !buttons) return;
@@ -96,23 +79,6 @@ void show_check(ControlEvent* event, const ControlRecord* record) {
 }
 
 }  // namespace
-
-INT DropDownListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
-                        const void*) {
-  if (wants_display(message, lParam)) {
-    show_list(event, record);
-    return 0;
-  }
-  if (message == WM_COMMAND && HIWORD(wParam) == CBN_SELCHANGE) {
-    HWND control = GetDlgItem(event->window, record->id);
-    const LRESULT at = SendMessageW(control, CB_GETCURSEL, 0, 0);
-    const INT choice = at < 0 ? -1 : static_cast<INT>(SendMessageW(control, CB_GETITEMDATA, static_cast<WPARAM>(at), 0));
-    const INT result = choice < 0 ? -1 : change_to_choice(event, record, choice);
-    if (result != 0) show_list(event, record);
-    return 0;
-  }
-  return 0;
-}
 
 INT RadioGroupHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                       const void* kind_data) {

@@ -2,6 +2,7 @@
 // links between its files.
 #pragma once
 
+#include "property_sheets/control_data.h"
 #include "property_sheets/sheet_engine.h"
 
 // Kind data of a radio group: the button ids in choice order.
@@ -10,8 +11,6 @@ struct RadioGroupData {
   INT buttons[8];
 };
 
-INT DropDownListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
-                        const void* kind_data);
 INT RadioGroupHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                       const void* kind_data);
 INT CommandButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
@@ -32,3 +31,8 @@ struct CachedItem {
   ItemInfo* info;
   INT references;
 };
+
+// The change of a setting judged as `as_item` describes it (null: the
+// sheet's shared ItemInfo); OnControlValueChanged otherwise.
+INT OnValueChangedAsItem(ControlEvent* event, const ControlRecord* record, const SettingSlot* slot, WORD type,
+                         const void* value, WORD** changed, const ItemInfo* as_item);

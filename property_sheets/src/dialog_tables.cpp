@@ -32,10 +32,15 @@ struct KindHandler {
 };
 constexpr KindHandler kControlKindTable[] = {
     {kControlDropDown, DropDownListHandler},
+    {kControlListBox, ListBoxHandler},
+    {kControlEdit, NumericEditHandler},
     {kControlRadioGroup, RadioGroupHandler},
     {kControlCommand, CommandButtonHandler},
     {kControlCheckBox, CheckBoxHandler},
+    {kControlScrollBar, ScrollBarHandler},
+    {kControlUpDown, SpinControlHandler},
     {kControlStatic, StaticTextHandler},
+    {kControlTrackbar, TrackbarHandler},
     {0, nullptr},
 };
 

@@ -346,8 +346,13 @@ INT RefreshPageControls(ControlEvent* event, const WORD* changed) {
   return 1;
 }
 
-INT OnControlValueChanged(ControlEvent* event, const ControlRecord* /*record*/, const SettingSlot* slot, WORD type,
+INT OnControlValueChanged(ControlEvent* event, const ControlRecord* record, const SettingSlot* slot, WORD type,
                           const void* value, WORD** changed) {
+  return OnValueChangedAsItem(event, record, slot, type, value, changed, nullptr);
+}
+
+INT OnValueChangedAsItem(ControlEvent* event, const ControlRecord* /*record*/, const SettingSlot* slot, WORD type,
+                         const void* value, WORD** changed, const ItemInfo* as_item) {
   if (!event || !slot || !value || !changed) return -1;
   *changed = nullptr;
   SheetState* state = GetSheetState(event->window);
@@ -373,8 +378,11 @@ INT OnControlValueChanged(ControlEvent* event, const ControlRecord* /*record*/, 
     value = &converted;
     type = slot->type;
   }
-  if (GetTypeCompare(type, value, &slot->value) == 0) return 3;
-  ItemInfo* info = GetItemInfo(event->window, slot->ddmid);
+  // A text is compared with the text the slot points to.
+  if (type == kTypeText ? ItemText(slot->value, slot->size) == static_cast<LPCWSTR>(value)
+                        : GetTypeCompare(type, value, &slot->value) == 0)
+    return 3;
+  const ItemInfo* info = as_item ? as_item : GetItemInfo(event->window, slot->ddmid);
   ConstraintEntry* entry = find_constraint(event->window, slot->ddmid);
   if (!info || !entry || !event->devmode || !event->printer_data) return -1;
   ConflictReport* report = nullptr;

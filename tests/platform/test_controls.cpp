@@ -102,10 +102,11 @@ TEST_F(Controls, NotificationOrderTable) {
       {"up-down: up arrow", kCopiesSpin, nullptr, [](HWND d) { ui::spin(item(d, kCopiesSpin), true); },
        {{WM_NOTIFY, UDN_DELTAPOS, kCopiesSpin}, scroll(WM_VSCROLL, SB_THUMBPOSITION, kCopiesSpin),
         scroll(WM_VSCROLL, SB_ENDSCROLL, kCopiesSpin)}},
-      {"up-down: at the top only ends", kCopiesSpin,
+      {"up-down: at the top it still reports the position", kCopiesSpin,
        [](HWND d) { SendDlgItemMessageW(d, kCopiesSpin, UDM_SETPOS32, 0, 5); },
        [](HWND d) { ui::spin(item(d, kCopiesSpin), true); },
-       {{WM_NOTIFY, UDN_DELTAPOS, kCopiesSpin}, scroll(WM_VSCROLL, SB_ENDSCROLL, kCopiesSpin)}},
+       {{WM_NOTIFY, UDN_DELTAPOS, kCopiesSpin}, scroll(WM_VSCROLL, SB_THUMBPOSITION, kCopiesSpin),
+        scroll(WM_VSCROLL, SB_ENDSCROLL, kCopiesSpin)}},
       {"up-down: the buddy's text changes", kCopies, nullptr, [](HWND d) { ui::spin(item(d, kCopiesSpin), false); },
        {cmd(EN_UPDATE, kCopies), cmd(EN_CHANGE, kCopies)}},
   };

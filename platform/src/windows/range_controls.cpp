@@ -12,7 +12,7 @@
 //   a non-zero answer refuses), then moves (wrapping with UDS_WRAP, else
 //   stopping at the bound), writes the buddy's text with UDS_SETBUDDYINT,
 //   and sends WM_VSCROLL (WM_HSCROLL with UDS_HORZ) SB_THUMBPOSITION with
-//   the new position, then SB_ENDSCROLL. UDM_GETPOS reads the buddy's text
+//   the new position (also when it stayed at a bound), then SB_ENDSCROLL. UDM_GETPOS reads the buddy's text
 //   first when it shows the number, and reports an error in the high word
 //   when that text is not a number in range. UDS_AUTOBUDDY takes the
 //   previous control in the dialog's order.
@@ -195,8 +195,10 @@ void spin(HWND h, bool up) {
   if (next != d->pos) {
     d->pos = next;
     write_buddy(h, d);
-    send_scroll(h, vertical, SB_THUMBPOSITION, next);
   }
+  // Sent also when the position stays at a bound, so that the parent sees
+  // every click of an arrow.
+  send_scroll(h, vertical, SB_THUMBPOSITION, next);
   send_scroll(h, vertical, SB_ENDSCROLL, next);
 }
 

@@ -51,6 +51,9 @@ inline constexpr INT kControlRadioGroup = 5;
 inline constexpr INT kControlCommand = 6;
 inline constexpr INT kControlCheckBox = 7;
 inline constexpr INT kControlStatic = 10;
+inline constexpr INT kControlScrollBar = 8;
+inline constexpr INT kControlUpDown = 9;
+inline constexpr INT kControlTrackbar = 12;
 
 // Flags words of control records.
 inline constexpr WORD kFlagKeepEnabled = 0x1;
@@ -290,3 +293,6 @@ INT SaveAppliedSnapshot(SheetContext* context);
 
 INT RunCommandItem(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                    const CommandItem* item);
+
+// Kind data of the list, edit and range controls.
+#include "property_sheets/control_data.h"
