@@ -2,6 +2,7 @@
 // the page templates, the page lists of the three sheets, the control
 // kinds' default handlers and the records every dialog shares.
 #include "control_handlers.h"
+#include "property_sheets/sheet_controls.h"
 #include "property_sheets/sheet_engine.h"
 #include "win/msgbox.h"
 
@@ -34,6 +35,9 @@ constexpr KindHandler kControlKindTable[] = {
     {kControlCommand, CommandButtonHandler},
     {kControlCheckBox, CheckBoxHandler},
     {kControlStatic, StaticTextHandler},
+    {kControlTitle, TitleHandler},
+    {kControlChoiceIcon, ChoiceIconHandler},
+    {kControlAvailability, AvailabilityHandler},
     {0, nullptr},
 };
 
