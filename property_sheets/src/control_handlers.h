@@ -2,13 +2,8 @@
 // links between its files.
 #pragma once
 
+#include "property_sheets/sheet_controls.h"
 #include "property_sheets/sheet_engine.h"
-
-// Kind data of a radio group: the button ids in choice order.
-struct RadioGroupData {
-  INT count;
-  INT buttons[8];
-};
 
 INT DropDownListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                         const void* kind_data);

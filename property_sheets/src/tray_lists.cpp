@@ -28,13 +28,6 @@ constexpr WORD kFeedIconShort = 1012;
 constexpr INT kTrayColumns[] = {71, 123, 164};  // dialog units
 constexpr INT kPaperTextIndent = 14;            // pixels at 96 dpi
 
-// The head of a list's kind data: mode, row flags, the value column.
-struct ListDataHead {
-  WORD mode;
-  WORD row_flags;
-  WORD value_column;
-};
-
 LONG scale_for_screen(HDC dc, LONG value, INT index) {
   const INT dpi = dc ? GetDeviceCaps(dc, index == LOGPIXELSX ? LOGPIXELSX : LOGPIXELSY) : 96;
   return static_cast<LONG>(static_cast<double>(static_cast<ULONG>(value)) * (dpi > 0 ? dpi : 96) / 96.0);

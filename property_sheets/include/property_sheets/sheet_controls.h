@@ -10,6 +10,12 @@
 
 // ---- control kinds -------------------------------------------------------------
 
+// Kind data of a radio group (kind 5): the button ids in choice order.
+struct RadioGroupData {
+  INT count;
+  INT buttons[8];
+};
+
 // Kind data of a static text (kind 10).
 inline constexpr INT kStaticChoiceText = 1;  // the text of the current choice
 inline constexpr INT kStaticString = 2;      // a string resource
@@ -127,16 +133,17 @@ INT DrawTabbedListItem(ControlEvent* event, const ControlRecord* record, const D
                        INT x, INT y);
 INT DrawTrayListItem(ControlEvent* event, const ControlRecord* record, const DRAWITEMSTRUCT* item, INT variant,
                      INT x, INT y);
-// The value column of the option list, in dialog units (second field of
-// its list data).
-struct OptionListColumns {
-  INT unused;
-  INT value_column;
+// The head of a list's kind data as the row drawers read it: the list
+// mode, the row format flags and the value column of two-column rows
+// (dialog units).
+struct ListDataHead {
+  WORD mode;
+  WORD row_flags;
+  WORD value_column;
 };
 // Draw hooks of the option list (1046) and the tray list (1739): the row's
-// background and selection, then the row drawer. `kind_data` of the
-// option list is read as OptionListColumns when the list has no data of
-// its own yet.
+// background and selection, then the row drawer. The option list's record
+// carries kind data that begins with a ListDataHead.
 INT OptionListDrawHook(ControlEvent* event, DRAWITEMSTRUCT* item, const ControlRecord* record,
                        const void* kind_data, INT variant);
 INT TrayListDrawHook(ControlEvent* event, DRAWITEMSTRUCT* item, const ControlRecord* record, const void* kind_data,
