@@ -125,9 +125,13 @@ bool fourth_column(ControlEvent* event) {
   return state && TestCapabilityBit(&state->capabilities, kFourthTrayColumn);
 }
 
-void draw_icon(HDC dc, WORD id, LONG x, LONG y) {
-  HICON icon = LoadIconW(GetResourceModule(), MAKEINTRESOURCEW(id));
-  if (icon) DrawIconEx(dc, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL);
+// Draws icon `id` of the resource module at its own size; 1 when drawn.
+INT draw_icon(HDC dc, WORD id, LONG x, LONG y) {
+  auto icon = static_cast<HICON>(LoadImageW(GetResourceModule(), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+  if (!icon) return 0;
+  const BOOL drawn = DrawIconEx(dc, static_cast<INT>(x), static_cast<INT>(y), icon, 0, 0, 0, nullptr, DI_NORMAL);
+  DestroyIcon(icon);
+  return drawn ? 1 : 0;
 }
 
 INT draw_row(ControlEvent* event, DRAWITEMSTRUCT* item, const ControlRecord* record, INT variant,
@@ -336,8 +340,5 @@ INT DrawChoiceIcon(ControlEvent* event, HDC dc, INT control, const LONG* key, LO
                    ChoiceIconCallback callback) {
   if (!event || !dc || !callback) return 0;
   const WORD icon = callback(control, key, event->devmode, event->printer_data);
-  if (!icon) return 0;
-  HICON handle = LoadIconW(GetResourceModule(), MAKEINTRESOURCEW(icon));
-  if (!handle) return 0;
-  return DrawIconEx(dc, static_cast<INT>(x), static_cast<INT>(y) + 1, handle, 0, 0, 0, nullptr, DI_NORMAL) ? 1 : 0;
+  return icon ? draw_icon(dc, icon, x, y + 1) : 0;
 }

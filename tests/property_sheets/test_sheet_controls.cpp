@@ -46,7 +46,7 @@ constexpr UINT kChildTemplate = 7951;
 constexpr INT kPortrait = 3836, kLandscape = 3837, kCollate = 8691, kTwoSidedButton = 7965;
 constexpr INT kSourceText = 7961, kStringText = 7962, kTitle = 7963, kPicture = 7964, kDetails = 7966;
 constexpr INT kUnitLabel = 7967, kMillimetres = 7968, kInches = 7969, kLabel = 7970;
-constexpr INT kTrayList = 7971, kOptionList = 7972;
+constexpr INT kTrayList = 7971, kOptionList = 7972, kPagesList = 7973;
 constexpr INT kDefaults = 1090, kOk = 1092, kCancel = 1091;
 
 // ---- the test dialogs' tables ----------------------------------------------------------
@@ -61,6 +61,7 @@ INT fill_and_draw(ControlEvent* event, UINT message, LPARAM lParam, const Contro
                     (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_SETACTIVE);
   if (show && list) {
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    SendMessageW(list, LB_SETITEMHEIGHT, 0, 15);
     std::vector<std::u16string> rows = fixed_rows;
     if (const SettingSlot* slot = record->setting_count ? GetCurrentSlot(event->window, record) : nullptr)
       if (ItemInfo* info = GetItemInfo(event->window, slot->ddmid))
@@ -83,11 +84,50 @@ INT OptionRows(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const C
                         u"Envelope feeder for the second paper tray\tInstalled in the lower drawer of the printer"});
 }
 
+// The pages-per-sheet list draws each row's choice icon before its text,
+// in rows high enough for the icons.
+INT PageRowDrawer(ControlEvent* event, const ControlRecord*, const DRAWITEMSTRUCT* item, INT, INT x, INT) {
+  WCHAR text[128] = {};
+  SendMessageW(item->hwndItem, LB_GETTEXT, item->itemID, reinterpret_cast<LPARAM>(text));
+  const LONG key = static_cast<LONG>(SendMessageW(item->hwndItem, LB_GETITEMDATA, item->itemID, 0));
+  DrawChoiceIcon(event, item->hDC, 1351, &key, x, item->rcItem.top, ChoiceIconFor295);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(item->hDC, &metrics);
+  TextOutW(item->hDC, x + 27, (item->rcItem.top + item->rcItem.bottom - metrics.tmHeight) / 2, text,
+           static_cast<INT>(std::char_traits<char16_t>::length(text)));
+  return 0;
+}
+
+INT PageRows(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record, const void*) {
+  HWND list = GetDlgItem(event->window, record->id);
+  const SettingSlot* slot = GetCurrentSlot(event->window, record);
+  ItemInfo* info = slot ? GetItemInfo(event->window, slot->ddmid) : nullptr;
+  if (message == UM_REFRESH_CONTROLS ||
+      (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_SETACTIVE)) {
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    SendMessageW(list, LB_SETITEMHEIGHT, 0, 26);
+    for (LONG c = 0; info && c < info->count; ++c) {
+      const LRESULT at = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ItemInfo_GetChoiceText(info, c)));
+      SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(at),
+                   GetTypedValue(info->value_type, ItemInfo_GetChoiceAt(info, c)));
+      if (c == slot->choice) SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+    }
+  }
+  if (message != WM_DRAWITEM) return 0;
+  auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+  const bool selected = (item->itemState & ODS_SELECTED) != 0;
+  FillRect(item->hDC, &item->rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  SetTextColor(item->hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  SetBkMode(item->hDC, TRANSPARENT);
+  return PageRowDrawer(event, record, item, 0, item->rcItem.left + 4, 0);
+}
+
 constexpr SettingRef kOrientation[] = {Bound(7)};
 constexpr SettingRef kCollateSetting[] = {Bound(18)};
 constexpr SettingRef kSource[] = {Bound(13)};
 constexpr SettingRef kTwoSided[] = {Bound(16)};
 constexpr SettingRef kMedia[] = {Bound(6175)};
+constexpr SettingRef kPages[] = {Bound(295)};
 constexpr RadioGroupData kOrientationButtons{2, {kPortrait, kLandscape}};
 constexpr RadioGroupData kUnitButtons{2, {kMillimetres, kInches}};
 constexpr StaticTextData kChoiceText{kStaticChoiceText, kNone};
@@ -116,6 +156,7 @@ constexpr ControlRecord kPageRecords[] = {
     {kTrayList, 1, kSource, 0, TrayRows, nullptr, kNone, kNone, &kKeep},
     {kOptionList, 0, nullptr, 0, OptionRows, &kOptionColumns, kNone, kNone, nullptr},
     {kDetails, 0, nullptr, kControlCommand, nullptr, &kOpenChildCommand, kNone, kNone, nullptr},
+    {kPagesList, 1, kPages, 0, PageRows, nullptr, kNone, kNone, &kKeep},
 };
 constexpr INT kNoHelp[] = {0, 0};
 constexpr ControlSet kPageSet{kPageRecords, static_cast<INT>(std::size(kPageRecords)), 0, kNoHelp, nullptr, 0};
@@ -153,6 +194,8 @@ json tray_records(size_t first_choice) {
   item(6295, "Tray 1 Surface", 2, {{"Smooth", 1}, {"Recycled", 2}, {"None", 17}});
   item(388, "Manual Feed Media", 2, {{"Plain Paper", 1}, {"Envelope", 5}});
   item(453, "Automatic Media", 2, {{"Any Media", 0}, {"Plain Paper", 1}});
+  item(295, "Pages per Sheet", 2,
+       {{"1 page", 1}, {"2 pages", 2}, {"4 pages", 4}, {"8 pages", 8}, {"16 pages", 16}, {"32 pages", 32}});
   return records;
 }
 
@@ -175,6 +218,19 @@ class SheetControls : public ::testing::Test {
     size_t choices = 0;
     for (const json& r : records) choices += r["kind"] == 14 ? 1 : 0;
     for (json& r : tray_records(choices + 1)) records.push_back(r);
+    // A rule the defaults cannot mend: collation is off while the duplex
+    // unit is installed (a device setting, which restoring leaves alone),
+    // and collation's default is on.
+    size_t rules = 0;
+    for (const json& r : records) rules += r["kind"] == 7 ? 1 : 0;
+    records.push_back({{"kind", 7},
+                       {"head", {{"op", 0}, {"value", {{"type", 3}, {"hex", ""}}}}},
+                       {"flags", 3},
+                       {"text", "Collation is not offered with the duplex unit"},
+                       {"conditions", json::array({{{"ddmid", 4103}, {"op", 1}, {"value", {{"type", 1}, {"value", 1}}}, {"connector", 4}}})},
+                       {"actions", json::array({{{"ddmid", 18}, {"value", {{"type", 2}, {"value", 0}}}}})}});
+    for (json& r : records)
+      if (r["kind"] == 14 && r["name"] == "On" && r.contains("rules")) r["rules"].push_back(rules + 1);
     const std::string built = root.file("build/printer");
     fs::create_directories(built);
     std::ofstream(built + "/database.json") << description.dump();
@@ -360,6 +416,29 @@ TEST_F(SheetControls, RestoreDefaultsConfirmedAndDeclined) {
     EXPECT_EQ(value(18), c.collate) << c.answer;
     EXPECT_EQ(value(16), c.two_sided) << c.answer;
   }
+}
+
+// When the self-check keeps failing on what the defaults bring back, the
+// restore ends (rather than checking again for ever) and every setting is
+// as it was before the button was pressed.
+TEST_F(SheetControls, RestoreDefaultsEndsWhenTheSelfCheckCannotSettle) {
+  set(4103, 1);
+  set(7, 2);
+  set(18, 0);
+  run([](HWND dialog) {
+    EXPECT_TRUE(ui::click(ui::find(dialog, kDefaults)));
+    EXPECT_EQ(check(dialog, kLandscape), BST_CHECKED);
+    EXPECT_EQ(check(dialog, kCollate), BST_UNCHECKED);
+    EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+  });
+  EXPECT_EQ(value(7), 2);
+  EXPECT_EQ(value(18), 0);
+  EXPECT_EQ(value(4103), 1);
+  // The self-check's own error box says which setting kept failing; no
+  // confirmation was asked.
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].style & MB_ICONERROR, static_cast<UINT>(MB_ICONERROR));
 }
 
 TEST_F(SheetControls, RestoreDefaultsWithoutConflictsAsksNothing) {
@@ -575,10 +654,11 @@ TEST_F(SheetControls, ChoiceIconsFollowTheOrientation) {
 // left under the build's pictures/ for looking at.
 TEST_F(SheetControls, PictureOfTheControls) {
   set(13, 4);
+  set(295, 4);
   set(6145, 275);
-  set(6175, 13);
-  const char16_t* custom = u"Glossy Photo Paper";
-  ASSERT_TRUE(SetItemValue(6401, dm.data(), pd.data(), static_cast<DWORD>(-1), 6, &custom));
+  set(6190, 1480);
+  set(6205, 2100);
+  set(6175, 2);
   state.capabilities.words[1] = 1u << (0x36 - 32);
   const std::string folder = std::string(MORVA_BIN_DIR) + "/pictures";
   std::filesystem::create_directories(folder);
