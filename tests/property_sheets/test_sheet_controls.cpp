@@ -46,7 +46,7 @@ constexpr UINT kChildTemplate = 7951;
 constexpr INT kPortrait = 3836, kLandscape = 3837, kCollate = 8691, kTwoSidedButton = 7965;
 constexpr INT kSourceText = 7961, kStringText = 7962, kTitle = 7963, kPicture = 7964, kDetails = 7966;
 constexpr INT kUnitLabel = 7967, kMillimetres = 7968, kInches = 7969, kLabel = 7970;
-constexpr INT kTrayList = 7971, kOptionList = 7972, kPagesList = 7973;
+constexpr INT kTrayList = 7971, kOptionList = 7972, kPagesList = 7973, kBrowse = 7974;
 constexpr INT kDefaults = 1090, kOk = 1092, kCancel = 1091;
 
 // ---- the test dialogs' tables ----------------------------------------------------------
@@ -140,6 +140,11 @@ constexpr ChildDialogTemplate kChildDialog[] = {
 constexpr ChildDialogCommand kOpenChild{kChildDialog, 0, 0};
 constexpr CommandItem kOpenChildCommand{kCommandChildDialog, &kOpenChild};
 constexpr WORD kKeep = kFlagNoDefaults;
+// A stamp picture: a file name of at most 8 characters (its extension cut
+// off) goes to setting 338, its folder (at most 127) to 1829.
+constexpr FileDialogCommand kChooseStamp{449, kNone, 1, 8, 127, 0, 448, kNone, 0, kNone, 0, 726, -1, 451, nullptr,
+                                         1829, 338, 0, 0x2C, nullptr, nullptr, 0};
+constexpr CommandItem kChooseStampCommand{kCommandOpenFile, &kChooseStamp};
 
 constexpr ControlRecord kPageRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, nullptr, nullptr, kNone, kNone, nullptr},
@@ -157,6 +162,7 @@ constexpr ControlRecord kPageRecords[] = {
     {kOptionList, 0, nullptr, 0, OptionRows, &kOptionColumns, kNone, kNone, nullptr},
     {kDetails, 0, nullptr, kControlCommand, nullptr, &kOpenChildCommand, kNone, kNone, nullptr},
     {kPagesList, 1, kPages, 0, PageRows, nullptr, kNone, kNone, &kKeep},
+    {kBrowse, 0, nullptr, kControlCommand, nullptr, &kChooseStampCommand, kNone, kNone, nullptr},
 };
 constexpr INT kNoHelp[] = {0, 0};
 constexpr ControlSet kPageSet{kPageRecords, static_cast<INT>(std::size(kPageRecords)), 0, kNoHelp, nullptr, 0};
@@ -478,6 +484,33 @@ TEST_F(SheetControls, ReadOnlySheetKeepsAvailablePushButtonsUsable) {
     EXPECT_TRUE(ui::state(ui::find(dialog, kDetails)).enabled);
     ui::press_cancel(dialog);
   });
+}
+
+// A name longer than its limit is refused with message 448 and the file
+// dialog opens again; the accepted name goes to the settings without its
+// extension, beside its folder.
+TEST_F(SheetControls, FileCommandRefusesALongNameAndAsksAgain) {
+  morva::platform::reset_common_dialogs();
+  morva::platform::script_common_dialog_answers(
+      {{true, u"C:\\stamps\\company-logo.bmp"}, {true, u"C:\\stamps\\logo.bmp"}});
+  run([](HWND dialog) {
+    EXPECT_TRUE(ui::click(ui::find(dialog, kBrowse)));
+    EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+  });
+  EXPECT_EQ(morva::platform::common_dialog_log().size(), 2u);
+  const auto boxes = morva::platform::message_box_log();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find(u"at most 8 characters"), std::u16string::npos) << std::string(boxes[0].text.begin(), boxes[0].text.end());
+  EXPECT_EQ(morva::test::text(context->current.devmode, context->current.printer_data, 338), u"logo");
+  EXPECT_EQ(morva::test::text(context->current.devmode, context->current.printer_data, 1829), u"C:\\stamps");
+  // Cancelled, nothing changes.
+  morva::platform::reset_common_dialogs();
+  run([](HWND dialog) {
+    EXPECT_TRUE(ui::click(ui::find(dialog, kBrowse)));
+    EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+  });
+  EXPECT_EQ(morva::platform::common_dialog_log().size(), 1u);
+  EXPECT_EQ(morva::test::text(context->current.devmode, context->current.printer_data, 338), u"");
 }
 
 // ---- label texts ------------------------------------------------------------------------
