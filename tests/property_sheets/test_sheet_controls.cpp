@@ -46,7 +46,8 @@ constexpr UINT kChildTemplate = 7951;
 constexpr INT kPortrait = 3836, kLandscape = 3837, kCollate = 8691, kTwoSidedButton = 7965;
 constexpr INT kSourceText = 7961, kStringText = 7962, kTitle = 7963, kPicture = 7964, kDetails = 7966;
 constexpr INT kUnitLabel = 7967, kMillimetres = 7968, kInches = 7969, kLabel = 7970;
-constexpr INT kTrayList = 7971, kOptionList = 7972, kPagesList = 7973, kBrowse = 7974;
+constexpr INT kTrayList = 7971, kOptionList = 7972, kPagesList = 7973, kBrowse = 7974, kAdvanced = 7975;
+constexpr INT kCopiesPageKind = 9, kLayoutPageKind = 10;
 constexpr INT kDefaults = 1090, kOk = 1092, kCancel = 1091;
 
 // ---- the test dialogs' tables ----------------------------------------------------------
@@ -145,6 +146,12 @@ constexpr WORD kKeep = kFlagNoDefaults;
 constexpr FileDialogCommand kChooseStamp{449, kNone, 1, 8, 127, 0, 448, kNone, 0, kNone, 0, 726, -1, 451, nullptr,
                                          1829, 338, 0, 0x2C, nullptr, nullptr, 0};
 constexpr CommandItem kChooseStampCommand{kCommandOpenFile, &kChooseStamp};
+// A nested sheet of two pages that opens at its second page.
+constexpr ChildDialogTemplate kNestedPages[] = {
+    {7952, EngineDialogProc<kCopiesPageKind, kDialogTypeNestedPage>, kCopiesPageKind, kNone, 0},
+    {7953, EngineDialogProc<kLayoutPageKind, kDialogTypeNestedPage>, kLayoutPageKind, kNone, 0}};
+constexpr NestedSheetCommand kOpenNested{kNestedPages, 2, 7953, {0, 0}, 7993, 0};
+constexpr CommandItem kOpenNestedCommand{kCommandNestedSheet, &kOpenNested};
 
 constexpr ControlRecord kPageRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, nullptr, nullptr, kNone, kNone, nullptr},
@@ -163,6 +170,7 @@ constexpr ControlRecord kPageRecords[] = {
     {kDetails, 0, nullptr, kControlCommand, nullptr, &kOpenChildCommand, kNone, kNone, nullptr},
     {kPagesList, 1, kPages, 0, PageRows, nullptr, kNone, kNone, &kKeep},
     {kBrowse, 0, nullptr, kControlCommand, nullptr, &kChooseStampCommand, kNone, kNone, nullptr},
+    {kAdvanced, 0, nullptr, kControlCommand, nullptr, &kOpenNestedCommand, kNone, kNone, nullptr},
 };
 constexpr INT kNoHelp[] = {0, 0};
 constexpr ControlSet kPageSet{kPageRecords, static_cast<INT>(std::size(kPageRecords)), 0, kNoHelp, nullptr, 0};
@@ -173,9 +181,15 @@ constexpr ControlRecord kChildRecords[] = {
 };
 constexpr ControlSet kChildSet{kChildRecords, 2, 0, kNoHelp, nullptr, 0};
 
+constexpr ControlSet kCopiesSet{kChildRecords, 1, 0, kNoHelp, nullptr, 0};
+constexpr ControlSet kLayoutSet{kChildRecords + 1, 1, 0, kNoHelp, nullptr, 0};
+
 constexpr DialogDescriptor kPageDescriptor{kPageKind, &kPageSet, nullptr};
 constexpr DialogDescriptor kChildDescriptor{kChildKind, &kChildSet, nullptr};
-const DialogDescriptor* const kDescriptors[] = {&kPageDescriptor, &kChildDescriptor};
+constexpr DialogDescriptor kCopiesDescriptor{kCopiesPageKind, &kCopiesSet, nullptr};
+constexpr DialogDescriptor kLayoutDescriptor{kLayoutPageKind, &kLayoutSet, nullptr};
+const DialogDescriptor* const kDescriptors[] = {&kPageDescriptor, &kChildDescriptor, &kCopiesDescriptor,
+                                                &kLayoutDescriptor};
 
 // ---- the printer ------------------------------------------------------------------------
 
@@ -266,7 +280,7 @@ class SheetControls : public ::testing::Test {
     state.printer = printer;
     state.database = database;
     state.can_edit = TRUE;
-    state.dialog_tables = CreateDialogTables(kDescriptors, 2);
+    state.dialog_tables = CreateDialogTables(kDescriptors, 4);
     ASSERT_NE(state.dialog_tables, nullptr);
   }
   void TearDown() override {
@@ -393,6 +407,32 @@ TEST_F(SheetControls, ChildDialogCancelledAfterAChangeRestoresTheSettings) {
     });
     EXPECT_EQ(value(18), c.collate) << c.button;
     EXPECT_EQ(value(7), c.orientation) << c.button;
+  }
+}
+
+// The nested sheet opens at the page its command names, with its caption;
+// OK brings its change back to the opener, Cancel leaves the opener alone.
+TEST_F(SheetControls, NestedSheetOpensAtItsStartPageAndWorksOnACopy) {
+  struct Case {
+    bool ok;
+    LONG orientation;
+  } const cases[] = {{true, 2}, {false, 1}};
+  for (const Case& c : cases) {
+    run([&](HWND dialog) {
+      bool seen = false;
+      ui::script_modal([&](HWND sheet) {
+        seen = true;
+        EXPECT_EQ(ui::text(sheet), u"Advanced Options");
+        EXPECT_EQ(ui::find(sheet, kCollate), nullptr);
+        EXPECT_TRUE(ui::click(ui::find(sheet, kLandscape)));
+        EXPECT_TRUE(c.ok ? ui::press_ok(sheet) : ui::press_cancel(sheet));
+      });
+      EXPECT_TRUE(ui::click(ui::find(dialog, kAdvanced)));
+      EXPECT_TRUE(seen);
+      EXPECT_EQ(check(dialog, kLandscape), c.orientation == 2 ? BST_CHECKED : BST_UNCHECKED) << c.ok;
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    EXPECT_EQ(value(7), c.orientation) << c.ok;
   }
 }
 
