@@ -10,6 +10,10 @@
 #include "property_sheets/sheet_engine.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/database/ddd_records.h"
+#include "settings/devmode/paper_source_table.h"
 #include "settings/items/item_access.h"
 #include "settings/items/item_info.h"
 #include "win/controls.h"
@@ -95,7 +99,190 @@ void store(SummaryIconEntry* entry, const std::u16string& text) {
   entry->shown = text.empty() ? 0 : 1;
 }
 
+// ---- tray tips ----
+
+struct TrayTipRow {
+  WORD tool;    // the paper source
+  DWORD bit;    // its installed-source bit
+  WORD record;  // the database item that places the tip
+  WORD ddmid;   // the setting whose value selects the placement
+};
+constexpr TrayTipRow kTrayTips[kTrayTooltipRows] = {
+    {1, 0x1, 4609, 4609},       {3, 0x2, 4610, 4610},       {2, 0x4, 4611, 4611},     {257, 0x8, 4612, 4612},
+    {261, 0x10, 4614, 4614},    {262, 0x20, 4615, 4615},    {11, 0x40, 4616, 4097},   {265, 0x80, 4617, 4617},
+    {266, 0x100, 4618, 4618},   {267, 0x200, 4619, 4619},   {4, 0x800, 4613, 4613},   {272, 0x1000, 4621, 4621},
+    {271, 0x2000, 4622, 4621},
+};
+constexpr INT kDevicePicture = 1187;
+constexpr WORD kManualFeed = 4;
+constexpr WORD kTraySetting = 265;
+constexpr WORD kTextForms = 0x8002;
+constexpr DWORD kMediaMask = 0x80000000;
+
+DWORD source_bit(WORD source) {
+  switch (source) {
+    case 1: return 0x1;
+    case 2: return 0x4;
+    case 3: return 0x2;
+    case 4: return 0x800;
+    case 11: return 0x40;
+    case 257: return 0x8;
+    case 261: return 0x10;
+    case 262: return 0x20;
+    case 265: return 0x80;
+    case 266: return 0x100;
+    case 267: return 0x200;
+    default: return 0;
+  }
+}
+
+LONG number_setting(void* devmode, void* printer_data, WORD ddmid, bool* ok) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue value{};
+  *ok = GetItemValue(ddmid, devmode, printer_data, &type, &size, &value) == 0 && type != 6;
+  return *ok ? GetTypedValue(type, &value) : 0;
+}
+
+// The text of the choice of `ddmid` whose value is `value`.
+std::u16string choice_text(DddHandle* database, void* devmode, void* printer_data, WORD ddmid, LONG value,
+                           bool first = false) {
+  ItemInfo* info = BuildItemInfo(database, ddmid, devmode, printer_data, GetResourceModule());
+  std::u16string text;
+  for (LONG c = 0; info && c < info->count; ++c)
+    if (first || (info->value_type != 6 && GetTypedValue(info->value_type, ItemInfo_GetChoiceAt(info, c)) == value)) {
+      const LPCWSTR t = ItemInfo_GetChoiceText(info, c);
+      text = t ? t : u"";
+      break;
+    }
+  ItemInfo_Free(info);
+  return text;
+}
+
+// The tip's rectangle inside the device picture: the placement of the
+// record's choice for the setting's value.
+bool tip_rect(DddHandle* database, WORD record, LONG value, RECT* rect) {
+  const DWORD key = static_cast<DWORD>(value);
+  WORD kind = 0;
+  DddValue* choice = nullptr;
+  if (DddGetItemValue(DDD_LOAD_FULL, &database->main, &database->linked, record, &key, &kind, &choice) || !choice)
+    return false;
+  const bool is_choice = kind == DDD_KIND_CHOICE || kind == DDD_KIND_CHOICE_ALT;
+  const WORD dimension = is_choice ? static_cast<const DddChoice*>(choice)->dimension_id : 0;
+  DddFreeValue(&choice, 0xFFFF);
+  DddPair first{}, second{};
+  if (!dimension ||
+      DddLoadDimensionRecord(&database->main, &database->linked, DDD_ROLE_MAIN, dimension, &first, &second))
+    return false;
+  *rect = RECT{first.first, first.second, second.first, second.second};
+  return true;
+}
+
+// The form of a tray's text by its paper: 1 the paper's first list text,
+// 2 and 3 the paper and media-type choices.
+INT text_form(DddHandle* database, LONG paper, LONG media) {
+  const DWORD key = static_cast<DWORD>(paper);
+  WORD kind = 0;
+  DddValue* entry = nullptr;
+  if (DddGetItemValue(DDD_LOAD_FULL, &database->main, &database->linked, kTextForms, &key, &kind, &entry) || !entry) return 1;
+  const WORD mode = kind == DDD_KIND_RANGE ? static_cast<const DddRange*>(entry)->word : 0xFFFF;
+  DddFreeValue(&entry, 0xFFFF);
+  const bool mask = HasDeviceCapability(database, kMediaMask) != 0;
+  switch (mode) {
+    case 3: return 2;
+    case 0: return 3;
+    case 1: return (mask && media == 2) || (!mask && media == 1) ? 2 : 1;
+    case 2: return (!mask && media == 2) || (mask && media == 1) ? 2 : 1;
+    default: return 1;
+  }
+}
+
+TrayTooltipRecord* tray_record(HWND dialog) {
+  SheetState* state = GetSheetState(dialog);
+  return state ? static_cast<TrayTooltipRecord*>(state->scratch) : nullptr;
+}
+
 }  // namespace
+
+DWORD GetInstalledSourceBits(DddHandle* database) {
+  if (!database) return 0;
+  DWORD bits = 0;
+  const WORD count = DddGetRecordCount(&database->main, DDD_KIND_RANGE);
+  for (WORD n = 1; n <= count; ++n) {
+    DddValue* source = nullptr;
+    if (DddLoadValue(DDD_LOAD_HEADER, &database->main, &database->linked, DDD_KIND_RANGE, n, &source) || !source) continue;
+    bits |= source_bit(source->id);
+    DddFreeValue(&source, 0xFFFF);
+  }
+  return bits;
+}
+
+INT CreateTrayTooltips(HWND dialog) {
+  SheetState* state = GetSheetState(dialog);
+  if (!state) return 0;
+  if (state->scratch) return 1;
+  if (!state->page_tooltip) return 0;
+  auto* record = static_cast<TrayTooltipRecord*>(GlobalAlloc(GPTR, sizeof(TrayTooltipRecord)));
+  if (!record) return 0;
+  record->installed = GetInstalledSourceBits(state->database);
+  record->tooltip = state->page_tooltip;
+  state->scratch = record;
+  return 1;
+}
+
+INT AddTrayTools(HWND dialog) {
+  TrayTooltipRecord* record = tray_record(dialog);
+  if (!record) return 0;
+  for (const TrayTipRow& row : kTrayTips)
+    if (record->installed & row.bit) AddTooltip(dialog, record->tooltip, row.tool, TTF_SUBCLASS, u"");
+  return 1;
+}
+
+INT UpdateTrayTooltips(ControlEvent* event, HWND dialog) {
+  TrayTooltipRecord* record = tray_record(dialog);
+  const SheetState* state = GetSheetState(dialog);
+  HWND picture = GetDlgItem(dialog, kDevicePicture);
+  if (!event || !record || !state || !state->database || !picture) return 0;
+  DddHandle* database = state->database;
+  RECT area{};
+  GetWindowRect(picture, &area);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+  for (INT i = 0; i < kTrayTooltipRows; ++i) {
+    const TrayTipRow& row = kTrayTips[i];
+    if (!(record->installed & row.bit)) continue;
+    bool ok = false;
+    const LONG value = number_setting(event->devmode, event->printer_data, row.ddmid, &ok);
+    if (!ok) return 0;
+    if (value == 0) {
+      SetTooltipRect(dialog, record->tooltip, row.tool, TTF_SUBCLASS, 0, 0, 0, 0);
+      continue;
+    }
+    RECT tip{};
+    if (!tip_rect(database, row.record, value, &tip)) return 0;
+    std::u16string text;
+    if (row.tool == kManualFeed) {
+      text = choice_text(database, event->devmode, event->printer_data, kTraySetting, kManualFeed);
+    } else {
+      WORD ids[kPaperSourceIds] = {};
+      if (!GetSourceSettingIds(row.tool, ids)) return 0;
+      const LONG paper = number_setting(event->devmode, event->printer_data, ids[0], &ok);
+      const LONG media = ok ? number_setting(event->devmode, event->printer_data, ids[2], &ok) : 0;
+      if (!ok) return 0;
+      if (text_form(database, paper, media) == 1) {
+        text = choice_text(database, event->devmode, event->printer_data, ids[0], 0, true);
+      } else {
+        text = choice_text(database, event->devmode, event->printer_data, ids[0], paper) + u" " +
+               choice_text(database, event->devmode, event->printer_data, ids[2], media);
+      }
+    }
+    std::memset(record->texts[i], 0, sizeof record->texts[i]);
+    AppendTextBounded(record->texts[i], text.c_str(), 128);
+    SetTooltipRect(dialog, record->tooltip, row.tool, TTF_SUBCLASS, area.left + tip.left, area.top + tip.top,
+                   area.left + tip.right, area.top + tip.bottom);
+    UpdateTooltipText(dialog, record->tooltip, row.tool, TTF_SUBCLASS, record->texts[i]);
+  }
+  return 1;
+}
 
 HWND CreateTooltipWindow(HWND owner, INT max_width) {
   HWND tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,

@@ -214,6 +214,7 @@ json tray_records(size_t first_choice) {
   item(6295, "Tray 1 Surface", 2, {{"Smooth", 1}, {"Recycled", 2}, {"None", 17}});
   item(388, "Manual Feed Media", 2, {{"Plain Paper", 1}, {"Envelope", 5}});
   item(453, "Automatic Media", 2, {{"Any Media", 0}, {"Plain Paper", 1}});
+  item(265, "Input Tray", 2, {{"Tray 1", 1}, {"Manual Feed Slot", 4}});
   item(295, "Pages per Sheet", 2,
        {{"1 page", 1}, {"2 pages", 2}, {"4 pages", 4}, {"8 pages", 8}, {"16 pages", 16}, {"32 pages", 32}});
   return records;
@@ -251,6 +252,32 @@ class SheetControls : public ::testing::Test {
                        {"actions", json::array({{{"ddmid", 18}, {"value", {{"type", 2}, {"value", 0}}}}})}});
     for (json& r : records)
       if (r["kind"] == 14 && r["name"] == "On" && r.contains("rules")) r["rules"].push_back(rules + 1);
+    // Paper sources: tray 1 and the manual feed are fitted; A4 is worded by
+    // its paper and media type. The tips of both trays have a place on the
+    // device picture when their settings hold 1.
+    auto count = [&](int kind) {
+      size_t n = 0;
+      for (const json& r : records) n += r["kind"] == kind ? 1 : 0;
+      return n;
+    };
+    const size_t dimensions = count(17), fitted = count(14);
+    auto range = [&](int id, const char* name, int word) {
+      return json{{"kind", 5}, {"id", id}, {"name", name}, {"dimension", dimensions + 3}, {"word", word},
+                  {"ddmids", json::array()}, {"second", json::array()}};
+    };
+    records.push_back(range(1, "Tray 1", 0));
+    records.push_back(range(4, "Manual Feed", 0));
+    records.push_back(range(9, "A4", 3));
+    records.push_back({{"kind", 17}, {"first", {10, 4}}, {"second", {40, 20}}});
+    records.push_back({{"kind", 17}, {"first", {50, 4}}, {"second", {80, 20}}});
+    records.push_back({{"kind", 17}, {"first", {0, 0}}, {"second", {3000, 3000}}});
+    for (int i = 0; i < 2; ++i) {
+      const int id = i ? 4613 : 4609;
+      records.push_back({{"kind", 4}, {"id", id}, {"name", "Tray place"}, {"default", 1},
+                         {"choices", {fitted + 1 + i}}, {"name2", "Tray place"}});
+      records.push_back({{"kind", 14}, {"name", "Fitted"}, {"value", {{"type", 1}, {"value", 1}}},
+                         {"dimension", dimensions + 1 + i}});
+    }
     const std::string built = root.file("build/printer");
     fs::create_directories(built);
     std::ofstream(built + "/database.json") << description.dump();
@@ -614,6 +641,55 @@ TEST_F(SheetControls, TooltipsOverControlsShowUpdateAndDisappear) {
     EXPECT_EQ(ui::hover(picture), u"");
     ui::press_cancel(dialog);
   });
+}
+
+TEST_F(SheetControls, TrayTipsNameEachInstalledTraysPaperOverTheDevicePicture) {
+  set(4609, 1);
+  set(4613, 1);
+  set(6145, 9);
+  set(6175, 1);
+  run([&](HWND dialog) {
+    auto tip = [&](UINT tool, RECT* rect) {
+      WCHAR text[128] = {};
+      TOOLINFOW info{};
+      info.cbSize = sizeof info;
+      info.hwnd = dialog;
+      info.uId = tool;
+      info.lpszText = text;
+      EXPECT_TRUE(SendMessageW(state.page_tooltip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info))) << tool;
+      *rect = info.rect;
+      SendMessageW(state.page_tooltip, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&info));
+      return std::u16string(text);
+    };
+    EXPECT_EQ(CreateTrayTooltips(dialog), 0);  // no page tooltip window yet
+    state.page_tooltip = CreateTooltipWindow(dialog, 256);
+    ASSERT_EQ(CreateTrayTooltips(dialog), 1);
+    EXPECT_EQ(static_cast<TrayTooltipRecord*>(state.scratch)->installed, 0x801u);
+    ASSERT_EQ(AddTrayTools(dialog), 1);
+    // Only the fitted trays have tools (none for tray 265).
+    EXPECT_EQ(SendMessageW(state.page_tooltip, TTM_GETTOOLCOUNT, 0, 0), 2);
+    ControlEvent event{};
+    event.window = dialog;
+    event.devmode = context->current.devmode;
+    event.printer_data = context->current.printer_data;
+    ASSERT_EQ(UpdateTrayTooltips(&event, dialog), 1);
+    RECT picture{};
+    GetWindowRect(ui::find(dialog, 1187), &picture);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&picture), 2);
+    RECT rect{};
+    EXPECT_EQ(tip(1, &rect), u"A4 (210 x 297 mm) Plain Paper");
+    EXPECT_EQ(rect.left, picture.left + 10);
+    EXPECT_EQ(rect.bottom, picture.top + 20);
+    EXPECT_EQ(tip(4, &rect), u"Manual Feed Slot");
+    EXPECT_EQ(rect.left, picture.left + 50);
+    // A tray whose setting is 0 has no place for its tip.
+    morva::test::put(context->current.devmode, context->current.printer_data, 4609, 0);
+    ASSERT_EQ(UpdateTrayTooltips(&event, dialog), 1);
+    tip(1, &rect);
+    EXPECT_TRUE(IsRectEmpty(&rect));
+    ui::press_cancel(dialog);
+  });
+  FreeSheetScratch(&state);
 }
 
 TEST_F(SheetControls, SummaryIconTextsSpellOutTheirSettings) {

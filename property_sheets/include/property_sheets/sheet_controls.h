@@ -102,6 +102,24 @@ INT UpdateTooltipText(HWND dialog, HWND tooltip, UINT tool_id, UINT flags, LPCWS
 INT SetTooltipRect(HWND dialog, HWND tooltip, UINT tool_id, UINT flags, LONG left, LONG top, LONG right,
                    LONG bottom);
 
+// The tips that name the paper of each installed input tray over the
+// device picture (control 1187), one record per sheet.
+inline constexpr INT kTrayTooltipRows = 13;
+struct TrayTooltipRecord {
+  HWND tooltip;
+  DWORD installed;
+  WCHAR texts[kTrayTooltipRows][128];
+};
+// The installed-source bits of the device database's paper sources.
+DWORD GetInstalledSourceBits(DddHandle* database);
+// 1 when the sheet has its record (made now when missing); 0 without the
+// page tooltip window.
+INT CreateTrayTooltips(HWND dialog);
+INT AddTrayTools(HWND dialog);
+// Places each installed tray's tip over the device picture and words it by
+// the tray's paper. 1, 0 when something fails (the rest is left as it is).
+INT UpdateTrayTooltips(ControlEvent* event, HWND dialog);
+
 inline constexpr INT kSummaryIconCount = 6;
 inline constexpr UINT kSummaryIconFirstTool = 7000;
 struct SummaryIconEntry {
