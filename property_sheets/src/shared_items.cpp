@@ -10,11 +10,13 @@
 #include "property_sheets/sheet_controls.h"
 #include "property_sheets/sheet_engine.h"
 #include "property_sheets/sheet_texts.h"
+#include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
 #include "settings/constraints/conflict_messages.h"
 #include "settings/database/ddd_file.h"
 #include "settings/database/ddd_queries.h"
 #include "settings/items/default_settings.h"
+#include "settings/items/item_access.h"
 #include "settings/items/item_info.h"
 #include "settings/items/setting_items.h"
 #include "settings/stores/user_setting_info.h"
@@ -45,7 +47,95 @@ void load_short(HMODULE module, INT id, WCHAR (&out)[kShortText + 1]) {
   if (id != kNone && id > 0) LoadStringW(module, static_cast<UINT>(id), out, kShortText + 1);
 }
 
+constexpr UINT kRangeTemplate = 730;
+constexpr UINT kRangeUnitMillimetres = 2012;
+constexpr UINT kRangeUnitInches = 2013;
+constexpr UINT kLabelSuffix = 466;
+
+// Decimals shown for a length in the unit (1 inch, else millimetres); -1
+// for a setting that is no length.
+INT display_decimals(WORD ddmid, WORD unit) {
+  const INT u = unit == 1 ? 1 : 0;
+  if (ddmid == 460 || ddmid == 461 || ddmid == 470 || (ddmid >= 1825 && ddmid <= 1828) || ddmid == 1863 ||
+      ddmid == 1864 || IsUserPaperId(ddmid))
+    return u + 1;
+  if (ddmid == 268 || ddmid == 269 || ddmid == 324) return u;
+  return -1;
+}
+
+bool number_text(INT decimals, LONG value, LPWSTR* out) {
+  if (decimals > 0) return FormatFixedPoint(out, decimals, TRUE, 0x40, value) != 0;
+  const std::u16string digits = [&] {
+    std::string a = std::to_string(value);
+    return std::u16string(a.begin(), a.end());
+  }();
+  *out = static_cast<LPWSTR>(GlobalAlloc(GPTR, 24 * sizeof(WCHAR)));
+  return *out && AppendTextBounded(*out, digits.c_str(), 24);
+}
+
+// The number range of the record's current setting: choices 0 and 1 of a
+// value without a choice list.
+bool value_range(ControlEvent* event, const ControlRecord* record, LONG* low, LONG* high, WORD* type) {
+  const SettingSlot* slot = GetCurrentSlot(event->window, record);
+  ItemInfo* info = slot ? GetItemInfo(event->window, slot->ddmid) : nullptr;
+  if (!info || info->kind != kItemKindNumber || info->count < 2) return false;
+  *type = info->value_type;
+  *low = GetTypedValue(info->value_type, ItemInfo_GetChoiceAt(info, 0));
+  *high = GetTypedValue(info->value_type, ItemInfo_GetChoiceAt(info, 1));
+  return true;
+}
+
 }  // namespace
+
+// ---- range labels -------------------------------------------------------------------
+
+INT FormatRangeText(HWND dialog, INT, WORD ddmid, LONG upper, LONG lower, WORD unit, LPWSTR out) {
+  HMODULE module = GetResourceModule();
+  if (!module || !out) return 0;
+  if (unit == 1) {
+    upper = ClampAdjustmentStep(upper, ddmid);
+    lower = ClampAdjustmentStep(lower, ddmid);
+    ConflictMessageOptions options{};
+    if (ddmid >= 5889 && ddmid <= 5928 && GetConflictMessageOptions(GetSheetState(dialog), &options) &&
+        options.tenths) {
+      upper = (upper + 5) / 10 * 10;
+      lower = (lower + 5) / 10 * 10;
+    }
+  }
+  const INT decimals = display_decimals(ddmid, unit);
+  LPWSTR low = nullptr, high = nullptr, text = nullptr;
+  WCHAR unit_name[33] = {};
+  LoadStringW(module, unit == 1 ? kRangeUnitInches : kRangeUnitMillimetres, unit_name, 33);
+  INT made = number_text(decimals > 0 ? decimals : 0, lower, &low) && number_text(decimals > 0 ? decimals : 0, upper, &high) &&
+             FormatResourceStringV(&text, kLabelTextChars, kRangeTemplate, low, high, unit_name);
+  if (made) {
+    out[0] = 0;
+    AppendTextBounded(out, text, kLabelTextChars);
+  }
+  SafeGlobalFree(low);
+  SafeGlobalFree(high);
+  SafeGlobalFree(text);
+  return made;
+}
+
+INT RangeLabelHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                      const void* kind_data) {
+  const SheetState* state = GetSheetState(event->window);
+  LONG low = 0, high = 0;
+  WORD type = 0;
+  if (wants_display(message, lParam) && state && value_range(event, record, &low, &high, &type)) {
+    const SettingSlot* slot = GetCurrentSlot(event->window, record);
+    LONG shown_low = low, shown_high = high;
+    ConvertSettingUnits(2, slot->ddmid, type, &low, &shown_low);
+    ConvertSettingUnits(2, slot->ddmid, type, &high, &shown_high);
+    WCHAR range[kLabelTextChars], label[kLabelTextChars];
+    if (FormatRangeText(event->window, record->id, slot->ddmid, shown_high, shown_low, state->current_measurement,
+                        range) &&
+        BuildItemLabel(event->window, label, slot->ddmid, record->access_key_id, static_cast<INT>(kLabelSuffix), range))
+      SetDlgItemTextW(event->window, record->id, label);
+  }
+  return chain(event, message, wParam, lParam, record, kind_data);
+}
 
 // ---- label texts -------------------------------------------------------------------
 

@@ -48,6 +48,7 @@ constexpr INT kSourceText = 7961, kStringText = 7962, kTitle = 7963, kPicture = 
 constexpr INT kUnitLabel = 7967, kMillimetres = 7968, kInches = 7969, kLabel = 7970;
 constexpr INT kTrayList = 7971, kOptionList = 7972, kPagesList = 7973, kBrowse = 7974, kAdvanced = 7975;
 constexpr INT kCopiesPageKind = 9, kLayoutPageKind = 10;
+constexpr INT kRangeLabel = 7976;
 constexpr INT kDefaults = 1090, kOk = 1092, kCancel = 1091;
 
 // ---- the test dialogs' tables ----------------------------------------------------------
@@ -129,6 +130,7 @@ constexpr SettingRef kSource[] = {Bound(13)};
 constexpr SettingRef kTwoSided[] = {Bound(16)};
 constexpr SettingRef kMedia[] = {Bound(6175)};
 constexpr SettingRef kPages[] = {Bound(295)};
+constexpr SettingRef kCustomWidth[] = {Bound(1863)};
 constexpr RadioGroupData kOrientationButtons{2, {kPortrait, kLandscape}};
 constexpr RadioGroupData kUnitButtons{2, {kMillimetres, kInches}};
 constexpr StaticTextData kChoiceText{kStaticChoiceText, kNone};
@@ -171,6 +173,7 @@ constexpr ControlRecord kPageRecords[] = {
     {kPagesList, 1, kPages, 0, PageRows, nullptr, kNone, kNone, &kKeep},
     {kBrowse, 0, nullptr, kControlCommand, nullptr, &kChooseStampCommand, kNone, kNone, nullptr},
     {kAdvanced, 0, nullptr, kControlCommand, nullptr, &kOpenNestedCommand, kNone, kNone, nullptr},
+    {kRangeLabel, 1, kCustomWidth, kControlStatic, RangeLabelHandler, nullptr, kNone, kNone, &kKeep},
 };
 constexpr INT kNoHelp[] = {0, 0};
 constexpr ControlSet kPageSet{kPageRecords, static_cast<INT>(std::size(kPageRecords)), 0, kNoHelp, nullptr, 0};
@@ -198,10 +201,12 @@ const DialogDescriptor* const kDescriptors[] = {&kPageDescriptor, &kChildDescrip
 json tray_records(size_t first_choice) {
   json records = json::array();
   size_t next = first_choice;
-  auto item = [&](WORD id, const char* name, WORD type, std::vector<std::pair<const char*, LONG>> choices) {
+  auto item = [&](WORD id, const char* name, WORD type, std::vector<std::pair<const char*, LONG>> choices,
+                  int flags = 1) {
     json ids = json::array();
     for (size_t i = 0; i < choices.size(); ++i) ids.push_back(next + i);
-    records.push_back({{"kind", 4}, {"id", id}, {"name", name}, {"default", 1}, {"choices", ids}, {"name2", name}});
+    records.push_back({{"kind", 4}, {"id", id}, {"name", name}, {"flags", flags}, {"default", 1}, {"choices", ids},
+                       {"name2", name}});
     for (const auto& [text, value] : choices)
       records.push_back({{"kind", 14}, {"name", text}, {"value", {{"type", type}, {"value", value}}}});
     next += choices.size();
@@ -215,6 +220,7 @@ json tray_records(size_t first_choice) {
   item(388, "Manual Feed Media", 2, {{"Plain Paper", 1}, {"Envelope", 5}});
   item(453, "Automatic Media", 2, {{"Any Media", 0}, {"Plain Paper", 1}});
   item(265, "Input Tray", 2, {{"Tray 1", 1}, {"Manual Feed Slot", 4}});
+  item(1863, "Custom Width", 2, {{"Narrowest", 900}, {"Widest", 3000}}, 4);
   item(295, "Pages per Sheet", 2,
        {{"1 page", 1}, {"2 pages", 2}, {"4 pages", 4}, {"8 pages", 8}, {"16 pages", 16}, {"32 pages", 32}});
   return records;
@@ -528,10 +534,12 @@ TEST_F(SheetControls, RestoreDefaultsWithoutConflictsAsksNothing) {
   EXPECT_EQ(value(18), 1);
 }
 
-TEST_F(SheetControls, UnitRadioRelabelsTheUnitLabels) {
+TEST_F(SheetControls, UnitRadioRelabelsTheUnitAndRangeLabels) {
   run([](HWND dialog) {
+    EXPECT_EQ(ui::text(ui::find(dialog, kRangeLabel)), u"Custom Width (90.0 - 300.0 mm):");
     EXPECT_TRUE(ui::click(ui::find(dialog, kInches)));
     EXPECT_EQ(ui::text(ui::find(dialog, kUnitLabel)), u"inch");
+    EXPECT_EQ(ui::text(ui::find(dialog, kRangeLabel)), u"Custom Width (3.54 - 11.81 inch):");
     EXPECT_EQ(check(dialog, kInches), BST_CHECKED);
     EXPECT_TRUE(ui::click(ui::find(dialog, kMillimetres)));
     EXPECT_EQ(ui::text(ui::find(dialog, kUnitLabel)), u"mm");

@@ -58,6 +58,15 @@ INT UnitLabelHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
 // Kind data: a RadioGroupData of two buttons, millimetres first.
 INT UnitRadioHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                      const void* kind_data);
+// The range of a length or number as "(lower - upper unit)": the bounds
+// arrive upper first, in the stored form; with unit 1 they are shown in
+// inches (user-paper sizes rounded to whole tens with the tenths option).
+// `out` holds kLabelTextChars characters. 1 or 0.
+INT FormatRangeText(HWND dialog, INT control, WORD ddmid, LONG upper, LONG lower, WORD unit, LPWSTR out);
+// A numeric setting's label with its range inserted, on activation and
+// refresh; then the kind's default handler.
+INT RangeLabelHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                      const void* kind_data);
 // Without the right to change the printer's settings, resets the dialog's
 // per-user settings to their defaults; otherwise the button's command.
 INT DefaultsButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
