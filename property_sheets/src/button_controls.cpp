@@ -126,7 +126,8 @@ void show_command_state(ControlEvent* event, const ControlRecord* record) {
   HWND control = GetDlgItem(event->window, record->id);
   const SettingSlot* slot = fresh_slot(event, record);
   if (!control || !slot) return;
-  INT kind = check_kind(event, slot->ddmid, 0, nullptr);
+  const ItemInfo* info = GetItemInfo(event->window, slot->ddmid);
+  INT kind = check_kind(event, slot->ddmid, info ? info->value_type : 0, nullptr);
   if (kind < 0) return;
   if (!event->permission && kind != 0 && kind != 6) kind = 1;
   ShowControlByKind(control, kind);

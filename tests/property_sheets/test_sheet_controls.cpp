@@ -588,6 +588,37 @@ TEST_F(SheetControls, FileCommandRefusesALongNameAndAsksAgain) {
   EXPECT_EQ(morva::test::text(context->current.devmode, context->current.printer_data, 338), u"");
 }
 
+// A control shown in a pair follows the other control's current setting
+// and value; the rebuilt choice list of a setting is there again after.
+TEST_F(SheetControls, ControlPairsAndRebuiltChoiceLists) {
+  struct Case {
+    LONG collate;
+    bool shown;
+  } const cases[] = {{1, true}, {0, false}};
+  for (const Case& c : cases) {
+    set(18, c.collate);
+    run([&](HWND dialog) {
+      ControlEvent event{};
+      event.window = dialog;
+      event.kind = kPageKind;
+      const ControlRecord* shown = FindControlById(dialog, kPageKind, kStringText);
+      ASSERT_NE(shown, nullptr);
+      const ControlPairInfo info{kCollate, 18, 1, 1, kLabel};
+      ASSERT_EQ(ShowControlPair(&event, dialog, shown, &info), 1);
+      EXPECT_EQ(ui::state(ui::find(dialog, kStringText)).visible, c.shown) << c.collate;
+      EXPECT_EQ(ui::state(ui::find(dialog, kLabel)).visible, c.shown) << c.collate;
+      const ControlPairInfo missing{kCollate, 18, 1, 1, 4242};
+      EXPECT_EQ(ShowControlPair(&event, dialog, shown, &missing), 0);
+      const ControlRecord* tray = FindControlById(dialog, kPageKind, kTrayList);
+      ASSERT_EQ(RefreshItemInfo(dialog, tray, 13), 1);
+      ASSERT_NE(GetItemInfo(dialog, 13), nullptr);
+      EXPECT_EQ(GetItemInfo(dialog, 13)->count, 3);
+      EXPECT_EQ(RefreshItemInfo(dialog, tray, 4242), 0);
+      ui::press_cancel(dialog);
+    });
+  }
+}
+
 // ---- label texts ------------------------------------------------------------------------
 
 TEST_F(SheetControls, LabelTextsDoubleAmpersandsAndPlaceTheAccessKey) {
