@@ -3,13 +3,8 @@
 #pragma once
 
 #include "property_sheets/control_data.h"
+#include "property_sheets/sheet_controls.h"
 #include "property_sheets/sheet_engine.h"
-
-// Kind data of a radio group: the button ids in choice order.
-struct RadioGroupData {
-  INT count;
-  INT buttons[8];
-};
 
 INT RadioGroupHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                       const void* kind_data);

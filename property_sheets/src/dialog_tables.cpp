@@ -4,6 +4,7 @@
 #include "control_handlers.h"
 #include "property_sheets/document_pages.h"
 #include "property_sheets/fax_pages.h"
+#include "property_sheets/sheet_controls.h"
 #include "property_sheets/sheet_engine.h"
 #include "win/msgbox.h"
 
@@ -41,6 +42,9 @@ constexpr KindHandler kControlKindTable[] = {
     {kControlUpDown, SpinControlHandler},
     {kControlStatic, StaticTextHandler},
     {kControlTrackbar, TrackbarHandler},
+    {kControlTitle, TitleHandler},
+    {kControlChoiceIcon, ChoiceIconHandler},
+    {kControlAvailability, AvailabilityHandler},
     {0, nullptr},
 };
 

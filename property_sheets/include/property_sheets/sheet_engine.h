@@ -54,6 +54,9 @@ inline constexpr INT kControlStatic = 10;
 inline constexpr INT kControlScrollBar = 8;
 inline constexpr INT kControlUpDown = 9;
 inline constexpr INT kControlTrackbar = 12;
+inline constexpr INT kControlTitle = 11;
+inline constexpr INT kControlChoiceIcon = 13;
+inline constexpr INT kControlAvailability = 15;
 
 // Flags words of control records.
 inline constexpr WORD kFlagKeepEnabled = 0x1;
@@ -117,11 +120,66 @@ inline constexpr INT kCommandCancel = 2;
 inline constexpr INT kCommandDefaults = 3;
 inline constexpr INT kCommandChildDialog = 4;
 inline constexpr INT kCommandHelp = 6;
+inline constexpr INT kCommandNestedSheet = 5;
+inline constexpr INT kCommandOpenFile = 8;
+inline constexpr INT kCommandSaveFile = 9;
+inline constexpr INT kCommandShellOpen = 10;
+inline constexpr INT kCommandEnd11 = 11;
 
 struct ChildDialogCommand {
   const ChildDialogTemplate* templates;
   INT test_first;  // 1: the setting `ddmid` is checked before the dialog opens
   INT ddmid;
+};
+
+// A nested property sheet: one page per template.
+struct NestedSheetCommand {
+  const ChildDialogTemplate* templates;
+  INT page_count;
+  INT start_page;      // resource id of the first page shown, kNone: the first
+  INT unused[2];
+  INT caption_id;      // string id, kNone: none
+  WORD caption_text_id;  // database text id, 0: none (wins over caption_id)
+};
+
+// Checks a chosen file: (full path, event, full path, file offset,
+// extension offset) -> 0 refuses.
+using FileCheckCallback = INT (*)(LPCWSTR path, ControlEvent* event, LPCWSTR full, INT file_offset,
+                                  INT extension_offset);
+
+// Check flags of a file command.
+inline constexpr WORD kFileCheckFolderRule = 0x1;
+inline constexpr WORD kFileCheckNameRule = 0x2;
+inline constexpr WORD kFileCheckFolderLength = 0x4;
+inline constexpr WORD kFileCheckNameLength = 0x8;
+inline constexpr WORD kFileCheckPathLength = 0x10;
+inline constexpr WORD kFileCutExtension = 0x20;
+
+struct FileDialogCommand {
+  INT filter_id;
+  INT unused_id;
+  INT filter_index;
+  INT name_max, folder_max, path_max;  // ANSI bytes
+  INT too_long_id;
+  INT refused_id;                      // kNone: none
+  WORD initial_file_ddmid;             // 0: none
+  INT initial_folder_id;               // kNone: see initial_folder_text_id
+  WORD initial_folder_text_id;         // 0: from the initial file
+  INT title_id;
+  INT flags;                           // -1: the usual open flags
+  INT extension_id;
+  FileCheckCallback check;
+  WORD folder_ddmid, name_ddmid, path_ddmid;  // 0: not stored
+  WORD check_flags;
+  const INT* folder_rule;  // character-class rules (string ids ended by 0), or null
+  const INT* name_rule;
+  INT unused;
+};
+
+// Opens a text with the shell: a string id, or kNone for the database's
+// variable record 29.
+struct ShellOpenCommand {
+  INT string_id;
 };
 
 struct CommandItem {
