@@ -212,7 +212,8 @@ BOOL LoadOptionKey(DddHandle* database, WORD position, OptionKey* out) {
 
 // ---------------------------------------------------------------- library
 
-HANDLE ConfigureDeviceQuery(const DeviceQueryInput& in) {
+HANDLE ConfigureDeviceQuery(const DeviceQueryInput& in, BOOL* no_device) {
+  if (no_device) *no_device = FALSE;
   const DeviceQueryNames& names = in.names;
   if (!DevConfig_SetLibraryName(names.library.c_str())) return nullptr;
   HANDLE device = DevConfig_OpenDevice(names.open1.c_str(), names.open2.c_str(), 0);
@@ -240,8 +241,10 @@ HANDLE ConfigureDeviceQuery(const DeviceQueryInput& in) {
   }
   if (in.flags.community) DevConfig_SetAttribute(device, "_REDORE_CommunityName", in.community.c_str());
   if (!library_ok(DevConfig_SelectDevice(device, in.window, names.port.c_str(), names.model.c_str(),
-                                         names.selection.c_str())))
+                                         names.selection.c_str()))) {
+    if (no_device) *no_device = TRUE;
     return fail();
+  }
   return device;
 }
 
@@ -304,10 +307,11 @@ BOOL ReadDeviceTrays(HANDLE device, bool second_names, std::vector<DeviceTrayEnt
   return TRUE;
 }
 
-BOOL QueryDeviceConfiguration(const DeviceQueryInput& in, DeviceQueryResult* out) {
+BOOL QueryDeviceConfiguration(const DeviceQueryInput& in, DeviceQueryResult* out, BOOL* no_device) {
+  if (no_device) *no_device = FALSE;
   if (!out) return FALSE;
   *out = {};
-  HANDLE device = ConfigureDeviceQuery(in);
+  HANDLE device = ConfigureDeviceQuery(in, no_device);
   if (!device) return FALSE;
   DeviceQueryResult result;
   auto read_text = [&](const char16_t* name, WORD ddmid, SettingValueRecord* r) {

@@ -2,6 +2,7 @@
 // the page templates, the page lists of the three sheets, the control
 // kinds' default handlers and the records every dialog shares.
 #include "control_handlers.h"
+#include "device_pages.h"
 #include "property_sheets/sheet_engine.h"
 #include "win/msgbox.h"
 
@@ -47,7 +48,6 @@ constexpr SettingRef kTwoSided[] = {Bound(16)};
 constexpr SettingRef kPaperSource[] = {Bound(13)};
 constexpr SettingRef kColourMode[] = {Bound(270)};
 constexpr SettingRef kCollate[] = {Bound(18)};
-constexpr SettingRef kDuplexUnit[] = {Bound(4103)};
 
 // Radio buttons: the button ids in choice order.
 constexpr RadioGroupData kOrientationButtons{2, {3836, 3837}};
@@ -136,16 +136,12 @@ constexpr ControlSet kKind13{kKind13Records, 1, 9999, kKind13Help, nullptr, 0};
 // Kind 17 (524): the stamps page; its controls come with the stamp page.
 constexpr ControlSet kKind17{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
 
-// Kind 5 (4702) and its variant 46 (4703): installable options.
-constexpr ControlRecord kKind5Records[] = {
-    {4711, 1, kDuplexUnit, kControlCheckBox, nullptr, nullptr, kNone, kNone, nullptr},
-};
-constexpr INT kKind5Help[] = {4711, 4110, 0, 0};
-constexpr ControlSet kKind5{kKind5Records, 1, 9999, kKind5Help, nullptr, 0};
-constexpr ControlSet kKind46{kKind5Records, 1, 9999, kKind5Help, nullptr, 0};
+// Kind 5 (4702) and its variant 46 (4703): device settings.
+constexpr ControlSet kKind5{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+constexpr ControlSet kKind46{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
 
-// Kind 6 (503): device settings; its controls come with the device page.
-constexpr ControlSet kKind6{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+// Kind 6 (503): installable options (options_page.cpp).
+constexpr const ControlSet& kKind6 = kOptionsPageControls;
 
 // Kind 0 (4000): the fax page; its controls come with the fax page.
 constexpr ControlSet kKind0{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};

@@ -338,7 +338,7 @@ class DeviceQuery : public ::testing::Test {
   DeviceQueryInput input() const {
     DeviceQueryInput in;
     in.database = database_;
-    in.names = {"IP_127.0.0.1", "Query Model", "Office printer", "mvdevpsw.dll", "open1", "open2", "selection"};
+    in.names = {"IP_127.0.0.1", "Query Model", "Office printer", "mvredore.dll", "open1", "open2", "selection"};
     in.flags.second_names = true;
     in.language = 1033;
     return in;

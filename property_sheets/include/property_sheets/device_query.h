@@ -234,15 +234,16 @@ struct DeviceQueryResult {
 };
 
 // Connects to the library and selects the device; the handle, or null
-// (the connection closed again) on any failure.
-HANDLE ConfigureDeviceQuery(const DeviceQueryInput& in);
+// (the connection closed again) on any failure. `no_device` is set when
+// the library was reached and answered that it found no such device.
+HANDLE ConfigureDeviceQuery(const DeviceQueryInput& in, BOOL* no_device = nullptr);
 // One value of the library: kinds 1, 4, 5 as numbers, 6 as a text shorter
 // than 256 characters. FALSE otherwise.
 BOOL ReadDeviceValue(HANDLE device, WORD kind, const std::u16string& name, DWORD index, DWORD* number,
                      std::u16string* text);
 BOOL ReadDeviceTrays(HANDLE device, bool second_names, std::vector<DeviceTrayEntry>* out);
 // The whole query. FALSE leaves `out` empty.
-BOOL QueryDeviceConfiguration(const DeviceQueryInput& in, DeviceQueryResult* out);
+BOOL QueryDeviceConfiguration(const DeviceQueryInput& in, DeviceQueryResult* out, BOOL* no_device = nullptr);
 // Mode 2: the device's network address for its web page.
 BOOL QueryPrinterAddress(DeviceQueryInput in, std::string* address);
 // "http://<address>/" when `address` is a host name or an IP literal;

@@ -1,0 +1,147 @@
+// The demo printer's device sheet as a user drives it: the installable
+// options page reads the options, trays and network address from a real
+// SNMP agent through the device-configuration library, and OK stores them
+// for the printer.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gfx_demo.h"
+#include "netns_test.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/item_access.h"
+#include "settings/stores/printer_settings.h"
+#include "snmp_agent.h"
+#include "temp_root.h"
+#include "win/win.h"
+
+namespace {
+
+namespace ui = morva::platform::ui;
+using morva::gfx_demo::kDemoPrinter;
+
+constexpr INT kOptionsTab = 1;
+constexpr INT kDuplexUnit = 4711, kDeviceInfo = 1749, kAddress = 1750;
+
+// Trays measured in micrometres, as the device-configuration library
+// hands sizes on.
+constexpr const char* kTrayUnits =
+    "1.3.6.1.2.1.43.8.2.1.3.1.1 integer 3\n"
+    "1.3.6.1.2.1.43.8.2.1.3.1.2 integer 3\n";
+
+class DeviceSheet : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (auto why = morva::test::snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+    MORVA_SKIP_WITHOUT_NETNS();
+    std::string error;
+    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
+  }
+
+  // Opens the device sheet and runs `script` in it, on the calling thread.
+  LONG device_sheet(ui::ModalScript script) {
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    HANDLE printer = nullptr;
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer, nullptr));
+    HMODULE dll = LoadLibraryW(u"morvaui.dll");
+    EXPECT_NE(dll, nullptr) << morva::platform::last_load_error();
+    auto sheets = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(dll, "DrvDevicePropertySheets"));
+    DEVICEPROPERTYHEADER header{sizeof header, 0, printer, const_cast<LPWSTR>(kDemoPrinter)};
+    ui::script_modal(std::move(script));
+    DWORD result = 0;
+    const LONG answer = CommonPropertySheetUIW(nullptr, sheets, reinterpret_cast<LPARAM>(&header), &result);
+    ui::reset();
+    FreeLibrary(dll);
+    ClosePrinter(printer);
+    return answer;
+  }
+
+  // The printer's stored settings as a fresh load reads them.
+  struct Stored {
+    std::vector<BYTE> block = std::vector<BYTE>(kPrinterDataBlockSize);
+    LONG number(WORD ddmid) {
+      WORD type = 0;
+      DWORD size = 0;
+      ItemValue v{};
+      EXPECT_EQ(GetItemValue(ddmid, nullptr, block.data(), &type, &size, &v), 0) << ddmid;
+      return GetTypedValue(type, &v);
+    }
+    std::u16string text(WORD ddmid) {
+      WORD type = 0;
+      DWORD size = 0;
+      ItemValue v{};
+      EXPECT_EQ(GetItemValue(ddmid, nullptr, block.data(), &type, &size, &v), 0) << ddmid;
+      return ItemText(v, size);
+    }
+  };
+  Stored stored() {
+    Stored s;
+    HANDLE printer = nullptr;
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer, nullptr));
+    DddHandle* database = DddOpen(printer);
+    EXPECT_NE(database, nullptr);
+    EXPECT_EQ(ReadPrinterSettings(printer, s.block.data(), database), 1);
+    DddClose(database);
+    ClosePrinter(printer);
+    return s;
+  }
+
+  morva::test::TempRoot root_;
+};
+
+TEST_F(DeviceSheet, DeviceInformationFillsTheOptionsAndTrays) {
+  morva::test::run_in_netns([&](morva::test::NetNamespace&) {
+    morva::test::SnmpAgentOptions o;
+    o.port = 161;
+    o.fixture_text = kTrayUnits;
+    morva::test::SnmpAgent agent(o);
+    EXPECT_EQ(stored().number(4103), 0);
+    // MORVA_PNG_DIR keeps the page's picture for a look after the test.
+    const char* keep = std::getenv("MORVA_PNG_DIR");
+    const std::string png = (keep ? std::string(keep) : root_.path()) + "/installable_options.png";
+    const LONG answer = device_sheet([&](HWND sheet) {
+      ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
+      EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_UNCHECKED);
+      EXPECT_EQ(ui::text(ui::find(sheet, kAddress)), u"");
+      ASSERT_TRUE(ui::click(ui::find(sheet, kDeviceInfo)));
+      // The demo device has a duplex module; the page shows it at once.
+      EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_CHECKED);
+      EXPECT_EQ(ui::text(ui::find(sheet, kAddress)), u"127.0.0.1");
+      EXPECT_TRUE(morva::platform::message_box_log().empty());
+      EXPECT_TRUE(ui::write_png(sheet, png));
+      EXPECT_TRUE(ui::press_ok(sheet));
+    });
+    EXPECT_EQ(answer, CPSUI_OK);
+    Stored s = stored();
+    EXPECT_EQ(s.number(4103), 1);
+    EXPECT_EQ(s.text(8213), u"127.0.0.1");
+    // Device tray 1 holds A4 long side first, tray 2 Letter; both are
+    // plain stationery.
+    const struct {
+      WORD ddmid;
+      LONG value;
+    } trays[] = {{6145, 9}, {6190, 2100}, {6205, 2970}, {6160, 1}, {6175, 1},
+                 {6146, 1}, {6191, 2159}, {6206, 2794}, {6161, 1}, {6176, 1}};
+    for (const auto& t : trays) EXPECT_EQ(s.number(t.ddmid), t.value) << t.ddmid;
+  });
+}
+
+TEST_F(DeviceSheet, NoDeviceAnswersChangesNoOption) {
+  morva::test::run_in_netns([&](morva::test::NetNamespace&) {
+    // No agent in this namespace: the library finds no device there.
+    const LONG answer = device_sheet([&](HWND sheet) {
+      ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
+      ASSERT_TRUE(ui::click(ui::find(sheet, kDeviceInfo)));
+      EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_UNCHECKED);
+      EXPECT_EQ(ui::text(ui::find(sheet, kAddress)), u"");
+      EXPECT_TRUE(ui::press_ok(sheet));
+    });
+    EXPECT_EQ(answer, CPSUI_OK);
+    EXPECT_EQ(stored().number(4103), 0);
+  });
+}
+
+}  // namespace
