@@ -6,6 +6,7 @@
 
 // Installable options (dialog 503) and device settings (dialog 4702).
 extern const ControlSet kOptionsPageControls;
+extern const ControlSet kDeviceSettingsPageControls;
 
 // Runs the device query for the installable-options page and writes what
 // the device reported into the sheet's settings. 1 done; 0 failed, with
@@ -24,3 +25,14 @@ INT NetworkAddressFieldHandler(ControlEvent* event, UINT message, WPARAM wParam,
                                const ControlRecord* record, const void* kind_data);
 INT OptionsPageCheckHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                             const ControlRecord* record, const void* kind_data);
+
+// Item handlers of the account fields (device settings page and the
+// account dialog).
+INT DevicePageActivateHook(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
+                           const ControlRecord* record, const void* kind_data);
+INT AccountFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                        const void* kind_data);
+INT UserIdFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data);
+INT PasswordFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                         const void* kind_data);

@@ -137,7 +137,7 @@ constexpr ControlSet kKind13{kKind13Records, 1, 9999, kKind13Help, nullptr, 0};
 constexpr ControlSet kKind17{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
 
 // Kind 5 (4702) and its variant 46 (4703): device settings.
-constexpr ControlSet kKind5{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+constexpr const ControlSet& kKind5 = kDeviceSettingsPageControls;
 constexpr ControlSet kKind46{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
 
 // Kind 6 (503): installable options (options_page.cpp).

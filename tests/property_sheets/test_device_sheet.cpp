@@ -24,6 +24,7 @@ using morva::gfx_demo::kDemoPrinter;
 
 constexpr INT kOptionsTab = 1;
 constexpr INT kDuplexUnit = 4711, kDeviceInfo = 1749, kAddress = 1750;
+constexpr INT kAccountMode = 3474, kIdType = 1061, kUserId = 1343, kPassword = 1347;
 
 // Trays measured in micrometres, as the device-configuration library
 // hands sizes on.
@@ -34,8 +35,6 @@ constexpr const char* kTrayUnits =
 class DeviceSheet : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (auto why = morva::test::snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
-    MORVA_SKIP_WITHOUT_NETNS();
     std::string error;
     ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
   }
@@ -93,6 +92,8 @@ class DeviceSheet : public ::testing::Test {
 };
 
 TEST_F(DeviceSheet, DeviceInformationFillsTheOptionsAndTrays) {
+  if (auto why = morva::test::snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+  MORVA_SKIP_WITHOUT_NETNS();
   morva::test::run_in_netns([&](morva::test::NetNamespace&) {
     morva::test::SnmpAgentOptions o;
     o.port = 161;
@@ -103,6 +104,7 @@ TEST_F(DeviceSheet, DeviceInformationFillsTheOptionsAndTrays) {
     const char* keep = std::getenv("MORVA_PNG_DIR");
     const std::string png = (keep ? std::string(keep) : root_.path()) + "/installable_options.png";
     const LONG answer = device_sheet([&](HWND sheet) {
+      EXPECT_TRUE(ui::write_png(sheet, (keep ? std::string(keep) : root_.path()) + "/device_settings.png"));
       ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
       EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_UNCHECKED);
       EXPECT_EQ(ui::text(ui::find(sheet, kAddress)), u"");
@@ -130,6 +132,7 @@ TEST_F(DeviceSheet, DeviceInformationFillsTheOptionsAndTrays) {
 }
 
 TEST_F(DeviceSheet, NoDeviceAnswersChangesNoOption) {
+  MORVA_SKIP_WITHOUT_NETNS();
   morva::test::run_in_netns([&](morva::test::NetNamespace&) {
     // No agent in this namespace: the library finds no device there.
     const LONG answer = device_sheet([&](HWND sheet) {
@@ -142,6 +145,31 @@ TEST_F(DeviceSheet, NoDeviceAnswersChangesNoOption) {
     EXPECT_EQ(answer, CPSUI_OK);
     EXPECT_EQ(stored().number(4103), 0);
   });
+}
+
+// The identification list edits the setting of the account mode shown:
+// the administrator's in mode 0, each user's in mode 1. The user id is
+// bound to nothing for a login name without the login-name option, and
+// usable for a typed user id.
+TEST_F(DeviceSheet, AccountModeChoosesTheSettingsTheFieldsEdit) {
+  const LONG answer = device_sheet([&](HWND sheet) {
+    EXPECT_EQ(ui::text(ui::find(sheet, kAccountMode)), u"Administrator");
+    EXPECT_EQ(ui::text(ui::find(sheet, kIdType)), u"Login name");
+    EXPECT_FALSE(ui::state(ui::find(sheet, kUserId)).enabled) << "a login name without the option binds nothing";
+    EXPECT_TRUE(ui::state(ui::find(sheet, kPassword)).visible);
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kIdType), u"User ID"));
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kAccountMode), u"Each user"));
+    // Mode 1 shows each user's identification type, still the default.
+    EXPECT_EQ(ui::text(ui::find(sheet, kIdType)), u"Login name");
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kIdType), u"User ID"));
+    EXPECT_TRUE(ui::state(ui::find(sheet, kUserId)).visible);
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  EXPECT_EQ(answer, CPSUI_OK);
+  Stored s = stored();
+  EXPECT_EQ(s.number(5163), 1);
+  EXPECT_EQ(s.number(5127), 7) << "chosen in mode 0";
+  EXPECT_EQ(s.number(5178), 7) << "chosen in mode 1";
 }
 
 }  // namespace
