@@ -7,6 +7,10 @@
 // Installable options (dialog 503) and device settings (dialog 4702).
 extern const ControlSet kOptionsPageControls;
 extern const ControlSet kDeviceSettingsPageControls;
+// The user settings page (dialog 4703) that replaces the device settings
+// page when the account fields have a dialog of their own (3520).
+extern const ControlSet kUserSettingsPageControls;
+extern const ControlSet kAccountDialogControls;
 
 // Runs the device query for the installable-options page and writes what
 // the device reported into the sheet's settings. 1 done; 0 failed, with
@@ -36,3 +40,11 @@ INT UserIdFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
                        const void* kind_data);
 INT PasswordFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                          const void* kind_data);
+INT UserDefaultsButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
+                              const ControlRecord* record, const void* kind_data);
+// Asks whether the account entry of `control` may be cut to `limit` ANSI
+// bytes: 1 after OK (or when the question cannot be shown), 3 when the
+// shortened text cannot be stored, 0 after Cancel, which puts back the
+// identification type the sheet remembered (1 when that fails).
+INT ConfirmAccountEntry(ControlEvent* event, WORD ddmid, INT limit, const ControlRecord* control,
+                        WORD remembered_id_type);

@@ -232,6 +232,7 @@ constexpr ChildDialogCommand kOpenFax{kFaxDialog, 0, 0};
 constexpr CommandItem kFontCommand{kCommandChildDialog, &kOpenFont};
 constexpr CommandItem kPaperCommand{kCommandChildDialog, &kOpenPaper};
 constexpr CommandItem kFaxCommand{kCommandChildDialog, &kOpenFax};
+constexpr CommandItem kDefaultsCommand{kCommandDefaults, nullptr};
 
 constexpr ControlRecord kSettingsRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, DevicePageActivateHook, nullptr, kNone, kNone, nullptr},
@@ -241,6 +242,7 @@ constexpr ControlRecord kSettingsRecords[] = {
     {1064, 1, kFontSubstitution, kControlCommand, nullptr, &kFontCommand, kNone, kNone, &kKeepEnabled},
     {1065, 0, nullptr, kControlCommand, nullptr, &kPaperCommand, kNone, kNone, &kKeepEnabled},
     {1347, 5, kPasswordRefs, kControlEdit, PasswordFieldHandler, nullptr, 1300, 9062, nullptr},
+    {1090, 0, nullptr, kControlCommand, UserDefaultsButtonHandler, &kDefaultsCommand, kNone, kNone, nullptr},
     {1063, 1, k5138, kControlDropDown, nullptr, nullptr, 1301, 9063, nullptr},
     {3470, 1, kSpecial, kControlCheckBox, nullptr, nullptr, 3470, 9064, nullptr},
     {3477, 1, kFaxSettings, kControlCommand, nullptr, &kFaxCommand, 3477, 9246, &kKeepEnabled},

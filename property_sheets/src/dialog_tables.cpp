@@ -94,7 +94,6 @@ MORVA_EMPTY_SET(kKind42, 90150);
 MORVA_EMPTY_SET(kKind43, 90160);
 MORVA_EMPTY_SET(kKind44, 90170);
 MORVA_EMPTY_SET(kKind45, 41300);
-MORVA_EMPTY_SET(kKind47, 42570);
 MORVA_EMPTY_SET(kKind49, 39500);
 MORVA_EMPTY_SET(kKind55, 43200);
 MORVA_EMPTY_SET(kKind56, 99550);
@@ -103,6 +102,7 @@ MORVA_EMPTY_SET(kKind58, 0);
 MORVA_EMPTY_SET(kKind59, 50300);
 MORVA_EMPTY_SET(kKind60, 0);
 #undef MORVA_EMPTY_SET
+constexpr const ControlSet& kKind47 = kAccountDialogControls;
 
 // ---- pages ---------------------------------------------------------------------------
 
@@ -138,7 +138,7 @@ constexpr ControlSet kKind17{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
 
 // Kind 5 (4702) and its variant 46 (4703): device settings.
 constexpr const ControlSet& kKind5 = kDeviceSettingsPageControls;
-constexpr ControlSet kKind46{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+constexpr const ControlSet& kKind46 = kUserSettingsPageControls;
 
 // Kind 6 (503): installable options (options_page.cpp).
 constexpr const ControlSet& kKind6 = kOptionsPageControls;

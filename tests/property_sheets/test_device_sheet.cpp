@@ -5,9 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "ddd_builder.h"
 #include "gfx_demo.h"
 #include "netns_test.h"
 #include "settings/database/ddd_file.h"
@@ -170,6 +175,66 @@ TEST_F(DeviceSheet, AccountModeChoosesTheSettingsTheFieldsEdit) {
   EXPECT_EQ(s.number(5163), 1);
   EXPECT_EQ(s.number(5127), 7) << "chosen in mode 0";
   EXPECT_EQ(s.number(5178), 7) << "chosen in mode 1";
+}
+
+// A model whose account fields have a dialog of their own: the first page
+// is the user settings page, and its account button opens the dialog,
+// whose identification list edits the setting of the account mode.
+TEST(UserSettings, AccountDialogOfTheUserSettingsPage) {
+  morva::test::TempRoot root;
+  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+  nlohmann::json d = nlohmann::json::parse(in);
+  d["main"]["fields"]["26"] = d["main"]["fields"]["26"].get<long>() | 0x3000000;
+  const std::string folder = root.path() + "/account_dialog_database";
+  std::filesystem::create_directories(folder);
+  morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+  std::string error;
+  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+  const char* keep = std::getenv("MORVA_PNG_DIR");
+  const std::string pictures = keep ? std::string(keep) : root.path();
+
+  ui::reset();
+  morva::platform::reset_message_boxes();
+  HANDLE printer = nullptr;
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer, nullptr));
+  HMODULE dll = LoadLibraryW(u"morvaui.dll");
+  ASSERT_NE(dll, nullptr);
+  auto sheets = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(dll, "DrvDevicePropertySheets"));
+  DEVICEPROPERTYHEADER header{sizeof header, 0, printer, const_cast<LPWSTR>(kDemoPrinter)};
+  bool dialog_seen = false;
+  ui::script_modal([&](HWND sheet) {
+    EXPECT_EQ(ui::items(GetDlgItem(sheet, IDC_PS_TABCONTROL)).at(0), u"User Settings");
+    EXPECT_TRUE(ui::write_png(sheet, pictures + "/user_settings.png"));
+    ui::script_modal([&](HWND dialog) {
+      dialog_seen = true;
+      EXPECT_EQ(ui::text(ui::find(dialog, kIdType)), u"Login name");
+      // The login name (with the option that makes it usable) is shown
+      // read-only: the user alone on this variant.
+      EXPECT_EQ(ui::text(ui::find(dialog, kUserId)), u"user");
+      ASSERT_TRUE(ui::select_text(ui::find(dialog, kIdType), u"User ID"));
+      EXPECT_TRUE(ui::write_png(dialog, pictures + "/account_dialog.png"));
+      EXPECT_TRUE(ui::click(ui::find(dialog, 3534)));
+    });
+    ASSERT_TRUE(ui::click(ui::find(sheet, 3581)));
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  DWORD result = 0;
+  EXPECT_EQ(CommonPropertySheetUIW(nullptr, sheets, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
+  EXPECT_TRUE(dialog_seen);
+  ui::reset();
+  FreeLibrary(dll);
+
+  DddHandle* database = DddOpen(printer);
+  ASSERT_NE(database, nullptr);
+  std::vector<BYTE> block(kPrinterDataBlockSize);
+  EXPECT_EQ(ReadPrinterSettings(printer, block.data(), database), 1);
+  DddClose(database);
+  ClosePrinter(printer);
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  ASSERT_EQ(GetItemValue(5127, nullptr, block.data(), &type, &size, &v), 0);
+  EXPECT_EQ(GetTypedValue(type, &v), 7);
 }
 
 }  // namespace
