@@ -48,3 +48,15 @@ INT UserDefaultsButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, 
 // identification type the sheet remembered (1 when that fails).
 INT ConfirmAccountEntry(ControlEvent* event, WORD ddmid, INT limit, const ControlRecord* control,
                         WORD remembered_id_type);
+// What a changed option brings with it: the fax line warning, the fax kit
+// following the fax card, and the fax settings cleared without any fax.
+// `shown` is the option the value list shows.
+void ApplyOptionSideEffects(ControlEvent* event, WORD changed, WORD shown);
+INT OptionValueHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data);
+INT TrayColumnHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                      const void* kind_data);
+INT CustomNameHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                      const void* kind_data);
+INT HiddenCheckHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data);

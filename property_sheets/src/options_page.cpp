@@ -2,6 +2,7 @@
 // printer has, and the button that reads them, with the trays and the
 // printer's network address, from the device itself.
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "device_pages.h"
@@ -34,6 +35,7 @@ constexpr WORD kFaxLine = 4111;
 // The library file beside the driver, unless global field 36 of the
 // database names another.
 constexpr WORD kLibraryNameField = 36;
+constexpr WORD kSelectedTrayId = 8208;
 constexpr const char16_t kDefaultLibrary[] = u"mvredore.dll";
 
 std::string ansi(const std::u16string& text) {
@@ -299,21 +301,227 @@ BOOL OpenPrinterWebPage(HWND window) {
   return reinterpret_cast<INT_PTR>(ShellExecuteW(window, u"open", wide.c_str(), u"", u"", SW_SHOW)) > 32;
 }
 
+void ApplyOptionSideEffects(ControlEvent* event, WORD changed, WORD shown) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  auto value = [&](WORD ddmid) -> LONG {
+    if (!read_setting(event, ddmid, &type, &size, &v)) return -1;
+    return GetTypedValue(type, &v);
+  };
+  auto raw = [&](WORD ddmid, WORD t, DWORD n, DWORD number) {
+    SetItemValueRaw(ddmid, event->devmode, event->printer_data, t, n, &number);
+  };
+  auto empty_text = [&](WORD ddmid) {
+    const char16_t* p = u"";
+    SetItemValueRaw(ddmid, event->devmode, event->printer_data, 6, 2, &p);
+  };
+  if (changed == kFaxLine || changed == 4161) {
+    if ((shown == kFaxLine || shown == 4161) && value(kFaxLine) > 0) warn(event, kFaxLineChanged);
+    return;
+  }
+  if (changed == kFaxCardType) {
+    const LONG card = value(kFaxCardType);
+    if (card >= 0) raw(4125, 1, 4, (card & 0xFF) != 0);
+    if (shown == kFaxCardType && (card & 0xFF) == 0) {
+      empty_text(5141);
+      empty_text(5143);
+    }
+  }
+  if (changed == kFaxCardType || changed == kSipFax) {
+    if ((shown == kFaxCardType || shown == kSipFax) && (value(kFaxCardType) & 0xFF) == 0 && value(kSipFax) == 0) {
+      raw(5210, 1, 4, 0);
+      raw(5211, 8, 1, 0);
+      raw(5212, 1, 4, 0);
+    }
+  }
+}
+
 namespace {
 
-constexpr SettingRef kDuplexUnit[] = {Bound(4103)};
-constexpr SettingRef kDeviceInfo[] = {Bound(36895)};
-constexpr SettingRef kNetworkAddress[] = {Bound(kNetworkAddressId)};
+// The record of another control of the same page.
+const ControlRecord* page_record(ControlEvent* event, INT id) { return FindControlById(event->window, event->kind, id); }
 
-constexpr ControlRecord kOptionsRecords[] = {
-    {kDialogRecordId, 0, nullptr, 0, OptionsPageCheckHandler, nullptr, kNone, kNone, nullptr},
-    {4711, 1, kDuplexUnit, kControlCheckBox, nullptr, nullptr, kNone, kNone, nullptr},
-    {kDeviceInfoButton, 1, kDeviceInfo, kControlCommand, DeviceInfoButtonHandler, nullptr, kNone, kNone, nullptr},
-    {kAddressField, 1, kNetworkAddress, kControlEdit, NetworkAddressFieldHandler, nullptr, 1751, kNone, nullptr},
-};
-constexpr INT kOptionsHelp[] = {1050, 5000, 4711, 4110, 1749, 50020, 1751, 50070, 1750, 50070, 1090, 1540, 0, 0};
-constexpr INT kOptionsReadOnly[] = {1050, kNone};
+LONG shown_value(ControlEvent* event, INT id) {
+  const ControlRecord* r = page_record(event, id);
+  const SettingSlot* slot = r ? GetCurrentSlot(event->window, r) : nullptr;
+  return slot ? GetTypedValue(slot->type, &slot->value) : -1;
+}
+
+WORD shown_setting(ControlEvent* event, INT id) {
+  const ControlRecord* r = page_record(event, id);
+  const SettingSlot* slot = r ? GetCurrentSlot(event->window, r) : nullptr;
+  return slot ? slot->ddmid : 0;
+}
+
+void select_setting(ControlEvent* event, const ControlRecord* record, WORD ddmid) {
+  INT index = 0;
+  ControlState* state = FindControlState(event->window, record);
+  if (state && ddmid && FindSettingRefIndex(record, ddmid, &index)) state->current = index;
+}
+
+bool shows(UINT message, LPARAM lParam) {
+  return message == UM_REFRESH_CONTROLS ||
+         (message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_SETACTIVE);
+}
+
+INT chain(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+          const void* kind_data) {
+  return event->default_handler ? event->default_handler(event, message, wParam, lParam, record, kind_data) : 0;
+}
 
 }  // namespace
 
-const ControlSet kOptionsPageControls{kOptionsRecords, 4, 9999, kOptionsHelp, kOptionsReadOnly, 0};
+INT OptionValueHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data) {
+  if (shows(message, lParam)) {
+    // The value list edits the option chosen in the option list.
+    HWND list = GetDlgItem(event->window, 1046);
+    const LRESULT at = list ? SendMessageW(list, LB_GETCURSEL, 0, 0) : LB_ERR;
+    if (at != LB_ERR) {
+      const LRESULT data = SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(at), 0);
+      INT index = 0;
+      if (data > 0 && FindSettingRefIndex(record, static_cast<WORD>(data), &index))
+        select_setting(event, record, static_cast<WORD>(data));
+    }
+  }
+  const INT result = chain(event, message, wParam, lParam, record, kind_data);
+  if (message == UM_REFRESH_CONTROLS && event->changed && event->changed[0])
+    ApplyOptionSideEffects(event, event->changed[0], shown_setting(event, record->id));
+  return result;
+}
+
+INT TrayColumnHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                      const void* kind_data) {
+  if (shows(message, lParam)) {
+    const SheetState* state = GetSheetState(event->window);
+    WORD type = 0;
+    DWORD size = 0;
+    ItemValue key{};
+    const INT column = state && read_setting(event, kSelectedTrayId, &type, &size, &key)
+                           ? TrayColumnOfKey(state->database, static_cast<WORD>(GetTypedValue(type, &key)))
+                           : -1;
+    if (column >= 0) {
+      const TrayColumns c = TrayColumnIds(static_cast<WORD>(column));
+      WORD ddmid = 0;
+      switch (record->id) {
+        case 1743: ddmid = c.paper; break;
+        case 1744: ddmid = c.feed; break;
+        case 1741: ddmid = c.media; break;
+        case 5055: ddmid = c.second; break;
+      }
+      select_setting(event, record, ddmid);
+    }
+  }
+  return chain(event, message, wParam, lParam, record, kind_data);
+}
+
+INT CustomNameHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                      const void* kind_data) {
+  const bool media = record->id == 1752;
+  if (shows(message, lParam)) {
+    const LONG shown = shown_value(event, media ? 1741 : 5055);
+    const WORD ddmid = media ? MediaCustomNameId(static_cast<WORD>(shown)) : SecondCustomNameId(static_cast<WORD>(shown));
+    select_setting(event, record, ddmid);
+  }
+  const INT result = chain(event, message, wParam, lParam, record, kind_data);
+  if (media && shows(message, lParam)) {
+    // The custom name is shown greyed beside its media type, and only
+    // while the media type list is shown.
+    const INT kind = GetSettingAvailability(event->window, shown_setting(event, 1741));
+    HWND edit = GetDlgItem(event->window, record->id), label = GetDlgItem(event->window, 1748);
+    const bool hidden = kind == 6 || kind < 0;
+    ShowWindow(edit, hidden ? SW_HIDE : SW_SHOW);
+    ShowWindow(label, hidden ? SW_HIDE : SW_SHOW);
+    EnableWindow(edit, FALSE);
+    EnableWindow(label, FALSE);
+    const LONG shown = shown_value(event, 1741);
+    const WORD name = MediaCustomNameId(static_cast<WORD>(shown));
+    SetWindowTextW(edit, name == kNoSettingId ? u"" : read_text(event, name).c_str());
+  }
+  return result;
+}
+
+INT HiddenCheckHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data) {
+  const INT result = chain(event, message, wParam, lParam, record, kind_data);
+  if (shows(message, lParam)) {
+    ShowWindow(GetDlgItem(event->window, record->id), SW_HIDE);
+    EnableWindow(GetDlgItem(event->window, record->id), FALSE);
+  }
+  return result;
+}
+
+namespace {
+
+#define OPTION_IDS                                                                                              \
+  Bound(4369), Bound(4142), Bound(4112), Bound(4111), Bound(4161), Bound(4113), Bound(4356), Bound(4358),     \
+      Bound(4366), Bound(4367), Bound(4355), Bound(4097), Bound(4362), Bound(4098), Bound(4359), Bound(4099), \
+      Bound(4101), Bound(4102), Bound(4103), Bound(4105), Bound(4106), Bound(4107), Bound(4108), Bound(4109), \
+      Bound(4110), Bound(4125), Bound(4114), Bound(4115), Bound(4116), Bound(4117), Bound(4118), Bound(4119), \
+      Bound(4120), Bound(4363), Bound(4121), Bound(4122), Bound(4364), Bound(4100), Bound(4130), Bound(4131), \
+      Bound(4132), Bound(4133), Bound(4134), Bound(4135), Bound(4136), Bound(4137), Bound(4138), Bound(4139), \
+      Bound(4368), Bound(4124), Bound(4126), Bound(4127), Bound(4128), Bound(4360), Bound(4361), Bound(4353), \
+      Bound(4354), Bound(4357), Bound(4365), Bound(4140)
+constexpr SettingRef kOptions[] = {OPTION_IDS};
+#undef OPTION_IDS
+
+// Per-tray settings of 15 trays (and the second range of 15 beside them).
+template <WORD First, WORD Second, size_t N = 30>
+constexpr auto tray_refs() {
+  struct Refs {
+    SettingRef r[N];
+  } refs{};
+  for (size_t i = 0; i < N; ++i)
+    refs.r[i] = Bound(static_cast<WORD>(i < 15 ? First + i : Second + i - 15));
+  return refs;
+}
+constexpr auto kTrayPaper = tray_refs<6145, 6220>();
+constexpr auto kTrayFeed = tray_refs<6160, 6235>();
+constexpr auto kTrayMedia = tray_refs<6175, 6250>();
+constexpr auto kTraySecond = tray_refs<6295, 6310>();
+constexpr SettingRef kMediaNames[] = {Bound(kNoSettingId), Bound(6401), Bound(6402), Bound(6403), Bound(6404),
+                                      Bound(6405)};
+constexpr SettingRef kSecondNames[] = {Bound(kNoSettingId), Bound(6411), Bound(6412), Bound(6413), Bound(6414),
+                                       Bound(6415)};
+constexpr SettingRef kSelectedTray[] = {Bound(kSelectedTrayId)};
+constexpr SettingRef kDuplexUnit[] = {Bound(4103)};
+constexpr SettingRef kDeviceInfo[] = {Bound(36895)};
+constexpr SettingRef kNetworkAddress[] = {Bound(kNetworkAddressId)};
+constexpr SettingRef kHiddenCheck[] = {Bound(5199)};
+constexpr SettingRef kFaxData[] = {Bound(8210)};
+constexpr SettingRef k4129[] = {Bound(4129)};
+constexpr SettingRef kFaxOptions[] = {Bound(4609), Bound(4610), Bound(4611), Bound(4612), Bound(4614),
+                                      Bound(4615), Bound(4616), Bound(4617), Bound(4618), Bound(4619),
+                                      Bound(4613), Bound(4621), Bound(4622)};
+constexpr INT kOptionCount = static_cast<INT>(std::size(kOptions));
+
+constexpr ControlRecord kOptionsRecords[] = {
+    {kDialogRecordId, 0, nullptr, 0, OptionsPageCheckHandler, nullptr, kNone, kNone, nullptr},
+    {1046, kOptionCount, kOptions, kControlListBox, nullptr, nullptr, kNone, kNone, nullptr},
+    {3742, kOptionCount, kOptions, kControlDropDown, OptionValueHandler, nullptr, 3741, 9088, nullptr},
+    {4711, 1, kDuplexUnit, kControlCheckBox, nullptr, nullptr, kNone, kNone, nullptr},
+    {1739, 1, kSelectedTray, kControlListBox, nullptr, nullptr, 1740, 9089, nullptr},
+    {1743, 30, kTrayPaper.r, kControlDropDown, TrayColumnHandler, nullptr, 1745, 9090, nullptr},
+    {1744, 30, kTrayFeed.r, kControlDropDown, TrayColumnHandler, nullptr, 1746, 9091, nullptr},
+    {1741, 30, kTrayMedia.r, kControlDropDown, TrayColumnHandler, nullptr, 1747, 9092, nullptr},
+    {1752, 6, kMediaNames, kControlEdit, CustomNameHandler, nullptr, kNone, kNone, nullptr},
+    {5055, 30, kTraySecond.r, kControlDropDown, TrayColumnHandler, nullptr, kNone, kNone, nullptr},
+    {5056, 6, kSecondNames, kControlEdit, CustomNameHandler, nullptr, kNone, kNone, nullptr},
+    {kDeviceInfoButton, 1, kDeviceInfo, kControlCommand, DeviceInfoButtonHandler, nullptr, kNone, kNone, nullptr},
+    {kAddressField, 1, kNetworkAddress, kControlEdit, NetworkAddressFieldHandler, nullptr, 1751, kNone, nullptr},
+    {1753, 1, kHiddenCheck, kControlCheckBox, HiddenCheckHandler, nullptr, 1753, 9312, nullptr},
+    {kDialogRecordId, 1, kFaxData, 0, nullptr, nullptr, kNone, kNone, nullptr},
+    {1013, 1, k4129, 0, nullptr, nullptr, kNone, kNone, nullptr},
+    {1189, static_cast<INT>(std::size(kFaxOptions)), kFaxOptions, 0, nullptr, nullptr, kNone, kNone, nullptr},
+};
+constexpr INT kOptionsHelp[] = {1050, 5000,  1046, 5000,  3740, 50080, 3741, 50080, 3742, 50080, 1310, 5010,
+                                1330, 5010,  1740, 50010, 1739, 50010, 1749, 50020, 1745, 50030, 1743, 50030,
+                                1746, 50040, 1744, 50040, 1747, 50050, 1741, 50050, 1748, 50060, 1752, 50060,
+                                1751, 50070, 1750, 50070, 1753, 50090, 1090, 1540,  4711, 4110,  0,    0};
+constexpr INT kOptionsReadOnly[] = {1050, 3740, 1748, kNone};
+
+}  // namespace
+
+const ControlSet kOptionsPageControls{kOptionsRecords, static_cast<INT>(std::size(kOptionsRecords)), 9999,
+                                      kOptionsHelp, kOptionsReadOnly, 0};

@@ -346,3 +346,17 @@ BOOL LoadTrayTables(DddHandle* database, bool second_names, const std::vector<Se
   *out = std::move(t);
   return TRUE;
 }
+
+INT TrayColumnOfKey(DddHandle* database, WORD tray_key) {
+  if (!database) return -1;
+  const WORD count = DddGetRecordCount(&database->main, DDD_KIND_RANGE);
+  for (WORD n = 1; n <= count && n <= 15; ++n) {
+    DddValue* v = nullptr;
+    if (DddLoadValue(DDD_LOAD_FULL, &database->main, &database->linked, DDD_KIND_RANGE, n, &v) != DDD_OK || !v)
+      return -1;
+    const WORD id = v->id;
+    DddFreeValue(&v, DDD_KIND_RANGE);
+    if (id == tray_key) return n - 1;
+  }
+  return -1;
+}

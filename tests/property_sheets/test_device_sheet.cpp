@@ -36,6 +36,11 @@ constexpr INT kAccountMode = 3474, kIdType = 1061, kUserId = 1343, kPassword = 1
 constexpr const char* kTrayUnits =
     "1.3.6.1.2.1.43.8.2.1.3.1.1 integer 3\n"
     "1.3.6.1.2.1.43.8.2.1.3.1.2 integer 3\n";
+// Letter in tray 1 (the driver's default paper there is A4).
+constexpr const char* kLetterInTray1 =
+    "1.3.6.1.2.1.43.8.2.1.4.1.1 integer 279400\n"
+    "1.3.6.1.2.1.43.8.2.1.5.1.1 integer 215900\n";
+constexpr INT kTrayPaper = 1743;
 
 class DeviceSheet : public ::testing::Test {
  protected:
@@ -102,7 +107,7 @@ TEST_F(DeviceSheet, DeviceInformationFillsTheOptionsAndTrays) {
   morva::test::run_in_netns([&](morva::test::NetNamespace&) {
     morva::test::SnmpAgentOptions o;
     o.port = 161;
-    o.fixture_text = kTrayUnits;
+    o.fixture_text = std::string(kTrayUnits) + kLetterInTray1;
     morva::test::SnmpAgent agent(o);
     EXPECT_EQ(stored().number(4103), 0);
     // MORVA_PNG_DIR keeps the page's picture for a look after the test.
@@ -113,7 +118,9 @@ TEST_F(DeviceSheet, DeviceInformationFillsTheOptionsAndTrays) {
       ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
       EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_UNCHECKED);
       EXPECT_EQ(ui::text(ui::find(sheet, kAddress)), u"");
+      EXPECT_EQ(ui::text(ui::find(sheet, kTrayPaper)), u"A4");
       ASSERT_TRUE(ui::click(ui::find(sheet, kDeviceInfo)));
+      EXPECT_EQ(ui::text(ui::find(sheet, kTrayPaper)), u"Letter") << "tray 1 is the tray chosen";
       // The demo device has a duplex module; the page shows it at once.
       EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_CHECKED);
       EXPECT_EQ(ui::text(ui::find(sheet, kAddress)), u"127.0.0.1");
@@ -125,12 +132,11 @@ TEST_F(DeviceSheet, DeviceInformationFillsTheOptionsAndTrays) {
     Stored s = stored();
     EXPECT_EQ(s.number(4103), 1);
     EXPECT_EQ(s.text(8213), u"127.0.0.1");
-    // Device tray 1 holds A4 long side first, tray 2 Letter; both are
-    // plain stationery.
+    // Both device trays hold Letter long side first, plain stationery.
     const struct {
       WORD ddmid;
       LONG value;
-    } trays[] = {{6145, 9}, {6190, 2100}, {6205, 2970}, {6160, 1}, {6175, 1},
+    } trays[] = {{6145, 1}, {6190, 2159}, {6205, 2794}, {6160, 1}, {6175, 1},
                  {6146, 1}, {6191, 2159}, {6206, 2794}, {6161, 1}, {6176, 1}};
     for (const auto& t : trays) EXPECT_EQ(s.number(t.ddmid), t.value) << t.ddmid;
   });

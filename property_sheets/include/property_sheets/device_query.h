@@ -152,6 +152,9 @@ struct TrayColumns {
   WORD paper, feed, media, second, short_side, long_side;
 };
 TrayColumns TrayColumnIds(WORD column);
+// The column of the driver tray with this key (its place among the tray
+// records of the database), -1 for a key without one.
+INT TrayColumnOfKey(DddHandle* database, WORD tray_key);
 // Custom-name settings: media types 13-17 and second attributes 11-15;
 // kNoSettingId for any other value.
 WORD MediaCustomNameId(WORD media_type);
