@@ -2,7 +2,7 @@
 // the page templates, the page lists of the three sheets, the control
 // kinds' default handlers and the records every dialog shares.
 #include "control_handlers.h"
-#include "device_pages.h"
+#include "property_sheets/device_pages.h"
 #include "property_sheets/sheet_engine.h"
 #include "win/msgbox.h"
 

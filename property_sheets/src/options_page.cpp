@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string>
 
-#include "device_pages.h"
+#include "property_sheets/device_pages.h"
 #include "property_sheets/device_query.h"
 #include "property_sheets/sheet_engine.h"
 #include "property_sheets/sheet_records.h"

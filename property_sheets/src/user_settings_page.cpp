@@ -4,7 +4,7 @@
 #include <iterator>
 #include <string>
 
-#include "device_pages.h"
+#include "property_sheets/device_pages.h"
 #include "property_sheets/account_fields.h"
 #include "property_sheets/sheet_engine.h"
 #include "property_sheets/sheet_records.h"
