@@ -155,6 +155,8 @@ constexpr SettingRef kFontSubstitution[] = {Bound(36906)};
 constexpr SettingRef kFaxSettings[] = {Bound(36901)};
 constexpr SettingRef k5138[] = {Bound(5138)};
 constexpr SettingRef kSpecial[] = {Bound(5153)};
+constexpr SettingRef kFaxEntry1[] = {Bound(5141)};
+constexpr SettingRef kFaxEntry2[] = {Bound(5143)};
 constexpr SettingRef kDirectFax[] = {Bound(5177)};
 constexpr SettingRef k5210[] = {Bound(5210)};
 constexpr SettingRef k5211[] = {Bound(5211)};
@@ -193,6 +195,8 @@ constexpr ControlRecord kUserPageRecords[] = {
     {1090, 0, nullptr, kControlCommand, UserDefaultsButtonHandler, &kDefaultsCommand, kNone, kNone, nullptr},
     {1063, 1, k5138, kControlDropDown, nullptr, nullptr, 1301, 9063, nullptr},
     {3470, 1, kSpecial, kControlCheckBox, nullptr, nullptr, 3470, 9064, nullptr},
+    {4610, 1, kFaxEntry1, kControlEdit, FaxModeEntryHandler, nullptr, 4615, 9065, nullptr},
+    {4611, 1, kFaxEntry2, kControlEdit, FaxModeEntryHandler, nullptr, 4616, 9066, nullptr},
     {3477, 1, kFaxSettings, kControlCommand, nullptr, &kFaxCommand, 3477, 9246, &kKeepEnabled},
     {3478, 1, kDirectFax, kControlCheckBox, nullptr, nullptr, 3478, 9248, nullptr},
     {3481, 1, k5210, kControlDropDown, nullptr, nullptr, 3480, 9322, nullptr},

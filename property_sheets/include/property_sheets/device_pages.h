@@ -60,3 +60,5 @@ INT CustomNameHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM l
                       const void* kind_data);
 INT HiddenCheckHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                        const void* kind_data);
+INT FaxModeEntryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                        const void* kind_data);
