@@ -42,6 +42,34 @@ constexpr const char* kLetterInTray1 =
     "1.3.6.1.2.1.43.8.2.1.5.1.1 integer 215900\n";
 constexpr INT kTrayPaper = 1743;
 
+// The demo printer with the account settings of the device settings page
+// in its database, and `capabilities` added to its capability bits.
+const char* const kAccountRecords[] = {
+    R"({"kind": 4, "id": 5163, "name": "Account Mode", "default": 1, "choices": [3601, 3602], "name2": "Account Mode"})",
+    R"({"kind": 4, "id": 5127, "name": "Identification", "default": 1, "choices": [3603, 3604], "name2": "Identification"})",
+    R"({"kind": 4, "id": 5178, "name": "Identification", "default": 1, "choices": [3605, 3606], "name2": "Identification"})",
+    R"({"kind": 14, "id": 3601, "name": "Administrator", "value": {"type": 8, "value": 0}})",
+    R"({"kind": 14, "id": 3602, "name": "Each user", "value": {"type": 8, "value": 1}})",
+    R"({"kind": 14, "id": 3603, "name": "Login name", "value": {"type": 3, "value": 0}})",
+    R"({"kind": 14, "id": 3604, "name": "User ID", "value": {"type": 3, "value": 7}})",
+    R"({"kind": 14, "id": 3605, "name": "Login name", "value": {"type": 3, "value": 0}})",
+    R"({"kind": 14, "id": 3606, "name": "User ID", "value": {"type": 3, "value": 7}})",
+    R"({"kind": 4, "id": 5203, "name": "Accounts", "default": 2, "choices": [3607, 3608], "name2": "Accounts"})",
+    R"({"kind": 14, "id": 3607, "name": "Not used", "value": {"type": 8, "value": 0}})",
+    R"({"kind": 14, "id": 3608, "name": "Used", "value": {"type": 8, "value": 1}})"};
+
+void install_account_printer(const morva::test::TempRoot& root, long capabilities) {
+  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+  nlohmann::json d = nlohmann::json::parse(in);
+  d["main"]["fields"]["26"] = d["main"]["fields"]["26"].get<long>() | capabilities;
+  for (const char* r : kAccountRecords) d["main"]["records"].push_back(nlohmann::json::parse(r));
+  const std::string folder = root.path() + "/account_database";
+  std::filesystem::create_directories(folder);
+  morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+  std::string error;
+  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+}
+
 class DeviceSheet : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -162,7 +190,12 @@ TEST_F(DeviceSheet, NoDeviceAnswersChangesNoOption) {
 // the administrator's in mode 0, each user's in mode 1. The user id is
 // bound to nothing for a login name without the login-name option, and
 // usable for a typed user id.
-TEST_F(DeviceSheet, AccountModeChoosesTheSettingsTheFieldsEdit) {
+class AccountSheet : public DeviceSheet {
+ protected:
+  void SetUp() override { install_account_printer(root_, 0); }
+};
+
+TEST_F(AccountSheet, AccountModeChoosesTheSettingsTheFieldsEdit) {
   const LONG answer = device_sheet([&](HWND sheet) {
     EXPECT_EQ(ui::text(ui::find(sheet, kAccountMode)), u"Administrator");
     EXPECT_EQ(ui::text(ui::find(sheet, kIdType)), u"Login name");
@@ -188,14 +221,8 @@ TEST_F(DeviceSheet, AccountModeChoosesTheSettingsTheFieldsEdit) {
 // whose identification list edits the setting of the account mode.
 TEST(UserSettings, AccountDialogOfTheUserSettingsPage) {
   morva::test::TempRoot root;
-  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-  nlohmann::json d = nlohmann::json::parse(in);
-  d["main"]["fields"]["26"] = d["main"]["fields"]["26"].get<long>() | 0x3000000;
-  const std::string folder = root.path() + "/account_dialog_database";
-  std::filesystem::create_directories(folder);
-  morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
-  std::string error;
-  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+  install_account_printer(root, 0x3000000);
+  if (::testing::Test::HasFatalFailure()) return;
   const char* keep = std::getenv("MORVA_PNG_DIR");
   const std::string pictures = keep ? std::string(keep) : root.path();
 
