@@ -2,6 +2,7 @@
 // the page templates, the page lists of the three sheets, the control
 // kinds' default handlers and the records every dialog shares.
 #include "control_handlers.h"
+#include "property_sheets/device_pages.h"
 #include "property_sheets/document_pages.h"
 #include "property_sheets/fax_pages.h"
 #include "property_sheets/sheet_controls.h"
@@ -53,7 +54,6 @@ constexpr INT kNoHelp[] = {0, 0};
 // ---- settings of the controls -------------------------------------------------------
 
 constexpr SettingRef kCollate[] = {Bound(18)};
-constexpr SettingRef kDuplexUnit[] = {Bound(4103)};
 
 
 // ---- child dialogs -------------------------------------------------------------------
@@ -94,7 +94,6 @@ constexpr const ControlSet& kKind42 = kJobNameControls;
 constexpr const ControlSet& kKind43 = kJobPairControls;
 constexpr const ControlSet& kKind44 = kJobNumberControls;
 MORVA_EMPTY_SET(kKind45, 41300);
-MORVA_EMPTY_SET(kKind47, 42570);
 constexpr const ControlSet& kKind49 = kRecipientReducedSet;
 constexpr const ControlSet& kKind55 = kCustomSizeControls;
 constexpr const ControlSet& kKind56 = kSizeUnitControls;
@@ -103,6 +102,7 @@ MORVA_EMPTY_SET(kKind58, 0);
 constexpr const ControlSet& kKind59 = kConfirmNumberSet;
 constexpr const ControlSet& kKind60 = kAddressBookSet;
 #undef MORVA_EMPTY_SET
+constexpr const ControlSet& kKind47 = kAccountDialogControls;
 
 // ---- pages ---------------------------------------------------------------------------
 
@@ -118,16 +118,12 @@ constexpr const ControlSet& kKind13 = kDetailPageControls;
 // Kind 17 (524): the stamps page.
 constexpr const ControlSet& kKind17 = kStampPageControls;
 
-// Kind 5 (4702) and its variant 46 (4703): installable options.
-constexpr ControlRecord kKind5Records[] = {
-    {4711, 1, kDuplexUnit, kControlCheckBox, nullptr, nullptr, kNone, kNone, nullptr},
-};
-constexpr INT kKind5Help[] = {4711, 4110, 0, 0};
-constexpr ControlSet kKind5{kKind5Records, 1, 9999, kKind5Help, nullptr, 0};
-constexpr ControlSet kKind46{kKind5Records, 1, 9999, kKind5Help, nullptr, 0};
+// Kind 5 (4702) and its variant 46 (4703): device settings.
+constexpr const ControlSet& kKind5 = kDeviceSettingsPageControls;
+constexpr const ControlSet& kKind46 = kUserSettingsPageControls;
 
-// Kind 6 (503): device settings; its controls come with the device page.
-constexpr ControlSet kKind6{kDialogOnly, 1, 9999, kNoHelp, nullptr, 0};
+// Kind 6 (503): installable options (options_page.cpp).
+constexpr const ControlSet& kKind6 = kOptionsPageControls;
 
 // Kind 0 (4000): the fax page; its controls come with the fax page.
 constexpr const ControlSet& kKind0 = kFaxPageSet;

@@ -29,6 +29,7 @@ constexpr DWORD kShortDevmode = 1604;
 
 // Page tabs of the document sheet and the controls the tests use.
 constexpr INT kPaperTab = 0, kColourTab = 1, kDetailsTab = 3;
+constexpr INT kOptionsTab = 1;  // of the device sheet
 constexpr INT kPaperSize = 1006, kPortrait = 3836, kLandscape = 3837, kTwoSided = 1766;
 constexpr INT kColourMode = 1079, kCollation = 3311, kCollate = 8691;
 constexpr INT kDuplexUnit = 4711;
@@ -259,6 +260,7 @@ TEST_F(PrinterSheets, ChildDialogOkKeepsItsChange) {
 TEST_F(PrinterSheets, DeviceSheetStoresItsSettingsForTheNextProcess) {
   EXPECT_EQ(stored(4103), 0);
   const Outcome o = device_sheet([](HWND sheet) {
+    ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
     EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_UNCHECKED);
     ASSERT_TRUE(ui::click(ui::find(sheet, kDuplexUnit)));
     EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_CHECKED);
@@ -285,6 +287,7 @@ TEST_F(PrinterSheets, OkFillsNoMoreThanTheCallersBuffer) {
 TEST_F(PrinterSheets, ReadOnlySheetsShowTheirControlsDisabled) {
   device_sheet(
       [](HWND sheet) {
+        ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
         EXPECT_FALSE(ui::state(ui::find(sheet, kDuplexUnit)).enabled);
         EXPECT_TRUE(ui::state(ui::find(sheet, kDuplexUnit)).visible);
         ui::press_cancel(sheet);

@@ -1,0 +1,273 @@
+// The demo printer's device sheet as a user drives it: the installable
+// options page reads the options, trays and network address from a real
+// SNMP agent through the device-configuration library, and OK stores them
+// for the printer.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "ddd_builder.h"
+#include "gfx_demo.h"
+#include "netns_test.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/item_access.h"
+#include "settings/stores/printer_settings.h"
+#include "snmp_agent.h"
+#include "temp_root.h"
+#include "win/win.h"
+
+namespace {
+
+namespace ui = morva::platform::ui;
+using morva::gfx_demo::kDemoPrinter;
+
+constexpr INT kOptionsTab = 1;
+constexpr INT kDuplexUnit = 4711, kDeviceInfo = 1749, kAddress = 1750;
+constexpr INT kAccountMode = 3474, kIdType = 1061, kUserId = 1343, kPassword = 1347;
+
+// Trays measured in micrometres, as the device-configuration library
+// hands sizes on.
+constexpr const char* kTrayUnits =
+    "1.3.6.1.2.1.43.8.2.1.3.1.1 integer 3\n"
+    "1.3.6.1.2.1.43.8.2.1.3.1.2 integer 3\n";
+// Letter in tray 1 (the driver's default paper there is A4).
+constexpr const char* kLetterInTray1 =
+    "1.3.6.1.2.1.43.8.2.1.4.1.1 integer 279400\n"
+    "1.3.6.1.2.1.43.8.2.1.5.1.1 integer 215900\n";
+constexpr INT kTrayPaper = 1743;
+
+// The demo printer with the account settings of the device settings page
+// in its database, and `capabilities` added to its capability bits.
+const char* const kAccountRecords[] = {
+    R"({"kind": 4, "id": 5163, "name": "Account Mode", "default": 1, "choices": [3601, 3602], "name2": "Account Mode"})",
+    R"({"kind": 4, "id": 5127, "name": "Identification", "default": 1, "choices": [3603, 3604], "name2": "Identification"})",
+    R"({"kind": 4, "id": 5178, "name": "Identification", "default": 1, "choices": [3605, 3606], "name2": "Identification"})",
+    R"({"kind": 14, "id": 3601, "name": "Administrator", "value": {"type": 8, "value": 0}})",
+    R"({"kind": 14, "id": 3602, "name": "Each user", "value": {"type": 8, "value": 1}})",
+    R"({"kind": 14, "id": 3603, "name": "Login name", "value": {"type": 3, "value": 0}})",
+    R"({"kind": 14, "id": 3604, "name": "User ID", "value": {"type": 3, "value": 7}})",
+    R"({"kind": 14, "id": 3605, "name": "Login name", "value": {"type": 3, "value": 0}})",
+    R"({"kind": 14, "id": 3606, "name": "User ID", "value": {"type": 3, "value": 7}})",
+    R"({"kind": 4, "id": 5203, "name": "Accounts", "default": 2, "choices": [3607, 3608], "name2": "Accounts"})",
+    R"({"kind": 14, "id": 3607, "name": "Not used", "value": {"type": 8, "value": 0}})",
+    R"({"kind": 14, "id": 3608, "name": "Used", "value": {"type": 8, "value": 1}})"};
+
+void install_account_printer(const morva::test::TempRoot& root, long capabilities) {
+  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+  nlohmann::json d = nlohmann::json::parse(in);
+  d["main"]["fields"]["26"] = d["main"]["fields"]["26"].get<long>() | capabilities;
+  for (const char* r : kAccountRecords) d["main"]["records"].push_back(nlohmann::json::parse(r));
+  const std::string folder = root.path() + "/account_database";
+  std::filesystem::create_directories(folder);
+  morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+  std::string error;
+  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+}
+
+class DeviceSheet : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
+  }
+
+  // Opens the device sheet and runs `script` in it, on the calling thread.
+  LONG device_sheet(ui::ModalScript script) {
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    HANDLE printer = nullptr;
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer, nullptr));
+    HMODULE dll = LoadLibraryW(u"morvaui.dll");
+    EXPECT_NE(dll, nullptr) << morva::platform::last_load_error();
+    auto sheets = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(dll, "DrvDevicePropertySheets"));
+    DEVICEPROPERTYHEADER header{sizeof header, 0, printer, const_cast<LPWSTR>(kDemoPrinter)};
+    ui::script_modal(std::move(script));
+    DWORD result = 0;
+    const LONG answer = CommonPropertySheetUIW(nullptr, sheets, reinterpret_cast<LPARAM>(&header), &result);
+    ui::reset();
+    FreeLibrary(dll);
+    ClosePrinter(printer);
+    return answer;
+  }
+
+  // The printer's stored settings as a fresh load reads them.
+  struct Stored {
+    std::vector<BYTE> block = std::vector<BYTE>(kPrinterDataBlockSize);
+    LONG number(WORD ddmid) {
+      WORD type = 0;
+      DWORD size = 0;
+      ItemValue v{};
+      EXPECT_EQ(GetItemValue(ddmid, nullptr, block.data(), &type, &size, &v), 0) << ddmid;
+      return GetTypedValue(type, &v);
+    }
+    std::u16string text(WORD ddmid) {
+      WORD type = 0;
+      DWORD size = 0;
+      ItemValue v{};
+      EXPECT_EQ(GetItemValue(ddmid, nullptr, block.data(), &type, &size, &v), 0) << ddmid;
+      return ItemText(v, size);
+    }
+  };
+  Stored stored() {
+    Stored s;
+    HANDLE printer = nullptr;
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer, nullptr));
+    DddHandle* database = DddOpen(printer);
+    EXPECT_NE(database, nullptr);
+    EXPECT_EQ(ReadPrinterSettings(printer, s.block.data(), database), 1);
+    DddClose(database);
+    ClosePrinter(printer);
+    return s;
+  }
+
+  morva::test::TempRoot root_;
+};
+
+TEST_F(DeviceSheet, DeviceInformationFillsTheOptionsAndTrays) {
+  if (auto why = morva::test::snmp_environment_missing(); !why.empty()) GTEST_SKIP() << why;
+  MORVA_SKIP_WITHOUT_NETNS();
+  morva::test::run_in_netns([&](morva::test::NetNamespace&) {
+    morva::test::SnmpAgentOptions o;
+    o.port = 161;
+    o.fixture_text = std::string(kTrayUnits) + kLetterInTray1;
+    morva::test::SnmpAgent agent(o);
+    EXPECT_EQ(stored().number(4103), 0);
+    // MORVA_PNG_DIR keeps the page's picture for a look after the test.
+    const char* keep = std::getenv("MORVA_PNG_DIR");
+    const std::string png = (keep ? std::string(keep) : root_.path()) + "/installable_options.png";
+    const LONG answer = device_sheet([&](HWND sheet) {
+      EXPECT_TRUE(ui::write_png(sheet, (keep ? std::string(keep) : root_.path()) + "/device_settings.png"));
+      ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
+      EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_UNCHECKED);
+      EXPECT_EQ(ui::text(ui::find(sheet, kAddress)), u"");
+      EXPECT_EQ(ui::text(ui::find(sheet, kTrayPaper)), u"A4");
+      ASSERT_TRUE(ui::click(ui::find(sheet, kDeviceInfo)));
+      EXPECT_EQ(ui::text(ui::find(sheet, kTrayPaper)), u"Letter") << "tray 1 is the tray chosen";
+      // The demo device has a duplex module; the page shows it at once.
+      EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_CHECKED);
+      EXPECT_EQ(ui::text(ui::find(sheet, kAddress)), u"127.0.0.1");
+      EXPECT_TRUE(morva::platform::message_box_log().empty());
+      EXPECT_TRUE(ui::write_png(sheet, png));
+      EXPECT_TRUE(ui::press_ok(sheet));
+    });
+    EXPECT_EQ(answer, CPSUI_OK);
+    Stored s = stored();
+    EXPECT_EQ(s.number(4103), 1);
+    EXPECT_EQ(s.text(8213), u"127.0.0.1");
+    // Both device trays hold Letter long side first, plain stationery.
+    const struct {
+      WORD ddmid;
+      LONG value;
+    } trays[] = {{6145, 1}, {6190, 2159}, {6205, 2794}, {6160, 1}, {6175, 1},
+                 {6146, 1}, {6191, 2159}, {6206, 2794}, {6161, 1}, {6176, 1}};
+    for (const auto& t : trays) EXPECT_EQ(s.number(t.ddmid), t.value) << t.ddmid;
+  });
+}
+
+TEST_F(DeviceSheet, NoDeviceAnswersChangesNoOption) {
+  MORVA_SKIP_WITHOUT_NETNS();
+  morva::test::run_in_netns([&](morva::test::NetNamespace&) {
+    // No agent in this namespace: the library finds no device there.
+    const LONG answer = device_sheet([&](HWND sheet) {
+      ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
+      ASSERT_TRUE(ui::click(ui::find(sheet, kDeviceInfo)));
+      EXPECT_EQ(ui::state(ui::find(sheet, kDuplexUnit)).check, BST_UNCHECKED);
+      EXPECT_EQ(ui::text(ui::find(sheet, kAddress)), u"");
+      EXPECT_TRUE(ui::press_ok(sheet));
+    });
+    EXPECT_EQ(answer, CPSUI_OK);
+    EXPECT_EQ(stored().number(4103), 0);
+  });
+}
+
+// The identification list edits the setting of the account mode shown:
+// the administrator's in mode 0, each user's in mode 1. The user id is
+// bound to nothing for a login name without the login-name option, and
+// usable for a typed user id.
+class AccountSheet : public DeviceSheet {
+ protected:
+  void SetUp() override { install_account_printer(root_, 0); }
+};
+
+TEST_F(AccountSheet, AccountModeChoosesTheSettingsTheFieldsEdit) {
+  const LONG answer = device_sheet([&](HWND sheet) {
+    EXPECT_EQ(ui::text(ui::find(sheet, kAccountMode)), u"Administrator");
+    EXPECT_EQ(ui::text(ui::find(sheet, kIdType)), u"Login name");
+    EXPECT_FALSE(ui::state(ui::find(sheet, kUserId)).enabled) << "a login name without the option binds nothing";
+    EXPECT_TRUE(ui::state(ui::find(sheet, kPassword)).visible);
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kIdType), u"User ID"));
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kAccountMode), u"Each user"));
+    // Mode 1 shows each user's identification type, still the default.
+    EXPECT_EQ(ui::text(ui::find(sheet, kIdType)), u"Login name");
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kIdType), u"User ID"));
+    EXPECT_TRUE(ui::state(ui::find(sheet, kUserId)).visible);
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  EXPECT_EQ(answer, CPSUI_OK);
+  Stored s = stored();
+  EXPECT_EQ(s.number(5163), 1);
+  EXPECT_EQ(s.number(5127), 7) << "chosen in mode 0";
+  EXPECT_EQ(s.number(5178), 7) << "chosen in mode 1";
+}
+
+// A model whose account fields have a dialog of their own: the first page
+// is the user settings page, and its account button opens the dialog,
+// whose identification list edits the setting of the account mode.
+TEST(UserSettings, AccountDialogOfTheUserSettingsPage) {
+  morva::test::TempRoot root;
+  install_account_printer(root, 0x3000000);
+  if (::testing::Test::HasFatalFailure()) return;
+  const char* keep = std::getenv("MORVA_PNG_DIR");
+  const std::string pictures = keep ? std::string(keep) : root.path();
+
+  ui::reset();
+  morva::platform::reset_message_boxes();
+  HANDLE printer = nullptr;
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer, nullptr));
+  HMODULE dll = LoadLibraryW(u"morvaui.dll");
+  ASSERT_NE(dll, nullptr);
+  auto sheets = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(dll, "DrvDevicePropertySheets"));
+  DEVICEPROPERTYHEADER header{sizeof header, 0, printer, const_cast<LPWSTR>(kDemoPrinter)};
+  bool dialog_seen = false;
+  ui::script_modal([&](HWND sheet) {
+    EXPECT_EQ(ui::items(GetDlgItem(sheet, IDC_PS_TABCONTROL)).at(0), u"User Settings");
+    EXPECT_TRUE(ui::write_png(sheet, pictures + "/user_settings.png"));
+    ui::script_modal([&](HWND dialog) {
+      dialog_seen = true;
+      EXPECT_EQ(ui::text(ui::find(dialog, kIdType)), u"Login name");
+      // The login name (with the option that makes it usable) is shown
+      // read-only: the user alone on this variant.
+      EXPECT_EQ(ui::text(ui::find(dialog, kUserId)), u"user");
+      ASSERT_TRUE(ui::select_text(ui::find(dialog, kIdType), u"User ID"));
+      EXPECT_TRUE(ui::write_png(dialog, pictures + "/account_dialog.png"));
+      EXPECT_TRUE(ui::click(ui::find(dialog, 3534)));
+    });
+    ASSERT_TRUE(ui::click(ui::find(sheet, 3581)));
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  DWORD result = 0;
+  EXPECT_EQ(CommonPropertySheetUIW(nullptr, sheets, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
+  EXPECT_TRUE(dialog_seen);
+  ui::reset();
+  FreeLibrary(dll);
+
+  DddHandle* database = DddOpen(printer);
+  ASSERT_NE(database, nullptr);
+  std::vector<BYTE> block(kPrinterDataBlockSize);
+  EXPECT_EQ(ReadPrinterSettings(printer, block.data(), database), 1);
+  DddClose(database);
+  ClosePrinter(printer);
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  ASSERT_EQ(GetItemValue(5127, nullptr, block.data(), &type, &size, &v), 0);
+  EXPECT_EQ(GetTypedValue(type, &v), 7);
+}
+
+}  // namespace
