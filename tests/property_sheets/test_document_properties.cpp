@@ -16,6 +16,7 @@
 #include "settings/common/module_state.h"
 #include "settings/database/ddd_file.h"
 #include "settings/items/item_access.h"
+#include "settings/stores/printer_data_kinds.h"
 #include "settings/stores/printer_settings.h"
 #include "temp_root.h"
 #include "win/win.h"
@@ -26,7 +27,9 @@ namespace ui = morva::platform::ui;
 using morva::gfx_demo::kDemoPrinter;
 
 constexpr DWORD kShortDevmode = 1604, kFullDevmode = 5988;
-constexpr INT kPortrait = 3836, kLandscape = 3837, kDuplexUnit = 4711;
+constexpr INT kPortrait = 3836, kLandscape = 3837;
+constexpr INT kOptionsTab = 1, kDuplexUnit = 4711;  // the duplex unit is on the device sheet's options page
+constexpr INT kFaxKind = 4016, kFaxNumber = 4018, kFaxName = 4019, kFaxAdd = 4003;
 
 using DocumentPropertiesFn = LONG (*)(HWND, HANDLE, LPWSTR, PDEVMODEW, PDEVMODEW, DWORD);
 using AdvancedFn = LONG (*)(HWND, HANDLE, LPWSTR, PDEVMODEW, PDEVMODEW);
@@ -189,6 +192,7 @@ TEST_F(DocumentProperties, PrinterPropertiesWithAndWithoutWriteAccess) {
   PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
   ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &admin, &all));
   ui::script_modal([](HWND sheet) {
+    ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
     EXPECT_TRUE(ui::state(ui::find(sheet, kDuplexUnit)).enabled);
     ASSERT_TRUE(ui::click(ui::find(sheet, kDuplexUnit)));
     ui::press_ok(sheet);
@@ -206,6 +210,8 @@ TEST_F(DocumentProperties, PrinterPropertiesWithAndWithoutWriteAccess) {
   ClosePrinter(admin);
 
   ui::script_modal([](HWND sheet) {
+    ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
+    EXPECT_TRUE(ui::state(ui::find(sheet, kDuplexUnit)).visible);
     EXPECT_FALSE(ui::state(ui::find(sheet, kDuplexUnit)).enabled);
     ui::press_cancel(sheet);
   });
@@ -297,10 +303,28 @@ TEST(SheetTempFile, MadeInTheTemporaryFolder) {
 
 namespace {
 
-// The fax-only sheet a fax job opens when it has no destinations yet: OK
-// writes the destination list to a new file named in the DEVMODE handed
-// back whole; Cancel hands nothing back.
+// The fax-only sheet a fax job opens when it has no destinations yet: the
+// user adds one on its fax page (the page refuses OK with an empty list),
+// and OK writes the destination list to a new file named in the DEVMODE
+// handed back whole; Cancel hands nothing back.
 TEST_F(DocumentProperties, FaxOnlySheet) {
+  {
+    // The administrator switches direct fax on, with a fax card that takes
+    // typed numbers.
+    DddHandle* database = DddOpen(printer_);
+    ASSERT_NE(database, nullptr);
+    std::vector<BYTE> block(kPrinterDataBlockSize), devmode(kFullDevmode);
+    ASSERT_EQ(ReadPrinterSettings(printer_, block.data(), database), 1);
+    const DWORD on = 1, card = 2;
+    ASSERT_EQ(SetItemValueRaw(5177, devmode.data(), block.data(), 8, 1, &on), 0);
+    ASSERT_EQ(SetItemValueRaw(4369, devmode.data(), block.data(), 8, 1, &card), 0);
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE admin = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &admin, &all));
+    EXPECT_TRUE(WritePrinterDataKind(admin, block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
+    ClosePrinter(admin);
+    DddClose(database);
+  }
   for (bool ok : {true, false}) {
     SCOPED_TRACE(ok);
     ui::reset();
@@ -308,6 +332,10 @@ TEST_F(DocumentProperties, FaxOnlySheet) {
     std::u16string title;
     ui::script_modal([&](HWND sheet) {
       title = ui::text(sheet);
+      ASSERT_TRUE(ui::select(ui::find(sheet, kFaxKind), 0));
+      ASSERT_TRUE(ui::enter_text(ui::find(sheet, kFaxNumber), u"0123456789"));
+      ASSERT_TRUE(ui::enter_text(ui::find(sheet, kFaxName), u"Alice"));
+      EXPECT_TRUE(ui::click(ui::find(sheet, kFaxAdd)));
       if (ok) ui::press_ok(sheet);
       else ui::press_cancel(sheet);
     });
