@@ -73,8 +73,10 @@ void fill_selector(ControlEvent* event, const ControlRecord* record) {
   if (top > 0) SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
 }
 
-// The drop-down and its label show the selected setting, or hide.
-void show_selected(ControlEvent* event) {
+// The drop-down and its label show the selected setting, or hide. The
+// drop-down's choices are those of another setting once the selector moves:
+// it is refilled as a refresh the selector caused.
+void show_selected(ControlEvent* event, const ControlRecord* selector) {
   const ControlRecord* edit = FindControlById(event->window, event->kind, kSelectedEdit);
   ControlState* cs = edit ? FindControlState(event->window, edit) : nullptr;
   const WORD selected = selected_setting(event->window);
@@ -82,7 +84,10 @@ void show_selected(ControlEvent* event) {
   const bool shown = cs && selected != kNoneSelected && FindSettingRefIndex(edit, selected, &index);
   if (shown) {
     cs->current = index;
+    const ControlRecord* cause = event->refresh_record;
+    event->refresh_record = selector;
     DropDownListHandler(event, UM_REFRESH_CONTROLS, 0, 0, edit, edit->kind_data);
+    event->refresh_record = cause;
   }
   for (INT id : {kSelectedEdit, kSelectedLabel}) ShowWindow(GetDlgItem(event->window, id), shown ? SW_SHOW : SW_HIDE);
   if (shown) {
@@ -98,7 +103,7 @@ INT SelectorListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
     ReloadControlValues(event, record, 1);
     SelectCurrentChoices(event, record, 1);
     fill_selector(event, record);
-    show_selected(event);
+    show_selected(event, record);
     return 0;
   }
   if (message == WM_DESTROY) selections().erase(event->window);
@@ -107,7 +112,7 @@ INT SelectorListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
   const LRESULT row = SendMessageW(list, LB_GETCURSEL, 0, 0);
   if (row < 0) return 0;
   selections()[event->window] = static_cast<WORD>(SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(row), 0));
-  show_selected(event);
+  show_selected(event, record);
   return 0;
 }
 

@@ -290,9 +290,15 @@ INT JobPairEditHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
   return result;
 }
 
+// The up-down kind writes its position into its buddy field whenever it
+// shows the setting, so the pair is shown with two digits again after it.
 INT JobPairSpinHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                        const void*) {
-  if (message != WM_VSCROLL) return chain(event, message, wParam, lParam, record);
+  if (message != WM_VSCROLL) {
+    const INT result = chain(event, message, wParam, lParam, record);
+    if (shows_again(message, lParam) || message == UM_RESTORE_CONTROLS) ShowTwoDigitPair(event);
+    return result;
+  }
   HWND updown = GetDlgItem(event->window, record->id);
   if (LOWORD(wParam) == SB_THUMBPOSITION && updown) {
     LONG value = 0;
@@ -300,10 +306,17 @@ INT JobPairSpinHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
     SendMessageW(updown, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
     const INT position = static_cast<SHORT>(HIWORD(wParam));
     if (read_number(event, RefDdmid(record->settings[0]), &value) && low != high) {
+      // A step past an end wraps around: the kind's step goes to the
+      // other end.
+      INT wrapped = position;
       if (position == low && value == low)
-        SendMessageW(updown, UDM_SETPOS32, 0, high);
+        wrapped = high;
       else if (position == high && value == high)
-        SendMessageW(updown, UDM_SETPOS32, 0, low);
+        wrapped = low;
+      if (wrapped != position) {
+        SendMessageW(updown, UDM_SETPOS32, 0, wrapped);
+        wParam = MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(wrapped));
+      }
     }
   }
   const INT result = chain(event, message, wParam, lParam, record);
