@@ -6,6 +6,7 @@
 // owner-drawn tray and option list rows, with a picture of the dialog.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -244,7 +245,15 @@ class SheetControls : public ::testing::Test {
     json& records = description["main"]["records"];
     size_t choices = 0;
     for (const json& r : records) choices += r["kind"] == 14 ? 1 : 0;
-    for (json& r : tray_records(choices + 1)) records.push_back(r);
+    // The fixture's tray items stand in the place of the database's own
+    // items of the same ids (the first record of an id is the one read).
+    for (json& r : tray_records(choices + 1)) {
+      auto same = std::find_if(records.begin(), records.end(), [&](const json& d) {
+        return r["kind"] == 4 && d["kind"] == 4 && d.contains("id") && d["id"] == r["id"];
+      });
+      if (same != records.end()) *same = r;
+      else records.push_back(r);
+    }
     // A rule the defaults cannot mend: collation is off while the duplex
     // unit is installed (a device setting, which restoring leaves alone),
     // and collation's default is on.
@@ -258,9 +267,10 @@ class SheetControls : public ::testing::Test {
                        {"actions", json::array({{{"ddmid", 18}, {"value", {{"type", 2}, {"value", 0}}}}})}});
     for (json& r : records)
       if (r["kind"] == 14 && r["name"] == "On" && r.contains("rules")) r["rules"].push_back(rules + 1);
-    // Paper sources: tray 1 and the manual feed are fitted; A4 is worded by
-    // its paper and media type. The tips of both trays have a place on the
-    // device picture when their settings hold 1.
+    // Paper sources: trays 1 and 2 of the demo database and the manual feed
+    // are fitted; A4 is worded by its paper and media type. The tips of tray
+    // 1 and the manual feed have a place on the device picture when their
+    // settings hold 1.
     auto count = [&](int kind) {
       size_t n = 0;
       for (const json& r : records) n += r["kind"] == kind ? 1 : 0;
@@ -271,7 +281,6 @@ class SheetControls : public ::testing::Test {
       return json{{"kind", 5}, {"id", id}, {"name", name}, {"dimension", dimensions + 3}, {"word", word},
                   {"ddmids", json::array()}, {"second", json::array()}};
     };
-    records.push_back(range(1, "Tray 1", 0));
     records.push_back(range(4, "Manual Feed", 0));
     records.push_back(range(9, "A4", 3));
     records.push_back({{"kind", 17}, {"first", {10, 4}}, {"second", {40, 20}}});
@@ -703,10 +712,10 @@ TEST_F(SheetControls, TrayTipsNameEachInstalledTraysPaperOverTheDevicePicture) {
     EXPECT_EQ(CreateTrayTooltips(dialog), 0);  // no page tooltip window yet
     state.page_tooltip = CreateTooltipWindow(dialog, 256);
     ASSERT_EQ(CreateTrayTooltips(dialog), 1);
-    EXPECT_EQ(static_cast<TrayTooltipRecord*>(state.scratch)->installed, 0x801u);
+    EXPECT_EQ(static_cast<TrayTooltipRecord*>(state.scratch)->installed, 0x805u);
     ASSERT_EQ(AddTrayTools(dialog), 1);
     // Only the fitted trays have tools (none for tray 265).
-    EXPECT_EQ(SendMessageW(state.page_tooltip, TTM_GETTOOLCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(state.page_tooltip, TTM_GETTOOLCOUNT, 0, 0), 3);
     ControlEvent event{};
     event.window = dialog;
     event.devmode = context->current.devmode;
@@ -721,6 +730,9 @@ TEST_F(SheetControls, TrayTipsNameEachInstalledTraysPaperOverTheDevicePicture) {
     EXPECT_EQ(rect.bottom, picture.top + 20);
     EXPECT_EQ(tip(4, &rect), u"Manual Feed Slot");
     EXPECT_EQ(rect.left, picture.left + 50);
+    // Tray 2 is fitted, but its setting gives its tip no place.
+    tip(2, &rect);
+    EXPECT_TRUE(IsRectEmpty(&rect));
     // A tray whose setting is 0 has no place for its tip.
     morva::test::put(context->current.devmode, context->current.printer_data, 4609, 0);
     ASSERT_EQ(UpdateTrayTooltips(&event, dialog), 1);

@@ -1,10 +1,13 @@
 #include "print_job.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "win/files.h"
+#include "win/handles.h"
 #include "win/modules.h"
 #include "win/spooler.h"
 #include "win/strings.h"
@@ -43,6 +46,48 @@ constexpr WORD kTypeString = 6;
 constexpr WORD kTypeLogFont = 9;
 constexpr size_t kDriverDevmodeSize = 5988;
 constexpr size_t kPrinterDataSize = 7972;
+// The DEVMODE's extension block, whose home is the settings store the
+// driver reloads at the start of a document; the document-property file
+// names it in setting 374.
+constexpr size_t kExtensionOffset = 1604;
+constexpr size_t kExtensionSize = 4384;
+constexpr WORD kSettingsFileId = 374;
+constexpr DWORD kExtensionLayout = 21072;
+
+void put_section(std::vector<BYTE>* out, const char16_t* tag, const BYTE* data, DWORD size, bool versioned) {
+  const size_t at = out->size();
+  out->resize(at + 16, 0);
+  for (size_t i = 0; i < 8 && tag[i]; ++i) {
+    (*out)[at + 2 * i] = static_cast<BYTE>(tag[i] & 0xFF);
+    (*out)[at + 2 * i + 1] = static_cast<BYTE>(tag[i] >> 8);
+  }
+  auto put_dword = [out](DWORD v) {
+    for (int i = 0; i < 4; ++i) out->push_back(static_cast<BYTE>(v >> (8 * i)));
+  };
+  if (versioned) put_dword(kExtensionLayout);
+  put_dword(size);
+  if (size) out->insert(out->end(), data, data + size);
+}
+
+// Writes the extension block to a new document-property file, as the
+// document sheet does when its settings are accepted; the file's name.
+bool write_settings_file(const BYTE* extension, std::u16string* name) {
+  WCHAR folder[MAX_PATH] = {};
+  WCHAR file[MAX_PATH] = {};
+  if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, u"MPH", 0, file)) return false;
+  std::vector<BYTE> image;
+  put_section(&image, u"NDEV001", extension, static_cast<DWORD>(kExtensionSize), true);
+  put_section(&image, u"WPKINFO", nullptr, 0, false);
+  put_section(&image, u"SPINFO", nullptr, 0, false);
+  HANDLE h = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(h, image.data(), static_cast<DWORD>(image.size()), &written, nullptr) &&
+                  written == image.size();
+  if (!CloseHandle(h) || !ok) return false;
+  *name = file;
+  return true;
+}
 
 double document_unit(const Document& doc, LONG dpi) {
   if (doc.units == "px") return 1;
@@ -184,6 +229,8 @@ bool build_devmode(const std::u16string& printer, const std::map<std::string, st
     return false;
   }
   std::vector<BYTE> printer_data(kPrinterDataSize, 0);
+  const std::vector<BYTE> extension_before(out->begin() + kExtensionOffset,
+                                           out->begin() + kExtensionOffset + kExtensionSize);
   bool ok = true;
   for (const auto& [id, value] : ddmid) {
     WORD type = 0, selector = 0;
@@ -211,6 +258,24 @@ bool build_devmode(const std::u16string& printer, const std::map<std::string, st
       *error = "setting " + std::to_string(id) + " does not take " + value;
       ok = false;
       break;
+    }
+  }
+  // Settings of the extension block reach the job the way the document
+  // sheet's do: through a document-property file the driver reloads at the
+  // start of the document (unless the document names one itself).
+  if (ok && !ddmid.count(kSettingsFileId) &&
+      !std::equal(extension_before.begin(), extension_before.end(), out->begin() + kExtensionOffset)) {
+    std::u16string file;
+    if (!write_settings_file(out->data() + kExtensionOffset, &file)) {
+      *error = "the document-property file for the extension settings cannot be written";
+      ok = false;
+    } else {
+      const char16_t* pointer = file.c_str();
+      if (set(kSettingsFileId, out->data(), printer_data.data(), kTypeString,
+              static_cast<DWORD>((file.size() + 1) * 2), &pointer) != 0) {
+        *error = "setting 374 does not take " + u16_to_utf8(file);
+        ok = false;
+      }
     }
   }
   FreeLibrary(dat);
