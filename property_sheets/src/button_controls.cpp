@@ -21,12 +21,8 @@ namespace {
 
 constexpr INT kIconBuffers = 2;  // SheetContext list of loaded icons and saved procedures
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
-
 bool wants_display(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
 }
 
 SettingSlot* fresh_slot(ControlEvent* event, const ControlRecord* record) {
@@ -316,13 +312,13 @@ INT TitleHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const
 INT ChoiceIconHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
                       const void* kind_data) {
   const auto* data = static_cast<const ChoiceIconData*>(kind_data);
-  if (is_notify(message, lParam, PSN_SETACTIVE)) subclass_icon(event, record, data);
+  if (IsNotifyCode(message, lParam, PSN_SETACTIVE)) subclass_icon(event, record, data);
   if (wants_display(message, lParam)) {
     if (record->setting_count) fresh_slot(event, record);
     if (HWND control = GetDlgItem(event->window, record->id)) InvalidateRect(control, nullptr, TRUE);
     return 0;
   }
-  if (is_notify(message, lParam, PSN_RESET) || is_notify(message, lParam, PSN_APPLY)) {
+  if (IsNotifyCode(message, lParam, PSN_RESET) || IsNotifyCode(message, lParam, PSN_APPLY)) {
     unsubclass_icon(event, record);
     return 0;
   }

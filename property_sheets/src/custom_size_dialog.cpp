@@ -48,11 +48,8 @@ const Side* side_of(INT id) {
   return nullptr;
 }
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool wants_display(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
 }
 
 BOOL inch(HWND dialog) {

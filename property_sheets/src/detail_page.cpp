@@ -17,11 +17,8 @@ namespace {
 constexpr INT kSelector = 3300, kSelectedEdit = 3303, kSelectedLabel = 3304;
 constexpr WORD kJobMonitorSetting = 1321, kNoneSelected = kEmptyPseudoSetting;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool wants_display(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
 }
 
 // The setting selected in the selector, per page window.

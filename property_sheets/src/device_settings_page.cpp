@@ -24,11 +24,8 @@ constexpr INT kHidden = 6;
 constexpr INT kUserIdLimit = 31;
 constexpr INT kPasswordLimit = 128;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool shows(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
 }
 
 LONG number(ControlEvent* event, WORD ddmid, LONG fallback = 0) {
@@ -103,7 +100,7 @@ INT FaxModeEntryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
 INT DevicePageActivateHook(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                            const ControlRecord* record, const void* kind_data) {
   const INT result = chain(event, message, wParam, lParam, record, kind_data);
-  if (is_notify(message, lParam, PSN_SETACTIVE) && !event->permission) {
+  if (IsNotifyCode(message, lParam, PSN_SETACTIVE) && !event->permission) {
     const bool off = !option(event, kOptionAccountDialog) && number(event, kAccountModeId) == 0;
     EnableWindow(GetDlgItem(event->window, kDefaultsButton), !off);
   }

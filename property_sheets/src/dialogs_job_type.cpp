@@ -47,16 +47,6 @@ constexpr UINT kNumberRangeText = 446;
 constexpr UINT kNameRequiredText = 4723;
 constexpr UINT kCodeLengthText = 9743;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
-bool shows_again(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
-}
-INT chain(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record) {
-  return event->default_handler ? event->default_handler(event, message, wParam, lParam, record, record->kind_data)
-                                : 0;
-}
 bool read_number(ControlEvent* event, WORD ddmid, LONG* out) {
   WORD type = 0;
   DWORD size = 0;
@@ -206,9 +196,9 @@ INT IdentifierFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPA
                            const ControlRecord* record, const void*) {
   const bool long_ids = !GetSheetState(event->window) || option_on(event, kLongIdentifiers);
   const bool checks = !option_on(event, kNoEmptyChecks);
-  if (shows_again(message, lParam)) {
+  if (ShowsAgain(message, lParam)) {
     SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, long_ids ? 24 : 8, 0);
-    const INT result = chain(event, message, wParam, lParam, record);
+    const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
     if (field_empty(event->window, record->id)) {
       const WCHAR* empty = u"";
       SetItemValueRaw(option_on(event, kProtectedCodes) ? kProtectedCode : kPlainCode, event->devmode,
@@ -216,16 +206,16 @@ INT IdentifierFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPA
     }
     return result;
   }
-  if (is_notify(message, lParam, PSN_RESET) && checks && field_empty(event->window, record->id)) {
+  if (IsNotifyCode(message, lParam, PSN_RESET) && checks && field_empty(event->window, record->id)) {
     ResetJobTypeWithNotice(event);
-    return chain(event, message, wParam, lParam, record);
+    return ChainDefaultHandler(event, message, wParam, lParam, record);
   }
   if (message == UM_VALIDATE_CONTROLS && checks && field_empty(event->window, record->id)) {
     ShowJobDetailRequiredNotice(event);
     SetFocus(GetDlgItem(event->window, record->id));
     return 1;
   }
-  return chain(event, message, wParam, lParam, record);
+  return ChainDefaultHandler(event, message, wParam, lParam, record);
 }
 
 // The code: its length lies between the model's minimum and the maximum of
@@ -234,7 +224,7 @@ INT JobCodeFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
                         const void*) {
   const bool protected_codes = option_on(event, kProtectedCodes);
   const WORD ddmid = protected_codes ? kProtectedCode : kPlainCode;
-  if (shows_again(message, lParam)) {
+  if (ShowsAgain(message, lParam)) {
     if (ControlState* state = FindControlState(event->window, record)) {
       INT index = 0;
       if (FindSettingRefIndex(record, ddmid, &index)) state->current = index;
@@ -254,12 +244,12 @@ INT JobCodeFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
       }
     }
   }
-  return chain(event, message, wParam, lParam, record);
+  return ChainDefaultHandler(event, message, wParam, lParam, record);
 }
 
 INT SecondCodeFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                            const ControlRecord* record, const void*) {
-  if (shows_again(message, lParam)) {
+  if (ShowsAgain(message, lParam)) {
     const bool protected_codes = option_on(event, kProtectedCodes);
     if (ControlState* state = FindControlState(event->window, record)) {
       INT index = 0;
@@ -267,7 +257,7 @@ INT SecondCodeFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPA
     }
     SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, protected_codes ? 20 : 4, 0);
   }
-  return chain(event, message, wParam, lParam, record);
+  return ChainDefaultHandler(event, message, wParam, lParam, record);
 }
 
 INT NameFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
@@ -275,16 +265,16 @@ INT NameFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
   LONG job = 0;
   read_number(event, kJobType, &job);
   const bool long_names = job == 3 || option_on(event, kLongIdentifiers);
-  if (shows_again(message, lParam) || message == WM_COMMAND)
+  if (ShowsAgain(message, lParam) || message == WM_COMMAND)
     SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, long_names ? 24 : 12, 0);
-  return chain(event, message, wParam, lParam, record);
+  return ChainDefaultHandler(event, message, wParam, lParam, record);
 }
 
 // The hour and minute show two digits; the arrows wrap around.
 INT JobPairEditHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                        const void*) {
-  const INT result = chain(event, message, wParam, lParam, record);
-  if (shows_again(message, lParam) ||
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
+  if (ShowsAgain(message, lParam) ||
       (message == WM_COMMAND && LOWORD(wParam) == record->id && HIWORD(wParam) == EN_KILLFOCUS))
     ShowTwoDigitPair(event);
   return result;
@@ -295,8 +285,8 @@ INT JobPairEditHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
 INT JobPairSpinHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                        const void*) {
   if (message != WM_VSCROLL) {
-    const INT result = chain(event, message, wParam, lParam, record);
-    if (shows_again(message, lParam) || message == UM_RESTORE_CONTROLS) ShowTwoDigitPair(event);
+    const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
+    if (ShowsAgain(message, lParam) || message == UM_RESTORE_CONTROLS) ShowTwoDigitPair(event);
     return result;
   }
   HWND updown = GetDlgItem(event->window, record->id);
@@ -319,7 +309,7 @@ INT JobPairSpinHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
       }
     }
   }
-  const INT result = chain(event, message, wParam, lParam, record);
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
   ShowTwoDigitPair(event);
   return result;
 }
@@ -359,11 +349,11 @@ namespace {
 INT NumberFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                        const void*) {
   const bool checks = !option_on(event, kNoEmptyChecks);
-  if (is_notify(message, lParam, PSN_RESET) && checks && field_empty(event->window, record->id))
+  if (IsNotifyCode(message, lParam, PSN_RESET) && checks && field_empty(event->window, record->id))
     ResetJobTypeWithNotice(event);
   const bool leaving = message == WM_COMMAND && LOWORD(wParam) == record->id && HIWORD(wParam) == EN_KILLFOCUS;
   if ((leaving || message == UM_VALIDATE_CONTROLS) && !ValidateNumberField(event, record)) return 1;
-  return chain(event, message, wParam, lParam, record);
+  return ChainDefaultHandler(event, message, wParam, lParam, record);
 }
 
 // OK of the number dialog: job type 3 needs the user name.

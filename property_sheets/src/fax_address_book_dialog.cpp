@@ -17,11 +17,8 @@ namespace {
 
 constexpr INT kDeviceSource = 4910, kFileSource = 4911, kFile = 4008, kFileLabel = 4050, kRun = 4005;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool wants_display(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
          message == UM_RESTORE_CONTROLS;
 }
 bool clicked(UINT message, WPARAM wParam) { return message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED; }

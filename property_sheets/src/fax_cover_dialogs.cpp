@@ -28,11 +28,8 @@ constexpr UINT kKindTexts = 4683;   // 4683 to 4685
 constexpr UINT kPlaceholder = 5095;  // the sender list's "no sender" item
 constexpr INT kPageX = 7, kPageY = 7, kPageWidth = 203, kPageHeight = 293;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool wants_display(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
          message == UM_RESTORE_CONTROLS;
 }
 

@@ -346,12 +346,8 @@ INT add_entry(ControlEvent* event) {
 
 // ---- handlers -------------------------------------------------------------------------
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
-
 bool wants_display(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
          message == UM_RESTORE_CONTROLS;
 }
 
@@ -457,14 +453,14 @@ INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
     words->pending = 0;
     return 0;
   }
-  if (is_notify(message, lParam, PSN_SETACTIVE)) {
+  if (IsNotifyCode(message, lParam, PSN_SETACTIVE)) {
     fill_rows(window);
     if (FaxList_Count(GetDialogFaxList(window)) == 0) WriteNumber(window, 1891, 1, 4, 0);
     after_list_change(window);
     if (FaxSheetWords* words = SheetWords(window)) words->button_flag = FALSE;
     return 0;
   }
-  if (is_notify(message, lParam, PSN_KILLACTIVE)) return leave_page(event);
+  if (IsNotifyCode(message, lParam, PSN_KILLACTIVE)) return leave_page(event);
   if (message == WM_DESTROY) ForgetSheetWords(window);
   return 0;
 }

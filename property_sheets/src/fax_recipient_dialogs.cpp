@@ -17,11 +17,8 @@ constexpr INT kLinePrefix = 4422, kCommMode = 4401, kMailboxId = 4404, kPassword
 constexpr INT kRelayPrint = 4408, kRelayNumbers = 4409, kFCode = 4411, kFCodePassword = 4412;
 constexpr INT kBoxNone = 4402, kBoxMailbox = 4403, kBoxRelay = 4406;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool wants_display(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
          message == UM_RESTORE_CONTROLS;
 }
 bool clicked(UINT message, WPARAM wParam) { return message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED; }

@@ -26,11 +26,8 @@ constexpr INT kList = 1578, kCheck = 1369, kFirstButton = 1603, kDefaults = 1614
 constexpr INT kPositionLabels[] = {1609, 1612, 1610, 1611, 1613};
 constexpr UINT kNoItems = 391;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool wants_display(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
 }
 
 // The item selected in the list, per dialog window.

@@ -61,11 +61,8 @@ MarginState* state_of(HWND dialog) {
   return it == open_dialogs().end() ? nullptr : it->second.get();
 }
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool wants_display(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
 }
 
 LONG number(ControlEvent* event, WORD ddmid) { return GetEffectiveItemValue(event->devmode, event->printer_data, ddmid); }
@@ -215,7 +212,7 @@ INT MarginEntryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
     show_entry(event, s, index);
     return 0;
   }
-  if (message == UM_VALIDATE_CONTROLS || is_notify(message, lParam, PSN_KILLACTIVE)) return take_entry(event, s, index);
+  if (message == UM_VALIDATE_CONTROLS || IsNotifyCode(message, lParam, PSN_KILLACTIVE)) return take_entry(event, s, index);
   if (message == WM_COMMAND && HIWORD(wParam) == EN_KILLFOCUS) take_entry(event, s, index);
   return 0;
 }
@@ -271,7 +268,7 @@ void show_labels(ControlEvent* event, MarginState* s) {
 // The paper list starts at the document's paper.
 INT MarginPaperListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                            const ControlRecord* record, const void* kind_data) {
-  if (is_notify(message, lParam, PSN_SETACTIVE) && !state_of(event->window)->listed.empty()) {
+  if (IsNotifyCode(message, lParam, PSN_SETACTIVE) && !state_of(event->window)->listed.empty()) {
     const LONG paper = number(event, kPaper);
     if (number(event, kMarginPaper) != paper)
       document_pages::SetNumberSetting(event->devmode, event->printer_data, kMarginPaper, paper);
@@ -332,13 +329,13 @@ bool save_margins(ControlEvent* event, MarginState* s) {
 INT MarginDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
   if (message == WM_INITDIALOG) {
     open_dialogs()[event->window] = build_state(event);
-  } else if (is_notify(message, lParam, PSN_APPLY)) {
+  } else if (IsNotifyCode(message, lParam, PSN_APPLY)) {
     if (MarginState* s = state_of(event->window); s && !save_margins(event, s)) {
       document_pages::Warn(event->window, 9408);
       return 1;
     }
     open_dialogs().erase(event->window);
-  } else if (is_notify(message, lParam, PSN_RESET) || message == WM_DESTROY) {
+  } else if (IsNotifyCode(message, lParam, PSN_RESET) || message == WM_DESTROY) {
     open_dialogs().erase(event->window);
   }
   return 0;

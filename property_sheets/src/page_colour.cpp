@@ -22,17 +22,6 @@ constexpr WORD kPaperColourNote = 4104;
 constexpr WORD kJobType = 334;
 constexpr UINT kNestedCaption = 76;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
-bool shows_again(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
-}
-INT chain(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record) {
-  return event->default_handler ? event->default_handler(event, message, wParam, lParam, record, record->kind_data)
-                                : 0;
-}
-
 bool read_number(ControlEvent* event, WORD ddmid, LONG* out) {
   WORD type = 0;
   DWORD size = 0;
@@ -52,18 +41,18 @@ void select_reference(ControlEvent* event, const ControlRecord* record, WORD ddm
 // The detail list edits the setting the colour adjustment asks for.
 INT ColourDetailListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                             const ControlRecord* record, const void*) {
-  if (shows_again(message, lParam)) {
+  if (ShowsAgain(message, lParam)) {
     LONG adjustment = 0;
     if (!read_number(event, kAdjustment, &adjustment)) return 1;
     select_reference(event, record, adjustment == 2 ? 390 : adjustment == 3 ? 23 : kEmptyPseudoSetting);
   }
-  return chain(event, message, wParam, lParam, record);
+  return ChainDefaultHandler(event, message, wParam, lParam, record);
 }
 
 // The detail title names the setting the list edits.
 INT ColourDetailTitleHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                              const ControlRecord* record, const void*) {
-  if (!shows_again(message, lParam)) return chain(event, message, wParam, lParam, record);
+  if (!ShowsAgain(message, lParam)) return ChainDefaultHandler(event, message, wParam, lParam, record);
   LONG adjustment = 0;
   if (!read_number(event, kAdjustment, &adjustment)) return 1;
   WORD ddmid = 0;
@@ -75,7 +64,7 @@ INT ColourDetailTitleHandler(ControlEvent* event, UINT message, WPARAM wParam, L
     default: return 0;
   }
   select_reference(event, record, ddmid);
-  const INT result = chain(event, message, wParam, lParam, record);
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
   if (HWND title = GetDlgItem(event->window, record->id)) {
     ShowWindow(title, SW_SHOW);
     EnableWindow(title, event->permission != 0);
@@ -87,8 +76,8 @@ INT ColourDetailTitleHandler(ControlEvent* event, UINT message, WPARAM wParam, L
 // colour mode 3 and colour type 513.
 INT ColourNoteHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                       const void*) {
-  const INT result = chain(event, message, wParam, lParam, record);
-  if (!shows_again(message, lParam)) return result;
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
+  if (!ShowsAgain(message, lParam)) return result;
   HWND note = GetDlgItem(event->window, record->id);
   if (!note) return result;
   LONG paper = -1, mode = -1, type = -1;
@@ -102,7 +91,7 @@ INT ColourNoteHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM l
 // Restoring the defaults is not offered for job type 5.
 INT ColourButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                         const ControlRecord* record, const void* kind_data) {
-  if (is_notify(message, lParam, PSN_SETACTIVE)) {
+  if (IsNotifyCode(message, lParam, PSN_SETACTIVE)) {
     LONG job_type = 0;
     if (HWND button = GetDlgItem(event->window, record->id)) {
       EnableWindow(button, !(read_number(event, kJobType, &job_type) && job_type == 5));
@@ -117,7 +106,7 @@ INT ColourModePictureHandler(ControlEvent* event, UINT message, WPARAM, LPARAM l
                              const void*) {
   if (message == WM_INITDIALOG)
     SubclassColourModePicture(event->window, static_cast<UINT>(record->id));
-  else if (shows_again(message, lParam))
+  else if (ShowsAgain(message, lParam))
     InvalidateDocumentPicture(event->window, static_cast<UINT>(record->id));
   return 0;
 }
@@ -172,7 +161,7 @@ INT open_colour_sheet(ControlEvent* event, INT start) {
 
 INT ColourDialogsButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                         const ControlRecord* record, const void*) {
-  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return chain(event, message, wParam, lParam, record);
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return ChainDefaultHandler(event, message, wParam, lParam, record);
   return open_colour_sheet(event, record->id == 1087 ? 0 : record->id == 1091 ? 1 : 2);
 }
 

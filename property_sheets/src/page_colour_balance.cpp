@@ -21,14 +21,6 @@ constexpr COLORREF kCellColours[4][3] = {{0x787878, 0x464646, 0x000000},
                                          {0xA4F9F9, 0x00FFFF, 0x30CDCD}};
 constexpr COLORREF kWhite = 0xFFFFFF;
 
-bool shows_again(UINT message, LPARAM lParam) {
-  return (message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_SETACTIVE) ||
-         message == UM_REFRESH_CONTROLS;
-}
-INT chain(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record) {
-  return event->default_handler ? event->default_handler(event, message, wParam, lParam, record, record->kind_data)
-                                : 0;
-}
 bool read_number(void* devmode, void* printer_data, WORD ddmid, LONG* out) {
   WORD type = 0;
   DWORD size = 0;
@@ -41,7 +33,7 @@ bool read_number(void* devmode, void* printer_data, WORD ddmid, LONG* out) {
 // The three entries edit the levels of the chosen colorant.
 INT ColourLevelHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                        const void*) {
-  if (shows_again(message, lParam)) {
+  if (ShowsAgain(message, lParam)) {
     LONG on = 0, colorant = 0;
     if (!read_number(event->devmode, event->printer_data, kBalanceOn, &on) ||
         !read_number(event->devmode, event->printer_data, kColorant, &colorant))
@@ -49,7 +41,7 @@ INT ColourLevelHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
     if (colorant >= 0 && colorant < record->setting_count)
       if (ControlState* state = FindControlState(event->window, record)) state->current = static_cast<INT>(colorant);
   }
-  return chain(event, message, wParam, lParam, record);
+  return ChainDefaultHandler(event, message, wParam, lParam, record);
 }
 
 }  // namespace
@@ -73,7 +65,7 @@ INT ColourGridHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
                       const void*) {
   if (message == WM_INITDIALOG)
     SubclassBalanceGrid(event->window, static_cast<UINT>(record->id));
-  else if (shows_again(message, lParam))
+  else if (ShowsAgain(message, lParam))
     InvalidateDocumentPicture(event->window, static_cast<UINT>(record->id));
   return 0;
 }

@@ -15,14 +15,6 @@ constexpr WORD kPerObject = 1314;
 constexpr WORD kObject = 272;
 constexpr WORD kImagePlacement = 267;
 
-bool shows_again(UINT message, LPARAM lParam) {
-  return (message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_SETACTIVE) ||
-         message == UM_REFRESH_CONTROLS;
-}
-INT chain(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record) {
-  return event->default_handler ? event->default_handler(event, message, wParam, lParam, record, record->kind_data)
-                                : 0;
-}
 bool read_number(ControlEvent* event, WORD ddmid, LONG* out) {
   WORD type = 0;
   DWORD size = 0;
@@ -35,8 +27,8 @@ bool read_number(ControlEvent* event, WORD ddmid, LONG* out) {
 // Control 1205 is offered only while an image placement is chosen.
 INT OptionalControlHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                            const ControlRecord* record, const void*) {
-  const INT result = chain(event, message, wParam, lParam, record);
-  if (!shows_again(message, lParam)) return result;
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
+  if (!ShowsAgain(message, lParam)) return result;
   LONG placement = 0;
   HWND control = GetDlgItem(event->window, record->id);
   if (!control || !read_number(event, kImagePlacement, &placement)) return result;
@@ -105,14 +97,14 @@ constexpr INT kOptionReadOnly[] = {1200, kNone};
 
 INT ChannelSettingHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                           const ControlRecord* record, const void*) {
-  if (shows_again(message, lParam)) {
+  if (ShowsAgain(message, lParam)) {
     LONG per_object = 0, object = 0;
     if (!read_number(event, kPerObject, &per_object) || !read_number(event, kObject, &object)) return 1;
     if (object >= 0 && object < record->setting_count)
       if (ControlState* state = FindControlState(event->window, record))
         state->current = per_object ? static_cast<INT>(object) : record->setting_count - 1;
   }
-  return chain(event, message, wParam, lParam, record);
+  return ChainDefaultHandler(event, message, wParam, lParam, record);
 }
 
 INT SampleBitmapHandler(ControlEvent* event, UINT message, WPARAM, LPARAM, const ControlRecord* record,

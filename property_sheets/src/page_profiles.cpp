@@ -32,12 +32,6 @@ constexpr UINT kProfileFilter = 469;
 constexpr INT kSourceList = 1081;
 constexpr INT kOutputList = 1082;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
-bool shows_again(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
-}
 bool read_number(ControlEvent* event, WORD ddmid, LONG* out) {
   WORD type = 0;
   DWORD size = 0;
@@ -153,7 +147,7 @@ INT ProfileListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
   HWND control = GetDlgItem(event->window, record->id);
   const bool init = message == WM_INITDIALOG;
   const bool picked = message == WM_COMMAND && LOWORD(wParam) == record->id && HIWORD(wParam) == CBN_SELCHANGE;
-  const bool refresh = shows_again(message, lParam);
+  const bool refresh = ShowsAgain(message, lParam);
   if (!control || !(init || picked || refresh)) return 0;
   if (init) {
     SendMessageW(control, CB_RESETCONTENT, 0, 0);
@@ -239,7 +233,7 @@ INT ProfileBrowseButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
 // The state labels follow their list's setting.
 INT ProfileStateHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
                         const void*) {
-  if (!shows_again(message, lParam)) return 0;
+  if (!ShowsAgain(message, lParam)) return 0;
   ControlState* state = FindControlState(event->window, record);
   HWND control = GetDlgItem(event->window, record->id);
   if (!state || !control) return 1;
@@ -282,7 +276,7 @@ bool names(LPARAM changed, WORD ddmid) {
 INT PatternModeHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*,
                        const void*) {
   const bool due = message == UM_REFRESH_CONTROLS ? names(lParam, kPatternMode)
-                                                  : is_notify(message, lParam, PSN_SETACTIVE);
+                                                  : IsNotifyCode(message, lParam, PSN_SETACTIVE);
   if (!due) return 0;
   LONG mode = -1;
   read_number(event, kPatternMode, &mode);

@@ -71,18 +71,6 @@ constexpr UINT kAskReplaceNamed = 428;
 constexpr UINT kStoreFull = 9427;
 constexpr UINT kSaveFailed = 9428;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
-bool shows_again(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
-}
-
-INT chain(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record) {
-  return event->default_handler ? event->default_handler(event, message, wParam, lParam, record, record->kind_data)
-                                : 0;
-}
-
 std::u16string read_text(void* devmode, void* printer_data, WORD ddmid) {
   WORD type = 0;
   DWORD size = 0;
@@ -217,7 +205,7 @@ void show_enabled(HWND window, INT id, bool on) {
 INT StampPreviewHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
                         const void*) {
   if (message == WM_INITDIALOG) SubclassStampPreview(event->window, static_cast<UINT>(record->id));
-  else if (shows_again(message, lParam))
+  else if (ShowsAgain(message, lParam))
     InvalidateDocumentPicture(event->window, static_cast<UINT>(record->id));
   return 0;
 }
@@ -235,7 +223,7 @@ INT StampPageHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, c
     check_selected_stamp(event);
     return 0;
   }
-  if (!shows_again(message, lParam)) return 0;
+  if (!ShowsAgain(message, lParam)) return 0;
   const SheetState* state = GetSheetState(event->window);
   if (state && state->stamp_lock)
     for (INT id : kLockedControls) show_enabled(event->window, id, false);
@@ -253,7 +241,7 @@ INT StampListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
       PostMessageW(event->window, WM_COMMAND, MAKEWPARAM(kEditButton, BN_CLICKED), reinterpret_cast<LPARAM>(edit));
     return 0;
   }
-  const INT result = chain(event, message, wParam, lParam, record);
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
   if ((message == WM_COMMAND || message == WM_VKEYTOITEM) && event->refresh == 1) {
     const std::u16string name = read_text(event->devmode, event->printer_data, kStampName);
     LoadStampIntoSettings(event->window, name.empty() ? 0 : 1, sheet_printer(event->window), event->database,
@@ -266,7 +254,7 @@ INT StampListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
 // New and Edit: the stamp dialog, then the stamp list again.
 INT StampDialogButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                       const void* kind_data) {
-  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return chain(event, message, wParam, lParam, record);
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return ChainDefaultHandler(event, message, wParam, lParam, record);
   SheetState* state = GetSheetState(event->window);
   if (!state) return 1;
   state->page_scratch = 1;
@@ -294,11 +282,11 @@ INT StampDeleteButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, 
 // while their store option is on and no stamp dialog is being opened.
 INT store_field(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                 WORD governing) {
-  if (!is_notify(message, lParam, PSN_KILLACTIVE)) return chain(event, message, wParam, lParam, record);
+  if (!IsNotifyCode(message, lParam, PSN_KILLACTIVE)) return ChainDefaultHandler(event, message, wParam, lParam, record);
   const SheetState* state = GetSheetState(event->window);
   LONG on = 0;
   if (state && state->page_scratch == 0 && read_number(event->devmode, event->printer_data, governing, &on) && on == 1)
-    return chain(event, message, wParam, lParam, record);
+    return ChainDefaultHandler(event, message, wParam, lParam, record);
   return 0;
 }
 INT StoreFileNameHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
@@ -308,7 +296,7 @@ INT StoreFileNameHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARA
 INT StoreOptionTextHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                            const ControlRecord* record, const void*) {
   const INT result = store_field(event, message, wParam, lParam, record, 339);
-  if (is_notify(message, lParam, PSN_KILLACTIVE))
+  if (IsNotifyCode(message, lParam, PSN_KILLACTIVE))
     if (SheetState* state = GetSheetState(event->window)) state->page_scratch = 0;
   return result;
 }
@@ -372,7 +360,7 @@ bool lists(LPARAM changed, WORD ddmid) {
 INT StampTextHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                      const void*) {
   if (message == UM_REFRESH_CONTROLS && !lists(lParam, kStampText)) return 0;
-  const INT result = chain(event, message, wParam, lParam, record);
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
   if (message != WM_COMMAND || HIWORD(wParam) != EN_KILLFOCUS || event->refresh != 1) return result;
   if (GetFocus() == GetDlgItem(event->window, kReloadButton)) return result;
   const SheetState* state = GetSheetState(event->window);
@@ -390,7 +378,7 @@ INT StampTextHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
 INT StampFontHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                      const void*) {
   if (message == UM_REFRESH_CONTROLS && !lists(lParam, kStampFace)) return 0;
-  const INT result = chain(event, message, wParam, lParam, record);
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
   if (message != WM_COMMAND || event->refresh != 1) return result;
   const std::u16string face = read_text(event->devmode, event->printer_data, kStampFace);
   WORD type = 0;
@@ -415,7 +403,7 @@ INT StampFontHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
 // or, for choice 8, the user's own.
 INT StampColourChoiceHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                              const ControlRecord* record, const void*) {
-  const INT result = chain(event, message, wParam, lParam, record);
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
   if (message != WM_COMMAND || event->refresh != 1) return result;
   LONG choice = 0;
   if (!read_number(event->devmode, event->printer_data, kStampColourChoice, &choice)) return result;
@@ -437,8 +425,8 @@ INT StampColourChoiceHandler(ControlEvent* event, UINT message, WPARAM wParam, L
 // The frame and labels of the nine positions follow the group's state.
 INT StampPositionHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                          const ControlRecord* record, const void*) {
-  const INT result = chain(event, message, wParam, lParam, record);
-  if (!shows_again(message, lParam) || !event->permission) return result;
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
+  if (!ShowsAgain(message, lParam) || !event->permission) return result;
   const INT kind = GetSettingAvailability(event->window, kStampPlacement);
   for (INT id : {1385, 1367, 1386, 1387, 1365}) {
     HWND control = GetDlgItem(event->window, id);
@@ -524,8 +512,6 @@ constexpr SettingRef kOptionRef[] = {Bound(339)};
 constexpr SettingRef kOptionTextRef[] = {Bound(340)};
 constexpr SettingRef kSealRef[] = {Bound(36903)};
 constexpr SettingRef kPageRecordRef[] = {Bound(kStampText, 0)};
-
-
 
 constexpr ChildDialogCommand kOpenNew{kNewStampDialog, 0, 0};
 constexpr ChildDialogCommand kOpenEdit{kEditStampDialog, 0, 0};

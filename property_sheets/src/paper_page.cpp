@@ -21,11 +21,8 @@ constexpr WORD kPaper = 8, kCustomPaper = 256;
 constexpr INT kPaperList = 1006, kCustomSizeButton = 1816, kPreview = 1186, kSummary = 3838;
 constexpr UINT kOpenCustomSize = 2533;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool wants_display(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
 }
 bool listed(const WORD* changed, WORD ddmid) {
   for (const WORD* p = changed; p && *p; ++p)
@@ -51,7 +48,7 @@ INT PaperListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
   }
   // The paper lists show stored sizes (the custom paper's among them):
   // their choices are built again whenever the page is shown.
-  if (is_notify(message, lParam, PSN_SETACTIVE))
+  if (IsNotifyCode(message, lParam, PSN_SETACTIVE))
     if (const SettingSlot* slot = GetCurrentSlot(event->window, record)) RebuildItemInfo(event, slot->ddmid);
   const INT result = DropDownListHandler(event, message, wParam, lParam, record, kind_data);
   if (message == UM_REFRESH_CONTROLS && record->id == kPaperList &&

@@ -13,9 +13,6 @@ namespace {
 constexpr WORD kForcedUnit = 473, kLength = 470;
 constexpr INT kUnitChoice = 4835, kUnitGroup = 3828, kMetric = 3826, kInch = 3827;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool listed(const WORD* changed, WORD ddmid) {
   for (const WORD* p = changed; p && *p; ++p)
     if (*p == ddmid) return true;
@@ -24,7 +21,7 @@ bool listed(const WORD* changed, WORD ddmid) {
 
 INT UnitForcingHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                        const void* kind_data) {
-  const bool apply = is_notify(message, lParam, PSN_SETACTIVE) ||
+  const bool apply = IsNotifyCode(message, lParam, PSN_SETACTIVE) ||
                      (message == UM_REFRESH_CONTROLS && listed(reinterpret_cast<const WORD*>(lParam), kForcedUnit));
   SheetState* state = GetSheetState(event->window);
   if (apply && state && state->can_edit) {

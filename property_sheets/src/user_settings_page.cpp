@@ -21,11 +21,8 @@ constexpr WORD kAccountLocked = 5204;
 constexpr WORD kAccountPolicy = 4367;
 constexpr WORD kComponentPopup = 5186;
 
-bool is_notify(UINT message, LPARAM lParam, UINT code) {
-  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
-}
 bool shows(UINT message, LPARAM lParam) {
-  return is_notify(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
 }
 
 LONG number(ControlEvent* event, WORD ddmid) {

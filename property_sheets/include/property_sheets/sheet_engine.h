@@ -280,6 +280,22 @@ INT ActivateDialog(HWND window, WPARAM wParam, LPARAM lParam, DialogEventFrame* 
 INT DeactivateDialog(HWND window, WPARAM wParam, LPARAM lParam, DialogEventFrame* frame);
 void SetRefreshRequest(ControlEvent* event, INT flag, WORD* list, const ControlRecord* record);
 
+// True for a WM_NOTIFY message whose code is `code`.
+inline bool IsNotifyCode(UINT message, LPARAM lParam, UINT code) {
+  return message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == code;
+}
+// True for the messages after which a control shows its setting again.
+inline bool ShowsAgain(UINT message, LPARAM lParam) {
+  return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
+}
+// Passes a message on to the kind's default handler of the record; 0 when
+// the kind has none.
+inline INT ChainDefaultHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
+                               const ControlRecord* record) {
+  return event->default_handler ? event->default_handler(event, message, wParam, lParam, record, record->kind_data)
+                                : 0;
+}
+
 // ---- binding ---------------------------------------------------------------------
 
 struct SettingSlot {
