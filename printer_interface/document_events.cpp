@@ -205,9 +205,7 @@ JobContext* find_pending_context(HANDLE printer) {
 
 // ---- settings helpers ---------------------------------------------------------------
 
-LONG number(void* devmode, void* printer_data, WORD ddmid) {
-  return static_cast<LONG>(GetItemNumber(devmode, printer_data, ddmid, 0));
-}
+LONG number(void* devmode, void* printer_data, WORD ddmid) { return ReadItemNumber(devmode, printer_data, ddmid); }
 
 std::u16string text(void* devmode, void* printer_data, WORD ddmid) {
   WORD type = 0;

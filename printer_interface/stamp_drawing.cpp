@@ -18,9 +18,7 @@
 namespace morva::pi {
 namespace {
 
-LONG number(void* devmode, void* printer_data, WORD ddmid) {
-  return static_cast<LONG>(GetItemNumber(devmode, printer_data, ddmid, 0));
-}
+LONG number(void* devmode, void* printer_data, WORD ddmid) { return ReadItemNumber(devmode, printer_data, ddmid); }
 
 std::u16string text_setting(void* devmode, void* printer_data, WORD ddmid) {
   WORD type = 0;

@@ -227,6 +227,15 @@ DWORD_PTR GetItemNumber(void* devmode, void* printer_data, WORD ddmid, WORD expe
   return width < 0 ? reinterpret_cast<DWORD_PTR>(v.ptr) : v.dw;
 }
 
+LONG ReadItemNumber(void* devmode, void* printer_data, WORD ddmid) {
+  if (!devmode) return 0;
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  if (front_get(ddmid, devmode, printer_data, &type, &size, &v) != kDdmOk) return 0;
+  return GetTypedValue(type, &v);
+}
+
 INT SetItemNumber(void* devmode, void* printer_data, WORD ddmid, WORD type, DWORD size, DWORD value) {
   if (!devmode) return -1;
   front_set(ddmid, devmode, printer_data, type, size, &value);

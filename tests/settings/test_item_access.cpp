@@ -79,6 +79,32 @@ TEST_F(ItemAccess, NumbersCheckTheExpectedWidth) {
   EXPECT_EQ(GetItemNumber(dm(), pd(), 5200, 1), 5u);
 }
 
+// Readers that test a setting whatever its width (the document events, the
+// stamps) see its value; GetItemNumber's expected type 0 would answer 0.
+TEST_F(ItemAccess, NumbersOfAnyWidthReadByTheirOwnType) {
+  struct Case {
+    WORD id;
+    WORD type;
+    DWORD size;
+    DWORD stored;
+    LONG read;
+  } cases[] = {
+      {5200, 1, 4, 0x80000001u, static_cast<LONG>(0x80000001u)},  // signed 32-bit
+      {20, 2, 2, 0xFFF6u, -10},                                     // signed 16-bit
+      {271, 3, 2, 0xFFF6u, 0xFFF6},                                 // unsigned 16-bit
+      {454, 8, 1, 0xC8u, 200},                                      // byte
+  };
+  for (const Case& c : cases) {
+    set(c.id, c.type, c.size, c.stored);
+    EXPECT_EQ(ReadItemNumber(dm(), pd(), c.id), c.read) << c.id;
+    EXPECT_EQ(GetItemNumber(dm(), pd(), c.id, 0), 0u) << c.id;
+    EXPECT_EQ(ReadItemNumber(nullptr, pd(), c.id), 0) << c.id;
+  }
+  set_text(259, u"abc");
+  EXPECT_EQ(ReadItemNumber(dm(), pd(), 259), 0);    // strings are not numbers
+  EXPECT_EQ(ReadItemNumber(dm(), pd(), 60000), 0);  // no such setting
+}
+
 TEST_F(ItemAccess, EffectiveValuesFollowTheirGoverningSetting) {
   set(392, 5, 4, 0x12);
   set(454, 8, 1, 3);

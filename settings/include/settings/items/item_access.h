@@ -71,6 +71,10 @@ void UseSettingsFrontEnd(const SettingsFrontEnd* front_end);
 // A setting as a number of the expected type; 0 on any failure. Widened to
 // pointer size so that a string setting (type 6) returns its pointer whole.
 DWORD_PTR GetItemNumber(void* devmode, void* printer_data, WORD ddmid, WORD expected_type);
+// A number setting by the type the engine reports for it (signed for the
+// signed types), for callers that test a setting whatever its width; 0 on
+// any failure, without DEVMODE, and for strings and LOGFONT blocks.
+LONG ReadItemNumber(void* devmode, void* printer_data, WORD ddmid);
 // Writes a number; 0, or -1 without DEVMODE (the engine's status is not
 // reported).
 INT SetItemNumber(void* devmode, void* printer_data, WORD ddmid, WORD type, DWORD size, DWORD value);
