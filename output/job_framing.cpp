@@ -70,8 +70,14 @@ INT write_job_header_start(PDEV* pdev, UINT copy) {
   PjlFaxRange range{static_cast<WORD>(per_destination ? copy : 0),
                     static_cast<WORD>(per_destination ? copy : destinations > 0 ? destinations - 1 : 0),
                     fax ? fax->data() : nullptr, fax ? static_cast<DWORD>(fax->size()) : 0};
-  if (!fax && GetReceivedPjlHeader(pdev, copy, &received, &bktp_offset))
+  if (!fax && GetReceivedPjlHeader(pdev, copy, &received, &bktp_offset)) {
+    // A stapled booklet is recorded whole before its header goes out, so
+    // its sheet count (four pages a sheet) is known now.
+    if (d->job.booklet_staple && bktp_offset)
+      PatchBktpSlot(pdev->database, static_cast<WORD>((d->logical_pages + 3) / 4), received.data(),
+                    static_cast<DWORD>(received.size()), bktp_offset);
     return write_text(pdev, received) == 0 ? 0 : -1;
+  }
   INT size = GetPjlHeaderSize(pdev->printer, d->header_devmode, pdev->printer_data, pdev->database, nullptr, 0);
   if (size < 0) return -1;
   auto* block = static_cast<BYTE*>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size) + 1));

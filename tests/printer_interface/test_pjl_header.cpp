@@ -500,6 +500,41 @@ TEST_F(PjlHeaderTest, BktpSlotAndItsOffset) {
   EXPECT_EQ(request.bktp_offset, 99u);
 }
 
+// The graphics library writes the booklet's sheet count into the blank slot
+// of a header it received: the text's bytes only, the rest of the slot
+// stays blank; a slot that is not blank or not wholly inside the header is
+// left alone.
+TEST_F(PjlHeaderTest, TheBlankBktpSlotTakesTheSheetCount) {
+  set(321, 2);
+  set(446, 1);
+  set(1328, 1);
+  request.jobattr_switch = 0;
+  struct Case {
+    DWORD caps;
+    std::string patched;
+  } cases[] = {
+      {kPjlCapBktp, "@BKTP=12" + std::string(12, ' ')},
+      {kFull | kPjlCapBktp, "@PJL SET JOBATTR=\"@BKTP=12\"" + std::string(11, ' ')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caps);
+    make(json::array({marker(), entry(0, "@PJL C", "D")}), c.caps);
+    request.bktp_value = 0;
+    std::string header = build();
+    const DWORD at = request.bktp_offset;
+    ASSERT_EQ(at, kUel.size());
+    const auto size = static_cast<DWORD>(header.size());
+    EXPECT_EQ(PatchBktpSlot(handle, 12, header.data(), size, at), 1);
+    EXPECT_EQ(header, kUel + c.patched + "\n@PJL CD\n");
+    const std::string once = header;
+    EXPECT_EQ(PatchBktpSlot(handle, 13, header.data(), size, at), 0);  // no longer blank
+    EXPECT_EQ(PatchBktpSlot(handle, 12, header.data(), size, size - 4), 0);  // past the end
+    EXPECT_EQ(PatchBktpSlot(handle, 12, header.data(), size, 0xFFFFFFF0u), 0);
+    EXPECT_EQ(header, once);
+    EXPECT_EQ(PatchBktpSlot(handle, 12, nullptr, 0, at), 1);
+  }
+}
+
 TEST_F(PjlHeaderTest, JobAttrLinesFromTheQjclLibrary) {
   make(json::array({marker()}), kFull | kPjlCapNup | kPjlCapHostAddress | kPjlCapHostName);
   set(5203, 1);

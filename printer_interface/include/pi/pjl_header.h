@@ -161,6 +161,12 @@ INT FormatSettingValue(PjlHeaderContext* context, const WCHAR* prefix, WORD ddmi
 // settings; bytes, 0 for nothing, or a negative code.
 INT FormatPjlEntryValue(PjlHeaderContext* context, const WCHAR* prefix, WORD ddmid, PjlOutput* out);
 INT WriteBktpSlot(PjlHeaderContext* context, PjlOutput* out);
+// Writes "@BKTP=" and the booklet's sheet count (wrapped as a JOBATTR line
+// in the full form) over the blank slot at `offset` of a header built before
+// the count was known, without a terminating zero. 1 patched or no header,
+// 0 when the slot is not a blank slot within the header or the text would
+// not fit it.
+INT PatchBktpSlot(DddHandle* database, WORD sheets, char* header, DWORD header_size, DWORD offset);
 INT WriteJobAttrLines(PjlHeaderContext* context, PjlOutput* out, const WCHAR* line_end);
 INT WriteFaxAttributes(PjlHeaderContext* context, PjlOutput* out);
 INT GetFaxAttributesSize(DddHandle* database);
