@@ -16,7 +16,10 @@
 
 #include "output/document_control.h"
 #include "output/fax_jobs.h"
+#include "output/imposition.h"
 #include "output/placed_image.h"
+#include "output/recorded_pages.h"
+#include "render/drawing_core.h"
 #include "render/images.h"
 #include "pi/private_escapes.h"
 #include "settings/database/ddd_queries.h"
@@ -153,6 +156,29 @@ float to_dots(LONG units, LONG dpi) {
   return static_cast<float>(static_cast<LONGLONG>(units) * dpi / 18432);
 }
 
+// A length in tenths of a millimetre (100 micrometres each) in 1/18432 inch.
+LONG tenths_to_units(LONG tenths) { return static_cast<LONG>(static_cast<LONGLONG>(tenths) * 100 * 18432 / 25400); }
+
+// Moves the page's imageable rectangle (left, top, right, bottom) in by
+// the page's margins where they lie beyond its offsets, so that a page
+// stamp keeps to the margins the job asked for. A landscape page takes its
+// left edge from the bottom margin and its top from the left margin.
+void move_by_page_margins(const PageState& p, LONG r[4]) {
+  const PageGeometry& g = p.page;
+  const LONG lo = g.left_offset, to = g.top_offset;
+  if (p.orientation == 1) {
+    r[0] += tenths_to_units(g.bottom - to);
+    r[1] += tenths_to_units(g.left - lo);
+    r[2] -= tenths_to_units(g.top - to);
+    r[3] -= tenths_to_units(g.right - lo);
+  } else {
+    r[0] += tenths_to_units(g.left - lo);
+    r[1] += tenths_to_units(g.top - to);
+    r[2] -= tenths_to_units(g.right - lo);
+    r[3] -= tenths_to_units(g.bottom - to);
+  }
+}
+
 INT page_draw_info(PDEV* pdev, ULONG in_size, const void* in, ULONG out_size, void* out) {
   if (out_size != pe::kPageDrawInfoSize || !out) return -1;
   pe::PageDrawInfo info{};
@@ -198,11 +224,51 @@ INT page_draw_info(PDEV* pdev, ULONG in_size, const void* in, ULONG out_size, vo
   const LONG dpi = PdevResolution(pdev);
   const PaperRecord& page = pdev->page_paper;
   const PaperRecord& sheet = pdev->output_paper;
-  const LONG rects[8] = {page.left, page.top, page.right, page.bottom,
-                         sheet.left, sheet.top, sheet.right, sheet.bottom};
+  LONG rects[8] = {page.left, page.top, page.right, page.bottom, sheet.left, sheet.top, sheet.right, sheet.bottom};
+  if (next || d->job.booklet_header) move_by_page_margins(d->page, rects);
   for (int i = 0; i < 8; ++i) info.rects[i] = to_dots(rects[i], dpi);
   pe::PackPageDrawInfo(info, static_cast<BYTE*>(out));
   return 1;
+}
+
+// The page transform that puts a drawing at (dx, dy) device dots from where
+// the page's own transform puts it: the page taken as one page on a sheet of
+// its own, whose printable area is moved by the offset (as whole tenths of a
+// millimetre, as the page geometry holds it).
+INT escape_placement(PDEV* pdev, LONG dx, LONG dy, float out[6]) {
+  PageLayout l;
+  if (PageLayoutOfPdev(pdev, true, &l) != 0) return -1;
+  const LONG res = PdevResolution(pdev);
+  auto moved = [&](LONG v) { return TenthMmToDots(static_cast<double>(static_cast<LONGLONG>(v) * 254 / res), res); };
+  const double across = moved(dx), down = moved(-dy);
+  l.area_left += across;
+  l.area_right += across;
+  l.area_top += down;
+  l.area_bottom += down;
+  Affine m;
+  if (PlacementMatrix(&m, l, 0, 0, 0, res, res, true) != 0) return -1;
+  ToFloats(m, out);
+  return 0;
+}
+
+// 0x5004: the origin of the stamp or header text drawn next.
+INT stamp_origin(PDEV* pdev, LONG x, LONG y) {
+  if (EnsurePageStarted(pdev) != 0) return -1;
+  INT result = FlushQueuedImages(pdev, TRUE) == 0 ? 1 : -1;
+  DocumentControl* d = pdev->document;
+  if (!d) return -1;
+  float m[6];
+  if (escape_placement(pdev, x, y, m) != 0) return -1;
+  // Through the page records while the render plug-in takes the page.
+  const INT written = d->render_plugin ? RecordOrSetPageTransform(pdev, m) : PdlWriter_SetMatrix(pdev->writer, m);
+  if (written != 0) result = -1;
+  bool mode_a = false, mode_b = false;
+  suppression_modes(pdev, &mode_a, &mode_b);
+  if (!d->job.booklet_header || !mode_a) {
+    pdev->clip_state = kClipNone;
+    if (PdlWriter_ResetClip(pdev->writer) != 0) result = -1;
+  }
+  return result;
 }
 
 // 0x5007: the header texts, each kept in a slot of its own.
@@ -305,9 +371,7 @@ INT private_escape(PDEV* pdev, EscapeReceiver* r, ULONG code, ULONG in_size, PVO
     case pe::DRVESC_STAMP_OFFSET: {
       pe::StampOffset offset{};
       if (!pe::UnpackStampOffset(in, in_size, &offset)) return 1;
-      if (EnsurePageStarted(pdev) != 0) return -1;
-      const float m[6] = {1, 0, 0, 1, static_cast<float>(offset.x), static_cast<float>(offset.y)};
-      return PdlWriter_SetMatrix(pdev->writer, m) == 0 ? 1 : -1;
+      return stamp_origin(pdev, offset.x, offset.y);
     }
     case pe::DRVESC_SET_DEVMODE:
       if (in_size != pe::kDriverDevmodeSize || !in) return -1;
