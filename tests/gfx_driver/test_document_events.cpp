@@ -143,6 +143,54 @@ TEST_F(DocumentEvents, TheJobInformationBlockOfAMultiPageJobIsReadBack) {
   EXPECT_EQ(job.items.back().kind, PdlItem::EojLine);
 }
 
+// The whole path on the demo printer: the interface library's document
+// events build the job header (with its job attributes), the header record
+// and the stamp settings, push them through the private escapes, and draw
+// the page stamp and the print header on the DC at every page end; the
+// graphics library writes them onto every page and closes the job with the
+// job-information block. Without stamps and header the pages carry only
+// the application's line.
+TEST_F(DocumentEvents, StampsAndThePrintHeaderReachEveryPageOfTheJob) {
+  // Text drawing operators on each page (a page begins with "Ec").
+  auto text_per_page = [](const morva::tools::PdlDecodeResult& job) {
+    std::vector<int> pages;
+    for (const PdlItem& i : job.items) {
+      if (i.kind != PdlItem::Operator) continue;
+      if (i.text == "Ec") pages.push_back(0);
+      else if (!pages.empty() && (i.text == "DC" || i.text == "Dc" || i.text == "DD" || i.text == "Dd" ||
+                                  i.text == "DH" || i.text == "DL"))
+        ++pages.back();
+    }
+    return pages;
+  };
+  const std::string plain = R"("1333": 1)";
+  // A page stamp at the page's centre on every page (not the first alone),
+  // then also the document name in the print header at the top left.
+  const std::string stamped = plain + R"(, "297": "Mark", "299": "DRAFT", "1288": 0, "1286": 0, "303": 514)";
+  const std::string headed = stamped + R"(, "1298": 1, "353": 257)";
+  std::vector<int> before;
+  morva::tools::PdlDecodeResult job;
+  for (const std::string* settings : {&plain, &stamped, &headed}) {
+    job = print("Marked Job", *settings);
+    ASSERT_TRUE(job.ok) << job.error << " at " << job.error_offset;
+    EXPECT_EQ(job.summary.pages, 2u);
+    const std::vector<int> texts = text_per_page(job);
+    ASSERT_EQ(texts.size(), 2u) << *settings;
+    for (std::size_t page = 0; page < 2; ++page) {
+      if (before.empty()) EXPECT_EQ(texts[page], 0) << "only the application's line";
+      else EXPECT_GT(texts[page], before[page]) << *settings << ": more text on page " << page;
+    }
+    before = texts;
+  }
+  auto lines = header_lines(job, PdlItem::HeaderLine);
+  EXPECT_TRUE(has_line(lines, "@PJL SET JOBATTR=")) << ::testing::PrintToString(lines);
+  EXPECT_TRUE(has_line(lines, "@PJL SET COPIES=2")) << ::testing::PrintToString(lines);
+  auto info = header_lines(job, PdlItem::InfoLine);
+  EXPECT_TRUE(has_line(info, "LOGICALPAGES=2")) << ::testing::PrintToString(info);
+  ASSERT_FALSE(job.items.empty());
+  EXPECT_EQ(job.items.back().kind, PdlItem::EojLine);
+}
+
 // A ResetDC between pages sends the whole transfer again to the new PDEV:
 // the job goes on with the interface library's header, and the page after
 // the reset takes its own orientation.
