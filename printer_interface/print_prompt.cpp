@@ -4,6 +4,7 @@
 #include "pi/print_prompt.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -165,13 +166,79 @@ void load_prompt_field(HWND dialog, PromptDialogData* d, INT control) {
 
 // A text the prompt accepts: no control characters; a field that refuses
 // blanks needs one character that is not white space.
+// Byte ranges from the texts of resource strings: hexadecimal values in
+// pairs "lo,hi", a pair with an empty end ("22,") being the one value.
+std::vector<std::pair<unsigned, unsigned>> byte_ranges(std::initializer_list<UINT> ids) {
+  std::vector<std::pair<unsigned, unsigned>> out;
+  for (UINT id : ids) {
+    const std::u16string text = resource_string(id);
+    std::vector<std::string> numbers(1);
+    for (char16_t ch : text) {
+      if (ch == u',') numbers.emplace_back();
+      else numbers.back() += static_cast<char>(ch);
+    }
+    for (std::size_t i = 0; i < numbers.size(); i += 2) {
+      if (numbers[i].empty()) continue;
+      const unsigned lo = static_cast<unsigned>(std::strtoul(numbers[i].c_str(), nullptr, 16));
+      const bool has_end = i + 1 < numbers.size() && !numbers[i + 1].empty();
+      const unsigned hi = has_end ? static_cast<unsigned>(std::strtoul(numbers[i + 1].c_str(), nullptr, 16)) : lo;
+      if (hi >= lo) out.emplace_back(lo, hi);
+    }
+  }
+  return out;
+}
+
+bool in_ranges(const std::vector<std::pair<unsigned, unsigned>>& ranges, unsigned value) {
+  for (const auto& [lo, hi] : ranges)
+    if (lo <= value && value <= hi) return true;
+  return false;
+}
+
+// The characters a field takes, as the outside prompt component is told
+// them too: single bytes of the listed ranges (digits, printable ASCII and,
+// for the user name, half-width katakana) without the forbidden ones (the
+// blank and the quotes). Double-byte characters are not limited. The
+// account fields take any printable text.
+bool field_takes_bytes(const PromptField& f, const std::string& ansi) {
+  std::vector<std::pair<unsigned, unsigned>> allowed, forbidden;
+  switch (f.ddmid) {
+    case 5174:
+      allowed = byte_ranges({9235, 9220, 9221});
+      forbidden = byte_ranges({9222});
+      break;
+    case 5175: case 5176: case 5215:
+      allowed = byte_ranges({9235, 9220});
+      forbidden = byte_ranges({9233});
+      break;
+    default: return true;
+  }
+  for (std::size_t i = 0; i < ansi.size(); ++i) {
+    const auto b = static_cast<BYTE>(ansi[i]);
+    if (IsDBCSLeadByte(b) && i + 1 < ansi.size()) {
+      ++i;
+      continue;
+    }
+    if (!in_ranges(allowed, b) || in_ranges(forbidden, b)) return false;
+  }
+  return true;
+}
+
 bool check_prompt_field_text(const std::u16string& value, const PromptField& f) {
   bool only_blank = true;
   for (char16_t ch : value) {
     if (ch < 0x20 || ch == 0x7F) return false;
     if (ch != u' ' && ch != u'\t' && ch != 0x3000) only_blank = false;
   }
-  return !(value.size() && only_blank && (f.flags & kRefuseBlank));
+  if (value.size() && only_blank && (f.flags & kRefuseBlank)) return false;
+  if (value.empty()) return true;
+  // A character without an ANSI form is refused.
+  BOOL defaulted = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, 0, value.c_str(), static_cast<int>(value.size()), nullptr, 0, nullptr,
+                                    &defaulted);
+  if (n <= 0 || defaulted) return false;
+  std::string ansi(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, value.c_str(), static_cast<int>(value.size()), ansi.data(), n, nullptr, nullptr);
+  return field_takes_bytes(f, ansi);
 }
 
 void show_prompt_field_error(HWND dialog, PromptDialogData* d, const PromptField& f, DWORD minimum, DWORD maximum) {

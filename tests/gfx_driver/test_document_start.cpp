@@ -156,9 +156,11 @@ TEST_F(DocumentStart, AValueOutOfItsBoundsKeepsTheDialogOpen) {
   install(false);
   store_prompt_settings(kAskEveryJob);
   ui::script_modal([](HWND dialog) {
-    // A user name of 33 characters and one of blanks alone are refused;
+    // A user name of 33 characters, one of blanks alone and ones with a
+    // character the field does not take (a blank, a quote) are refused;
     // the dialog stays open until the name fits.
-    for (const std::u16string& refused : {std::u16string(33, u'x'), std::u16string(u"   ")}) {
+    for (const std::u16string& refused : {std::u16string(33, u'x'), std::u16string(u"   "), std::u16string(u"bo b"),
+                                          std::u16string(u"bob\""), std::u16string(u"o'neil")}) {
       HWND name = ui::find(dialog, kPromptUserName);
       SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(refused.c_str()));
       const size_t before = morva::platform::message_box_log().size();
@@ -167,13 +169,13 @@ TEST_F(DocumentStart, AValueOutOfItsBoundsKeepsTheDialogOpen) {
       EXPECT_EQ(morva::platform::message_box_log().size(), before + 1);
       EXPECT_EQ(ui::text(name), u"");  // the stored value is shown again
     }
-    EXPECT_TRUE(ui::enter_text(ui::find(dialog, kPromptUserName), u"bob"));
+    EXPECT_TRUE(ui::enter_text(ui::find(dialog, kPromptUserName), u"bob_9"));
     ui::press_ok(dialog);
   });
   bool printed = false;
   auto lines = print(&printed);
   ASSERT_TRUE(printed);
-  EXPECT_TRUE(has_line(lines, "@PJL SET USERNAME=\"bob\"")) << ::testing::PrintToString(lines);
+  EXPECT_TRUE(has_line(lines, "@PJL SET USERNAME=\"bob_9\"")) << ::testing::PrintToString(lines);
   const auto boxes = morva::platform::message_box_log();
   ASSERT_GE(boxes.size(), 1u);
   EXPECT_NE(boxes.front().text.find(u"32"), std::u16string::npos);
