@@ -394,6 +394,88 @@ void build_print_header_info(JobContext* c) {
   PackPrintHeaderInfo(info, c->headerInfo);
 }
 
+// The header record of a job whose STARTDOC left it empty, from the
+// spooler's record of the job, for a graphics library that holds none; a
+// filled record only takes the current number. False without a job record.
+bool build_header_from_spooler_job(JobContext* c, HDC dc) {
+  void* dm = c->devmode;
+  PrintHeaderInfo info{};
+  auto header_number = [&]() -> WORD {
+    BYTE word[4] = {};
+    DWORD n = 0;
+    if (send(dc, DRVESC_GET_HEADER_WORD, 0, nullptr, 4, word) > 0) ReadEscapeDword(word, 4, &n);
+    return static_cast<WORD>(n);
+  };
+  if (UnpackPrintHeaderInfo(c->headerInfo, kPrintHeaderInfoSize, &info) && info.anyItemOn) {
+    if (number(dm, c->printerData, 1299) == 1) info.headerNumber = header_number();
+    PackPrintHeaderInfo(info, c->headerInfo);
+    return true;
+  }
+  BYTE id[4] = {};
+  DWORD job_id = 0;
+  if (send(dc, DRVESC_GET_JOB_ID, 0, nullptr, 4, id) <= 0 || !ReadEscapeDword(id, 4, &job_id)) return false;
+  DWORD needed = 0;
+  if (GetJobW(c->printer, job_id, 1, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER || !needed)
+    return false;
+  std::vector<BYTE> buffer(needed);
+  if (!GetJobW(c->printer, job_id, 1, buffer.data(), needed, &needed)) return false;
+  const auto* job = reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
+  auto str = [](LPCWSTR p) { return p ? std::u16string(p) : std::u16string(); };
+  info = PrintHeaderInfo{};
+  for (WORD& p : info.positions) p = kHeaderItemHidden;
+  auto on = [&](int i) { return number(dm, c->printerData, static_cast<WORD>(1296 + i)) == 1; };
+  auto place = [&](int i) {
+    info.positions[i] = static_cast<WORD>(number(dm, c->printerData, static_cast<WORD>(351 + i)));
+    info.anyItemOn = 1;
+  };
+  if (on(0)) {
+    info.userName = limit_to_ansi_bytes(63, str(job->pUserName));
+    place(0);
+  }
+  std::vector<BYTE> pd(kPrinterDataBytes);
+  if (on(1) && send(dc, DRVESC_GET_SETTINGS_BLOCK, 0, nullptr, kPrinterDataBytes, pd.data()) > 0) {
+    // A job owner the settings name stands in for the job's user.
+    const bool alt = number(dm, pd.data(), 5163) != 0;
+    std::u16string owner;
+    if (HasDeviceCapability(c->database, 0x2000000)) {
+      if (number(dm, pd.data(), alt ? 5165 : 5164) == 1) owner = text(dm, pd.data(), 5174);
+      else if (number(dm, pd.data(), alt ? 5178 : 5127) == 7) owner = text(dm, pd.data(), alt ? 5150 : 5121);
+      if (owner.empty()) owner = str(job->pUserName);
+    } else if (number(dm, pd.data(), alt ? 5178 : 5127) == 7) {
+      owner = text(dm, pd.data(), alt ? 5150 : 5121);
+    } else {
+      owner = str(job->pUserName) + u"\\" + str(job->pMachineName);
+    }
+    info.jobOwner = limit_to_ansi_bytes(31, owner);
+    place(1);
+  }
+  if (on(2)) {
+    info.documentName = str(job->pDocument).substr(0, 260);
+    place(2);
+  }
+  if (on(3)) {
+    info.headerNumber = header_number();
+    place(3);
+  }
+  if (on(4) || on(5)) {
+    // The submission time is kept in UTC.
+    FILETIME utc{}, local{};
+    SYSTEMTIME t = job->Submitted;
+    if (SystemTimeToFileTime(&job->Submitted, &utc) && FileTimeToLocalFileTime(&utc, &local))
+      FileTimeToSystemTime(&local, &t);
+    if (on(4)) {
+      info.date = format_date(t);
+      place(4);
+    }
+    if (on(5)) {
+      info.time = format_time(t);
+      place(5);
+    }
+  }
+  PackPrintHeaderInfo(info, c->headerInfo);
+  return true;
+}
+
 // ---- STARTDOC ---------------------------------------------------------------------------
 
 bool is_usable_file_name(const std::u16string& name) { return IsUsableFileName(name.c_str()); }
@@ -715,7 +797,9 @@ INT on_page_end(HANDLE printer, HDC dc, DWORD end_of_document) {
   }
   if (go && info.headerDue) {
     go = begin_added();
-    if (go) keep(DrawPrintHeader(dc, info, devmode.data(), pd, end_of_document, c ? c->headerInfo : nullptr));
+    // The record a graphics library without header parts falls back on.
+    const bool prepared = c && build_header_from_spooler_job(c, dc);
+    if (go) keep(DrawPrintHeader(dc, info, devmode.data(), pd, end_of_document, prepared ? c->headerInfo : nullptr));
   }
   if (added) {
     EndPage(dc);
