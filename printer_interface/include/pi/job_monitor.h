@@ -78,6 +78,12 @@ struct JobMonitorRequest {
 // printer, port, user and document. The client (to send or release) with
 // the id in `id` (48 bytes), or null when nothing was registered.
 void* RegisterJobWithMonitor(const JobMonitorRequest& request, char* id);
+// The fax destination texts of a registration (ANSI, at most 32 bytes
+// each): the name, with the count of the other destinations when there are
+// `count` > 1, and the number (marked when `kind` is a speed dial), with a
+// mark that more destinations follow.
+void FormatMonitorFaxTexts(const std::u16string& name, const std::u16string& number, WORD kind, WORD count,
+                           std::string* name_out, std::string* number_out);
 // Ends a client without sending: 1 released, 3 release failed, 6 none.
 INT ReleaseJobMonitorClient(void* client);
 
