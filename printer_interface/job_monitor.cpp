@@ -294,6 +294,40 @@ void* RegisterJobWithMonitor(const JobMonitorRequest& r, char* id) {
   return BuildJobMonitorRecord(&client, id, e) == kMonitorOk ? client : nullptr;
 }
 
+INT RegisterCopiesWithJobMonitor(const CopyRegistration& c, std::vector<BYTE>* ids, std::vector<BYTE>* records) {
+  if (ids) ids->clear();
+  if (records) records->clear();
+  JobMonitorRequest r = c.request;
+  if (number(r, 1321) == 0 || !c.database_open || number(r, 1333) == 0 || !OpenJobMonitorClient(1)) return 1;
+  // One registration per fax destination sent alone, one for a fax to all
+  // destinations at once, one per marked output, else one.
+  const WORD destinations = static_cast<WORD>(number(r, 380));
+  const bool per_destination = r.fax && number(r, 379) == 0;
+  const bool marked = !r.fax && number(r, 1339) != 0 && c.marking_active && c.marking_outputs > 0;
+  const std::size_t count = per_destination ? destinations : marked ? static_cast<std::size_t>(c.marking_outputs) : 1;
+  if (count == 0) return 1;
+  std::vector<BYTE> list(count * kCopyIdBytes + 2, 0);
+  list[0] = static_cast<BYTE>(count & 0xFF);
+  list[1] = static_cast<BYTE>(count >> 8);
+  std::vector<BYTE> copies(marked ? count * kCopyRecordBytes : 0, 0);
+  for (std::size_t i = 0; i < count; ++i) {
+    r.destination_index = per_destination ? static_cast<WORD>(i) : 0;
+    r.destination_count = per_destination ? 1 : destinations;
+    char id[kJobMonitorIdBytes] = {};
+    void* client = RegisterJobWithMonitor(r, id);
+    // Each registration goes to the monitor at once.
+    if (!client || SendJobMonitorRecord(client) != kMonitorOk) return -1;
+    std::memcpy(list.data() + 2 + i * kCopyIdBytes, id, sizeof id);
+    if (marked) {
+      put_dword(copies.data() + i * kCopyRecordBytes, static_cast<DWORD>(i + 1));
+      std::memcpy(copies.data() + i * kCopyRecordBytes + 4, id, sizeof id);
+    }
+  }
+  if (ids) *ids = std::move(list);
+  if (records) *records = std::move(copies);
+  return 1;
+}
+
 INT ReleaseJobMonitorClient(void* client) {
   if (!client) return kMonitorMissingText;
   return WQLibLoader_Uninit(client) ? kMonitorOk : kMonitorClientFailed;
