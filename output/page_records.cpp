@@ -191,8 +191,8 @@ INT BeginRecordedPage(DWORD kinds, PDEV* pdev, WORD page, DWORD colour_mode) {
   RecordedPage e{};
   PrintableArea area{};
   double res = r->job.resolution;
-  PageLayout sheet;
   if (r->job.booklet && r->job.nup > 1) {
+    PageLayout sheet;
     if (PageLayoutOfPdev(pdev, false, &sheet) == 0) {
       e.page_width = static_cast<float>(sheet.sheet_width);
       e.page_height = static_cast<float>(sheet.sheet_height);
