@@ -53,6 +53,8 @@ INT replay_transform(PDEV* pdev, const PageRecordHead& h, DWORD honoured, const 
   if (cell.present) m = cell.replaces ? cell.m : Then(m, cell.m);
   float f[6];
   ToFloats(m, f);
+  // The plug-in's page is measured in device dots.
+  if (IsRenderPageOpen(pdev)) ToRenderDeviceMatrix(pdev, f);
   return PdlWriter_SetMatrix(pdev->writer, f);
 }
 
