@@ -101,6 +101,7 @@ INT begin_job_output(PDEV* pdev) {
     return 0;
   }
   if (!IsPageRecordingNeeded(pdev)) r |= WriteJobStart(pdev, 0);
+  if (r == 0) r = WriteJobCoverPage(pdev);
   if (d->job.banner == 2 && !d->job.copies_by_playback) {
     r |= WriteBlankPage(pdev, d->job.banner_tray);
     r |= FinishSpecialSheet(pdev, d->job.banner_tray, 2);
@@ -152,6 +153,8 @@ INT emit_page_start(PDEV* pdev) {
       return -1;
     }
   }
+  // A cover-only fax prints none of the application's pages.
+  if (IsCoverOnlyFax(pdev)) return 0;
   INT r = 0;
   if (d->state & kDocReset) {
     // A new DEVMODE since the last page: its paper and orientation.
@@ -252,6 +255,15 @@ INT EnsurePageStarted(PDEV* pdev) {
 INT EndPage(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   if (!d || (d->state & kDocAborted) || !pdev->writer) return -1;
+  if (IsCoverOnlyFax(pdev)) {
+    // Its one page is the cover, written as the job output begins.
+    if (d->logical_pages == 0 && !(d->state & kDocOutputBegun) &&
+        (begin_job_output(pdev) != 0 || (d->state & kDocAborted))) {
+      AbortDocument(pdev);
+      return -1;
+    }
+    return 0;
+  }
   INT r = FlushQueuedImages(pdev, TRUE);
   r |= end_logical_page(pdev);
   if (d->keep_page_state) {
@@ -298,6 +310,7 @@ INT EndDocument(PDEV* pdev) {
     r |= WriteJobEnd(pdev);
     r |= DrainDocumentSink(pdev);
   }
+  ForgetFaxAddressFile(pdev);
   // A job whose last bytes did not reach the spooler did not print.
   if (CloseDocumentStream(pdev, r == 0) != 0) r = -1;
   CompleteJobMonitor(pdev, r == 0);

@@ -6,18 +6,21 @@
 #include <string>
 
 #include "fax/fax_blob.h"
+#include "fax/fax_temp_files.h"
 #include "output/channels.h"
 #include "output/cover_text.h"
 #include "output/document_control.h"
 #include "output/document_stream.h"
 #include "output/job_monitor_jobs.h"
 #include "output/recorded_pages.h"
+#include "output/sheet_control.h"
 #include "render/escape_receiver.h"
 #include "render/pdl_operators.h"
 #include "render/pdl_writer.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
 #include "settings/database/ddd_queries.h"
+#include "settings/gfx/gfx_ddd_accessors.h"
 #include "settings/gfx/graphics_module.h"
 #include "win/memory.h"
 
@@ -26,6 +29,8 @@ namespace morva::gfx {
 namespace {
 
 constexpr DWORD kCapWideCover = 0xFFFF0040;
+constexpr WORD kCoverPaper = 9;
+constexpr BYTE kPaperCodeOwnSize = 0x51;
 
 template <std::size_t N>
 void copy_setting(PDEV* pdev, WORD ddmid, WCHAR (&out)[N]) {
@@ -171,6 +176,45 @@ INT WriteCoverFile(PDEV* pdev) {
   return r;
 }
 
+INT FillCoverGeometry(PDEV* pdev, PageGeometry* out, BYTE* media) {
+  if (!pdev || !pdev->database || !out || !media) return -1;
+  DddValue* paper = nullptr;
+  if (DddLoadValueEx(DDD_LOAD_FULL, &pdev->database->main, &pdev->database->linked, DDD_KIND_PAPER, kCoverPaper, 0,
+                     &paper) != DDD_OK ||
+      !paper) {
+    if (paper) DddFreeValue(&paper, 0xFFFF);
+    return -1;
+  }
+  DddPair size{}, area{}, left_bottom{}, right_top{};
+  INT r = -1;
+  if (DddGetPaperSize(paper, &size) == DDD_OK && DddGetPaperArea(paper, &area) == DDD_OK && size.first &&
+      size.second) {
+    PageGeometry g{};
+    g.paper_code = kCoverPaper;
+    g.width = size.first;
+    g.height = size.second;
+    g.printable_width = std::min(area.first, size.first);
+    g.printable_height = std::min(area.second, size.second);
+    g.left_offset = static_cast<WORD>((g.width - g.printable_width + 1) / 2);
+    g.top_offset = static_cast<WORD>((g.height - g.printable_height + 1) / 2);
+    if (DddGetPaperMarginPairs(paper, &left_bottom, &right_top) == DDD_OK) {
+      g.left = left_bottom.first;
+      g.bottom = left_bottom.second;
+      g.right = right_top.first;
+      g.top = right_top.second;
+    }
+    g.flag = 1;
+    // A paper without a media code of its own goes by its size.
+    WORD code = 0;
+    *media = GetPaperObjectMediaCode(paper, &code) == DDD_OK && code && code <= 0xFF ? static_cast<BYTE>(code)
+                                                                                       : kPaperCodeOwnSize;
+    *out = g;
+    r = 0;
+  }
+  DddFreeValue(&paper, 0xFFFF);
+  return r;
+}
+
 INT WriteCoverPage(PDEV* pdev, const fax::CoverSheetDestination& destination) {
   DocumentControl* d = pdev ? pdev->document : nullptr;
   if (!d || !pdev->writer) return -1;
@@ -178,9 +222,32 @@ INT WriteCoverPage(PDEV* pdev, const fax::CoverSheetDestination& destination) {
   ReadFaxJobSettings(pdev, &f);
   PdlWriter* w = pdev->writer;
   const PageState saved = d->page;
-  // The cover goes on the paper of the job's sheets (the latest page begin).
-  const PageBeginRecord& b = d->rec.last_begin;
-  INT r = PdlWriter_BeginPage(w, 1, 0, b.paper_code, b.width_mm, b.height_mm);
+  // The cover's paper: a sheet of its own for a cover-only job or a cover
+  // with the document name; per destination the job's sheets (the latest
+  // page begin); else the job's output sheet.
+  BYTE code = 0;
+  float width_mm = 0, height_mm = 0, sheet_height_mm = 0;
+  if (f.cover_only || f.cover_kind == 2) {
+    PageGeometry g{};
+    if (FillCoverGeometry(pdev, &g, &code) != 0) return -1;
+    d->page.page = d->page.sheet = g;
+    d->page.orientation = 0;
+    sheet_height_mm = static_cast<float>(g.height) / 10.0f;
+    if (code == kPaperCodeOwnSize) {
+      width_mm = static_cast<float>(g.width) / 10.0f;
+      height_mm = sheet_height_mm;
+    }
+  } else if (f.per_destination && d->rec.has_begin) {
+    const PageBeginRecord& b = d->rec.last_begin;
+    code = b.paper_code;
+    width_mm = b.width_mm;
+    sheet_height_mm = height_mm = b.height_mm;
+  } else {
+    code = SheetMediaCode(pdev);
+    width_mm = static_cast<float>(d->page.sheet.width) / 10.0f;
+    sheet_height_mm = height_mm = static_cast<float>(d->page.sheet.height) / 10.0f;
+  }
+  INT r = PdlWriter_BeginPage(w, 1, 0, code, width_mm, height_mm);
   if (d->job.setting_1293 >= 0 && d->job.setting_1294 >= 0) {
     r |= render::Pdl_OpFlagsFF(d->sink,
                                static_cast<BYTE>((d->job.setting_1293 ? 0x1 : 0) | (d->job.setting_1294 ? 0x4 : 0)));
@@ -192,7 +259,7 @@ INT WriteCoverPage(PDEV* pdev, const fax::CoverSheetDestination& destination) {
   // Device dots from the sheet's top left.
   const LONG res = PdevGetNumber(pdev, 20) > 0 ? PdevGetNumber(pdev, 20) : PdevResolution(pdev);
   const float dots = res > 0 ? 72.0f / static_cast<float>(res) : 1.0f;
-  const float m[6] = {dots, 0, 0, -dots, 0, b.height_mm * 72.0f / 25.4f};
+  const float m[6] = {dots, 0, 0, -dots, 0, sheet_height_mm * 72.0f / 25.4f};
   r |= PdlWriter_SetMatrix(w, m);
   if (r == 0) r = write_cover_text(pdev, destination, f.cover_kind, f.count);
   r |= WriteEventComment(pdev, 3);
@@ -202,6 +269,28 @@ INT WriteCoverPage(PDEV* pdev, const fax::CoverSheetDestination& destination) {
   r |= PdlWriter_ResetForPage(w);
   d->page = saved;
   return r == 0 ? 0 : -1;
+}
+
+BOOL IsCoverOnlyFax(PDEV* pdev) {
+  FaxJobSettings f;
+  return ReadFaxJobSettings(pdev, &f) == 0 && f.fax_device && f.cover_only;
+}
+
+INT WriteJobCoverPage(PDEV* pdev) {
+  FaxJobSettings f;
+  if (ReadFaxJobSettings(pdev, &f) != 0 || !f.fax_device || !f.cover_on) return 0;
+  fax::CoverSheetDestination destination{};
+  if (GetFaxDestinationRecord(pdev, 0, &destination) != 0) return -1;
+  if (WriteCoverPage(pdev, destination) != 0) return -1;
+  // A cover-only job has no other page: the cover is what it prints.
+  if (f.cover_only) ++pdev->document->logical_pages;
+  return 0;
+}
+
+void ForgetFaxAddressFile(PDEV* pdev) {
+  if (!pdev || !pdev->device_class_flag) return;
+  const WCHAR* name = PdevGetString(pdev, 375);
+  if (name && *name) fax::DeleteFaxAddressFile(name);
 }
 
 INT SendPerDestinationJobs(PDEV* pdev) {

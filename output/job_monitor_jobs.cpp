@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "output/document_control.h"
+#include "output/fax_jobs.h"
 #include "pi/job_monitor.h"
 #include "render/escape_receiver.h"
 
@@ -34,6 +35,9 @@ void RegisterHeaderJob(PDEV* pdev, JobHeaderRequest* request, WORD destination) 
     r.fax_list_size = static_cast<DWORD>(list->size());
   }
   r.destination_index = destination;
+  // A job sent to each destination alone addresses one; else all of them.
+  FaxJobSettings fax;
+  if (r.fax && ReadFaxJobSettings(pdev, &fax) == 0) r.destination_count = fax.per_destination ? 1 : fax.count;
   char id[pi::kJobMonitorIdBytes] = {};
   d->monitor_client = pi::RegisterJobWithMonitor(r, id);
   if (!d->monitor_client) return;

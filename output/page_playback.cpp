@@ -53,6 +53,8 @@ INT replay_transform(PDEV* pdev, const PageRecordHead& h, DWORD honoured, const 
   if (cell.present) m = cell.replaces ? cell.m : Then(m, cell.m);
   float f[6];
   ToFloats(m, f);
+  // The plug-in's page is measured in device dots.
+  if (IsRenderPageOpen(pdev)) ToRenderDeviceMatrix(pdev, f);
   return PdlWriter_SetMatrix(pdev->writer, f);
 }
 
@@ -226,7 +228,7 @@ INT PlayBackBookletSets(PDEV* pdev) {
   int pages = s->recorded_pages, b = s->base_page;
   if (pages == 0) return 0;
   const ImpositionJob& j = r->job;
-  bool cover = j.booklet_cover_rule != 0;
+  bool cover = BookletCoverRule(pdev);
   std::vector<Signature> ranges;
   if (j.booklet_kind == 2 && j.copies_by_playback) {
     int c = static_cast<int>(static_cast<WORD>(4 * j.booklet_value));
@@ -294,7 +296,7 @@ INT PlayBackBookletRange(PDEV* pdev, int first, int last) {
   RecordingControl* r = rec(pdev);
   if (!r || first < 0 || last < first) return -1;
   const ImpositionJob& j = r->job;
-  bool cover = j.booklet_cover_rule != 0;
+  bool cover = BookletCoverRule(pdev);
   bool reverse = j.reverse_order != 0;
   int sides = SignatureSideCount(first, last, cover);
   // Page numbers of the signature counted from its first page.
@@ -310,18 +312,22 @@ INT PlayBackBookletRange(PDEV* pdev, int first, int last) {
       if (!option && r->has_begin) result |= write_blank_page(pdev);
       continue;
     }
+    // The banner page's tray feeds the side of the first page (and of the
+    // second, unless the banner became the cover).
+    auto holds = [&](int page) { return p0 == page || p1 == page; };
+    const WORD source = j.banner_kind == 1 && (holds(0) || (!cover && holds(1))) ? j.banner_tray : kNoOverride;
     if (p0 != kBlankSlot && p1 != kBlankSlot) {
       // The higher page begins the side; the other one ends it.
       int hi = std::max(p0, p1), lo = std::min(p0, p1);
       DWORD hi_position = hi == p0 ? 0 : 1;
       result |= PlayBackPage(pdev, static_cast<WORD>(hi), kHonourBegin | kHonourTransform,
-                             booklet_cell(pdev, static_cast<WORD>(hi), hi_position), lo, kNoOverride);
+                             booklet_cell(pdev, static_cast<WORD>(hi), hi_position), lo, source);
       result |= PlayBackPage(pdev, static_cast<WORD>(lo), kHonourFB | kHonourEnd | kHonourTransform,
-                             booklet_cell(pdev, static_cast<WORD>(lo), 1 - hi_position), hi, kNoOverride);
+                             booklet_cell(pdev, static_cast<WORD>(lo), 1 - hi_position), hi, source);
     } else {
       int p = p0 != kBlankSlot ? p0 : p1;
       result |= PlayBackPage(pdev, static_cast<WORD>(p), 0x1F, booklet_cell(pdev, static_cast<WORD>(p), p == p0 ? 0 : 1),
-                             -1, kNoOverride);
+                             -1, source);
     }
   }
   if (j.driver_collation && first == last && pdev->document->job.pdl_version < kVersionSheetChange && r->has_begin)

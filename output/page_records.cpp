@@ -78,9 +78,9 @@ void PrepareImposition(PDEV* pdev) {
     j.booklet_value = value > 0 ? static_cast<DWORD>(value) : 1;
     j.booklet_binding = PdevGetNumber(pdev, 322) == 1 ? 2 : 1;
   }
+  // With a booklet, the N-up cells fill each booklet page, which then
+  // goes on its half sheet.
   j.nup = j.tiling ? 1 : supported_nup(PdevGetNumber(pdev, 295));
-  // Booklet pages go one to a half sheet.
-  if (j.booklet) j.nup = 1;
   j.columns = j.rows = 1;
   NupGrid(j.nup, &j.columns, &j.rows);
   DWORD halving = j.nup == 2 || j.nup == 8 || j.nup == 32;
@@ -100,6 +100,7 @@ void PrepareImposition(PDEV* pdev) {
 }
 
 BOOL IsBookletJob(PDEV* pdev) { return rec(pdev) && rec(pdev)->job.booklet; }
+bool BookletCoverRule(PDEV* pdev) { return doc(pdev) && doc(pdev)->job.booklet_cover_rule != 0; }
 BOOL IsTilingJob(PDEV* pdev) { return rec(pdev) && rec(pdev)->job.tiling; }
 
 // Only a recording of the job's own kind (booklet staple, marking, store)
@@ -185,10 +186,24 @@ INT BeginRecordedPage(DWORD kinds, PDEV* pdev, WORD page, DWORD colour_mode) {
     r->word = kRecordOpen;
     return -1;
   }
-  // The geometry of the page as drawn, for playback that places it anew.
+  // The geometry of the page as drawn, for playback that places it anew:
+  // with a booklet of N-up pages, the upright sheet the cells were put on.
   RecordedPage e{};
   PrintableArea area{};
   double res = r->job.resolution;
+  if (r->job.booklet && r->job.nup > 1) {
+    PageLayout sheet;
+    if (PageLayoutOfPdev(pdev, false, &sheet) == 0) {
+      e.page_width = static_cast<float>(sheet.sheet_width);
+      e.page_height = static_cast<float>(sheet.sheet_height);
+      e.printable_left = static_cast<float>(sheet.area_left);
+      e.printable_top = static_cast<float>(sheet.area_top);
+      e.printable_right = static_cast<float>(sheet.area_right);
+      e.printable_bottom = static_cast<float>(sheet.area_bottom);
+    }
+    e.colour_mode = colour_mode;
+    return PutPageRecord(pdev->stream, page, sizeof e, &e);
+  }
   if (ComputePrintableArea(pdev, FALSE, &area)) {
     e.page_width = static_cast<float>(area.phys_width * res / 254.0);
     e.page_height = static_cast<float>(area.phys_height * res / 254.0);
@@ -270,7 +285,7 @@ INT RecordSheetEnd(PDEV* pdev) {
     // A complete set is played at once, and the next set is recorded anew.
     SpoolStream* s = pdev->stream;
     int first = s->base_page, last = s->base_page + s->recorded_pages - 1;
-    if (SheetFitsSignature(first, last, static_cast<int>(j.booklet_value), j.booklet_cover_rule != 0) == 1) {
+    if (SheetFitsSignature(first, last, static_cast<int>(j.booklet_value), BookletCoverRule(pdev)) == 1) {
       result |= PlayBackBookletRange(pdev, first, last);
       result |= EndDocumentRecording(pdev);
     }
@@ -320,13 +335,13 @@ INT SetCellTransform(PDEV* pdev) {
   if (!d) return -1;
   const ImpositionJob& j = d->rec.job;
   // Booklet and tiled pages are placed on their sheets at playback and
-  // record the page alone.
-  bool own_sheet = j.booklet || j.tiling || j.nup <= 1;
+  // record the page alone (or, for a booklet, its N-up cell on the page).
+  bool own_sheet = j.tiling || j.nup <= 1;
   PageLayout l;
   if (PageLayoutOfPdev(pdev, own_sheet, &l) != 0) return -1;
   Affine m;
   int cell = own_sheet ? 0 : d->cells_on_sheet % std::max<DWORD>(j.nup, 1);
-  int side = d->job.duplex >= 2 ? d->sides_on_sheet % 2 : 0;
+  int side = d->job.duplex >= 2 && !j.booklet ? d->sides_on_sheet % 2 : 0;
   if (PlacementMatrix(&m, l, cell, side, 0, j.resolution, j.resolution, true) != 0) return -1;
   float f[6];
   ToFloats(m, f);

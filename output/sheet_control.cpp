@@ -64,6 +64,8 @@ bool per_page_changes(const DocumentControl* d) { return d->job.per_page_duplex 
 
 }  // namespace
 
+BYTE SheetMediaCode(PDEV* pdev) { return sheet_media_code(pdev); }
+
 BOOL IsBannerTrayUsable(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   return d && d->job.banner_tray != 0;
@@ -89,9 +91,13 @@ INT SelectPageSource(PDEV* pdev, WORD* out) {
   }
   // A tray the application chose leaves no room for a banner tray.
   if (is_public) job.banner = 0;
-  if (d->sheet_number == 0)
+  if (d->sheet_number == 0) {
     d->first_source = source;
-  else if (job.booklet || job.nup > 1)
+    // Booklet playback gives the banner tray to the sides of the first
+    // pages, after the banner itself was switched off.
+    d->rec.job.banner_kind = job.banner;
+    d->rec.job.banner_tray = job.banner_tray;
+  } else if (job.booklet || job.nup > 1)
     source = d->first_source;
   if (job.banner == 1) {
     if (d->sheet_number == 0) {

@@ -12,6 +12,7 @@
 // - the STARTDOCPOST transfer sends every step even after one failed, so the
 //   graphics library always sees the closing transfer mark.
 #include "pi/document_events.h"
+#include "pi/job_monitor.h"
 
 #include <algorithm>
 #include <cstring>
@@ -641,9 +642,28 @@ INT load_fax_address_data(HANDLE printer, HDC dc) {
   return result;
 }
 
-// The job monitor is an outside component this machine does not have:
-// without it a job registers nothing.
-INT register_copies_with_job_monitor(HANDLE, HDC) { return 1; }
+// The job's registrations with the job monitor, made and sent now.
+INT register_copies_with_job_monitor(HANDLE printer, HDC dc) {
+  JobContext* c = find_job_context(printer, dc);
+  if (!c) return -1;
+  CopyRegistration r;
+  r.request = {c->printer, c->devmode, c->printerData, c->faxJob, c->userName, c->documentName, nullptr, nullptr,
+               c->faxData, c->faxDataSize, 0, 0};
+  r.database_open = c->database != nullptr;
+  r.marking_active = c->sealmarkActive;
+  r.marking_outputs = c->sealmarkOutputs;
+  std::vector<BYTE> ids, records;
+  const INT result = RegisterCopiesWithJobMonitor(r, &ids, &records);
+  free_block(&c->copyIds);
+  c->copyIdsSize = 0;
+  if (!ids.empty() && (c->copyIds = copy_to_global(ids)) != nullptr) c->copyIdsSize = static_cast<DWORD>(ids.size());
+  if (!records.empty()) {
+    free_block(&c->copyRecords);
+    c->copyRecordsSize = 0;
+    if ((c->copyRecords = copy_to_global(records)) != nullptr) c->copyRecordsSize = static_cast<INT>(records.size());
+  }
+  return result;
+}
 
 // The PJL headers of the job (one per fax job, otherwise one), built here
 // so that the graphics library sends what this library decided.

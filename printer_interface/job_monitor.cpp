@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "settings/common/driver_locks.h"
+#include "settings/common/module_state.h"
 #include "settings/common/system_utils.h"
 #include "settings/items/item_access.h"
 #include "win/clock.h"
@@ -15,6 +16,7 @@
 #include "win/files.h"
 #include "win/modules.h"
 #include "win/registry.h"
+#include "win/resources.h"
 #include "win/spooler.h"
 
 namespace morva::pi {
@@ -180,12 +182,52 @@ bool fax_texts(const JobMonitorRequest& r, std::string* name, std::string* numbe
     }
     return t;
   };
-  *name = CutAnsiText(ansi(text_at(262, 41)), 31, GetACP());
-  *number = CutAnsiText(ansi(text_at(2, 129)), 32, GetACP());
+  const WORD kind = static_cast<WORD>(e[0] | (e[1] << 8));
+  FormatMonitorFaxTexts(text_at(262, 41), text_at(2, 129), kind, r.destination_count, name, number);
   return true;
 }
 
+std::u16string resource_text(UINT id) {
+  WCHAR buffer[64] = {};
+  const int n = LoadStringW(GetResourceModule(), id, buffer, 64);
+  return n > 0 ? std::u16string(buffer, static_cast<std::size_t>(n)) : std::u16string();
+}
+
+// A text with its "%d" replaced by `value`.
+std::u16string with_count(std::u16string text, unsigned value) {
+  const std::size_t at = text.find(u"%d");
+  if (at == std::u16string::npos) return text;
+  const std::string digits = std::to_string(value);
+  return text.replace(at, 2, std::u16string(digits.begin(), digits.end()));
+}
+
 }  // namespace
+
+void FormatMonitorFaxTexts(const std::u16string& name, const std::u16string& number, WORD kind, WORD count,
+                           std::string* name_out, std::string* number_out) {
+  const UINT cp = GetACP();
+  // The name, and how many more destinations the job has: at its end, or
+  // over the tail of a long name.
+  std::string n = CutAnsiText(ansi(name), 31, cp);
+  if (count > 1) {
+    if (n.size() < 25)
+      n += ansi(with_count(resource_text(5140), count - 1u));
+    else
+      n = CutAnsiText(n, 20, cp) + ansi(with_count(resource_text(5139), count - 1u));
+    n = CutAnsiText(n, 32, cp);
+  }
+  // The number (a speed dial marked as such), and a mark that more follow.
+  std::string m = CutAnsiText(ansi((kind == 1 ? resource_text(5143) : std::u16string()) + number), 32, cp);
+  if (count > 1) {
+    if (m.size() >= 29)
+      m = CutAnsiText(m, 25, cp) + ansi(resource_text(5141));
+    else
+      m += ansi(resource_text(5142));
+    m = CutAnsiText(m, 32, cp);
+  }
+  if (name_out) *name_out = n;
+  if (number_out) *number_out = m;
+}
 
 void* RegisterJobWithMonitor(const JobMonitorRequest& r, char* id) {
   if (!id) return nullptr;
@@ -250,6 +292,40 @@ void* RegisterJobWithMonitor(const JobMonitorRequest& r, char* id) {
   if (!e.fax_form) e.job_text = job_text.c_str();
   void* client = nullptr;
   return BuildJobMonitorRecord(&client, id, e) == kMonitorOk ? client : nullptr;
+}
+
+INT RegisterCopiesWithJobMonitor(const CopyRegistration& c, std::vector<BYTE>* ids, std::vector<BYTE>* records) {
+  if (ids) ids->clear();
+  if (records) records->clear();
+  JobMonitorRequest r = c.request;
+  if (number(r, 1321) == 0 || !c.database_open || number(r, 1333) == 0 || !OpenJobMonitorClient(1)) return 1;
+  // One registration per fax destination sent alone, one for a fax to all
+  // destinations at once, one per marked output, else one.
+  const WORD destinations = static_cast<WORD>(number(r, 380));
+  const bool per_destination = r.fax && number(r, 379) == 0;
+  const bool marked = !r.fax && number(r, 1339) != 0 && c.marking_active && c.marking_outputs > 0;
+  const std::size_t count = per_destination ? destinations : marked ? static_cast<std::size_t>(c.marking_outputs) : 1;
+  if (count == 0) return 1;
+  std::vector<BYTE> list(count * kCopyIdBytes + 2, 0);
+  list[0] = static_cast<BYTE>(count & 0xFF);
+  list[1] = static_cast<BYTE>(count >> 8);
+  std::vector<BYTE> copies(marked ? count * kCopyRecordBytes : 0, 0);
+  for (std::size_t i = 0; i < count; ++i) {
+    r.destination_index = per_destination ? static_cast<WORD>(i) : 0;
+    r.destination_count = per_destination ? 1 : destinations;
+    char id[kJobMonitorIdBytes] = {};
+    void* client = RegisterJobWithMonitor(r, id);
+    // Each registration goes to the monitor at once.
+    if (!client || SendJobMonitorRecord(client) != kMonitorOk) return -1;
+    std::memcpy(list.data() + 2 + i * kCopyIdBytes, id, sizeof id);
+    if (marked) {
+      put_dword(copies.data() + i * kCopyRecordBytes, static_cast<DWORD>(i + 1));
+      std::memcpy(copies.data() + i * kCopyRecordBytes + 4, id, sizeof id);
+    }
+  }
+  if (ids) *ids = std::move(list);
+  if (records) *records = std::move(copies);
+  return 1;
 }
 
 INT ReleaseJobMonitorClient(void* client) {

@@ -8,11 +8,14 @@
 #include <vector>
 
 #include "pi/job_info.h"
+#include "pi/job_monitor.h"
 #include "pi/pjl_header.h"
 #include "pi/private_escapes.h"
 #include "settings/database/ddd_file.h"
 #include "settings/database/ddd_queries.h"
+#include "settings/common/system_utils.h"
 #include "settings/items/item_access.h"
+#include "win/codepage.h"
 #include "win/files.h"
 #include "win/spooler.h"
 
@@ -55,6 +58,14 @@ std::u16string setting_text(void* devmode, void* printer_data, WORD ddmid) {
   ItemValue value{};
   if (GetItemValue(ddmid, devmode, printer_data, &type, &size, &value) != 0 || type != 6) return {};
   return ItemText(value, size);
+}
+
+LONG number_setting(void* devmode, void* printer_data, WORD ddmid) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue value{};
+  if (GetItemValue(ddmid, devmode, printer_data, &type, &size, &value) != 0 || type == 6 || type == 9) return 0;
+  return size == 1 ? static_cast<BYTE>(value.dw) : size == 2 ? static_cast<SHORT>(value.dw) : static_cast<LONG>(value.dw);
 }
 
 bool starts_with(const std::string& line, std::string_view prefix) {
@@ -162,12 +173,48 @@ INT FindPdlBody(HANDLE file, PdlBody* out) {
   return 0;
 }
 
+namespace {
+
+std::string ansi(const std::u16string& text, std::size_t limit) {
+  if (text.empty()) return {};
+  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return CutAnsiText(out, limit, GetACP());
+}
+
+}  // namespace
+
+void* RegisterResentJob(char* id, void* devmode, void* printer_data, LPCWSTR printer_name, LPCWSTR port_name) {
+  // A saved job is registered as stored output under its store name.
+  const std::u16string name = setting_text(devmode, printer_data, 338);
+  if (!id || name.empty()) return nullptr;
+  WCHAR logon[65] = {};
+  DWORD chars = 65;
+  std::u16string user;
+  if (GetLogonUserName(logon, &chars) >= 0) user = logon;
+  const std::string port = ansi(port_name ? port_name : u"", 259), document = ansi(name, 259),
+                    text = ansi(name, 80), printer = ansi(printer_name ? printer_name : u"", 256),
+                    user_a = ansi(user, 64);
+  JobMonitorEntry e;
+  e.kind = 7;
+  e.port = port.c_str();
+  e.document = document.c_str();
+  e.job_text = text.c_str();
+  e.printer = printer.c_str();
+  e.user = user_a.c_str();
+  void* client = nullptr;
+  return BuildJobMonitorRecord(&client, id, e) == kMonitorOk ? client : nullptr;
+}
+
 INT ExpectedTrailerKind(DddHandle* database) {
   const DWORD caps = database ? DddGetFieldValue(&database->main, 26, 4, 0) : 0;
   return (caps & kPjlCapFullForm) ? kTrailerJobInfo : kTrailerPlain;
 }
 
-INT WriteResendFrame(void* devmode, HANDLE printer, INT mode, INT kind, void* printer_data, DddHandle* database) {
+INT WriteResendFrame(void* devmode, HANDLE printer, INT mode, INT kind, void* printer_data, DddHandle* database,
+                     const char* monitor_id) {
   if (mode == 0) {
     const INT bound = GetPjlHeaderSize(printer, devmode, printer_data, database, nullptr, 0);
     if (bound < 0) return 0;
@@ -181,6 +228,10 @@ INT WriteResendFrame(void* devmode, HANDLE printer, INT mode, INT kind, void* pr
     request.settings = copy.data();
     request.printer_data = printer_data;
     request.printer = printer;
+    if (monitor_id) {
+      request.job_monitor_available = 1;
+      std::strncpy(request.job_monitor_id, monitor_id, kJobMonitorIdBytes - 1);
+    }
     std::vector<BYTE> text(static_cast<std::size_t>(bound) + 1);
     PjlOutput out{text.data(), static_cast<DWORD>(text.size()), 0};
     if (BuildPjlJobHeader(database, &request, nullptr, 0, &out) < 0) return 0;
@@ -195,7 +246,7 @@ INT WriteResendFrame(void* devmode, HANDLE printer, INT mode, INT kind, void* pr
 }
 
 INT ResendJobFile(DddHandle* database, void* devmode, void* printer_data, LPCWSTR file_name, LPCWSTR printer_name,
-                  LPCWSTR, INT prompt) {
+                  LPCWSTR port_name, INT prompt) {
   if (!file_name) return -2;
   HANDLE file = CreateFileW(file_name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return -2;
@@ -206,7 +257,10 @@ INT ResendJobFile(DddHandle* database, void* devmode, void* printer_data, LPCWST
     return -1;
   }
   bool started = false;
+  void* monitor = nullptr;
   auto fail = [&]() {
+    // An aborted job is not reported to the monitor.
+    if (monitor) ReleaseJobMonitorClient(monitor);
     if (started) AbortPrinter(printer);
     ClosePrinter(printer);
     CloseHandle(file);
@@ -223,7 +277,11 @@ INT ResendJobFile(DddHandle* database, void* devmode, void* printer_data, LPCWST
   const INT expected = ExpectedTrailerKind(database);
   PdlBody body;
   if (FindPdlBody(file, &body) != 1) return fail();
-  if (WriteResendFrame(devmode, printer, 0, expected, printer_data, database) != 1) return fail();
+  char id[kJobMonitorIdBytes] = {};
+  if (number_setting(devmode, printer_data, 1321) != 0 && OpenJobMonitorClient(1))
+    monitor = RegisterResentJob(id, devmode, printer_data, printer_name, port_name);
+  if (WriteResendFrame(devmode, printer, 0, expected, printer_data, database, monitor ? id : nullptr) != 1)
+    return fail();
   const std::uint64_t end = body.kind == expected ? body.total : body.end;
   BYTE piece[kPiece];
   for (std::uint64_t at = body.start; at < end;) {
@@ -237,6 +295,7 @@ INT ResendJobFile(DddHandle* database, void* devmode, void* printer_data, LPCWST
   if (!EndPagePrinter(printer) || !EndDocPrinter(printer)) return fail();
   ClosePrinter(printer);
   CloseHandle(file);
+  if (monitor) SendJobMonitorRecord(monitor);
   return 0;
 }
 

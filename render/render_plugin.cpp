@@ -222,6 +222,18 @@ BOOL IsRenderPageOpen(PDEV* pdev) {
   return a && a->page_open;
 }
 
+void ToRenderDeviceMatrix(PDEV* pdev, float m[6]) {
+  RenderPluginArea* a = area(pdev);
+  if (!a || !m) return;
+  const float rx = static_cast<float>(resolution(pdev)) / 72.0f, ry = rx;
+  m[0] *= rx;
+  m[2] *= rx;
+  m[4] *= rx;
+  m[1] *= -ry;
+  m[3] *= -ry;
+  m[5] = static_cast<float>(a->height_dots) - ry * m[5];
+}
+
 INT RenderPageBegin(PDEV* pdev, const PageBeginRecord& b, BYTE colour, BYTE source) {
   RenderPluginArea* a = area(pdev);
   SpoolStream* s = pdev ? pdev->stream : nullptr;

@@ -137,15 +137,18 @@ TEST_F(CopiesPrint, CopiesKeepTheirLayout) {
 }
 
 TEST_F(CopiesPrint, BookletSetsWithCopiesKeepEveryPage) {
-  // Sets of 8 pages (two sheets), 14 pages, 3 copies: every page three
-  // times, pages 12 and 13 included.
-  for (long reverse : {0, 1}) {
-    auto p = print(14, {{12, 3}, {18, 1}, {321, 2}, {446, 2}, {323, 2}, {1312, reverse}});
-    std::map<int, int> n;
-    for (int page : p.pages) ++n[page];
-    ASSERT_EQ(n.size(), 14u) << "reverse " << reverse;
-    for (auto [page, times] : n) EXPECT_EQ(times, 3) << "page " << page << ", reverse " << reverse;
-  }
+  // Sets of 8 booklet pages (two sheets), 14 booklet pages, 3 copies: every
+  // page three times, booklet pages 12 and 13 included; also with two
+  // pages to a booklet page.
+  for (long nup : {1, 2})
+    for (long reverse : {0, 1}) {
+      auto p = print(static_cast<int>(14 * nup),
+                     {{12, 3}, {18, 1}, {321, 2}, {446, 2}, {323, 2}, {1312, reverse}, {295, nup}, {264, 3}});
+      std::map<int, int> n;
+      for (int page : p.pages) ++n[page];
+      ASSERT_EQ(n.size(), static_cast<std::size_t>(14 * nup)) << nup << "-up, reverse " << reverse;
+      for (auto [page, times] : n) EXPECT_EQ(times, 3) << nup << "-up: page " << page << ", reverse " << reverse;
+    }
 }
 
 }  // namespace

@@ -68,13 +68,18 @@ class FaxPrint : public ::testing::Test {
                             destination_list({{u"Ann", u"0301"}, {u"Ben", u"0302"}, {u"Cid", u"0303"}}));
   }
 
-  morva::print_host::PrintResult print(int pages, long one_job) {
+  morva::print_host::PrintResult print(int pages, long one_job, long cover_only = 0, long paper = 9) {
     std::string json = R"({"printer": "Morva Demo Printer", "document": "Fax", "units": "px",
         "ddmid": {"375": "C:\\fax\\addresses.tmp", "376": 1, "377": 1, "379": )" +
-                       std::to_string(one_job) + R"(, "380": 3, "381": 0}, "pages": [)";
+                       std::to_string(one_job) + R"(, "380": 3, "381": )" + std::to_string(cover_only) +
+                       R"(, "8": )" + std::to_string(paper) + R"(}, "pages": [)";
+    // The pages of a cover-only job are left empty, as its application
+    // leaves them: none of them is printed.
     for (int i = 0; i < pages; ++i)
-      json += std::string(i ? "," : "") + R"({"ops": [{"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) +
-              ", 100, 900, 900]}]}";
+      json += std::string(i ? "," : "") +
+              (cover_only ? std::string(R"({"ops": []})")
+                          : R"({"ops": [{"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) +
+                                ", 100, 900, 900]}]}");
     json += "]}";
     morva::print_host::Document doc;
     std::string error;
@@ -86,6 +91,7 @@ class FaxPrint : public ::testing::Test {
     std::u16string document;
     std::string bytes;
     std::vector<std::string> ops;
+    std::vector<PdlItem> page_begins;
     bool decoded = false;
   };
   std::vector<Job> jobs() const {
@@ -98,7 +104,10 @@ class FaxPrint : public ::testing::Test {
       job.decoded = decoded.ok && decoded.summary.jobs == 1;
       if (!job.decoded) ADD_FAILURE() << decoded.error << " at " << decoded.error_offset;
       for (const PdlItem& i : decoded.items)
-        if (i.kind == PdlItem::Operator) job.ops.push_back(i.text);
+        if (i.kind == PdlItem::Operator) {
+          job.ops.push_back(i.text);
+          if (i.text == "Ec") job.page_begins.push_back(i);
+        }
       out.push_back(job);
     }
     return out;
@@ -142,8 +151,36 @@ TEST_F(FaxPrint, OneJobForAllDestinations) {
   auto all = jobs();
   ASSERT_EQ(all.size(), 1u);
   ASSERT_TRUE(all[0].decoded);
-  EXPECT_EQ(count(all[0].ops, "Ec"), 1);
+  // The cover page (for the first destination) and the document's page.
+  EXPECT_EQ(count(all[0].ops, "Ec"), 2);
+  EXPECT_GT(count(all[0].ops, "Dd"), 0);
   EXPECT_EQ(occurrences(all[0].bytes, "@FANU="), 3);
+}
+
+TEST_F(FaxPrint, CoverOnlyJobPrintsItsCoverOnItsOwnPaper) {
+  // Letter paper for the document: the cover has a sheet of its own (A4).
+  auto r = print(2, 1, 1, 1);
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  auto all = jobs();
+  ASSERT_EQ(all.size(), 1u);
+  ASSERT_TRUE(all[0].decoded);
+  EXPECT_EQ(count(all[0].ops, "Ec"), 1);
+  EXPECT_GT(count(all[0].ops, "Dd"), 0);
+  ASSERT_EQ(all[0].page_begins.size(), 1u);
+  const PdlItem& begin = all[0].page_begins[0];
+  ASSERT_EQ(begin.operands.size(), 5u);
+  EXPECT_NEAR(begin.operands[3].f, 210.0, 0.01);
+  EXPECT_NEAR(begin.operands[4].f, 297.0, 0.01);
+}
+
+TEST_F(FaxPrint, TheFaxAddressFileIsDeletedAtTheDocumentEnd) {
+  const std::string file = morva::platform::native_path(u"C:\\fax\\addresses.tmp");
+  for (long one_job : {0, 1}) {
+    morva::test::write_file(file, destination_list({{u"Ann", u"0301"}, {u"Ben", u"0302"}}));
+    auto r = print(1, one_job);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    EXPECT_FALSE(std::filesystem::exists(file)) << "one job " << one_job;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // the transform in force, where on that side it lies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -33,6 +34,7 @@ struct Placed {
 struct Side {
   std::vector<Placed> pages;
   int marks = 0;  // strokes painted outside any page (tile marks)
+  long source = -1;  // the tray of its page begin
 };
 
 class ImpositionPrint : public ::testing::Test {
@@ -73,7 +75,10 @@ class ImpositionPrint : public ::testing::Test {
     float m[6] = {1, 0, 0, 1, 0, 0};
     for (const PdlItem& i : decoded.items) {
       if (i.kind != PdlItem::Operator) continue;
-      if (i.text == "Ec") sides.emplace_back();
+      if (i.text == "Ec") {
+        sides.emplace_back();
+        if (i.operands.size() > 1) sides.back().source = i.operands[1].i;
+      }
       if (i.text == "Aa" && i.operands.size() == 6)
         for (int k = 0; k < 6; ++k) m[k] = i.operands[k].f;
       if ((i.text == "CG" || i.text == "Cg") && !sides.empty()) {
@@ -191,21 +196,88 @@ TEST_F(ImpositionPrint, EveryBookletPrintsEveryPageOnce) {
     int kind;
     int value;
   } kinds[] = {{0, 1}, {1, 1}, {2, 1}, {2, 2}, {2, 3}};
-  for (const Kind& k : kinds)
-    for (int pages : {1, 3, 4, 5, 8, 13, 14, 17, 40}) {
-      auto sides = print(pages, {{321, 2}, {446, k.kind}, {323, k.value}});
-      auto n = counts(sides);
-      ASSERT_EQ(n.size(), static_cast<std::size_t>(pages)) << "kind " << k.kind << "/" << k.value << ", " << pages;
-      for (auto [page, times] : n) EXPECT_EQ(times, 1) << "kind " << k.kind << ": page " << page;
-      // At most two pages a side, on opposite halves; the demo printer
-      // leaves blank sides out.
-      for (const Side& s : sides) {
-        ASSERT_LE(s.pages.size(), 2u);
-        if (s.pages.size() == 2) {
-          EXPECT_NE(s.pages[0].y < kSheetH / 2, s.pages[1].y < kSheetH / 2);
+  // N-up booklets with fewer page counts: the booklet pages are what vary.
+  const std::map<int, std::vector<int>> page_counts = {
+      {1, {1, 3, 4, 5, 8, 13, 14, 17, 40}}, {2, {5, 40}}, {4, {14}}};
+  for (const auto& [nup, counts_of_pages] : page_counts)
+    for (const Kind& k : kinds)
+      for (int pages : counts_of_pages) {
+        const std::string what = std::to_string(nup) + "-up kind " + std::to_string(k.kind) + "/" +
+                                 std::to_string(k.value) + ", " + std::to_string(pages) + " pages";
+        auto sides = print(pages, {{321, 2}, {446, k.kind}, {323, k.value}, {295, nup}, {264, 3}});
+        auto n = counts(sides);
+        ASSERT_EQ(n.size(), static_cast<std::size_t>(pages)) << what;
+        for (auto [page, times] : n) EXPECT_EQ(times, 1) << what << ": page " << page;
+        // A booklet page holds `nup` logical pages. At most two booklet
+        // pages a side, each on its own half; the demo printer leaves blank
+        // sides out. One signature pairs booklet pages p and q on a side
+        // when p + q is four times its sheets less one.
+        const int booklet_pages = (pages + nup - 1) / nup;
+        const int pair_sum = 4 * ((booklet_pages + 3) / 4) - 1;
+        for (const Side& s : sides) {
+          std::map<int, std::set<bool>> halves;
+          for (const Placed& p : s.pages) halves[p.page / nup].insert(p.y < kSheetH / 2);
+          ASSERT_LE(halves.size(), 2u) << what;
+          for (auto& [page, h] : halves) EXPECT_EQ(h.size(), 1u) << what << ": booklet page " << page;
+          if (halves.size() == 2) {
+            EXPECT_NE(*halves.begin()->second.begin(), *halves.rbegin()->second.begin()) << what;
+            if (k.kind == 0) {
+              EXPECT_EQ(halves.begin()->first + halves.rbegin()->first, pair_sum) << what;
+            }
+          }
         }
       }
+}
+
+TEST_F(ImpositionPrint, BookletOfNupPagesKeepsEachPagesCellsOnItsHalf) {
+  // Eight booklet pages of `nup` cells each: the spreads of a plain
+  // booklet, every cell of a booklet page in a cell of its own.
+  const std::pair<int, int> spreads[] = {{3, 4}, {5, 2}, {1, 6}, {7, 0}};
+  for (int nup : {2, 4}) {
+    auto sides = print(8 * nup, {{321, 2}, {295, nup}, {264, 3}});
+    ASSERT_EQ(sides.size(), 4u) << nup;
+    for (std::size_t s = 0; s < 4; ++s) {
+      ASSERT_EQ(sides[s].pages.size(), static_cast<std::size_t>(2 * nup)) << nup << "-up side " << s;
+      std::map<int, std::set<int>> half_pages;
+      std::set<std::pair<long, long>> cells;
+      for (const Placed& p : sides[s].pages) {
+        EXPECT_TRUE(p.x > 0 && p.x < kSheetW && p.y > 0 && p.y < kSheetH) << nup << "-up page " << p.page;
+        half_pages[p.y < kSheetH / 2 ? 0 : 1].insert(p.page / nup);
+        cells.insert({std::lround(p.x), std::lround(p.y)});
+      }
+      EXPECT_EQ(cells.size(), static_cast<std::size_t>(2 * nup)) << nup << "-up side " << s;
+      EXPECT_EQ(half_pages[0], std::set<int>{spreads[s].first}) << nup << "-up side " << s;
+      EXPECT_EQ(half_pages[1], std::set<int>{spreads[s].second}) << nup << "-up side " << s;
     }
+  }
+}
+
+TEST_F(ImpositionPrint, BannerPageWithoutItsTrayBecomesTheBookletCover) {
+  // Two-sided booklet of six pages with a banner page. A banner tray the
+  // job can use feeds the sides of pages 0 and 1; one it cannot use makes
+  // the banner the cover, so the booklet needs one side less.
+  struct Case {
+    long tray;
+    std::size_t sides;
+    int pair_sum;
+    std::vector<int> banner_pages;
+  } cases[] = {{3, 4, 7, {0, 1}}, {0, 3, 5, {0}}};
+  for (const Case& c : cases) {
+    auto sides = print(6, {{321, 2}, {16, 2}, {332, 1}, {333, c.tray}, {13, 15}, {265, 1}});
+    ASSERT_EQ(sides.size(), c.sides) << "tray " << c.tray;
+    for (auto [page, times] : counts(sides)) EXPECT_EQ(times, 1) << "tray " << c.tray << ": page " << page;
+    for (const Side& s : sides) {
+      if (s.pages.size() == 2) {
+        EXPECT_EQ(s.pages[0].page + s.pages[1].page, c.pair_sum) << "tray " << c.tray;
+      }
+      bool banner = false;
+      for (const Placed& p : s.pages)
+        banner |= std::find(c.banner_pages.begin(), c.banner_pages.end(), p.page) != c.banner_pages.end();
+      if (banner) {
+        EXPECT_EQ(s.source, c.tray) << "tray " << c.tray << ", side of page " << s.pages[0].page;
+      }
+    }
+  }
 }
 
 TEST_F(ImpositionPrint, PostersPrintEachPageOncePerTileWithMarks) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -74,16 +75,23 @@ class JobMonitorPrint : public ::testing::Test {
     unsetenv("MV_WQLIB_REFUSE");
   }
 
-  morva::print_host::PrintResult print(const std::string& name) {
-    // The graphics driver builds the header itself (no header set from the
-    // interface library) and registers the job.
+  // By default the graphics driver builds the header itself (no header set
+  // from the interface library) and registers the job.
+  morva::print_host::PrintResult print(const std::string& name,
+                                       const std::string& settings = R"("1321": 1, "1333": 0)") {
     std::string json = R"({"printer": "Morva Demo Printer", "document": ")" + name + R"(", "units": "px",
-        "ddmid": {"1321": 1, "1333": 0},
+        "ddmid": {)" + settings + R"(},
         "pages": [{"ops": [{"op": "line", "from": [100, 100], "to": [400, 300]}]}]})";
     morva::print_host::Document doc;
     std::string error;
     EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
     return morva::print_host::print_document(doc);
+  }
+  std::vector<std::string> set_lines() const {
+    std::vector<std::string> out;
+    for (const std::string& line : log())
+      if (line.rfind("Set: ", 0) == 0) out.push_back(line);
+    return out;
   }
   std::vector<std::string> log() const {
     std::ifstream in(log_path_);
@@ -122,6 +130,46 @@ TEST_F(JobMonitorPrint, ARefusingMonitorLeavesTheJobUnregistered) {
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(bytes.find("C1.J42"), std::string::npos);
   for (const std::string& line : log()) EXPECT_NE(line, "Send");
+}
+
+TEST_F(JobMonitorPrint, TheInterfaceLibraryRegistersTheJobAsItStarts) {
+  // With its header set on, the interface library registers the job as the
+  // document starts and sends the registration at once: one registration
+  // more than the graphics library's own (it builds its own header here).
+  std::size_t registrations[2] = {};
+  for (long interface_headers : {0, 1}) {
+    std::remove(log_path_.c_str());
+    auto r = print("Letter", R"("1321": 1, "1333": )" + std::to_string(interface_headers));
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    auto sets = set_lines();
+    registrations[interface_headers] = sets.size();
+    for (const std::string& set : sets) {
+      EXPECT_NE(set.find("kind=0"), std::string::npos) << set;
+      EXPECT_NE(set.find("document=Letter"), std::string::npos) << set;
+    }
+  }
+  EXPECT_EQ(registrations[1], registrations[0] + 1);
+  const auto lines = log();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Send"), static_cast<long>(registrations[1]));
+}
+
+TEST_F(JobMonitorPrint, AResentJobIsRegisteredAsStoredOutput) {
+  // A stored job without the monitor, then a job that sends it again.
+  auto stored = print("Stored", R"("1321": 0, "1333": 0, "336": 1, "338": "Invoice", "1829": "C:\\Jobs")");
+  ASSERT_TRUE(stored.ok) << stored.error;
+  EXPECT_TRUE(set_lines().empty());
+  auto next = print("Next", R"("1321": 1, "1333": 0, "338": "Invoice", "1830": "C:\\Jobs\\Invoice.PRN")");
+  ASSERT_TRUE(next.ok) << next.error;
+  std::string resent_set;
+  for (const std::string& line : set_lines())
+    if (line.find("kind=7") != std::string::npos) resent_set = line;
+  ASSERT_FALSE(resent_set.empty());
+  EXPECT_NE(resent_set.find("text=Invoice document=Invoice"), std::string::npos) << resent_set;
+  std::string bytes;
+  for (const auto& job : morva::platform::spool_jobs(morva::gfx_demo::kDemoPrinter))
+    if (job.document == u"Invoice.PRN") bytes = morva::test::read_file(job.spool_file);
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_NE(bytes.find("@PJL SET JOBID=C1.J42\n"), std::string::npos);
 }
 
 }  // namespace

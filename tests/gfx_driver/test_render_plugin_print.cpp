@@ -125,6 +125,27 @@ TEST_F(RenderPluginPrint, EverySheetGoesOutAsThePluginsRaster) {
   EXPECT_EQ(leftover_temp_files(), 0);
 }
 
+TEST_F(RenderPluginPrint, ThePluginsPageIsMeasuredInDeviceDots) {
+  // The page's transform as the plug-in gets it: the page's dots (at the
+  // sheet's resolution) land one to one, y down from the sheet's top.
+  install("mvrender.dll");
+  auto r = print("");
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  const auto calls = log();
+  ASSERT_EQ(calls.size(), 2u);
+  for (const std::string& call : calls) {
+    int width = 0, height = 0, components = 0;
+    unsigned duplex = 0;
+    float a = 0, d = 0, e = 0, f = 0;
+    ASSERT_EQ(std::sscanf(call.c_str(), "call %d %d %d %u %f %f %f %f", &width, &height, &components, &duplex, &a, &d,
+                          &e, &f),
+              8);
+    EXPECT_NEAR(a, 1.0, 0.01) << call;
+    EXPECT_NEAR(d, 1.0, 0.01) << call;
+    EXPECT_TRUE(e >= 0 && e < width / 4 && f >= 0 && f < height / 4) << call;
+  }
+}
+
 TEST_F(RenderPluginPrint, AFailingOrMissingPluginFailsTheJob) {
   struct Case {
     const char* plugin;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pi/job_monitor.h"
+#include "settings/common/module_state.h"
 #include "temp_root.h"
 #include "win/errors.h"
 #include "win/registry.h"
@@ -166,6 +167,34 @@ TEST_F(JobMonitorTest, RefusalsAndLimits) {
   e = entry("Doc");
   e.fax_form = 2;
   EXPECT_EQ(BuildJobMonitorRecord(&client, id, e), kMonitorBadFaxForm);
+}
+
+TEST_F(JobMonitorTest, FaxTextsCountTheOtherDestinations) {
+  // The suffixes are texts of the resource module.
+  const std::u16string bin = windows_form(bin_native());
+  morva::settings::set_module_directory_for_test(bin.c_str());
+  const std::u16string long_name(28, u'n'), longer_name(40, u'n'), long_number(30, u'1');
+  struct Case {
+    std::u16string name, number;
+    WORD kind, count;
+    std::string name_text, number_text;
+  } cases[] = {
+      {u"Ann", u"0301", 0, 1, "Ann", "0301"},
+      {u"Ann", u"0301", 0, 3, "Ann +2", "0301 +"},
+      {u"Ann", u"0301", 1, 2, "Ann +1", "SD 0301 +"},  // a speed dial
+      // A long name gives up its tail; a long number is cut for the mark.
+      {long_name, long_number, 0, 12, std::string(20, 'n') + "...+11", std::string(25, '1') + "... +"},
+      {longer_name, std::u16string(40, u'2'), 0, 1, std::string(31, 'n'), std::string(32, '2')},
+  };
+  for (const Case& c : cases) {
+    std::string name, number;
+    FormatMonitorFaxTexts(c.name, c.number, c.kind, c.count, &name, &number);
+    EXPECT_EQ(name, c.name_text) << c.name_text;
+    EXPECT_EQ(number, c.number_text) << c.number_text;
+    EXPECT_LT(name.size(), 33u);
+    EXPECT_LT(number.size(), 33u);
+  }
+  morva::settings::set_module_directory_for_test(nullptr);
 }
 
 TEST(JobMonitorDelay, ComparesByTheMinuteAsTheJobHeaderDoes) {

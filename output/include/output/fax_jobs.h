@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fax/fax_cover_sheet.h"
+#include "output/job_settings.h"
 #include "render/pdev.h"
 #include "win/types.h"
 
@@ -22,6 +23,20 @@ struct FaxJobSettings {
 };
 
 INT ReadFaxJobSettings(PDEV* pdev, FaxJobSettings* out);
+// A fax job of cover only (setting 381 on a fax device): its own pages are
+// not printed and the cover page is its one logical page.
+BOOL IsCoverOnlyFax(PDEV* pdev);
+// A fax job with a cover page in the engine's own job (not one job per
+// destination): the cover page for destination 0, written when the job
+// output begins; 0 without a cover, else 0 or -1.
+INT WriteJobCoverPage(PDEV* pdev);
+// The paper of a cover sheet of its own: the database's paper 9 (size,
+// printable area, centred offsets, margins) and its media code; -1 without
+// that paper.
+INT FillCoverGeometry(PDEV* pdev, PageGeometry* out, BYTE* media);
+// At a fax document's end: the fax address file (setting 375) is deleted,
+// never the fixed file the fax sheet shares.
+void ForgetFaxAddressFile(PDEV* pdev);
 // Receives the destination list (a "DFAX002" block) of the fax-address
 // escape: 0 kept, -1 refused (the old list is then forgotten); 0 with
 // nothing kept on a device that is no fax device.

@@ -96,7 +96,6 @@ struct ImpositionJob {
   DWORD booklet_kind;   // 0, 1 or 2
   DWORD booklet_value;  // sheets per signature or set
   DWORD booklet_binding;  // 1 or 2
-  DWORD booklet_cover_rule;
   DWORD booklet_order_option;
   WORD copies;
   DWORD driver_collation;
@@ -104,6 +103,8 @@ struct ImpositionJob {
   DWORD copies_by_playback;
   DWORD recording_needed;
   LONG resolution;
+  DWORD banner_kind;  // the banner of the first sheet: 1 a page from the banner tray
+  WORD banner_tray;
 };
 
 // The placed image being received (output/placed_image.h): its announced
@@ -128,6 +129,9 @@ struct RecordingControl {
 // per sheet of the document control.
 void PrepareImposition(PDEV* pdev);
 BOOL IsBookletJob(PDEV* pdev);
+// The booklet's cover rule: set by the first sheets' tray choice when the
+// banner page cannot come from its own tray and so becomes the cover.
+bool BookletCoverRule(PDEV* pdev);
 BOOL IsTilingJob(PDEV* pdev);
 
 // Record-or-write operators: each writes the operator unless the

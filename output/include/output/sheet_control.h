@@ -25,5 +25,7 @@ void CountSheet(PDEV* pdev, BOOL skipped);
 INT DetectPageChanges(PDEV* pdev);
 // The sheet's page begin: cells-rotated flag, colour, source, paper.
 INT WriteSheetStart(PDEV* pdev);
+// The PDL media code of the output sheet (a custom size has its own).
+BYTE SheetMediaCode(PDEV* pdev);
 
 }  // namespace morva::gfx

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "win/types.h"
 
@@ -78,6 +79,28 @@ struct JobMonitorRequest {
 // printer, port, user and document. The client (to send or release) with
 // the id in `id` (48 bytes), or null when nothing was registered.
 void* RegisterJobWithMonitor(const JobMonitorRequest& request, char* id);
+// The fax destination texts of a registration (ANSI, at most 32 bytes
+// each): the name, with the count of the other destinations when there are
+// `count` > 1, and the number (marked when `kind` is a speed dial), with a
+// mark that more destinations follow.
+void FormatMonitorFaxTexts(const std::u16string& name, const std::u16string& number, WORD kind, WORD count,
+                           std::string* name_out, std::string* number_out);
+// The registrations a job makes as it starts, each sent to the monitor at
+// once: one per fax destination sent alone, one per marked output, else
+// one; nothing (1) unless the job asks for the monitor (settings 1321 and
+// 1333), the database is open and the monitor can be started.
+inline constexpr std::size_t kCopyIdBytes = 64;
+inline constexpr std::size_t kCopyRecordBytes = 68;
+struct CopyRegistration {
+  JobMonitorRequest request;  // the job's settings, names and fax list
+  bool database_open = false;
+  DWORD marking_active = 0;
+  INT marking_outputs = 0;
+};
+// 1 with `ids` (a WORD count, then a 64-byte id per registration) and, for
+// marked outputs, `records` ({output number from 1, id} of 68 bytes each);
+// -1 when a registration failed (neither is kept).
+INT RegisterCopiesWithJobMonitor(const CopyRegistration& c, std::vector<BYTE>* ids, std::vector<BYTE>* records);
 // Ends a client without sending: 1 released, 3 release failed, 6 none.
 INT ReleaseJobMonitorClient(void* client);
 

@@ -38,7 +38,12 @@ INT ExpectedTrailerKind(DddHandle* database);
 
 // Mode 0 writes a new job header for the settings, mode 1 the job end of
 // `kind`. 1 on success, 0 on failure.
-INT WriteResendFrame(void* devmode, HANDLE printer, INT mode, INT kind, void* printer_data, DddHandle* database);
+INT WriteResendFrame(void* devmode, HANDLE printer, INT mode, INT kind, void* printer_data, DddHandle* database,
+                     const char* monitor_id = nullptr);
+// The job-monitor registration of a re-sent job (stored output under the
+// store name, setting 338), not yet sent; the id in `id` (48 bytes). Null
+// when nothing was registered.
+void* RegisterResentJob(char* id, void* devmode, void* printer_data, LPCWSTR printer_name, LPCWSTR port_name);
 
 // 0 sent, -2 the file cannot be opened, -1 any other failure (the spooler
 // job is then aborted).

@@ -36,6 +36,9 @@ const BYTE* RenderPluginBlock(PDEV* pdev, int which);
 // end the plug-in renders it and the raster goes out as the page. A page
 // of another kind (blank banner or separator) is played as PDL.
 BOOL IsRenderPageOpen(PDEV* pdev);
+// A replayed page transform (to 1/72 inch, y up) made one to the device
+// dots of the plug-in's page (y down from the sheet's top).
+void ToRenderDeviceMatrix(PDEV* pdev, float m[6]);
 INT RenderPageBegin(PDEV* pdev, const PageBeginRecord& begin, BYTE colour, BYTE source);
 INT RenderPageEnd(PDEV* pdev);
 
