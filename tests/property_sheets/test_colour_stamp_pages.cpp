@@ -29,6 +29,7 @@ using morva::gfx_demo::kDemoPrinter;
 constexpr DWORD kFullDevmode = 5988;
 constexpr INT kColourTab = 1, kStampTab = 2;
 constexpr INT kNewStamp = 1358, kEditStamp = 1359, kDeleteStamp = 1360, kStampOkButton = 1408, kStampName = 1369;
+constexpr INT kStampList = 1361;
 constexpr INT kBalanceButton = 1091, kProfilesButton = 1088;
 constexpr WORD kNameSetting = 297, kTextSetting = 299;
 
@@ -197,6 +198,53 @@ TEST_F(DocumentPages, StampOfTheSettingsIsStoredWhenThePageOpens) {
   EXPECT_EQ(stored(u"Monthly"), kStampNotFound);
   EXPECT_EQ(text(out, kNameSetting), u"");
   EXPECT_EQ(text(out, kTextSetting), u"");
+}
+
+// The stamp list shows "None", the built-in stamps and the user's stored
+// stamps, with the settings' stamp selected, also one the page's check has
+// just stored; choosing a row takes that stamp into the settings.
+TEST_F(DocumentPages, StampListShowsTheStoredStampsAndSelectsTheSettingsStamp) {
+  const std::vector<std::u16string> listed = {u"None",   u"Confidential",      u"Draft",  u"Copy", u"Urgent",
+                                              u"Internal Use Only", u"Sample", u"Alpha", u"Beta"};
+  struct Case {
+    std::u16string settings_name, settings_text;
+    std::vector<std::u16string> extra_rows;
+    INT selected;
+  } const cases[] = {
+      {u"Beta", u"SECOND", {}, 8},
+      {u"", u"", {}, 0},
+      {u"Gamma", u"THIRD", {u"Gamma"}, 9},  // stored by the page's check
+  };
+  store(u"Alpha", u"FIRST");
+  store(u"Beta", u"SECOND");
+  for (const Case& c : cases) {
+    std::vector<BYTE> input = c.settings_name.empty() ? defaults() : naming(c.settings_name, c.settings_text);
+    morva::platform::reset_message_boxes();
+    std::vector<std::u16string> rows;
+    INT selected = -1;
+    std::vector<BYTE> out = sheet(
+        [&](HWND s) {
+          to_tab(s, kStampTab);
+          HWND list = ui::find(s, kStampList);
+          rows = ui::items(list);
+          selected = ui::state(list).selection;
+          if (c.settings_name == u"Beta") {
+            EXPECT_TRUE(ui::write_png(s, picture("doc_stamp_list.png")));
+            ASSERT_TRUE(ui::select_text(list, u"Alpha"));
+          }
+          ui::press_ok(s);
+        },
+        &input);
+    std::vector<std::u16string> expected = listed;
+    expected.insert(expected.end(), c.extra_rows.begin(), c.extra_rows.end());
+    const std::string label(c.settings_name.begin(), c.settings_name.end());
+    EXPECT_EQ(rows, expected) << label;
+    EXPECT_EQ(selected, c.selected) << label;
+    if (c.settings_name == u"Beta") {
+      EXPECT_EQ(text(out, kNameSetting), u"Alpha");
+      EXPECT_EQ(text(out, kTextSetting), u"FIRST");
+    }
+  }
 }
 
 // The settings' stamp differs from its stored twin: OK stores the settings'
