@@ -29,7 +29,7 @@ using morva::gfx_demo::kDemoPrinter;
 constexpr DWORD kFullDevmode = 5988;
 constexpr INT kColourTab = 1, kStampTab = 2;
 constexpr INT kNewStamp = 1358, kEditStamp = 1359, kDeleteStamp = 1360, kStampOkButton = 1408, kStampName = 1369;
-constexpr INT kStampList = 1361;
+constexpr INT kStampList = 1361, kStampTextField = 1388;
 constexpr INT kBalanceButton = 1091, kProfilesButton = 1088;
 constexpr WORD kNameSetting = 297, kTextSetting = 299;
 
@@ -320,6 +320,33 @@ TEST_F(DocumentPages, EditDialogStoresAStampKeptUnderItsName) {
       &input);
   EXPECT_TRUE(shown);
   EXPECT_EQ(stored(u"Weekly"), kStampOk);
+}
+
+// A new stamp whose text is typed first takes the text as its name (cut
+// to 32 bytes) and is stored under it by OK; the list then shows it.
+TEST_F(DocumentPages, NewStampTakesItsTypedTextAsItsName) {
+  const std::u16string typed = u"FOR REVIEW BY THE BOARD OF DIRECTORS";
+  const std::u16string name = typed.substr(0, 32);
+  std::vector<std::u16string> rows;
+  std::vector<BYTE> out = sheet([&](HWND s) {
+    to_tab(s, kStampTab);
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kStampTextField), typed));
+      ASSERT_TRUE(ui::tab());
+      EXPECT_EQ(ui::text(ui::find(dialog, kStampName)), name);
+      ASSERT_TRUE(ui::click(ui::find(dialog, kStampOkButton)));
+      EXPECT_FALSE(IsWindowVisible(dialog));
+    });
+    ASSERT_TRUE(ui::click(ui::find(s, kNewStamp)));
+    rows = ui::items(ui::find(s, kStampList));
+    ui::press_ok(s);
+  });
+  StampRecord record{};
+  ASSERT_EQ(stored(name, &record), kStampOk);
+  EXPECT_EQ(std::u16string(record.text), typed);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back(), name);
+  EXPECT_EQ(text(out, kNameSetting), name);
 }
 
 // A new stamp whose name cannot be stored (here the built-in default's
