@@ -576,7 +576,7 @@ constexpr SettingRef kAngleRef[] = {Bound(311)};
 constexpr SettingRef kPositionRef[] = {Bound(kStampPlacement)};
 
 constexpr RadioGroupData kFrameButtons{3, {1398, 1373, 1392}};
-constexpr RadioGroupData kPositionButtons{8, {1437, 1438, 1439, 1440, 1441, 1442, 1443, 1444}};
+constexpr RadioGroupData kPositionButtons{9, {1437, 1438, 1439, 1440, 1441, 1442, 1443, 1444, 1445}};
 constexpr CommandItem kOkItem{kCommandOk, nullptr};
 
 #define MORVA_POSITION(id) {id, 1, kPositionRef, kRadio, nullptr, &kPositionButtons, kNone, kNone, nullptr}
