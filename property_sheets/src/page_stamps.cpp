@@ -552,6 +552,7 @@ constexpr ControlRecord kPageRecords[] = {
     {1542, 1, kFileRef, kControlEdit, StoreFileNameHandler, &kShortTextField, 1541, 9146, nullptr},
     {1544, 1, kOptionRef, kControlCheckBox, nullptr, nullptr, 1544, 9147, nullptr},
     {1546, 1, kOptionTextRef, kControlEdit, StoreOptionTextHandler, &kShortTextField, 1545, 9148, nullptr},
+    {1543, 0, nullptr, kControlCommand, ResendStoredJobButton, nullptr, kNone, kNone, nullptr},
     {1547, 1, kSealRef, kControlCommand, nullptr, nullptr, kNone, kNone, nullptr},
     {kPagePreview, 0, nullptr, 0, StampPreviewHandler, nullptr, kNone, kNone, nullptr},
     {kDialogRecordId, 1, kPageRecordRef, 0, StampPageHandler, nullptr, kNone, kNone, nullptr},

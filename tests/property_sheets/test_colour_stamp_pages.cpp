@@ -29,7 +29,7 @@ using morva::gfx_demo::kDemoPrinter;
 constexpr DWORD kFullDevmode = 5988;
 constexpr INT kColourTab = 1, kStampTab = 2;
 constexpr INT kNewStamp = 1358, kEditStamp = 1359, kDeleteStamp = 1360, kStampOkButton = 1408, kStampName = 1369;
-constexpr INT kStampList = 1361, kStampTextField = 1388;
+constexpr INT kStampList = 1361, kStampTextField = 1388, kResend = 1543, kFileNameField = 1542;
 constexpr INT kBalanceButton = 1091, kProfilesButton = 1088;
 constexpr WORD kNameSetting = 297, kTextSetting = 299;
 
@@ -347,6 +347,34 @@ TEST_F(DocumentPages, NewStampTakesItsTypedTextAsItsName) {
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows.back(), name);
   EXPECT_EQ(text(out, kNameSetting), name);
+}
+
+// Re-send without a file name asks for one; a stored job file that is not
+// there is said with its path. Either way the file name gets the focus.
+TEST_F(DocumentPages, ResendSaysWhatIsMissing) {
+  struct Case {
+    std::u16string file_name, message;
+  } const cases[] = {
+      {u"", u"Enter a value between"},
+      {u"GONE", u"cannot be opened:\nGONE.PRN"},
+  };
+  for (const Case& c : cases) {
+    std::vector<BYTE> input = defaults();
+    set_text(input, 338, c.file_name, 18);
+    morva::platform::reset_message_boxes();
+    bool focused = false;
+    sheet(
+        [&](HWND s) {
+          to_tab(s, kStampTab);
+          ASSERT_TRUE(ui::click(ui::find(s, kResend)));
+          focused = ui::state(ui::find(s, kFileNameField)).focused;
+          ui::press_ok(s);
+        },
+        &input);
+    const std::string label(c.file_name.begin(), c.file_name.end());
+    EXPECT_TRUE(log_has(MB_OK | MB_ICONWARNING, c.message)) << label;
+    EXPECT_TRUE(focused) << label;
+  }
 }
 
 // A new stamp whose name cannot be stored (here the built-in default's
