@@ -111,7 +111,7 @@ void show_radio_button(ControlEvent* event, const ControlRecord* record, const R
 }
 
 INT button_index(const RadioGroupData* group, INT id) {
-  for (INT i = 0; group && i < group->count; ++i)
+  for (INT i = 0; i < RadioButtonCount(group); ++i)
     if (group->buttons[i] == id) return i;
   return -1;
 }
@@ -247,7 +247,7 @@ INT RadioGroupHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM l
   if (IsDlgButtonChecked(event->window, record->id) != BST_CHECKED) return 0;
   if (store_choice(event, record, own) == 2 && fresh_slot(event, record)) {
     // Refused: every button of the group shows the stored choice again.
-    for (INT i = 0; i < group->count; ++i) show_radio_button(event, record, group, i);
+    for (INT i = 0; i < RadioButtonCount(group); ++i) show_radio_button(event, record, group, i);
   }
   return 0;
 }

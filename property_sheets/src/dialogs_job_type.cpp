@@ -114,6 +114,54 @@ void warn(HWND window, LPCWSTR text) {
   if (text) ShowResourceMessageBox(window, kCaptionText, nullptr, MB_OK | MB_ICONWARNING, kNone, text);
 }
 
+// ---- what the fields accept ---------------------------------------------------------
+
+constexpr DWORD kValidateAlways = kValidateOnKillActive | kValidateOnKillFocus | kValidateOnCommand;
+constexpr WORD kTextField = kEditText | 0x100;
+
+// Character classes (resource strings of byte ranges).
+constexpr UINT kPrintable[] = {9279, 0};
+constexpr UINT kWideDoubleBytes[] = {9280, 0};
+constexpr UINT kNarrowDoubleBytes[] = {9233, 0};
+constexpr UINT kCodeBytes[] = {9219, 0};
+constexpr UINT kDigits[] = {9235, 0};
+constexpr TextRule kLongNameRule{{kPrintable, kWideDoubleBytes, nullptr, nullptr}, 425};
+constexpr TextRule kShortNameRule{{kPrintable, kNarrowDoubleBytes, nullptr, nullptr}, 445};
+constexpr TextRule kCodeRule{{kCodeBytes, kNarrowDoubleBytes, nullptr, nullptr}, 743};
+constexpr TextRule kNumberRule{{kDigits, nullptr, nullptr, nullptr}, kNone};
+
+// The identifier and the name: an empty text passes the field (the
+// required checks are the handlers' own).
+constexpr EditFieldData kLongIdentifierField{kTextField | kEditLenient, 24, &kLongNameRule, nullptr, kValidateAlways,
+                                             nullptr};
+constexpr EditFieldData kShortIdentifierField{kTextField | kEditLenient, 8, &kShortNameRule, nullptr, kValidateAlways,
+                                              nullptr};
+constexpr EditFieldData kLongNameField{kEditText | kEditLenient, 24, &kLongNameRule, nullptr, kValidateAlways, nullptr};
+constexpr EditFieldData kShortNameField{kEditText | kEditLenient, 12, &kShortNameRule, nullptr, kValidateAlways,
+                                        nullptr};
+// The codes, in plain or protected form.
+constexpr EditFieldData kPlainCodeField{kEditText | kEditLenient, 4, &kCodeRule, nullptr,
+                                        kValidateAlways, nullptr};
+constexpr EditFieldData kProtectedCodeField{kEditText | kEditLenient | kEditShowProtected, 12, &kCodeRule,
+                                            nullptr, kValidateAlways, nullptr};
+constexpr EditFieldData kProtectedSecondCodeField{kEditText | kEditLenient | kEditShowProtected, 20,
+                                                  &kCodeRule, nullptr, kValidateAlways, nullptr};
+// The number is kept as a text of digits; an empty one passes only where
+// the model turns the empty checks off.
+constexpr EditFieldData kNumberField{kTextField, 3, &kNumberRule, nullptr, kValidateAlways, nullptr};
+constexpr EditFieldData kLenientNumberField{kTextField | kEditLenient, 3, &kNumberRule, nullptr, kValidateAlways,
+                                            nullptr};
+// Hour and minute: whole numbers of two digits.
+constexpr UnitRecord kWhole{0, 0};
+constexpr EditFieldData kPairField{kEditNumeric, 2, nullptr, &kWhole, kValidateAlways, nullptr};
+
+// Passes the message on to the edit kind with the field data the handler
+// chose.
+INT chain_edit(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+               const EditFieldData* data) {
+  return event->default_handler ? event->default_handler(event, message, wParam, lParam, record, data) : 0;
+}
+
 }  // namespace
 
 // Leaving without a required detail: the job type goes back to its choice of
@@ -195,10 +243,11 @@ INT_PTR JobTypeDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 INT IdentifierFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                            const ControlRecord* record, const void*) {
   const bool long_ids = !GetSheetState(event->window) || option_on(event, kLongIdentifiers);
+  const EditFieldData* data = long_ids ? &kLongIdentifierField : &kShortIdentifierField;
   const bool checks = !option_on(event, kNoEmptyChecks);
   if (ShowsAgain(message, lParam)) {
-    SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, long_ids ? 24 : 8, 0);
-    const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
+    const INT result = chain_edit(event, message, wParam, lParam, record, data);
+    SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, data->max_chars, 0);
     if (field_empty(event->window, record->id)) {
       const WCHAR* empty = u"";
       SetItemValueRaw(option_on(event, kProtectedCodes) ? kProtectedCode : kPlainCode, event->devmode,
@@ -208,14 +257,14 @@ INT IdentifierFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPA
   }
   if (IsNotifyCode(message, lParam, PSN_RESET) && checks && field_empty(event->window, record->id)) {
     ResetJobTypeWithNotice(event);
-    return ChainDefaultHandler(event, message, wParam, lParam, record);
+    return chain_edit(event, message, wParam, lParam, record, data);
   }
   if (message == UM_VALIDATE_CONTROLS && checks && field_empty(event->window, record->id)) {
     ShowJobDetailRequiredNotice(event);
     SetFocus(GetDlgItem(event->window, record->id));
     return 1;
   }
-  return ChainDefaultHandler(event, message, wParam, lParam, record);
+  return chain_edit(event, message, wParam, lParam, record, data);
 }
 
 // The code: its length lies between the model's minimum and the maximum of
@@ -224,12 +273,15 @@ INT JobCodeFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
                         const void*) {
   const bool protected_codes = option_on(event, kProtectedCodes);
   const WORD ddmid = protected_codes ? kProtectedCode : kPlainCode;
+  const EditFieldData* data = protected_codes ? &kProtectedCodeField : &kPlainCodeField;
   if (ShowsAgain(message, lParam)) {
     if (ControlState* state = FindControlState(event->window, record)) {
       INT index = 0;
       if (FindSettingRefIndex(record, ddmid, &index)) state->current = index;
     }
-    SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, protected_codes ? 12 : 4, 0);
+    const INT result = chain_edit(event, message, wParam, lParam, record, data);
+    SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, data->max_chars, 0);
+    return result;
   }
   if (message == UM_VALIDATE_CONTROLS && !option_on(event, kNoEmptyChecks)) {
     INT maximum = 0, minimum = 0;
@@ -244,20 +296,23 @@ INT JobCodeFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
       }
     }
   }
-  return ChainDefaultHandler(event, message, wParam, lParam, record);
+  return chain_edit(event, message, wParam, lParam, record, data);
 }
 
 INT SecondCodeFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                            const ControlRecord* record, const void*) {
+  const bool protected_codes = option_on(event, kProtectedCodes);
+  const EditFieldData* data = protected_codes ? &kProtectedSecondCodeField : &kPlainCodeField;
   if (ShowsAgain(message, lParam)) {
-    const bool protected_codes = option_on(event, kProtectedCodes);
     if (ControlState* state = FindControlState(event->window, record)) {
       INT index = 0;
       if (FindSettingRefIndex(record, protected_codes ? 1858 : 436, &index)) state->current = index;
     }
-    SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, protected_codes ? 20 : 4, 0);
+    const INT result = chain_edit(event, message, wParam, lParam, record, data);
+    SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, data->max_chars, 0);
+    return result;
   }
-  return ChainDefaultHandler(event, message, wParam, lParam, record);
+  return chain_edit(event, message, wParam, lParam, record, data);
 }
 
 INT NameFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
@@ -265,9 +320,11 @@ INT NameFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
   LONG job = 0;
   read_number(event, kJobType, &job);
   const bool long_names = job == 3 || option_on(event, kLongIdentifiers);
+  const EditFieldData* data = long_names ? &kLongNameField : &kShortNameField;
+  const INT result = chain_edit(event, message, wParam, lParam, record, data);
   if (ShowsAgain(message, lParam) || message == WM_COMMAND)
-    SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, long_names ? 24 : 12, 0);
-  return ChainDefaultHandler(event, message, wParam, lParam, record);
+    SendDlgItemMessageW(event->window, record->id, EM_LIMITTEXT, data->max_chars, 0);
+  return result;
 }
 
 // The hour and minute show two digits; the arrows wrap around.
@@ -353,7 +410,7 @@ INT NumberFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
     ResetJobTypeWithNotice(event);
   const bool leaving = message == WM_COMMAND && LOWORD(wParam) == record->id && HIWORD(wParam) == EN_KILLFOCUS;
   if ((leaving || message == UM_VALIDATE_CONTROLS) && !ValidateNumberField(event, record)) return 1;
-  return ChainDefaultHandler(event, message, wParam, lParam, record);
+  return chain_edit(event, message, wParam, lParam, record, checks ? &kNumberField : &kLenientNumberField);
 }
 
 // OK of the number dialog: job type 3 needs the user name.
@@ -404,9 +461,9 @@ constexpr ControlRecord kIdentifierRecords[] = {
 };
 constexpr ControlRecord kNameRecords[] = {MORVA_IDENTIFIER, MORVA_COMMON_FIELDS, MORVA_DEFAULTS};
 constexpr ControlRecord kPairRecords[] = {
-    {kHourEdit, 1, kHourRef, kControlEdit, JobPairEditHandler, nullptr, 3370, 9022, nullptr},
+    {kHourEdit, 1, kHourRef, kControlEdit, JobPairEditHandler, &kPairField, 3370, 9022, nullptr},
     {3372, 1, kHourRef, kUpDownKind, JobPairSpinHandler, nullptr, kNone, kNone, nullptr},
-    {kMinuteEdit, 1, kMinuteRef, kControlEdit, JobPairEditHandler, nullptr, 3373, 9023, nullptr},
+    {kMinuteEdit, 1, kMinuteRef, kControlEdit, JobPairEditHandler, &kPairField, 3373, 9023, nullptr},
     {3375, 1, kMinuteRef, kUpDownKind, JobPairSpinHandler, nullptr, kNone, kNone, nullptr},
     MORVA_COMMON_FIELDS,
 };

@@ -153,7 +153,10 @@ void rebuild_stamp_names(HWND window, ControlEvent* event) {
   entry->info = info;
 }
 
-void refresh_stamp_list(HWND window, ControlEvent* event) {
+// The refresh is caused by `by` (a button or the page), so that the stamp
+// list, which skips refreshes of its own changes, fills again.
+void refresh_stamp_list(HWND window, ControlEvent* event, const ControlRecord* by) {
+  event->refresh_record = by;
   rebuild_stamp_names(window, event);
   RequestStampRefresh(event);
   const WORD names[] = {kStampName, kStampList};
@@ -169,7 +172,7 @@ INT save_settings_stamp(ControlEvent* event) {
 // The page's opening check: a stamp in the settings that the store does not
 // have is stored (or, when it cannot be, replaced by the default stamp); one
 // whose stored twin differs is stored or taken back as the user says.
-void check_selected_stamp(ControlEvent* event) {
+void check_selected_stamp(ControlEvent* event, const ControlRecord* page) {
   StampRecord record{};
   if (!CaptureStampRecord(event->devmode, event->printer_data, &record) || !record.name[0]) return;
   HANDLE printer = sheet_printer(event->window);
@@ -177,7 +180,7 @@ void check_selected_stamp(ControlEvent* event) {
     case kStampNotStored:
       if (CheckNewStampName(printer, record.name, event->database) == kStampOk) {
         if (message_box(event->window, MB_OK | MB_ICONWARNING, kStoredNewStamp, record.name) == -1) return;
-        if (SaveStamp(printer, &record, event->database) == kStampOk) refresh_stamp_list(event->window, event);
+        if (SaveStamp(printer, &record, event->database) == kStampOk) refresh_stamp_list(event->window, event, page);
       } else {
         if (message_box(event->window, MB_OK | MB_ICONWARNING, kCannotStoreStamp, record.name) == -1) return;
         LoadStampIntoSettings(event->window, 0, printer, event->database, event->devmode, event->printer_data,
@@ -218,9 +221,10 @@ constexpr INT kLockedControls[] = {kStampListBox, kNewButton, kEditButton, kDele
 
 // The page's own record; it comes last, so that on activation and refresh
 // it acts after the controls have shown their settings.
-INT StampPageHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
+INT StampPageHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
+                     const void*) {
   if (message == WM_INITDIALOG) {
-    check_selected_stamp(event);
+    check_selected_stamp(event, record);
     return 0;
   }
   if (!ShowsAgain(message, lParam)) return 0;
@@ -261,11 +265,12 @@ INT StampDialogButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM l
   RunCommandItem(event, message, wParam, lParam, record, static_cast<const CommandItem*>(kind_data));
   SafeGlobalFree(state->stamp_initial_name);
   state->stamp_initial_name = nullptr;
-  refresh_stamp_list(event->window, event);
+  refresh_stamp_list(event->window, event, record);
   return 0;
 }
 
-INT StampDeleteButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord*, const void*) {
+INT StampDeleteButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord* record,
+                      const void*) {
   if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
   const std::u16string name = read_text(event->devmode, event->printer_data, kStampName);
   HANDLE printer = sheet_printer(event->window);
@@ -273,7 +278,7 @@ INT StampDeleteButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, 
   if (message_box(event->window, MB_OKCANCEL | MB_ICONWARNING, kAskDelete, name.c_str()) != IDOK) return 0;
   if (DeleteStamp(printer, name.c_str(), event->database) != kStampOk) return 0;
   LoadStampIntoSettings(event->window, 0, printer, event->database, event->devmode, event->printer_data, nullptr);
-  refresh_stamp_list(event->window, event);
+  refresh_stamp_list(event->window, event, record);
   SetFocus(GetDlgItem(event->window, kStampListBox));
   return 0;
 }
@@ -361,7 +366,15 @@ INT StampTextHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
                      const void*) {
   if (message == UM_REFRESH_CONTROLS && !lists(lParam, kStampText)) return 0;
   const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
-  if (message != WM_COMMAND || HIWORD(wParam) != EN_KILLFOCUS || event->refresh != 1) return result;
+  // The field stores what is typed at once; the name follows when the
+  // field is left after an accepted change.
+  static HWND changed_in = nullptr;
+  if (message != WM_COMMAND) return result;
+  if (HIWORD(wParam) == EN_CHANGE && event->refresh == 1) changed_in = event->window;
+  if (HIWORD(wParam) != EN_KILLFOCUS) return result;
+  const bool changed = changed_in == event->window || event->refresh == 1;
+  changed_in = nullptr;
+  if (!changed) return result;
   if (GetFocus() == GetDlgItem(event->window, kReloadButton)) return result;
   const SheetState* state = GetSheetState(event->window);
   if (!state || !state->stamp_initial_name) return result;
@@ -438,7 +451,8 @@ INT StampPositionHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARA
 }
 
 // Reload: the built-in values again, under the name typed.
-INT StampReloadButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord*, const void*) {
+INT StampReloadButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord* record,
+                      const void*) {
   if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
   SetFocus(GetDlgItem(event->window, kReloadButton));
   std::u16string name = read_text(event->devmode, event->printer_data, kStampName);
@@ -448,6 +462,7 @@ INT StampReloadButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, 
                             event->printer_data, event->kind == 19 && !name.empty() ? name.c_str() : nullptr) != 0)
     return 0;
   write_text(event->devmode, event->printer_data, kStampName, name, kNameBytes);
+  event->refresh_record = record;
   RequestStampRefresh(event);
   return 0;
 }
@@ -500,6 +515,14 @@ constexpr INT kRadio = kControlRadioGroup;
 constexpr INT kTrackbarKind = 12;
 constexpr INT kUpDownKind = 9;
 
+constexpr DWORD kValidateAlways = kValidateOnKillActive | kValidateOnKillFocus | kValidateOnCommand;
+constexpr UnitRecord kWhole{0, 0};
+constexpr EditFieldData kFolderField{kEditText | kEditLenient, 127, nullptr, nullptr, kValidateAlways, nullptr};
+constexpr EditFieldData kShortTextField{kEditText, 8, nullptr, nullptr, kValidateAlways, nullptr};
+constexpr EditFieldData kNameField{kEditText | kEditLenient, 32, nullptr, nullptr, kValidateAlways, nullptr};
+constexpr EditFieldData kTextField{kEditText | kEditLenient, 64, nullptr, nullptr, kValidateAlways, nullptr};
+constexpr EditFieldData kAngleField{kEditNumeric, 4, nullptr, &kWhole, kValidateAlways, nullptr};
+
 constexpr SettingRef kStampListRef[] = {Bound(kStampList)};
 constexpr SettingRef kNewRef[] = {Bound(36865)};
 constexpr SettingRef kEditRef[] = {Bound(36866)};
@@ -525,10 +548,11 @@ constexpr ControlRecord kPageRecords[] = {
     {kDeleteButton, 1, kDeleteRef, kControlCommand, StampDeleteButton, nullptr, kNone, kNone, nullptr},
     {kStampSwitch, 1, kSwitchRef, kControlCheckBox, nullptr, nullptr, 1362, 9143, nullptr},
     {1537, 1, kStoreRef, kControlCheckBox, nullptr, nullptr, 1537, 9144, nullptr},
-    {1539, 1, kFolderRef, kControlEdit, nullptr, nullptr, 1538, 9145, nullptr},
-    {1542, 1, kFileRef, kControlEdit, StoreFileNameHandler, nullptr, 1541, 9146, nullptr},
+    {1539, 1, kFolderRef, kControlEdit, nullptr, &kFolderField, 1538, 9145, nullptr},
+    {1542, 1, kFileRef, kControlEdit, StoreFileNameHandler, &kShortTextField, 1541, 9146, nullptr},
     {1544, 1, kOptionRef, kControlCheckBox, nullptr, nullptr, 1544, 9147, nullptr},
-    {1546, 1, kOptionTextRef, kControlEdit, StoreOptionTextHandler, nullptr, 1545, 9148, nullptr},
+    {1546, 1, kOptionTextRef, kControlEdit, StoreOptionTextHandler, &kShortTextField, 1545, 9148, nullptr},
+    {1543, 0, nullptr, kControlCommand, ResendStoredJobButton, nullptr, kNone, kNone, nullptr},
     {1547, 1, kSealRef, kControlCommand, nullptr, nullptr, kNone, kNone, nullptr},
     {kPagePreview, 0, nullptr, 0, StampPreviewHandler, nullptr, kNone, kNone, nullptr},
     {kDialogRecordId, 1, kPageRecordRef, 0, StampPageHandler, nullptr, kNone, kNone, nullptr},
@@ -553,14 +577,14 @@ constexpr SettingRef kAngleRef[] = {Bound(311)};
 constexpr SettingRef kPositionRef[] = {Bound(kStampPlacement)};
 
 constexpr RadioGroupData kFrameButtons{3, {1398, 1373, 1392}};
-constexpr RadioGroupData kPositionButtons{8, {1437, 1438, 1439, 1440, 1441, 1442, 1443, 1444}};
+constexpr RadioGroupData kPositionButtons{9, {1437, 1438, 1439, 1440, 1441, 1442, 1443, 1444, 1445}};
 constexpr CommandItem kOkItem{kCommandOk, nullptr};
 
 #define MORVA_POSITION(id) {id, 1, kPositionRef, kRadio, nullptr, &kPositionButtons, kNone, kNone, nullptr}
 constexpr ControlRecord kDialogRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, StampDialogHandler, nullptr, kNone, kNone, nullptr},
-    {kNameEdit, 1, kNameRef, kControlEdit, nullptr, nullptr, 1370, 9032, nullptr},
-    {1388, 1, kTextRef, kControlEdit, StampTextHandler, nullptr, 1389, 9033, nullptr},
+    {kNameEdit, 1, kNameRef, kControlEdit, nullptr, &kNameField, 1370, 9032, nullptr},
+    {1388, 1, kTextRef, kControlEdit, StampTextHandler, &kTextField, 1389, 9033, nullptr},
     {1371, 1, kFaceRef, kControlDropDown, StampFontHandler, nullptr, 1393, kNone, nullptr},
     {1390, 1, kSizeRef, kControlDropDown, nullptr, nullptr, 1394, 9202, nullptr},
     {1435, 1, kBoldRef, kControlCheckBox, nullptr, nullptr, kNone, kNone, nullptr},
@@ -574,7 +598,7 @@ constexpr ControlRecord kDialogRecords[] = {
     {1392, 1, kFrameRef, kRadio, nullptr, &kFrameButtons, kNone, kNone, nullptr},
     {1383, 1, kAngleRef, kTrackbarKind, nullptr, nullptr, kNone, kNone, nullptr},
     {1399, 1, kAngleRef, kUpDownKind, nullptr, nullptr, kNone, kNone, nullptr},
-    {1397, 1, kAngleRef, kControlEdit, nullptr, nullptr, kNone, kNone, nullptr},
+    {1397, 1, kAngleRef, kControlEdit, nullptr, &kAngleField, kNone, kNone, nullptr},
     {1437, 1, kPositionRef, kRadio, StampPositionHandler, &kPositionButtons, kNone, kNone, nullptr},
     MORVA_POSITION(1438), MORVA_POSITION(1439), MORVA_POSITION(1440), MORVA_POSITION(1441),
     MORVA_POSITION(1442), MORVA_POSITION(1443), MORVA_POSITION(1444), MORVA_POSITION(1445),

@@ -308,7 +308,10 @@ INT SelectCurrentChoices(ControlEvent* event, const ControlRecord* records, INT 
       slot.choice = -1;
       if (info->kind == kItemKindList || info->kind == kItemKindNumberedList)
         for (LONG c = 0; c < info->count; ++c)
-          if (GetTypeCompare(info->value_type, ItemInfo_GetChoiceAt(info, c), &slot.value) == 0) {
+          // A text choice is matched with the text the slot points to.
+          if (info->value_type == kTypeText
+                  ? ItemText(slot.value, slot.size) == static_cast<LPCWSTR>(ItemInfo_GetChoiceAt(info, c))
+                  : GetTypeCompare(info->value_type, ItemInfo_GetChoiceAt(info, c), &slot.value) == 0) {
             slot.choice = static_cast<INT>(c);
             break;
           }

@@ -29,6 +29,7 @@ using morva::gfx_demo::kDemoPrinter;
 constexpr DWORD kFullDevmode = 5988;
 constexpr INT kColourTab = 1, kStampTab = 2;
 constexpr INT kNewStamp = 1358, kEditStamp = 1359, kDeleteStamp = 1360, kStampOkButton = 1408, kStampName = 1369;
+constexpr INT kStampList = 1361, kStampTextField = 1388, kResend = 1543, kFileNameField = 1542;
 constexpr INT kBalanceButton = 1091, kProfilesButton = 1088;
 constexpr WORD kNameSetting = 297, kTextSetting = 299;
 
@@ -199,6 +200,53 @@ TEST_F(DocumentPages, StampOfTheSettingsIsStoredWhenThePageOpens) {
   EXPECT_EQ(text(out, kTextSetting), u"");
 }
 
+// The stamp list shows "None", the built-in stamps and the user's stored
+// stamps, with the settings' stamp selected, also one the page's check has
+// just stored; choosing a row takes that stamp into the settings.
+TEST_F(DocumentPages, StampListShowsTheStoredStampsAndSelectsTheSettingsStamp) {
+  const std::vector<std::u16string> listed = {u"None",   u"Confidential",      u"Draft",  u"Copy", u"Urgent",
+                                              u"Internal Use Only", u"Sample", u"Alpha", u"Beta"};
+  struct Case {
+    std::u16string settings_name, settings_text;
+    std::vector<std::u16string> extra_rows;
+    INT selected;
+  } const cases[] = {
+      {u"Beta", u"SECOND", {}, 8},
+      {u"", u"", {}, 0},
+      {u"Gamma", u"THIRD", {u"Gamma"}, 9},  // stored by the page's check
+  };
+  store(u"Alpha", u"FIRST");
+  store(u"Beta", u"SECOND");
+  for (const Case& c : cases) {
+    std::vector<BYTE> input = c.settings_name.empty() ? defaults() : naming(c.settings_name, c.settings_text);
+    morva::platform::reset_message_boxes();
+    std::vector<std::u16string> rows;
+    INT selected = -1;
+    std::vector<BYTE> out = sheet(
+        [&](HWND s) {
+          to_tab(s, kStampTab);
+          HWND list = ui::find(s, kStampList);
+          rows = ui::items(list);
+          selected = ui::state(list).selection;
+          if (c.settings_name == u"Beta") {
+            EXPECT_TRUE(ui::write_png(s, picture("doc_stamp_list.png")));
+            ASSERT_TRUE(ui::select_text(list, u"Alpha"));
+          }
+          ui::press_ok(s);
+        },
+        &input);
+    std::vector<std::u16string> expected = listed;
+    expected.insert(expected.end(), c.extra_rows.begin(), c.extra_rows.end());
+    const std::string label(c.settings_name.begin(), c.settings_name.end());
+    EXPECT_EQ(rows, expected) << label;
+    EXPECT_EQ(selected, c.selected) << label;
+    if (c.settings_name == u"Beta") {
+      EXPECT_EQ(text(out, kNameSetting), u"Alpha");
+      EXPECT_EQ(text(out, kTextSetting), u"FIRST");
+    }
+  }
+}
+
 // The settings' stamp differs from its stored twin: OK stores the settings'
 // text over it, Cancel takes the stored stamp into the settings.
 TEST_F(DocumentPages, StampThatDiffersFromItsStoredTwinAsks) {
@@ -272,6 +320,61 @@ TEST_F(DocumentPages, EditDialogStoresAStampKeptUnderItsName) {
       &input);
   EXPECT_TRUE(shown);
   EXPECT_EQ(stored(u"Weekly"), kStampOk);
+}
+
+// A new stamp whose text is typed first takes the text as its name (cut
+// to 32 bytes) and is stored under it by OK; the list then shows it.
+TEST_F(DocumentPages, NewStampTakesItsTypedTextAsItsName) {
+  const std::u16string typed = u"FOR REVIEW BY THE BOARD OF DIRECTORS";
+  const std::u16string name = typed.substr(0, 32);
+  std::vector<std::u16string> rows;
+  std::vector<BYTE> out = sheet([&](HWND s) {
+    to_tab(s, kStampTab);
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kStampTextField), typed));
+      ASSERT_TRUE(ui::tab());
+      EXPECT_EQ(ui::text(ui::find(dialog, kStampName)), name);
+      ASSERT_TRUE(ui::click(ui::find(dialog, kStampOkButton)));
+      EXPECT_FALSE(IsWindowVisible(dialog));
+    });
+    ASSERT_TRUE(ui::click(ui::find(s, kNewStamp)));
+    rows = ui::items(ui::find(s, kStampList));
+    ui::press_ok(s);
+  });
+  StampRecord record{};
+  ASSERT_EQ(stored(name, &record), kStampOk);
+  EXPECT_EQ(std::u16string(record.text), typed);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back(), name);
+  EXPECT_EQ(text(out, kNameSetting), name);
+}
+
+// Re-send without a file name asks for one; a stored job file that is not
+// there is said with its path. Either way the file name gets the focus.
+TEST_F(DocumentPages, ResendSaysWhatIsMissing) {
+  struct Case {
+    std::u16string file_name, message;
+  } const cases[] = {
+      {u"", u"Enter a value between"},
+      {u"GONE", u"cannot be opened:\nGONE.PRN"},
+  };
+  for (const Case& c : cases) {
+    std::vector<BYTE> input = defaults();
+    set_text(input, 338, c.file_name, 18);
+    morva::platform::reset_message_boxes();
+    bool focused = false;
+    sheet(
+        [&](HWND s) {
+          to_tab(s, kStampTab);
+          ASSERT_TRUE(ui::click(ui::find(s, kResend)));
+          focused = ui::state(ui::find(s, kFileNameField)).focused;
+          ui::press_ok(s);
+        },
+        &input);
+    const std::string label(c.file_name.begin(), c.file_name.end());
+    EXPECT_TRUE(log_has(MB_OK | MB_ICONWARNING, c.message)) << label;
+    EXPECT_TRUE(focused) << label;
+  }
 }
 
 // A new stamp whose name cannot be stored (here the built-in default's

@@ -186,6 +186,43 @@ TEST_F(DocumentDialogs, IdentifierIsRequiredOnOk) {
   EXPECT_EQ(now(kJobType), 1);
 }
 
+// What is typed into a field of a job-type dialog is stored in its setting
+// by OK, within the field's length.
+TEST_F(DocumentDialogs, TypedDetailsAreStoredInTheirSettings) {
+  struct Case {
+    INT kind;
+    UINT resource;
+    LONG job_type;
+    INT control;
+    std::u16string typed;
+    WORD ddmid;
+    std::u16string stored;
+  } const cases[] = {
+      {22, 533, 1, 1549, u"A17", 5129, u"A17"},
+      {22, 533, 1, 1549, u"ABCDEFGHIJ", 5129, u"ABCDEFGH"},  // eight characters without device option 2
+      {22, 533, 1, 1550, u"4711", 5130, u"4711"},
+      {42, 3340, 2, 1552, u"Ada", 1831, u"Ada"},
+      {44, 3400, 3, 1552, u"Grace", 1831, u"Grace"},
+  };
+  for (const Case& c : cases) {
+    set(kJobType, c.job_type);
+    const std::string label = std::to_string(c.control) + " " + std::string(c.typed.begin(), c.typed.end());
+    const INT_PTR answer = run(c.kind, c.resource, [&](HWND dialog) {
+      if (c.kind != 44 && c.control != 1549) {
+        ASSERT_TRUE(ui::enter_text(ui::find(dialog, 1549), u"ID"));
+      }
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, c.control), c.typed));
+      ASSERT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    EXPECT_EQ(answer, 1) << label;
+    WORD type = 0;
+    DWORD size = 0;
+    ItemValue v{};
+    ASSERT_EQ(GetItemValue(c.ddmid, context->current.devmode, context->current.printer_data, &type, &size, &v), 0);
+    EXPECT_EQ(ItemText(v, size), c.stored) << label;
+  }
+}
+
 TEST_F(DocumentDialogs, HourAndMinuteShowTwoDigits) {
   set(kJobType, 4);
   set(451, 7);

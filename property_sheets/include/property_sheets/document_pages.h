@@ -118,3 +118,9 @@ INT ShowJobDetailRequiredNotice(ControlEvent* event);
 INT ShowTwoDigitPair(ControlEvent* event);
 // The number field of the number dialog: 1 accepted, 0 refused (said).
 INT ValidateNumberField(ControlEvent* event, const ControlRecord* record);
+
+// The stamp page's re-send button (control 1543): sends the job file named
+// by the page's folder and file name again; says when there is no name or
+// the file cannot be opened.
+INT ResendStoredJobButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
+                          const ControlRecord* record, const void* kind_data);

@@ -10,11 +10,17 @@
 
 // ---- control kinds -------------------------------------------------------------
 
-// Kind data of a radio group (kind 5): the button ids in choice order.
+// Kind data of a radio group (kind 5): the button ids in choice order. A
+// group holds at most kMaxRadioButtons (the stamp positions need nine); a
+// count beyond that is read as the maximum.
+inline constexpr INT kMaxRadioButtons = 9;
 struct RadioGroupData {
   INT count;
-  INT buttons[8];
+  INT buttons[kMaxRadioButtons];
 };
+inline INT RadioButtonCount(const RadioGroupData* group) {
+  return !group || group->count < 0 ? 0 : group->count > kMaxRadioButtons ? kMaxRadioButtons : group->count;
+}
 
 // Kind data of a static text (kind 10).
 inline constexpr INT kStaticChoiceText = 1;  // the text of the current choice
