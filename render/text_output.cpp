@@ -178,24 +178,26 @@ int EmitTextRun(const TextCall& c, WORD code, std::vector<WORD> codes, const GLY
 
 // ---- TrueType runs -------------------------------------------------------------------
 
-// The page matrix's vertical scale in device pixels: the matrix is kept in
-// pixels, or in points while a render plug-in draws the sheet.
+// The page matrix maps device pixels to points (72 / resolution a pixel on
+// a plain page); never written yet, it is the printer's plain default.
+bool page_matrix_unset(const float* m) { return m[0] == 0 && m[1] == 0 && m[2] == 0 && m[3] == 0; }
+
+// How many device pixels of a plain page one pixel becomes down the page.
 float PageScale(const TextCall& c) {
   const float* m = c.w->cache.matrix;
-  float scale = std::hypot(m[2], m[3]);
-  if (IsRenderPluginOn(c.pdev)) scale *= static_cast<float>(std::max<LONG>(1, PdevGetNumber(c.pdev, 20))) / 72.0f;
-  return scale == 0 ? 1.0f : scale;
+  if (page_matrix_unset(m)) return 1.0f;
+  return std::hypot(m[2], m[3]) * static_cast<float>(DeviceResolution(c.pdev, 21)) / 72.0f;
 }
 
 bool IsPlainPageMatrix(const TextCall& c) {
-  // Neither turned nor skewed, and one device pixel a pixel (or a point
-  // for each 72nd of an inch while the plug-in draws).
+  // Neither turned nor skewed, and 72 / resolution in both directions.
   const float* m = c.w->cache.matrix;
-  if (m[0] == 0 && m[1] == 0 && m[2] == 0 && m[3] == 0) return true;  // none written yet
+  if (page_matrix_unset(m)) return true;
   if (m[1] != 0 || m[2] != 0) return false;
-  const float res = static_cast<float>(std::max<LONG>(1, PdevGetNumber(c.pdev, 20)));
-  auto plain = [&](float v) { return std::fabs(v) == 1.0f || std::fabs(res * std::fabs(v) - 72.0f) <= 0.0109f; };
-  return plain(m[0]) && plain(m[3]);
+  auto plain = [&](float v, int id) {
+    return std::fabs(static_cast<float>(DeviceResolution(c.pdev, static_cast<WORD>(id))) * std::fabs(v) - 72.0f) <= 0.0109f;
+  };
+  return plain(m[0], 20) && plain(m[3], 21);
 }
 
 // The font's em height in device pixels (28.4 length / 16).
@@ -209,7 +211,7 @@ float EmPixels(const TextCall& c) {
 }
 
 LONG FontPointSize(const TextCall& c) {
-  return MulDiv(static_cast<LONG>(EmPixels(c)), 72, std::max<LONG>(1, PdevGetNumber(c.pdev, 21)));
+  return MulDiv(static_cast<LONG>(EmPixels(c)), 72, DeviceResolution(c.pdev, 21));
 }
 
 bool UseOutlineGlyphs(const TextCall& c) {
@@ -224,9 +226,9 @@ bool UseOutlineGlyphs(const TextCall& c) {
 // 1/64 pixel words.
 bool UseWordCoordinates(const TextCall& c) {
   if (IsRenderPluginOn(c.pdev)) return false;
-  const LONG res = std::max<LONG>(1, PdevGetNumber(c.pdev, 21));
+  const LONG res = DeviceResolution(c.pdev, 21);
   const LONG limit = res > 600 ? 24000 / res : 40;
-  const LONG xres = std::max<LONG>(1, PdevGetNumber(c.pdev, 20));
+  const LONG xres = DeviceResolution(c.pdev, 20);
   const LONG widest = xres > 600 ? 333 : xres * 40 / 72;
   return FontPointSize(c) <= limit && static_cast<LONG>(c.pfo->cxMax) <= widest;
 }
@@ -266,7 +268,7 @@ bool older_system(const TextCall& c) {
 OutlineOptions outline_options(const TextCall& c) {
   OutlineOptions o;
   o.reals = !UseWordCoordinates(c);
-  o.em_points = EmPixels(c) * 72.0f / static_cast<float>(std::max<LONG>(1, PdevGetNumber(c.pdev, 21)));
+  o.em_points = EmPixels(c) * 72.0f / static_cast<float>(DeviceResolution(c.pdev, 21));
   o.em_box = IsRenderPluginOn(c.pdev) != FALSE;
   o.bold_bounds = (c.pfo->flFontType & FO_SIM_BOLD) && older_system(c);
   o.thin_points = ThinLinePoints(c);

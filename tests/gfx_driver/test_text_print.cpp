@@ -489,6 +489,34 @@ TEST_F(TextPrint, SimulatedAndRotatedTextPrints) {
   }
 }
 
+TEST_F(TextPrint, SmallBlackOutlinesOfManyPointsCarryTheThinLineHint) {
+  // Setting 1307 on, outlines from every size (346 at 0), an em of about
+  // 12 pixels: black text takes the hint and the cache kind of its own; red
+  // text and a glyph of few points do not.
+  std::string error;
+  LONG dpi = 0;
+  {
+    auto dc = morva::print_host::PrinterDc::create(morva::gfx_demo::kDemoPrinter, nullptr, &error);
+    ASSERT_TRUE(dc) << error;
+    dpi = dc->dpi_y();
+  }
+  const double points = 12.0 * 72.0 / dpi;
+  struct Case {
+    const char* colour;
+    const char* text;
+    std::size_t thin;
+  } cases[] = {{"#000000", "@", 1}, {"#FF0000", "@", 0}, {"#000000", "l", 0}};
+  for (const Case& c : cases) {
+    auto r = print(std::string(R"({"op": "text_color", "color": ")") + c.colour + R"("},)" + font("DejaVu Sans", points) +
+                       "," + text(200, 200, c.text),
+                   R"("ddmid": {"1307": "1", "346": 0})");
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    ASSERT_TRUE(decoded_.ok) << decoded_.error << " at " << decoded_.error_offset;
+    EXPECT_EQ(glyph_records("outline glyph"), 1u) << c.colour << c.text;
+    EXPECT_EQ(glyph_records("outline glyph, word points, thin line"), c.thin) << c.colour << c.text;
+  }
+}
+
 TEST_F(TextPrint, FontQueriesAnswerMetricsGlyphSetsAndWidths) {
   std::string error;
   auto dc = morva::print_host::PrinterDc::create(morva::gfx_demo::kDemoPrinter, nullptr, &error);
