@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "output/document_control.h"
@@ -299,18 +300,13 @@ int InlineGlyphRun(const TextCall& c, std::size_t n, const GLYPHPOS* gp) {
   const int layout = layout_kind(c, n, gp);
   const BYTE flags = layout == 1 ? 1 : layout == 2 ? 2 : 3;
   // Places of each glyph, in the order the glyphs first appear.
-  std::vector<std::size_t> order;
   std::vector<std::vector<std::size_t>> places;
   {
-    std::vector<std::pair<HGLYPH, std::size_t>> seen;  // glyph, index into places
+    std::unordered_map<HGLYPH, std::size_t> seen;  // glyph, index into places
     for (std::size_t i = 0; i < n; ++i) {
-      auto it = std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == gp[i].hg; });
-      if (it == seen.end()) {
-        seen.emplace_back(gp[i].hg, places.size());
-        places.push_back({i});
-      } else {
-        places[it->second].push_back(i);
-      }
+      const auto [it, fresh] = seen.try_emplace(gp[i].hg, places.size());
+      if (fresh) places.emplace_back();
+      places[it->second].push_back(i);
     }
   }
   for (const std::vector<std::size_t>& at : places) {
