@@ -14,6 +14,7 @@
 #include "output/spool_stream.h"
 #include "output/store_mode.h"
 #include "render/pdl_operators.h"
+#include "render/glyph_compression.h"
 #include "render/images.h"
 #include "render/pdl_writer.h"
 #include "render/render_plugin.h"
@@ -232,6 +233,7 @@ INT OpenDocumentOutput(PDEV* pdev, LPCWSTR name) {
       PdlWriter_Create(d->sink, d->job.pdl_version, static_cast<DWORD>(PdevGetNumber(pdev, 1343)), glyph_memory);
   if (!pdev->writer) return -1;
   if (OpenImageDocument(pdev) != 0) return -1;
+  BindDocumentCompression(pdev);
   WritePdlComment(pdev, nullptr, 0x1);
   d->state = kDocOpen;
   d->page_record_word = 0;
@@ -338,6 +340,7 @@ void EndDocumentCleanup(PDEV* pdev) {
   JobInfo_Close(pdev);
   CompleteJobMonitor(pdev, FALSE);
   UnloadRenderPlugin(pdev);
+  UnbindDocumentCompression(pdev);
   if (DocumentControl* d = pdev->document) {
     delete static_cast<SpoolStreamSink*>(d->sink);
     GlobalFree(d);

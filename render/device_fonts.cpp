@@ -388,7 +388,7 @@ BOOL DefaultDeviceFontLogfont(PDEV* pdev, DEVINFO* devinfo) {
     for (int k = 0; k < LF_FACESIZE - 1 && face[k]; ++k) lf.lfFaceName[k] = face[k];
     lf.lfCharSet = ifi->jWinCharSet;
     lf.lfPitchAndFamily = set->blocks[i]->blob[30];
-    lf.lfHeight = PdevGetNumber(pdev, 20) * 10 / -72;
+    lf.lfHeight = DeviceResolution(pdev, 20) * 10 / -72;
     lf.lfWeight = 400;
     devinfo->lfDefaultFont = lf;
     return TRUE;
@@ -445,6 +445,11 @@ LONG glyph_width(DeviceFontBlock* b, HGLYPH hg) {
 }
 
 }  // namespace
+
+LONG DeviceResolution(PDEV* pdev, WORD id) {
+  const LONG dpi = PdevGetNumber(pdev, id);
+  return dpi > 0 ? dpi : PdevResolution(pdev);
+}
 
 LONG VectorLength(LONG a, LONG b) {
   if (b == 0) return std::abs(a);
@@ -512,7 +517,7 @@ LONG QueryDeviceFontData(PDEV* pdev, FONTOBJ* pfo, ULONG mode, HGLYPH hg, GLYPHD
   dm->pteBase = {static_cast<FLOATL>(base.x / lb), static_cast<FLOATL>(base.y / lb)};
   dm->pteSide = {static_cast<FLOATL>(side.x / ls), static_cast<FLOATL>(side.y / ls)};
   const LONG h = static_cast<LONG>(ls) / 16;
-  const LONG yres = std::max<LONG>(PdevGetNumber(pdev, 21), 1);
+  const LONG yres = DeviceResolution(pdev, 21);
   const LONG pt = MulDiv(h, 72, yres);
   const BYTE family = ifi->jWinPitchAndFamily & 0xF0;
   LONG leading;

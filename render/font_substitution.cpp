@@ -4,6 +4,7 @@
 // ever grow; each step adds to the records that are best so far.
 #include <algorithm>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "render/device_fonts.h"
@@ -16,8 +17,10 @@ namespace {
 using Name = std::u16string_view;
 
 // Face names that stand for one another; names beginning with "@" are the
-// vertical-writing faces.
-const std::vector<std::vector<Name>>& name_groups() {
+// vertical-writing faces. The first table has all 15 groups; the second,
+// for printers without the Japanese faces, only the last 7 (the Latin
+// faces).
+const std::vector<std::vector<Name>>& all_name_groups() {
   static const std::vector<std::vector<Name>> groups = {
       {u"QZ リョービ 本明朝-L", u"平成明朝", u"ＭＳ 明朝"},
       {u"QZ リョービ P本明朝-L", u"ＭＳ Ｐ明朝"},
@@ -38,6 +41,15 @@ const std::vector<std::vector<Name>>& name_groups() {
       {u"Book Antiqua", u"Modern", u"Bookman Antiqua", u"Zapf Calligraphic", u"ZapfCalligraphic", u"Paratino"},
   };
   return groups;
+}
+
+constexpr std::size_t kLatinGroups = 7;
+
+// The groups of the table the request names.
+std::pair<const std::vector<Name>*, const std::vector<Name>*> name_groups(UINT table) {
+  const auto& all = all_name_groups();
+  const std::size_t first = table == kSubstTableLatin ? all.size() - kLatinGroups : 0;
+  return {all.data() + first, all.data() + all.size()};
 }
 
 char16_t fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
@@ -148,11 +160,10 @@ int SelectSubstituteFont(const SubstituteRequest& r, std::size_t* index) {
   bool name_matched = false;
   if (!face.empty()) {
     const std::vector<Name>* group = nullptr;
-    for (const auto& g : name_groups()) {
-      for (Name n : g)
-        if (prefix_equal(n, face)) group = &g;
-      if (group) break;
-    }
+    const auto [begin, end] = name_groups(r.table);
+    for (const std::vector<Name>* g = begin; g != end && !group; ++g)
+      for (Name n : *g)
+        if (prefix_equal(n, face)) group = g;
     const BYTE before = s.best;
     for (std::size_t i = 0; i < r.count; ++i) {
       const Name rec = record_name(r.records[i]);

@@ -21,6 +21,10 @@ constexpr DWORD kBitmapSizeMask = 0x3FFFFF;
 constexpr DWORD kOutlineSizeMask = 0x3FFFF;
 constexpr DWORD kOutlineReals = 0x200000;
 constexpr DWORD kOutlineThin = 0x1000000;
+constexpr DWORD kOutlineBoldBounds = 0x38000000;
+constexpr DWORD kBitmapCompressed = 0x2000000;
+// The em box's commands: a move and a close, twice.
+constexpr BYTE kEmBoxCommands = 0x15;
 
 }  // namespace
 
@@ -82,29 +86,67 @@ bool PathToGlyphCommands(PATHOBJ* ppo, std::vector<POINTFIX>* points, std::vecto
   return true;
 }
 
-bool GetOutlineGlyph(FONTOBJ* pfo, HGLYPH hg, bool reals, bool thin, GlyphRecord* out) {
-  GLYPHDATA* gd = nullptr;
-  HGLYPH one = hg;
-  if (FONTOBJ_cGetGlyphs(pfo, FO_PATHOBJ, 1, &one, reinterpret_cast<PVOID*>(&gd)) != 1 || !gd || !gd->gdf.ppo)
-    return false;
+bool OutlineGlyphFromPath(PATHOBJ* ppo, const OutlineOptions& how, GlyphRecord* out) {
   *out = GlyphRecord{};
   out->outline = true;
-  out->thin = thin;
-  if (!PathToGlyphCommands(gd->gdf.ppo, &out->points, &out->commands)) return false;
+  if (!PathToGlyphCommands(ppo, &out->points, &out->commands)) return false;
+  out->thin = how.thin_points != 0 && out->points.size() >= how.thin_points;
+  if (how.bold_bounds) {
+    // Older systems widen a simulated-bold glyph from its bounds, put
+    // first as a figure of its own, with the em height as the second point.
+    RECTFX bounds{};
+    PATHOBJ_vGetBounds(ppo, &bounds);
+    const FIX em = static_cast<FIX>(std::lround(how.em_points * 16.0f));
+    out->points.insert(out->points.begin(), {POINTFIX{bounds.xLeft, bounds.yTop}, POINTFIX{em, em}});
+    out->commands.insert(out->commands.begin(), {kGlyphCmdStart, kGlyphCmdClose, kGlyphCmdStart, kGlyphCmdClose});
+    out->bold_bounds = true;
+  }
+  bool reals = how.reals || how.em_box;
   // Word coordinates are 1/64 pixel: a glyph that does not fit goes as reals.
   if (!reals)
     for (const POINTFIX& p : out->points)
       if (std::abs(static_cast<long>(p.x) * 4) > 32767 || std::abs(static_cast<long>(p.y) * 4) > 32767) reals = true;
   out->reals = reals;
-  if (out->points.size() > 0xFFFF || out->commands.size() > 0xFFFF) return false;
-  out->size = OutlineGlyphSize(out->points.size(), reals ? 8 : 4, out->commands.size());
+  // The em box counts as two points and four commands.
+  const std::size_t extra_points = how.em_box ? 2 : 0, extra_commands = how.em_box ? 4 : 0;
+  if (how.em_box) out->em_box = how.em_points;
+  const std::size_t points = out->points.size() + extra_points, commands = out->commands.size() + extra_commands;
+  if (points > 0xFFFF || commands > 0xFFFF) return false;
+  out->size = OutlineGlyphSize(points, reals ? 8 : 4, commands);
   return out->size <= kOutlineSizeMask;
+}
+
+bool GetOutlineGlyph(FONTOBJ* pfo, HGLYPH hg, const OutlineOptions& how, GlyphRecord* out) {
+  GLYPHDATA* gd = nullptr;
+  HGLYPH one = hg;
+  if (FONTOBJ_cGetGlyphs(pfo, FO_PATHOBJ, 1, &one, reinterpret_cast<PVOID*>(&gd)) != 1 || !gd || !gd->gdf.ppo)
+    return false;
+  return OutlineGlyphFromPath(gd->gdf.ppo, how, out);
+}
+
+bool CompressGlyphBits(const render::CompressPlugin* plugin, GlyphRecord* r) {
+  if (!plugin || r->outline || r->bits.empty()) return false;
+  const INT rows = r->height, width = r->width, row_bytes = r->row_bytes;
+  DWORD size = 0;
+  bool used = false;
+  if (render::CompressPlugin_Init(plugin, 2, width, rows, row_bytes) == 0 &&
+      render::CompressPlugin_Compress(plugin, r->bits.data(), rows, &size) == 0 && size > 0 && size <= r->bits.size()) {
+    std::vector<BYTE> coded(size);
+    if (render::CompressPlugin_Get(plugin, coded.data()) == 0) {
+      r->bits = std::move(coded);
+      r->compressed = true;
+      r->size = BitmapGlyphSize(r->bits.size());
+      used = true;
+    }
+  }
+  render::CompressPlugin_Finish(plugin);
+  return used;
 }
 
 int WriteGlyphRecord(PdlWriter* w, const GlyphRecord& r) {
   int rc = 0;
   if (!r.outline) {
-    const DWORD header = kBitmapHeader | r.size;
+    const DWORD header = kBitmapHeader | (r.compressed ? kBitmapCompressed : 0) | r.size;
     const BYTE one = 1;
     rc |= PdlWriter_PutGlyphValue(w, 14, &header, 4);
     rc |= PdlWriter_PutGlyphValue(w, 3, &r.origin_x, 4);
@@ -121,11 +163,16 @@ int WriteGlyphRecord(PdlWriter* w, const GlyphRecord& r) {
     }
     return rc ? -1 : 0;
   }
-  const DWORD header = r.size | (r.reals ? kOutlineReals : 0) | (r.thin ? kOutlineThin : 0);
-  const WORD points = static_cast<WORD>(r.points.size()), commands = static_cast<WORD>(r.commands.size());
+  const DWORD header = r.size | (r.reals ? kOutlineReals : 0) | (r.thin ? kOutlineThin : 0) |
+                       (r.bold_bounds ? kOutlineBoldBounds : 0);
+  const bool em_box = r.em_box != 0;
+  const WORD points = static_cast<WORD>(r.points.size() + (em_box ? 2 : 0));
+  const WORD commands = static_cast<WORD>(r.commands.size() + (em_box ? 4 : 0));
   rc |= PdlWriter_PutGlyphValue(w, 14, &header, 4);
   rc |= PdlWriter_PutGlyphValue(w, 9, &points, 2);
   rc |= PdlWriter_PutGlyphValue(w, 10, &commands, 2);
+  if (em_box)
+    for (int i = 0; i < 4; ++i) rc |= PdlWriter_PutGlyphValue(w, 11, &r.em_box, 4);
   for (const POINTFIX& p : r.points) {
     if (r.reals) {
       const float x = static_cast<float>(p.x) / 16.0f, y = static_cast<float>(p.y) / 16.0f;
@@ -137,11 +184,13 @@ int WriteGlyphRecord(PdlWriter* w, const GlyphRecord& r) {
       rc |= PdlWriter_PutGlyphValue(w, 13, &y, 2);
     }
   }
+  if (em_box)
+    for (int i = 0; i < 2; ++i) rc |= PdlWriter_PutGlyphValue(w, 12, &kEmBoxCommands, 1);
   for (std::size_t i = 0; i < r.commands.size(); i += 2) {
     const BYTE b = static_cast<BYTE>((r.commands[i] << 4) | (i + 1 < r.commands.size() ? r.commands[i + 1] : 0));
     rc |= PdlWriter_PutGlyphValue(w, 12, &b, 1);
   }
-  const std::size_t used = r.points.size() * (r.reals ? 8 : 4) + (r.commands.size() + 1) / 2 + 8;
+  const std::size_t used = std::size_t{points} * (r.reals ? 8 : 4) + (std::size_t{commands} + 1) / 2 + 8;
   if (r.size > used) {
     std::vector<BYTE> fill(r.size - used, 0x22);
     rc |= PdlWriter_PutGlyphValue(w, 8, fill.data(), fill.size());
@@ -213,6 +262,19 @@ int PdlWriter_DrawInlineGlyph(PdlWriter* w, float x, float y, WORD last) {
   const float xy[2] = {x, y};
   if (Pdl_RealsFitWords(xy, 2)) return Pdl_OpInlineGlyph(w->sink, static_cast<LONG>(x), static_cast<LONG>(y), 0, 0, last);
   return Pdl_OpInlineGlyphReal(w->sink, x, y, 0, 0, last);
+}
+
+int PdlWriter_DrawInlineGlyphArray(PdlWriter* w, float x, float y, BYTE flags, std::size_t n, const float* dx,
+                                   const float* dy, WORD last) {
+  const float xy[2] = {x, y};
+  bool words = Pdl_RealsFitWords(xy, 2) && (!(flags & 1) || Pdl_RealsFitWords(dx, n)) &&
+               (!(flags & 2) || Pdl_RealsFitWords(dy, n));
+  if (!words) return Pdl_OpInlineGlyphArrayReal(w->sink, x, y, flags, n, dx, dy, last);
+  std::vector<LONG> ix, iy;
+  if (flags & 1) ix.assign(dx, dx + n);
+  if (flags & 2) iy.assign(dy, dy + n);
+  return Pdl_OpInlineGlyphArray(w->sink, static_cast<LONG>(x), static_cast<LONG>(y), flags, n, ix.data(), iy.data(),
+                                last);
 }
 
 int PdlWriter_PutGlyphValue(PdlWriter* w, int type, const void* data, std::size_t n) {

@@ -5,14 +5,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "output/document_control.h"
 #include "render/drawing_core.h"
 #include "render/glyph_cache.h"
+#include "render/glyph_compression.h"
 #include "render/glyph_records.h"
 #include "render/text_output.h"
 #include "settings/database/ddd_queries.h"
+#include "settings/gfx/graphics_module.h"
 #include "win/codepage.h"
 #include "win/ddi_engine.h"
 #include "win/errors.h"
@@ -103,8 +106,10 @@ bool FindDeviceFontForTrueType(const TextCall& c, bool plain, WORD* code) {
   const WCHAR* face = c.ifi ? reinterpret_cast<const WCHAR*>(reinterpret_cast<const BYTE*>(c.ifi) + c.ifi->dpwszFamilyName)
                             : nullptr;
   static const WCHAR kEmpty[] = {0};
+  // The name-group table the document chose for the device's fonts.
+  const UINT table = CurrentFontSubstitutionTable(nullptr) == 1 ? kSubstTableLatin : kSubstTableFull;
   SubstituteRequest r{set->substitution ? set->substitution : kEmpty, face, c.ifi,
-                      (c.pfo->flFontType & FO_SIM_ITALIC) != 0, set->names.data(), set->names.size()};
+                      (c.pfo->flFontType & FO_SIM_ITALIC) != 0, set->names.data(), set->names.size(), table};
   std::size_t index = 0;
   const int found = how == 2 ? FindSubstituteFont(r, &index) : SelectSubstituteFont(r, &index);
   if (found == kSubstFound) {
@@ -174,45 +179,108 @@ int EmitTextRun(const TextCall& c, WORD code, std::vector<WORD> codes, const GLY
 
 // ---- TrueType runs -------------------------------------------------------------------
 
-bool IsPlainPageMatrix(const PdlWriter* w) {
-  // The page is drawn in device pixels: the page matrix is a plain scale
-  // while it is neither rotated nor skewed.
-  const float* m = w->cache.matrix;
-  return m[1] == 0 && m[2] == 0 && m[0] == m[3];
+// The page matrix maps device pixels to points (72 / resolution a pixel on
+// a plain page); never written yet, it is the printer's plain default.
+bool page_matrix_unset(const float* m) { return m[0] == 0 && m[1] == 0 && m[2] == 0 && m[3] == 0; }
+
+// How many device pixels of a plain page one pixel becomes down the page.
+float PageScale(const TextCall& c) {
+  const float* m = c.w->cache.matrix;
+  if (page_matrix_unset(m)) return 1.0f;
+  return std::hypot(m[2], m[3]) * static_cast<float>(DeviceResolution(c.pdev, 21)) / 72.0f;
 }
 
-LONG FontPointSize(const TextCall& c) {
+bool IsPlainPageMatrix(const TextCall& c) {
+  // Neither turned nor skewed, and 72 / resolution in both directions.
+  const float* m = c.w->cache.matrix;
+  if (page_matrix_unset(m)) return true;
+  if (m[1] != 0 || m[2] != 0) return false;
+  auto plain = [&](float v, int id) {
+    return std::fabs(static_cast<float>(DeviceResolution(c.pdev, static_cast<WORD>(id))) * std::fabs(v) - 72.0f) <= 0.0109f;
+  };
+  return plain(m[0], 20) && plain(m[3], 21);
+}
+
+// The font's em height in device pixels (28.4 length / 16).
+float EmPixels(const TextCall& c) {
   XFORMOBJ* pxo = FONTOBJ_pxoGetXform(c.pfo);
   if (!pxo || !c.ifi) return 0;
   POINTL in{0, c.ifi->fwdUnitsPerEm};
   POINTFIX out{};
   XFORMOBJ_bApplyXform(pxo, XF_LTOFX, 1, &in, &out);
-  const LONG pixels = VectorLength(out.x, out.y) / 16;
-  return MulDiv(pixels, 72, std::max<LONG>(1, PdevGetNumber(c.pdev, 21)));
+  return static_cast<float>(VectorLength(out.x, out.y)) / 16.0f;
+}
+
+LONG FontPointSize(const TextCall& c) {
+  return MulDiv(static_cast<LONG>(EmPixels(c)), 72, DeviceResolution(c.pdev, 21));
 }
 
 bool UseOutlineGlyphs(const TextCall& c) {
   if (PdevGetNumber(c.pdev, 1335)) return false;
   if ((c.pfo->flFontType & FO_TYPE_RASTER) && !(c.pfo->flFontType & FO_TYPE_TRUETYPE)) return false;
   const DWORD caps = c.pdev->database ? DddGetFieldValue(&c.pdev->database->main, 26, 4, 0) : 0;
-  if ((caps & 0x2000) || !IsPlainPageMatrix(c.w) || (c.pfo->flFontType & FO_SIM_BOLD)) return true;
+  if ((caps & 0x2000) || !IsPlainPageMatrix(c) || (c.pfo->flFontType & FO_SIM_BOLD)) return true;
   return FontPointSize(c) > (PdevGetEffective(c.pdev, 346) & 0xFF);
 }
 
-// Word coordinates while the font is small enough for 1/64 pixel words.
+// Word coordinates while no plug-in draws and the font is small enough for
+// 1/64 pixel words.
 bool UseWordCoordinates(const TextCall& c) {
-  const LONG res = std::max<LONG>(1, PdevGetNumber(c.pdev, 21));
+  if (IsRenderPluginOn(c.pdev)) return false;
+  const LONG res = DeviceResolution(c.pdev, 21);
   const LONG limit = res > 600 ? 24000 / res : 40;
-  const LONG xres = std::max<LONG>(1, PdevGetNumber(c.pdev, 20));
+  const LONG xres = DeviceResolution(c.pdev, 20);
   const LONG widest = xres > 600 ? 333 : xres * 40 / 72;
   return FontPointSize(c) <= limit && static_cast<LONG>(c.pfo->cxMax) <= widest;
 }
 
+bool black_text(const TextCall& c) {
+  return c.fore && (c.fore->iSolidColor == 0xFFFFFFFF || (c.fore->iSolidColor & 0xFFFFFF) == 0);
+}
+
 bool thin_kind(const TextCall& c) { return PdevGetNumber(c.pdev, 1307) != 0 && c.fore && (c.fore->iSolidColor & 0xFFFFFF) == 0; }
 
+// The default of a database item as a number; `missing` without one.
+LONG ItemDefault(const TextCall& c, WORD id, LONG missing) {
+  WORD type = 0;
+  DWORD_PTR value = 0;
+  if (!c.pdev->database || !DddGetItemDefaultValue(c.pdev->database, id, &type, &value, nullptr) || type == 6)
+    return missing;
+  return static_cast<LONG>(value);
+}
+
+// The points from which a glyph of this call takes the thin-line hint: black
+// text copied onto the page in a font that is not bold, at a height on the
+// page between the database's two limits; 0 when the hint does not apply.
+std::size_t ThinLinePoints(const TextCall& c) {
+  if (!PdevGetNumber(c.pdev, 1307) || (c.mix & 0xFF) != R2_COPYPEN || !black_text(c)) return 0;
+  if ((c.pfo->flFontType & FO_SIM_BOLD) || (c.ifi && (c.ifi->fsSelection & FM_SEL_BOLD))) return 0;
+  const float height = EmPixels(c) * PageScale(c);
+  if (!(height > static_cast<float>(ItemDefault(c, 0x8008, 7)) && height < static_cast<float>(ItemDefault(c, 0x8009, 16))))
+    return 0;
+  return static_cast<std::size_t>(std::max<LONG>(1, ItemDefault(c, 0x800A, 50)));
+}
+
+bool older_system(const TextCall& c) {
+  const DocumentControl* d = c.pdev->document;
+  return d && (d->job.os_major < 5 || (d->job.os_major == 5 && d->job.os_minor < 1));
+}
+
+OutlineOptions outline_options(const TextCall& c) {
+  OutlineOptions o;
+  o.reals = !UseWordCoordinates(c);
+  o.em_points = EmPixels(c) * 72.0f / static_cast<float>(DeviceResolution(c.pdev, 21));
+  o.em_box = IsRenderPluginOn(c.pdev) != FALSE;
+  o.bold_bounds = (c.pfo->flFontType & FO_SIM_BOLD) && older_system(c);
+  o.thin_points = ThinLinePoints(c);
+  return o;
+}
+
 bool fetch(const TextCall& c, HGLYPH hg, bool outline, GlyphRecord* r) {
-  if (!outline) return GetBitmapGlyph(c.pfo, hg, r);
-  return GetOutlineGlyph(c.pfo, hg, !UseWordCoordinates(c), false, r);
+  if (outline) return GetOutlineGlyph(c.pfo, hg, outline_options(c), r);
+  if (!GetBitmapGlyph(c.pfo, hg, r)) return false;
+  CompressGlyphBits(DocumentGlyphCompressor(c.pdev), r);
+  return true;
 }
 
 int inline_glyph(const TextCall& c, const GLYPHPOS& g, const GlyphRecord& r, BYTE kind) {
@@ -220,13 +288,50 @@ int inline_glyph(const TextCall& c, const GLYPHPOS& g, const GlyphRecord& r, BYT
   return WriteGlyphRecord(c.w, r);
 }
 
+// Glyphs drawn once, from records in the stream: each distinct glyph of
+// the run goes once, at all its places. A glyph met once is drawn with the
+// single form; one met again with the array form, whose arrays hold the
+// further places as distances from the first: x distances along a
+// horizontal run, y distances down a vertical one, both otherwise.
 int InlineGlyphRun(const TextCall& c, std::size_t n, const GLYPHPOS* gp) {
   const bool raster = (c.pfo->flFontType & FO_TYPE_RASTER) && !(c.pfo->flFontType & FO_TYPE_TRUETYPE);
   const bool outline = !raster;
-  for (std::size_t i = 0; i < n; ++i) {
+  const BYTE kind = outline ? kGlyphKindOutline : kGlyphKindBitmap;
+  const int layout = layout_kind(c, n, gp);
+  const BYTE flags = layout == 1 ? 1 : layout == 2 ? 2 : 3;
+  // Places of each glyph, in the order the glyphs first appear.
+  std::vector<std::vector<std::size_t>> places;
+  {
+    std::unordered_map<HGLYPH, std::size_t> seen;  // glyph, index into places
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto [it, fresh] = seen.try_emplace(gp[i].hg, places.size());
+      if (fresh) places.emplace_back();
+      places[it->second].push_back(i);
+    }
+  }
+  for (const std::vector<std::size_t>& at : places) {
     GlyphRecord r;
-    if (!fetch(c, gp[i].hg, outline, &r)) return -1;
-    if (inline_glyph(c, gp[i], r, outline ? kGlyphKindOutline : kGlyphKindBitmap) != 0) return -1;
+    if (!fetch(c, gp[at[0]].hg, outline, &r)) return -1;
+    // At most 32767 further places an operator, so that the count word holds both arrays.
+    for (std::size_t from = 0; from < at.size(); from += kMaxCodesPerOp + 1) {
+      const std::size_t k = std::min(at.size() - from, kMaxCodesPerOp + 1);
+      const GLYPHPOS& first = gp[at[from]];
+      int rc;
+      if (k == 1) {
+        rc = inline_glyph(c, first, r, kind);
+      } else {
+        std::vector<float> dx, dy;
+        for (std::size_t j = from + 1; j < from + k; ++j) {
+          dx.push_back(static_cast<float>(gp[at[j]].ptl.x - first.ptl.x));
+          dy.push_back(static_cast<float>(gp[at[j]].ptl.y - first.ptl.y));
+        }
+        rc = PdlWriter_DrawInlineGlyphArray(c.w, static_cast<float>(first.ptl.x), static_cast<float>(first.ptl.y),
+                                            flags, k - 1, (flags & 1) ? dx.data() : nullptr,
+                                            (flags & 2) ? dy.data() : nullptr, kind);
+        if (rc == 0) rc = WriteGlyphRecord(c.w, r);
+      }
+      if (rc != 0) return -1;
+    }
   }
   return 0;
 }
@@ -276,17 +381,18 @@ int EmitTrueTypeRun(const TextCall& c, std::size_t n, const GLYPHPOS* gp, const 
 int EmitDeviceFontRun(const TextCall& c, std::size_t n, const GLYPHPOS* gp, const WCHAR* chars,
                       const std::vector<WORD>& codes) {
   if (n == 0) return 0;
+  // A device font has no shapes GDI could give as glyphs: its text goes as
+  // character codes even in store mode, where TrueType text is never
+  // replaced by device fonts.
   const bool store_mode = c.pdev->document && c.pdev->document->job.store_mode;
-  if (!store_mode) {
-    WORD code = kNoCode;
-    if (c.device_object) {
-      code = DeviceFontCode(c);
-      if (code == 0) return -1;
-    } else if (chars && !(c.pstro->flAccel & SO_GLYPHINDEX_TEXTOUT) && c.tt_option != kTtBitmap) {
-      if (!FindDeviceFontForTrueType(c, false, &code)) return -1;
-    }
-    if (code != kNoCode) return EmitTextRun(c, code, codes, gp);
+  WORD code = kNoCode;
+  if (c.device_object) {
+    code = DeviceFontCode(c);
+    if (code == 0) return -1;
+  } else if (!store_mode && chars && !(c.pstro->flAccel & SO_GLYPHINDEX_TEXTOUT) && c.tt_option != kTtBitmap) {
+    if (!FindDeviceFontForTrueType(c, false, &code)) return -1;
   }
+  if (code != kNoCode) return EmitTextRun(c, code, codes, gp);
   return EmitTrueTypeRun(c, n, gp, chars);
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -17,11 +18,15 @@
 #include "gfx_demo.h"
 #include "pdl_decode.h"
 #include "print_job.h"
+#include "settings/database/ddd_file.h"
+#include "settings/stores/printer_settings.h"
 #include "printer_dc.h"
 #include "temp_root.h"
 #include "win/ddi_engine.h"
 #include "win/errors.h"
 #include "win/fonts.h"
+#include "win/modules.h"
+#include "win/paths.h"
 #include "win/spooler.h"
 
 namespace {
@@ -31,6 +36,38 @@ using morva::tools::PdlItem;
 
 // TrueType faces printed with the printer's resident fonts.
 constexpr char kSubstitute[] = R"("devmode": {"dmTTOption": 3})";
+// Store mode: the first sheet is kept as a form, without glyph memory.
+constexpr char kStore[] = R"("ddmid": {"336": 1, "338": "Form", "1829": "C:\\Jobs"})";
+
+// Stores settings of the printer's own data (ids from 4096 on) as the
+// device sheet would.
+void store_printer_settings(const std::vector<std::pair<WORD, DWORD>>& values) {
+  std::u16string name = morva::gfx_demo::kDemoPrinter;
+  HANDLE printer = nullptr;
+  PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  ASSERT_TRUE(OpenPrinterW(name.data(), &printer, &access));
+  DddHandle* database = DddOpen(printer);
+  ASSERT_NE(database, nullptr);
+  std::vector<BYTE> block(kPrinterDataBlockSize);
+  ASSERT_EQ(ReadPrinterSettings(printer, block.data(), database), 1);
+  HMODULE dat = LoadLibraryW(u"morvadat.dll");
+  using Get = WORD (*)(WORD, void*, void*, WORD*, DWORD*, void*, WORD*);
+  using Set = WORD (*)(WORD, void*, void*, WORD, DWORD, const void*);
+  auto get = dat ? morva_proc_as<Get>(GetProcAddress(dat, "dma_GetValue")) : nullptr;
+  auto set = dat ? morva_proc_as<Set>(GetProcAddress(dat, "dma_SetValue")) : nullptr;
+  ASSERT_TRUE(get && set);
+  std::vector<BYTE> devmode(5988);
+  for (auto [id, value] : values) {
+    WORD type = 0, selector = 0;
+    DWORD size = 0, slot = 0;
+    ASSERT_EQ(get(id, devmode.data(), block.data(), &type, &size, &slot, &selector), 0) << id;
+    EXPECT_EQ(set(id, devmode.data(), block.data(), type, size, &value), 0) << id;
+  }
+  FreeLibrary(dat);
+  EXPECT_EQ(InitializePrinterSettings(printer, block.data(), database, TRUE), 1);
+  DddClose(database);
+  ClosePrinter(printer);
+}
 
 class TextPrint : public ::testing::Test {
  protected:
@@ -121,6 +158,41 @@ class TextPrint : public ::testing::Test {
         auto c = codes(&i);
         out.insert(out.end(), c.begin(), c.end());
       }
+    return out;
+  }
+
+  // Where glyphs were drawn: by address, or inline with the single form
+  // and the array form (the first place, then the further places by their
+  // x and y distances), in the order written.
+  using Place = std::pair<double, double>;
+  static double value(const morva::tools::PdlValue& v) {
+    return v.kind == morva::tools::PdlValue::Real ? static_cast<double>(v.f) : static_cast<double>(v.i);
+  }
+  std::vector<Place> cached_places() const {
+    std::vector<Place> out;
+    for (const PdlItem& i : decoded_.items)
+      if (i.kind == PdlItem::Operator && (i.text == "DI" || i.text == "DM" || i.text == "Di" || i.text == "Dm"))
+        out.emplace_back(value(i.operands[0]), value(i.operands[1]));
+    return out;
+  }
+  std::vector<Place> inline_places(std::set<std::int64_t>* array_flags = nullptr) const {
+    std::vector<Place> out;
+    for (const PdlItem& i : decoded_.items) {
+      if (i.kind != PdlItem::Operator) continue;
+      const auto& v = i.operands;
+      if (i.text == "DE" || i.text == "De") out.emplace_back(value(v[0]), value(v[1]));
+      if (i.text != "DF" && i.text != "Df") continue;
+      const double x = value(v[0]), y = value(v[1]);
+      const std::int64_t flags = v[3].i, count = v[4].i;
+      if (array_flags) array_flags->insert(flags);
+      const std::size_t n = static_cast<std::size_t>(flags == 3 ? count / 2 : count);
+      out.emplace_back(x, y);
+      for (std::size_t k = 0; k < n; ++k) {
+        const double dx = (flags & 1) ? value(v[5 + k]) : 0;
+        const double dy = (flags & 2) ? value(v[5 + ((flags & 1) ? n : 0) + k]) : 0;
+        out.emplace_back(x + dx, y + dy);
+      }
+    }
     return out;
   }
 
@@ -304,6 +376,144 @@ TEST_F(TextPrint, DownloadedBitmapsAreFreeTypesRenderingOfTheGlyph) {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < row; ++x)
         ASSERT_EQ(p[18 + y * row + x], bitmap.bits[y * bitmap.pitch + x]) << "glyph " << g << " row " << y;
+  }
+}
+
+TEST_F(TextPrint, InStoreModeDeviceFontsKeepTheirCodesAndTrueTypeTextGoesAsGlyphs) {
+  // Store mode: no glyph memory and no device font for a TrueType face,
+  // but a device font has no shapes to send, so its codes go.
+  const std::string store = std::string(kStore) + ", " + kSubstitute;
+  auto r = print(font("CS Times Roman", 12) + "," + text(100, 200, "Hi") + "," + font("DejaVu Serif", 12) + "," +
+                     text(100, 300, "Text"),
+                 store);
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  ASSERT_TRUE(decoded_.ok) << decoded_.error << " at " << decoded_.error_offset;
+  ASSERT_EQ(count("DA"), 1u);
+  EXPECT_EQ(operand(ops("DA")[0], 0), 0x0201);
+  EXPECT_EQ(all_codes(), (std::vector<std::int64_t>{'H', 'i'}));
+  EXPECT_EQ(downloads().size(), 0u);
+  EXPECT_EQ(decoded_.summary.glyph_records, 4u);
+  EXPECT_EQ(inline_places().size(), 4u);
+}
+
+TEST_F(TextPrint, InlineGlyphsGoOnceAndAreDrawnWhereCachedGlyphsWouldBe) {
+  // Without glyph memory (store mode) each distinct glyph goes once, with the array
+  // form for its further places: x distances along a level line, y
+  // distances down a vertical one, both on a slant.
+  struct Case {
+    int escapement;
+    std::int64_t flags;
+  } cases[] = {{0, 1}, {2700, 2}, {450, 3}};
+  for (const Case& c : cases) {
+    const std::string page = font("DejaVu Sans", 10, R"(, "escapement": )" + std::to_string(c.escapement)) + "," +
+                             text(400, 400, "abcabca");
+    auto r = print(page);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    auto expected = cached_places();
+    ASSERT_EQ(expected.size(), 7u) << c.escapement;
+    r = print(page, kStore);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    ASSERT_TRUE(decoded_.ok) << decoded_.error << " at " << decoded_.error_offset;
+    EXPECT_EQ(decoded_.summary.glyph_records, 3u) << c.escapement;
+    EXPECT_EQ(count("DE") + count("De"), 0u) << c.escapement;
+    std::set<std::int64_t> flags;
+    auto drawn = inline_places(&flags);
+    EXPECT_EQ(flags, std::set<std::int64_t>{c.flags}) << c.escapement;
+    std::sort(expected.begin(), expected.end());
+    std::sort(drawn.begin(), drawn.end());
+    EXPECT_EQ(drawn, expected) << c.escapement;
+  }
+}
+
+TEST_F(TextPrint, GlyphBitmapsGoThroughTheCompressionLibraryFromItsPdlVersion) {
+  // The database names the library; it lives beside the graphics library.
+  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+  nlohmann::json description = nlohmann::json::parse(in);
+  description["main"]["fields"]["22"] = "morva_test_qzcmp_full.dll";
+  const std::string folder = root_.path() + "/compression_database";
+  morva::ddd_build::write_images(morva::ddd_build::build_images(description), folder);
+  std::string error;
+  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+  ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+  WCHAR dir[MAX_PATH] = {};
+  DWORD needed = 0;
+  ASSERT_TRUE(GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed));
+  std::filesystem::copy_file(std::string(MORVA_BIN_DIR) + "/libmorva_test_qzcmp_full.so",
+                             morva::platform::native_path(std::u16string(dir) + u"\\3\\libmorva_test_qzcmp_full.so"),
+                             std::filesystem::copy_options::overwrite_existing);
+  // A large underscore: rows of solid bytes, which the library's runs code
+  // smaller than the bits themselves.
+  struct Case {
+    DWORD version;
+    const char* record;
+  } cases[] = {{0x1010801, "bitmap glyph, compressed"}, {0x1010800, "bitmap glyph"}};
+  for (const Case& c : cases) {
+    store_printer_settings({{8205, c.version}});
+    auto r = print(font("DejaVu Sans", 72) + "," + text(100, 400, "_"), R"("ddmid": {"1335": "1"})");
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    ASSERT_TRUE(decoded_.ok) << decoded_.error << " at " << decoded_.error_offset;
+    EXPECT_EQ(decoded_.summary.glyph_records, 1u) << c.version;
+    EXPECT_EQ(glyph_records(c.record), 1u) << c.version;
+    if (std::string(c.record) == "bitmap glyph") {
+      EXPECT_EQ(glyph_records("bitmap glyph, compressed"), 0u);
+    }
+  }
+}
+
+TEST_F(TextPrint, SimulatedAndRotatedTextPrints) {
+  // Simulated bold and italic of a TrueType face go as outlines; a device
+  // font's italic and bold are marked in its code.
+  struct Case {
+    std::string font;
+    std::int64_t code;  // the device font code, or -1 for glyphs
+  } cases[] = {
+      {font("IPAGothic", 14, R"(, "weight": 700)"), -1},
+      {font("IPAGothic", 14, R"(, "italic": true)"), -1},
+      {font("DejaVu Sans", 14, R"(, "escapement": 300)"), -1},
+      {font("CS Times Roman", 12, R"(, "italic": true)"), 0x0209},
+      {font("CS Times Roman", 12, R"(, "weight": 700)"), 0x0231},
+  };
+  for (const Case& c : cases) {
+    auto r = print(c.font + "," + text(300, 300, "Wave"));
+    ASSERT_TRUE(r.ok) << c.font << ": " << r.error << " " << r.failed_entry;
+    ASSERT_TRUE(decoded_.ok) << decoded_.error << " at " << decoded_.error_offset;
+    if (c.code < 0) {
+      EXPECT_EQ(count("DA"), 0u) << c.font;
+      EXPECT_EQ(glyph_records("outline glyph"), 4u) << c.font;
+      EXPECT_EQ(draws().size(), 4u) << c.font;
+    } else {
+      ASSERT_EQ(count("DA"), 1u) << c.font;
+      EXPECT_EQ(operand(ops("DA")[0], 0), c.code) << c.font;
+      EXPECT_EQ(all_codes(), (std::vector<std::int64_t>{'W', 'a', 'v', 'e'})) << c.font;
+    }
+  }
+}
+
+TEST_F(TextPrint, SmallBlackOutlinesOfManyPointsCarryTheThinLineHint) {
+  // Setting 1307 on, outlines from every size (346 at 0), an em of about
+  // 12 pixels: black text takes the hint and the cache kind of its own; red
+  // text and a glyph of few points do not.
+  std::string error;
+  LONG dpi = 0;
+  {
+    auto dc = morva::print_host::PrinterDc::create(morva::gfx_demo::kDemoPrinter, nullptr, &error);
+    ASSERT_TRUE(dc) << error;
+    dpi = dc->dpi_y();
+  }
+  const double points = 12.0 * 72.0 / dpi;
+  struct Case {
+    const char* colour;
+    const char* text;
+    std::size_t thin;
+  } cases[] = {{"#000000", "@", 1}, {"#FF0000", "@", 0}, {"#000000", "l", 0}};
+  for (const Case& c : cases) {
+    auto r = print(std::string(R"({"op": "text_color", "color": ")") + c.colour + R"("},)" + font("DejaVu Sans", points) +
+                       "," + text(200, 200, c.text),
+                   R"("ddmid": {"1307": "1", "346": 0})");
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    ASSERT_TRUE(decoded_.ok) << decoded_.error << " at " << decoded_.error_offset;
+    EXPECT_EQ(glyph_records("outline glyph"), 1u) << c.colour << c.text;
+    EXPECT_EQ(glyph_records("outline glyph, word points, thin line"), c.thin) << c.colour << c.text;
   }
 }
 

@@ -32,16 +32,17 @@ struct Fixture {
       record(u"CS Triumvirate", 0x21, ANSI_CHARSET),      // 3 variable, swiss
       record(u"QZ Gothic", 0x30, SHIFTJIS_CHARSET),       // 4
       record(u"@QZ Gothic", 0x30, SHIFTJIS_CHARSET),      // 5 vertical
+      record(u"QZ リョービ ゴシック-B", 0x11, SHIFTJIS_CHARSET),  // 6 variable, roman
   };
   std::u16string list = std::u16string(u"Times New Roman\0CS Times Roman\0Mapped Away\0No Such Font\0", 56) + u'\0';
   IFIMETRICS ifi{};
 
   int select(const std::u16string& face, BYTE charset, BYTE pitch_family, USHORT weight, std::size_t* index,
-             bool find_only = false) {
+             bool find_only = false, UINT table = kSubstTableFull) {
     ifi.jWinCharSet = charset;
     ifi.jWinPitchAndFamily = pitch_family;
     ifi.usWinWeight = weight;
-    SubstituteRequest r{list.c_str(), face.c_str(), &ifi, false, records.data(), records.size()};
+    SubstituteRequest r{list.c_str(), face.c_str(), &ifi, false, records.data(), records.size(), table};
     return find_only ? FindSubstituteFont(r, index) : SelectSubstituteFont(r, index);
   }
 };
@@ -64,6 +65,7 @@ TEST(FontSubstitution, ScoringFallsBackOnNameGroupsAndPitch) {
     std::u16string face;
     BYTE charset, pitch_family;
     std::size_t index;
+    UINT table = kSubstTableFull;
   } cases[] = {
       {u"Mapped Away", ANSI_CHARSET, FIXED_PITCH | FF_MODERN, 0},      // pitch and family
       {u"Arial Black", ANSI_CHARSET, VARIABLE_PITCH | FF_SWISS, 3},    // group of Arial by its prefix
@@ -71,11 +73,16 @@ TEST(FontSubstitution, ScoringFallsBackOnNameGroupsAndPitch) {
       {u"Unlisted Serif", ANSI_CHARSET, VARIABLE_PITCH | FF_ROMAN, 1}, // pitch and roman family
       {u"Gothic", SHIFTJIS_CHARSET, FIXED_PITCH | FF_MODERN, 4},       // character set
       {u"@Gothic", SHIFTJIS_CHARSET, FIXED_PITCH | FF_MODERN, 5},      // only the vertical name scores
+      // A Japanese group names its printer face in the full table; the
+      // Latin table has no such group, so pitch and family decide.
+      {u"ＭＳ ゴシック", SHIFTJIS_CHARSET, FIXED_PITCH | FF_MODERN, 6},
+      {u"ＭＳ ゴシック", SHIFTJIS_CHARSET, FIXED_PITCH | FF_MODERN, 4, kSubstTableLatin},
+      {u"Courier New", ANSI_CHARSET, FIXED_PITCH | FF_MODERN, 0, kSubstTableLatin},
   };
   for (const Case& c : cases) {
     std::size_t index = 99;
-    EXPECT_EQ(f.select(c.face, c.charset, c.pitch_family, 400, &index), kSubstFound);
-    EXPECT_EQ(index, c.index) << std::string(c.face.begin(), c.face.end());
+    EXPECT_EQ(f.select(c.face, c.charset, c.pitch_family, 400, &index, false, c.table), kSubstFound);
+    EXPECT_EQ(index, c.index) << c.table;
   }
 }
 

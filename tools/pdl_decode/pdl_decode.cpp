@@ -427,6 +427,8 @@ class Decoder {
       std::size_t size = header & 0x3FFFF;
       std::size_t coord = header & 0x200000 ? 8 : 4;
       kind = coord == 8 ? "outline glyph, real points" : "outline glyph, word points";
+      if (header & 0x1000000) kind += ", thin line";
+      if ((header & 0x38000000) == 0x38000000) kind += ", bold bounds";
       if (size < 8) throw DecodeError{start, "outline glyph record of " + std::to_string(size) + " bytes"};
       std::int64_t points = ReadInt(st, 'W');
       std::int64_t commands = ReadInt(st, 'W');

@@ -747,7 +747,13 @@ bool PrinterDc::text_out(Point p, const std::u16string& text, bool glyph_index) 
     const double s = em / (ifi->fwdUnitsPerEm ? ifi->fwdUnitsPerEm : 1000);
     XFORML m{static_cast<FLOATL>(s * std::cos(angle)), static_cast<FLOATL>(-s * std::sin(angle)),
              static_cast<FLOATL>(s * std::sin(angle)), static_cast<FLOATL>(s * std::cos(angle)), 0, 0};
-    fo = engine::create_font_device(device_font->face, device_font->ifi, m, dpi_y());
+    // Bold and italic the font lacks are simulated when it offers them.
+    FLONG sim = 0;
+    if (ifi->dpFontSim) {
+      if (font_.weight >= FW_SEMIBOLD && ifi->usWinWeight < FW_SEMIBOLD) sim |= FO_SIM_BOLD;
+      if (font_.italic && !(ifi->fsSelection & FM_SEL_ITALIC)) sim |= FO_SIM_ITALIC;
+    }
+    fo = engine::create_font_device(device_font->face, device_font->ifi, m, dpi_y(), sim);
     for (char16_t ch : text) {
       HGLYPH hg = HGLYPH_INVALID;
       for (ULONG r = 0; device_font->glyphs && r < device_font->glyphs->cRuns; ++r) {

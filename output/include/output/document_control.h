@@ -62,6 +62,10 @@ struct DocumentControl {
   DWORD monitor_job_id;
   void* monitor_client;
   void* render_plugin;  // the loaded render plug-in (render/render_plugin.h)
+  // The outside compression library and the slots it serves
+  // (render/glyph_compression.h).
+  void* compression;
+  DWORD compression_slots;
 };
 
 INT BeginDocument(PDEV* pdev, HANDLE printer);

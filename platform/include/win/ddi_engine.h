@@ -156,9 +156,11 @@ MORVA_WIN_API void delete_xform(XFORMOBJ* pxo);
 
 // Font objects: a TrueType font realised by the engine through the font
 // layer, or a device font of the driver (its 1-based face number, its
-// IFIMETRICS and the notional-to-device transform).
+// IFIMETRICS, the notional-to-device transform and the bold and italic
+// simulations the engine applies to it).
 MORVA_WIN_API FONTOBJ* create_font_truetype(std::shared_ptr<fonts::FontInstance> font, LONG dpi);
-MORVA_WIN_API FONTOBJ* create_font_device(ULONG face, IFIMETRICS* ifi, const XFORML& xform, LONG dpi);
+MORVA_WIN_API FONTOBJ* create_font_device(ULONG face, IFIMETRICS* ifi, const XFORML& xform, LONG dpi,
+                                          FLONG simulations = 0);
 MORVA_WIN_API void delete_font(FONTOBJ* pfo);
 MORVA_WIN_API fonts::FontInstance* font_instance(FONTOBJ* pfo);
 

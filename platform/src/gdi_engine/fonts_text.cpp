@@ -209,14 +209,14 @@ FONTOBJ* create_font_truetype(std::shared_ptr<fonts::FontInstance> font, LONG dp
   return &fo;
 }
 
-FONTOBJ* create_font_device(ULONG face, IFIMETRICS* ifi, const XFORML& xform, LONG dpi) {
+FONTOBJ* create_font_device(ULONG face, IFIMETRICS* ifi, const XFORML& xform, LONG dpi, FLONG simulations) {
   auto* object = new FontObject;
   object->ifi = ifi;
   object->xform = create_xform(xform);
   FONTOBJ& fo = object->head;
   fo.iUniq = next_uniq();
   fo.iFace = face;
-  fo.flFontType = FO_TYPE_DEVICE;
+  fo.flFontType = FO_TYPE_DEVICE | (simulations & (FO_SIM_BOLD | FO_SIM_ITALIC));
   fo.sizLogResPpi = {dpi, dpi};
   if (ifi) {
     const double height = std::hypot(xform.eM21, xform.eM22) * ifi->fwdUnitsPerEm;

@@ -99,6 +99,9 @@ inline constexpr int kSubstNotApplicable = 1;
 inline constexpr int kSubstNoMemory = 3;
 inline constexpr int kSubstNoMetrics = 4;
 inline constexpr int kSubstBadArgument = 5;
+// The built-in name-group tables: all 15 groups, or only the 7 Latin ones.
+inline constexpr UINT kSubstTableFull = 0;
+inline constexpr UINT kSubstTableLatin = 1;
 struct SubstituteRequest {
   const WCHAR* list;   // the substitution list
   const WCHAR* face;   // the TrueType face name
@@ -106,6 +109,7 @@ struct SubstituteRequest {
   bool simulated_italic;
   const DeviceFontNameRecord* records;
   std::size_t count;
+  UINT table = kSubstTableFull;  // the current name-group table
 };
 int FindSubstituteFont(const SubstituteRequest& r, std::size_t* index);
 int SelectSubstituteFont(const SubstituteRequest& r, std::size_t* index);

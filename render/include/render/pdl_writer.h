@@ -141,6 +141,10 @@ LONG PdlWriter_AllocGlyph(PdlWriter* w, WORD code, WORD font_id, BYTE kind, DWOR
 int PdlWriter_DownloadAt(PdlWriter* w, DWORD address);
 int PdlWriter_DrawCachedGlyph(PdlWriter* w, float x, float y, DWORD address);
 int PdlWriter_DrawInlineGlyph(PdlWriter* w, float x, float y, WORD last);
+// One inline glyph at (x, y) and at n further places given by their
+// distances: flags bit 0 the x distances, bit 1 the y distances.
+int PdlWriter_DrawInlineGlyphArray(PdlWriter* w, float x, float y, BYTE flags, std::size_t n, const float* dx,
+                                   const float* dy, WORD last);
 int PdlWriter_PutGlyphValue(PdlWriter* w, int type, const void* data, std::size_t n);
 // Page-level state: written only when it differs from the last value.
 int PdlWriter_SelectDeviceFont(PdlWriter* w, WORD code);

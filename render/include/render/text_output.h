@@ -25,6 +25,10 @@ PVOID QueryDeviceFontTree(PDEV* pdev, ULONG face, ULONG mode, ULONG_PTR* pid);
 LONG QueryDeviceFontData(PDEV* pdev, FONTOBJ* pfo, ULONG mode, HGLYPH hg, GLYPHDATA* pgd, PVOID pv, ULONG cj);
 BOOL QueryDeviceAdvanceWidths(PDEV* pdev, FONTOBJ* pfo, ULONG mode, HGLYPH* phg, PVOID pv, ULONG count);
 
+// The device's resolution across (setting 20) or down (setting 21), in
+// dots per inch; the PDEV's resolution when the setting has no value.
+LONG DeviceResolution(PDEV* pdev, WORD id);
+
 // |(a, b)| rounded up to a whole number.
 LONG VectorLength(LONG a, LONG b);
 
