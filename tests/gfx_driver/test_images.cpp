@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -69,6 +70,31 @@ Bytes jpeg_decode(const Bytes& coded, int* w, int* h, int* components) {
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return out;
+}
+
+// A JPEG file of the pixels, as a camera would leave it.
+void write_jpeg(const std::string& path, int w, int h, const std::vector<BYTE>& rgb) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr err{};
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  jpeg_stdio_dest(&cinfo, f);
+  cinfo.image_width = static_cast<JDIMENSION>(w);
+  cinfo.image_height = static_cast<JDIMENSION>(h);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 90, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  for (int y = 0; y < h; ++y) {
+    JSAMPROW row = const_cast<BYTE*>(rgb.data()) + static_cast<std::size_t>(y) * w * 3;
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::fclose(f);
 }
 
 class ImagePrint : public ::testing::Test {
@@ -304,6 +330,103 @@ TEST_F(ImagePrint, CompressedImagesDecodeToTheSource) {
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].method, 8);
   EXPECT_EQ(pixels(list[0]), src);
+}
+
+// A page as programs print them: a camera photo (a JPEG file), a
+// screenshot (32 bits, flat areas and sharp strokes), a 1-bit scan, a
+// hatch and a pattern. Every image decodes to the pixels the program drew:
+// exactly unless it went out as JPEG, within the stated error then.
+TEST_F(ImagePrint, APageOfPhotoScreenshotScanHatchAndPatternPrints) {
+  const int pw = 200, ph = 136;
+  Bytes photo_rgb;
+  for (int y = 0; y < ph; ++y)
+    for (int x = 0; x < pw; ++x)
+      photo_rgb.insert(photo_rgb.end(), {static_cast<BYTE>(120 + 100 * std::sin(x / 17.0) * std::cos(y / 23.0)),
+                                         static_cast<BYTE>(x * 255 / pw), static_cast<BYTE>(255 - y * 255 / ph)});
+  const std::string photo = root_.path() + "/photo.jpg";
+  write_jpeg(photo, pw, ph, photo_rgb);
+  // What the program holds after reading its file.
+  std::ifstream in(photo, std::ios::binary);
+  const Bytes file_bytes{std::istreambuf_iterator<char>(in), {}};
+  int fw = 0, fh = 0, comps = 0;
+  const Bytes read = jpeg_decode(file_bytes, &fw, &fh, &comps);
+  std::vector<Rgb> photo_px;
+  for (std::size_t i = 0; i + 2 < read.size(); i += 3) photo_px.push_back({read[i], read[i + 1], read[i + 2]});
+
+  const int sw = 240, sh = 150;
+  std::vector<Rgb> shot(sw * sh, Rgb{240, 240, 240});
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < sw; ++x) shot[y * sw + x] = {0, 84, 166};  // title bar
+  for (int y = 40; y < sh; y += 12)
+    for (int x = 10; x < 200; ++x)
+      if ((x / 3 + y) % 5 != 0) shot[(y + (x % 7 == 0)) * sw + x] = {20, 20, 20};  // lines of "text"
+  const std::string screenshot = image("screenshot", sw, sh, shot);
+
+  const int cw = 320, ch = 96;
+  const auto scan = pattern(cw, ch, {{0, 0, 0}, {255, 255, 255}, {255, 255, 255}});
+  const std::string scanned = image("scan", cw, ch, scan);
+  const std::string tile = image("tile", 8, 8, pattern(8, 8, kPrimaries));
+
+  const std::string page = R"({"op": "image", "file": ")" + photo + R"(", "rect": [100, 100, 300, 236], "bpp": 32},
+      {"op": "image", "file": ")" + screenshot + R"(", "rect": [100, 300, 340, 450], "bpp": 32},
+      {"op": "image", "file": ")" + scanned + R"(", "rect": [100, 500, 420, 596], "bpp": 1},
+      {"op": "brush", "style": "hatch", "hatch": "cross", "color": "#008000"},
+      {"op": "fill", "rect": [500, 100, 700, 200]},
+      {"op": "brush", "style": "pattern", "file": ")" + tile + R"(", "bpp": 24},
+      {"op": "fill", "rect": [500, 300, 700, 400]})";
+  struct Case {
+    const char* compression;
+    int photo_method, shot_method;
+  } cases[] = {{"0", 1, 1}, {"1", 8, 8}, {"2", 4, 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("330 = ") + c.compression);
+    auto r = print(page, std::string(R"("330": )") + c.compression);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    auto list = images();
+    ASSERT_EQ(list.size(), 3u);
+    struct Expect {
+      const DecodedImage& d;
+      int method, x, y, w, h;
+      const std::vector<Rgb>& px;
+    } expects[] = {{list[0], c.photo_method, 100, 100, pw, ph, photo_px},
+                   {list[1], c.shot_method, 100, 300, sw, sh, shot},
+                   {list[2], 1, 100, 500, cw, ch, scan}};
+    for (const Expect& e : expects) {
+      EXPECT_EQ(e.d.method, e.method) << e.x << "," << e.y;
+      EXPECT_EQ(e.d.x, e.x);
+      EXPECT_EQ(e.d.y, e.y);
+      EXPECT_EQ(e.d.width, e.w);
+      EXPECT_EQ(e.d.height, e.h);
+      if (e.d.method != 4) {
+        EXPECT_EQ(pixels(e.d), e.px) << e.x << "," << e.y;
+        continue;
+      }
+      // JPEG at the driver's quality: a mean error under 3 levels and no
+      // pixel further than 64 (the strokes of the screenshot) from the
+      // source.
+      int jw = 0, jh = 0, jc = 0;
+      const Bytes decoded = jpeg_decode(e.d.data, &jw, &jh, &jc);
+      ASSERT_EQ(jw, e.w);
+      ASSERT_EQ(jh, e.h);
+      ASSERT_EQ(jc, 3);
+      long total = 0;
+      int worst = 0;
+      for (std::size_t i = 0; i < e.px.size(); ++i) {
+        const int want[3] = {e.px[i].r, e.px[i].g, e.px[i].b};
+        for (int k = 0; k < 3; ++k) {
+          const int diff = std::abs(decoded[3 * i + k] - want[k]);
+          total += diff;
+          worst = std::max(worst, diff);
+        }
+      }
+      EXPECT_LT(static_cast<double>(total) / (3.0 * e.px.size()), 3.0) << e.x << "," << e.y;
+      EXPECT_LE(worst, 64) << e.x << "," << e.y;
+    }
+    // The 1-bit scan keeps its depth.
+    EXPECT_EQ(list[2].bits, 1);
+    EXPECT_EQ(ops("AN").size(), 1u);
+    EXPECT_EQ(ops("AP").size(), 1u);
+  }
 }
 
 TEST_F(ImagePrint, FourBitImagesWidenToBytesWhenCompressed) {
