@@ -458,12 +458,27 @@ void DisablePageColourSet(PDEV* pdev) {
   if (ImageDocument* doc = images(pdev)) render::PageColourSet_Disable(&doc->colour_set);
 }
 
+DWORD ShouldTurnImages(PDEV* pdev) {
+  const DocumentControl* d = pdev ? pdev->document : nullptr;
+  if (!d) return 0;
+  // The paper the page is printed on, and the direction the job's two tray
+  // feed words give it.
+  const PageState& page = d->page;
+  const WORD paper = page.sheet.paper_code == kPaperFollowsPage ? page.page.paper_code : page.sheet.paper_code;
+  const DWORD feed =
+      render::FeedDirectionFromTrayWords(d->job.finishing_positions[0], d->job.finishing_positions[1], paper);
+  // Booklets lay their pages out as two-up sheets.
+  const DWORD layout = d->job.booklet ? 2 : page.nup;
+  return render::ShouldTurnImagesFor(feed, render::WantedFeedDirection(layout, page.orientation ? 2 : 1));
+}
+
 void BeginImagePage(PDEV* pdev) {
   ImageDocument* doc = images(pdev);
   if (!doc) return;
   doc->colour_class = kColourClassNone;
   doc->page_colour = 0;
   render::PageColourSet_Init(&doc->colour_set, 1, render::kPageColourSetMaxCapacity, 0);
+  doc->turn = pdev->document && pdev->document->job.image_queue ? ShouldTurnImages(pdev) : 0;
 }
 
 ImageDocument* ImageDocumentOf(PDEV* pdev) { return images(pdev); }

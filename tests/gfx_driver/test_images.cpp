@@ -529,6 +529,44 @@ TEST_F(ImagePrint, CroppedImagesLandWhereTheirVisiblePartWasDrawn) {
   EXPECT_EQ(pixels(d), visible);
 }
 
+// The staple position decides how the paper runs through the printer: a
+// portrait page whose paper runs the other way gets its images turned a
+// quarter clockwise, placed at the destination's bottom-left corner.
+TEST_F(ImagePrint, PagesWhosePaperRunsTheOtherWayTurnTheirImages) {
+  const int w = 80, h = 70;  // both above the 64 pixels an image needs to be turned
+  const auto src = gradient(w, h);
+  const std::string file = image("turn", w, h, src);
+  const std::string draw = R"({"op": "image", "file": ")" + file + R"(", "rect": [100, 200, 180, 270], "bpp": 24})";
+  std::vector<Rgb> turned;
+  for (int i = 0; i < w; ++i)
+    for (int k = 0; k < h; ++k) turned.push_back(src[(h - 1 - k) * w + i]);
+  struct Case {
+    const char* settings;
+    bool turn;
+  } cases[] = {{R"("330": 0)", false}, {R"("330": 0, "326": 257)", true}, {R"("330": 0, "326": 771)", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    auto r = print(draw, c.settings);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    auto list = images();
+    ASSERT_EQ(list.size(), 1u);
+    const DecodedImage& d = list[0];
+    EXPECT_EQ(d.x, 100);
+    if (!c.turn) {
+      EXPECT_EQ(d.y, 200);
+      EXPECT_EQ(d.width, w);
+      EXPECT_EQ(pixels(d), src);
+      continue;
+    }
+    EXPECT_EQ(d.y, 270);
+    EXPECT_EQ(d.width, h);
+    EXPECT_EQ(d.height, w);
+    const double m[4] = {0, 1, -1, 0};
+    for (int k = 0; k < 4; ++k) EXPECT_DOUBLE_EQ(d.m[k], m[k]) << k;
+    EXPECT_EQ(pixels(d), turned);
+  }
+}
+
 TEST_F(ImagePrint, StretchedAndMirroredImagesCarryTheirScale) {
   const int w = 20, h = 10;
   const std::string file = image("scale", w, h, gradient(w, h));
