@@ -17,6 +17,9 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <nlohmann/json.hpp>
+
+#include "ddd_builder.h"
 #include "gfx_demo.h"
 #include "pdl_decode.h"
 #include "print_job.h"
@@ -24,6 +27,7 @@
 #include "png_file.h"
 #include "temp_root.h"
 #include "win/msgbox.h"
+#include "win/paths.h"
 #include "win/spooler.h"
 
 namespace {
@@ -650,6 +654,58 @@ TEST_F(ImagePrint, ColourSettingsChangeTheImageData) {
   EXPECT_NEAR(out[1].r, 188, 2);
   EXPECT_NEAR(out[1].g, 188, 2);
   EXPECT_NEAR(out[1].b, 188, 2);
+}
+
+// The outside colour library named by the printer's database: the images
+// of a page are queued, analysed by the library as one batch and converted
+// together at the page end, each where it was drawn.
+TEST_F(ImagePrint, QueuedImagesGoThroughTheColourLibraryAsOneBatch) {
+  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+  nlohmann::json d = nlohmann::json::parse(in);
+  d["main"]["fields"]["21"] = "morva_test_kpe.dll";  // the library
+  d["main"]["fields"]["18"] = "kpe.dat";             // the file it loads
+  const std::string folder = root_.path() + "/kpe_database";
+  std::filesystem::create_directories(folder);
+  morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+  std::string error;
+  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+  ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+  WCHAR dir[MAX_PATH] = {};
+  DWORD needed = 0;
+  ASSERT_TRUE(GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed));
+  std::filesystem::copy_file(std::string(MORVA_BIN_DIR) + "/libmorva_test_kpe.so",
+                             morva::platform::native_path(std::u16string(dir) + u"\\3\\libmorva_test_kpe.so"),
+                             std::filesystem::copy_options::overwrite_existing);
+
+  // Two bands of one picture (same width): the brightest value of both is
+  // 200, so the library stretches both by 255 / 200.
+  const int w = 40;
+  const std::vector<Rgb> top(w * 10, Rgb{200, 100, 50}), bottom(w * 6, Rgb{100, 20, 0});
+  const std::string a = image("band1", w, 10, top), b = image("band2", w, 6, bottom);
+  const std::string draw = R"({"op": "image", "file": ")" + a + R"(", "rect": [100, 100, 140, 110], "bpp": 24},
+      {"op": "image", "file": ")" + b + R"(", "rect": [100, 110, 140, 116], "bpp": 24})";
+  auto stretch = [](const std::vector<Rgb>& px) {
+    std::vector<Rgb> out;
+    for (const Rgb& p : px)
+      out.push_back({static_cast<BYTE>(p.r * 255 / 200), static_cast<BYTE>(p.g * 255 / 200),
+                     static_cast<BYTE>(p.b * 255 / 200)});
+    return out;
+  };
+  struct Case {
+    const char* settings;
+    bool converted;
+  } cases[] = {{R"("330": 0, "293": 2, "291": 1)", true}, {R"("330": 0, "293": 2, "291": 0)", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    auto r = print(draw, c.settings);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    auto list = images();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].y, 100);
+    EXPECT_EQ(list[1].y, 110);
+    EXPECT_EQ(pixels(list[0]), c.converted ? stretch(top) : top);
+    EXPECT_EQ(pixels(list[1]), c.converted ? stretch(bottom) : bottom);
+  }
 }
 
 }  // namespace
