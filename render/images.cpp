@@ -56,8 +56,7 @@ struct ImageJob;
 // was drawn under.
 struct QueuedImage {
   std::shared_ptr<ImageJob> job;
-  BYTE clip_complexity;
-  RECTL clip_bounds;
+  StoredClip clip;
   RECTL bounds;  // the destination
   RECTL place;   // where the image lands
   bool grey;     // black and white output
@@ -500,10 +499,7 @@ INT FlushQueuedImages(PDEV* pdev, BOOL use_library) {
   for (QueuedImage& q : queue) {
     ImageJob& job = *q.job;
     if (PdlWriter_SetRasterOp(pdev->writer, 2, 0xCC) != 0) return -1;
-    CLIPOBJ clip{};
-    clip.iDComplexity = q.clip_complexity;
-    clip.rclBounds = q.clip_bounds;
-    if (!ApplyClip(pdev, &clip, &q.bounds)) return -1;
+    if (!ApplyStoredClip(pdev, q.clip, &q.bounds)) return -1;
     if (q.grey) to_inverted_grey(job);
     turn(pdev, job, q.place);
     if (!send_image(pdev, job)) return -1;
@@ -759,8 +755,9 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
                                            stencil ? 1 : bits, static_cast<DWORD>(src_w), static_cast<DWORD>(src_h),
                                            rop_kind == 3 ? 3 : 2, rop_kind == 2 ? rop_code : 0, &flush_first);
   if (flush_first && FlushQueuedImages(pdev, TRUE) != 0) return FALSE;
-  bool queue = !stencil && (plan & kPlanLibrary) && doc && bits >= 16 &&
-               (!pco || pco->iDComplexity == DC_TRIVIAL || pco->iDComplexity == DC_RECT);
+  // Its clip (a rectangle or a path) travels with a queued image.
+  StoredClip clip;
+  bool queue = !stencil && (plan & kPlanLibrary) && doc && bits >= 16 && StoreClip(pco, &clip);
   if (!queue && doc && !doc->queue.empty() && FlushQueuedImages(pdev, FALSE) != 0) return FALSE;
   if (!queue && !ApplyClip(pdev, pco, &bounds)) return FALSE;
 
@@ -891,8 +888,7 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
   if (queue) {
     QueuedImage q{};
     q.job = shared;
-    q.clip_complexity = pco ? pco->iDComplexity : DC_TRIVIAL;
-    if (pco) q.clip_bounds = pco->rclBounds;
+    q.clip = std::move(clip);
     q.bounds = bounds;
     q.place = place;
     q.grey = (plan & kPlanInvertedGrey) != 0;

@@ -691,13 +691,19 @@ TEST_F(ImagePrint, QueuedImagesGoThroughTheColourLibraryAsOneBatch) {
                      static_cast<BYTE>(p.b * 255 / 200)});
     return out;
   };
+  // A clip path travels with the queued images: it is set again before
+  // they go out at the page end.
+  const std::string clip = R"({"op": "clip", "path": [{"move": [90, 90]}, {"line": [[150, 90], [120, 130]]}, {"close": true}]},)";
   struct Case {
+    std::string ops;
     const char* settings;
     bool converted;
-  } cases[] = {{R"("330": 0, "293": 2, "291": 1)", true}, {R"("330": 0, "293": 2, "291": 0)", false}};
+  } cases[] = {{draw, R"("330": 0, "293": 2, "291": 1)", true},
+               {draw, R"("330": 0, "293": 2, "291": 0)", false},
+               {clip + draw, R"("330": 0, "293": 2, "291": 1)", true}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.settings);
-    auto r = print(draw, c.settings);
+    SCOPED_TRACE(c.ops.substr(0, 20) + c.settings);
+    auto r = print(c.ops, c.settings);
     ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
     auto list = images();
     ASSERT_EQ(list.size(), 2u);
@@ -705,6 +711,13 @@ TEST_F(ImagePrint, QueuedImagesGoThroughTheColourLibraryAsOneBatch) {
     EXPECT_EQ(list[1].y, 110);
     EXPECT_EQ(pixels(list[0]), c.converted ? stretch(top) : top);
     EXPECT_EQ(pixels(list[1]), c.converted ? stretch(bottom) : bottom);
+    const auto order = names();
+    const auto clip_at = std::find(order.begin(), order.end(), "AC");
+    if (c.ops == draw) {
+      EXPECT_EQ(clip_at, order.end());
+    } else {
+      EXPECT_LT(clip_at - order.begin(), std::find(order.begin(), order.end(), "Cq") - order.begin());
+    }
   }
 }
 
