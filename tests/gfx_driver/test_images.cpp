@@ -628,6 +628,26 @@ TEST_F(ImagePrint, BrushesBecomeHatchPatternAndColourPatternOperators) {
     EXPECT_EQ((Rgb{ap[3 * i], ap[3 * i + 1], ap[3 * i + 2]}), colour[i]) << i;
 }
 
+// A colour pattern the printer already holds is not sent again; a solid
+// colour or a hatch in between replaces it, so it is sent once more.
+TEST_F(ImagePrint, AColourPatternIsSentOnceWhileItStaysTheBrush) {
+  const std::string tile = image("tile", 4, 4, pattern(4, 4, kPrimaries));
+  const std::string brush = R"({"op": "brush", "style": "pattern", "file": ")" + tile + R"(", "bpp": 24},)";
+  const std::string fill1 = R"({"op": "fill", "rect": [100, 100, 200, 200]},)";
+  const std::string fill2 = R"({"op": "fill", "rect": [300, 100, 400, 200]})";
+  const std::string solid = R"({"op": "brush", "style": "solid", "color": "#FF0000"}, {"op": "fill", "rect": [0, 0, 50, 50]},)";
+  const std::string hatch = R"({"op": "brush", "style": "hatch", "hatch": "cross", "color": "#008000"}, {"op": "fill", "rect": [0, 0, 50, 50]},)";
+  struct Case {
+    std::string ops;
+    std::size_t patterns;
+  } cases[] = {{brush + fill1 + fill2, 1}, {brush + fill1 + solid + brush + fill2, 2}, {brush + fill1 + hatch + brush + fill2, 2}};
+  for (const Case& c : cases) {
+    auto r = print(c.ops);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    EXPECT_EQ(ops("AP").size(), c.patterns) << c.ops;
+  }
+}
+
 TEST_F(ImagePrint, ColourSettingsChangeTheImageData) {
   const int w = 8, h = 2;
   std::vector<Rgb> src(w * h, Rgb{128, 128, 128});
