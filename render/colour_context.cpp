@@ -332,12 +332,10 @@ INT ColourContext_ConvertRgb(const ColourContext* c, PDEV*, const BYTE* src, BYT
   return 1;
 }
 
-INT ColourContext_ConvertImage(const ColourContext* c, PDEV*, std::vector<BYTE>* data, std::vector<BYTE>* palette,
-                               BYTE format, DWORD width, DWORD height, bool plain_copy) {
-  if (!data || !palette) return -1;
-  if (width > 0xFFFF || height > 0xFFFF) return -5;
-  const bool rgb = format == 4;
-  if (!rgb && format != 11) return -1;
+namespace {
+
+// The steps every image's data or palette goes through.
+WORD image_plan(const ColourContext* c) {
   WORD plan = 0;
   if (c) {
     if (c->matrix_c) plan |= kPlanMatrixC;
@@ -345,6 +343,20 @@ INT ColourContext_ConvertImage(const ColourContext* c, PDEV*, std::vector<BYTE>*
     if (c->profile2) plan |= kPlanSecondBefore;
     if (c->settings.colour_mode == 1) plan |= kPlanInvertedGrey;
   }
+  return plan;
+}
+
+}  // namespace
+
+bool ColourContext_KeepsRgbImages(const ColourContext* c) { return image_plan(c) == 0; }
+
+INT ColourContext_ConvertImage(const ColourContext* c, PDEV*, std::vector<BYTE>* data, std::vector<BYTE>* palette,
+                               BYTE format, DWORD width, DWORD height, bool plain_copy) {
+  if (!data || !palette) return -1;
+  if (width > 0xFFFF || height > 0xFFFF) return -5;
+  const bool rgb = format == 4;
+  if (!rgb && format != 11) return -1;
+  WORD plan = image_plan(c);
   std::vector<BYTE>& v = rgb ? *data : *palette;
   const DWORD pixels = static_cast<DWORD>(v.size() / 3);
   if (!rgb && !plain_copy) {

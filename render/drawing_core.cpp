@@ -54,6 +54,22 @@ std::vector<BYTE> flatten(const std::vector<PathRecord>& records) {
   return out;
 }
 
+std::vector<PathRecord> unflatten(const std::vector<BYTE>& flat) {
+  std::vector<PathRecord> out;
+  for (std::size_t at = 0; at + 2 * sizeof(DWORD) <= flat.size();) {
+    DWORD head[2];
+    std::memcpy(head, flat.data() + at, sizeof head);
+    at += sizeof head;
+    const std::size_t bytes = std::size_t{head[1]} * sizeof(POINTFIX);
+    if (bytes > flat.size() - at) break;
+    PathRecord r{head[0], std::vector<POINTFIX>(head[1])};
+    std::memcpy(r.points.data(), flat.data() + at, bytes);
+    at += bytes;
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
 int emit_records(PdlWriter* w, const std::vector<PathRecord>& records, BOOL* drawn) {
   if (drawn) *drawn = FALSE;
   int r = PdlWriter_NewPath(w);
@@ -196,6 +212,34 @@ int EmitPathObj(PdlWriter* w, PATHOBJ* ppo, BOOL* drawn) {
   return emit_records(w, records_of(ppo), drawn) == 0 ? 1 : 0;
 }
 
+namespace {
+
+// Makes a clip path the printer's clip, unless it is the one in force.
+int apply_clip_path(PDEV* pdev, const std::vector<PathRecord>& records, const std::vector<BYTE>& flat) {
+  PdlWriter* w = pdev->writer;
+  if (pdev->clip_state == kClipPath && pdev->clip_path && pdev->clip_path_bytes == flat.size() &&
+      pdev->clip_path_records == records.size() && std::memcmp(pdev->clip_path, flat.data(), flat.size()) == 0)
+    return 1;
+  FreeClipPathCache(pdev);
+  // A clip path that cannot be kept is still sent; it is only compared
+  // again when it could be kept.
+  if (void* copy = HeapAlloc(pdev->heap, 0, flat.size())) {
+    std::memcpy(copy, flat.data(), flat.size());
+    pdev->clip_path = copy;
+    pdev->clip_path_bytes = flat.size();
+    pdev->clip_path_records = static_cast<ULONG>(records.size());
+  }
+  if (pdev->clip_state != kClipNone && !reset_clip(pdev)) return 0;
+  int r = emit_records(w, records, nullptr);
+  r |= PdlWriter_SetPaintMode(w, 2);
+  r |= PdlWriter_ClipToPath(w);
+  if (r != 0) return 0;
+  pdev->clip_state = kClipPath;
+  return 1;
+}
+
+}  // namespace
+
 int ApplyClip(PDEV* pdev, CLIPOBJ* pco, const RECTL* bounds) {
   PdlWriter* w = pdev->writer;
   if (pdev->clip_state == kClipResetPending && !reset_clip(pdev)) return 0;
@@ -219,26 +263,36 @@ int ApplyClip(PDEV* pdev, CLIPOBJ* pco, const RECTL* bounds) {
   auto records = records_of(path);
   EngDeletePath(path);
   if (records.empty()) return 0;
-  std::vector<BYTE> flat = flatten(records);
-  if (pdev->clip_state == kClipPath && pdev->clip_path && pdev->clip_path_bytes == flat.size() &&
-      pdev->clip_path_records == records.size() && std::memcmp(pdev->clip_path, flat.data(), flat.size()) == 0)
-    return 1;
-  FreeClipPathCache(pdev);
-  // A clip path that cannot be kept is still sent; it is only compared
-  // again when it could be kept.
-  if (void* copy = HeapAlloc(pdev->heap, 0, flat.size())) {
-    std::memcpy(copy, flat.data(), flat.size());
-    pdev->clip_path = copy;
-    pdev->clip_path_bytes = flat.size();
-    pdev->clip_path_records = static_cast<ULONG>(records.size());
+  return apply_clip_path(pdev, records, flatten(records));
+}
+
+BOOL StoreClip(CLIPOBJ* pco, StoredClip* out) {
+  if (!out) return FALSE;
+  *out = StoredClip{};
+  if (!pco) return TRUE;
+  out->complexity = pco->iDComplexity;
+  out->bounds = pco->rclBounds;
+  if (pco->iDComplexity == DC_TRIVIAL || pco->iDComplexity == DC_RECT) return TRUE;
+  if (pco->iDComplexity != DC_COMPLEX) return FALSE;
+  PATHOBJ* path = CLIPOBJ_ppoGetPath(pco);
+  if (!path) return FALSE;
+  auto records = records_of(path);
+  EngDeletePath(path);
+  out->path = flatten(records);
+  return !records.empty();
+}
+
+int ApplyStoredClip(PDEV* pdev, const StoredClip& clip, const RECTL* bounds) {
+  if (clip.complexity != DC_COMPLEX) {
+    CLIPOBJ pco{};
+    pco.iDComplexity = clip.complexity;
+    pco.rclBounds = clip.bounds;
+    return ApplyClip(pdev, &pco, bounds);
   }
-  if (pdev->clip_state != kClipNone && !reset_clip(pdev)) return 0;
-  int r = emit_records(w, records, nullptr);
-  r |= PdlWriter_SetPaintMode(w, 2);
-  r |= PdlWriter_ClipToPath(w);
-  if (r != 0) return 0;
-  pdev->clip_state = kClipPath;
-  return 1;
+  if (pdev->clip_state == kClipResetPending && !reset_clip(pdev)) return 0;
+  auto records = unflatten(clip.path);
+  if (records.empty()) return 0;
+  return apply_clip_path(pdev, records, clip.path);
 }
 
 int SetLineAttributes(PDEV* pdev, LINEATTRS* la) {

@@ -303,10 +303,8 @@ struct JpegJob {
   JpegError error;
   JpegDest dest;
   bool created;
-  const BYTE* data;
-  DWORD row;
+  JpegRows rows;
   DWORD width, height;
-  bool rgb;
 };
 
 void jpeg_write_all(JpegJob* job) {
@@ -315,15 +313,27 @@ void jpeg_write_all(JpegJob* job) {
   JpegDest_Attach(&job->cinfo, &job->dest, job->dest.scratch);
   job->cinfo.image_width = job->width;
   job->cinfo.image_height = job->height;
-  job->cinfo.input_components = job->rgb ? 3 : 1;
-  job->cinfo.in_color_space = job->rgb ? JCS_RGB : JCS_GRAYSCALE;
+  switch (job->rows.pixels) {
+    case JpegPixels::kRgb: job->cinfo.in_color_space = JCS_RGB; break;
+    case JpegPixels::kBgr: job->cinfo.in_color_space = JCS_EXT_BGR; break;
+    case JpegPixels::kBgrx: job->cinfo.in_color_space = JCS_EXT_BGRX; break;
+    case JpegPixels::kGrey: job->cinfo.in_color_space = JCS_GRAYSCALE; break;
+  }
+  const bool grey = job->rows.pixels == JpegPixels::kGrey;
+  job->cinfo.input_components = grey ? 1 : job->rows.pixels == JpegPixels::kBgrx ? 4 : 3;
+  // The coded data is YCbCr (or grey) whatever order the rows came in.
   jpeg_set_defaults(&job->cinfo);
   job->cinfo.dct_method = JDCT_IFAST;
   jpeg_set_quality(&job->cinfo, kJpegQuality, TRUE);
   jpeg_start_compress(&job->cinfo, TRUE);
-  for (DWORD y = 0; y < job->height; ++y) {
-    JSAMPROW line = const_cast<BYTE*>(job->data + std::size_t{y} * job->row);
-    jpeg_write_scanlines(&job->cinfo, &line, 1);
+  // Rows go to the coder a batch at a time.
+  constexpr DWORD kBatch = 16;
+  JSAMPROW lines[kBatch];
+  for (DWORD y = 0; y < job->height;) {
+    const DWORD n = std::min(kBatch, job->height - y);
+    for (DWORD i = 0; i < n; ++i)
+      lines[i] = const_cast<BYTE*>(job->rows.first + static_cast<std::ptrdiff_t>(y + i) * job->rows.stride);
+    y += jpeg_write_scanlines(&job->cinfo, lines, n);
   }
   jpeg_finish_compress(&job->cinfo);
 }
@@ -337,28 +347,36 @@ bool jpeg_run(JpegJob* job) {
 
 }  // namespace
 
-INT EncodeJpeg(const ImageCompressionRecord* record, BYTE* data) {
-  if (record == nullptr || data == nullptr || !rows_present(record)) return kCompressKept;
-  ImageScratch* scratch = record->scratch;
-  if (scratch == nullptr || !scratch->Open()) return kCompressKept;
-  const bool rgb = *record->format == kImageRgb24;
+bool CodeJpegRows(ImageScratch* scratch, DWORD width, DWORD height, const JpegRows& rows, DWORD* coded) {
+  if (scratch == nullptr || coded == nullptr || rows.first == nullptr || width == 0 || height == 0 ||
+      !scratch->Open()) {
+    return false;
+  }
   auto* job = new (std::nothrow) JpegJob{};
-  if (job == nullptr) return kCompressKept;
+  if (job == nullptr) return false;
   job->cinfo.err = jpeg_std_error(&job->error.pub);
   job->error.pub.error_exit = JpegError_Exit;
   job->error.pub.output_message = JpegError_Silent;
   job->dest.scratch = scratch;
-  job->data = data;
-  job->rgb = rgb;
-  job->row = rgb ? DWORD{record->width} * 3 : record->width;
-  job->width = record->width;
-  job->height = record->height;
-  const bool coded = jpeg_run(job);
-  const DWORD total = job->dest.total;
+  job->rows = rows;
+  job->width = width;
+  job->height = height;
+  const bool done = jpeg_run(job);
+  *coded = job->dest.total;
   if (job->created) jpeg_destroy_compress(&job->cinfo);
   delete job;
+  return done;
+}
 
-  if (!coded || total >= *record->length) return kCompressKept;
+INT EncodeJpeg(const ImageCompressionRecord* record, BYTE* data) {
+  if (record == nullptr || data == nullptr || !rows_present(record)) return kCompressKept;
+  const bool rgb = *record->format == kImageRgb24;
+  const JpegRows rows{data, static_cast<LONG>(rgb ? DWORD{record->width} * 3 : record->width),
+                      rgb ? JpegPixels::kRgb : JpegPixels::kGrey};
+  DWORD total = 0;
+  ImageScratch* scratch = record->scratch;
+  if (!CodeJpegRows(scratch, record->width, record->height, rows, &total) || total >= *record->length)
+    return kCompressKept;
   if (!scratch->Seek(0) || scratch->Read(data, total) != total) return kCompressScratchFailed;
   *record->length = total;
   *record->format = kImageJpeg;

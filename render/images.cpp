@@ -56,8 +56,7 @@ struct ImageJob;
 // was drawn under.
 struct QueuedImage {
   std::shared_ptr<ImageJob> job;
-  BYTE clip_complexity;
-  RECTL clip_bounds;
+  StoredClip clip;
   RECTL bounds;  // the destination
   RECTL place;   // where the image lands
   bool grey;     // black and white output
@@ -201,6 +200,7 @@ struct ImageJob {
   Bytes data;
   DWORD bits = 0;  // 24 for RGB, else the index or grey depth
   bool widened = false;  // 4-bit indices sent as bytes
+  bool keep_raw = false;  // coding was tried and did not make it smaller
 };
 
 void set_matrix(float m[6], float sx, float sy) {
@@ -226,13 +226,17 @@ INT classify(PDEV* pdev, ImageJob& job) {
   return r;
 }
 
+// Whether the page turns an image of this size.
+bool turns(const ImageDocument* doc, std::size_t width, std::size_t height) {
+  return doc && doc->turn && doc->flip && width > render::kTurnMinimumSide && height > render::kTurnMinimumSide;
+}
+
 // Quarter turn of an image wider and taller than 64 pixels, when the page
 // turns images; a turn that cannot be made leaves the image upright.
 void turn(PDEV* pdev, ImageJob& job, const RECTL& place) {
   ImageDocument* doc = images(pdev);
   auto& h = job.header;
-  if (!doc || !doc->turn || !doc->flip || h.width <= render::kTurnMinimumSide || h.height <= render::kTurnMinimumSide)
-    return;
+  if (!turns(doc, h.width, h.height)) return;
   const DWORD bits = job.bits == 24 ? 24 : job.bits == 8 ? 8 : 0;
   BYTE* out = nullptr;
   if (!bits || render::TurnImage(doc->flip, static_cast<DWORD>(h.width), static_cast<DWORD>(h.height),
@@ -279,7 +283,7 @@ BOOL send_image(PDEV* pdev, ImageJob& job) {
   rec.method = &h.method;
   rec.format = &h.format;
   rec.length = &h.data_bytes;
-  rec.requested_method = doc ? doc->requested_method : static_cast<DWORD>(render::kCompressNone);
+  rec.requested_method = doc && !job.keep_raw ? doc->requested_method : static_cast<DWORD>(render::kCompressNone);
   // A 4-bit image widened to bytes asks for the run-length code.
   if (job.widened) rec.requested_method = render::kCompressRunLength;
   rec.scratch = doc ? &doc->scratch : nullptr;
@@ -302,6 +306,65 @@ BOOL send_image(PDEV* pdev, ImageJob& job) {
   if (PdlWriter_BeginImage(w, &h) != 0) return FALSE;
   if (!job.mask.empty() && PdlWriter_WriteData(w, job.mask.data(), job.mask.size()) != 0) return FALSE;
   return PdlWriter_WriteData(w, job.data.data(), h.data_bytes) == 0;
+}
+
+// Classification of a 16 to 32-bit source read in place, one row's RGB
+// copy at a time.
+INT classify_source(PDEV* pdev, SURFOBJ* src, POINTL so, LONG width, LONG height, ULONG bits, XLATEOBJ* pxlo) {
+  ImageDocument* doc = images(pdev);
+  if (!doc) return 0;
+  if (doc->page_colour != 0) {
+    doc->colour_class = kColourClassNone;
+    return 0;
+  }
+  Bytes row(static_cast<std::size_t>(width) * 3);
+  DWORD result = kColourClassGrey;
+  for (LONG y = 0; y < height && (result != kColourClassColour || doc->colour_set.enabled); ++y) {
+    translate_row(scan(src, so.y + y), so.x, width, bits, pxlo, row.data());
+    DWORD row_class;
+    if (ClassifyImageColour(&row_class, &doc->colour_set, true, row.data(), static_cast<DWORD>(width), 1, nullptr, 0,
+                            render::kImageRgb24, 24) != 0)
+      return -1;
+    if (row_class == kColourClassColour) result = kColourClassColour;
+  }
+  doc->colour_class = result;
+  if (result == kColourClassColour) doc->page_colour = 2;
+  return 0;
+}
+
+// A 24 or 32-bit source coded as JPEG straight from its rows, so that no
+// copy of the whole image is made: 1 sent, 0 the coding did not make it
+// smaller (the image goes out uncompressed), -1 failed.
+int send_jpeg_from_source(PDEV* pdev, SURFOBJ* src, POINTL so, LONG width, LONG height, ULONG bits,
+                          const RECTL& place, const float matrix[6]) {
+  ImageDocument* doc = images(pdev);
+  const render::JpegRows rows{scan(src, so.y) + static_cast<std::size_t>(so.x) * (bits / 8), src->lDelta,
+                              bits == 24 ? render::JpegPixels::kBgr : render::JpegPixels::kBgrx};
+  const std::size_t raw = static_cast<std::size_t>(width) * height * 3;
+  DWORD coded = 0;
+  if (!render::CodeJpegRows(&doc->scratch, static_cast<DWORD>(width), static_cast<DWORD>(height), rows, &coded) ||
+      coded >= raw)
+    return 0;
+  std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[coded]);
+  if (!data) return 0;
+  if (!doc->scratch.Seek(0) || doc->scratch.Read(data.get(), coded) != coded) {
+    SetLastError(ERROR_READ_FAULT);
+    return -1;
+  }
+  render::PdlImageHeader h{};
+  h.x = static_cast<float>(place.left);
+  h.y = static_cast<float>(place.top);
+  std::copy(matrix, matrix + 6, h.matrix);
+  h.width = static_cast<std::size_t>(width);
+  h.height = static_cast<std::size_t>(height);
+  h.mask_kind = 1;
+  h.source_kind = 2;
+  h.format = render::kImageJpeg;
+  h.bits_per_component = 8;
+  h.method = render::kCompressJpeg;
+  h.data_bytes = coded;
+  if (PdlWriter_BeginImage(pdev->writer, &h) != 0) return -1;
+  return PdlWriter_WriteData(pdev->writer, data.get(), coded) == 0 ? 1 : -1;
 }
 
 }  // namespace
@@ -394,12 +457,27 @@ void DisablePageColourSet(PDEV* pdev) {
   if (ImageDocument* doc = images(pdev)) render::PageColourSet_Disable(&doc->colour_set);
 }
 
+DWORD ShouldTurnImages(PDEV* pdev) {
+  const DocumentControl* d = pdev ? pdev->document : nullptr;
+  if (!d) return 0;
+  // The paper the page is printed on, and the direction the job's two tray
+  // feed words give it.
+  const PageState& page = d->page;
+  const WORD paper = page.sheet.paper_code == kPaperFollowsPage ? page.page.paper_code : page.sheet.paper_code;
+  const DWORD feed =
+      render::FeedDirectionFromTrayWords(d->job.finishing_positions[0], d->job.finishing_positions[1], paper);
+  // Booklets lay their pages out as two-up sheets.
+  const DWORD layout = d->job.booklet ? 2 : page.nup;
+  return render::ShouldTurnImagesFor(feed, render::WantedFeedDirection(layout, page.orientation ? 2 : 1));
+}
+
 void BeginImagePage(PDEV* pdev) {
   ImageDocument* doc = images(pdev);
   if (!doc) return;
   doc->colour_class = kColourClassNone;
   doc->page_colour = 0;
   render::PageColourSet_Init(&doc->colour_set, 1, render::kPageColourSetMaxCapacity, 0);
+  doc->turn = pdev->document && pdev->document->job.image_queue ? ShouldTurnImages(pdev) : 0;
 }
 
 ImageDocument* ImageDocumentOf(PDEV* pdev) { return images(pdev); }
@@ -421,10 +499,7 @@ INT FlushQueuedImages(PDEV* pdev, BOOL use_library) {
   for (QueuedImage& q : queue) {
     ImageJob& job = *q.job;
     if (PdlWriter_SetRasterOp(pdev->writer, 2, 0xCC) != 0) return -1;
-    CLIPOBJ clip{};
-    clip.iDComplexity = q.clip_complexity;
-    clip.rclBounds = q.clip_bounds;
-    if (!ApplyClip(pdev, &clip, &q.bounds)) return -1;
+    if (!ApplyStoredClip(pdev, q.clip, &q.bounds)) return -1;
     if (q.grey) to_inverted_grey(job);
     turn(pdev, job, q.place);
     if (!send_image(pdev, job)) return -1;
@@ -680,8 +755,9 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
                                            stencil ? 1 : bits, static_cast<DWORD>(src_w), static_cast<DWORD>(src_h),
                                            rop_kind == 3 ? 3 : 2, rop_kind == 2 ? rop_code : 0, &flush_first);
   if (flush_first && FlushQueuedImages(pdev, TRUE) != 0) return FALSE;
-  bool queue = !stencil && (plan & kPlanLibrary) && doc && bits >= 16 &&
-               (!pco || pco->iDComplexity == DC_TRIVIAL || pco->iDComplexity == DC_RECT);
+  // Its clip (a rectangle or a path) travels with a queued image.
+  StoredClip clip;
+  bool queue = !stencil && (plan & kPlanLibrary) && doc && bits >= 16 && StoreClip(pco, &clip);
   if (!queue && doc && !doc->queue.empty() && FlushQueuedImages(pdev, FALSE) != 0) return FALSE;
   if (!queue && !ApplyClip(pdev, pco, &bounds)) return FALSE;
 
@@ -739,6 +815,23 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
   h.x = static_cast<float>(place.left);
   h.y = static_cast<float>(place.top);
   set_matrix(h.matrix, static_cast<float>(out_w) / dst_w, static_cast<float>(out_h) / dst_h);
+
+  // A photo asked for as JPEG is coded straight from the source when
+  // nothing else changes its pixels.
+  bool classified = false;
+  if (!reducer && !queue && doc && doc->requested_method == render::kCompressJpeg && rop_kind == 2 &&
+      rop_code == 0xCC && (bits == 24 || bits == 32) && trivial(pxlo) && ColourContext_KeepsRgbImages(doc->colour) &&
+      !turns(doc, out_w, out_h) && std::size_t{out_w} * out_h * 3 >= render::kCompressMinimumBytes &&
+      out_w <= 0xFFFF && out_h <= 0xFFFF) {
+    if (classify_source(pdev, src, so, src_w, src_h, bits, pxlo) != 0) {
+      SetLastError(ERROR_INVALID_DATA);
+      return FALSE;
+    }
+    classified = true;
+    const int sent = send_jpeg_from_source(pdev, src, so, src_w, src_h, bits, place, h.matrix);
+    if (sent != 0) return sent > 0;
+    job.keep_raw = true;
+  }
   h.width = out_w;
   h.height = out_h;
   const bool with_mask = rop_kind == 3 && mask && mask->pvScan0 && mask->iBitmapFormat == BMF_1BPP;
@@ -788,15 +881,14 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
     h.mask_kind = 1;
   }
 
-  if (classify(pdev, job) != 0) {
+  if (!classified && classify(pdev, job) != 0) {
     SetLastError(ERROR_INVALID_DATA);
     return FALSE;
   }
   if (queue) {
     QueuedImage q{};
     q.job = shared;
-    q.clip_complexity = pco ? pco->iDComplexity : DC_TRIVIAL;
-    if (pco) q.clip_bounds = pco->rclBounds;
+    q.clip = std::move(clip);
     q.bounds = bounds;
     q.place = place;
     q.grey = (plan & kPlanInvertedGrey) != 0;

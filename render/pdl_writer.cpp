@@ -49,6 +49,7 @@ void GraphicsStateCache_Reset(GraphicsStateCache* c) {
   c->palette_entries = 0;
   c->palette_format = 0;
   c->palette_bytes = 0;
+  GraphicsStateCache_ForgetPattern(c);
 }
 
 void GraphicsStateCache_ResetPageLevel(GraphicsStateCache* c) {
@@ -81,6 +82,7 @@ PdlWriter* PdlWriter_Create(PdlSink* sink, DWORD pdl_version, DWORD glyph_downlo
 void PdlWriter_Destroy(PdlWriter* w) {
   if (!w) return;
   PdlWriter_CloseGlyphCache(w);
+  GraphicsStateCache_ForgetPattern(&w->cache);
   GlobalFree(w);
 }
 
@@ -172,6 +174,7 @@ int PdlWriter_SetColour(PdlWriter* w, BYTE target, BYTE space, const BYTE* colou
   w->cache.colour_target = target;
   w->cache.colour_space = space;
   w->cache.colour = packed;
+  GraphicsStateCache_ForgetPattern(&w->cache);
   return 0;
 }
 

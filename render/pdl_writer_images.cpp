@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "render/pdl_writer.h"
+#include "win/memory.h"
 
 namespace morva::gfx {
 
@@ -14,6 +15,12 @@ bool word_origin(POINTL p) { return p.x >= -32768 && p.x <= 32767 && p.y >= -327
 void forget_colour(PdlWriter* w) { w->cache.colour = 0xFFFFFFFF; }
 
 }  // namespace
+
+void GraphicsStateCache_ForgetPattern(GraphicsStateCache* c) {
+  if (c->pattern_data) GlobalFree(c->pattern_data);
+  c->pattern_data = nullptr;
+  c->pattern_bytes = 0;
+}
 
 int PdlWriter_BeginImage(PdlWriter* w, render::PdlImageHeader* h) {
   if (!w || !h) return -1;
@@ -60,6 +67,7 @@ int PdlWriter_SetHatchBrush(PdlWriter* w, POINTL o, BYTE target, BYTE space, BYT
                          : render::Pdl_OpHatchBrushReal(w->sink, static_cast<float>(o.x), static_cast<float>(o.y),
                                                         target, space, colour, style);
   forget_colour(w);
+  GraphicsStateCache_ForgetPattern(&w->cache);
   return r;
 }
 
@@ -71,15 +79,36 @@ int PdlWriter_SetMaskBrush(PdlWriter* w, POINTL o, BYTE target, BYTE space, DWOR
               : render::Pdl_OpMaskBrushReal(w->sink, static_cast<float>(o.x), static_cast<float>(o.y), target, space,
                                             colour, width, height, bits);
   forget_colour(w);
+  GraphicsStateCache_ForgetPattern(&w->cache);
   return r;
 }
 
 int PdlWriter_SetPatternBrush(PdlWriter* w, POINTL o, BYTE target, BYTE space, std::size_t width,
                               std::size_t height, DWORD n, const BYTE* data) {
-  if (!w) return -1;
+  if (!w || (n && !data)) return -1;
+  // The same pattern at the same place is not sent again.
+  GraphicsStateCache& c = w->cache;
+  if (c.enabled && c.pattern_data && c.pattern_x == o.x && c.pattern_y == o.y && c.pattern_target == target &&
+      c.pattern_space == space && c.pattern_width == width && c.pattern_height == height && c.pattern_bytes == n &&
+      std::memcmp(c.pattern_data, data, n) == 0)
+    return 0;
   int r = render::Pdl_OpPatternBrush(w->sink, o.x, o.y, target, space, 8, width, height, 1, n, data);
   forget_colour(w);
-  return r;
+  GraphicsStateCache_ForgetPattern(&c);
+  if (r != 0) return r;
+  // A pattern whose copy cannot be had is sent but not cached.
+  if (auto* copy = static_cast<BYTE*>(GlobalAlloc(GMEM_FIXED, n ? n : 1))) {
+    if (n) std::memcpy(copy, data, n);
+    c.pattern_data = copy;
+    c.pattern_x = o.x;
+    c.pattern_y = o.y;
+    c.pattern_target = target;
+    c.pattern_space = space;
+    c.pattern_width = width;
+    c.pattern_height = height;
+    c.pattern_bytes = n;
+  }
+  return 0;
 }
 
 int PdlWriter_SetBrushBackground(PdlWriter* w, BYTE target, BYTE mode, BYTE space, DWORD colour) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,9 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <nlohmann/json.hpp>
+
+#include "ddd_builder.h"
 #include "gfx_demo.h"
 #include "pdl_decode.h"
 #include "print_job.h"
@@ -23,6 +27,7 @@
 #include "png_file.h"
 #include "temp_root.h"
 #include "win/msgbox.h"
+#include "win/paths.h"
 #include "win/spooler.h"
 
 namespace {
@@ -69,6 +74,31 @@ Bytes jpeg_decode(const Bytes& coded, int* w, int* h, int* components) {
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return out;
+}
+
+// A JPEG file of the pixels, as a camera would leave it.
+void write_jpeg(const std::string& path, int w, int h, const std::vector<BYTE>& rgb) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr err{};
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  jpeg_stdio_dest(&cinfo, f);
+  cinfo.image_width = static_cast<JDIMENSION>(w);
+  cinfo.image_height = static_cast<JDIMENSION>(h);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 90, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  for (int y = 0; y < h; ++y) {
+    JSAMPROW row = const_cast<BYTE*>(rgb.data()) + static_cast<std::size_t>(y) * w * 3;
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::fclose(f);
 }
 
 class ImagePrint : public ::testing::Test {
@@ -306,6 +336,103 @@ TEST_F(ImagePrint, CompressedImagesDecodeToTheSource) {
   EXPECT_EQ(pixels(list[0]), src);
 }
 
+// A page as programs print them: a camera photo (a JPEG file), a
+// screenshot (32 bits, flat areas and sharp strokes), a 1-bit scan, a
+// hatch and a pattern. Every image decodes to the pixels the program drew:
+// exactly unless it went out as JPEG, within the stated error then.
+TEST_F(ImagePrint, APageOfPhotoScreenshotScanHatchAndPatternPrints) {
+  const int pw = 200, ph = 136;
+  Bytes photo_rgb;
+  for (int y = 0; y < ph; ++y)
+    for (int x = 0; x < pw; ++x)
+      photo_rgb.insert(photo_rgb.end(), {static_cast<BYTE>(120 + 100 * std::sin(x / 17.0) * std::cos(y / 23.0)),
+                                         static_cast<BYTE>(x * 255 / pw), static_cast<BYTE>(255 - y * 255 / ph)});
+  const std::string photo = root_.path() + "/photo.jpg";
+  write_jpeg(photo, pw, ph, photo_rgb);
+  // What the program holds after reading its file.
+  std::ifstream in(photo, std::ios::binary);
+  const Bytes file_bytes{std::istreambuf_iterator<char>(in), {}};
+  int fw = 0, fh = 0, comps = 0;
+  const Bytes read = jpeg_decode(file_bytes, &fw, &fh, &comps);
+  std::vector<Rgb> photo_px;
+  for (std::size_t i = 0; i + 2 < read.size(); i += 3) photo_px.push_back({read[i], read[i + 1], read[i + 2]});
+
+  const int sw = 240, sh = 150;
+  std::vector<Rgb> shot(sw * sh, Rgb{240, 240, 240});
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < sw; ++x) shot[y * sw + x] = {0, 84, 166};  // title bar
+  for (int y = 40; y < sh; y += 12)
+    for (int x = 10; x < 200; ++x)
+      if ((x / 3 + y) % 5 != 0) shot[(y + (x % 7 == 0)) * sw + x] = {20, 20, 20};  // lines of "text"
+  const std::string screenshot = image("screenshot", sw, sh, shot);
+
+  const int cw = 320, ch = 96;
+  const auto scan = pattern(cw, ch, {{0, 0, 0}, {255, 255, 255}, {255, 255, 255}});
+  const std::string scanned = image("scan", cw, ch, scan);
+  const std::string tile = image("tile", 8, 8, pattern(8, 8, kPrimaries));
+
+  const std::string page = R"({"op": "image", "file": ")" + photo + R"(", "rect": [100, 100, 300, 236], "bpp": 32},
+      {"op": "image", "file": ")" + screenshot + R"(", "rect": [100, 300, 340, 450], "bpp": 32},
+      {"op": "image", "file": ")" + scanned + R"(", "rect": [100, 500, 420, 596], "bpp": 1},
+      {"op": "brush", "style": "hatch", "hatch": "cross", "color": "#008000"},
+      {"op": "fill", "rect": [500, 100, 700, 200]},
+      {"op": "brush", "style": "pattern", "file": ")" + tile + R"(", "bpp": 24},
+      {"op": "fill", "rect": [500, 300, 700, 400]})";
+  struct Case {
+    const char* compression;
+    int photo_method, shot_method;
+  } cases[] = {{"0", 1, 1}, {"1", 8, 8}, {"2", 4, 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("330 = ") + c.compression);
+    auto r = print(page, std::string(R"("330": )") + c.compression);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    auto list = images();
+    ASSERT_EQ(list.size(), 3u);
+    struct Expect {
+      const DecodedImage& d;
+      int method, x, y, w, h;
+      const std::vector<Rgb>& px;
+    } expects[] = {{list[0], c.photo_method, 100, 100, pw, ph, photo_px},
+                   {list[1], c.shot_method, 100, 300, sw, sh, shot},
+                   {list[2], 1, 100, 500, cw, ch, scan}};
+    for (const Expect& e : expects) {
+      EXPECT_EQ(e.d.method, e.method) << e.x << "," << e.y;
+      EXPECT_EQ(e.d.x, e.x);
+      EXPECT_EQ(e.d.y, e.y);
+      EXPECT_EQ(e.d.width, e.w);
+      EXPECT_EQ(e.d.height, e.h);
+      if (e.d.method != 4) {
+        EXPECT_EQ(pixels(e.d), e.px) << e.x << "," << e.y;
+        continue;
+      }
+      // JPEG at the driver's quality: a mean error under 3 levels and no
+      // pixel further than 64 (the strokes of the screenshot) from the
+      // source.
+      int jw = 0, jh = 0, jc = 0;
+      const Bytes decoded = jpeg_decode(e.d.data, &jw, &jh, &jc);
+      ASSERT_EQ(jw, e.w);
+      ASSERT_EQ(jh, e.h);
+      ASSERT_EQ(jc, 3);
+      long total = 0;
+      int worst = 0;
+      for (std::size_t i = 0; i < e.px.size(); ++i) {
+        const int want[3] = {e.px[i].r, e.px[i].g, e.px[i].b};
+        for (int k = 0; k < 3; ++k) {
+          const int diff = std::abs(decoded[3 * i + k] - want[k]);
+          total += diff;
+          worst = std::max(worst, diff);
+        }
+      }
+      EXPECT_LT(static_cast<double>(total) / (3.0 * e.px.size()), 3.0) << e.x << "," << e.y;
+      EXPECT_LE(worst, 64) << e.x << "," << e.y;
+    }
+    // The 1-bit scan keeps its depth.
+    EXPECT_EQ(list[2].bits, 1);
+    EXPECT_EQ(ops("AN").size(), 1u);
+    EXPECT_EQ(ops("AP").size(), 1u);
+  }
+}
+
 TEST_F(ImagePrint, FourBitImagesWidenToBytesWhenCompressed) {
   const int w = 64, h = 40;
   const auto src = pattern(w, h, kPrimaries);
@@ -406,6 +533,44 @@ TEST_F(ImagePrint, CroppedImagesLandWhereTheirVisiblePartWasDrawn) {
   EXPECT_EQ(pixels(d), visible);
 }
 
+// The staple position decides how the paper runs through the printer: a
+// portrait page whose paper runs the other way gets its images turned a
+// quarter clockwise, placed at the destination's bottom-left corner.
+TEST_F(ImagePrint, PagesWhosePaperRunsTheOtherWayTurnTheirImages) {
+  const int w = 80, h = 70;  // both above the 64 pixels an image needs to be turned
+  const auto src = gradient(w, h);
+  const std::string file = image("turn", w, h, src);
+  const std::string draw = R"({"op": "image", "file": ")" + file + R"(", "rect": [100, 200, 180, 270], "bpp": 24})";
+  std::vector<Rgb> turned;
+  for (int i = 0; i < w; ++i)
+    for (int k = 0; k < h; ++k) turned.push_back(src[(h - 1 - k) * w + i]);
+  struct Case {
+    const char* settings;
+    bool turn;
+  } cases[] = {{R"("330": 0)", false}, {R"("330": 0, "326": 257)", true}, {R"("330": 0, "326": 771)", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    auto r = print(draw, c.settings);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    auto list = images();
+    ASSERT_EQ(list.size(), 1u);
+    const DecodedImage& d = list[0];
+    EXPECT_EQ(d.x, 100);
+    if (!c.turn) {
+      EXPECT_EQ(d.y, 200);
+      EXPECT_EQ(d.width, w);
+      EXPECT_EQ(pixels(d), src);
+      continue;
+    }
+    EXPECT_EQ(d.y, 270);
+    EXPECT_EQ(d.width, h);
+    EXPECT_EQ(d.height, w);
+    const double m[4] = {0, 1, -1, 0};
+    for (int k = 0; k < 4; ++k) EXPECT_DOUBLE_EQ(d.m[k], m[k]) << k;
+    EXPECT_EQ(pixels(d), turned);
+  }
+}
+
 TEST_F(ImagePrint, StretchedAndMirroredImagesCarryTheirScale) {
   const int w = 20, h = 10;
   const std::string file = image("scale", w, h, gradient(w, h));
@@ -463,6 +628,26 @@ TEST_F(ImagePrint, BrushesBecomeHatchPatternAndColourPatternOperators) {
     EXPECT_EQ((Rgb{ap[3 * i], ap[3 * i + 1], ap[3 * i + 2]}), colour[i]) << i;
 }
 
+// A colour pattern the printer already holds is not sent again; a solid
+// colour or a hatch in between replaces it, so it is sent once more.
+TEST_F(ImagePrint, AColourPatternIsSentOnceWhileItStaysTheBrush) {
+  const std::string tile = image("tile", 4, 4, pattern(4, 4, kPrimaries));
+  const std::string brush = R"({"op": "brush", "style": "pattern", "file": ")" + tile + R"(", "bpp": 24},)";
+  const std::string fill1 = R"({"op": "fill", "rect": [100, 100, 200, 200]},)";
+  const std::string fill2 = R"({"op": "fill", "rect": [300, 100, 400, 200]})";
+  const std::string solid = R"({"op": "brush", "style": "solid", "color": "#FF0000"}, {"op": "fill", "rect": [0, 0, 50, 50]},)";
+  const std::string hatch = R"({"op": "brush", "style": "hatch", "hatch": "cross", "color": "#008000"}, {"op": "fill", "rect": [0, 0, 50, 50]},)";
+  struct Case {
+    std::string ops;
+    std::size_t patterns;
+  } cases[] = {{brush + fill1 + fill2, 1}, {brush + fill1 + solid + brush + fill2, 2}, {brush + fill1 + hatch + brush + fill2, 2}};
+  for (const Case& c : cases) {
+    auto r = print(c.ops);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    EXPECT_EQ(ops("AP").size(), c.patterns) << c.ops;
+  }
+}
+
 TEST_F(ImagePrint, ColourSettingsChangeTheImageData) {
   const int w = 8, h = 2;
   std::vector<Rgb> src(w * h, Rgb{128, 128, 128});
@@ -489,6 +674,71 @@ TEST_F(ImagePrint, ColourSettingsChangeTheImageData) {
   EXPECT_NEAR(out[1].r, 188, 2);
   EXPECT_NEAR(out[1].g, 188, 2);
   EXPECT_NEAR(out[1].b, 188, 2);
+}
+
+// The outside colour library named by the printer's database: the images
+// of a page are queued, analysed by the library as one batch and converted
+// together at the page end, each where it was drawn.
+TEST_F(ImagePrint, QueuedImagesGoThroughTheColourLibraryAsOneBatch) {
+  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+  nlohmann::json d = nlohmann::json::parse(in);
+  d["main"]["fields"]["21"] = "morva_test_kpe.dll";  // the library
+  d["main"]["fields"]["18"] = "kpe.dat";             // the file it loads
+  const std::string folder = root_.path() + "/kpe_database";
+  std::filesystem::create_directories(folder);
+  morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+  std::string error;
+  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+  ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+  WCHAR dir[MAX_PATH] = {};
+  DWORD needed = 0;
+  ASSERT_TRUE(GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed));
+  std::filesystem::copy_file(std::string(MORVA_BIN_DIR) + "/libmorva_test_kpe.so",
+                             morva::platform::native_path(std::u16string(dir) + u"\\3\\libmorva_test_kpe.so"),
+                             std::filesystem::copy_options::overwrite_existing);
+
+  // Two bands of one picture (same width): the brightest value of both is
+  // 200, so the library stretches both by 255 / 200.
+  const int w = 40;
+  const std::vector<Rgb> top(w * 10, Rgb{200, 100, 50}), bottom(w * 6, Rgb{100, 20, 0});
+  const std::string a = image("band1", w, 10, top), b = image("band2", w, 6, bottom);
+  const std::string draw = R"({"op": "image", "file": ")" + a + R"(", "rect": [100, 100, 140, 110], "bpp": 24},
+      {"op": "image", "file": ")" + b + R"(", "rect": [100, 110, 140, 116], "bpp": 24})";
+  auto stretch = [](const std::vector<Rgb>& px) {
+    std::vector<Rgb> out;
+    for (const Rgb& p : px)
+      out.push_back({static_cast<BYTE>(p.r * 255 / 200), static_cast<BYTE>(p.g * 255 / 200),
+                     static_cast<BYTE>(p.b * 255 / 200)});
+    return out;
+  };
+  // A clip path travels with the queued images: it is set again before
+  // they go out at the page end.
+  const std::string clip = R"({"op": "clip", "path": [{"move": [90, 90]}, {"line": [[150, 90], [120, 130]]}, {"close": true}]},)";
+  struct Case {
+    std::string ops;
+    const char* settings;
+    bool converted;
+  } cases[] = {{draw, R"("330": 0, "293": 2, "291": 1)", true},
+               {draw, R"("330": 0, "293": 2, "291": 0)", false},
+               {clip + draw, R"("330": 0, "293": 2, "291": 1)", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ops.substr(0, 20) + c.settings);
+    auto r = print(c.ops, c.settings);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    auto list = images();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].y, 100);
+    EXPECT_EQ(list[1].y, 110);
+    EXPECT_EQ(pixels(list[0]), c.converted ? stretch(top) : top);
+    EXPECT_EQ(pixels(list[1]), c.converted ? stretch(bottom) : bottom);
+    const auto order = names();
+    const auto clip_at = std::find(order.begin(), order.end(), "AC");
+    if (c.ops == draw) {
+      EXPECT_EQ(clip_at, order.end());
+    } else {
+      EXPECT_LT(clip_at - order.begin(), std::find(order.begin(), order.end(), "Cq") - order.begin());
+    }
+  }
 }
 
 }  // namespace

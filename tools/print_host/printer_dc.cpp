@@ -652,14 +652,20 @@ bool PrinterDc::draw_image(const Image& image, const RECTL& rect, int bpp, ROP4 
   if (!ensure_page()) return false;
   ImageBitmap bitmap;
   if (!make_bitmap(image, bpp, use_mask, &bitmap)) return fail("image bitmap");
+  return draw_bitmap(bitmap, rect, rop4);
+}
+
+bool PrinterDc::draw_bitmap(const ImageBitmap& bitmap, const RECTL& rect, ROP4 rop4) {
+  if (!ensure_page()) return false;
   SURFOBJ* src = EngLockSurface(bitmap.surface);
   SURFOBJ* mask = bitmap.mask ? EngLockSurface(bitmap.mask) : nullptr;
   if (mask) rop4 = (rop4 & 0xFF) | 0xAA00;  // the destination stays where the mask is clear
   RECTL target = rect;
-  RECTL source{0, 0, image.width, image.height};
+  const LONG width = src ? src->sizlBitmap.cx : 0, height = src ? src->sizlBitmap.cy : 0;
+  RECTL source{0, 0, width, height};
   POINTL zero{0, 0}, origin = brush_origin_;
   BRUSHOBJ* brush = ((rop4 ^ (rop4 >> 4)) & 0x0F0F) ? realize_brush_object() : nullptr;
-  const bool same_size = rect.right - rect.left == image.width && rect.bottom - rect.top == image.height;
+  const bool same_size = rect.right - rect.left == width && rect.bottom - rect.top == height;
   if (same_size) {
     auto blt = device_->get<PFN_DrvBitBlt>(INDEX_DrvBitBlt);
     if (!blt || !blt(surface(), src, mask, clip_for_call(), bitmap.xlate, &target, &zero, mask ? &zero : nullptr,

@@ -148,6 +148,9 @@ class PrinterDc final : public platform::PrinterDcTarget {
   // An image drawn into rect at bpp bits per pixel (1, 4, 8, 16, 24, 32);
   // its alpha becomes a mask when use_mask is set.
   bool draw_image(const Image& image, const RECTL& rect, int bpp, ROP4 rop4, bool use_mask);
+  // A bitmap made beforehand (make_bitmap) drawn into rect: the driver's
+  // part of draw_image alone.
+  bool draw_bitmap(const ImageBitmap& bitmap, const RECTL& rect, ROP4 rop4);
 
  private:
   PrinterDc() = default;

@@ -158,5 +158,8 @@ INT ColourContext_ConvertQueuedImages(ColourContext* context, std::vector<Queued
 // palette is all black and white gets a grey palette.
 INT ColourContext_ConvertImage(const ColourContext* context, PDEV* pdev, std::vector<BYTE>* data,
                                std::vector<BYTE>* palette, BYTE format, DWORD width, DWORD height, bool plain_copy);
+// True when ColourContext_ConvertImage leaves RGB image data as it is, so
+// that an image may be coded straight from its source.
+bool ColourContext_KeepsRgbImages(const ColourContext* context);
 
 }  // namespace morva::gfx

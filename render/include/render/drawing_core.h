@@ -3,6 +3,8 @@
 // printer's clip and its line attributes made line state.
 #pragma once
 
+#include <vector>
+
 #include "render/pdev.h"
 #include "win/ddi.h"
 
@@ -27,6 +29,18 @@ int RenderPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ
 // Makes the printer's clip equal to the engine's for a drawing within
 // bounds (null: unknown); 1 or 0.
 int ApplyClip(PDEV* pdev, CLIPOBJ* pco, const RECTL* bounds);
+// A clip kept beyond its CLIPOBJ (images queued for the page): complexity,
+// bounds and, for a complex clip, a flat copy of its path.
+struct StoredClip {
+  BYTE complexity = DC_TRIVIAL;
+  RECTL bounds{};
+  std::vector<BYTE> path;
+};
+// Copies a trivial, rectangle or complex clip; FALSE for one that cannot
+// be kept.
+BOOL StoreClip(CLIPOBJ* pco, StoredClip* out);
+// ApplyClip with a stored clip; 1 or 0.
+int ApplyStoredClip(PDEV* pdev, const StoredClip& clip, const RECTL* bounds);
 int EmitPathObj(PdlWriter* w, PATHOBJ* ppo, BOOL* drawn);
 int SetLineAttributes(PDEV* pdev, LINEATTRS* la);
 void ResetPageDrawingState(PDEV* pdev);

@@ -123,4 +123,17 @@ INT EncodeWithPlugin(const ImageCompressionRecord* record, BYTE* data, DWORD met
 // The quality JPEG coding uses.
 inline constexpr int kJpegQuality = 83;
 
+// Rows the JPEG coder reads in place: row y starts at first + y * stride
+// (a bottom-up bitmap has a negative stride), in the given pixel order.
+enum class JpegPixels { kRgb, kBgr, kBgrx, kGrey };
+struct JpegRows {
+  const BYTE* first;
+  LONG stride;
+  JpegPixels pixels;
+};
+
+// Codes width x height pixels into the scratch space from position 0;
+// true with the coded bytes in *coded when the whole image was coded.
+bool CodeJpegRows(ImageScratch* scratch, DWORD width, DWORD height, const JpegRows& rows, DWORD* coded);
+
 }  // namespace morva::render

@@ -28,8 +28,12 @@ inline constexpr DWORD kColourClassNone = 4;
 INT OpenImageDocument(PDEV* pdev);
 void CloseImageDocument(PDEV* pdev);
 // At every logical page start: the page colour set and classification
-// start again.
+// start again, and the page decides whether its images are turned.
 void BeginImagePage(PDEV* pdev);
+// 1 when the page's paper runs through the printer in the other direction
+// than its layout needs (the job's tray feed words against the page's
+// orientation and layout), so that its images go out turned.
+DWORD ShouldTurnImages(PDEV* pdev);
 // The page colour set stops counting: the page is taken as colour.
 void DisablePageColourSet(PDEV* pdev);
 

@@ -42,7 +42,16 @@ struct GraphicsStateCache {
   BYTE palette_format;
   WORD palette_bytes;
   BYTE palette[769];
+  // The last colour pattern ("AP") and an owned GlobalAlloc copy of its
+  // data (null when none is cached).
+  LONG pattern_x, pattern_y;
+  BYTE pattern_target, pattern_space;
+  std::size_t pattern_width, pattern_height;
+  DWORD pattern_bytes;
+  BYTE* pattern_data;
 };
+// Drops the cached colour pattern and frees its copy.
+void GraphicsStateCache_ForgetPattern(GraphicsStateCache* c);
 
 struct PdlWriter {
   DWORD first_mode;
