@@ -100,10 +100,13 @@ INT DrawStampPreview(HMODULE module, HDC dc, const RECT* client, void* devmode, 
   if (page_palette) DeleteObject(page_palette);
   if (drawn != 0) return 6;
 
-  const std::u16string face = read.text(297);
+  // 297 is the chosen stamp's name and 305 the face of its font: without
+  // a stamp or without a text the page shows alone.
+  const std::u16string name = read.text(297);
   const std::u16string text = read.text(299);
+  const std::u16string face = read.text(305);
   if (read.failed) return 3;
-  if (face.empty() || text.empty()) return 0;
+  if (name.empty() || text.empty()) return 0;
 
   const LONG dpi = read.number(20);
   const LONG size = read.number(306), width = read.number(319), angle = read.number(311);

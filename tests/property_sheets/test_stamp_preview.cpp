@@ -47,7 +47,8 @@ class StampPreviewPaint : public morva::test::DemoPrinterTest {
   void SetUp() override {
     DemoPrinterTest::SetUp();
     fill_defaults(dm, pd);
-    text(297, u"DejaVu Sans");
+    text(297, u"Draft stamp");
+    text(305, u"DejaVu Sans");
     text(299, u"DRAFT");
     put(dm.data(), pd.data(), 7, 1);
     put(dm.data(), pd.data(), 20, 600);
@@ -117,6 +118,31 @@ TEST_F(StampPreviewPaint, OnceCentredRepeatedGreyOrNothing) {
   EXPECT_FALSE(any_pixel(b, kMiddle, kRed));
   EXPECT_EQ(pixel(b, 95, 80), kWhite);
   DeleteObject(b);
+}
+
+bool same_pixels(HBITMAP a, HBITMAP b) {
+  for (INT y = 0; y < kStampPreviewSize; ++y)
+    for (INT x = 0; x < kStampPreviewSize; ++x)
+      if (pixel(a, x, y) != pixel(b, x, y)) return false;
+  return true;
+}
+
+// The text is drawn in the face of the stamp's font (305), not in a face
+// named like the stamp (297); without a stamp name the page shows alone.
+TEST_F(StampPreviewPaint, FaceComesFromTheStampFont) {
+  HBITMAP sans = nullptr, serif = nullptr, again = nullptr, none = nullptr;
+  ASSERT_EQ(paint(&sans), 0);
+  text(305, u"DejaVu Serif");
+  ASSERT_EQ(paint(&serif), 0);
+  EXPECT_TRUE(any_pixel(serif, kMiddle, kRed));
+  EXPECT_FALSE(same_pixels(sans, serif));
+  text(297, u"DejaVu Sans");  // a stamp named like a face changes nothing
+  ASSERT_EQ(paint(&again), 0);
+  EXPECT_TRUE(same_pixels(serif, again));
+  text(297, u"");
+  ASSERT_EQ(paint(&none), 0);
+  EXPECT_FALSE(any_pixel(none, kMiddle, kRed));
+  for (HBITMAP b : {sans, serif, again, none}) DeleteObject(b);
 }
 
 TEST_F(StampPreviewPaint, FramedTurnedAndLandscape) {
