@@ -117,6 +117,20 @@ TEST_F(MarginChecks, StoredMarginsThatDoNotFitAreResetOnceAndReported) {
   DestroySheetContext(&sheet);
 }
 
+// A custom paper whose size was never given has no margins to reset, so
+// no sheet starts with a warning about it.
+TEST_F(MarginChecks, APaperWithoutASizeIsNotChecked) {
+  set(1863, 0);
+  set(1864, 0);
+  BadPaperList bad{};
+  EXPECT_EQ(FindPapersWithBadMargins(&c, FALSE, &bad), 1);
+  EXPECT_EQ(bad.ids[0], 0);
+  set(1863, 300);  // 30.0 mm: the default margins of 4.6 mm on either side fit
+  set(1864, 80);   // 8.0 mm: they do not
+  EXPECT_EQ(FindPapersWithBadMargins(&c, FALSE, &bad), -1);
+  EXPECT_EQ(bad.ids[0], 256);
+}
+
 TEST_F(MarginChecks, WithoutASheetWindowTheMarginPlaceDecides) {
   store(262, PaperMargin{{10, 10, 500, 500}});
   set(463, 0);
