@@ -8,7 +8,11 @@
 #include <string>
 #include <vector>
 
+#include <fstream>
+
+#include "ddd_builder.h"
 #include "gfx_demo.h"
+#include "preview_art.h"
 #include "temp_root.h"
 #include "win/win.h"
 
@@ -116,6 +120,76 @@ TEST_F(PicturePages, PaperPagePreviewFollowsTheTwoSidedChoice) {
     ui::press_cancel(s);
   });
   EXPECT_TRUE(morva::platform::message_box_log().empty());
+}
+
+namespace art = morva::preview_art;
+
+std::string hex_of(const art::Canvas& c) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string s;
+  for (auto b : art::bmp_bytes(c, 8)) {
+    s += digits[b >> 4];
+    s += digits[b & 15];
+  }
+  return s;
+}
+
+// The installable-options page shows the device with what is installed:
+// the demo model with a picture of its body (always) and of its duplex
+// unit (while option 4103 is on), switched by the page's check box.
+TEST_F(PicturePages, OptionsPagePictureShowsTheInstalledDuplexUnit) {
+  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+  nlohmann::json d = nlohmann::json::parse(in);
+  art::Canvas body(110, 70, art::kLight);
+  body.frame(0, 0, 110, 70, art::kDark);
+  art::Canvas duplex(110, 12, art::kOrange);
+  const nlohmann::json on{{"type", 1}, {"value", 1}};
+  for (const nlohmann::json& r : nlohmann::json::array({
+           {{"kind", 9}, {"picture", {0, 0, 1}}},
+           {{"kind", 9},
+            {"conditions", {{{"op", 1}, {"ddmid", 4103}, {"value", on}, {"connector", 3}}}},
+            {"picture", {0, 0, 2}}},
+           {{"kind", 12}, {"id", 1}, {"format", 1}, {"word1", 10}, {"word2", 10}, {"bitmap", hex_of(body)}},
+           {{"kind", 12}, {"id", 2}, {"format", 1}, {"word1", 10}, {"word2", 82}, {"bitmap", hex_of(duplex)}},
+       }))
+    d["main"]["records"].push_back(r);
+  const std::string folder = root_.file("picture_model");
+  morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+  std::string error;
+  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+  ClosePrinter(printer_);
+  PRINTER_DEFAULTSW full{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, &full));
+  bool shown_sheet = false;
+  auto device = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDevicePropertySheets"));
+  ASSERT_NE(device, nullptr);
+  ui::script_modal([&](HWND s) {
+    shown_sheet = true;
+    ASSERT_TRUE(ui::select(GetDlgItem(s, IDC_PS_TABCONTROL), 1));
+    HWND page = ui::current_page(s);
+    HWND picture_control = GetDlgItem(page, 1310);
+    ASSERT_NE(picture_control, nullptr);
+    HWND unit = GetDlgItem(page, 4711);
+    const bool installed = ui::state(unit).selection == 1;
+    const Shown before = shown(picture_control, picture(installed ? "options_page_device_duplex.png"
+                                                                  : "options_page_device.png"));
+    ASSERT_TRUE(ui::click(unit));
+    const Shown after = shown(picture_control, picture(installed ? "options_page_device.png"
+                                                                 : "options_page_device_duplex.png"));
+    const Shown& with = installed ? before : after;
+    const Shown& without = installed ? after : before;
+    EXPECT_EQ(with.at(60, 45), RGB(215, 215, 215));  // the body
+    EXPECT_EQ(without.at(60, 45), RGB(215, 215, 215));
+    EXPECT_EQ(with.at(60, 88), RGB(240, 150, 30));  // the duplex unit under it
+    EXPECT_NE(without.at(60, 88), RGB(240, 150, 30));
+    EXPECT_FALSE(with.any(kKey));
+    EXPECT_TRUE(ui::write_png(s, picture("options_page.png")));
+    ui::press_cancel(s);
+  });
+  DEVICEPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter)};
+  DWORD result = 0;
+  EXPECT_GE(CommonPropertySheetUIW(nullptr, device, reinterpret_cast<LPARAM>(&header), &result), 0);
+  EXPECT_TRUE(shown_sheet);
 }
 
 }  // namespace
