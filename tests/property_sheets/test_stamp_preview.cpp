@@ -18,11 +18,11 @@ using morva::test::pixel;
 using morva::test::put;
 using morva::test::ResourceModule;
 
-TEST(StampPreview, FontHeightFollowsResolutionAndNeverDividesByZero) {
+TEST(StampPreview, FontHeightIsTheSameAtEveryResolutionAndNeverDividesByZero) {
   struct Case {
     LONG points, dpi;
     INT height;
-  } cases[] = {{72, 600, 13}, {72, 300, 13}, {144, 600, 26}, {10, 600, 4}, {72, 0, 0}, {72, -300, 0}};
+  } cases[] = {{72, 600, 13}, {72, 300, 13}, {144, 600, 26}, {10, 600, 4}, {72, 0, 13}, {72, -300, 13}};
   for (const Case& c : cases) EXPECT_EQ(StampPreviewFontHeight(c.points, c.dpi), c.height) << c.points << "@" << c.dpi;
 }
 
@@ -158,11 +158,18 @@ TEST_F(StampPreviewPaint, FramedTurnedAndLandscape) {
   DeleteObject(b);
 }
 
-TEST_F(StampPreviewPaint, AZeroResolutionOrAWrongTypeStopsTheDrawing) {
+// A printer that does not say its resolution (0) still shows its stamp, as
+// large as at any other resolution; no DC or no page picture stops the
+// drawing.
+TEST_F(StampPreviewPaint, AZeroResolutionStillShowsTheStamp) {
+  HBITMAP known = nullptr, unknown = nullptr;
+  ASSERT_EQ(paint(&known), 0);
   put(dm.data(), pd.data(), 20, 0);
-  HBITMAP b = nullptr;
-  EXPECT_EQ(paint(&b), 6);
-  DeleteObject(b);
+  ASSERT_EQ(paint(&unknown), 0);
+  EXPECT_TRUE(any_pixel(unknown, kMiddle, kRed));
+  EXPECT_TRUE(same_pixels(known, unknown));
+  DeleteObject(known);
+  DeleteObject(unknown);
   const RECT client{0, 0, kStampPreviewSize, kStampPreviewSize};
   EXPECT_EQ(DrawStampPreview(res.get(), nullptr, &client, dm.data(), pd.data(), FALSE), 1);
   HMODULE empty = morva::platform::open_resource_container(std::vector<BYTE>{});
