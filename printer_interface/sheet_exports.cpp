@@ -12,6 +12,7 @@
 #include "fax/fax_store.h"
 #include "fax/fax_temp_files.h"
 #include "pi/document_properties.h"
+#include "property_sheets/margin_checks.h"
 #include "property_sheets/sheet_engine.h"
 #include "settings/common/export_shape.h"
 #include "settings/common/module_state.h"
@@ -234,6 +235,7 @@ LONG init_sheet(INT kind, PROPSHEETUI_INFO* info) {
   LoadMeasurementSystem(state);
   ResetChangeGuard(state);
   ResetStartupWarningFlag(state);
+  SetSheetHostClassifier(ClassifyHostWindow);
   LoadPromptComponentFlag(state, state->database);
   // The fax page belongs to models with direct fax on, and never to the
   // sheet of the user's default settings.

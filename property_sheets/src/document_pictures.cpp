@@ -6,6 +6,7 @@
 #include "property_sheets/picture_control.h"
 #include "property_sheets/sheet_records.h"
 #include "property_sheets/stamp_preview.h"
+#include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
 #include "settings/items/item_access.h"
 #include "settings/items/item_info.h"
@@ -45,8 +46,12 @@ LRESULT CALLBACK StampPreviewProc(HWND window, UINT message, WPARAM wParam, LPAR
   if (dc && context) {
     RECT client{};
     GetClientRect(window, &client);
+    // A device that prints in black only shows the stamp in grey.
+    const BOOL monochrome =
+        context->state && context->state->database && !IsDeviceColorCapable(context->state->database,
+                                                                             context->current.devmode);
     DrawStampPreview(GetResourceModule(), dc, &client, context->current.devmode, context->current.printer_data,
-                     FALSE);
+                     monochrome);
   }
   EndPaint(window, &paint);
   return 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "control_handlers.h"
+#include "property_sheets/margin_checks.h"
 #include "property_sheets/sheet_engine.h"
 #include "settings/common/module_state.h"
 #include "settings/constraints/settings_validation.h"
@@ -197,6 +198,7 @@ INT InitDialogCommon(HWND window, UINT message, WPARAM wParam, LPARAM lParam, IN
   frame->records = set ? set->records : nullptr;
   frame->count = set ? set->count : 0;
   fill_event(frame->event, window, owner_of(window, frame->type), kind, message, frame->type);
+  QueueSheetStartupWarnings(window);
   if (!frame->records) return 0;
   if (!CreateControlStates(window, frame->event, frame->records, frame->count)) return 0;
   return DispatchToControls(frame->event, message, wParam, lParam, frame->records, frame->count, 0);
@@ -268,7 +270,10 @@ INT OnQueryDialogKind(HWND, UINT, WPARAM, LPARAM lParam, INT kind, DialogEventFr
   return 0;
 }
 
-INT OnShowWarnings(HWND, UINT, WPARAM, LPARAM, INT, DialogEventFrame*) { return 0; }
+INT OnShowWarnings(HWND window, UINT, WPARAM, LPARAM, INT, DialogEventFrame*) {
+  ShowStartupWarnings(window);
+  return 0;
+}
 
 // Handlers by event number for pages, nested pages and dialogs.
 struct HandlerRow {

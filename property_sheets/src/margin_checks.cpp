@@ -138,6 +138,10 @@ INT FindPapersWithBadMargins(const MarginCheckContext* c, BOOL store_flag, BadPa
       result = 0;
       break;
     }
+    // A paper whose size was never given (a custom or user paper still
+    // 0 x 0) holds no margins to check: resetting them would only repeat
+    // the same warning at every start.
+    if (size[0] <= 0 || size[1] <= 0) continue;
     for (int side = 0; side < 2; ++side) {
       const INT r = CheckPaperMargins(c, papers[k], side, nullptr, size, array, store_flag, TRUE);
       if (r == 0) {

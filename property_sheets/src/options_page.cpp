@@ -7,6 +7,7 @@
 
 #include "property_sheets/device_pages.h"
 #include "property_sheets/device_query.h"
+#include "property_sheets/picture_handlers.h"
 #include "property_sheets/sheet_engine.h"
 #include "property_sheets/sheet_records.h"
 #include "property_sheets/sheet_texts.h"
@@ -511,6 +512,7 @@ constexpr ControlRecord kOptionsRecords[] = {
     {kDeviceInfoButton, 1, kDeviceInfo, kControlCommand, DeviceInfoButtonHandler, nullptr, kNone, kNone, nullptr},
     {kAddressField, 1, kNetworkAddress, kControlEdit, NetworkAddressFieldHandler, nullptr, 1751, kNone, nullptr},
     {1753, 1, kHiddenCheck, kControlCheckBox, HiddenCheckHandler, nullptr, 1753, 9312, nullptr},
+    {1310, 0, nullptr, 0, PicturePageHandler, nullptr, kNone, kNone, nullptr},
     {kDialogRecordId, 1, kFaxData, 0, nullptr, nullptr, kNone, kNone, nullptr},
     {1013, 1, k4129, 0, nullptr, nullptr, kNone, kNone, nullptr},
     {1189, static_cast<INT>(std::size(kFaxOptions)), kFaxOptions, 0, nullptr, nullptr, kNone, kNone, nullptr},

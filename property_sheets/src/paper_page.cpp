@@ -70,15 +70,6 @@ INT CustomSizeButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LP
   return CommandButtonHandler(event, message, wParam, lParam, record, kind_data);
 }
 
-INT PreviewHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
-                   const void*) {
-  if (message == WM_INITDIALOG)
-    document_pages::AttachPreviewPicture(event->window, static_cast<UINT>(record->id));
-  else if (wants_display(message, lParam))
-    document_pages::RedrawPreviewPicture(event->window, static_cast<UINT>(record->id));
-  return 0;
-}
-
 INT SummaryHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
                    const void*) {
   if (!wants_display(message, lParam)) return 0;
@@ -114,7 +105,7 @@ constexpr ControlRecord kRecords[] = {
     {3836, 1, kOrientation, kControlRadioGroup, nullptr, &kOrientationButtons, kNone, kNone, nullptr},
     {3837, 1, kOrientation, kControlRadioGroup, nullptr, &kOrientationButtons, kNone, kNone, nullptr},
     {1008, 1, kOutputPaper, kControlDropDown, PaperListHandler, nullptr, 1175, 9114, nullptr},
-    {kPreview, 0, nullptr, 0, PreviewHandler, nullptr, kNone, kNone, nullptr},
+    {kPreview, 0, nullptr, 0, document_pages::PreviewFrameHandler, nullptr, kNone, kNone, nullptr},
     {1766, 1, kTwoSided, kControlDropDown, nullptr, nullptr, 1765, kNone, nullptr},
     {kCustomSizeButton, 1, kPaperSize, kControlCommand, CustomSizeButtonHandler, &kCustomSizeCommand, kNone, kNone,
      nullptr},

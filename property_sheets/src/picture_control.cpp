@@ -18,24 +18,24 @@ struct BackgroundCache {
   BOOL erase_pending = FALSE;
 };
 
-struct ControlState {
+struct PictureState {
   WNDPROC previous = nullptr;
   HMODULE module = nullptr;
   BackgroundCache* cache = nullptr;
 };
 
 std::recursive_mutex g_lock;
-std::map<HWND, ControlState>& controls() {
-  static std::map<HWND, ControlState> table;
+std::map<HWND, PictureState>& controls() {
+  static std::map<HWND, PictureState> table;
   return table;
 }
 
-ControlState* state_of(HWND control) {
+PictureState* state_of(HWND control) {
   auto it = controls().find(control);
   return it == controls().end() ? nullptr : &it->second;
 }
 
-void drop_cache(ControlState* s) {
+void drop_cache(PictureState* s) {
   if (!s || !s->cache) return;
   if (s->cache->old) SelectObject(s->cache->dc, s->cache->old);
   if (s->cache->bitmap) DeleteObject(s->cache->bitmap);
@@ -52,7 +52,7 @@ LRESULT pass_on(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   WNDPROC previous = nullptr;
   {
     std::lock_guard<std::recursive_mutex> g(g_lock);
-    if (ControlState* s = state_of(window)) previous = s->previous;
+    if (PictureState* s = state_of(window)) previous = s->previous;
   }
   return previous ? CallWindowProcW(previous, window, message, wparam, lparam)
                   : DefWindowProcW(window, message, wparam, lparam);
@@ -65,7 +65,7 @@ INT SubclassPictureControl(HWND dialog, UINT control_id, const PictureKindData* 
   if (!control || !data) return 0;
   std::lock_guard<std::recursive_mutex> g(g_lock);
   SetPropW(control, kPictureProperty, const_cast<PictureKindData*>(data));
-  ControlState& s = controls()[control];
+  PictureState& s = controls()[control];
   s.module = module;
   if (!s.previous)
     s.previous = reinterpret_cast<WNDPROC>(
@@ -80,7 +80,7 @@ INT PaintPictureControl(HWND control) {
   HDC cached = nullptr;
   {
     std::lock_guard<std::recursive_mutex> g(g_lock);
-    if (ControlState* s = state_of(control)) {
+    if (PictureState* s = state_of(control)) {
       module = s->module;
       if (s->cache) cached = s->cache->dc;
     }
@@ -173,7 +173,7 @@ INT InvalidatePicture(HWND dialog, UINT control_id) {
   bool refresh = false;
   if (IsWindowsXPOrLater()) {
     std::lock_guard<std::recursive_mutex> g(g_lock);
-    ControlState* s = state_of(control);
+    PictureState* s = state_of(control);
     if (s && s->cache && s->cache->refresh) {
       s->cache->erase_pending = TRUE;
       s->cache->refresh = FALSE;
@@ -193,7 +193,7 @@ INT InvalidatePicture(HWND dialog, UINT control_id) {
 
 INT CaptureBackground(HWND control, BOOL flag, BOOL erase) {
   std::lock_guard<std::recursive_mutex> g(g_lock);
-  ControlState* s = state_of(control);
+  PictureState* s = state_of(control);
   if (!s) return 6;
   if (s->cache || !IsWindowsXPOrLater()) return 0;
   RECT client{};
@@ -223,7 +223,7 @@ INT RefreshBackground(HWND control, BOOL erase) {
   BOOL flag = FALSE;
   {
     std::lock_guard<std::recursive_mutex> g(g_lock);
-    ControlState* s = state_of(control);
+    PictureState* s = state_of(control);
     if (!s) return 6;
     if (s->cache) flag = !s->cache->erase_pending;
     drop_cache(s);

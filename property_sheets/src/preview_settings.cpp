@@ -74,6 +74,8 @@ INT ReadPreviewSettings(const SheetContext* context, PreviewSettings* out) {
   plain(270, &s.mode270);
   governed(1313, &s.option1313);
   governed(295, &s.pagesPerSheet);
+  // A model without pages per sheet leaves the setting's place 0: one page.
+  if (s.pagesPerSheet == 0) s.pagesPerSheet = 1;
   governed(264, &s.order264);
   governed(1337, &s.value1337);
   plain(321, &s.layoutMode);

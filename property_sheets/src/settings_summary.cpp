@@ -168,6 +168,7 @@ INT GetSummaryZoom(const SheetContext* c, INT* percent) {
   }
   LONG source = 0, output = 0;
   if (!read(c, 8, &source) || !read(c, 262, &output)) return 0;
+  if (output == 0) output = kSameAsDocument;  // a model without an output paper
   return ComputeZoomPercent(c, source, output == kSameAsDocument ? source : output, percent);
 }
 
@@ -175,6 +176,10 @@ INT BuildSettingsSummary(const SheetContext* c, LPWSTR text, INT chars) {
   if (!c || !c->state || !c->state->database || !text || chars <= 0) return 0;
   LONG pages = 0, layout = 0, source = 0, output = 0;
   if (!read(c, 295, &pages) || !read(c, 321, &layout) || !read(c, 8, &source) || !read(c, 262, &output)) return 0;
+  // A model without pages per sheet or output paper leaves their places 0:
+  // one page, on the document's paper.
+  if (pages == 0) pages = 1;
+  if (output == 0) output = kSameAsDocument;
   std::u16string line = paper_name(c, source);
   if (output != kSameAsDocument) line += resource_text(9242, 8) + paper_name(c, output);
   if (pages != 1 || layout == 2) {

@@ -14,6 +14,9 @@
 namespace {
 
 constexpr double kInchesOnPreview = 7.952756;  // the page's short side, 202 mm
+// The resolution cancels out of the preview's scale; a printer that does
+// not say its resolution is drawn at this one rather than not at all.
+constexpr LONG kNominalDpi = 600;
 
 struct Reader {
   void* devmode;
@@ -75,7 +78,7 @@ void BuildStampPalette(COLORREF colour, BOOL monochrome, PALETTEENTRY out[16]) {
 }
 
 INT StampPreviewFontHeight(LONG points, LONG dpi) {
-  if (dpi <= 0) return 0;
+  if (dpi <= 0) dpi = kNominalDpi;
   const double scale = kStampPageShort / (dpi * kInchesOnPreview);
   const INT height = static_cast<INT>(MulDiv(points, dpi, 72) * scale);
   return std::max(4, height);
@@ -100,19 +103,21 @@ INT DrawStampPreview(HMODULE module, HDC dc, const RECT* client, void* devmode, 
   if (page_palette) DeleteObject(page_palette);
   if (drawn != 0) return 6;
 
-  const std::u16string face = read.text(297);
+  // 297 is the chosen stamp's name and 305 the face of its font: without
+  // a stamp or without a text the page shows alone.
+  const std::u16string name = read.text(297);
   const std::u16string text = read.text(299);
+  const std::u16string face = read.text(305);
   if (read.failed) return 3;
-  if (face.empty() || text.empty()) return 0;
+  if (name.empty() || text.empty()) return 0;
 
-  const LONG dpi = read.number(20);
+  LONG dpi = read.number(20);
   const LONG size = read.number(306), width = read.number(319), angle = read.number(311);
   const LONG weight = read.number(307), italic = read.number(308), frame = read.number(302);
   const LONG position = read.number(303), repeat = read.number(1288);
   const LONG colour = read.number(301), lighter = read.number(1287);
   if (read.failed) return 3;
-  // A resolution that is not positive gives no scale for the font.
-  if (dpi <= 0) return 6;
+  if (dpi <= 0) dpi = kNominalDpi;
 
   PALETTEENTRY palette[16];
   BuildStampPalette(static_cast<COLORREF>(colour), monochrome, palette);

@@ -8,6 +8,7 @@
 #include "../settings/demo_printer_fixture.h"
 #include "../settings/setting_values.h"
 #include "property_sheets/margin_checks.h"
+#include "property_sheets/sheet_engine.h"
 #include "property_sheets/sheet_records.h"
 #include "settings/common/module_state.h"
 #include "settings/items/item_access.h"
@@ -114,6 +115,64 @@ TEST_F(MarginChecks, StoredMarginsThatDoNotFitAreResetOnceAndReported) {
   ASSERT_EQ(FindPapersWithBadMargins(&now, TRUE, &bad), 1);
   ASSERT_EQ(QueueStartupWarnings(sheet, 0, -3, -1), 1);
   EXPECT_EQ(state.pending_warnings, nullptr);
+  DestroySheetContext(&sheet);
+}
+
+// A custom paper whose size was never given has no margins to reset, so
+// no sheet starts with a warning about it.
+TEST_F(MarginChecks, APaperWithoutASizeIsNotChecked) {
+  set(1863, 0);
+  set(1864, 0);
+  BadPaperList bad{};
+  EXPECT_EQ(FindPapersWithBadMargins(&c, FALSE, &bad), 1);
+  EXPECT_EQ(bad.ids[0], 0);
+  set(1863, 300);  // 30.0 mm: the default margins of 4.6 mm on either side fit
+  set(1864, 80);   // 8.0 mm: they do not
+  EXPECT_EQ(FindPapersWithBadMargins(&c, FALSE, &bad), -1);
+  EXPECT_EQ(bad.ids[0], 256);
+}
+
+INT printer_folder_host(HWND, LPCWSTR, WORD) { return 0; }
+
+// Every dialog of a sheet asks for the start-up warnings when it is
+// initialised; they are collected and posted for showing once per sheet,
+// and shown once, with the sheet's caption, owned by the dialog.
+TEST_F(MarginChecks, StartUpWarningsAreShownOncePerSheet) {
+  store(262, PaperMargin{{10, 10, 500, 500}});
+  morva::platform::reset_message_boxes();
+  SetSheetHostClassifier(printer_folder_host);  // margins kept in the printer's array
+  SheetState state{};
+  state.printer = printer;
+  state.database = database;
+  state.mode = kSheetModeDocument;
+  SheetSnapshot snapshot{dm.data(), pd.data(), nullptr, 0, nullptr, nullptr, 0};
+  HWND pages[2];
+  for (HWND& page : pages) page = CreateWindowExW(0, u"STATIC", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  SheetContext* sheet = CreateSheetContext(pages[0], &state, &snapshot, nullptr);
+  ASSERT_NE(sheet, nullptr);
+  for (HWND page : pages) SetSheetContext(page, sheet);
+
+  EXPECT_EQ(QueueSheetStartupWarnings(pages[0]), 1);
+  EXPECT_EQ(QueueSheetStartupWarnings(pages[1]), 0);  // the second page of the same sheet
+  MSG posted{};
+  ASSERT_TRUE(PeekMessageW(&posted, pages[0], 0, 0, PM_REMOVE));
+  EXPECT_EQ(posted.message, UM_SHOW_WARNINGS);
+  EXPECT_FALSE(PeekMessageW(&posted, nullptr, 0, 0, PM_REMOVE));
+
+  EXPECT_EQ(ShowStartupWarnings(pages[0]), 1);
+  EXPECT_EQ(state.pending_warnings, nullptr);
+  EXPECT_EQ(ShowStartupWarnings(pages[0]), 0);
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].caption, u"Printing Preferences");
+  EXPECT_EQ(log[0].style, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+  EXPECT_NE(log[0].text.find(u"Card (100 x 148mm)"), std::u16string::npos);
+
+  SetSheetHostClassifier(nullptr);
+  for (HWND page : pages) {
+    SetSheetContext(page, nullptr);
+    DestroyWindow(page);
+  }
   DestroySheetContext(&sheet);
 }
 

@@ -18,11 +18,11 @@ using morva::test::pixel;
 using morva::test::put;
 using morva::test::ResourceModule;
 
-TEST(StampPreview, FontHeightFollowsResolutionAndNeverDividesByZero) {
+TEST(StampPreview, FontHeightIsTheSameAtEveryResolutionAndNeverDividesByZero) {
   struct Case {
     LONG points, dpi;
     INT height;
-  } cases[] = {{72, 600, 13}, {72, 300, 13}, {144, 600, 26}, {10, 600, 4}, {72, 0, 0}, {72, -300, 0}};
+  } cases[] = {{72, 600, 13}, {72, 300, 13}, {144, 600, 26}, {10, 600, 4}, {72, 0, 13}, {72, -300, 13}};
   for (const Case& c : cases) EXPECT_EQ(StampPreviewFontHeight(c.points, c.dpi), c.height) << c.points << "@" << c.dpi;
 }
 
@@ -47,7 +47,8 @@ class StampPreviewPaint : public morva::test::DemoPrinterTest {
   void SetUp() override {
     DemoPrinterTest::SetUp();
     fill_defaults(dm, pd);
-    text(297, u"DejaVu Sans");
+    text(297, u"Draft stamp");
+    text(305, u"DejaVu Sans");
     text(299, u"DRAFT");
     put(dm.data(), pd.data(), 7, 1);
     put(dm.data(), pd.data(), 20, 600);
@@ -119,6 +120,31 @@ TEST_F(StampPreviewPaint, OnceCentredRepeatedGreyOrNothing) {
   DeleteObject(b);
 }
 
+bool same_pixels(HBITMAP a, HBITMAP b) {
+  for (INT y = 0; y < kStampPreviewSize; ++y)
+    for (INT x = 0; x < kStampPreviewSize; ++x)
+      if (pixel(a, x, y) != pixel(b, x, y)) return false;
+  return true;
+}
+
+// The text is drawn in the face of the stamp's font (305), not in a face
+// named like the stamp (297); without a stamp name the page shows alone.
+TEST_F(StampPreviewPaint, FaceComesFromTheStampFont) {
+  HBITMAP sans = nullptr, serif = nullptr, again = nullptr, none = nullptr;
+  ASSERT_EQ(paint(&sans), 0);
+  text(305, u"DejaVu Serif");
+  ASSERT_EQ(paint(&serif), 0);
+  EXPECT_TRUE(any_pixel(serif, kMiddle, kRed));
+  EXPECT_FALSE(same_pixels(sans, serif));
+  text(297, u"DejaVu Sans");  // a stamp named like a face changes nothing
+  ASSERT_EQ(paint(&again), 0);
+  EXPECT_TRUE(same_pixels(serif, again));
+  text(297, u"");
+  ASSERT_EQ(paint(&none), 0);
+  EXPECT_FALSE(any_pixel(none, kMiddle, kRed));
+  for (HBITMAP b : {sans, serif, again, none}) DeleteObject(b);
+}
+
 TEST_F(StampPreviewPaint, FramedTurnedAndLandscape) {
   put(dm.data(), pd.data(), 302, 1);
   put(dm.data(), pd.data(), 311, 450);
@@ -132,11 +158,18 @@ TEST_F(StampPreviewPaint, FramedTurnedAndLandscape) {
   DeleteObject(b);
 }
 
-TEST_F(StampPreviewPaint, AZeroResolutionOrAWrongTypeStopsTheDrawing) {
+// A printer that does not say its resolution (0) still shows its stamp, as
+// large as at any other resolution; no DC or no page picture stops the
+// drawing.
+TEST_F(StampPreviewPaint, AZeroResolutionStillShowsTheStamp) {
+  HBITMAP known = nullptr, unknown = nullptr;
+  ASSERT_EQ(paint(&known), 0);
   put(dm.data(), pd.data(), 20, 0);
-  HBITMAP b = nullptr;
-  EXPECT_EQ(paint(&b), 6);
-  DeleteObject(b);
+  ASSERT_EQ(paint(&unknown), 0);
+  EXPECT_TRUE(any_pixel(unknown, kMiddle, kRed));
+  EXPECT_TRUE(same_pixels(known, unknown));
+  DeleteObject(known);
+  DeleteObject(unknown);
   const RECT client{0, 0, kStampPreviewSize, kStampPreviewSize};
   EXPECT_EQ(DrawStampPreview(res.get(), nullptr, &client, dm.data(), pd.data(), FALSE), 1);
   HMODULE empty = morva::platform::open_resource_container(std::vector<BYTE>{});

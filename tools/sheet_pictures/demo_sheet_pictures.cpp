@@ -83,7 +83,8 @@ struct StampCase {
 
 bool write_stamp(HMODULE module, const std::string& folder, const StampCase& c) {
   StampSettings s;
-  s.text(297, u"DejaVu Sans");
+  s.text(297, u"Demo stamp");
+  s.text(305, u"DejaVu Sans");
   s.text(299, c.text);
   s.number(7, 2, c.portrait ? 1 : 2);
   s.number(20, 2, 600);

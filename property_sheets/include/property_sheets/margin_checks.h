@@ -72,3 +72,15 @@ INT GetPendingWarning(const PendingWarnings* holder, INT index, LPCWSTR* text);
 // collected now (the holder, kept in the SheetState, may be null), 0 when
 // they were collected before or the collection failed.
 INT QueueStartupWarnings(SheetContext* context, DWORD flags, INT message_id, INT host_class);
+
+// The class of a sheet's host window (0 the printer's own sheet from the
+// printer folder); the print side that knows the host windows registers it.
+using SheetHostClassifier = INT (*)(HWND window, LPCWSTR printer_name, WORD sheet_mode);
+void SetSheetHostClassifier(SheetHostClassifier classifier);
+// Once per sheet, when one of its dialogs is initialised: collects the
+// start-up warnings and, when there is one to show, posts UM_SHOW_WARNINGS
+// to the dialog. 1 when collected now, 0 otherwise.
+INT QueueSheetStartupWarnings(HWND dialog);
+// UM_SHOW_WARNINGS: the queued warnings in message boxes owned by the
+// dialog, then freed. The number shown.
+INT ShowStartupWarnings(HWND dialog);

@@ -6,12 +6,12 @@
 #pragma once
 
 #include "property_sheets/pictures.h"
+#include "property_sheets/sheet_engine.h"
 #include "win/types.h"
 #include "win/window.h"
 
-// The dialog is asked to cycle a choice: wParam the control's click
-// command, lParam 0.
-inline constexpr UINT UM_CYCLE_CHOICE = 2532;
+// A click asks the dialog to cycle a choice with the engine's
+// UM_CYCLE_CHOICE: wParam the control's click command, lParam 0.
 
 using PictureBuilder = INT (*)(HMODULE module, HWND dialog, UINT control_id, PreviewImage** list, HPALETTE* palette);
 

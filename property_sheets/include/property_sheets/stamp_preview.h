@@ -22,13 +22,12 @@ void BuildStampPalette(COLORREF colour, BOOL monochrome, PALETTEENTRY out[16]);
 
 // The stamp font's pixel height on the preview for `points` at printer
 // resolution `dpi`: the page is 106 pixels for 7.95 inches of short side;
-// never below 4. 0 for a resolution that is not positive (nothing can be
-// scaled from it).
+// never below 4. The resolution cancels out of the scale, so one that is
+// not positive (a printer that does not say it) is taken as 600.
 INT StampPreviewFontHeight(LONG points, LONG dpi);
 
 // Paints the preview from the settings into `dc` at the client rectangle
-// (the page picture and the stamp over it): 0 painted (an empty face or
-// text shows the page only); 1 bad arguments; 3 a setting cannot be read
-// or has the wrong type; 5 the page picture is missing; 6 a GDI failure or
-// a resolution that is not positive.
+// (the page picture and the stamp over it, in the face of the stamp's
+// font): 0 painted (no stamp name or an empty text shows the page only); 1 bad arguments; 3 a setting cannot be read
+// or has the wrong type; 5 the page picture is missing; 6 a GDI failure.
 INT DrawStampPreview(HMODULE module, HDC dc, const RECT* client, void* devmode, void* printer_data, BOOL monochrome);
