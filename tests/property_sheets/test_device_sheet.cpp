@@ -40,7 +40,7 @@ constexpr const char* kTrayUnits =
 constexpr const char* kLetterInTray1 =
     "1.3.6.1.2.1.43.8.2.1.4.1.1 integer 279400\n"
     "1.3.6.1.2.1.43.8.2.1.5.1.1 integer 215900\n";
-constexpr INT kTrayPaper = 1743;
+constexpr INT kTrayPaper = 1743, kTrayList = 1739;
 
 // The demo printer with the account settings of the device settings page
 // in its database, and `capabilities` added to its capability bits.
@@ -161,13 +161,34 @@ TEST_F(DeviceSheet, DeviceInformationFillsTheOptionsAndTrays) {
     EXPECT_EQ(s.number(4103), 1);
     EXPECT_EQ(s.text(8213), u"127.0.0.1");
     // Both device trays hold Letter long side first, plain stationery.
+    // Tray 2 is paper source 2, whose settings follow those of source 3.
     const struct {
       WORD ddmid;
       LONG value;
     } trays[] = {{6145, 1}, {6190, 2159}, {6205, 2794}, {6160, 1}, {6175, 1},
-                 {6146, 1}, {6191, 2159}, {6206, 2794}, {6161, 1}, {6176, 1}};
+                 {6147, 1}, {6192, 2159}, {6207, 2794}, {6162, 1}, {6177, 1}};
     for (const auto& t : trays) EXPECT_EQ(s.number(t.ddmid), t.value) << t.ddmid;
   });
+}
+
+// The tray list picks the tray by its paper source: tray 2 (source 2)
+// edits the paper setting of source 2, not the second tray setting.
+TEST_F(DeviceSheet, TheChosenTrayEditsThePaperOfItsSource) {
+  const LONG answer = device_sheet([&](HWND sheet) {
+    ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kTrayList), u"Tray 2"));
+    EXPECT_EQ(ui::text(ui::find(sheet, kTrayPaper)), u"A4");
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kTrayPaper), u"Letter"));
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kTrayList), u"Tray 1"));
+    EXPECT_EQ(ui::text(ui::find(sheet, kTrayPaper)), u"A4") << "tray 1 keeps its own paper";
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kTrayList), u"Tray 2"));
+    EXPECT_EQ(ui::text(ui::find(sheet, kTrayPaper)), u"Letter");
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  EXPECT_EQ(answer, CPSUI_OK);
+  Stored s = stored();
+  EXPECT_EQ(s.number(6145), 9);
+  EXPECT_EQ(s.number(6147), 1);
 }
 
 TEST_F(DeviceSheet, NoDeviceAnswersChangesNoOption) {
