@@ -162,6 +162,15 @@ INT MigratePrinterSettings(HANDLE printer, DddHandle* database, BOOL migrate) {
   return 1;
 }
 
+INT OpenPrinterAsShellUser(LPCWSTR, HANDLE* printer, PRINTER_DEFAULTSW*) {
+  if (printer) *printer = nullptr;
+  // Opening as the interactive user takes the token of that user's shell
+  // process. This machine runs no user sessions, so there is no token to
+  // borrow: nothing is opened, and the caller keeps the error of its own
+  // open.
+  return 0;
+}
+
 MORVA_EXPORT BOOL DrvPrinterEvent(LPWSTR printer_name, INT event, DWORD, LPARAM) {
   return RunExportFormatted(u"DrvPrinterEvent", u"%s", [&]() -> BOOL {
     switch (event) {
@@ -204,10 +213,16 @@ MORVA_EXPORT BOOL DrvUpgradePrinter(DWORD level, LPBYTE info) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
     }
-    // Without administrative rights there is no other account to open the
-    // printer as: the open's error stands.
     OpenedPrinter printer(upgrade->pPrinterName, PRINTER_ALL_ACCESS);
-    if (!printer.handle) return FALSE;
+    if (!printer.handle) {
+      const DWORD error = GetLastError();
+      PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+      if (error != ERROR_ACCESS_DENIED || !OpenPrinterAsShellUser(upgrade->pPrinterName, &printer.handle, &defaults)) {
+        printer.handle = nullptr;
+        SetLastError(error);
+        return FALSE;
+      }
+    }
     OpenedDatabase database(printer.handle);
     if (!database.handle) return FALSE;
     EnsurePrinterIdentity(printer.handle);

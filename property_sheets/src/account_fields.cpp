@@ -19,17 +19,17 @@ constexpr ModeRow kAccountModeRows[] = {
     {3526, {5170, 5171}}, {3527, {5172, 5173}},
 };
 
-// Bytes of the text in the ANSI code page; -1 when a character has no
-// mapping there.
-INT ansi_bytes(const std::u16string& text) {
+INT ansi_bytes(const std::u16string& text) { return AnsiByteCount(text); }
+
+}  // namespace
+
+INT AnsiByteCount(const std::u16string& text) {
   if (text.empty()) return 0;
   BOOL lost = FALSE;
   const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()),
                                     nullptr, 0, nullptr, &lost);
   return n <= 0 || lost ? -1 : n;
 }
-
-}  // namespace
 
 WORD AccountModeSetting(INT control, BYTE mode) {
   for (const ModeRow& r : kAccountModeRows)

@@ -23,6 +23,7 @@ constexpr WORD kPopupAdmin = 5164, kPopupUser = 5165;
 constexpr INT kHidden = 6;
 constexpr INT kUserIdLimit = 31;
 constexpr INT kPasswordLimit = 128;
+constexpr const char16_t* kRememberedIdType = u"MorvaAccountIdType";
 
 bool shows(UINT message, LPARAM lParam) {
   return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS;
@@ -146,13 +147,27 @@ INT UserIdFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
   const BYTE mode = account_mode(event);
   const SheetState* state = GetSheetState(event->window);
   const AccountChoice choice =
-      ChooseAccountSetting(kUserIdRows, 4, id_type, mode, state ? &state->capabilities : nullptr);
+      ChooseAccountSetting(kUserIdRows, kUserIdRowCount, id_type, mode, state ? &state->capabilities : nullptr);
   HWND edit = GetDlgItem(event->window, record->id);
   const bool popup = number(event, mode ? kPopupUser : kPopupAdmin) == 1;
+  INT asked = -1;  // the shortening question's outcome, when it was asked
   if (shows(message, lParam)) {
+    // The identification type at activation is the one a refused
+    // shortening goes back to.
+    if (IsNotifyCode(message, lParam, PSN_SETACTIVE))
+      SetPropW(event->window, kRememberedIdType, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(id_type) + 1));
+    const INT limit = UserIdLimit(id_type, kUserIdLimit);
+    if (choice.setting != kAccountNothingId && limit < kUserIdLimit &&
+        AnsiByteCount(text(event, choice.setting)) > limit) {
+      const ControlRecord* list = FindControlById(event->window, event->kind, kIdTypeList);
+      const auto remembered = reinterpret_cast<UINT_PTR>(GetPropW(event->window, kRememberedIdType));
+      if (list)
+        asked = ConfirmAccountEntry(event, choice.setting, limit, list,
+                                    static_cast<WORD>(remembered ? remembered - 1 : id_type));
+    }
     select_setting(event, record, choice.setting);
     show_pair(event, record, GetSettingAvailability(event->window, choice.setting) != kHidden);
-    if (choice.setting != kAccountNothingId) SendMessageW(edit, EM_LIMITTEXT, kUserIdLimit, 0);
+    if (choice.setting != kAccountNothingId) SendMessageW(edit, EM_LIMITTEXT, static_cast<WPARAM>(limit), 0);
   }
   if (message == UM_VALIDATE_CONTROLS && option(event, kOptionAccountDialog) && !popup &&
       GetWindowTextLengthW(edit) == 0) {
@@ -172,7 +187,7 @@ INT UserIdFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
     if (!event->permission && choice.id_type_setting == id_setting && mode == 0) enable_pair(event, record, false);
     if (fields_fixed(event)) EnableWindow(edit, FALSE);
   }
-  return result;
+  return asked >= 0 ? asked : result;
 }
 
 INT PasswordFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,

@@ -4,6 +4,7 @@
 // applying the page check the typed entry and store the list's count and
 // mode.
 #include <cstring>
+#include <string>
 
 #include "fax/fax_destination_checks.h"
 #include "fax/fax_list.h"
@@ -351,13 +352,62 @@ bool wants_display(UINT message, LPARAM lParam) {
          message == UM_RESTORE_CONTROLS;
 }
 
+constexpr UINT kColumnWidthKeyTail = 5209;
+
+// The user's key of the list's column widths; empty without one.
+std::u16string column_width_key(HWND window) {
+  const SheetState* state = GetSheetState(window);
+  WCHAR key[kFaxUserKeyChars] = {};
+  const std::u16string tail = ResourceText(kColumnWidthKeyTail);
+  if (!state || tail.empty() || !GetFaxUserKeyPath(state->database, 1, tail.c_str(), key, kFaxUserKeyChars)) return {};
+  return key;
+}
+
+// The four stored column widths; FALSE unless all four are there as
+// decimal numbers.
+BOOL read_column_widths(HWND window, INT* widths) {
+  const std::u16string key = column_width_key(window);
+  if (key.empty()) return FALSE;
+  WCHAR texts[kColumnWidthCount][16] = {};
+  LPWSTR buffers[kColumnWidthCount];
+  for (INT c = 0; c < kColumnWidthCount; ++c) buffers[c] = texts[c];
+  if (ReadNumberedStrings(key.c_str(), kColumnWidthValuePrefix, buffers, sizeof texts[0], kColumnWidthCount) !=
+      kColumnWidthCount)
+    return FALSE;
+  for (INT c = 0; c < kColumnWidthCount; ++c) {
+    INT value = 0;
+    const WCHAR* p = texts[c];
+    if (!*p) return FALSE;
+    for (; *p; ++p) {
+      if (*p < u'0' || *p > u'9' || value > 100000) return FALSE;
+      value = value * 10 + (*p - u'0');
+    }
+    widths[c] = value;
+  }
+  return TRUE;
+}
+
+void store_column_widths(HWND window) {
+  const std::u16string key = column_width_key(window);
+  if (key.empty()) return;
+  std::u16string texts[kColumnWidthCount];
+  LPCWSTR strings[kColumnWidthCount];
+  for (INT c = 0; c < kColumnWidthCount; ++c) {
+    const LRESULT width = SendDlgItemMessageW(window, kList, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0);
+    for (char ch : std::to_string(std::max<LRESULT>(width, 0))) texts[c] += static_cast<char16_t>(ch);
+    strings[c] = texts[c].c_str();
+  }
+  WriteNumberedStrings(key.c_str(), kColumnWidthValuePrefix, strings, kColumnWidthCount);
+}
+
 void setup_list_view(HWND window) {
   HWND list = GetDlgItem(window, kList);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
   RECT r{};
   GetClientRect(list, &r);
   const INT third = (r.right - r.left) / 3;
-  const INT widths[4] = {25, third, third, std::max<INT>(r.right - r.left - 25 - 2 * third - 25, 0)};
+  INT widths[kColumnWidthCount] = {25, third, third, std::max<INT>(r.right - r.left - 25 - 2 * third - 25, 0)};
+  read_column_widths(window, widths);  // the user's own widths, when stored
   for (INT c = 0; c < 4; ++c) {
     std::u16string title = c ? ResourceText(kColumnTitles + c - 1) : std::u16string();
     LVCOLUMNW column{};
@@ -732,6 +782,7 @@ FaxDestinationList* GetDialogFaxList(HWND window) {
 INT_PTR FaxPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY &&
       GetSheetContext(window)) {
+    store_column_widths(window);
     WriteNumber(window, 1881, 8, 1, ListModeFromRules(rules_of(window)));
     if (NumberOr(window, 376, 0) == 1) {
       const INT check = CheckCoverSheetSender(window);

@@ -399,11 +399,9 @@ INT TrayColumnHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM l
     WORD type = 0;
     DWORD size = 0;
     ItemValue key{};
-    const INT column = state && read_setting(event, kSelectedTrayId, &type, &size, &key)
-                           ? TrayColumnOfKey(state->database, static_cast<WORD>(GetTypedValue(type, &key)))
-                           : -1;
-    if (column >= 0) {
-      const TrayColumns c = TrayColumnIds(static_cast<WORD>(column));
+    TrayColumns c{};
+    if (state && read_setting(event, kSelectedTrayId, &type, &size, &key) &&
+        TrayColumnIds(static_cast<WORD>(GetTypedValue(type, &key)), &c)) {
       WORD ddmid = 0;
       switch (record->id) {
         case 1743: ddmid = c.paper; break;

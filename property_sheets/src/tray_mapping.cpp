@@ -9,6 +9,7 @@
 #include "settings/database/ddd_file.h"
 #include "settings/database/ddd_queries.h"
 #include "settings/database/ddd_records.h"
+#include "settings/devmode/paper_source_table.h"
 
 namespace {
 
@@ -140,10 +141,11 @@ OptionCondition condition_of(const DddCondition& d) {
 
 }  // namespace
 
-TrayColumns TrayColumnIds(WORD column) {
-  const WORD n = column;
-  return {static_cast<WORD>(6145 + n), static_cast<WORD>(6160 + n), static_cast<WORD>(6175 + n),
-          static_cast<WORD>(6295 + n), static_cast<WORD>(6190 + n), static_cast<WORD>(6205 + n)};
+BOOL TrayColumnIds(WORD tray_key, TrayColumns* out) {
+  WORD ids[kPaperSourceIds] = {};
+  if (!out || !GetSourceSettingIds(tray_key, ids)) return FALSE;
+  *out = {ids[0], ids[1], ids[2], ids[3], ids[4], ids[5]};
+  return TRUE;
 }
 
 WORD MediaCustomNameId(WORD media_type) {
@@ -258,8 +260,8 @@ void MapDeviceTrays(const std::vector<DeviceTrayEntry>& trays, const TrayTables&
   for (const DeviceTrayEntry& tray : trays) {
     const auto rule = std::find_if(tables.rules.begin(), tables.rules.end(),
                                    [&](const TrayRule& r) { return r.device_tray == tray.number; });
-    if (rule == tables.rules.end() || rule->column >= 15) continue;
-    const TrayColumns columns = TrayColumnIds(rule->column);
+    TrayColumns columns{};
+    if (rule == tables.rules.end() || !TrayColumnIds(rule->tray_key, &columns)) continue;
     const TrayPaperMatch paper = MatchTrayPaper(tray, tables.papers, slots, *rule);
     out->push_back(word_record(columns.paper, paper.paper));
     out->push_back(word_record(columns.short_side, paper.short_side));
@@ -329,11 +331,10 @@ BOOL LoadTrayTables(DddHandle* database, bool second_names, const std::vector<Se
     map_rules.push_back(std::move(rule));
     DddFreeValue(&v, DDD_KIND_CONDITIONAL_TRIPLES);
   }
-  const bool trays = each(DDD_KIND_RANGE, [&](DddValue* v, WORD position) {
+  const bool trays = each(DDD_KIND_RANGE, [&](DddValue* v, WORD) {
     const auto* r = static_cast<const DddRange*>(v);
     TrayRule rule;
     rule.tray_key = v->id;
-    rule.column = static_cast<WORD>(position - 1);
     rule.min_short = r->minimum.first;
     rule.min_long = r->minimum.second;
     rule.max_short = r->maximum.first;
@@ -345,18 +346,4 @@ BOOL LoadTrayTables(DddHandle* database, bool second_names, const std::vector<Se
   if (!papers || !media || !second || !trays) return FALSE;
   *out = std::move(t);
   return TRUE;
-}
-
-INT TrayColumnOfKey(DddHandle* database, WORD tray_key) {
-  if (!database) return -1;
-  const WORD count = DddGetRecordCount(&database->main, DDD_KIND_RANGE);
-  for (WORD n = 1; n <= count && n <= 15; ++n) {
-    DddValue* v = nullptr;
-    if (DddLoadValue(DDD_LOAD_FULL, &database->main, &database->linked, DDD_KIND_RANGE, n, &v) != DDD_OK || !v)
-      return -1;
-    const WORD id = v->id;
-    DddFreeValue(&v, DDD_KIND_RANGE);
-    if (id == tray_key) return n - 1;
-  }
-  return -1;
 }

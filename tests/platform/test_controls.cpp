@@ -1,6 +1,11 @@
 // Each control's messages and the notifications it sends, in order, for
 // what a user does and for what a program does.
+#include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
+
+#include <png.h>
 
 #include "fixtures/ui_fixture.h"
 
@@ -341,6 +346,62 @@ TEST_F(Controls, ListViewReportsEveryStateChange) {
   };
   EXPECT_EQ(from(44), expected);
   EXPECT_EQ(ui::state(lv).selection, 1);
+}
+
+// A report list view keeps its column widths and paints every column's
+// text within its own width.
+TEST_F(Controls, ListViewPaintsEveryColumnInItsWidth) {
+  HWND d = open();
+  HWND lv = CreateWindowExW(0, WC_LISTVIEWW, u"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 200, 40, d,
+                            reinterpret_cast<HMENU>(45), nullptr, nullptr);
+  for (INT c : {0, 1, 2}) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = c == 2 ? 10 : 60;
+    column.pszText = const_cast<LPWSTR>(u"Head");
+    EXPECT_EQ(SendMessageW(lv, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column)), c);
+  }
+  LVITEMW it{};
+  it.mask = LVIF_TEXT;
+  it.pszText = const_cast<LPWSTR>(u"MMMMMMMMMMMMMMMMMMMM");  // wider than its column
+  SendMessageW(lv, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
+  it.iSubItem = 1;
+  it.pszText = const_cast<LPWSTR>(u"MMM");
+  SendMessageW(lv, LVM_SETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&it));
+  EXPECT_EQ(SendMessageW(lv, LVM_GETCOLUMNWIDTH, 1, 0), 60);
+  EXPECT_EQ(SendMessageW(lv, LVM_GETCOLUMNWIDTH, 3, 0), 0) << "no such column";
+  EXPECT_TRUE(SendMessageW(lv, LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0)));
+  RECT client{};
+  GetClientRect(lv, &client);
+  EXPECT_GE(SendMessageW(lv, LVM_GETCOLUMNWIDTH, 2, 0), client.right - 120) << "the last column fills the row";
+  EXPECT_TRUE(SendMessageW(lv, LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(30, 0)));
+  EXPECT_EQ(SendMessageW(lv, LVM_GETCOLUMNWIDTH, 2, 0), 30);
+
+  std::filesystem::create_directories(std::string(MORVA_BIN_DIR) + "/pictures");
+  const std::string path = std::string(MORVA_BIN_DIR) + "/pictures/uitest_list_view_columns.png";
+  ASSERT_TRUE(ui::write_png(lv, path));
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
+  image.format = PNG_FORMAT_GRAY;
+  std::vector<BYTE> grey(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr));
+  // Ink of the first row between two x positions of the list's client area.
+  auto ink = [&](INT from, INT to) {
+    POINT origin{0, 0};
+    MapWindowPoints(lv, nullptr, &origin, 1);
+    RECT window{};
+    GetWindowRect(lv, &window);
+    const INT dx = origin.x - window.left, dy = origin.y - window.top;
+    INT dark = 0;
+    for (INT y = dy + 2; y < dy + 15 && y < static_cast<INT>(image.height); ++y)
+      for (INT x = dx + from; x < dx + to && x < static_cast<INT>(image.width); ++x)
+        dark += grey[static_cast<std::size_t>(y) * image.width + static_cast<std::size_t>(x)] < 128;
+    return dark;
+  };
+  EXPECT_GT(ink(2, 58), 0) << "the item's text";
+  EXPECT_GT(ink(62, 118), 0) << "the subitem's text in the second column";
+  EXPECT_EQ(ink(122, 150), 0) << "the third column is empty; the first column's text stops at its edge";
 }
 
 TEST_F(Controls, TabControlAsksBeforeChanging) {

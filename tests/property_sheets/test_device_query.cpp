@@ -282,12 +282,12 @@ json device_database() {
       {{"kind", 5}, {"id", 1}, {"name", "Tray 1"}, {"dimension", 4}, {"ddmids", {9, 1, 8}}},
       {{"kind", 5}, {"id", 2}, {"name", "Tray 2"}, {"dimension", 4}, {"ddmids", {9, 1}}},
       {{"kind", 5}, {"id", 3}, {"name", "HCF"}, {"dimension", 4}, {"ddmids", {9, 8}}},
-      {{"kind", 5}, {"id", 4}, {"name", "Bypass"}, {"dimension", 4}, {"ddmids", {9}}},
+      {{"kind", 5}, {"id", 257}, {"name", "Bypass"}, {"dimension", 4}, {"ddmids", {9}}},
       // The high-capacity feeder is device tray 3 only when the device has it.
       {{"kind", 23},
        {"conditions", json::array({{{"op", 1}, {"ddmid", 4368}, {"value", typed(8, 1)}}})},
        {"triples", json::array({{3, 3, 0}})}},
-      {{"kind", 23}, {"conditions", json::array()}, {"triples", json::array({{1, 1, 0}, {2, 2, 0}, {4, 4, 0}})}},
+      {{"kind", 23}, {"conditions", json::array()}, {"triples", json::array({{1, 1, 0}, {2, 2, 0}, {257, 4, 0}})}},
       // Option keys: word1 list, word2 setting, byte source, word4 flags.
       {{"kind", 22}, {"word1", 3}, {"word2", 4099}, {"type", 1}, {"size", 4}, {"byte", 1},
        {"strings", {"HardDisk"}}, {"values", json::array()}},
@@ -387,24 +387,29 @@ TEST_F(DeviceQuery, ReadsOptionsAndTraysOfARealDevice) {
     ASSERT_NE(finisher, nullptr);
     EXPECT_EQ(finisher->value, 5u) << "finisher and stapler, no punch";
 
+    // Each driver tray's settings are those of its paper source; source 3
+    // (the feeder) comes before source 2 among them.
     struct TrayCase {
-      WORD column;
+      WORD key;
+      WORD paper_id;  // the tray's paper setting
       WORD paper, short_side, long_side, feed, media, second;
     };
     const TrayCase trays[] = {
-        {0, 9, 2100, 2970, 1, 1, 1},    // A4, long side first, stationery, white
-        {1, 1, 2159, 2794, 1, 1, 1},    // Letter
-        {2, 8, 2970, 4200, 1, 2, 1},    // A3 in the feeder, recycled
-        {3, 275, 1480, 2100, 2, 13, 2},  // A5 is no database paper; custom media, blue
+        {1, 6145, 9, 2100, 2970, 1, 1, 1},      // A4, long side first, stationery, white
+        {2, 6147, 1, 2159, 2794, 1, 1, 1},      // Letter
+        {3, 6146, 8, 2970, 4200, 1, 2, 1},      // A3 in the feeder, recycled
+        {257, 6148, 275, 1480, 2100, 2, 13, 2},  // A5 is no database paper; custom media, blue
     };
     for (const TrayCase& t : trays) {
-      const TrayColumns c = TrayColumnIds(t.column);
+      TrayColumns c{};
+      ASSERT_TRUE(TrayColumnIds(t.key, &c));
+      EXPECT_EQ(c.paper, t.paper_id) << "tray " << t.key;
       const WORD want[][2] = {{c.paper, t.paper},   {c.short_side, t.short_side}, {c.long_side, t.long_side},
                               {c.feed, t.feed},     {c.media, t.media},           {c.second, t.second}};
       for (const auto& [ddmid, value] : want) {
         const auto* r = find(result.trays, ddmid);
-        ASSERT_NE(r, nullptr) << "tray column " << t.column << " setting " << ddmid;
-        EXPECT_EQ(r->value, value) << "tray column " << t.column << " setting " << ddmid;
+        ASSERT_NE(r, nullptr) << "tray " << t.key << " setting " << ddmid;
+        EXPECT_EQ(r->value, value) << "tray " << t.key << " setting " << ddmid;
       }
     }
     const auto* custom = find(result.trays, 6401);
@@ -438,8 +443,11 @@ TEST_F(DeviceQuery, TraysFollowTheReportedOptions) {
     const auto* feeder = find(result.first_options, 4368);
     ASSERT_NE(feeder, nullptr);
     EXPECT_EQ(feeder->value, 0u);
-    EXPECT_EQ(find(result.trays, TrayColumnIds(2).paper), nullptr);
-    EXPECT_NE(find(result.trays, TrayColumnIds(3).paper), nullptr);
+    EXPECT_EQ(find(result.trays, 6146), nullptr) << "the feeder (source 3)";
+    EXPECT_NE(find(result.trays, 6148), nullptr) << "the bypass tray (source 257)";
+    EXPECT_FALSE(TrayColumnIds(4, nullptr));
+    TrayColumns none{};
+    EXPECT_FALSE(TrayColumnIds(4, &none)) << "source 4 has no tray settings";
   });
 }
 

@@ -17,6 +17,7 @@
 #include "netns_test.h"
 #include "settings/database/ddd_file.h"
 #include "settings/items/item_access.h"
+#include "settings/stores/printer_data_kinds.h"
 #include "settings/stores/printer_settings.h"
 #include "snmp_agent.h"
 #include "temp_root.h"
@@ -40,13 +41,15 @@ constexpr const char* kTrayUnits =
 constexpr const char* kLetterInTray1 =
     "1.3.6.1.2.1.43.8.2.1.4.1.1 integer 279400\n"
     "1.3.6.1.2.1.43.8.2.1.5.1.1 integer 215900\n";
-constexpr INT kTrayPaper = 1743;
+constexpr INT kTrayPaper = 1743, kTrayList = 1739;
 
 // The demo printer with the account settings of the device settings page
 // in its database, and `capabilities` added to its capability bits.
 const char* const kAccountRecords[] = {
     R"({"kind": 4, "id": 5163, "name": "Account Mode", "default": 1, "choices": [3601, 3602], "name2": "Account Mode"})",
-    R"({"kind": 4, "id": 5127, "name": "Identification", "default": 1, "choices": [3603, 3604], "name2": "Identification"})",
+    R"({"kind": 4, "id": 5127, "name": "Identification", "default": 1, "choices": [3603, 3604, 3630], "name2": "Identification"})",
+    R"({"kind": 14, "id": 3630, "name": "Card number", "value": {"type": 3, "value": 4}})",
+    R"({"kind": 4, "id": 5121, "name": "User ID", "flags": 6, "name2": "User ID", "choices": [52], "default": 1})",
     R"({"kind": 4, "id": 5178, "name": "Identification", "default": 1, "choices": [3605, 3606], "name2": "Identification"})",
     R"({"kind": 14, "id": 3601, "name": "Administrator", "value": {"type": 8, "value": 0}})",
     R"({"kind": 14, "id": 3602, "name": "Each user", "value": {"type": 8, "value": 1}})",
@@ -161,13 +164,34 @@ TEST_F(DeviceSheet, DeviceInformationFillsTheOptionsAndTrays) {
     EXPECT_EQ(s.number(4103), 1);
     EXPECT_EQ(s.text(8213), u"127.0.0.1");
     // Both device trays hold Letter long side first, plain stationery.
+    // Tray 2 is paper source 2, whose settings follow those of source 3.
     const struct {
       WORD ddmid;
       LONG value;
     } trays[] = {{6145, 1}, {6190, 2159}, {6205, 2794}, {6160, 1}, {6175, 1},
-                 {6146, 1}, {6191, 2159}, {6206, 2794}, {6161, 1}, {6176, 1}};
+                 {6147, 1}, {6192, 2159}, {6207, 2794}, {6162, 1}, {6177, 1}};
     for (const auto& t : trays) EXPECT_EQ(s.number(t.ddmid), t.value) << t.ddmid;
   });
+}
+
+// The tray list picks the tray by its paper source: tray 2 (source 2)
+// edits the paper setting of source 2, not the second tray setting.
+TEST_F(DeviceSheet, TheChosenTrayEditsThePaperOfItsSource) {
+  const LONG answer = device_sheet([&](HWND sheet) {
+    ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kOptionsTab));
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kTrayList), u"Tray 2"));
+    EXPECT_EQ(ui::text(ui::find(sheet, kTrayPaper)), u"A4");
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kTrayPaper), u"Letter"));
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kTrayList), u"Tray 1"));
+    EXPECT_EQ(ui::text(ui::find(sheet, kTrayPaper)), u"A4") << "tray 1 keeps its own paper";
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kTrayList), u"Tray 2"));
+    EXPECT_EQ(ui::text(ui::find(sheet, kTrayPaper)), u"Letter");
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  EXPECT_EQ(answer, CPSUI_OK);
+  Stored s = stored();
+  EXPECT_EQ(s.number(6145), 9);
+  EXPECT_EQ(s.number(6147), 1);
 }
 
 TEST_F(DeviceSheet, NoDeviceAnswersChangesNoOption) {
@@ -214,6 +238,47 @@ TEST_F(AccountSheet, AccountModeChoosesTheSettingsTheFieldsEdit) {
   EXPECT_EQ(s.number(5163), 1);
   EXPECT_EQ(s.number(5127), 7) << "chosen in mode 0";
   EXPECT_EQ(s.number(5178), 7) << "chosen in mode 1";
+}
+
+// A card number (identification type 4) keeps nine bytes of the user-id
+// field back: a longer stored id is shortened when the user agrees, and
+// the identification type goes back when not.
+TEST_F(AccountSheet, ACardNumberAsksToShortenALongerUserId) {
+  const std::u16string stored_id = u"ABCDEFGHIJKLMNOPQRSTUVWXY";  // 25 bytes, 22 fit
+  const struct {
+    INT answer;
+    LONG id_type;
+    std::u16string user_id;
+  } cases[] = {{IDOK, 4, stored_id.substr(0, 22)}, {IDCANCEL, 7, stored_id}};
+  for (const auto& c : cases) {
+    // The administrator's user id, typed earlier as a user id (type 7).
+    {
+      Stored s = stored();
+      std::vector<BYTE> devmode(5988);
+      const DWORD user_id_type = 7;
+      const char16_t* text = stored_id.c_str();
+      ASSERT_EQ(SetItemValueRaw(5127, devmode.data(), s.block.data(), 3, 2, &user_id_type), 0);
+      ASSERT_EQ(SetItemValueRaw(5121, devmode.data(), s.block.data(), 6, 2 * 25 + 2, &text), 0);
+      PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+      HANDLE admin = nullptr;
+      ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &admin, &all));
+      EXPECT_TRUE(WritePrinterDataKind(admin, s.block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
+      ClosePrinter(admin);
+    }
+    size_t asked = 0;
+    const LONG answer = device_sheet([&](HWND sheet) {
+      EXPECT_EQ(ui::text(ui::find(sheet, kIdType)), u"User ID");
+      morva::platform::script_message_box_answers({c.answer});
+      EXPECT_TRUE(ui::select_text(ui::find(sheet, kIdType), u"Card number"));
+      asked = morva::platform::message_box_log().size();
+      EXPECT_TRUE(ui::press_ok(sheet));
+    });
+    EXPECT_EQ(answer, CPSUI_OK);
+    EXPECT_EQ(asked, 1u) << c.answer;
+    Stored s = stored();
+    EXPECT_EQ(s.number(5127), c.id_type) << c.answer;
+    EXPECT_EQ(s.text(5121), c.user_id) << c.answer;
+  }
 }
 
 // A model whose account fields have a dialog of their own: the first page

@@ -6,6 +6,8 @@
 // dialogs are tested by tables of cases.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -205,6 +207,38 @@ TEST_F(FaxPage, DestinationsAndCoverSheetGoWithTheDevmodeToTheNextProcess) {
   std::string native;
   for (char16_t c : name) native += static_cast<char>(c);
   EXPECT_EQ(morva::test::run_child_tests("FaxPageChild.*", root_.path(), "reader:" + native), 0);
+}
+
+// The user's column widths of the destination list are stored when the
+// sheet applies and come back in the next sheet; the first sheet shows
+// the default widths.
+TEST_F(FaxPage, ColumnWidthsAreKeptForTheNextSheet) {
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  auto width = [](HWND list, INT c) { return SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0); };
+  LRESULT kept[4] = {};
+  const std::function<void(HWND)> sheets[] = {
+      [&](HWND list) {
+        EXPECT_EQ(width(list, 0), 25) << "the default width of the first column";
+        EXPECT_EQ(width(list, 1), width(list, 2)) << "the second and third share a third each";
+        EXPECT_TRUE(SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(77, 0)));
+        for (INT c = 0; c < 4; ++c) kept[c] = width(list, c);
+      },
+      [&](HWND list) {
+        for (INT c = 0; c < 4; ++c) EXPECT_EQ(width(list, c), kept[c]) << c;
+      }};
+  for (const auto& act : sheets) {
+    ui::script_modal([&](HWND sheet) {
+      HWND list = ui::find(sheet, kList);
+      ASSERT_NE(list, nullptr);
+      act(list);
+      EXPECT_TRUE(ui::press_ok(sheet));
+    });
+    DWORD result = 0;
+    EXPECT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
+  }
+  EXPECT_EQ(kept[2], 77);
 }
 
 // The second process: the settings file of the sheet's DEVMODE holds the

@@ -186,6 +186,10 @@ MORVA_WIN_API BOOL OpenPrinterW(LPWSTR name, HANDLE* printer, LPPRINTER_DEFAULTS
 MORVA_WIN_API BOOL ClosePrinter(HANDLE printer);
 MORVA_WIN_API HANDLE AddPrinterW(LPWSTR server, DWORD level, LPBYTE info);
 MORVA_WIN_API BOOL DeletePrinter(HANDLE printer);
+// A connection of the current user to a printer of this machine, named as
+// the printer is; the driver is told (DrvPrinterEvent) of each.
+MORVA_WIN_API BOOL AddPrinterConnectionW(LPWSTR name);
+MORVA_WIN_API BOOL DeletePrinterConnectionW(LPWSTR name);
 MORVA_WIN_API BOOL GetPrinterW(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed);
 MORVA_WIN_API BOOL SetPrinterW(HANDLE printer, DWORD level, LPBYTE info, DWORD command);
 MORVA_WIN_API BOOL EnumPrintersW(DWORD flags, LPWSTR name, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed,

@@ -2,8 +2,7 @@
 // comes from the interface DLL that the printer's driver names as its
 // configuration file, asked through its DrvDeviceCapabilities with a handle
 // of the printer.
-#include <vector>
-
+#include "spooler_driver_calls.h"
 #include "win/errors.h"
 #include "win/modules.h"
 #include "win/printer_ui.h"
@@ -19,15 +18,7 @@ extern "C" MORVA_WIN_API INT DeviceCapabilitiesW(LPCWSTR device, LPCWSTR, WORD c
   HANDLE printer = nullptr;
   if (!OpenPrinterW(name.data(), &printer, nullptr)) return -1;
   INT answer = -1;
-  DWORD needed = 0;
-  GetPrinterDriverW(printer, nullptr, 2, nullptr, 0, &needed);
-  std::vector<BYTE> info(needed ? needed : 1);
-  HMODULE dll = nullptr;
-  if (needed != 0 && GetPrinterDriverW(printer, nullptr, 2, info.data(), needed, &needed)) {
-    const auto* driver = reinterpret_cast<const DRIVER_INFO_2W*>(info.data());
-    if (driver->pConfigFile != nullptr && *driver->pConfigFile != 0) dll = LoadLibraryW(driver->pConfigFile);
-    else SetLastError(ERROR_FILE_NOT_FOUND);
-  }
+  HMODULE dll = morva::platform::spooler::load_config_dll(printer);
   if (dll != nullptr) {
     auto entry = morva_proc_as<PFN_DrvDeviceCapabilities>(GetProcAddress(dll, "DrvDeviceCapabilities"));
     if (entry != nullptr)

@@ -3,7 +3,9 @@
 #include <unordered_map>
 #include <unistd.h>
 
+#include "spooler_driver_calls.h"
 #include "spooler_internal.h"
+#include "win/printer_ui.h"
 
 namespace morva::platform::spooler {
 
@@ -295,13 +297,33 @@ HANDLE AddPrinterW(LPWSTR, DWORD level, LPBYTE info) {
     SetLastError(err);
     return nullptr;
   }
-  return new_handle(id, PRINTER_ALL_ACCESS);
+  HANDLE handle = new_handle(id, PRINTER_ALL_ACCESS);
+  // The driver sets up its new printer, then takes the printer's DEVMODE
+  // into its own form.
+  send_printer_event(handle, name, PRINTER_EVENT_INITIALIZE);
+  if (!dm.empty()) {
+    const std::vector<BYTE> converted = convert_for_driver(handle, name, dm);
+    if (converted != dm)
+      st::write([&](sqlite3* db) -> DWORD {
+        Stmt s(db, "UPDATE printers SET devmode = ? WHERE id = ?");
+        s.bind_blob(1, converted.data(), converted.size()).bind(2, id);
+        s.run();
+        return ERROR_SUCCESS;
+      });
+  }
+  return handle;
 }
 
 BOOL DeletePrinter(HANDLE printer) {
   auto h = find_handle(printer);
   if (!h || !h->printer_id) return fail(ERROR_INVALID_HANDLE);
   if (!(h->access & (0x00010000u | PRINTER_ACCESS_ADMINISTER))) return fail(ERROR_ACCESS_DENIED);
+  // The driver cleans up while the printer is still there.
+  PrinterRow row;
+  if (st::read([&](sqlite3* db) -> DWORD {
+        return read_printer(db, h->printer_id, row) ? ERROR_SUCCESS : ERROR_PRINTER_DELETED;
+      }) == ERROR_SUCCESS)
+    send_printer_event(printer, row.name, PRINTER_EVENT_DELETE);
   DWORD err = st::write([&](sqlite3* db) -> DWORD {
     Stmt p(db, "DELETE FROM printers WHERE id = ?");
     p.bind(1, h->printer_id);

@@ -27,6 +27,7 @@ namespace morva::platform::win {
 
 constexpr UINT kListViewPick = 0x7FF3;  // the driver's click on item wParam (lParam 1: double click)
 constexpr UINT kTabPick = 0x7FF4;       // the driver's click on tab wParam
+constexpr UINT kListViewColumns = 0x7FF5;  // the number of columns, for the painter
 
 namespace {
 
@@ -214,11 +215,35 @@ struct LvItem {
   INT image = 0;
 };
 
+struct LvColumn {
+  INT width = 0;
+  std::u16string header;
+};
+
 struct ListViewData : ControlData {
   std::vector<LvItem> items;
-  INT columns = 0;
+  std::vector<LvColumn> columns;
   DWORD ex_style = 0;
 };
+
+// The width that shows every text of column `c` (and its header when
+// `header`), measured in the control's font.
+INT fitting_width(HWND h, const ListViewData& d, std::size_t c, bool header) {
+  HDC dc = GetDC(h);
+  if (!dc) return 0;
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)));
+  auto extent = [&](const std::u16string& s) {
+    SIZE size{};
+    if (!s.empty()) GetTextExtentPoint32W(dc, s.c_str(), static_cast<INT>(s.size()), &size);
+    return static_cast<INT>(size.cx);
+  };
+  INT widest = header ? extent(d.columns[c].header) : 0;
+  for (const LvItem& item : d.items)
+    if (c < item.texts.size()) widest = std::max(widest, extent(item.texts[c]));
+  if (old) SelectObject(dc, old);
+  ReleaseDC(h, dc);
+  return widest + 12;  // the text's margins on both sides
+}
 
 // Changes an item's state bits under `mask`; false when the parent refused.
 bool set_state(HWND h, INT i, UINT state, UINT mask) {
@@ -291,7 +316,42 @@ LRESULT listview_proc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   INT i = static_cast<INT>(wParam);
   switch (message) {
     case LVM_GETITEMCOUNT: return count;
-    case LVM_INSERTCOLUMNW: return d->columns++;
+    case LVM_INSERTCOLUMNW: {
+      const auto* column = reinterpret_cast<const LVCOLUMNW*>(lParam);
+      if (!column) return -1;
+      const INT at = std::clamp(i, 0, static_cast<INT>(d->columns.size()));
+      LvColumn c;
+      if (column->mask & LVCF_WIDTH) c.width = std::max(column->cx, 0);
+      if ((column->mask & LVCF_TEXT) && column->pszText) c.header = text_of(column->pszText);
+      d->columns.insert(d->columns.begin() + at, std::move(c));
+      return at;
+    }
+    case LVM_DELETECOLUMN:
+      if (i < 0 || i >= static_cast<INT>(d->columns.size())) return FALSE;
+      d->columns.erase(d->columns.begin() + i);
+      return TRUE;
+    case kListViewColumns: return static_cast<LRESULT>(d->columns.size());
+    case LVM_GETCOLUMNWIDTH: return i >= 0 && i < static_cast<INT>(d->columns.size()) ? d->columns[i].width : 0;
+    case LVM_SETCOLUMNWIDTH: {
+      if (i < 0 || i >= static_cast<INT>(d->columns.size())) return FALSE;
+      const INT width = static_cast<SHORT>(LOWORD(lParam));
+      if (width == LVSCW_AUTOSIZE || width == LVSCW_AUTOSIZE_USEHEADER) {
+        INT fit = fitting_width(h, *d, static_cast<std::size_t>(i), width == LVSCW_AUTOSIZE_USEHEADER);
+        // The last column, sized to its header, fills the rest of the row.
+        if (width == LVSCW_AUTOSIZE_USEHEADER && i + 1 == static_cast<INT>(d->columns.size())) {
+          RECT client{};
+          GetClientRect(h, &client);
+          INT left = 0;
+          for (INT c = 0; c < i; ++c) left += d->columns[c].width;
+          fit = std::max(fit, static_cast<INT>(client.right - client.left) - left);
+        }
+        d->columns[i].width = fit;
+      } else {
+        d->columns[i].width = std::max(width, 0);
+      }
+      InvalidateRect(h, nullptr, TRUE);
+      return TRUE;
+    }
     case LVM_INSERTITEMW: {
       if (!lv) return -1;
       INT at = std::clamp(lv->iItem, 0, count);

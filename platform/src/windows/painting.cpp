@@ -408,19 +408,45 @@ void paint_tabs(HWND h, HDC dc) {
   }
 }
 
+// Rows of a list view. With columns, each column's text (the item's or a
+// subitem's) is drawn within the column's width, cut at its right edge;
+// without columns the item text takes the whole row.
 void paint_listview(HWND h, HDC dc) {
   RECT r = field(h, dc, false);
   INT count = static_cast<INT>(SendMessageW(h, LVM_GETITEMCOUNT, 0, 0));
-  INT height = 17;
-  for (INT i = 0, y = r.top; i < count && y < r.bottom; ++i, y += height) {
+  constexpr UINT kListViewColumns = 0x7FF5;  // the list view's number of columns
+  std::vector<INT> widths(static_cast<std::size_t>(SendMessageW(h, kListViewColumns, 0, 0)));
+  for (std::size_t c = 0; c < widths.size(); ++c)
+    widths[c] = static_cast<INT>(SendMessageW(h, LVM_GETCOLUMNWIDTH, c, 0));
+  auto cell = [&](INT i, INT sub) {
     WCHAR buf[256] = {};
     LVITEMW item{};
+    item.iSubItem = sub;
     item.pszText = buf;
     item.cchTextMax = 256;
     SendMessageW(h, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    return std::u16string(buf);
+  };
+  INT height = 17;
+  for (INT i = 0, y = r.top; i < count && y < r.bottom; ++i, y += height) {
     UINT state = static_cast<UINT>(SendMessageW(h, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED | LVIS_FOCUSED));
-    list_row(h, dc, 0, i, RECT{r.left, y, r.right, y + height}, (state & LVIS_SELECTED) != 0,
-             GetFocus() == h && (state & LVIS_FOCUSED), false, buf, 0);
+    const bool selected = (state & LVIS_SELECTED) != 0;
+    const bool focus_row = GetFocus() == h && (state & LVIS_FOCUSED);
+    const RECT row{r.left, y, r.right, y + height};
+    if (widths.empty()) {
+      list_row(h, dc, 0, i, row, selected, focus_row, false, cell(i, 0), 0);
+      continue;
+    }
+    if (selected) fill(dc, row, GetSysColor(COLOR_HIGHLIGHT));
+    LONG x = r.left;
+    for (std::size_t c = 0; c < widths.size() && x < r.right; ++c) {
+      RECT t{x + 2, y, std::min<LONG>(x + widths[c], r.right) - 2, y + height};
+      x += widths[c];
+      if (t.right <= t.left) continue;
+      text(dc, cell(i, static_cast<INT>(c)), t, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS,
+           selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text_colour(h));
+    }
+    if (focus_row) DrawFocusRect(dc, &row);
   }
 }
 

@@ -89,6 +89,12 @@ INT FormatDevQueryMessage(HMODULE module, LPWSTR buffer, DWORD size, DWORD* need
 
 // ---- printer events and upgrade -----------------------------------------
 
+// Opens the printer with the rights of the interactive user (for an
+// upgrade run by an account the spooler refuses). 1 with the handle; 0
+// when no such user's rights can be taken, which on this machine, without
+// user sessions, is always.
+INT OpenPrinterAsShellUser(LPCWSTR printer_name, HANDLE* printer, PRINTER_DEFAULTSW* defaults);
+
 // Adds a printer form for every paper of the database that the spooler
 // lacks. 1 when every paper has its form, 0 when one could not be added.
 INT AddMissingPaperForms(HANDLE printer, DddHandle* database);

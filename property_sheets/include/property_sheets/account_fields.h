@@ -31,8 +31,18 @@ struct AccountChoiceRow {
   WORD id_type;
   WORD setting;
 };
+// Identification types 4 and 6 are typed user ids as 7 is, with nine bytes
+// of the field kept back (see UserIdLimit).
 inline constexpr AccountChoiceRow kUserIdRows[] = {
-    {0, 5127, 0, kLoginNameId}, {1, 5178, 0, kLoginNameId}, {0, 5127, 7, 5121}, {1, 5178, 7, 5150}};
+    {0, 5127, 0, kLoginNameId}, {1, 5178, 0, kLoginNameId}, {0, 5127, 7, 5121}, {1, 5178, 7, 5150},
+    {0, 5127, 4, 5121},         {1, 5178, 4, 5150},         {0, 5127, 6, 5121}, {1, 5178, 6, 5150}};
+inline constexpr INT kUserIdRowCount = static_cast<INT>(sizeof kUserIdRows / sizeof kUserIdRows[0]);
+// The longest user id (ANSI bytes) of an identification type: `field`
+// less nine for types 4 and 6.
+inline constexpr INT UserIdLimit(WORD id_type, INT field) { return id_type == 4 || id_type == 6 ? field - 9 : field; }
+// Bytes of `text` in the ANSI code page; -1 when a character has no
+// mapping there.
+INT AnsiByteCount(const std::u16string& text);
 inline constexpr AccountChoiceRow kPasswordRows[] = {{0, 5127, 0, 5152}, {1, 5178, 0, 5148}, {0, 5127, 7, 5152},
                                                      {1, 5178, 7, 5148}};
 

@@ -127,8 +127,7 @@ struct OptionCondition {
 // A driver tray: its key, the paper sizes it takes (whole units), the
 // papers allowed in it and the device tray it stands for (0: none).
 struct TrayRule {
-  WORD tray_key = 0;
-  WORD column = 0;  // which of the per-tray settings belong to it (0-14)
+  WORD tray_key = 0;  // the paper source value that names its settings
   WORD min_short = 0, min_long = 0, max_short = 0, max_long = 0;
   std::vector<WORD> papers;
   WORD device_tray = 0;
@@ -151,10 +150,9 @@ struct UserPaperSlot {
 struct TrayColumns {
   WORD paper, feed, media, second, short_side, long_side;
 };
-TrayColumns TrayColumnIds(WORD column);
-// The column of the driver tray with this key (its place among the tray
-// records of the database), -1 for a key without one.
-INT TrayColumnOfKey(DddHandle* database, WORD tray_key);
+// The settings of the driver tray with this key (a paper source value);
+// FALSE for a key without settings of its own.
+BOOL TrayColumnIds(WORD tray_key, TrayColumns* out);
 // Custom-name settings: media types 13-17 and second attributes 11-15;
 // kNoSettingId for any other value.
 WORD MediaCustomNameId(WORD media_type);
