@@ -71,6 +71,32 @@ class DocumentPages : public ::testing::Test {
     for (int id = 1825; id <= 1828; ++id)
       records.push_back({{"kind", 4}, {"id", id}, {"name", "Margin"}, {"flags", 4}, {"default", 1},
                          {"choices", {lowest, highest}}});
+    // The output paper, the zoom and the layout of pages on the sheet.
+    auto item = [&](int id, const std::string& name, std::vector<std::pair<std::string, nlohmann::json>> list,
+                    int flags = 0) {
+      std::vector<int> ids;
+      for (auto& [text, value] : list) ids.push_back(choice(text, value));
+      nlohmann::json r{{"kind", 4}, {"id", id}, {"name", name}, {"default", 1}, {"choices", ids}};
+      if (flags) r["flags"] = flags;
+      records.push_back(r);
+    };
+    item(1281, "Fixed Zoom", {{"Off", {{"type", 1}, {"value", 0}}}, {"On", {{"type", 1}, {"value", 1}}}});
+    item(263, "Zoom", {{"25", {{"type", 3}, {"value", 25}}}, {"400", {{"type", 3}, {"value", 400}}}}, 4);
+    {
+      std::vector<int> outputs;
+      for (auto [name, id] : {std::pair{"A4", 9}, {"Letter", 1}}) {
+        records.push_back({{"kind", 14}, {"name", name}, {"target_kind", 10}, {"target_id", id},
+                           {"value", {{"type", 3}, {"value", id}}}});
+        outputs.push_back(++choices);
+      }
+      outputs.insert(outputs.begin(), choice("Same as Paper Size", {{"type", 3}, {"value", 267}}));
+      records.push_back({{"kind", 4}, {"id", 262}, {"name", "Output Paper"}, {"default", 1}, {"choices", outputs}});
+    }
+    item(295, "Pages per Sheet", {{"1", {{"type", 8}, {"value", 1}}}, {"2", {{"type", 8}, {"value", 2}}},
+                                  {"4", {{"type", 8}, {"value", 4}}}});
+    item(264, "Page Order", {{"Across", {{"type", 8}, {"value", 1}}}, {"Down", {{"type", 8}, {"value", 2}}}});
+    item(294, "Page Borders", {{"None", {{"type", 8}, {"value", 0}}}, {"Thin", {{"type", 8}, {"value", 1}}}});
+    item(437, "Binding Side", {{"Left", {{"type", 8}, {"value", 1}}}, {"Top", {{"type", 8}, {"value", 2}}}});
     const std::string folder = root_.file("custom_model");
     morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
     std::string error;
@@ -148,9 +174,6 @@ TEST_F(DocumentPages, CustomSizeEnteredInMillimetresAndInches) {
           EXPECT_TRUE(opened);
           EXPECT_EQ(ui::text(ui::find(sheet, kPaperSize)), c.shown);
           EXPECT_TRUE(ui::state(ui::find(sheet, kCustomSizeButton)).visible);
-          if (!c.inches) {
-            EXPECT_TRUE(ui::write_png(sheet, png_path("paper-page.png")));
-          }
           EXPECT_TRUE(ui::press_ok(sheet));
         },
         &answer);
@@ -237,6 +260,69 @@ TEST_F(DocumentPages, MarginsOutsideThePaperAreRefusedWithAWarning) {
     ASSERT_TRUE(ui::click(ui::find(sheet, kMargins)));
     EXPECT_TRUE(ui::press_ok(sheet));
   });
+}
+
+// Without the fixed zoom the zoom is the one that fits the paper onto the
+// output paper; switching the fixed zoom on starts it at 100 % in the edit.
+TEST_F(DocumentPages, ZoomFollowsTheOutputPaperUntilFixed) {
+  constexpr INT kOutput = 1008, kZoom = 1010, kFixed = 1184, kPagesPerSheet = 1351;
+  document_sheet([&](HWND sheet) {
+    EXPECT_EQ(ui::text(ui::find(sheet, kZoom)), u"100");
+    // A4 onto Letter: the shorter paper takes the page at 94 %.
+    choose(sheet, kOutput, u"Letter");
+    EXPECT_EQ(ui::text(ui::find(sheet, kZoom)), u"94");
+    choose(sheet, kOutput, u"Same as Paper Size");
+    EXPECT_EQ(ui::text(ui::find(sheet, kZoom)), u"100");
+    choose(sheet, kOutput, u"Letter");
+    ASSERT_TRUE(ui::click(ui::find(sheet, kFixed)));
+    EXPECT_EQ(ui::text(ui::find(sheet, kZoom)), u"100");
+    EXPECT_TRUE(ui::state(ui::find(sheet, kZoom)).focused);
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, kZoom), u"150"));
+    ASSERT_TRUE(ui::focus(ui::find(sheet, kPagesPerSheet)));
+    EXPECT_EQ(ui::text(ui::find(sheet, kZoom)), u"150");
+    EXPECT_EQ(ui::items(ui::find(sheet, kPagesPerSheet)), (std::vector<std::u16string>{u"1", u"2", u"4"}));
+    choose(sheet, kPagesPerSheet, u"2");
+    EXPECT_TRUE(ui::write_png(sheet, png_path("paper-page.png")));
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  EXPECT_TRUE(morva::platform::message_box_log().empty());
+}
+
+// Choosing a job type that needs details opens its detail dialog; the
+// button beside the list opens it again and hides for a job type without.
+TEST_F(DocumentPages, JobTypeOpensItsDetailDialog) {
+  constexpr INT kJobType = 3846, kDetails = 3848, kHeading = 1555, kIdentifier = 1549;
+  struct Case {
+    std::u16string job_type;
+    std::u16string heading;
+  } const cases[] = {{u"Locked Print", u"Locked print: enter the identifier and its code."},
+                     {u"Timed Print", u"Timed print: enter the hour and minute."}};
+  for (const Case& c : cases) {
+    ui::reset();
+    int opened = 0;
+    std::u16string heading;
+    document_sheet([&](HWND sheet) {
+      EXPECT_FALSE(ui::state(ui::find(sheet, kDetails)).visible);
+      auto details = [&](HWND dialog) {
+        ++opened;
+        heading = ui::text(ui::find(dialog, kHeading));
+        if (HWND identifier = ui::find(dialog, kIdentifier)) ui::enter_text(identifier, u"A17");
+        EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+      };
+      ui::script_modal(details);
+      choose(sheet, kJobType, c.job_type);
+      EXPECT_EQ(opened, 1);
+      EXPECT_TRUE(ui::state(ui::find(sheet, kDetails)).visible);
+      ui::script_modal(details);
+      ASSERT_TRUE(ui::click(ui::find(sheet, kDetails)));
+      EXPECT_EQ(opened, 2);
+      choose(sheet, kJobType, u"Normal Print");
+      EXPECT_EQ(opened, 2);
+      EXPECT_FALSE(ui::state(ui::find(sheet, kDetails)).visible);
+      EXPECT_TRUE(ui::press_ok(sheet));
+    });
+    EXPECT_EQ(heading, c.heading);
+  }
 }
 
 // The detail page's selector lists the model's detail settings with their
