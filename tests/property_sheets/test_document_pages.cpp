@@ -97,6 +97,12 @@ class DocumentPages : public ::testing::Test {
     item(264, "Page Order", {{"Across", {{"type", 8}, {"value", 1}}}, {"Down", {{"type", 8}, {"value", 2}}}});
     item(294, "Page Borders", {{"None", {{"type", 8}, {"value", 0}}}, {"Thin", {{"type", 8}, {"value", 1}}}});
     item(437, "Binding Side", {{"Left", {{"type", 8}, {"value", 1}}}, {"Top", {{"type", 8}, {"value", 2}}}});
+    // The detail page's switch with its required text, and the copies
+    // detail with its count.
+    item(5146, "Secure Print", {{"Off", {{"type", 3}, {"value", 0}}}, {"On", {{"type", 3}, {"value", 1}}}});
+    records.push_back({{"kind", 4}, {"id", 5147}, {"name", "PIN"}, {"flags", 6}, {"choices", {52}}, {"default", 1}});
+    item(1324, "Copies by Driver", {{"Off", {{"type", 1}, {"value", 0}}}, {"On", {{"type", 1}, {"value", 1}}}});
+    item(11, "Copies", {{"1", {{"type", 2}, {"value", 1}}}, {"999", {{"type", 2}, {"value", 999}}}}, 4);
     const std::string folder = root_.file("custom_model");
     morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
     std::string error;
@@ -325,6 +331,52 @@ TEST_F(DocumentPages, JobTypeOpensItsDetailDialog) {
   }
 }
 
+// The switch's text must be entered before the page is left or a dialog
+// opens; the copies count is kept within its range.
+TEST_F(DocumentPages, DetailPageKeepsTheRequiredTextAndTheCopiesRange) {
+  constexpr INT kDetailsTab = 3, kSwitch = 3292, kText = 3294, kUnitButton = 3313, kSelector = 3300, kCopies = 1010;
+  const std::u16string required = u"Secure Print is switched on, so PIN must be entered.";
+  document_sheet([&](HWND sheet) {
+    HWND tabs = GetDlgItem(sheet, IDC_PS_TABCONTROL);
+    ASSERT_TRUE(ui::select(tabs, kDetailsTab));
+    EXPECT_FALSE(ui::state(ui::find(sheet, kText)).enabled);
+    ASSERT_TRUE(ui::click(ui::find(sheet, kSwitch)));
+    EXPECT_TRUE(ui::state(ui::find(sheet, kText)).enabled);
+    // Neither another page nor the size-unit dialog while the text is empty.
+    ui::select(tabs, 0);
+    ui::click(ui::find(sheet, kUnitButton));
+    ASSERT_EQ(morva::platform::message_box_log().size(), 2u);
+    for (const auto& box : morva::platform::message_box_log()) EXPECT_EQ(box.text, required);
+    EXPECT_TRUE(ui::state(ui::find(sheet, kText)).focused);
+    EXPECT_TRUE(ui::state(ui::find(sheet, kSelector)).visible);
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, kText), u"4711"));
+    ui::focus(ui::find(sheet, kSelector));
+    EXPECT_EQ(ui::text(ui::find(sheet, kText)), u"4711");
+    // The copies count shows with its detail; beyond its range it is said
+    // with whole-number bounds and not kept.
+    HWND selector = ui::find(sheet, kSelector);
+    const auto rows = ui::items(selector);
+    for (size_t i = 0; i < rows.size(); ++i)
+      if (rows[i].rfind(u"Copies by Driver", 0) == 0) ui::select(selector, static_cast<INT>(i));
+    ASSERT_TRUE(ui::state(ui::find(sheet, kCopies)).visible);
+    EXPECT_FALSE(ui::state(ui::find(sheet, kCopies)).enabled);
+    choose(sheet, 3303, u"On");
+    ASSERT_TRUE(ui::state(ui::find(sheet, kCopies)).enabled);
+    morva::platform::reset_message_boxes();
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, kCopies), u"1000"));
+    ui::focus(selector);
+    ASSERT_EQ(morva::platform::message_box_log().size(), 1u);
+    EXPECT_EQ(morva::platform::message_box_log()[0].text, u"Copies must lie between 1 and 999.");
+    EXPECT_EQ(ui::text(ui::find(sheet, kCopies)), u"1");
+    EXPECT_TRUE(ui::write_png(sheet, png_path("detail-page-required-text.png")));
+    morva::platform::reset_message_boxes();
+    EXPECT_EQ(ui::text(ui::find(sheet, kText)), u"4711");
+    ASSERT_TRUE(ui::select(tabs, 0));
+    EXPECT_TRUE(morva::platform::message_box_log().empty());
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+}
+
 // The detail page's selector lists the model's detail settings with their
 // values; the drop-down beside it edits the one selected.
 TEST_F(DocumentPages, DetailSelectorEditsTheSelectedSetting) {
@@ -334,16 +386,17 @@ TEST_F(DocumentPages, DetailSelectorEditsTheSelectedSetting) {
       [&](HWND sheet) {
         ASSERT_TRUE(ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), kDetailsTab));
         HWND selector = ui::find(sheet, kSelector);
-        const std::vector<std::u16string> rows = {u"Image Compression\tNone", u"Crop Images to Clip\tOff"};
+        const std::vector<std::u16string> rows = {u"Copies by Driver\tOff", u"Image Compression\tNone",
+                                                  u"Crop Images to Clip\tOff"};
         EXPECT_EQ(ui::items(selector), rows);
         EXPECT_FALSE(ui::state(ui::find(sheet, kSelected)).visible);
-        ASSERT_TRUE(ui::select(selector, 0));
+        ASSERT_TRUE(ui::select(selector, 1));
         EXPECT_TRUE(ui::state(ui::find(sheet, kSelected)).visible);
         EXPECT_EQ(ui::text(ui::find(sheet, kSelectedLabel)), u"Image Compression:");
         EXPECT_EQ(ui::items(ui::find(sheet, kSelected)), (std::vector<std::u16string>{u"None", u"Run Length", u"JPEG"}));
         choose(sheet, kSelected, u"JPEG");
-        EXPECT_EQ(ui::items(selector)[0], u"Image Compression\tJPEG");
-        ASSERT_TRUE(ui::select(selector, 1));
+        EXPECT_EQ(ui::items(selector)[1], u"Image Compression\tJPEG");
+        ASSERT_TRUE(ui::select(selector, 2));
         EXPECT_EQ(ui::text(ui::find(sheet, kSelected)), u"Off");
         EXPECT_TRUE(ui::write_png(sheet, png_path("detail-settings-page.png")));
         EXPECT_TRUE(ui::press_ok(sheet));
