@@ -252,6 +252,9 @@ TEST_F(DocumentPages, MarginsOutsideThePaperAreRefusedWithAWarning) {
         EXPECT_EQ(morva::platform::message_box_log()[0].text, message);
         EXPECT_EQ(ui::text(ui::find(dialog, kRight)), u"4.6");
       }
+      // Each entry's edge is shown by its icon.
+      for (INT icon : {1661, 1662, 1663, 1664})
+        EXPECT_NE(SendMessageW(ui::find(dialog, icon), STM_GETICON, 0, 0), 0) << icon;
       EXPECT_TRUE(ui::write_png(dialog, png_path("paper-margin-dialog.png")));
       morva::platform::reset_message_boxes();
       EXPECT_TRUE(ui::click(ui::find(dialog, 1092)));
