@@ -1,14 +1,22 @@
 // The document sheet's detail settings page. Its setting selector lists
 // the model's detail settings as "name, value" rows; the drop-down beside
-// it edits whichever setting is selected. The page's buttons open the
-// collation dialog and the size-unit dialog.
+// it edits whichever setting is selected. A switch with a text entry that
+// must not be left empty while the switch is on, and the copies entry with
+// its range warning. The page's buttons open the collation dialog and the
+// size-unit dialog.
+#include <cstdio>
 #include <map>
 #include <string>
 
 #include "control_handlers.h"
 #include "property_sheets/document_pages.h"
 #include "property_sheets/sheet_records.h"
+#include "property_sheets/sheet_texts.h"
 #include "settings/items/item_info.h"
+#include "settings/common/module_state.h"
+#include "win/memory.h"
+#include "win/msgbox.h"
+#include "win/resources.h"
 #include "win/controls.h"
 #include "win/window.h"
 
@@ -16,6 +24,12 @@ namespace {
 
 constexpr INT kSelector = 3300, kSelectedEdit = 3303, kSelectedLabel = 3304;
 constexpr WORD kJobMonitorSetting = 1321, kNoneSelected = kEmptyPseudoSetting;
+constexpr INT kRequiredSwitch = 3292, kRequiredEntry = 3294, kCopiesEntry = 1010, kAfterCopies = 1185;
+constexpr WORD kRequiredSwitchSetting = 5146, kRequiredTextSetting = 5147, kCopiesSetting = 11;
+constexpr WORD kCopiesDetail = 1324;
+constexpr INT kCaption = 265;
+constexpr UINT kRangeText = 700, kRequiredText = 739, kRequiredMissingText = 740, kRequiredOnText = 742;
+constexpr INT kRequiredChars = 128;
 
 bool wants_display(UINT message, LPARAM lParam) {
   return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
@@ -94,6 +108,8 @@ void show_selected(ControlEvent* event, const ControlRecord* selector) {
   }
 }
 
+void show_copies(ControlEvent* event);
+
 INT SelectorListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                         const void*) {
   if (wants_display(message, lParam)) {
@@ -101,6 +117,7 @@ INT SelectorListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
     SelectCurrentChoices(event, record, 1);
     fill_selector(event, record);
     show_selected(event, record);
+    show_copies(event);
     return 0;
   }
   if (message == WM_DESTROY) selections().erase(event->window);
@@ -110,6 +127,7 @@ INT SelectorListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
   if (row < 0) return 0;
   selections()[event->window] = static_cast<WORD>(SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(row), 0));
   show_selected(event, record);
+  show_copies(event);
   return 0;
 }
 
@@ -119,6 +137,154 @@ INT SelectorEditHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
                         const void* kind_data) {
   if (wants_display(message, lParam)) return 0;  // the selector shows it
   return DropDownListHandler(event, message, wParam, lParam, record, kind_data);
+}
+
+
+// ---- the switch with its required entry ------------------------------------------------
+
+std::u16string setting_name(HWND window, WORD ddmid) {
+  const ItemInfo* info = GetItemInfo(window, ddmid);
+  return info && info->name ? info->name : u"";
+}
+
+// 0 only while the entry may be typed into and holds no text.
+INT IsRequiredEntryFilled(ControlEvent* event) {
+  HWND entry = GetDlgItem(event->window, kRequiredEntry);
+  if (!entry || !IsWindowEnabled(entry) || !IsWindowVisible(entry)) return 1;
+  WCHAR text[kRequiredChars + 1] = {};
+  return GetWindowTextW(entry, text, kRequiredChars + 1) > 0 ? 1 : 0;
+}
+
+bool required_entry_missing(ControlEvent* event) {
+  return IsDlgButtonChecked(event->window, kRequiredSwitch) == BST_CHECKED && !IsRequiredEntryFilled(event);
+}
+
+// "<switch> <is on>, <entry> <is missing>" as a warning; the entry gets the
+// focus.
+void WarnRequiredEntry(ControlEvent* event) {
+  WCHAR on[128] = {}, missing[128] = {};
+  LoadStringW(GetResourceModule(), kRequiredOnText, on, 128);
+  LoadStringW(GetResourceModule(), kRequiredMissingText, missing, 128);
+  const std::u16string name = setting_name(event->window, kRequiredSwitchSetting);
+  const std::u16string entry = setting_name(event->window, kRequiredTextSetting);
+  LPWSTR text = nullptr;
+  if (FormatResourceStringV(&text, 0, kRequiredText, name.c_str(), on, entry.c_str(), missing) && text) {
+    ShowResourceMessageBox(event->window, kCaption, nullptr, MB_ICONWARNING | MB_OK, kNone, text);
+    GlobalFree(text);
+  }
+  SetFocus(GetDlgItem(event->window, kRequiredEntry));
+}
+
+// The switch; the entry beside it takes text only while the switch is on.
+INT LockedCheckHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data) {
+  const INT result = CheckBoxHandler(event, message, wParam, lParam, record, kind_data);
+  if (!wants_display(message, lParam) && message != WM_COMMAND) return result;
+  const SheetState* state = GetSheetState(event->window);
+  HWND box = GetDlgItem(event->window, record->id);
+  if (state && state->protected_mode) EnableWindow(box, FALSE);
+  const bool on = IsDlgButtonChecked(event->window, record->id) == BST_CHECKED;
+  EnableWindow(GetDlgItem(event->window, kRequiredEntry), on && event->permission && IsWindowEnabled(box));
+  return result;
+}
+
+// Leaving the page with the switch on and the entry empty is refused,
+// unless the leave is the one the leave-mark button started.
+INT RequiredEntryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                         const void* kind_data) {
+  SheetState* state = GetSheetState(event->window);
+  if (IsNotifyCode(message, lParam, PSN_KILLACTIVE)) {
+    if (state && state->page_scratch) {
+      state->page_scratch = 0;
+    } else if (required_entry_missing(event)) {
+      WarnRequiredEntry(event);
+      return 1;
+    }
+  }
+  const INT result = NumericEditHandler(event, message, wParam, lParam, record, kind_data);
+  if (wants_display(message, lParam)) {
+    const bool on = IsDlgButtonChecked(event->window, kRequiredSwitch) == BST_CHECKED;
+    HWND entry = GetDlgItem(event->window, record->id);
+    if (!on || !event->permission || (state && state->protected_mode)) EnableWindow(entry, FALSE);
+  }
+  return result;
+}
+
+// The buttons that open a dialog do not while the required entry is
+// missing.
+INT RequiredEntryButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
+                               const ControlRecord* record, const void* kind_data) {
+  if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && required_entry_missing(event)) {
+    WarnRequiredEntry(event);
+    return 0;
+  }
+  return CommandButtonHandler(event, message, wParam, lParam, record, kind_data);
+}
+
+// The page may be left for this button's dialog with the entry empty.
+INT LeaveMarkButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
+                           const ControlRecord* record, const void* kind_data) {
+  if (message == WM_COMMAND && GetFocus() == GetDlgItem(event->window, record->id))
+    if (SheetState* state = GetSheetState(event->window)) state->page_scratch = 1;
+  return CommandButtonHandler(event, message, wParam, lParam, record, kind_data);
+}
+
+// ---- copies ------------------------------------------------------------------------
+
+// The typed copies outside the setting's range: the range is said with
+// both bounds as whole numbers. True when it was.
+bool copies_out_of_range(ControlEvent* event, const ControlRecord* record) {
+  WCHAR text[16] = {};
+  if (GetDlgItemTextW(event->window, record->id, text, 16) <= 0) return false;
+  LONG typed = 0;
+  for (LPCWSTR p = text; *p; ++p) {
+    if (*p < u'0' || *p > u'9' || typed > 100000000) return false;
+    typed = typed * 10 + (*p - u'0');
+  }
+  LONG lower = 0, upper = 0;
+  if (!GetControlValueRange(event, record, &lower, &upper) || (typed >= lower && typed <= upper)) return false;
+  char number[2][24];
+  std::snprintf(number[0], sizeof number[0], "%ld", static_cast<long>(lower));
+  std::snprintf(number[1], sizeof number[1], "%ld", static_cast<long>(upper));
+  const std::u16string low(number[0], number[0] + std::char_traits<char>::length(number[0]));
+  const std::u16string high(number[1], number[1] + std::char_traits<char>::length(number[1]));
+  const std::u16string name = setting_name(event->window, kCopiesSetting);
+  LPWSTR message = nullptr;
+  if (FormatResourceStringV(&message, 0, kRangeText, name.c_str(), low.c_str(), high.c_str()) && message) {
+    ShowResourceMessageBox(event->window, kCaption, nullptr, MB_ICONWARNING | MB_OK, kNone, message);
+    GlobalFree(message);
+  }
+  return true;
+}
+
+INT CopiesEntryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data) {
+  HWND entry = GetDlgItem(event->window, record->id);
+  if (message == WM_COMMAND && HIWORD(wParam) == EN_KILLFOCUS && copies_out_of_range(event, record)) {
+    const auto* data = static_cast<const EditFieldData*>(kind_data);
+    if (data) ShowEditValue(event, record, data);
+    SetFocus(entry);
+    return 0;
+  }
+  if (IsNotifyCode(message, lParam, PSN_KILLACTIVE) && GetFocus() == entry &&
+      copies_out_of_range(event, record)) {
+    SetFocus(GetDlgItem(event->window, kAfterCopies));
+    return 1;
+  }
+  const INT result = NumericEditHandler(event, message, wParam, lParam, record, kind_data);
+  if (wants_display(message, lParam)) show_copies(event);
+  return result;
+}
+
+// The copies entry shows only while the detail that needs it is selected.
+void show_copies(ControlEvent* event) {
+  const bool shown = selected_setting(event->window) == kCopiesDetail;
+  const bool on = GetEffectiveItemValue(event->devmode, event->printer_data, kCopiesDetail) != 0;
+  for (INT id : {3305, kCopiesEntry, 1760, kAfterCopies}) {
+    HWND control = GetDlgItem(event->window, id);
+    ShowWindow(control, shown ? SW_SHOW : SW_HIDE);
+    EnableWindow(control, shown && on && event->permission);
+  }
 }
 
 constexpr WORD kKeepEnabled = kFlagKeepEnabled;
@@ -132,7 +298,14 @@ constexpr SettingRef kSelectorSettings[] = {
     Bound(1366), Bound(kNoneSelected, 0)};
 constexpr INT kSelectorCount = static_cast<INT>(std::size(kSelectorSettings));
 constexpr SettingRef kPrintQuality[] = {Bound(1334)}, kSpool[] = {Bound(1320)}, kLayout[] = {Bound(458)},
-                     kSecond[] = {Bound(456)};
+                     kSecond[] = {Bound(456)}, kSwitch[] = {Bound(kRequiredSwitchSetting)},
+                     kSwitchText[] = {Bound(kRequiredTextSetting)}, kCopies[] = {Bound(kCopiesSetting)};
+constexpr UINT kSingleByteRanges[] = {9220, 0}, kDoubleByteRanges[] = {9233, 0};
+constexpr TextRule kSwitchTextRule{{kSingleByteRanges, kDoubleByteRanges, nullptr, nullptr}, 738};
+constexpr EditFieldData kSwitchTextField{0x302, kRequiredChars, &kSwitchTextRule, nullptr, 0xFFFF, nullptr};
+constexpr UnitRecord kWholeNumber{0, 0};
+constexpr EditFieldData kCopiesField{0x21, 5, nullptr, &kWholeNumber, 0xFFFF, nullptr};
+constexpr UpDownData kCopiesSpin{0};
 
 constexpr ChildDialogTemplate kCollationDialog[] = {{869, EngineDialogProc<4, kDialogTypeDialog>, 4, kNone, 0}};
 constexpr ChildDialogCommand kOpenCollation{kCollationDialog, 0, 0};
@@ -141,18 +314,26 @@ constexpr ChildDialogTemplate kUnitDialog[] = {{3820, EngineDialogProc<56, kDial
 constexpr ChildDialogCommand kOpenUnitDialog{kUnitDialog, 0, 0};
 constexpr CommandItem kUnitCommand{kCommandChildDialog, &kOpenUnitDialog};
 constexpr CommandItem kDefaultsCommand{kCommandDefaults, nullptr};
+constexpr ChildDialogTemplate kOptionsDialog[] = {{510, EngineDialogProc<8, kDialogTypeDialog>, 8, kNone, 0}};
+constexpr ChildDialogCommand kOpenOptions{kOptionsDialog, 0, 0};
+constexpr CommandItem kOptionsCommand{kCommandChildDialog, &kOpenOptions};
 
 constexpr ControlRecord kRecords[] = {
     {3290, 1, kPrintQuality, kControlCheckBox, nullptr, nullptr, 3290, 9024, nullptr},
     {1044, 1, kSpool, kControlCheckBox, nullptr, nullptr, 1044, 9025, nullptr},
     {3295, 1, kLayout, kControlDropDown, nullptr, nullptr, 3291, 9026, nullptr},
+    {kRequiredSwitch, 1, kSwitch, kControlCheckBox, LockedCheckHandler, nullptr, 3292, 9027, nullptr},
+    {kRequiredEntry, 1, kSwitchText, kControlEdit, RequiredEntryHandler, &kSwitchTextField, 3293, 9028, nullptr},
     {3297, 1, kSecond, kControlDropDown, nullptr, nullptr, 3296, 9029, nullptr},
     {kSelector, kSelectorCount, kSelectorSettings, kControlListBox, SelectorListHandler, nullptr, kNone, kNone,
      &kKeepEnabled},
     {kSelectedEdit, kSelectorCount, kSelectorSettings, kControlDropDown, SelectorEditHandler, nullptr, kNone, 9030,
      nullptr},
-    {3311, 0, nullptr, kControlCommand, nullptr, &kCollationCommand, kNone, kNone, &kKeepEnabled},
-    {3313, 0, nullptr, kControlCommand, nullptr, &kUnitCommand, 3313, 9321, &kKeepEnabled},
+    {kCopiesEntry, 1, kCopies, kControlEdit, CopiesEntryHandler, &kCopiesField, kNone, kNone, nullptr},
+    {1760, 1, kCopies, kControlUpDown, nullptr, &kCopiesSpin, kNone, kNone, nullptr},
+    {3311, 0, nullptr, kControlCommand, RequiredEntryButtonHandler, &kCollationCommand, kNone, kNone, &kKeepEnabled},
+    {3312, 0, nullptr, kControlCommand, LeaveMarkButtonHandler, &kOptionsCommand, kNone, kNone, &kKeepEnabled},
+    {3313, 0, nullptr, kControlCommand, RequiredEntryButtonHandler, &kUnitCommand, 3313, 9321, &kKeepEnabled},
     {1090, 0, nullptr, kControlCommand, nullptr, &kDefaultsCommand, kNone, kNone, &kKeepEnabled},
 };
 constexpr INT kHelp[] = {3290, 98010, 1044, 98020, 3292, 98030, 3293, 98040, 3294, 98040, 3291, 98050, 3295, 98050,

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "property_sheets/device_pages.h"
+#include "property_sheets/document_pages.h"
 #include "property_sheets/account_fields.h"
 #include "property_sheets/sheet_engine.h"
 #include "property_sheets/sheet_records.h"
@@ -244,8 +245,8 @@ constexpr SettingRef k5212[] = {Bound(5212)};
 
 constexpr WORD kKeepEnabled = kFlagKeepEnabled;
 
-constexpr ChildDialogTemplate kFontDialog[] = {{513, EngineDialogProc<23, kDialogTypeDialog>, 23, kNone, 0}};
-constexpr ChildDialogTemplate kPaperDialog[] = {{514, EngineDialogProc<24, kDialogTypeDialog>, 24, kNone, 0}};
+constexpr ChildDialogTemplate kFontDialog[] = {{513, FontSubstitutionDialogProc, 23, kNone, 0}};
+constexpr ChildDialogTemplate kPaperDialog[] = {{514, UserPaperDialogProc, 24, kNone, 0}};
 constexpr ChildDialogTemplate kFaxDialog[] = {{4800, EngineDialogProc<45, kDialogTypeDialog>, 45, kNone, 0}};
 constexpr ChildDialogCommand kOpenFont{kFontDialog, 0, 0};
 constexpr ChildDialogCommand kOpenPaper{kPaperDialog, 0, 0};

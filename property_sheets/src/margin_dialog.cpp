@@ -341,6 +341,38 @@ INT MarginDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam
   return 0;
 }
 
+// The edge icons beside the entries: which edge of the page each margin
+// lies at in the current orientation, none when the model offers more than
+// portrait and landscape.
+struct EdgeIcons {
+  INT control;
+  UINT portrait, landscape;
+};
+constexpr EdgeIcons kEdgeIcons[] = {{1661, 876, 900}, {1662, 882, 881}, {1663, 884, 883}, {1664, 880, 879}};
+constexpr WORD kLandscape = 2;
+
+INT MarginIconHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
+                      const void*) {
+  HWND control = GetDlgItem(event->window, record->id);
+  // The control keeps the icon it shows; the one it showed before goes.
+  if (message == WM_DESTROY && control) {
+    if (auto old = reinterpret_cast<HICON>(SendMessageW(control, STM_SETICON, 0, 0))) DestroyIcon(old);
+    return 0;
+  }
+  if (message != WM_INITDIALOG && !ShowsAgain(message, lParam)) return 0;
+  const ItemInfo* orientation = GetItemInfo(event->window, kOrientation);
+  if (!control || (orientation && orientation->count > 2)) return 0;
+  const bool landscape = GetEffectiveItemValue(event->devmode, event->printer_data, kOrientation) == kLandscape;
+  for (const EdgeIcons& e : kEdgeIcons) {
+    if (e.control != record->id) continue;
+    HICON icon = LoadIconW(GetResourceModule(), MAKEINTRESOURCEW(landscape ? e.landscape : e.portrait));
+    if (!icon) return 0;
+    if (auto old = reinterpret_cast<HICON>(SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0)))
+      DestroyIcon(old);
+  }
+  return 0;
+}
+
 constexpr WORD kKeepEnabled = kFlagKeepEnabled;
 constexpr SettingRef kOwn[] = {Bound(kOwnMargins)};
 constexpr SettingRef kPaperRef[] = {Bound(kMarginPaper)};
@@ -368,6 +400,10 @@ constexpr ControlRecord kRecords[] = {
     {1682, 1, kBottom, 0, MarginUpDownHandler, nullptr, kNone, kNone, &kKeepEnabled},
     {1677, 1, kLeft, 0, MarginUpDownHandler, nullptr, kNone, kNone, &kKeepEnabled},
     {1687, 1, kRight, 0, MarginUpDownHandler, nullptr, kNone, kNone, &kKeepEnabled},
+    {1661, 0, nullptr, 0, MarginIconHandler, nullptr, kNone, kNone, nullptr},
+    {1662, 0, nullptr, 0, MarginIconHandler, nullptr, kNone, kNone, nullptr},
+    {1663, 0, nullptr, 0, MarginIconHandler, nullptr, kNone, kNone, nullptr},
+    {1664, 0, nullptr, 0, MarginIconHandler, nullptr, kNone, kNone, nullptr},
     {kResetAll, 0, nullptr, kControlCommand, ResetAllHandler, &kDefaultsCommand, kNone, kNone, nullptr},
 };
 

@@ -1,6 +1,6 @@
-// morva-choice-icons <directory>: draws the list icons of the sheets as ICO
-// files (32-bit colour with alpha and an AND mask) and writes the resource
-// source "icons.json" listing them.
+// morva-choice-icons <directory>: draws the list icons of the sheets and
+// the margin dialog's edge icons as ICO files (32-bit colour with alpha and
+// an AND mask) and writes the resource source "icons.json" listing them.
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -166,6 +166,29 @@ std::vector<Icon> draw_icons() {
       grid(c, b, turned ? i + 1 : 1, turned ? 1 : i + 1);
       icons.push_back({(turned ? 2405 : 2354) + i, c});
     }
+  // The margin dialog's edges: a sheet with lines of text and the edge a
+  // margin entry sets marked. In landscape the paper's edges turn with the
+  // page: its left edge lies at the bottom, its top edge at the left.
+  enum Edge { kLeft, kRight, kTop, kBottom };
+  struct EdgeIcon {
+    int id;
+    bool landscape;
+    Edge edge;
+  };
+  const EdgeIcon edges[] = {{876, false, kLeft},   {900, true, kBottom}, {882, false, kRight}, {881, true, kTop},
+                            {884, false, kTop},    {883, true, kLeft},   {880, false, kBottom}, {879, true, kRight}};
+  for (const EdgeIcon& e : edges) {
+    Canvas c(32);
+    const Box b = sheet(c, e.landscape);
+    for (int y = b.top + 4; y < b.bottom - 4; y += 3) c.fill(b.left + 4, y, b.right - 4, y + 1, kCells);
+    switch (e.edge) {
+      case kLeft: c.fill(b.left - 2, b.top - 2, b.left + 2, b.bottom + 2, kAccent); break;
+      case kRight: c.fill(b.right - 2, b.top - 2, b.right + 2, b.bottom + 2, kAccent); break;
+      case kTop: c.fill(b.left - 2, b.top - 2, b.right + 2, b.top + 2, kAccent); break;
+      case kBottom: c.fill(b.left - 2, b.bottom - 2, b.right + 2, b.bottom + 2, kAccent); break;
+    }
+    icons.push_back({e.id, c});
+  }
   return icons;
 }
 

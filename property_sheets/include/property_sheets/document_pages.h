@@ -124,3 +124,20 @@ INT ValidateNumberField(ControlEvent* event, const ControlRecord* record);
 // the file cannot be opened.
 INT ResendStoredJobButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                           const ControlRecord* record, const void* kind_data);
+// The paper page's job type list and the button that opens the detail
+// dialog of the chosen job type.
+namespace document_pages {
+
+inline constexpr INT kJobTypeList = 3846;
+inline constexpr INT kJobDetailsButton = 3848;
+// The detail dialog kind of a job type (22, 42, 43 or 44); 0 when the job
+// type needs no details.
+INT JobTypeDialogKind(LONG job_type);
+// The template of a detail dialog kind; 0 for another kind.
+UINT JobTypeDialogResource(INT kind);
+INT JobTypeListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data);
+INT JobDetailsButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
+                            const ControlRecord* record, const void* kind_data);
+
+}  // namespace document_pages
