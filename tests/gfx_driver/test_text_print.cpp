@@ -18,6 +18,7 @@
 #include "gfx_demo.h"
 #include "pdl_decode.h"
 #include "print_job.h"
+#include "printer_settings_store.h"
 #include "settings/database/ddd_file.h"
 #include "settings/stores/printer_settings.h"
 #include "printer_dc.h"
@@ -38,36 +39,6 @@ using morva::tools::PdlItem;
 constexpr char kSubstitute[] = R"("devmode": {"dmTTOption": 3})";
 // Store mode: the first sheet is kept as a form, without glyph memory.
 constexpr char kStore[] = R"("ddmid": {"336": 1, "338": "Form", "1829": "C:\\Jobs"})";
-
-// Stores settings of the printer's own data (ids from 4096 on) as the
-// device sheet would.
-void store_printer_settings(const std::vector<std::pair<WORD, DWORD>>& values) {
-  std::u16string name = morva::gfx_demo::kDemoPrinter;
-  HANDLE printer = nullptr;
-  PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
-  ASSERT_TRUE(OpenPrinterW(name.data(), &printer, &access));
-  DddHandle* database = DddOpen(printer);
-  ASSERT_NE(database, nullptr);
-  std::vector<BYTE> block(kPrinterDataBlockSize);
-  ASSERT_EQ(ReadPrinterSettings(printer, block.data(), database), 1);
-  HMODULE dat = LoadLibraryW(u"morvadat.dll");
-  using Get = WORD (*)(WORD, void*, void*, WORD*, DWORD*, void*, WORD*);
-  using Set = WORD (*)(WORD, void*, void*, WORD, DWORD, const void*);
-  auto get = dat ? morva_proc_as<Get>(GetProcAddress(dat, "dma_GetValue")) : nullptr;
-  auto set = dat ? morva_proc_as<Set>(GetProcAddress(dat, "dma_SetValue")) : nullptr;
-  ASSERT_TRUE(get && set);
-  std::vector<BYTE> devmode(5988);
-  for (auto [id, value] : values) {
-    WORD type = 0, selector = 0;
-    DWORD size = 0, slot = 0;
-    ASSERT_EQ(get(id, devmode.data(), block.data(), &type, &size, &slot, &selector), 0) << id;
-    EXPECT_EQ(set(id, devmode.data(), block.data(), type, size, &value), 0) << id;
-  }
-  FreeLibrary(dat);
-  EXPECT_EQ(InitializePrinterSettings(printer, block.data(), database, TRUE), 1);
-  DddClose(database);
-  ClosePrinter(printer);
-}
 
 class TextPrint : public ::testing::Test {
  protected:
