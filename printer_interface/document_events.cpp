@@ -665,29 +665,47 @@ INT register_copies_with_job_monitor(HANDLE printer, HDC dc) {
   return result;
 }
 
-// The PJL headers of the job (one per fax job, otherwise one), built here
-// so that the graphics library sends what this library decided.
+// The PJL headers of the job, built here so that the graphics library
+// sends what this library decided: one per destination of a fax job sent
+// to each destination alone, otherwise one (a fax job's names all its
+// destinations). Each carries the job-monitor id registered for it.
 INT build_pjl_header_set(JobContext* c, HDC dc) {
   if (number(c->devmode, c->printerData, 1333) == 0) return 1;
   BYTE fax[4] = {};
   if (send(dc, DRVESC_QUERY_FAX_JOB, 0, nullptr, 4, fax) <= 0) return 1;
+  DWORD fax_job = 0;
+  ReadEscapeDword(fax, 4, &fax_job);
   const INT bound = GetPjlHeaderSize(c->printer, c->devmode, c->printerData, c->database, c->spInfo, c->spInfoSize);
   if (bound < 0) return 1;
-  std::vector<BYTE> text(static_cast<std::size_t>(bound) + 1);
-  JobHeaderRequest request{};
-  request.settings = c->devmode;
-  request.printer_data = c->printerData;
-  request.document_name = c->documentName;
-  request.printer = c->printer;
-  copy_text(request.job_user_name, 65, c->userName);
-  PjlOutput out{text.data(), static_cast<DWORD>(text.size()), 0};
-  INT r = BuildPjlJobHeader(c->database, &request, c->spInfo, c->spInfoSize, &out);
+  const LONG destinations = fax_job ? std::max<LONG>(0, number(c->devmode, c->printerData, 380)) : 0;
+  const bool per_destination = fax_job && number(c->devmode, c->printerData, 379) == 0;
+  const bool addressed = fax_job && destinations > 0 && c->faxData && number(c->devmode, c->printerData, 381) != 1;
+  const DWORD count = per_destination ? static_cast<DWORD>(destinations) : 1;
+  const DWORD ids = c->copyIds && c->copyIdsSize >= 2 ? (c->copyIds[0] | (c->copyIds[1] << 8)) : 0;
   free_block(&c->headerSet);
   c->headerSetSize = 0;
-  if (r < 0) return -1;
-  // Each block holds the text's length before the text itself.
-  PjlHeader header{std::string(reinterpret_cast<const char*>(text.data()), out.used), request.bktp_offset};
-  std::vector<BYTE> set = BuildPjlHeaderSet({header}, static_cast<DWORD>(bound) + 4);
+  std::vector<PjlHeader> headers;
+  for (DWORD i = 0; i < count; ++i) {
+    std::vector<BYTE> text(static_cast<std::size_t>(bound) + 1);
+    const PjlFaxRange range{static_cast<WORD>(per_destination ? i : 0),
+                            static_cast<WORD>(per_destination ? i : destinations - 1), c->faxData, c->faxDataSize};
+    JobHeaderRequest request{};
+    request.settings = c->devmode;
+    request.printer_data = c->printerData;
+    request.document_name = c->documentName;
+    request.printer = c->printer;
+    request.fax_range = addressed ? &range : nullptr;
+    copy_text(request.job_user_name, 65, c->userName);
+    if (i < ids && 2 + (i + 1) * kCopyIdBytes <= c->copyIdsSize) {
+      request.job_monitor_available = 1;
+      std::memcpy(request.job_monitor_id, c->copyIds + 2 + i * kCopyIdBytes, sizeof request.job_monitor_id - 1);
+    }
+    PjlOutput out{text.data(), static_cast<DWORD>(text.size()), 0};
+    if (BuildPjlJobHeader(c->database, &request, c->spInfo, c->spInfoSize, &out) < 0) return -1;
+    // Each block holds the text's length before the text itself.
+    headers.push_back({std::string(reinterpret_cast<const char*>(text.data()), out.used), request.bktp_offset});
+  }
+  std::vector<BYTE> set = BuildPjlHeaderSet(headers, static_cast<DWORD>(bound) + 4);
   if (set.empty()) return -1;
   c->headerSet = copy_to_global(set);
   if (!c->headerSet) return -1;

@@ -136,12 +136,15 @@ TEST_F(JobMonitorPrint, TheInterfaceLibraryRegistersTheJobAsItStarts) {
   // With its header set on, the interface library registers the job as the
   // document starts and sends the registration at once; the graphics library
   // then takes that header and registers nothing of its own. Either way the
-  // job is registered exactly once.
+  // job is registered exactly once, and its header carries that id.
   std::size_t registrations[2] = {};
   for (long interface_headers : {0, 1}) {
+    SCOPED_TRACE(interface_headers);
     std::remove(log_path_.c_str());
     auto r = print("Letter", R"("1321": 1, "1333": )" + std::to_string(interface_headers));
     ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    const std::string bytes = morva::test::read_file(morva::platform::job_spool_file(r.job_id));
+    EXPECT_NE(bytes.find("@PJL SET JOBID=C1.J42\n"), std::string::npos);
     auto sets = set_lines();
     registrations[interface_headers] = sets.size();
     for (const std::string& set : sets) {
