@@ -536,4 +536,32 @@ TEST_F(TransferOrder, StampsAreDrawnOnTheDcInsideTheStampMode) {
   }
 }
 
+// A print header due at a page end whose record STARTDOC left empty (a
+// ResetDC switched the header on) is drawn from the spooler's record of
+// the job when the graphics library holds no header parts of its own.
+TEST_F(TransferOrder, AHeaderWithoutPartsComesFromTheSpoolerJobRecord) {
+  std::ofstream(root_.file(morva::recording::kFailFile)) << "Escape 20486\n";  // no header parts
+  std::ofstream(root_.file(morva::recording::kHeaderDueFile)) << "1\n";
+  std::vector<BYTE> plain, headed;
+  std::string error;
+  ASSERT_TRUE(morva::print_host::build_devmode(kPrinter, {}, {}, &plain, &error)) << error;
+  ASSERT_TRUE(morva::print_host::build_devmode(kPrinter, {}, {{1298, "1"}, {353, "257"}}, &headed, &error)) << error;
+  auto dc = PrinterDc::create(kPrinter, reinterpret_cast<const DEVMODEW*>(plain.data()), &error);
+  ASSERT_NE(dc, nullptr) << error;
+  ASSERT_TRUE(dc->start_doc(u"Spooled Header") && dc->start_page() && dc->line_to({50, 50}) && dc->end_page())
+      << dc->failed_entry();
+  ASSERT_TRUE(dc->reset_dc(headed) && dc->start_page() && dc->line_to({50, 50}) && dc->end_page() && dc->end_doc())
+      << dc->failed_entry();
+  std::ifstream in(morva::platform::job_spool_file(dc->job_id()));
+  std::vector<int> texts;  // header texts per page
+  for (std::string line; std::getline(in, line);) {
+    if (line == "StartPage") texts.push_back(0);
+    else if (!texts.empty() && line.rfind("TextOut", 0) == 0 && line.find("text Spooled Header") != std::string::npos)
+      ++texts.back();
+  }
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], 0) << "the header is off on the first page";
+  EXPECT_EQ(texts[1], 1) << "the document name of the job record on the second";
+}
+
 }  // namespace
