@@ -11,6 +11,7 @@
 #include "render/escape_receiver.h"
 
 #include <algorithm>
+#include <utility>
 #include <cstring>
 #include <new>
 
@@ -64,6 +65,8 @@ struct EscapeReceiver {
   WORD page_margins[4] = {};
   BYTE paper_region = 0;
   DWORD page_option = 0;
+  float saved_matrix[6] = {};  // the page's matrix while a stamp is drawn
+  bool has_saved_matrix = false;
   std::vector<BYTE> fax_addresses;  // 0x5024 on a fax device: a destination list
 };
 
@@ -179,6 +182,17 @@ void move_by_page_margins(const PageState& p, LONG r[4]) {
   }
 }
 
+// The half-sheet fit of a booklet page: the scale that puts a page of the
+// sheet's printable size on one half of it.
+double booklet_fit_scale(double width, double height) {
+  return width > 0 && height > 0 ? std::min(width / height, 0.5 * height / width) : 0;
+}
+
+// Whether the sheet is turned against the frame stamps are drawn in: the
+// output paper's record is kept upright, while the page's own transform
+// lays out a landscape page across. An N-up sheet is laid out upright.
+bool sheet_frame_turned(const DocumentControl* d) { return d->page.orientation == 1 && d->page.nup <= 1; }
+
 INT page_draw_info(PDEV* pdev, ULONG in_size, const void* in, ULONG out_size, void* out) {
   if (out_size != pe::kPageDrawInfoSize || !out) return -1;
   pe::PageDrawInfo info{};
@@ -227,6 +241,26 @@ INT page_draw_info(PDEV* pdev, ULONG in_size, const void* in, ULONG out_size, vo
   LONG rects[8] = {page.left, page.top, page.right, page.bottom, sheet.left, sheet.top, sheet.right, sheet.bottom};
   if (next || d->job.booklet_header) move_by_page_margins(d->page, rects);
   for (int i = 0; i < 8; ++i) info.rects[i] = to_dots(rects[i], dpi);
+  float* sheet_rect = info.rects + 4;
+  if (d->page.booklet_with_nup && d->second_suppressed) {
+    // A header per booklet sheet is drawn on the N-up sheet that goes,
+    // shrunk, on one half of the paper: its area is that half taken back
+    // to the N-up sheet's scale, less the cover's share.
+    const double s = booklet_fit_scale(TenthMmToDots(d->page.sheet.printable_width, dpi),
+                                       TenthMmToDots(d->page.sheet.printable_height, dpi));
+    if (s > 0) {
+      const LONG l = static_cast<LONG>(sheet_rect[0]), t = static_cast<LONG>(sheet_rect[1]);
+      const LONG r = static_cast<LONG>(sheet_rect[2]), b = static_cast<LONG>(sheet_rect[3]);
+      sheet_rect[3] = static_cast<float>(l + (r - l) / s);
+      sheet_rect[2] = static_cast<float>(t + ((t + b) / 2 - t) / s);
+      if (d->page.booklet_cover)
+        sheet_rect[2] -= static_cast<float>(TenthMmToDots(d->page.booklet_cover_value, dpi) / s);
+    }
+  }
+  if (sheet_frame_turned(d)) {
+    std::swap(sheet_rect[0], sheet_rect[1]);
+    std::swap(sheet_rect[2], sheet_rect[3]);
+  }
   pe::PackPageDrawInfo(info, static_cast<BYTE*>(out));
   return 1;
 }
@@ -251,23 +285,142 @@ INT escape_placement(PDEV* pdev, LONG dx, LONG dy, float out[6]) {
   return 0;
 }
 
+// The transform of the N-up sheet of a booklet page taken as one page of
+// its own, moved by (dx, dy) device dots: across and down on an upright
+// sheet, down and across on a turned one.
+INT booklet_sheet_placement(PDEV* pdev, LONG dx, LONG dy, bool turned, float out[6]) {
+  PageLayout l;
+  if (PageLayoutOfPdev(pdev, false, &l) != 0) return -1;
+  const LONG res = PdevResolution(pdev);
+  l.page_width = l.sheet_width;
+  l.page_height = l.sheet_height;
+  l.printable_left = l.area_left;
+  l.printable_top = l.area_top;
+  l.printable_right = l.area_right;
+  l.printable_bottom = l.area_bottom;
+  l.margin_left = l.area_left;
+  l.margin_top = l.area_top;
+  l.margin_right = l.sheet_width - l.area_right;
+  l.margin_bottom = l.sheet_height - l.area_bottom;
+  l.pages_per_sheet = 1;
+  l.columns = l.rows = 1;
+  l.halving = 0;
+  l.cells_turned = 0;
+  l.cell_turn_direction = 0;
+  l.landscape = 0;
+  l.nup_order = 0;
+  auto moved = [&](LONG v) { return TenthMmToDots(static_cast<double>(static_cast<LONGLONG>(v) * 254 / res), res); };
+  const double across = turned ? moved(dy) : moved(dx), down = turned ? moved(dx) : moved(-dy);
+  l.area_left += across;
+  l.area_right += across;
+  l.area_top += down;
+  l.area_bottom += down;
+  Affine m;
+  if (PlacementMatrix(&m, l, 0, 0, 0, res, res, true) != 0) return -1;
+  ToFloats(m, out);
+  return 0;
+}
+
+// The width and height (dots) of a booklet page's N-up sheet: the page
+// scaled up from its half sheet, less the cover's share across.
+void booklet_sheet_size(const PageState& p, LONG res, double* width, double* height) {
+  const double w = TenthMmToDots(p.page.width, res), h = TenthMmToDots(p.page.height, res);
+  const double s = booklet_fit_scale(w, h);
+  const double k = s > 0 ? 1 / s : 1;
+  *width = h * 0.5 * k;
+  *height = w * k;
+  if (p.booklet_cover) *width -= k * TenthMmToDots(p.booklet_cover_value, res);
+}
+
+// Writes the page transform through the page records with the given
+// transform flags set for this write alone (the render plug-in's flag is
+// added while it takes the page).
+INT flagged_page_transform(PDEV* pdev, const float m[6], DWORD flags) {
+  DocumentControl* d = pdev->document;
+  if (d->render_plugin) flags |= 0x40;
+  const DWORD saved = d->rec.word;
+  d->rec.word |= flags;
+  const INT r = RecordOrSetPageTransform(pdev, m);
+  d->rec.word = saved;
+  return r;
+}
+
 // 0x5004: the origin of the stamp or header text drawn next.
 INT stamp_origin(PDEV* pdev, LONG x, LONG y) {
   if (EnsurePageStarted(pdev) != 0) return -1;
   INT result = FlushQueuedImages(pdev, TRUE) == 0 ? 1 : -1;
   DocumentControl* d = pdev->document;
   if (!d) return -1;
-  float m[6];
-  if (escape_placement(pdev, x, y, m) != 0) return -1;
-  // Through the page records while the render plug-in takes the page.
-  const INT written = d->render_plugin ? RecordOrSetPageTransform(pdev, m) : PdlWriter_SetMatrix(pdev->writer, m);
-  if (written != 0) result = -1;
   bool mode_a = false, mode_b = false;
   suppression_modes(pdev, &mode_a, &mode_b);
-  if (!d->job.booklet_header || !mode_a) {
+  const bool booklet_nup = d->page.booklet_with_nup != 0;
+  const bool turned = sheet_frame_turned(d);
+  const bool sheet_stamp = booklet_nup && mode_a && d->suppressed;
+  float m[6];
+  if (sheet_stamp) {
+    // The stamp goes over the whole N-up sheet of the booklet page: its
+    // origin and a clip of that sheet, written as the sheet's transform.
+    d->suppression_data = 1;
+    if (booklet_sheet_placement(pdev, 0, 0, turned, m) != 0 || flagged_page_transform(pdev, m, 0x80 | 0x100) != 0)
+      result = -1;
+    double w = 0, h = 0;
+    booklet_sheet_size(d->page, PdevResolution(pdev), &w, &h);
+    if (turned) std::swap(w, h);
+    const RECTL clip{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)};
+    if (PdlWriter_ResetClip(pdev->writer) != 0 || PdlWriter_SetClipRect(pdev->writer, clip) != 0) result = -1;
+    d->suppression_data = 0;
+  }
+  const bool on_sheet = booklet_nup && (sheet_stamp || d->second_suppressed);
+  const INT placed = on_sheet ? booklet_sheet_placement(pdev, x, y, turned, m) : escape_placement(pdev, x, y, m);
+  if (placed != 0) return -1;
+  INT written;
+  if (booklet_nup && d->second_suppressed) written = flagged_page_transform(pdev, m, 0x80);
+  else if (d->render_plugin) written = flagged_page_transform(pdev, m, 0);
+  else written = PdlWriter_SetMatrix(pdev->writer, m);
+  if (written != 0) result = -1;
+  if (sheet_stamp) {
+    if (RecordOrEmitAR(pdev) != 0) result = -1;
+  } else if (!d->job.booklet_header || !mode_a) {
     pdev->clip_state = kClipNone;
     if (PdlWriter_ResetClip(pdev->writer) != 0) result = -1;
   }
+  return result;
+}
+
+// 0x5003 and 0x5008 with 1: the stamp and header drawing modes. A sheet
+// stamp of a booklet header, a booklet stamp or an N-up page stamp is drawn
+// with the page's matrix kept aside and a clip of the logical page; the
+// header puts that matrix back.
+INT enter_stamp_mode(PDEV* pdev, EscapeReceiver* r) {
+  DocumentControl* d = pdev->document;
+  if (!d) return -1;
+  bool mode_a = false, mode_b = false;
+  suppression_modes(pdev, &mode_a, &mode_b);
+  const bool booklet = d->job.booklet && PdevGetNumber(pdev, 321) == 2;
+  INT result = 1;
+  if ((d->job.booklet_header && mode_a) || (booklet && mode_b) || (d->job.nup > 1 && mode_b)) {
+    std::memcpy(r->saved_matrix, pdev->writer->cache.matrix, sizeof r->saved_matrix);
+    r->has_saved_matrix = true;
+    const LONG res = PdevResolution(pdev);
+    LONG w = d->page.page.printable_width * res / 254, h = d->page.page.printable_height * res / 254;
+    if (d->page.orientation == 1) std::swap(w, h);
+    if (PdlWriter_ResetClip(pdev->writer) != 0 || PdlWriter_SetClipRect(pdev->writer, RECTL{0, 0, w, h}) != 0)
+      result = -1;
+    pdev->clip_state = kClipNone;
+  }
+  if (SetOutputSuppression(pdev, 1, 0) != 0) result = -1;
+  return result;
+}
+
+INT enter_header_mode(PDEV* pdev, EscapeReceiver* r) {
+  DocumentControl* d = pdev->document;
+  if (!d) return -1;
+  bool mode_a = false, mode_b = false;
+  suppression_modes(pdev, &mode_a, &mode_b);
+  INT result = 1;
+  if (d->job.booklet_header && mode_a && r->has_saved_matrix && RecordOrSetPageTransform(pdev, r->saved_matrix) != 0)
+    result = -1;
+  if (SetOutputSuppression(pdev, 0, 1) != 0) result = -1;
   return result;
 }
 
@@ -363,10 +516,13 @@ INT private_escape(PDEV* pdev, EscapeReceiver* r, ULONG code, ULONG in_size, PVO
       return 1;
     case pe::DRVESC_STAMP_DRAW_MODE:
     case pe::DRVESC_HEADER_DRAW_MODE: {
-      if (out_size == 4 && out) pe::WriteEscapeDword(out, d ? d->suppressed : 0);
+      const bool stamp = code == pe::DRVESC_STAMP_DRAW_MODE;
+      if (out_size == 4 && out)
+        pe::WriteEscapeDword(out, !d ? 0 : stamp ? (IsOutputSuppressed(pdev) ? 1 : 0) : d->second_suppressed);
       DWORD on = 0;
       if (in_size != 4 || !pe::ReadEscapeDword(in, in_size, &on)) return 1;
-      return SetOutputSuppression(pdev, code == pe::DRVESC_STAMP_DRAW_MODE && on == 1) == 0 ? 1 : -1;
+      if (on == 1) return stamp ? enter_stamp_mode(pdev, r) : enter_header_mode(pdev, r);
+      return SetOutputSuppression(pdev, 0, 0) == 0 ? 1 : -1;
     }
     case pe::DRVESC_STAMP_OFFSET: {
       pe::StampOffset offset{};

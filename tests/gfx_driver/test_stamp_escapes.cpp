@@ -4,6 +4,7 @@
 // its offset in device dots.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -62,6 +63,7 @@ class StampEscapes : public ::testing::Test {
   struct DrawInfo {
     DWORD page_stamp = 0;
     float page[4] = {};
+    float sheet[4] = {};
   };
   static bool draw_info(PrinterDc* dc, bool asking, DrawInfo* out) {
     BYTE answer[44] = {};
@@ -69,6 +71,7 @@ class StampEscapes : public ::testing::Test {
     if (dc->escape(0x5001, asking ? 4 : 0, asking ? ask : nullptr, 44, answer) != 1) return false;
     out->page_stamp = morva::load_le32(answer + 4);
     std::memcpy(out->page, answer + 12, sizeof out->page);
+    std::memcpy(out->sheet, answer + 28, sizeof out->sheet);
     return true;
   }
 
@@ -151,6 +154,97 @@ TEST_F(StampEscapes, AStampOriginMovesThePageTransformByItsOffset) {
   // Offsets go through whole tenths of a millimetre: within a dot.
   EXPECT_NEAR(moved[4] - page[4], 600 * unit, unit);
   EXPECT_NEAR(moved[5] - page[5], -300 * unit, unit);
+}
+
+// The sheet's rectangle is given in the frame the stamps are drawn in: a
+// landscape page turns it across, an N-up sheet keeps it upright. While the
+// header of a booklet of N-up pages is drawn (0x5008 on), it is the N-up
+// sheet that one half of the paper takes, scaled back up, less the cover's
+// share.
+TEST_F(StampEscapes, TheSheetRectangleFollowsTheFrameStampsAreDrawnIn) {
+  // The upright sheet of the plain portrait job, for reference.
+  float upright[4];
+  {
+    auto dc = dc_with({}, {}, false);
+    ASSERT_NE(dc, nullptr);
+    ASSERT_TRUE(dc->start_doc(u"Upright") && dc->start_page() && dc->line_to({300, 300})) << dc->failed_entry();
+    DrawInfo i;
+    ASSERT_TRUE(draw_info(dc.get(), true, &i));
+    std::memcpy(upright, i.sheet, sizeof upright);
+    dc->abort_doc();
+  }
+  ASSERT_LT(upright[2] - upright[0], upright[3] - upright[1]);
+  const double l = upright[0], t = upright[1], r = upright[2], b = upright[3];
+  const double s = std::min((r - l) / (b - t), 0.5 * (b - t) / (r - l));
+  struct Case {
+    const char* what;
+    const char* orientation;
+    std::map<WORD, std::string> settings;
+    bool header_mode;
+    double expected[4];
+  } cases[] = {
+      {"landscape page", "2", {}, false, {t, l, b, r}},
+      {"landscape pages 4-up", "2", {{295, "4"}, {264, "3"}}, false, {l, t, r, b}},
+      {"booklet of landscape pages", "2", {{321, "2"}}, false, {t, l, b, r}},
+      {"booklet of 4-up pages, no header", "1", {{321, "2"}, {295, "4"}, {264, "3"}}, false, {l, t, r, b}},
+      {"booklet of 4-up pages, header",
+       "1",
+       {{321, "2"}, {295, "4"}, {264, "3"}},
+       true,
+       {l, t, t + (std::trunc((t + b) / 2) - t) / s, l + (r - l) / s}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto dc = dc_with({{"dmOrientation", c.orientation}}, c.settings, false);
+    ASSERT_NE(dc, nullptr);
+    ASSERT_TRUE(dc->start_doc(u"Frames") && dc->start_page() && dc->line_to({300, 300})) << dc->failed_entry();
+    BYTE on[4] = {1, 0, 0, 0}, flag[4] = {};
+    if (c.header_mode) {
+      ASSERT_EQ(dc->escape(0x5008, 4, on, 0, nullptr), 1);
+      ASSERT_EQ(dc->escape(0x5008, 0, nullptr, 4, flag), 1);
+      EXPECT_EQ(morva::load_le32(flag), 1u) << "the second suppression flag is on";
+    }
+    DrawInfo i;
+    ASSERT_TRUE(draw_info(dc.get(), true, &i));
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(i.sheet[k], c.expected[k], 2) << k;
+    dc->abort_doc();
+  }
+}
+
+// A sheet stamp of a booklet of N-up pages goes over the whole N-up sheet:
+// the stamp's drawing is clipped to that sheet (the A4 page scaled up from
+// its half of the paper: A4 again), and the clip is reset after it.
+TEST_F(StampEscapes, ABookletSheetStampIsClippedToItsNupSheet) {
+  auto dc = dc_with({},
+                    {{321, "2"}, {295, "4"}, {264, "3"}, {297, "Mark"}, {299, std::string(30, 'D')}, {1288, "1"},
+                     {1286, "0"}},
+                    false);
+  ASSERT_NE(dc, nullptr);
+  ASSERT_TRUE(dc->start_doc(u"Booklet stamp")) << dc->failed_entry();
+  // One page and a long text: the stamp repeats over the whole sheet.
+  ASSERT_TRUE(dc->start_page() && dc->line_to({300, 300}) && dc->end_page() && dc->end_doc()) << dc->failed_entry();
+  auto job = morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(dc->job_id()));
+  ASSERT_TRUE(job.ok) << job.error << " at " << job.error_offset;
+  const double dpi = dc->dpi_x();
+  auto number = [](const morva::tools::PdlValue& v) {
+    return v.kind == morva::tools::PdlValue::Real ? static_cast<double>(v.f) : static_cast<double>(v.i);
+  };
+  int clips = 0;
+  bool reset_after = false;
+  for (const PdlItem& i : job.items) {
+    if (i.kind != PdlItem::Operator) continue;
+    if (i.text == "AB" && i.operands.size() == 4) {
+      ++clips;
+      reset_after = false;
+      EXPECT_EQ(number(i.operands[0]), 0);
+      EXPECT_EQ(number(i.operands[1]), 0);
+      EXPECT_NEAR(number(i.operands[2]), 2100 * dpi / 254, 2);
+      EXPECT_NEAR(number(i.operands[3]), 2970 * dpi / 254, 2);
+    }
+    if (i.text == "AR" && clips) reset_after = true;
+  }
+  EXPECT_GE(clips, 1) << "the stamp was drawn on the booklet's N-up sheet";
+  EXPECT_TRUE(reset_after);
 }
 
 }  // namespace
