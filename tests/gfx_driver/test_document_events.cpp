@@ -21,6 +21,7 @@
 #include "win/endian.h"
 #include "win/files.h"
 #include "win/spooler.h"
+#include "win/strings.h"
 
 namespace {
 
@@ -422,6 +423,27 @@ TEST_F(DocumentEvents, AFailedCreateDcLeavesNoContextBehind) {
   EXPECT_TRUE(job.ok) << job.error;
   dc.reset();
   ClosePrinter(shared);
+}
+
+// A DC DEVMODE that lost its tail is merged again at CREATEDCPRE like any
+// DEVMODE of this driver: its private settings, the document-property file
+// named in them included, reach the graphics library.
+TEST_F(DocumentEvents, ADcDevmodeWithoutItsTailKeepsItsPrivateSettings) {
+  const std::u16string file = u"C:\\Docs\\job.dpf";
+  std::vector<BYTE> devmode;
+  std::string error;
+  ASSERT_TRUE(morva::print_host::build_devmode(morva::gfx_demo::kDemoPrinter, {{"dmOrientation", "2"}},
+                                               {{374, morva::u16_to_utf8(file)}, {1298, "1"}}, &devmode, &error))
+      << error;
+  ASSERT_EQ(devmode.size(), 6012u);
+  std::memset(devmode.data() + 5988, 0, 24);  // no tail
+  auto dc = PrinterDc::create(morva::gfx_demo::kDemoPrinter, reinterpret_cast<const DEVMODEW*>(devmode.data()), &error);
+  ASSERT_NE(dc, nullptr) << error;
+  std::vector<BYTE> seen(5988, 0);
+  ASSERT_EQ(dc->escape(0x5002, 0, nullptr, 5988, seen.data()), 1);
+  EXPECT_EQ(reinterpret_cast<const DEVMODEW*>(seen.data())->dmOrientation, 2);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(seen.data() + 930)), file);
+  EXPECT_EQ(std::memcmp(seen.data() + 220, devmode.data() + 220, 1384), 0) << "the first private block as it was";
 }
 
 // The STARTDOCPOST transfer in its order; a refused step makes the event
