@@ -28,9 +28,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   morva::print_host::Document doc;
-  // The job header comes from the interface library (setting 1333).
+  // The job header comes from the interface library (setting 1333); every
+  // page carries a "DRAFT" stamp at its centre and the print header names
+  // the document at the top left.
   std::string json = sample_vector_document(kDemoPrinter, 3);
-  json.insert(1, R"("ddmid": {"1333": 1}, )");
+  json.insert(1, R"("ddmid": {"1333": 1, "297": "Mark", "299": "DRAFT", "1288": 0, "1286": 0, "303": 514,)"
+                 R"( "1298": 1, "353": 257}, )");
   if (!morva::print_host::parse_document(json, "sample.json", ".", &doc, &error)) {
     std::fprintf(stderr, "demo-30-print-vector: %s\n", error.c_str());
     return 1;
@@ -42,7 +45,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string spool = morva::platform::job_spool_file(result.job_id);
-  std::printf("printed \"Vector sample\" (3 pages) on \"Morva Demo Printer\" through morvaui and morvagfx as job %u: %s (%ju bytes)\n",
+  std::printf("printed \"Vector sample\" (3 pages, stamped, with a print header) on \"Morva Demo Printer\" through morvaui and morvagfx as job %u: %s (%ju bytes)\n",
               static_cast<unsigned>(result.job_id), spool.c_str(),
               static_cast<uintmax_t>(std::filesystem::file_size(spool)));
   auto decoded = morva::tools::DecodeSpoolFilePath(spool, {false});
