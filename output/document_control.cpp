@@ -64,6 +64,8 @@ class SpoolStreamSink final : public render::PdlSink {
 
 DocumentControl* doc(PDEV* pdev) { return pdev ? pdev->document : nullptr; }
 
+constexpr DWORD kRenderPluginPdlVersion = 0x01010901;
+
 
 // The job's settings and the first page's layout, read again when the
 // output begins.
@@ -141,6 +143,9 @@ INT sheet_setup(PDEV* pdev) {
   d->cells_on_sheet = 0;
   r |= ResetWriterForPage(pdev, FALSE);
   if (RecordSheetStart(pdev) != 0) return -1;
+  // The render plug-in reads sheets of an older version of the language.
+  if (d->job.render_plugin && pdev->writer->pdl_version > kRenderPluginPdlVersion)
+    PdlWriter_SetPdlVersion(pdev->writer, kRenderPluginPdlVersion);
   return r | WriteSheetStart(pdev);
 }
 
@@ -175,6 +180,7 @@ INT end_sheet(PDEV* pdev) {
   if (!d->job.store_mode) r |= RecordOrWriteFB(pdev);
   r |= RecordOrWritePageEnd(pdev);
   r |= WriteEventComment(pdev, 2);
+  if (d->job.render_plugin) PdlWriter_SetPdlVersion(pdev->writer, GetTargetPdlVersion(pdev));
   r |= RecordSheetEnd(pdev);
   CountSheet(pdev, FALSE);
   d->cells_on_sheet = 0;
@@ -251,7 +257,10 @@ INT EnsurePageStarted(PDEV* pdev) {
     pdev->flags |= kPdevDocFailed;
     return -1;
   }
-  return (d->state & kDocPageOpen) ? 0 : -1;
+  // A cover-only fax starts no page of its own: nothing to draw on, and no
+  // failure.
+  if (d->state & kDocPageOpen) return 0;
+  return IsCoverOnlyFax(pdev) ? 0 : -1;
 }
 
 INT EndPage(PDEV* pdev) {

@@ -368,6 +368,37 @@ void ComputeBookletPlacement(Affine* out, const BookletPlacementRequest& r) {
   *out = m;
 }
 
+// ---- booklet of N-up pages ----
+
+INT ComputeSheetPlacement(double r, const GeometryTenths& g, double left, double top, double width_offset,
+                          CellBox* rect, double* origin_x, double* origin_y) {
+  if (r == 0 || !rect || !origin_x || !origin_y) return -1;
+  const double w = TenthMmToDots(g.width, r), h = TenthMmToDots(g.height, r);
+  if (w <= 0 || h <= 0) return -1;
+  const double s = std::min(w / h, 0.5 * h / w), k = 1 / s;
+  const double half_h = h * 0.5 * k, full_w = w * k;
+  const double l = TenthMmToDots(left, r), t = TenthMmToDots(top, r);
+  CellBox out{l, t + full_w, l + half_h, t};
+  double ox = TenthMmToDots(g.margin_left + g.margin_right, r) + half_h;
+  const double oy = TenthMmToDots(g.margin_top + g.margin_bottom, r) + full_w;
+  if (width_offset > 0) {
+    const double cut = k * TenthMmToDots(width_offset, r);
+    out.right -= cut;
+    ox -= cut;
+  }
+  *rect = out;
+  *origin_x = ox;
+  *origin_y = oy;
+  return 0;
+}
+
+Affine BookletCellMatrix(double res_x, double res_y, const Affine& m, double tx, double ty1, double ty2) {
+  Affine r = Translation(ty1, ty2);
+  r = Then(r, Affine{1, 0, 0, -1, 0, tx});
+  r = Then(r, m);
+  return Then(r, Affine{72.0 / res_x, 0, 0, 72.0 / res_y, 0, 0});
+}
+
 // ---- tiles ----
 
 INT SetTileSteps(TileLayout* t) {

@@ -50,11 +50,23 @@ INT replay_transform(PDEV* pdev, const PageRecordHead& h, DWORD honoured, const 
   if (h.length != sizeof t || ReadRecordData(pdev->stream, sizeof t, &t) != static_cast<INT>(sizeof t)) return -1;
   if (!(honoured & kHonourTransform)) return 0;
   Affine m = FromFloats(t.matrix);
-  if (cell.present) m = cell.replaces ? cell.m : Then(m, cell.m);
+  const bool plugin = IsRenderPageOpen(pdev);
+  if (cell.placed && (t.flags[1] || t.flags[2])) {
+    // A raw placement on the booklet page of N-up cells (the stamp's or
+    // the header's): through its cell on the half sheet, then made a page
+    // transform about the booklet page's height.
+    const double res = rec(pdev)->job.resolution;
+    const double offset = TenthMmToDots(t.page.left_offset, res);
+    m = BookletCellMatrix(res, res, Then(m, t.flags[2] ? cell.header : cell.stamp), cell.turn_height, offset, offset);
+  } else if (plugin && t.flags[0]) {
+    // A transform the plug-in's page takes as it stands.
+  } else if (cell.present) {
+    m = cell.replaces ? cell.m : Then(m, cell.m);
+  }
   float f[6];
   ToFloats(m, f);
   // The plug-in's page is measured in device dots.
-  if (IsRenderPageOpen(pdev)) ToRenderDeviceMatrix(pdev, f);
+  if (plugin) ToRenderDeviceMatrix(pdev, f);
   return PdlWriter_SetMatrix(pdev->writer, f);
 }
 
@@ -266,7 +278,9 @@ PlaybackCell booklet_cell(PDEV* pdev, WORD page, DWORD position) {
   q.page_top = e.printable_top;
   q.page_right = e.printable_right;
   q.page_bottom = e.printable_bottom;
-  // The sheet is the page's paper, turned for two pages side by side.
+  // The sheet is the page's paper, turned for two pages side by side. A
+  // booklet page of N-up cells is the enlarged half sheet: its sheet is the
+  // job's paper.
   bool landscape = e.landscape != 0;
   q.sheet_width = landscape ? e.page_height : e.page_width;
   q.sheet_height = landscape ? e.page_width : e.page_height;
@@ -274,6 +288,18 @@ PlaybackCell booklet_cell(PDEV* pdev, WORD page, DWORD position) {
   q.sheet_top = landscape ? e.printable_left : e.printable_top;
   q.sheet_right = q.sheet_left + (landscape ? e.printable_bottom - e.printable_top : e.printable_right - e.printable_left);
   q.sheet_bottom = q.sheet_top + (landscape ? e.printable_right - e.printable_left : e.printable_bottom - e.printable_top);
+  GeometryTenths paper;
+  double left, top, width, height;
+  const bool cells = r->job.nup > 1;
+  if (cells && UprightSheetOfPdev(pdev, &paper, &left, &top, &width, &height) == 0) {
+    const double res = r->job.resolution;
+    q.sheet_width = TenthMmToDots(paper.width, res);
+    q.sheet_height = TenthMmToDots(paper.height, res);
+    q.sheet_left = TenthMmToDots(left, res);
+    q.sheet_top = TenthMmToDots(top, res);
+    q.sheet_right = q.sheet_left + TenthMmToDots(width, res);
+    q.sheet_bottom = q.sheet_top + TenthMmToDots(height, res);
+  }
   q.margin_left = e.printable_left;
   q.margin_top = e.printable_top;
   q.margin_right = e.page_width - e.printable_right;
@@ -287,6 +313,12 @@ PlaybackCell booklet_cell(PDEV* pdev, WORD page, DWORD position) {
   ComputeBookletPlacement(&dots, q);
   cell.present = true;
   cell.m = in_points(dots, r->job.resolution);
+  if (cells) {
+    // The stamp and the header of a booklet page go on its half with it.
+    cell.placed = true;
+    cell.stamp = cell.header = dots;
+    cell.turn_height = r->job.cells_turned ? e.page_width : e.page_height;
+  }
   return cell;
 }
 

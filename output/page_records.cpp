@@ -150,6 +150,8 @@ INT RecordOrSetPageTransform(PDEV* pdev, const float m[6]) {
   t.flags[0] = (w & 0x40) ? 1 : 0;
   t.flags[1] = (w & 0x80) ? 1 : 0;
   t.flags[2] = (w & 0x100) ? 1 : 0;
+  static_assert(sizeof t.page == sizeof d->page.page);
+  std::memcpy(&t.page, &d->page.page, sizeof t.page);
   t.orientation = d->rec.job.landscape;
   if (write_record(pdev, kRecTransform, sizeof t, &t) != 0) return -1;
   // The writer keeps the matrix as if written: drawing composes with it.
@@ -312,14 +314,27 @@ INT PageLayoutOfPdev(PDEV* pdev, bool own_sheet, PageLayout* out) {
   l.margin_top = l.printable_top;
   l.margin_right = l.page_width - l.printable_right;
   l.margin_bottom = l.page_height - l.printable_bottom;
+  // The cells of a booklet page lie on the half sheet enlarged to the
+  // sheet's scale; the booklet placement puts that page on its half.
+  if (!own_sheet && j.booklet && j.nup > 1) {
+    GeometryTenths g;
+    double left, top;
+    if (UprightSheetOfPdev(pdev, &g, &left, &top, nullptr, nullptr) != 0) return -1;
+    const double cover = d->page.booklet_cover ? d->page.booklet_cover_value : 0;
+    CellBox rect;
+    if (ComputeSheetPlacement(res, g, left, top, cover, &rect, &l.sheet_width, &l.sheet_height) != 0) return -1;
+    l.area_left = rect.left, l.area_bottom = rect.bottom, l.area_right = rect.right, l.area_top = rect.top;
+  }
   // The N-up sheet goes through the printer upright.
   bool turn = !own_sheet && j.landscape;
-  l.sheet_width = turn ? l.page_height : l.page_width;
-  l.sheet_height = turn ? l.page_width : l.page_height;
-  l.area_left = turn ? l.printable_top : l.printable_left;
-  l.area_top = turn ? l.printable_left : l.printable_top;
-  l.area_right = l.area_left + (turn ? dots(area.height) : dots(area.width));
-  l.area_bottom = l.area_top + (turn ? dots(area.width) : dots(area.height));
+  if (own_sheet || !j.booklet || j.nup <= 1) {
+    l.sheet_width = turn ? l.page_height : l.page_width;
+    l.sheet_height = turn ? l.page_width : l.page_height;
+    l.area_left = turn ? l.printable_top : l.printable_left;
+    l.area_top = turn ? l.printable_left : l.printable_top;
+    l.area_right = l.area_left + (turn ? dots(area.height) : dots(area.width));
+    l.area_bottom = l.area_top + (turn ? dots(area.width) : dots(area.height));
+  }
   l.pages_per_sheet = static_cast<WORD>(own_sheet ? 1 : j.nup);
   l.columns = own_sheet ? 1 : j.columns;
   l.rows = own_sheet ? 1 : j.rows;
@@ -327,6 +342,21 @@ INT PageLayoutOfPdev(PDEV* pdev, bool own_sheet, PageLayout* out) {
   l.cells_turned = own_sheet ? 0 : j.cells_turned;
   l.nup_order = j.print_kind;
   *out = l;
+  return 0;
+}
+
+INT UprightSheetOfPdev(PDEV* pdev, GeometryTenths* g, double* left, double* top, double* width, double* height) {
+  DocumentControl* d = doc(pdev);
+  PrintableArea area{};
+  if (!d || !ComputePrintableArea(pdev, FALSE, &area)) return -1;
+  const bool turn = d->rec.job.landscape != 0;
+  const double w = turn ? area.phys_height : area.phys_width, h = turn ? area.phys_width : area.phys_height;
+  const double l = turn ? area.top : area.left, t = turn ? area.left : area.top;
+  const double pw = turn ? area.height : area.width, ph = turn ? area.width : area.height;
+  *g = GeometryTenths{w, h, l, w - l - pw, t, h - t - ph};
+  *left = l, *top = t;
+  if (width) *width = pw;
+  if (height) *height = ph;
   return 0;
 }
 

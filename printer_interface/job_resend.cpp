@@ -10,6 +10,7 @@
 #include "pi/job_info.h"
 #include "pi/job_monitor.h"
 #include "pi/pjl_header.h"
+#include "pi/print_prompt.h"
 #include "pi/private_escapes.h"
 #include "settings/database/ddd_file.h"
 #include "settings/database/ddd_queries.h"
@@ -266,8 +267,9 @@ INT ResendJobFile(DddHandle* database, void* devmode, void* printer_data, LPCWST
     CloseHandle(file);
     return -1;
   };
-  // The print-time prompt is not asked for a re-sent job.
-  if (prompt) return fail();
+  // The user may be asked for the account of the re-sent job; a cancelled
+  // prompt sends nothing.
+  if (prompt && PrintTimePrompt(printer, devmode, printer_data, database, 0) != 1) return fail();
   std::u16string path = file_name;
   std::u16string document = path.substr(path.find_last_of(u'\\') == std::u16string::npos ? 0 : path.find_last_of(u'\\') + 1);
   DOC_INFO_1W info{document.data(), nullptr, nullptr};

@@ -141,18 +141,27 @@ int set_brush(PDEV* pdev, BYTE target, BRUSHOBJ* pbo, ROP4 rop4, const POINTL* o
 }
 
 // Common entry of both cores: a valid PDEV whose document did not fail and
-// whose page is started.
+// whose page is started. A cover-only fax job prints none of the
+// application's pages: its drawing calls succeed without output (*skip).
 // Queued images go out before anything else is drawn; an image blt lets
 // the image code decide.
-PDEV* enter(SURFOBJ* pso, bool* invalid, bool flush_images = true) {
-  *invalid = false;
+PDEV* enter(SURFOBJ* pso, bool* skip, bool flush_images = true) {
+  *skip = false;
   PDEV* pdev = PdevOf(pso);
   if (!IsValidPdev(pdev)) {
     SetLastError(ERROR_INVALID_PARAMETER);
-    *invalid = true;
     return nullptr;
   }
   if (pdev->flags & kPdevDocFailed) return nullptr;
+  if (pdev->device_class_flag && PdevGetNumber(pdev, 381) == 1) {
+    // The job output still begins here, as at any first drawing.
+    if (EnsurePageStarted(pdev) != 0) {
+      pdev->flags |= kPdevDocFailed;
+      return nullptr;
+    }
+    *skip = true;
+    return nullptr;
+  }
   if (EnsurePageStarted(pdev) != 0) {
     pdev->flags |= kPdevDocFailed;
     return nullptr;
@@ -337,9 +346,9 @@ int SetLineAttributes(PDEV* pdev, LINEATTRS* la) {
 BOOL RenderBlt(SURFOBJ* pso, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDst,
                RECTL* prclSrc, POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4,
                int) {
-  bool invalid;
-  PDEV* pdev = enter(pso, &invalid, false);
-  if (!pdev || !prclDst) return FALSE;
+  bool skip;
+  PDEV* pdev = enter(pso, &skip, false);
+  if (!pdev || !prclDst) return skip ? TRUE : FALSE;
   RECTL dst = ordered(*prclDst);
   if (IsRenderPluginOn(pdev) && ((rop4 >> 8) & 0xFF) != (rop4 & 0xFF)) {
     FlushQueuedImages(pdev, FALSE);
@@ -386,9 +395,9 @@ BOOL RenderBlt(SURFOBJ* pso, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XL
 
 int RenderPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pboStroke, LINEATTRS* la,
                BRUSHOBJ* pboFill, POINTL* pptlBrushOrg, MIX mix, FLONG flOptions, int mode) {
-  bool invalid;
-  PDEV* pdev = enter(pso, &invalid);
-  if (!pdev) return -1;
+  bool skip;
+  PDEV* pdev = enter(pso, &skip);
+  if (!pdev) return skip ? 1 : -1;
   PdlWriter* w = pdev->writer;
   auto records = records_of(ppo);
   RECTFX b{};

@@ -86,6 +86,12 @@ void PdlWriter_Destroy(PdlWriter* w) {
   GlobalFree(w);
 }
 
+void PdlWriter_SetPdlVersion(PdlWriter* w, DWORD pdl_version) {
+  if (!w) return;
+  w->pdl_version = pdl_version;
+  w->short_address = pdl_version >= kShortAddressVersion ? 1 : 0;
+}
+
 void PdlWriter_SetMode(PdlWriter* w, DWORD first, DWORD page_forget) {
   w->first_mode = first;
   w->page_forget = page_forget;

@@ -73,11 +73,11 @@ INT send(ControlEvent* event, const std::u16string& path) {
   const SheetState* state = GetSheetState(event->window);
   BYTE* info = state ? AllocGetPrinter(state->printer, 1) : nullptr;
   LPCWSTR printer = info ? reinterpret_cast<PRINTER_INFO_1W*>(info)->pName : nullptr;
-  // The re-sent job keeps the header of these settings; it asks no
-  // print-time question.
+  // The re-sent job keeps the header of these settings; the user is asked
+  // for the account first when the settings ask for it.
   const INT result =
       printer ? morva::pi::ResendJobFile(event->database, event->devmode, event->printer_data, path.c_str(), printer,
-                                         nullptr, 0)
+                                         nullptr, 1)
               : -1;
   SafeGlobalFree(info);
   return result;

@@ -73,13 +73,10 @@ class FaxPrint : public ::testing::Test {
         "ddmid": {"375": "C:\\fax\\addresses.tmp", "376": 1, "377": 1, "379": )" +
                        std::to_string(one_job) + R"(, "380": 3, "381": )" + std::to_string(cover_only) +
                        R"(, "8": )" + std::to_string(paper) + R"(}, "pages": [)";
-    // The pages of a cover-only job are left empty, as its application
-    // leaves them: none of them is printed.
+    // Every page draws; the pages of a cover-only job are not printed.
     for (int i = 0; i < pages; ++i)
-      json += std::string(i ? "," : "") +
-              (cover_only ? std::string(R"({"ops": []})")
-                          : R"({"ops": [{"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) +
-                                ", 100, 900, 900]}]}");
+      json += std::string(i ? "," : "") + R"({"ops": [{"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) +
+              ", 100, 900, 900]}]}";
     json += "]}";
     morva::print_host::Document doc;
     std::string error;
@@ -166,6 +163,8 @@ TEST_F(FaxPrint, CoverOnlyJobPrintsItsCoverOnItsOwnPaper) {
   ASSERT_TRUE(all[0].decoded);
   EXPECT_EQ(count(all[0].ops, "Ec"), 1);
   EXPECT_GT(count(all[0].ops, "Dd"), 0);
+  // The pages' drawings succeed and leave nothing in the job.
+  EXPECT_EQ(count(all[0].ops, "CG") + count(all[0].ops, "Cg"), 0);
   ASSERT_EQ(all[0].page_begins.size(), 1u);
   const PdlItem& begin = all[0].page_begins[0];
   ASSERT_EQ(begin.operands.size(), 5u);

@@ -231,25 +231,32 @@ TEST_F(ImpositionPrint, EveryBookletPrintsEveryPageOnce) {
 
 TEST_F(ImpositionPrint, BookletOfNupPagesKeepsEachPagesCellsOnItsHalf) {
   // Eight booklet pages of `nup` cells each: the spreads of a plain
-  // booklet, every cell of a booklet page in a cell of its own.
+  // booklet, every cell of a booklet page in a cell of its own. On A4 and
+  // on Letter, whose half sheet has another shape than the sheet.
   const std::pair<int, int> spreads[] = {{3, 4}, {5, 2}, {1, 6}, {7, 0}};
-  for (int nup : {2, 4}) {
-    auto sides = print(8 * nup, {{321, 2}, {295, nup}, {264, 3}});
-    ASSERT_EQ(sides.size(), 4u) << nup;
-    for (std::size_t s = 0; s < 4; ++s) {
-      ASSERT_EQ(sides[s].pages.size(), static_cast<std::size_t>(2 * nup)) << nup << "-up side " << s;
-      std::map<int, std::set<int>> half_pages;
-      std::set<std::pair<long, long>> cells;
-      for (const Placed& p : sides[s].pages) {
-        EXPECT_TRUE(p.x > 0 && p.x < kSheetW && p.y > 0 && p.y < kSheetH) << nup << "-up page " << p.page;
-        half_pages[p.y < kSheetH / 2 ? 0 : 1].insert(p.page / nup);
-        cells.insert({std::lround(p.x), std::lround(p.y)});
+  struct Paper {
+    long code;
+    double width, height;  // points
+  } const papers[] = {{9, kSheetW, kSheetH}, {1, 612, 792}};
+  for (const Paper& paper : papers)
+    for (int nup : {2, 4}) {
+      const std::string what = "paper " + std::to_string(paper.code) + ", " + std::to_string(nup) + "-up";
+      auto sides = print(8 * nup, {{321, 2}, {295, nup}, {264, 3}, {8, paper.code}});
+      ASSERT_EQ(sides.size(), 4u) << what;
+      for (std::size_t s = 0; s < 4; ++s) {
+        ASSERT_EQ(sides[s].pages.size(), static_cast<std::size_t>(2 * nup)) << what << " side " << s;
+        std::map<int, std::set<int>> half_pages;
+        std::set<std::pair<long, long>> cells;
+        for (const Placed& p : sides[s].pages) {
+          EXPECT_TRUE(p.x > 0 && p.x < paper.width && p.y > 0 && p.y < paper.height) << what << " page " << p.page;
+          half_pages[p.y < paper.height / 2 ? 0 : 1].insert(p.page / nup);
+          cells.insert({std::lround(p.x), std::lround(p.y)});
+        }
+        EXPECT_EQ(cells.size(), static_cast<std::size_t>(2 * nup)) << what << " side " << s;
+        EXPECT_EQ(half_pages[0], std::set<int>{spreads[s].first}) << what << " side " << s;
+        EXPECT_EQ(half_pages[1], std::set<int>{spreads[s].second}) << what << " side " << s;
       }
-      EXPECT_EQ(cells.size(), static_cast<std::size_t>(2 * nup)) << nup << "-up side " << s;
-      EXPECT_EQ(half_pages[0], std::set<int>{spreads[s].first}) << nup << "-up side " << s;
-      EXPECT_EQ(half_pages[1], std::set<int>{spreads[s].second}) << nup << "-up side " << s;
     }
-  }
 }
 
 TEST_F(ImpositionPrint, BannerPageWithoutItsTrayBecomesTheBookletCover) {

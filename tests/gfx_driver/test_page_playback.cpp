@@ -159,3 +159,50 @@ TEST_F(Playback, RecordingStepsAreRefusedOutOfTurn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Playback, PlacedTransformsOfABookletPageGoThroughTheirOwnCells) {
+  // The page's left offset, which the placed transforms are moved by.
+  doc_->page.page.left_offset = 254;  // an inch: 600 dots
+  ASSERT_EQ(BeginDocumentRecording(pdev_.get(), 0, 4), 0);
+  ASSERT_EQ(BeginRecordedPage(kKindsBooklet, pdev_.get(), 0, 1), 0);
+  // The three kinds of transform: the page's own, the stamp's (0x80) and
+  // the header's (0x80 and 0x100).
+  for (DWORD flags : {0x000u, 0x080u, 0x180u}) {
+    doc_->rec.word |= flags;
+    op("Aa");
+    doc_->rec.word &= ~flags;
+  }
+  ASSERT_EQ(EndRecordedPage(pdev_.get(), 0), 0);
+  PlaybackCell cell;
+  cell.present = true;
+  cell.m = Affine{1, 0, 0, 1, 100, 200};
+  cell.placed = true;
+  cell.stamp = Affine{0.5, 0, 0, 0.5, 30, 40};
+  cell.header = Affine{0, 1, -1, 0, 500, 0};
+  cell.turn_height = 7000;
+  const Affine recorded{2, 0, 0, 2, 5, 7};
+  auto expected_placed = [&](const Affine& c) { return BookletCellMatrix(600, 600, Then(recorded, c), 7000, 600, 600); };
+  ASSERT_EQ(PlayBackPageRecords(pdev_.get(), 0, kHonourTransform, 0xFFFF, cell, 1), 0);
+  // The operators in order: the page's own transform through the page's
+  // cell, then the stamp's and the header's through theirs.
+  std::string bytes = sent();
+  auto r = morva::tools::DecodeOperators(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  ASSERT_TRUE(r.ok) << r.error;
+  std::vector<Affine> seen;
+  for (const PdlItem& i : r.items)
+    if (i.kind == PdlItem::Operator && i.text == "Aa" && i.operands.size() == 6)
+      seen.push_back(Affine{i.operands[0].f, i.operands[1].f, i.operands[2].f, i.operands[3].f, i.operands[4].f,
+                            i.operands[5].f});
+  ASSERT_EQ(seen.size(), 3u);
+  const Affine wants[3] = {Then(recorded, cell.m), expected_placed(cell.stamp), expected_placed(cell.header)};
+  for (int k = 0; k < 3; ++k) {
+    const Affine& g = seen[k];
+    const Affine& w = wants[k];
+    for (auto [got, exp] : {std::pair{g.a, w.a}, {g.b, w.b}, {g.c, w.c}, {g.d, w.d}, {g.e, w.e}, {g.f, w.f}})
+      EXPECT_NEAR(got, exp, 1e-3) << "transform " << k;
+  }
+}
+
+}  // namespace

@@ -320,3 +320,73 @@ TEST(Imposition, BookletPagesGoOnOppositeHalves) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Imposition, SheetPlacementIsTheHalfSheetAtTheSheetsScale) {
+  // At 254 dots per inch a tenth of a millimetre is one dot.
+  struct Case {
+    const char* paper;
+    GeometryTenths g;
+    double width_offset;
+    double half_w, half_h;  // the enlarged half sheet
+  } cases[] = {
+      // A4: the half sheet enlarged is (nearly) A4 again.
+      {"A4", {2100, 2970, 50, 60, 40, 30}, 0, 2970 * 0.5 * 2970 / 2100, 2970},
+      // Letter: half letter, 1.545 times its size.
+      {"Letter", {2159, 2794, 50, 60, 40, 30}, 0, 2159, 2159 * 2 * 2159 / 2794.0},
+      {"Letter with cover", {2159, 2794, 50, 60, 40, 30}, 20, 2159 - 20 * 2 * 2159 / 2794.0, 2159 * 2 * 2159 / 2794.0},
+  };
+  for (const Case& c : cases) {
+    CellBox rect;
+    double ox = 0, oy = 0;
+    ASSERT_EQ(ComputeSheetPlacement(254, c.g, 50, 40, c.width_offset, &rect, &ox, &oy), 0) << c.paper;
+    EXPECT_NEAR(rect.left, 50, 1e-6) << c.paper;
+    EXPECT_NEAR(rect.top, 40, 1e-6) << c.paper;
+    EXPECT_NEAR(rect.right - rect.left, c.half_w, 1e-6) << c.paper;
+    EXPECT_NEAR(rect.bottom - rect.top, c.half_h, 1e-6) << c.paper;
+    // The page it lies on adds the margins.
+    EXPECT_NEAR(ox, 110 + c.half_w, 1e-6) << c.paper;
+    EXPECT_NEAR(oy, 70 + c.half_h, 1e-6) << c.paper;
+    if (c.width_offset == 0) {
+      // The shape of a half sheet: the long side across the fold.
+      const double short_side = std::min(c.g.width, c.g.height / 2), long_side = std::max(c.g.width, c.g.height / 2);
+      EXPECT_NEAR((rect.right - rect.left) / (rect.bottom - rect.top), short_side / long_side, 1e-9) << c.paper;
+    }
+  }
+  // Dots follow the resolution; a resolution of 0 or an empty sheet leaves
+  // the outputs as they were.
+  CellBox rect{1, 2, 3, 4};
+  double ox = 7, oy = 8;
+  ASSERT_EQ(ComputeSheetPlacement(600, {2159, 2794, 0, 0, 0, 0}, 0, 0, 0, &rect, &ox, &oy), 0);
+  EXPECT_NEAR(ox, 2159 * 600 / 254.0, 1e-6);
+  rect = CellBox{1, 2, 3, 4}, ox = 7, oy = 8;
+  EXPECT_EQ(ComputeSheetPlacement(0, {2159, 2794, 0, 0, 0, 0}, 0, 0, 0, &rect, &ox, &oy), -1);
+  EXPECT_EQ(ComputeSheetPlacement(600, {0, 2794, 0, 0, 0, 0}, 0, 0, 0, &rect, &ox, &oy), -1);
+  EXPECT_EQ(rect.left, 1);
+  EXPECT_EQ(ox, 7);
+  EXPECT_EQ(oy, 8);
+}
+
+TEST(Imposition, BookletCellMatrixIsThePageTransformOfARawPlacement) {
+  // A raw placement made a page transform through a cell gives what the
+  // placement with its page transform gives, followed by the cell.
+  for (WORD nup : {1, 2, 4})
+    for (int cell = 0; cell < nup; ++cell) {
+      PageLayout l = a4_layout(nup, 3, 0);
+      Affine raw, page;
+      ASSERT_EQ(PlacementMatrix(&raw, l, cell, 0, 0, 600, 600, false), 0);
+      ASSERT_EQ(PlacementMatrix(&page, l, cell, 0, 0, 600, 600, true), 0);
+      const Affine half{0.5, 0, 0, 0.5, 120, 80};  // a cell in dots
+      Affine expected = Then(page, Affine{600.0 / 72, 0, 0, 600.0 / 72, 0, 0});
+      expected = Then(Then(expected, half), Affine{72.0 / 600, 0, 0, 72.0 / 600, 0, 0});
+      Affine got = BookletCellMatrix(600, 600, Then(raw, half), l.page_height, l.printable_left, l.printable_top);
+      for (auto [x, y] : {std::pair{0.0, 0.0}, {1000.0, 0.0}, {0.0, 2000.0}, {333.0, 777.0}}) {
+        Point a = apply(got, x, y), b = apply(expected, x, y);
+        EXPECT_NEAR(a.x, b.x, 1e-6) << nup << "-up cell " << cell;
+        EXPECT_NEAR(a.y, b.y, 1e-6) << nup << "-up cell " << cell;
+      }
+    }
+}
+
+}  // namespace

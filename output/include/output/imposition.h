@@ -130,6 +130,26 @@ struct BookletPlacementRequest {
 // The transform of a booklet page on its half sheet, in the sheet's dots.
 void ComputeBookletPlacement(Affine* out, const BookletPlacementRequest& r);
 
+// ---- booklet of N-up pages ----
+
+// A sheet or page in tenths of a millimetre: its size and its four margins.
+struct GeometryTenths {
+  double width, height;
+  double margin_left, margin_right, margin_top, margin_bottom;
+};
+// The page the N-up cells of a booklet page are laid on: a half sheet of
+// `g` enlarged to the sheet's own scale, in dots. `rect` is its printable
+// area (the cells' area) from (left, top), and (*origin_x, *origin_y) the
+// page size it lies on (the margins added). A width offset above 0 (the
+// booklet cover) is taken off its right edge. -1 for a resolution of 0 or
+// an empty sheet, the outputs then unset.
+INT ComputeSheetPlacement(double resolution, const GeometryTenths& g, double left, double top, double width_offset,
+                          CellBox* rect, double* origin_x, double* origin_y);
+// The page transform of a booklet N-up page's raw placement `m` (dots to
+// dots) put through its cell: moved by (ty1, ty2), turned upside down about
+// `tx` (y becomes tx - y), placed by `m`, and scaled to 1/72 inch.
+Affine BookletCellMatrix(double res_x, double res_y, const Affine& m, double tx, double ty1, double ty2);
+
 // ---- tiles ----
 
 struct TileLayout {

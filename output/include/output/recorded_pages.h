@@ -158,6 +158,9 @@ INT DrawSheetTileMarks(PDEV* pdev);
 // The layout of the PDEV's page as one cell; on a sheet of its own, or on
 // the job's N-up sheet.
 INT PageLayoutOfPdev(PDEV* pdev, bool own_sheet, PageLayout* out);
+// The PDEV's paper turned upright (tenths of a millimetre): its size and
+// margins, the printable area's offsets and, when asked, its size.
+INT UprightSheetOfPdev(PDEV* pdev, GeometryTenths* g, double* left, double* top, double* width, double* height);
 // The cell transform of the logical page about to start (cell index =
 // pages already on the sheet).
 INT SetCellTransform(PDEV* pdev);
@@ -167,6 +170,12 @@ struct PlaybackCell {
   bool present = false;
   bool replaces = false;  // the cell is the whole page transform
   Affine m;
+  // A booklet page of N-up cells: the placements, in dots, for transforms
+  // recorded as raw placements of the stamp (flag 0x80) and of the header
+  // (0x100), and the page height their y is turned about.
+  bool placed = false;
+  Affine stamp, header;
+  double turn_height = 0;
 };
 INT PlayBackPageRecords(PDEV* pdev, WORD page, DWORD honoured, WORD source_override, const PlaybackCell& cell,
                         BYTE colour);

@@ -76,6 +76,8 @@ void GraphicsStateCache_ResetPageLevel(GraphicsStateCache* c);
 // the setting that switches glyph download off.
 PdlWriter* PdlWriter_Create(render::PdlSink* sink, DWORD pdl_version, DWORD glyph_download_off, DWORD capacity);
 void PdlWriter_Destroy(PdlWriter* w);
+// The version the writer's operators are chosen for, until set again.
+void PdlWriter_SetPdlVersion(PdlWriter* w, DWORD pdl_version);
 void PdlWriter_SetMode(PdlWriter* w, DWORD first, DWORD page_forget);
 int PdlWriter_ResetForPage(PdlWriter* w);
 DWORD PdlWriter_EnableCache(PdlWriter* w, DWORD on);
