@@ -96,7 +96,8 @@ class PicturePages : public ::testing::Test {
 
 // The preview shows on the paper page at its full size, with the key
 // colour let through; choosing two-sided printing on the page adds the
-// binding arrow to the sheet at once. No start-up warning is shown for a
+// binding arrow to the sheet at once. The summary line under it has a tip
+// with the same text. No start-up warning is shown for a
 // printer whose papers all keep their margins.
 TEST_F(PicturePages, PaperPagePreviewFollowsTheTwoSidedChoice) {
   sheet([&](HWND s) {
@@ -111,6 +112,7 @@ TEST_F(PicturePages, PaperPagePreviewFollowsTheTwoSidedChoice) {
     EXPECT_NE(one.at(99, 65), kArrow);
     EXPECT_FALSE(one.any(kKey));
     EXPECT_EQ(ui::text(ui::find(s, kSummary)), u"A4 (100%)");
+    EXPECT_EQ(ui::hover(ui::find(s, kSummary)), u"A4 (100%)");  // its tip repeats the line
 
     ASSERT_TRUE(ui::select(ui::find(s, kTwoSided), 1));  // Long Edge
     const Shown two = shown(preview, picture("paper_page_preview_long_edge.png"));
