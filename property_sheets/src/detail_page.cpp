@@ -12,6 +12,7 @@
 #include "property_sheets/document_pages.h"
 #include "property_sheets/sheet_records.h"
 #include "property_sheets/sheet_texts.h"
+#include "property_sheets/version_dialog.h"
 #include "settings/items/item_info.h"
 #include "settings/common/module_state.h"
 #include "win/memory.h"
@@ -314,7 +315,7 @@ constexpr ChildDialogTemplate kUnitDialog[] = {{3820, EngineDialogProc<56, kDial
 constexpr ChildDialogCommand kOpenUnitDialog{kUnitDialog, 0, 0};
 constexpr CommandItem kUnitCommand{kCommandChildDialog, &kOpenUnitDialog};
 constexpr CommandItem kDefaultsCommand{kCommandDefaults, nullptr};
-constexpr ChildDialogTemplate kOptionsDialog[] = {{510, EngineDialogProc<8, kDialogTypeDialog>, 8, kNone, 0}};
+constexpr ChildDialogTemplate kOptionsDialog[] = {{510, VersionDialogProc, 8, kNone, 0}};
 constexpr ChildDialogCommand kOpenOptions{kOptionsDialog, 0, 0};
 constexpr CommandItem kOptionsCommand{kCommandChildDialog, &kOpenOptions};
 

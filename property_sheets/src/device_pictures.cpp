@@ -13,12 +13,24 @@
 #include "settings/devmode/placement_colour.h"
 #include "settings/items/item_access.h"
 #include "win/memory.h"
+#include "win/controls.h"
 #include "win/resources.h"
+#include "win/window.h"
 
 namespace {
 
 constexpr WORD kConnectorOr = 2;
 bool ends_group(BYTE connector) { return connector == 3 || connector == 4; }
+
+bool read_number(void* dm, void* pd, WORD ddmid, LONG* value) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue v{};
+  if (GetItemValue(ddmid, dm, pd, &type, &size, &v) != 0) return false;
+  *value = GetTypedValue(type, &v);
+  return true;
+}
+
 
 DWORD read_le(const BYTE* p, WORD bytes) {
   DWORD v = 0;
@@ -297,6 +309,29 @@ WORD PositionIconId(UINT control_id, LONG side437, LONG position267, LONG v1291,
   return 0;
 }
 
+INT SetPositionIcon(HMODULE module, HWND dialog, UINT control_id, void* devmode, void* printer_data) {
+  HWND control = GetDlgItem(dialog, static_cast<INT>(control_id));
+  if (!control) return 6;
+  LONG a = 0, b = 0;
+  const bool binding = control_id == 1199 || control_id == 1205;
+  if (!read_number(devmode, printer_data, binding ? 437 : 1291, &a) ||
+      !read_number(devmode, printer_data, binding ? 267 : 322, &b))
+    return 3;
+  const WORD id = binding ? PositionIconId(control_id, a, b, 0, 0) : PositionIconId(control_id, 0, 0, a, b);
+  HICON icon = id ? static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, 0)) : nullptr;
+  if (id && !icon) return 5;
+  // The control keeps the icon it shows; the one it showed before goes.
+  if (HICON old = reinterpret_cast<HICON>(SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0)))
+    DestroyIcon(old);
+  InvalidateRect(control, nullptr, TRUE);
+  return id ? 0 : 1;
+}
+
+void ClearPositionIcon(HWND dialog, UINT control_id) {
+  if (HWND control = GetDlgItem(dialog, static_cast<INT>(control_id)))
+    if (HICON old = reinterpret_cast<HICON>(SendMessageW(control, STM_SETICON, 0, 0))) DestroyIcon(old);
+}
+
 // ---- colour sample ----
 
 INT LoadColourSample(HMODULE module, ColourSampleRecord** out) {
@@ -343,16 +378,31 @@ constexpr WORD kPatchSettings[4][3] = {{275, 279, 283}, {276, 280, 284}, {277, 2
 constexpr ColourPatch kSplitPatches[] = {{2, 2, 97}, {0, 98, 113}, {1, 114, 127}};
 constexpr ColourPatch kWholePatch[] = {{3, 2, 127}};
 
-bool read_number(void* dm, void* pd, WORD ddmid, LONG* value) {
-  WORD type = 0;
-  DWORD size = 0;
-  ItemValue v{};
-  if (GetItemValue(ddmid, dm, pd, &type, &size, &v) != 0) return false;
-  *value = GetTypedValue(type, &v);
-  return true;
+}  // namespace
+
+namespace {
+constexpr char16_t kColourSampleProperty[] = u"MorvaColourSample";
 }
 
-}  // namespace
+INT LoadDialogColourSample(HMODULE module, HWND dialog) {
+  if (GetPropW(dialog, kColourSampleProperty)) return 0;
+  ColourSampleRecord* record = nullptr;
+  const INT result = LoadColourSample(module, &record);
+  if (result == 0) SetPropW(dialog, kColourSampleProperty, record);
+  return result;
+}
+
+void FreeDialogColourSample(HWND dialog) {
+  auto* record = static_cast<ColourSampleRecord*>(RemovePropW(dialog, kColourSampleProperty));
+  FreeColourSample(&record);
+}
+
+INT BuildColourSamplePicture(HMODULE, HWND dialog, UINT, PreviewImage** out, HPALETTE* palette) {
+  const SheetContext* context = GetSheetContext(dialog);
+  const auto* record = static_cast<const ColourSampleRecord*>(GetPropW(dialog, kColourSampleProperty));
+  if (!context || !record) return 6;
+  return BuildColourSample(record, context->current.devmode, context->current.printer_data, dialog, out, palette);
+}
 
 INT BuildColourSample(const ColourSampleRecord* record, void* devmode, void* printer_data, HWND window,
                       PreviewImage** out, HPALETTE* palette) {

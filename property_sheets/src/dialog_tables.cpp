@@ -7,6 +7,7 @@
 #include "property_sheets/fax_pages.h"
 #include "property_sheets/sheet_controls.h"
 #include "property_sheets/sheet_engine.h"
+#include "property_sheets/version_dialog.h"
 #include "win/msgbox.h"
 
 namespace {
@@ -71,7 +72,7 @@ constexpr ControlRecord kDialogOnly[] = {
     {kDialogRecordId, 0, nullptr, 0, nullptr, nullptr, kNone, kNone, nullptr},
 };
 #define MORVA_EMPTY_SET(name, help) constexpr ControlSet name{kDialogOnly, 1, help, kNoHelp, nullptr, 0}
-MORVA_EMPTY_SET(kKind8, 9999);
+constexpr const ControlSet& kKind8 = kVersionDialogControls;
 constexpr const ControlSet& kKind11 = kImageAdjustControls;
 constexpr const ControlSet& kKind14 = kImageOptionControls;
 MORVA_EMPTY_SET(kKind15, 1430);

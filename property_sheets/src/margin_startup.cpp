@@ -16,15 +16,16 @@ constexpr UINT kWarningCaption = 265;
 
 SheetHostClassifier g_classifier = nullptr;
 
+}  // namespace
+
 // Without the print side's classifier: a sheet opened from the printer
 // folder is the printer's own (0), any other is an application's (1).
-INT host_class_of(const SheetContext* context) {
+INT SheetHostClass(const SheetContext* context) {
+  if (!context || !context->state) return 0;
   const SheetState* state = context->state;
   if (g_classifier) return g_classifier(context->sheet_window, state->printer_name, state->mode);
   return (state->mode & kSheetModePrinterFolder) ? 0 : 1;
 }
-
-}  // namespace
 
 void SetSheetHostClassifier(SheetHostClassifier classifier) { g_classifier = classifier; }
 
@@ -35,7 +36,7 @@ INT QueueSheetStartupWarnings(HWND dialog) {
   // the placed image does not fit the paper. The whole-settings check is
   // left to the commit, where its changes are made.
   const DWORD flags = (context->state->mode & 0x1) ? kWarnImagePlacement : 0;
-  if (!QueueStartupWarnings(context, flags, kChangedSettingsMessage, host_class_of(context))) return 0;
+  if (!QueueStartupWarnings(context, flags, kChangedSettingsMessage, SheetHostClass(context))) return 0;
   LPCWSTR first = nullptr;
   if (GetPendingWarning(context->state->pending_warnings, 0, &first) == 0 && first)
     PostMessageW(dialog, UM_SHOW_WARNINGS, 0, 0);

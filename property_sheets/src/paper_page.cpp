@@ -169,13 +169,9 @@ INT CustomSizeButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LP
   return CommandButtonHandler(event, message, wParam, lParam, record, kind_data);
 }
 
-INT SummaryHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
-                   const void*) {
-  if (!wants_display(message, lParam)) return 0;
-  const SheetContext* context = GetSheetContext(event->window);
-  WCHAR text[128] = {};
-  if (context && BuildSettingsSummary(context, text, 128)) SetDlgItemTextW(event->window, record->id, text);
-  return 0;
+INT SummaryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                   const void* kind_data) {
+  return SummaryTextHandler(event, message, wParam, lParam, record, kind_data);
 }
 
 constexpr WORD kKeepEnabled = kFlagKeepEnabled;

@@ -12,8 +12,13 @@
 #include "settings/database/ddd_queries.h"
 #include "settings/database/ddd_records.h"
 #include "settings/items/item_access.h"
+#include "property_sheets/sheet_controls.h"
+#include "property_sheets/sheet_engine.h"
+#include "win/codepage.h"
+#include "win/controls.h"
 #include "win/memory.h"
 #include "win/resources.h"
+#include "win/window.h"
 
 namespace {
 
@@ -196,4 +201,51 @@ INT BuildSettingsSummary(const SheetContext* c, LPWSTR text, INT chars) {
   std::copy_n(line.data(), n, text);
   text[n] = 0;
   return 1;
+}
+
+namespace {
+
+constexpr INT kSummaryTipWidth = 256;
+// The line a tip keeps must convert to fewer than 128 ANSI bytes.
+constexpr INT kSummaryLineBytes = 128;
+
+HWND summary_tooltip(ControlEvent* event, bool create) {
+  SheetState* state = GetSheetState(event->window);
+  if (!state) return nullptr;
+  HWND& tooltip = event->type == kDialogTypeDialog ? state->dialog_tooltip : state->page_tooltip;
+  if (!tooltip && create) tooltip = CreateTooltipWindow(event->window, kSummaryTipWidth);
+  return tooltip;
+}
+
+}  // namespace
+
+INT SummaryTextHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
+                       const void*) {
+  const SheetContext* context = GetSheetContext(event->window);
+  HWND control = GetDlgItem(event->window, record->id);
+  if (!context || !context->state || !control) return 0;
+  const UINT tool = static_cast<UINT>(record->id);
+  if (message == WM_INITDIALOG) {
+    if (IsDeviceClass3or4(context->state->database)) {
+      ShowWindow(control, SW_HIDE);
+      return 0;
+    }
+    if (HWND tooltip = summary_tooltip(event, true)) AddTooltip(event->window, tooltip, tool, TTF_SUBCLASS, u"");
+    return 0;
+  }
+  if (!ShowsAgain(message, lParam) && message != UM_RESTORE_CONTROLS) return 0;
+  if (IsDeviceClass3or4(context->state->database)) return 0;
+  WCHAR text[128] = {};
+  if (!BuildSettingsSummary(context, text, 128)) return 0;  // the control keeps its text
+  SetWindowTextW(control, text);
+  HWND tooltip = summary_tooltip(event, false);
+  if (!tooltip) return 0;
+  RECT area{};
+  GetWindowRect(control, &area);
+  MapWindowPoints(nullptr, event->window, reinterpret_cast<POINT*>(&area), 2);
+  SetTooltipRect(event->window, tooltip, tool, TTF_SUBCLASS, area.left, area.top, area.right, area.bottom);
+  // A line too long for the tip leaves the one it holds.
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (bytes > 0 && bytes - 1 < kSummaryLineBytes) UpdateTooltipText(event->window, tooltip, tool, TTF_SUBCLASS, text);
+  return 0;
 }

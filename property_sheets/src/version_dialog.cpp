@@ -6,8 +6,19 @@
 #include <mutex>
 #include <string>
 
+#include "property_sheets/margin_checks.h"
+#include "property_sheets/picture_handlers.h"
+#include "property_sheets/sheet_engine.h"
+#include "property_sheets/sheet_records.h"
 #include "settings/common/common_utils.h"
+#include "settings/common/module_state.h"
+#include "settings/database/ddd_file.h"
+#include "settings/database/ddd_queries.h"
+#include "settings/database/model_config.h"
+#include "win/controls.h"
+#include "win/memory.h"
 #include "win/resources.h"
+#include "win/window.h"
 
 namespace {
 
@@ -154,3 +165,178 @@ void AboutDialogDestroy() {
 }
 
 BOOL AboutAnswersStaticColour(BOOL logo_shown) { return g_state.logo_mode && logo_shown; }
+
+// ---- the dialog ----
+
+namespace {
+
+constexpr INT kTitle = 1215, kBlock = 1213, kLogoTitle = 1219, kLogoBlock = 1220, kLogoNotice = 1222,
+              kPaintNotice = 1223, kDevicePicture = 1217;
+constexpr DWORD kDevicePictureOption = 0xFFFF003C;
+constexpr char16_t kLogoPaletteProperty[] = u"PROP_LOGOBMP_PALHNDL";
+
+std::u16string database_text(DddHandle* database, WORD field) {
+  if (!database) return {};
+  WCHAR* text = DddGetFieldString(&database->main, field, 0);
+  std::u16string s = text ? text : u"";
+  if (text) GlobalFree(text);
+  return s;
+}
+
+struct AboutTexts {
+  std::u16string title, block, notice;
+};
+
+AboutTexts about_texts(HMODULE module, HWND dialog, BOOL logo) {
+  AboutTexts t;
+  const SheetContext* context = GetSheetContext(dialog);
+  DddHandle* database = context && context->state ? context->state->database : nullptr;
+  t.title = database_text(database, 38);
+  t.notice = database_text(database, 32);
+  WCHAR line[512] = {}, block[1024] = {};
+  if (BuildAboutVersionLine(module, database ? database->main.version : 0, SheetHostClass(context), logo, line, 512)) {
+    const std::u16string name = database_text(database, 31);
+    if (BuildAboutVersionBlock(module, name.c_str(), line, t.notice.c_str(), logo, block, 1024)) t.block = block;
+    // Without a driver name the block starts with the version line.
+    if (!logo && name.empty() && !t.block.empty() && t.block[0] == u' ') t.block.erase(0, 1);
+  }
+  return t;
+}
+
+// A missing text leaves the control's own; the font is set when there is one.
+void show_text(HWND dialog, INT id, HFONT font, const std::u16string& text) {
+  HWND control = GetDlgItem(dialog, id);
+  if (!control) return;
+  if (font && reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)) != font)
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  if (text.empty()) return;
+  WCHAR shown[1024] = {};
+  GetWindowTextW(control, shown, 1024);
+  if (text != shown) SetWindowTextW(control, text.c_str());
+}
+
+void show_texts(HMODULE module, HWND dialog, bool painting) {
+  const AboutDialogState* s = GetAboutDialogState();
+  const BOOL logo = s->logo_mode;
+  const AboutTexts t = about_texts(module, dialog, logo);
+  if (!logo || painting) {
+    show_text(dialog, kTitle, s->title, t.title);
+    show_text(dialog, kBlock, s->version, t.block);
+  }
+  if (logo) {
+    if (!painting) {
+      show_text(dialog, kLogoTitle, s->title, t.title);
+      show_text(dialog, kLogoBlock, s->version, t.block);
+    }
+    show_text(dialog, painting ? kPaintNotice : kLogoNotice, s->small, t.notice);
+  }
+}
+
+BYTE dialog_charset(HWND dialog) {
+  LOGFONTW lf{};
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+  return font && GetObjectW(font, sizeof lf, &lf) == static_cast<INT>(sizeof lf) ? lf.lfCharSet : ANSI_CHARSET;
+}
+
+INT screen_dpi() {
+  HDC screen = GetDC(nullptr);
+  const INT dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+void about_init(HMODULE module, HWND dialog) {
+  const SheetContext* context = GetSheetContext(dialog);
+  DddHandle* database = context && context->state ? context->state->database : nullptr;
+  // The model configuration's comment under its heading.
+  WCHAR* comment = nullptr;
+  if (database) {
+    WCHAR* path = GetConfigFilePath(database);
+    DddStatus status = 0;
+    WCHAR* model = DddGetModelName(database, &status);
+    if (path && model) comment = ReadConfigComment(model, path);
+    if (path) GlobalFree(path);
+    if (model) GlobalFree(model);
+  }
+  WCHAR text[kAboutCommentChars] = {};
+  const INT length = BuildAboutComment(module, comment, text);
+  if (comment) GlobalFree(comment);
+  if (HWND control = GetDlgItem(dialog, static_cast<INT>(kAboutCommentControl))) {
+    if (length > 0) SetWindowTextW(control, text);
+    else ShowWindow(control, SW_HIDE);
+  }
+  if (!HasDeviceCapability(database, kDevicePictureOption))
+    if (HWND picture = GetDlgItem(dialog, kDevicePicture)) ShowWindow(picture, SW_HIDE);
+  const BOOL logo = GetDlgItem(dialog, static_cast<INT>(kAboutLogoControl)) != nullptr;
+  AboutDialogInit(module, dialog_charset(dialog), logo, screen_dpi());
+  show_texts(module, dialog, false);
+}
+
+void about_destroy(HWND dialog) {
+  AboutDialogDestroy();
+  if (HWND logo = GetDlgItem(dialog, static_cast<INT>(kAboutLogoControl))) {
+    if (HGDIOBJ bitmap = reinterpret_cast<HGDIOBJ>(SendMessageW(logo, STM_SETIMAGE, IMAGE_BITMAP, 0)))
+      DeleteObject(bitmap);
+    if (HANDLE palette = RemovePropW(logo, kLogoPaletteProperty)) DeleteObject(palette);
+  }
+}
+
+void about_palette(HWND dialog, UINT message, WPARAM wParam) {
+  HWND logo = GetDlgItem(dialog, static_cast<INT>(kAboutLogoControl));
+  if (!GetAboutDialogState()->logo_mode || !logo) return;
+  if (message == WM_PALETTECHANGED && reinterpret_cast<HWND>(wParam) == logo) return;
+  auto palette = static_cast<HPALETTE>(GetPropW(logo, kLogoPaletteProperty));
+  if (!palette) return;
+  HDC dc = GetDC(logo);
+  HPALETTE old = SelectPalette(dc, palette, FALSE);
+  RealizePalette(dc);
+  SelectPalette(dc, old, FALSE);
+  ReleaseDC(logo, dc);
+  InvalidateRect(dialog, nullptr, TRUE);
+}
+
+constexpr ShellOpenCommand kWebSite{kNone};
+constexpr CommandItem kWebSiteCommand{kCommandShellOpen, &kWebSite};
+constexpr ControlRecord kVersionRecords[] = {
+    {1353, 0, nullptr, kControlCommand, nullptr, &kWebSiteCommand, kNone, kNone, nullptr},
+    {kDevicePicture, 0, nullptr, 0, PicturePageHandler, nullptr, kNone, kNone, nullptr},
+};
+constexpr INT kVersionHelp[] = {1353, 10000, 1092, 99010, 0, 0};
+
+}  // namespace
+
+const ControlSet kVersionDialogControls{kVersionRecords, static_cast<INT>(std::size(kVersionRecords)), 9999,
+                                        kVersionHelp, nullptr, 0};
+
+INT_PTR VersionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  HMODULE module = GetResourceModule();
+  switch (message) {
+    case WM_INITDIALOG: {
+      const INT_PTR result = RunEngineDialog(dialog, message, wParam, lParam, kVersionDialogKind, kDialogTypeDialog);
+      about_init(module, dialog);
+      return result;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      BeginPaint(dialog, &paint);
+      show_texts(module, dialog, true);
+      EndPaint(dialog, &paint);
+      break;
+    }
+    case WM_DESTROY: about_destroy(dialog); break;
+    case WM_QUERYNEWPALETTE:
+    case WM_PALETTECHANGED: about_palette(dialog, message, wParam); break;
+    case WM_CTLCOLORSTATIC: {
+      HWND logo = GetDlgItem(dialog, static_cast<INT>(kAboutLogoControl));
+      if (AboutAnswersStaticColour(logo && SendMessageW(logo, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0)) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, RGB(0, 0, 0));
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+      }
+      break;
+    }
+    default: break;
+  }
+  return RunEngineDialog(dialog, message, wParam, lParam, kVersionDialogKind, kDialogTypeDialog);
+}

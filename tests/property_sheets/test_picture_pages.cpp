@@ -96,7 +96,8 @@ class PicturePages : public ::testing::Test {
 
 // The preview shows on the paper page at its full size, with the key
 // colour let through; choosing two-sided printing on the page adds the
-// binding arrow to the sheet at once. No start-up warning is shown for a
+// binding arrow to the sheet at once. The summary line under it has a tip
+// with the same text. No start-up warning is shown for a
 // printer whose papers all keep their margins.
 TEST_F(PicturePages, PaperPagePreviewFollowsTheTwoSidedChoice) {
   sheet([&](HWND s) {
@@ -111,6 +112,7 @@ TEST_F(PicturePages, PaperPagePreviewFollowsTheTwoSidedChoice) {
     EXPECT_NE(one.at(99, 65), kArrow);
     EXPECT_FALSE(one.any(kKey));
     EXPECT_EQ(ui::text(ui::find(s, kSummary)), u"A4 (100%)");
+    EXPECT_EQ(ui::hover(ui::find(s, kSummary)), u"A4 (100%)");  // its tip repeats the line
 
     ASSERT_TRUE(ui::select(ui::find(s, kTwoSided), 1));  // Long Edge
     const Shown two = shown(preview, picture("paper_page_preview_long_edge.png"));
@@ -120,6 +122,39 @@ TEST_F(PicturePages, PaperPagePreviewFollowsTheTwoSidedChoice) {
     ui::press_cancel(s);
   });
   EXPECT_TRUE(morva::platform::message_box_log().empty());
+}
+
+// The detail page's button opens the version dialog: the version block in
+// its font and the bold title font, and both fonts are made again for the
+// next dialog after the first one deleted them.
+TEST_F(PicturePages, DetailPageOpensTheVersionDialog) {
+  constexpr INT kDetailsTab = 3, kVersionButton = 3312;
+  int opened = 0;
+  auto check = [&](HWND dialog) {
+    ++opened;
+    HWND block = ui::find(dialog, 1213), title = ui::find(dialog, 1215);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(ui::text(block).rfind(u"Version 2.9.7.1, build ", 0), 0u) << std::string(ui::text(block).begin(), ui::text(block).end());
+    LOGFONTW lf{};
+    ASSERT_EQ(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(title, WM_GETFONT, 0, 0)), sizeof lf, &lf),
+              static_cast<INT>(sizeof lf));
+    EXPECT_EQ(lf.lfWeight, FW_BOLD);
+    ASSERT_EQ(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(block, WM_GETFONT, 0, 0)), sizeof lf, &lf),
+              static_cast<INT>(sizeof lf));
+    EXPECT_EQ(lf.lfHeight, -MulDiv(14, 96, 72));
+    EXPECT_EQ(ui::text(ui::find(dialog, 1761)).rfind(u"Configuration:", 0), 0u);
+    EXPECT_TRUE(ui::write_png(dialog, picture("version_dialog.png")));
+    EXPECT_TRUE(ui::click(ui::find(dialog, 1092)));
+  };
+  sheet([&](HWND s) {
+    ASSERT_TRUE(ui::select(GetDlgItem(s, IDC_PS_TABCONTROL), kDetailsTab));
+    for (int k = 0; k < 2; ++k) {
+      ui::script_modal(check);
+      ASSERT_TRUE(ui::click(ui::find(s, kVersionButton)));
+    }
+    ui::press_cancel(s);
+  });
+  EXPECT_EQ(opened, 2);
 }
 
 namespace art = morva::preview_art;

@@ -686,6 +686,171 @@ std::vector<std::uint8_t> colour_sample_bmp() {
   return out;
 }
 
+std::vector<std::uint8_t> ico_bytes(const Canvas& cv) {
+  std::vector<std::uint8_t> out;
+  auto u16 = [&](unsigned v) {
+    out.push_back(v & 0xFF);
+    out.push_back((v >> 8) & 0xFF);
+  };
+  auto u32 = [&](std::uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
+  const int mask_stride = ((cv.width + 31) / 32) * 4;
+  const auto image_bytes = static_cast<std::uint32_t>(40 + cv.width * cv.height * 4 + mask_stride * cv.height);
+  u16(0);  // icon directory: one 32-bit image
+  u16(1);
+  u16(1);
+  out.push_back(static_cast<std::uint8_t>(cv.width));
+  out.push_back(static_cast<std::uint8_t>(cv.height));
+  out.push_back(0);
+  out.push_back(0);
+  u16(1);
+  u16(32);
+  u32(image_bytes);
+  u32(22);
+  u32(40);  // the image: header (twice the height: colours and mask), colours bottom-up, mask
+  u32(static_cast<std::uint32_t>(cv.width));
+  u32(static_cast<std::uint32_t>(cv.height * 2));
+  u16(1);
+  u16(32);
+  for (int k = 0; k < 6; ++k) u32(0);
+  auto index = [&](int x, int y) { return cv.pixels[static_cast<size_t>(y) * cv.width + x] & 0x0F; };
+  for (int y = cv.height - 1; y >= 0; --y)
+    for (int x = 0; x < cv.width; ++x) {
+      const int c = index(x, y);
+      const Rgb& rgb = kPalette[c];
+      u32(c == kKey ? 0u : 0xFF000000u | (std::uint32_t{rgb.r} << 16) | (std::uint32_t{rgb.g} << 8) | rgb.b);
+    }
+  for (int y = cv.height - 1; y >= 0; --y) {
+    std::vector<std::uint8_t> row(static_cast<size_t>(mask_stride), 0);
+    for (int x = 0; x < cv.width; ++x)
+      if (index(x, y) == kKey) row[static_cast<size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+    out.insert(out.end(), row.begin(), row.end());
+  }
+  return out;
+}
+
+namespace {
+
+enum class Edge { kNone, kLeft, kRight, kTop, kBottom };
+// The sheet of the position icons: a portrait page with lines of text.
+constexpr int kSheetX = 6, kSheetY = 2, kSheetW = 20, kSheetH = 28;
+
+void icon_sheet(Canvas& cv, std::uint8_t paper) {
+  cv.fill(kSheetX + 1, kSheetY + 1, kSheetW, kSheetH, kShadow);
+  cv.fill(kSheetX, kSheetY, kSheetW, kSheetH, paper);
+  cv.frame(kSheetX, kSheetY, kSheetW, kSheetH, kDark);
+}
+
+void text_lines(Canvas& cv, int x, int y, int w, int h) {
+  for (int j = y; j + 1 < y + h; j += 3) cv.fill(x, j, w, 1, kGrey);
+}
+
+// The binding edge: a bar along it, or the margin it keeps as a shaded band
+// with its inner border; staples are two marks along the edge.
+Canvas binding_icon(Edge edge, bool margin, bool staples) {
+  Canvas cv(kIconSize, kIconSize, kKey);
+  icon_sheet(cv, kWhite);
+  const int l = kSheetX + 1, t = kSheetY + 1, r = kSheetX + kSheetW - 1, b = kSheetY + kSheetH - 1;
+  const int band = margin ? 6 : 3;
+  int tx = l + 2, ty = t + 2, tw = r - l - 4, th = b - t - 4;
+  switch (edge) {
+    case Edge::kLeft: tx += band; tw -= band; break;
+    case Edge::kRight: tw -= band; break;
+    case Edge::kTop: ty += band; th -= band; break;
+    case Edge::kBottom: th -= band; break;
+    case Edge::kNone: break;
+  }
+  text_lines(cv, tx, ty, tw, th);
+  const std::uint8_t colour = margin ? kPaleBlue : kBlue;
+  switch (edge) {
+    case Edge::kLeft: cv.fill(l, t, band, b - t, colour); break;
+    case Edge::kRight: cv.fill(r - band, t, band, b - t, colour); break;
+    case Edge::kTop: cv.fill(l, t, r - l, band, colour); break;
+    case Edge::kBottom: cv.fill(l, b - band, r - l, band, colour); break;
+    case Edge::kNone: break;
+  }
+  if (margin) {  // the margin's inner border, dashed
+    const int span = (edge == Edge::kLeft || edge == Edge::kRight) ? b - t : r - l;
+    for (int k = 0; k < span; k += 2) switch (edge) {
+        case Edge::kLeft: cv.set(l + band, t + k, kBlue); break;
+        case Edge::kRight: cv.set(r - band - 1, t + k, kBlue); break;
+        case Edge::kTop: cv.set(l + k, t + band, kBlue); break;
+        case Edge::kBottom: cv.set(l + k, b - band - 1, kBlue); break;
+        case Edge::kNone: break;
+      }
+  }
+  if (staples) {
+    const bool vertical = edge == Edge::kLeft || edge == Edge::kRight;
+    const int across = edge == Edge::kLeft ? l + 1 : edge == Edge::kRight ? r - 3 : edge == Edge::kTop ? t + 1 : b - 3;
+    for (int k = 1; k <= 3; k += 2) {
+      if (vertical) cv.fill(across, t + (b - t) * k / 4 - 2, 2, 5, kBlack);
+      else cv.fill(l + (r - l) * k / 4 - 2, across, 5, 2, kBlack);
+    }
+  }
+  return cv;
+}
+
+// The booklet: 1508 shows it closed (the spine on the binding side), 1531
+// open (an arrow shows the way its pages turn); with the cover the booklet
+// is wrapped in it.
+Canvas booklet_icon(bool open, bool cover, bool right_binding) {
+  Canvas cv(kIconSize, kIconSize, kKey);
+  if (!open) {
+    icon_sheet(cv, cover ? kOrange : kWhite);
+    if (cover) cv.fill(kSheetX + 5, kSheetY + 6, kSheetW - 8, 6, kWhite);
+    else text_lines(cv, kSheetX + 5, kSheetY + 3, kSheetW - 8, kSheetH - 6);
+    const int spine = right_binding ? kSheetX + kSheetW - 3 : kSheetX;
+    cv.fill(spine, kSheetY, 3, kSheetH, kNavy);
+    return cv;
+  }
+  const int top = 8, h = 20, page = 14, mid = 16;
+  if (cover) cv.fill(mid - page - 2, top - 2, 2 * page + 4, h + 4, kOrange);
+  for (int side = 0; side < 2; ++side) {
+    const int x = side ? mid : mid - page;
+    cv.fill(x, top, page, h, kWhite);
+    cv.frame(x, top, page, h, kDark);
+    text_lines(cv, x + 2, top + 2, page - 4, h - 4);
+  }
+  cv.fill(mid - 1, top, 2, h, kNavy);
+  // Pages turn towards the binding side's far side: left binding turns
+  // them to the left, right binding to the right.
+  const int y = 3, from = right_binding ? 9 : 22, to = right_binding ? 22 : 9, dir = right_binding ? -1 : 1;
+  cv.line(from, y, to, y, kRed);
+  cv.line(to, y, to + dir * 3, y - 2, kRed);
+  cv.line(to, y, to + dir * 3, y + 2, kRed);
+  return cv;
+}
+
+}  // namespace
+
+std::vector<Icon> position_icons() {
+  std::vector<Icon> out;
+  struct Binding {
+    unsigned id;
+    Edge edge;
+    bool margin, staples;
+  };
+  const Binding bindings[] = {
+      {363, Edge::kNone, false, false},   {359, Edge::kLeft, false, false},  {360, Edge::kRight, false, false},
+      {361, Edge::kTop, false, false},    {362, Edge::kBottom, false, false}, {999, Edge::kLeft, false, true},
+      {997, Edge::kRight, false, true},   {996, Edge::kTop, false, true},    {998, Edge::kBottom, false, true},
+      {364, Edge::kLeft, true, false},    {365, Edge::kRight, true, false},  {366, Edge::kTop, true, false},
+      {367, Edge::kBottom, true, false},  {369, Edge::kLeft, true, true},    {370, Edge::kRight, true, true},
+      {372, Edge::kTop, true, true},      {371, Edge::kBottom, true, true}};
+  for (const Binding& b : bindings) out.push_back(Icon{b.id, binding_icon(b.edge, b.margin, b.staples)});
+  struct Booklet {
+    unsigned id;
+    bool open, cover, right;
+  };
+  const Booklet booklets[] = {{804, false, true, false}, {803, false, true, true},  {806, false, false, false},
+                              {805, false, false, true}, {808, true, true, false},  {802, true, true, true},
+                              {807, true, false, false}, {801, true, false, true}};
+  for (const Booklet& b : booklets) out.push_back(Icon{b.id, booklet_icon(b.open, b.cover, b.right)});
+  return out;
+}
+
 std::vector<Art> all_art() {
   std::vector<Art> out;
   std::set<unsigned> done;
@@ -718,6 +883,17 @@ void write_art(const std::string& directory, const std::string& json_name) {
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!f) throw std::runtime_error("cannot write " + directory + "/" + name);
     json += std::string(first ? "" : ",\n") + "    {\"id\": " + std::to_string(a.id) + ", \"file\": \"" + name + "\"}";
+    first = false;
+  }
+  json += "\n  ],\n  \"icons\": [\n";
+  first = true;
+  for (const Icon& icon : position_icons()) {
+    const std::string name = "i" + std::to_string(icon.id) + ".ico";
+    const auto bytes = ico_bytes(icon.canvas);
+    std::ofstream f(directory + "/" + name, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!f) throw std::runtime_error("cannot write " + directory + "/" + name);
+    json += std::string(first ? "" : ",\n") + "    {\"id\": " + std::to_string(icon.id) + ", \"file\": \"" + name + "\"}";
     first = false;
   }
   json += "\n  ]\n}\n";

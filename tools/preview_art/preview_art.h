@@ -49,8 +49,22 @@ std::vector<std::uint8_t> colour_sample_bmp();
 // Every bitmap of the preview layers and the sheet pictures.
 std::vector<Art> all_art();
 
-// Writes b<id>.bmp for every bitmap and `json_name` listing them into
-// `directory`. Throws std::runtime_error when a file cannot be written.
+// An ICO file of the canvas: one 32-bit image with alpha, the key colour
+// transparent, and its AND mask.
+std::vector<std::uint8_t> ico_bytes(const Canvas& canvas);
+
+// One icon of the sheets' position pictures.
+struct Icon {
+  unsigned id;
+  Canvas canvas;
+};
+// The position icons: the binding edge of the sheet (with or without
+// staples, as a bar or as the margin), and the booklet with or without its
+// cover, bound at the left or at the right.
+std::vector<Icon> position_icons();
+
+// Writes b<id>.bmp for every bitmap, i<id>.ico for every icon and
+// `json_name` listing them into `directory`. Throws std::runtime_error when a file cannot be written.
 void write_art(const std::string& directory, const std::string& json_name);
 
 }  // namespace morva::preview_art

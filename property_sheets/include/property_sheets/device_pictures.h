@@ -61,3 +61,19 @@ INT BuildColourSample(const ColourSampleRecord* record, void* devmode, void* pri
 // The position icon of control 1199, 1205, 1508 or 1531 for the settings
 // (DDMIDs 437 and 267, or 1291 and 322); 0 when there is none.
 WORD PositionIconId(UINT control_id, LONG side437, LONG position267, LONG v1291, LONG v322);
+// Shows the position icon of the control for the settings (STM_SETICON;
+// the icon it showed before is destroyed): 0, 1 no icon for these values
+// (the control shows none), 3 a read failed, 5 the icon is missing, 6 no
+// control.
+INT SetPositionIcon(HMODULE module, HWND dialog, UINT control_id, void* devmode, void* printer_data);
+// Takes the control's icon away and destroys it.
+void ClearPositionIcon(HWND dialog, UINT control_id);
+
+// The colour sample of the sheet of `dialog` for its current settings,
+// from the sample record kept on the dialog (LoadDialogColourSample): 6
+// without one.
+INT BuildColourSamplePicture(HMODULE module, HWND dialog, UINT control_id, PreviewImage** out, HPALETTE* palette);
+// Loads the sample record onto the dialog when it holds none: 0 (also when
+// one is held), else LoadColourSample's error.
+INT LoadDialogColourSample(HMODULE module, HWND dialog);
+void FreeDialogColourSample(HWND dialog);

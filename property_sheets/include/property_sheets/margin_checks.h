@@ -77,6 +77,8 @@ INT QueueStartupWarnings(SheetContext* context, DWORD flags, INT message_id, INT
 // printer folder); the print side that knows the host windows registers it.
 using SheetHostClassifier = INT (*)(HWND window, LPCWSTR printer_name, WORD sheet_mode);
 void SetSheetHostClassifier(SheetHostClassifier classifier);
+// The host class of the sheet's window (through the registered classifier).
+INT SheetHostClass(const SheetContext* context);
 // Once per sheet, when one of its dialogs is initialised: collects the
 // start-up warnings and, when there is one to show, posts UM_SHOW_WARNINGS
 // to the dialog. 1 when collected now, 0 otherwise.

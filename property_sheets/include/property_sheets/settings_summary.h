@@ -6,6 +6,8 @@
 #include "win/types.h"
 
 struct SheetContext;
+struct ControlEvent;
+struct ControlRecord;
 
 // One paper's size pairs, tenths of a millimetre: the paper, its printable
 // area, and the leading and trailing margin pairs.
@@ -46,3 +48,9 @@ INT GetSummaryZoom(const SheetContext* context, INT* percent);
 // the output paper when it differs, and the zoom or the remark for imposed
 // pages. 1, or 0 with `text` untouched when a read fails.
 INT BuildSettingsSummary(const SheetContext* context, LPWSTR text, INT chars);
+
+// The item handler of the summary control: hidden on devices of class 3
+// or 4; otherwise it shows the summary whenever the page shows its
+// settings, and a tip over it repeats the line.
+INT SummaryTextHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data);

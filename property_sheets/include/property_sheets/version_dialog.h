@@ -55,3 +55,12 @@ void AboutDialogDestroy();
 // Whether the dialog paints its static texts itself (black on a
 // transparent background): only in logo mode with the logo shown.
 BOOL AboutAnswersStaticColour(BOOL logo_shown);
+
+struct ControlSet;
+// The dialog kind of the version information dialog and its controls: the
+// web-site button (1353) and the device picture (1217).
+inline constexpr INT kVersionDialogKind = 8;
+extern const ControlSet kVersionDialogControls;
+// The dialog's procedure: its texts, fonts and logo are set around the
+// engine's own handling.
+INT_PTR VersionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
