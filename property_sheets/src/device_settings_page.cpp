@@ -90,7 +90,79 @@ bool fields_fixed(ControlEvent* event) {
   return number(event, kAccountLocked) == 1 || policy == 2 || policy == 3;
 }
 
+// The fields' rules: printable single bytes, the double-byte ranges, and
+// the message that names the allowed length.
+constexpr DWORD kValidateAll = 0xFFFF;
+constexpr WORD kTypedText = kEditText | 0x100;
+constexpr UINT kPrintable[] = {9279, 0};
+constexpr UINT kWideDoubleBytes[] = {9280, 0};
+constexpr UINT kPasswordBytes[] = {9235, 9220, 0};
+constexpr UINT kNarrowDoubleBytes[] = {9233, 0};
+constexpr TextRule kUserIdRule{{kPrintable, kWideDoubleBytes, nullptr, nullptr}, 425};
+constexpr TextRule kPasswordRule{{kPasswordBytes, kNarrowDoubleBytes, nullptr, nullptr}, 738};
+
+// The user code of the account dialog: a number of up to eight digits, or
+// on models with long user codes up to 32 printable characters.
+constexpr UINT kDigits[] = {9235, 0};
+constexpr TextRule kShortCodeRule{{kDigits, nullptr, nullptr, nullptr}, 743};
+constexpr TextRule kLongCodeRule{{kPrintable, kNarrowDoubleBytes, nullptr, nullptr}, 738};
+constexpr EditFieldData kShortUserCode{kEditText | kEditLenient, 8, &kShortCodeRule, nullptr, kValidateAll, nullptr};
+constexpr EditFieldData kLongUserCode{kEditText | kEditLenient, 32, &kLongCodeRule, nullptr, kValidateAll, nullptr};
+constexpr DWORD kOptionLongUserCode = 0xFFFF002F;
+constexpr INT kUserCodeField = 3531;
+
+// Whether the control edits no setting now.
+bool bound_to_nothing(ControlEvent* event, INT id) {
+  const ControlRecord* record = FindControlById(event->window, event->kind, id);
+  const SettingSlot* slot = record ? GetCurrentSlot(event->window, record) : nullptr;
+  return !slot || slot->ddmid == kAccountNothingId;
+}
+
+void enable_id(ControlEvent* event, INT id, bool enable) {
+  if (const ControlRecord* record = FindControlById(event->window, event->kind, id)) enable_pair(event, record, enable);
+  else EnableWindow(GetDlgItem(event->window, id), enable);
+}
+
+bool changed(const ControlEvent* event, WORD ddmid) {
+  for (const WORD* p = event->changed; p && *p; ++p)
+    if (*p == ddmid) return true;
+  return false;
+}
+
+// The account dialog in each user's mode: which fields a user edits
+// follows the user's popup flag, the lock and the device's account policy.
+// Applied whenever the dialog shows its controls without the right to
+// change the printer, and after the popup flag itself was changed.
+void apply_variant_states(ControlEvent* event, UINT message, LPARAM lParam) {
+  if (!shows(message, lParam) || !option(event, kOptionAccountDialog) || account_mode(event) != 1) return;
+  if (event->permission && !changed(event, kPopupUser)) return;
+  constexpr INT kIdentity[] = {kIdTypeList, 1343, 1347};
+  constexpr INT kCodes[] = {3523, 3537};
+  constexpr INT kChecks[] = {3525, 3526, 3527};
+  constexpr INT kCodePassword = 3532;
+  if (number(event, kPopupUser) == 1) {
+    for (INT id : {kIdTypeList, 1343, 1347, 3523, 3537, kUserCodeField, kCodePassword, 3525, 3526, 3527})
+      enable_id(event, id, false);
+    return;
+  }
+  const bool locked = number(event, kAccountLocked) == 1;
+  const LONG policy = number(event, kAccountPolicy);
+  const bool device_ids = locked || policy == 3;
+  if (device_ids || policy == 1 || policy == 2)
+    for (INT id : kIdentity) enable_id(event, id, policy == 1 && !device_ids && !bound_to_nothing(event, id));
+  for (INT id : kCodes) enable_id(event, id, device_ids);
+  enable_id(event, kUserCodeField, true);
+  // The code password follows the user code, and is fixed while locked.
+  enable_id(event, kCodePassword, !locked && !text(event, 5180).empty());
+  for (INT id : kChecks) enable_id(event, id, true);
+}
+
 }  // namespace
+
+const EditFieldData kUserIdField{kTypedText | kEditLenient, 31, &kUserIdRule, nullptr, kValidateAll, nullptr};
+const EditFieldData kPasswordField{kEditText | kEditLenient, 128, &kPasswordRule, nullptr, kValidateAll, nullptr};
+const EditFieldData kProtectedPasswordField{kEditText | kEditLenient | kEditProtect, 128, &kPasswordRule, nullptr,
+                                            kValidateAll, nullptr};
 
 INT FaxModeEntryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                         const void* kind_data) {
@@ -129,12 +201,15 @@ INT AccountFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
       return 1;
     }
   }
-  const INT result = chain(event, message, wParam, lParam, record, kind_data);
+  const void* data = kind_data;
+  if (record->id == kUserCodeField) data = option(event, kOptionLongUserCode) ? &kLongUserCode : &kShortUserCode;
+  const INT result = chain(event, message, wParam, lParam, record, data);
   if (shows(message, lParam) && !event->permission && !option(event, kOptionAccountDialog) &&
       (number(event, kAccountUsable) == 0 || mode == 0))
     enable_pair(event, record, false);
   if (shows(message, lParam) && (setting == 5179 || setting == 5180))
     EnableWindow(GetDlgItem(event->window, 3532), !text(event, setting).empty());
+  apply_variant_states(event, message, lParam);
   return result;
 }
 
@@ -168,7 +243,6 @@ INT UserIdFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
     }
     select_setting(event, record, choice.setting);
     show_pair(event, record, GetSettingAvailability(event->window, choice.setting) != kHidden);
-    if (choice.setting != kAccountNothingId) SendMessageW(edit, EM_LIMITTEXT, static_cast<WPARAM>(limit), 0);
   }
   if (message == UM_VALIDATE_CONTROLS && option(event, kOptionAccountDialog) && !popup &&
       GetWindowTextLengthW(edit) == 0) {
@@ -177,6 +251,10 @@ INT UserIdFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
   }
   const INT result = chain(event, message, wParam, lParam, record, kind_data);
   if (shows(message, lParam)) {
+    // After the field's own limit: identification types 4 and 6 keep
+    // nine bytes back.
+    if (choice.setting != kAccountNothingId)
+      SendMessageW(edit, EM_LIMITTEXT, static_cast<WPARAM>(UserIdLimit(id_type, kUserIdLimit)), 0);
     if (choice.setting == kLoginNameId) {
       std::u16string login;
       if (BuildUserHostText(kUserIdLimit, option(event, kOptionAccountDialog), &login))
@@ -195,25 +273,28 @@ INT PasswordFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARA
                          const void* kind_data) {
   WORD id_type = 0, id_setting = 0;
   const bool have_type = shown_id_type(event, &id_type, &id_setting);
-  AccountChoice choice;
+  if (!have_type) {
+    if (shows(message, lParam)) show_pair(event, record, false);
+    return chain(event, message, wParam, lParam, record, kind_data);
+  }
+  const SheetState* state = GetSheetState(event->window);
+  const AccountChoice choice =
+      ChooseAccountSetting(kPasswordRows, 4, id_type, account_mode(event), state ? &state->capabilities : nullptr);
+  // A protected password is stored in its protected form.
+  const void* data = choice.protected_form && kind_data == &kPasswordField ? &kProtectedPasswordField : kind_data;
   if (shows(message, lParam)) {
-    if (!have_type) {
-      show_pair(event, record, false);
-      return chain(event, message, wParam, lParam, record, kind_data);
-    }
-    const SheetState* state = GetSheetState(event->window);
-    choice = ChooseAccountSetting(kPasswordRows, 4, id_type, account_mode(event), state ? &state->capabilities : nullptr);
     select_setting(event, record, choice.setting);
     show_pair(event, record, GetSettingAvailability(event->window, choice.setting) != kHidden);
-    // A new identification type asks for a new password.
-    if (message == UM_REFRESH_CONTROLS && event->changed && choice.setting != kAccountNothingId) {
-      bool type_changed = false;
-      for (const WORD* p = event->changed; *p; ++p) type_changed = type_changed || *p == id_setting;
-      if (type_changed) SetDlgItemTextW(event->window, record->id, u"");
+    // A new identification type asks for a new password. The refresh runs
+    // inside a change already, so the empty text is written directly.
+    if (message == UM_REFRESH_CONTROLS && choice.setting != kAccountNothingId && changed(event, id_setting)) {
+      const char16_t* empty = u"";
+      SetItemValue(choice.setting, event->devmode, event->printer_data, 2, 6, &empty);
+      SetDlgItemTextW(event->window, record->id, u"");
     }
   }
-  const INT result = chain(event, message, wParam, lParam, record, kind_data);
-  if (shows(message, lParam) && have_type) {
+  const INT result = chain(event, message, wParam, lParam, record, data);
+  if (shows(message, lParam)) {
     HWND edit = GetDlgItem(event->window, record->id);
     SendMessageW(edit, EM_LIMITTEXT, kPasswordLimit, 0);
     if (event->permission) {
@@ -260,10 +341,10 @@ constexpr ControlRecord kSettingsRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, DevicePageActivateHook, nullptr, kNone, kNone, nullptr},
     {3474, 1, kAccountModeRef, kControlDropDown, nullptr, nullptr, 3473, 9300, nullptr},
     {kIdTypeList, 2, kIdTypeRefs, kControlDropDown, AccountFieldHandler, nullptr, 1298, 9060, nullptr},
-    {1343, 4, kUserIdRefs, kControlEdit, UserIdFieldHandler, nullptr, 1299, 9061, nullptr},
+    {1343, 4, kUserIdRefs, kControlEdit, UserIdFieldHandler, &kUserIdField, 1299, 9061, nullptr},
     {1064, 1, kFontSubstitution, kControlCommand, nullptr, &kFontCommand, kNone, kNone, &kKeepEnabled},
     {1065, 0, nullptr, kControlCommand, nullptr, &kPaperCommand, kNone, kNone, &kKeepEnabled},
-    {1347, 5, kPasswordRefs, kControlEdit, PasswordFieldHandler, nullptr, 1300, 9062, nullptr},
+    {1347, 5, kPasswordRefs, kControlEdit, PasswordFieldHandler, &kPasswordField, 1300, 9062, nullptr},
     {1090, 0, nullptr, kControlCommand, UserDefaultsButtonHandler, &kDefaultsCommand, kNone, kNone, nullptr},
     {1063, 1, k5138, kControlDropDown, nullptr, nullptr, 1301, 9063, nullptr},
     {3470, 1, kSpecial, kControlCheckBox, nullptr, nullptr, 3470, 9064, nullptr},

@@ -17,6 +17,24 @@ LONG converted(const SettingSlot* slot, INT direction, LONG value) {
   return out;
 }
 
+// The setting's value as a control shows it: in the shown unit when the
+// control converts.
+LONG shown_number(const SettingSlot* slot, bool convert) {
+  return convert ? converted(slot, 2, SlotNumber(slot)) : SlotNumber(slot);
+}
+
+// The setting's range as a control shows it, for the range set-up on
+// activation; FALSE without a setting or a range.
+bool shown_range(ControlEvent* event, const ControlRecord* record, bool convert, LONG* low, LONG* high) {
+  const SettingSlot* slot = ReloadedSlot(event, record);
+  if (!slot || !GetControlValueRange(event, record, low, high)) return false;
+  if (convert) {
+    *low = converted(slot, 2, *low);
+    *high = converted(slot, 2, *high);
+  }
+  return true;
+}
+
 // ---- scroll bars ----
 
 void scroll_range(ControlEvent* event, const ControlRecord* record, HWND bar) {
@@ -139,7 +157,7 @@ void spin_step(ControlEvent* event, const ControlRecord* record, const UpDownDat
 void spin_position(ControlEvent* event, const ControlRecord* record, const UpDownData* data, HWND spin) {
   const SettingSlot* slot = ReloadedSlot(event, record);
   if (!slot) return;
-  const LONG value = data && data->convert ? converted(slot, 2, SlotNumber(slot)) : SlotNumber(slot);
+  const LONG value = shown_number(slot, data && data->convert);
   SendMessageW(spin, UDM_SETPOS, 0, MAKELONG(static_cast<SHORT>(value), 0));
   if (event->permission) ApplyGenericState(event, spin, ControlAvailability(event, record));
   else ApplyReadOnlyState(record, spin);
@@ -153,8 +171,7 @@ void track_position(ControlEvent* event, const ControlRecord* record, const Trac
   if (event->permission) ApplyGenericState(event, bar, kind);
   else ApplyReadOnlyState(record, bar);
   if (!slot || kind == 1 || kind == 6) return;
-  const LONG value = data && data->convert ? converted(slot, 2, SlotNumber(slot)) : SlotNumber(slot);
-  SendMessageW(bar, TBM_SETPOS, TRUE, value);
+  SendMessageW(bar, TBM_SETPOS, TRUE, shown_number(slot, data && data->convert));
 }
 
 }  // namespace
@@ -166,14 +183,8 @@ INT SpinControlHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
   if (!spin) return 0;
   if (IsNotify(message, lParam, PSN_SETACTIVE)) {
     LONG low = 0, high = 0;
-    const SettingSlot* slot = ReloadedSlot(event, record);
-    if (slot && GetControlValueRange(event, record, &low, &high)) {
-      if (data && data->convert) {
-        low = converted(slot, 2, low);
-        high = converted(slot, 2, high);
-      }
+    if (shown_range(event, record, data && data->convert, &low, &high))
       SendMessageW(spin, UDM_SETRANGE, 0, MAKELONG(static_cast<SHORT>(high), static_cast<SHORT>(low)));
-    }
     spin_position(event, record, data, spin);
     return 0;
   }
@@ -195,14 +206,8 @@ INT TrackbarHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lPa
   if (!bar) return 0;
   if (IsNotify(message, lParam, PSN_SETACTIVE)) {
     LONG low = 0, high = 0;
-    const SettingSlot* slot = ReloadedSlot(event, record);
-    if (slot && GetControlValueRange(event, record, &low, &high)) {
-      if (data && data->convert) {
-        low = converted(slot, 2, low);
-        high = converted(slot, 2, high);
-      }
+    if (shown_range(event, record, data && data->convert, &low, &high))
       SendMessageW(bar, TBM_SETRANGE, TRUE, MAKELONG(static_cast<SHORT>(low), static_cast<SHORT>(high)));
-    }
     if (data) {
       SendMessageW(bar, TBM_SETPAGESIZE, 0, data->page);
       if (data->ticks) SendMessageW(bar, TBM_SETTICFREQ, data->ticks, 0);

@@ -7,6 +7,7 @@
 #include "property_sheets/device_pages.h"
 #include "property_sheets/document_pages.h"
 #include "property_sheets/account_fields.h"
+#include "property_sheets/sheet_controls.h"
 #include "property_sheets/sheet_engine.h"
 #include "property_sheets/sheet_records.h"
 #include "property_sheets/sheet_texts.h"
@@ -164,6 +165,28 @@ constexpr SettingRef kUserIdRefs[] = {Bound(kLoginNameId), Bound(5121), Bound(51
 constexpr SettingRef kPasswordRefs[] = {Bound(5148), Bound(5152), Bound(5161), Bound(5160), Bound(kAccountNothingId)};
 constexpr SettingRef kUserCodeRefs[] = {Bound(5179), Bound(5180)};
 constexpr SettingRef kUserPasswordRefs[] = {Bound(5181), Bound(5182)};
+constexpr SettingRef kPopupRefs[] = {Bound(5164), Bound(5165)};
+constexpr SettingRef kCodeRefs[] = {Bound(5166), Bound(5167)};
+constexpr SettingRef kLongCodeRefs[] = {Bound(5213), Bound(5214)};
+constexpr SettingRef kCheck1Refs[] = {Bound(5168), Bound(5169)};
+constexpr SettingRef kCheck2Refs[] = {Bound(5170), Bound(5171)};
+constexpr SettingRef kCheck3Refs[] = {Bound(5172), Bound(5173)};
+
+// The popup flag's two buttons; the account mode picks the flag they edit.
+constexpr RadioGroupData kPopupButtons{2, {3521, 3524}};
+
+// The dialog's own fields: codes of printable characters, and the user
+// code's password in its protected form.
+constexpr DWORD kValidateAll = 0xFFFF;
+constexpr UINT kCodeBytes[] = {9235, 9220, 0};
+constexpr UINT kDigits[] = {9219, 0};
+constexpr UINT kNarrowDoubleBytes[] = {9233, 0};
+constexpr TextRule kCodeRule{{kCodeBytes, kNarrowDoubleBytes, nullptr, nullptr}, 738};
+constexpr TextRule kCodePasswordRule{{kDigits, kNarrowDoubleBytes, nullptr, nullptr}, 743};
+constexpr EditFieldData kCodeField{kEditText | kEditLenient, 32, &kCodeRule, nullptr, kValidateAll, nullptr};
+constexpr EditFieldData kLongCodeField{kEditText | kEditLenient, 64, &kCodeRule, nullptr, kValidateAll, nullptr};
+constexpr EditFieldData kCodePasswordField{kEditText | kEditLenient | kEditLength | kEditShowProtected, 12,
+                                           &kCodePasswordRule, nullptr, kValidateAll, nullptr};
 
 constexpr WORD kKeepEnabled = kFlagKeepEnabled;
 constexpr WORD kFollow = kFlagFollowControl;
@@ -209,11 +232,18 @@ constexpr INT kUserPageHelp[] = {3473, 42420, 3474, 42420, 3581, 42410, 1301, 40
 
 constexpr ControlRecord kAccountRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, AccountDialogStateHandler, nullptr, kNone, kNone, nullptr},
+    {3521, 2, kPopupRefs, kControlRadioGroup, AccountFieldHandler, &kPopupButtons, kNone, 9301, &kFollow},
     {1061, 2, kIdTypeRefs, kControlDropDown, AccountFieldHandler, nullptr, 1298, 9302, &kFollow},
-    {1343, 4, kUserIdRefs, kControlEdit, UserIdFieldHandler, nullptr, 1299, 9303, &kFollow},
-    {1347, 5, kPasswordRefs, kControlEdit, PasswordFieldHandler, nullptr, 1300, 9304, &kFollow},
+    {1343, 4, kUserIdRefs, kControlEdit, UserIdFieldHandler, &kUserIdField, 1299, 9303, &kFollow},
+    {1347, 5, kPasswordRefs, kControlEdit, PasswordFieldHandler, &kPasswordField, 1300, 9304, &kFollow},
+    {3523, 2, kCodeRefs, kControlEdit, AccountFieldHandler, &kCodeField, 3522, 9305, &kFollow},
+    {3537, 2, kLongCodeRefs, kControlEdit, AccountFieldHandler, &kLongCodeField, 3536, 9410, &kFollow},
     {3531, 2, kUserCodeRefs, kControlEdit, AccountFieldHandler, nullptr, 3529, 9252, &kFollow},
-    {3532, 2, kUserPasswordRefs, kControlEdit, AccountFieldHandler, nullptr, 3530, 9253, &kFollow},
+    {3532, 2, kUserPasswordRefs, kControlEdit, AccountFieldHandler, &kCodePasswordField, 3530, 9253, &kFollow},
+    {3524, 2, kPopupRefs, kControlRadioGroup, AccountFieldHandler, &kPopupButtons, kNone, 9306, &kFollow},
+    {3525, 2, kCheck1Refs, kControlCheckBox, AccountFieldHandler, nullptr, 3525, 9307, &kFollow},
+    {3526, 2, kCheck2Refs, kControlCheckBox, AccountFieldHandler, nullptr, 3526, 9308, &kFollow},
+    {3527, 2, kCheck3Refs, kControlCheckBox, AccountFieldHandler, nullptr, 3527, 9309, &kFollow},
     {3534, 0, nullptr, kControlCommand, nullptr, &kOkCommand, kNone, kNone, &kFollow},
     {3533, 0, nullptr, kControlCommand, ResetAccountModeHandler, nullptr, kNone, kNone, &kFollow},
 };

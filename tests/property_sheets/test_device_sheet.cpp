@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "settings/items/item_access.h"
 #include "settings/stores/printer_data_kinds.h"
 #include "settings/stores/printer_settings.h"
+#include "settings/stores/user_setting_info.h"
 #include "snmp_agent.h"
 #include "temp_root.h"
 #include "win/win.h"
@@ -31,6 +33,7 @@ using morva::gfx_demo::kDemoPrinter;
 constexpr INT kOptionsTab = 1;
 constexpr INT kDuplexUnit = 4711, kDeviceInfo = 1749, kAddress = 1750;
 constexpr INT kAccountMode = 3474, kIdType = 1061, kUserId = 1343, kPassword = 1347;
+constexpr WORD kAccountModeId = 5163;
 
 // Trays measured in micrometres, as the device-configuration library
 // hands sizes on.
@@ -59,7 +62,24 @@ const char* const kAccountRecords[] = {
     R"({"kind": 14, "id": 3606, "name": "User ID", "value": {"type": 3, "value": 7}})",
     R"({"kind": 4, "id": 5203, "name": "Accounts", "default": 2, "choices": [3607, 3608], "name2": "Accounts"})",
     R"({"kind": 14, "id": 3607, "name": "Not used", "value": {"type": 8, "value": 0}})",
-    R"({"kind": 14, "id": 3608, "name": "Used", "value": {"type": 8, "value": 1}})"};
+    R"({"kind": 14, "id": 3608, "name": "Used", "value": {"type": 8, "value": 1}})",
+    R"({"kind": 4, "id": 5152, "name": "Password", "flags": 6, "name2": "Password", "choices": [52], "default": 1})",
+    // The account dialog's own settings.
+    R"({"kind": 4, "id": 5164, "name": "Popup", "default": 1, "choices": [3709, 3710], "name2": "Popup"})",
+    R"({"kind": 4, "id": 5165, "name": "Popup", "default": 1, "choices": [3709, 3710], "name2": "Popup"})",
+    R"({"kind": 14, "id": 3709, "name": "Use these settings", "value": {"type": 8, "value": 0}})",
+    R"({"kind": 14, "id": 3710, "name": "Ask when printing", "value": {"type": 8, "value": 1}})",
+    R"({"kind": 4, "id": 5204, "name": "Account lock", "default": 1, "choices": [3607, 3608], "name2": "Lock"})",
+    R"({"kind": 4, "id": 4367, "name": "Policy", "default": 1, "choices": [3711, 3712, 3713, 3714], "name2": "Policy"})",
+    R"({"kind": 14, "id": 3711, "name": "Open", "value": {"type": 8, "value": 0}})",
+    R"({"kind": 14, "id": 3712, "name": "User", "value": {"type": 8, "value": 1}})",
+    R"({"kind": 14, "id": 3713, "name": "Device", "value": {"type": 8, "value": 2}})",
+    R"({"kind": 14, "id": 3714, "name": "Fixed", "value": {"type": 8, "value": 3}})",
+    R"({"kind": 4, "id": 5167, "name": "Code", "flags": 6, "name2": "Code", "choices": [52], "default": 1})",
+    R"({"kind": 4, "id": 5150, "name": "User ID", "flags": 6, "name2": "User ID", "choices": [52], "default": 1})",
+    R"({"kind": 4, "id": 5180, "name": "User code", "flags": 6, "name2": "User code", "choices": [52], "default": 1})",
+    R"({"kind": 4, "id": 5182, "name": "Code password", "flags": 6, "name2": "Code password", "choices": [52], "default": 1})",
+    R"({"kind": 4, "id": 5169, "name": "Account option", "default": 1, "choices": [3607, 3608], "name2": "Option"})"};
 
 void install_account_printer(const morva::test::TempRoot& root, long capabilities) {
   std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
@@ -80,8 +100,9 @@ class DeviceSheet : public ::testing::Test {
     ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
   }
 
-  // Opens the device sheet and runs `script` in it, on the calling thread.
-  LONG device_sheet(ui::ModalScript script) {
+  // Opens the device sheet (with the header's `flags`) and runs `script`
+  // in it, on the calling thread.
+  LONG device_sheet(ui::ModalScript script, DWORD flags = 0) {
     ui::reset();
     morva::platform::reset_message_boxes();
     HANDLE printer = nullptr;
@@ -89,7 +110,7 @@ class DeviceSheet : public ::testing::Test {
     HMODULE dll = LoadLibraryW(u"morvaui.dll");
     EXPECT_NE(dll, nullptr) << morva::platform::last_load_error();
     auto sheets = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(dll, "DrvDevicePropertySheets"));
-    DEVICEPROPERTYHEADER header{sizeof header, 0, printer, const_cast<LPWSTR>(kDemoPrinter)};
+    DEVICEPROPERTYHEADER header{sizeof header, static_cast<WORD>(flags), printer, const_cast<LPWSTR>(kDemoPrinter)};
     ui::script_modal(std::move(script));
     DWORD result = 0;
     const LONG answer = CommonPropertySheetUIW(nullptr, sheets, reinterpret_cast<LPARAM>(&header), &result);
@@ -117,6 +138,38 @@ class DeviceSheet : public ::testing::Test {
       return ItemText(v, size);
     }
   };
+  // Writes the printer's settings as an administrator would have stored
+  // them: byte-sized choices and texts.
+  void preset(std::initializer_list<std::pair<WORD, BYTE>> numbers,
+              std::initializer_list<std::pair<WORD, std::u16string>> texts = {}) {
+    Stored s = stored();
+    std::vector<BYTE> devmode(5988);
+    for (const auto& [ddmid, value] : numbers) {
+      WORD type = 0;
+      DWORD size = 0;
+      ItemValue v{};
+      ASSERT_EQ(GetItemValue(ddmid, devmode.data(), s.block.data(), &type, &size, &v), 0) << ddmid;
+      const DWORD wide = value;
+      ASSERT_EQ(SetItemValueRaw(ddmid, devmode.data(), s.block.data(), type, size, &wide), 0) << ddmid << " " << type << " " << size;
+    }
+    for (const auto& [ddmid, value] : texts) {
+      const char16_t* text = value.c_str();
+      ASSERT_EQ(SetItemValueRaw(ddmid, devmode.data(), s.block.data(), 6, 2 * value.size() + 2, &text), 0) << ddmid;
+    }
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE admin = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &admin, &all));
+    EXPECT_TRUE(WritePrinterDataKind(admin, s.block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
+    // Each user's account settings live in the user's own record.
+    DddHandle* database = DddOpen(admin);
+    ASSERT_NE(database, nullptr);
+    std::vector<BYTE> record(kUserRecordSize);
+    EXPECT_EQ(FillUserSettingInfoFromSettings(admin, database, s.block.data(), record.data()), 1);
+    EXPECT_EQ(WriteUserSettingInfo(admin, database, record.data(), 7), 1);
+    DddClose(database);
+    ClosePrinter(admin);
+  }
+
   Stored stored() {
     Stored s;
     HANDLE printer = nullptr;
@@ -240,6 +293,22 @@ TEST_F(AccountSheet, AccountModeChoosesTheSettingsTheFieldsEdit) {
   EXPECT_EQ(s.number(5178), 7) << "chosen in mode 1";
 }
 
+// A user id and password typed into the page are the ones stored.
+TEST_F(AccountSheet, TypedUserIdAndPasswordAreStored) {
+  const LONG answer = device_sheet([&](HWND sheet) {
+    ASSERT_TRUE(ui::select_text(ui::find(sheet, kIdType), u"User ID"));
+    ASSERT_TRUE(ui::state(ui::find(sheet, kUserId)).enabled);
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, kUserId), u"alice"));
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, kPassword), u"4711"));
+    EXPECT_TRUE(morva::platform::message_box_log().empty());
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  EXPECT_EQ(answer, CPSUI_OK);
+  Stored s = stored();
+  EXPECT_EQ(s.text(5121), u"alice");
+  EXPECT_EQ(s.text(5152), u"4711");
+}
+
 // A card number (identification type 4) keeps nine bytes of the user-id
 // field back: a longer stored id is shortened when the user agrees, and
 // the identification type goes back when not.
@@ -279,6 +348,80 @@ TEST_F(AccountSheet, ACardNumberAsksToShortenALongerUserId) {
     EXPECT_EQ(s.number(5127), c.id_type) << c.answer;
     EXPECT_EQ(s.text(5121), c.user_id) << c.answer;
   }
+}
+
+// The account dialog of a model whose account fields have a dialog of
+// their own, opened from the user settings page in each user's mode.
+class AccountDialog : public DeviceSheet {
+ protected:
+  void SetUp() override { install_account_printer(root_, 0x3000000); }
+
+  // Runs `script` in the account dialog of the device sheet opened with
+  // the header's `flags`.
+  void account_dialog(DWORD flags, const std::function<void(HWND)>& script) {
+    bool seen = false;
+    device_sheet(
+        [&](HWND sheet) {
+          ui::script_modal([&](HWND dialog) {
+            seen = true;
+            script(dialog);
+            EXPECT_TRUE(ui::click(ui::find(dialog, 3534)));
+          });
+          ASSERT_TRUE(ui::click(ui::find(sheet, 3581)));
+          EXPECT_TRUE(ui::press_ok(sheet));
+        },
+        flags);
+    EXPECT_TRUE(seen);
+  }
+};
+
+constexpr INT kAskWhenPrinting = 3524, kUseTheseSettings = 3521;
+// The account controls whose states the popup flag, the lock and the
+// device's account policy decide, in the order of `enabled` below.
+constexpr INT kVariantControls[] = {kIdType, kUserId, 3523, 3531, 3532, 3525};
+
+std::string enabled_states(HWND dialog) {
+  std::string out;
+  for (INT id : kVariantControls) out += ui::state(ui::find(dialog, id)).enabled ? '1' : '0';
+  return out;
+}
+
+// Without the right to change the printer, each user's account fields in
+// the dialog follow the user's popup flag, the lock and the policy.
+TEST_F(AccountDialog, EachUsersFieldsFollowPopupLockAndPolicy) {
+  const struct {
+    BYTE popup, locked, policy;
+    const char* enabled;  // 1061, 1343, 3523, 3531, 3532, 3525
+  } cases[] = {
+      {1, 0, 1, "000000"},  // asked when printing: nothing to enter here
+      {0, 1, 0, "001101"},  // locked: the device's codes and the user code, no code password
+      {0, 0, 1, "110111"},  // the user's own ids; the code password follows the user code
+      {0, 0, 2, "000111"},  // ids set by the device
+  };
+  for (const auto& c : cases) {
+    preset({{kAccountModeId, 1}, {5165, c.popup}, {5204, c.locked}, {4367, c.policy}, {5178, 7}},
+           {{5180, u"1234"}});
+    if (HasFatalFailure()) return;
+    account_dialog(DPS_NOPERMISSION, [&](HWND dialog) {
+      EXPECT_EQ(enabled_states(dialog), c.enabled) << int(c.popup) << int(c.locked) << int(c.policy);
+    });
+  }
+}
+
+// Switching the popup flag in each user's mode changes the states at once.
+TEST_F(AccountDialog, ChangingThePopupFlagSetsTheStates) {
+  preset({{kAccountModeId, 1}, {4367, 1}, {5178, 7}});
+  if (HasFatalFailure()) return;
+  account_dialog(0, [&](HWND dialog) {
+    ASSERT_TRUE(ui::click(ui::find(dialog, kAskWhenPrinting)));
+    EXPECT_EQ(enabled_states(dialog), "000000");
+    ASSERT_TRUE(ui::click(ui::find(dialog, kUseTheseSettings)));
+    EXPECT_EQ(enabled_states(dialog), "110101") << "no user code yet: no code password";
+    ASSERT_TRUE(ui::enter_text(ui::find(dialog, kUserId), u"bob"));
+  });
+  Stored s = stored();
+  EXPECT_EQ(s.number(5165), 0);
+  EXPECT_EQ(s.text(5150), u"bob");
 }
 
 // A model whose account fields have a dialog of their own: the first page

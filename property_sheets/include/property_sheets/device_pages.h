@@ -30,6 +30,13 @@ INT NetworkAddressFieldHandler(ControlEvent* event, UINT message, WPARAM wParam,
 INT OptionsPageCheckHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
                             const ControlRecord* record, const void* kind_data);
 
+// The user-id and password fields of the account settings: typed texts
+// of at most 31 and 128 characters; the protected form of a password for
+// models that keep it protected.
+extern const EditFieldData kUserIdField;
+extern const EditFieldData kPasswordField;
+extern const EditFieldData kProtectedPasswordField;
+
 // Item handlers of the account fields (device settings page and the
 // account dialog).
 INT DevicePageActivateHook(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
