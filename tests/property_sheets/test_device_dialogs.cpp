@@ -5,6 +5,7 @@
 // cannot be changed is reported without closing the dialog.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -363,6 +364,86 @@ TEST_F(ItemPlacement, LockedSettingsAreShownDisabled) {
     ui::click(ui::find(dialog, 1091));
   });
   EXPECT_EQ(current(1296), 0);
+}
+
+// The item font as the screen's enumeration describes the family.
+LOGFONTW enumerated_family(const std::u16string& face) {
+  LOGFONTW found{};
+  EnumFontFamiliesW(nullptr, face.c_str(),
+                    [](const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM out) {
+                      *reinterpret_cast<LOGFONTW*>(out) = *font;
+                      return 0;
+                    },
+                    reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// The item font is checked when the dialog opens: a face the screen no
+// longer has is replaced by the default face with its settings; a face
+// that is installed, or a device font of the printer, stays as stored.
+TEST_F(ItemPlacement, AStoredFaceThatIsNotInstalledIsReplacedAtStart) {
+  constexpr WORD kFace = 358, kCharset = 367, kPitch = 371;
+  const LOGFONTW fallback = enumerated_family(u"DejaVu Sans");
+  ASSERT_EQ(std::u16string(fallback.lfFaceName), u"DejaVu Sans");
+  struct Case {
+    std::u16string stored, expected;
+    bool replaced;
+  } cases[] = {
+      {u"DejaVu Serif", u"DejaVu Serif", false},
+      {u"CS Courier", u"CS Courier", false},
+      {u"Gone Sans", u"DejaVu Sans", true},
+  };
+  for (const Case& c : cases) {
+    ASSERT_NE(sheet(kSheetTypeDocument), nullptr);
+    void* dm = context_->current.devmode;
+    void* pd = context_->current.printer_data;
+    const WCHAR* text = c.stored.c_str();
+    ASSERT_EQ(SetItemValueRaw(kFace, dm, pd, 6, static_cast<DWORD>((c.stored.size() + 1) * 2), &text), 0);
+    const BYTE marker = 77;
+    ASSERT_EQ(SetItemValueRaw(kCharset, dm, pd, 8, 1, &marker), 0);
+    ASSERT_EQ(SetItemValueRaw(kPitch, dm, pd, 8, 1, &marker), 0);
+    std::vector<std::u16string> faces;
+    open(536, EngineDialogProc<25, kDialogTypeDialog>, [&](HWND dialog) {
+      faces = ui::items(ui::find(dialog, 1581));
+      ui::click(ui::find(dialog, 1092));
+    });
+    WORD type = 0;
+    DWORD size = 0;
+    ItemValue v{};
+    ASSERT_EQ(GetItemValue(kFace, context_->current.devmode, context_->current.printer_data, &type, &size, &v), 0);
+    EXPECT_EQ(ItemText(v, size), c.expected) << morva::u16_to_utf8(c.stored);
+    EXPECT_EQ(current(kCharset), c.replaced ? fallback.lfCharSet : marker) << morva::u16_to_utf8(c.stored);
+    EXPECT_EQ(current(kPitch), c.replaced ? fallback.lfPitchAndFamily : marker) << morva::u16_to_utf8(c.stored);
+    // The face list: the installed families, then the printer's fonts.
+    ASSERT_FALSE(faces.empty());
+    EXPECT_NE(std::find(faces.begin(), faces.end(), u"DejaVu Sans Mono"), faces.end());
+    EXPECT_EQ(faces.back(), u"QZ Gothic");
+  }
+}
+
+// Choosing a face sets the font's other settings: an installed family its
+// own, a device font the character set and pitch the printer gives it.
+TEST_F(ItemPlacement, ChoosingAFaceSetsItsCharacterSetAndPitch) {
+  constexpr WORD kCharset = 367, kPitch = 371;
+  const LOGFONTW mono = enumerated_family(u"DejaVu Sans Mono");
+  ASSERT_EQ(std::u16string(mono.lfFaceName), u"DejaVu Sans Mono");
+  struct Case {
+    std::u16string face;
+    LONG charset, pitch;
+  } cases[] = {
+      {u"DejaVu Sans Mono", mono.lfCharSet, mono.lfPitchAndFamily},
+      // Stored pitch byte 48: family 0x30, fixed pitch.
+      {u"QZ Gothic", SHIFTJIS_CHARSET, 0x31},
+  };
+  for (const Case& c : cases) {
+    ASSERT_NE(sheet(kSheetTypeDocument), nullptr);
+    open(536, EngineDialogProc<25, kDialogTypeDialog>, [&](HWND dialog) {
+      EXPECT_TRUE(ui::select_text(ui::find(dialog, 1581), c.face));
+      ui::click(ui::find(dialog, 1092));
+    });
+    EXPECT_EQ(current(kCharset), c.charset) << morva::u16_to_utf8(c.face);
+    EXPECT_EQ(current(kPitch), c.pitch) << morva::u16_to_utf8(c.face);
+  }
 }
 
 }  // namespace
