@@ -446,4 +446,74 @@ TEST_F(ItemPlacement, ChoosingAFaceSetsItsCharacterSetAndPitch) {
   }
 }
 
+// A model with the detail settings that bring controls of their own: the
+// job-monitor switch (1321) with its note, and the number mode (474) whose
+// value says which of its two number entries applies.
+class DetailSelection : public morva::test::DialogSheet {
+ protected:
+  std::string model() override {
+    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+    nlohmann::json d = nlohmann::json::parse(in);
+    auto& records = d["main"]["records"];
+    int choices = 0;
+    for (const auto& r : records) choices += r.value("kind", 0) == 14 ? 1 : 0;
+    // The number mode is stored as a byte.
+    auto choice = [&](const std::string& name, int value) {
+      records.push_back({{"kind", 14}, {"name", name}, {"value", {{"type", 8}, {"value", value}}}});
+      return ++choices;
+    };
+    std::vector<int> modes;
+    for (const char* name : {"None", "First Only", "Second Only", "Both"})
+      modes.push_back(choice(name, static_cast<int>(modes.size())));
+    records.push_back({{"kind", 4}, {"id", 474}, {"name", "Number Mode"}, {"default", 1}, {"choices", modes}});
+    records.push_back({{"kind", 4}, {"id", 1321}, {"name", "Job Monitor"}, {"default", 1},
+                       {"choices", {choice("Off", 0), choice("On", 1)}}});
+    const std::string folder = root_.file("detail_model");
+    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+    return folder;
+  }
+};
+
+// Each selection shows the controls that belong to it and hides the
+// others; the number mode's value picks the entries that apply.
+TEST_F(DetailSelection, TheSelectionShowsItsOwnControls) {
+  constexpr INT kSelector = 3300, kSelected = 3303, kMonitorNote = 3302, kNote = 3309, kFirst = 3315, kSecond = 3317;
+  ASSERT_NE(sheet(kSheetTypeDocument), nullptr);
+  context_->state->job_monitor_available = TRUE;
+  open(504, EngineDialogProc<13, kDialogTypeDialog>, [&](HWND dialog) {
+    HWND selector = ui::find(dialog, kSelector);
+    auto pick = [&](const std::u16string& name) {
+      const INT row = row_of(selector, name + u"\t");
+      ASSERT_GE(row, 0) << morva::u16_to_utf8(name);
+      ASSERT_TRUE(ui::select(selector, row));
+    };
+    auto visible = [&](INT id) { return ui::state(ui::find(dialog, id)).visible; };
+    pick(u"Job Monitor");
+    EXPECT_TRUE(visible(kMonitorNote));
+    EXPECT_TRUE(visible(kNote));
+    EXPECT_FALSE(visible(kFirst));
+    EXPECT_FALSE(visible(kSecond));
+    pick(u"Number Mode");
+    EXPECT_FALSE(visible(kMonitorNote));
+    struct Case {
+      std::u16string mode;
+      bool first, second;
+    } cases[] = {
+        {u"None", false, false},
+        {u"First Only", false, true},
+        {u"Second Only", true, false},
+        {u"Both", true, true},
+    };
+    for (const Case& c : cases) {
+      ASSERT_TRUE(ui::select_text(ui::find(dialog, kSelected), c.mode));
+      EXPECT_EQ(visible(kFirst), c.first) << morva::u16_to_utf8(c.mode);
+      EXPECT_EQ(visible(kSecond), c.second) << morva::u16_to_utf8(c.mode);
+      EXPECT_EQ(visible(3314), c.first) << morva::u16_to_utf8(c.mode);
+      EXPECT_EQ(visible(3316), c.second) << morva::u16_to_utf8(c.mode);
+    }
+    EXPECT_TRUE(ui::write_png(dialog, png_path("detail-page-number-mode.png")));
+    EndDialog(dialog, IDCANCEL);
+  });
+}
+
 }  // namespace
