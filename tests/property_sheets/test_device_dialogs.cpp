@@ -516,4 +516,17 @@ TEST_F(DetailSelection, TheSelectionShowsItsOwnControls) {
   });
 }
 
+// The demo model has no zoom setting: the paper page shows no zoom edit.
+class PaperPageWithoutZoom : public morva::test::DialogSheet {};
+
+TEST_F(PaperPageWithoutZoom, TheZoomEditIsHidden) {
+  ASSERT_NE(sheet(kSheetTypeDocument), nullptr);
+  open(4701, EngineDialogProc<1, kDialogTypeDialog>, [&](HWND dialog) {
+    for (INT id : {1010, 1177, 1184, 1185}) EXPECT_FALSE(ui::state(ui::find(dialog, id)).visible) << id;
+    EXPECT_TRUE(ui::state(ui::find(dialog, 1006)).visible);
+    EXPECT_TRUE(ui::write_png(dialog, png_path("paper-page-without-zoom.png")));
+    EndDialog(dialog, IDCANCEL);
+  });
+}
+
 }  // namespace
