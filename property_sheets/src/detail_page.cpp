@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "control_handlers.h"
 #include "property_sheets/document_pages.h"
@@ -110,6 +111,7 @@ void show_selected(ControlEvent* event, const ControlRecord* selector) {
 }
 
 void show_copies(ControlEvent* event);
+void show_dependents(ControlEvent* event);
 
 INT SelectorListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                         const void*) {
@@ -119,6 +121,7 @@ INT SelectorListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
     fill_selector(event, record);
     show_selected(event, record);
     show_copies(event);
+    show_dependents(event);
     return 0;
   }
   if (message == WM_DESTROY) selections().erase(event->window);
@@ -129,6 +132,7 @@ INT SelectorListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
   selections()[event->window] = static_cast<WORD>(SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(row), 0));
   show_selected(event, record);
   show_copies(event);
+  show_dependents(event);
   return 0;
 }
 
@@ -277,6 +281,14 @@ INT CopiesEntryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
   return result;
 }
 
+// The copies spin shows with its entry.
+INT CopiesSpinHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                      const void* kind_data) {
+  const INT result = SpinControlHandler(event, message, wParam, lParam, record, kind_data);
+  if (wants_display(message, lParam)) show_copies(event);
+  return result;
+}
+
 // The copies entry shows only while the detail that needs it is selected.
 void show_copies(ControlEvent* event) {
   const bool shown = selected_setting(event->window) == kCopiesDetail;
@@ -286,6 +298,60 @@ void show_copies(ControlEvent* event) {
     ShowWindow(control, shown ? SW_SHOW : SW_HIDE);
     EnableWindow(control, shown && on && event->permission);
   }
+}
+
+// ---- the controls that belong to one selection ----------------------------------------
+
+constexpr INT kJobMonitorNote = 3302, kSelectionNote = 3309;
+constexpr WORD kNumberMode = 474, kFirstNumber = 475, kSecondNumber = 477, kNoteless = 1854;
+constexpr INT kFirstNumberLabel = 3314, kFirstNumberEntry = 3315, kSecondNumberLabel = 3316,
+              kSecondNumberEntry = 3317;
+constexpr INT kShown = 0, kShownDisabled = 1, kHidden = 6;
+constexpr INT kAvailabilityFixed = 15;
+
+void apply_state(ControlEvent* event, INT id, INT state) {
+  HWND control = GetDlgItem(event->window, id);
+  ShowWindow(control, state == kHidden ? SW_HIDE : SW_SHOW);
+  EnableWindow(control, state == kShown && event->permission);
+}
+
+// The two number entries of setting 474: which of them applies depends on
+// its value; while 474 itself is fixed they show only what they hold.
+void show_dependents(ControlEvent* event) {
+  const WORD selected = selected_setting(event->window);
+  apply_state(event, kJobMonitorNote, selected == kJobMonitorSetting ? kShown : kHidden);
+  apply_state(event, kSelectionNote, selected == kNoteless ? kHidden : kShown);
+  INT first = kHidden, second = kHidden;
+  const LONG mode = GetEffectiveItemValue(event->devmode, event->printer_data, kNumberMode);
+  if (selected == kNumberMode && mode != 0) {
+    const bool fixed = GetSettingAvailability(event->window, kNumberMode) == kAvailabilityFixed;
+    const INT open = fixed ? kShownDisabled : kShown;
+    if (mode == 1) {
+      second = open;
+    } else if (mode == 2) {
+      first = open;
+    } else if (!fixed) {
+      first = second = kShown;
+    }
+  }
+  for (const auto& [label, entry, ddmid, state] :
+       {std::tuple{kFirstNumberLabel, kFirstNumberEntry, kFirstNumber, first},
+        std::tuple{kSecondNumberLabel, kSecondNumberEntry, kSecondNumber, second}}) {
+    apply_state(event, label, state);
+    apply_state(event, entry, state);
+    if (state != kHidden) {
+      const std::u16string name = setting_name(event->window, ddmid);
+      if (!name.empty()) SetDlgItemTextW(event->window, label, (name + u":").c_str());
+    }
+  }
+}
+
+// The number entries edit their settings; what shows follows the selector.
+INT SelectionNumberHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
+                           const ControlRecord* record, const void* kind_data) {
+  const INT result = NumericEditHandler(event, message, wParam, lParam, record, kind_data);
+  if (wants_display(message, lParam)) show_dependents(event);
+  return result;
 }
 
 constexpr WORD kKeepEnabled = kFlagKeepEnabled;
@@ -300,13 +366,16 @@ constexpr SettingRef kSelectorSettings[] = {
 constexpr INT kSelectorCount = static_cast<INT>(std::size(kSelectorSettings));
 constexpr SettingRef kPrintQuality[] = {Bound(1334)}, kSpool[] = {Bound(1320)}, kLayout[] = {Bound(458)},
                      kSecond[] = {Bound(456)}, kSwitch[] = {Bound(kRequiredSwitchSetting)},
-                     kSwitchText[] = {Bound(kRequiredTextSetting)}, kCopies[] = {Bound(kCopiesSetting)};
+                     kSwitchText[] = {Bound(kRequiredTextSetting)}, kCopies[] = {Bound(kCopiesSetting)},
+                     kFirstNumberRef[] = {Bound(kFirstNumber)}, kSecondNumberRef[] = {Bound(kSecondNumber)};
 constexpr UINT kSingleByteRanges[] = {9220, 0}, kDoubleByteRanges[] = {9233, 0};
 constexpr TextRule kSwitchTextRule{{kSingleByteRanges, kDoubleByteRanges, nullptr, nullptr}, 738};
 constexpr EditFieldData kSwitchTextField{0x302, kRequiredChars, &kSwitchTextRule, nullptr, 0xFFFF, nullptr};
 constexpr UnitRecord kWholeNumber{0, 0};
 constexpr EditFieldData kCopiesField{0x21, 5, nullptr, &kWholeNumber, 0xFFFF, nullptr};
 constexpr UpDownData kCopiesSpin{0};
+constexpr EditFieldData kFirstNumberField{0x21, 4, nullptr, &kWholeNumber, 0xFFFF, nullptr};
+constexpr EditFieldData kSecondNumberField{0x21, 5, nullptr, &kWholeNumber, 0xFFFF, nullptr};
 
 constexpr ChildDialogTemplate kCollationDialog[] = {{869, EngineDialogProc<4, kDialogTypeDialog>, 4, kNone, 0}};
 constexpr ChildDialogCommand kOpenCollation{kCollationDialog, 0, 0};
@@ -331,7 +400,11 @@ constexpr ControlRecord kRecords[] = {
     {kSelectedEdit, kSelectorCount, kSelectorSettings, kControlDropDown, SelectorEditHandler, nullptr, kNone, 9030,
      nullptr},
     {kCopiesEntry, 1, kCopies, kControlEdit, CopiesEntryHandler, &kCopiesField, kNone, kNone, nullptr},
-    {1760, 1, kCopies, kControlUpDown, nullptr, &kCopiesSpin, kNone, kNone, nullptr},
+    {1760, 1, kCopies, kControlUpDown, CopiesSpinHandler, &kCopiesSpin, kNone, kNone, nullptr},
+    {kFirstNumberEntry, 1, kFirstNumberRef, kControlEdit, SelectionNumberHandler, &kFirstNumberField, kNone, kNone,
+     nullptr},
+    {kSecondNumberEntry, 1, kSecondNumberRef, kControlEdit, SelectionNumberHandler, &kSecondNumberField, kNone, kNone,
+     nullptr},
     {3311, 0, nullptr, kControlCommand, RequiredEntryButtonHandler, &kCollationCommand, kNone, kNone, &kKeepEnabled},
     {3312, 0, nullptr, kControlCommand, LeaveMarkButtonHandler, &kOptionsCommand, kNone, kNone, &kKeepEnabled},
     {3313, 0, nullptr, kControlCommand, RequiredEntryButtonHandler, &kUnitCommand, 3313, 9321, &kKeepEnabled},

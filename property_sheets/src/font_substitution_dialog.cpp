@@ -11,10 +11,8 @@
 #include <vector>
 
 #include "property_sheets/document_pages.h"
+#include "property_sheets/sheet_fonts.h"
 #include "property_sheets/sheet_records.h"
-#include "settings/database/ddd_file.h"
-#include "settings/database/ddd_queries.h"
-#include "settings/database/ddd_records.h"
 #include "settings/stores/font_substitution.h"
 #include "settings/common/module_state.h"
 #include "win/controls.h"
@@ -31,7 +29,6 @@ constexpr INT kRows = 1223, kDeviceFonts = 1268, kDeviceFontLabel = 1303, kFaceH
               kFontHeading = 1319;
 constexpr INT kOkButton = 1307, kCancelButton = 1308, kDefaultsButton = 1309;
 constexpr UINT kNoSubstitution = 81, kTabPosition = 2010, kWriteFailed = 9397;
-constexpr size_t kFontNameChars = 32;
 
 struct Family {
   std::u16string face;
@@ -74,21 +71,7 @@ std::unique_ptr<FontSubstitutionState> build_state(const SheetState* sheet) {
   ReleaseDC(nullptr, dc);
   s->table = GetFontSubstitutionTable(sheet->printer);
   if (!s->table) return nullptr;
-  for (WORD position = 1; sheet->database; ++position) {
-    DddValue* value = nullptr;
-    const DddStatus status = DddLoadValue(DDD_LOAD_FULL, &sheet->database->main, &sheet->database->linked,
-                                          DDD_KIND_DEVICE_FONT, position, &value);
-    if (status == DDD_NOT_FOUND) break;
-    const WCHAR* name = status == DDD_OK && value ? DddGetValueName(value) : nullptr;
-    if (!name) {
-      DddFreeValue(&value, 0xFFFF);
-      return nullptr;
-    }
-    std::u16string kept(name);
-    kept.resize(std::min(kept.size(), kFontNameChars));
-    s->device_fonts.push_back(kept);
-    DddFreeValue(&value, 0xFFFF);
-  }
+  if (!ReadDeviceFontNames(sheet->database, &s->device_fonts, false)) return nullptr;
   return s;
 }
 

@@ -9,12 +9,15 @@
 #include <string>
 
 #include "control_handlers.h"
+#include "property_sheets/sheet_controls.h"
 #include "property_sheets/document_pages.h"
+#include "property_sheets/sheet_fonts.h"
 #include "property_sheets/sheet_records.h"
 #include "settings/common/module_state.h"
 #include "settings/items/item_access.h"
 #include "settings/items/item_info.h"
 #include "win/controls.h"
+#include "win/memory.h"
 #include "win/resources.h"
 #include "win/spooler.h"
 
@@ -25,6 +28,9 @@ constexpr INT kItems = 6;
 constexpr INT kList = 1578, kCheck = 1369, kFirstButton = 1603, kDefaults = 1614;
 constexpr INT kPositionLabels[] = {1609, 1612, 1610, 1611, 1613};
 constexpr UINT kNoItems = 391;
+constexpr WORD kFace = 358;
+constexpr INT kFaceList = 1581, kItemFontGroup = 2;
+constexpr INT kLabelControls[2] = {1584, 1585};
 
 bool wants_display(UINT message, LPARAM lParam) {
   return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS || message == UM_RESTORE_CONTROLS;
@@ -182,14 +188,81 @@ INT LockedButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
   return CommandButtonHandler(event, message, wParam, lParam, record, kind_data);
 }
 
+// A stored face that none of the face list's names begins with is no
+// longer installed: the font is resolved again and its settings replaced.
+void check_stored_face(ControlEvent* event) {
+  const ItemInfo* info = GetItemInfo(event->window, kFace);
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue value{};
+  if (!info || GetItemValue(kFace, event->devmode, event->printer_data, &type, &size, &value) != 0) return;
+  const std::u16string face = ItemText(value, size);
+  if (ItemInfo_FindChoiceByText(info, face.c_str())) return;
+  WORD* changed = nullptr;
+  INT count = 0;
+  if (ApplyFontSelection(event, &changed, &count, kItemFontGroup)) GlobalFree(changed);
+}
+
+// The face list of setting 358 comes from the sheet's font lists; a dialog
+// opened where no page holds them builds them for as long as it is open.
+std::map<HWND, bool>& own_font_lists() {
+  static std::map<HWND, bool> owned;
+  return owned;
+}
+
+INT ItemDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
+  HWND dialog = event->window;
+  if (message == WM_INITDIALOG) {
+    const SheetState* state = GetSheetState(dialog);
+    if (state && !HasSheetFontLists(state) && BuildStampFontLists(dialog)) {
+      own_font_lists()[dialog] = true;
+      const ControlSet* set = GetDialogControlSet(dialog, event->kind);
+      for (INT i = 0; set && i < set->count; ++i)
+        if (set->records[i].id == kFaceList) RefreshItemInfo(dialog, &set->records[i], kFace);
+    }
+    check_stored_face(event);
+  } else if (IsNotifyCode(message, lParam, PSN_SETACTIVE)) {
+    SetupLabelFonts(dialog, kLabelControls);
+  } else if (IsNotifyCode(message, lParam, PSN_KILLACTIVE) || IsNotifyCode(message, lParam, PSN_APPLY) ||
+             IsNotifyCode(message, lParam, PSN_RESET)) {
+    ReleaseLabelFonts(dialog);
+  } else if (message == WM_DESTROY) {
+    ReleaseLabelFonts(dialog);
+    if (own_font_lists().erase(dialog)) ReleaseStampFontLists(dialog);
+  }
+  return 0;
+}
+
+bool lists_setting(LPARAM changed, WORD ddmid) {
+  for (const WORD* p = reinterpret_cast<const WORD*>(changed); p && *p; ++p)
+    if (*p == ddmid) return true;
+  return false;
+}
+
+// A new face brings the font's other settings with it.
+INT ItemFontHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                    const void* kind_data) {
+  if (message == UM_REFRESH_CONTROLS && !lists_setting(lParam, kFace)) return 0;
+  const INT result = LockedItemHandler(event, message, wParam, lParam, record, kind_data);
+  if (message != WM_COMMAND || event->refresh != 1) return result;
+  WORD* changed = nullptr;
+  INT count = 0;
+  if (ApplyFontSelection(event, &changed, &count, kItemFontGroup)) {
+    AppendChangedSettings(event, changed, count);
+    GlobalFree(changed);
+  }
+  return result;
+}
+
 constexpr SettingRef kItemRefs[] = {Bound(1296), Bound(1297), Bound(1298), Bound(1299), Bound(1300), Bound(1301)};
 constexpr SettingRef kPositionRefs[] = {Bound(351), Bound(352), Bound(353), Bound(354), Bound(355), Bound(356)};
-constexpr SettingRef kFontRef[] = {Bound(357)}, kColour[] = {Bound(373)}, kFace[] = {Bound(358)},
+constexpr SettingRef kFontRef[] = {Bound(357)}, kColour[] = {Bound(373)}, kFaceRef[] = {Bound(358)},
                      kSize[] = {Bound(359)}, kBold[] = {Bound(360)}, kItalic[] = {Bound(361)};
 constexpr RadioGroupData kPositionButtons{6, {1603, 1604, 1605, 1606, 1607, 1608}};
 constexpr CommandItem kDefaultsCommand{kCommandDefaults, nullptr};
 
 constexpr ControlRecord kRecords[] = {
+    {kDialogRecordId, 0, nullptr, 0, ItemDialogHandler, nullptr, kNone, kNone, nullptr},
     {1579, 1, kFontRef, 0, nullptr, nullptr, kNone, kNone, nullptr},
     {kList, kItems, kItemRefs, kControlListBox, ItemListHandler, nullptr, kNone, kNone, nullptr},
     {kCheck, kItems, kItemRefs, kControlCheckBox, ItemCheckHandler, nullptr, kNone, kNone, nullptr},
@@ -200,7 +273,7 @@ constexpr ControlRecord kRecords[] = {
     {1607, kItems, kPositionRefs, kControlRadioGroup, ItemPositionHandler, &kPositionButtons, kNone, kNone, nullptr},
     {1608, kItems, kPositionRefs, kControlRadioGroup, ItemPositionHandler, &kPositionButtons, kNone, kNone, nullptr},
     {1587, 1, kColour, kControlDropDown, LockedItemHandler, nullptr, 1586, 9058, nullptr},
-    {1581, 1, kFace, kControlDropDown, LockedItemHandler, nullptr, 1580, 9318, nullptr},
+    {kFaceList, 1, kFaceRef, kControlDropDown, ItemFontHandler, nullptr, 1580, 9318, nullptr},
     {1583, 1, kSize, kControlDropDown, LockedItemHandler, nullptr, 1582, 9196, nullptr},
     {1584, 1, kBold, kControlCheckBox, LockedItemHandler, nullptr, kNone, kNone, nullptr},
     {1585, 1, kItalic, kControlCheckBox, LockedItemHandler, nullptr, kNone, kNone, nullptr},

@@ -127,6 +127,24 @@ bool synchronise_zoom(ControlEvent* event, UINT message, LPARAM lParam, const Co
   return true;
 }
 
+// A model without a zoom setting shows none of the zoom's controls. True
+// when the control was hidden.
+bool hide_without_zoom(ControlEvent* event, INT id) {
+  if (GetItemInfo(event->window, kZoomSetting)) return false;
+  HWND control = GetDlgItem(event->window, id);
+  ShowWindow(control, SW_HIDE);
+  EnableWindow(control, FALSE);
+  return true;
+}
+
+// The fixed-zoom box and the zoom's labels go with the zoom.
+INT ZoomPartHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                    const void*) {
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
+  if (ShowsAgain(message, lParam)) hide_without_zoom(event, record->id);
+  return result;
+}
+
 // The zoom percentage. Leaving the edit (for anything but the fixed-zoom
 // box, whose change rewrites the zoom anyway) checks that the image still
 // fits the paper; the check's answer changes nothing here.
@@ -137,7 +155,10 @@ INT ZoomEditHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lPa
   const bool leaving_page = IsNotifyCode(message, lParam, PSN_KILLACTIVE) && focused == record->id;
   bool check_due = leaving_page;
   if (message == WM_COMMAND && HIWORD(wParam) == EN_KILLFOCUS && focused != kFixedZoomBox) check_due = true;
-  if ((ShowsAgain(message, lParam)) && !synchronise_zoom(event, message, lParam, record)) return 0;
+  if (ShowsAgain(message, lParam) && !synchronise_zoom(event, message, lParam, record)) {
+    hide_without_zoom(event, record->id);
+    return 0;
+  }
   const INT result = NumericEditHandler(event, message, wParam, lParam, record, kind_data);
   SheetState* state = GetSheetState(event->window);
   auto& running = fit_checks_running();
@@ -216,10 +237,10 @@ constexpr CommandItem kMarginCommand{kCommandChildDialog, &kOpenMarginDialog};
 
 constexpr ControlRecord kRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, NoOpHandler, nullptr, kNone, kNone, nullptr},
-    {kFixedZoomBox, 1, kFitToPaper, kControlCheckBox, nullptr, nullptr, 1184, 9110, nullptr},
+    {kFixedZoomBox, 1, kFitToPaper, kControlCheckBox, ZoomPartHandler, nullptr, 1184, 9110, nullptr},
     {kZoomEdit, 1, kZoom, kControlEdit, ZoomEditHandler, &kZoomField, kNone, kNone, nullptr},
-    {1177, 1, kZoom, kControlStatic, nullptr, &kStateOnly, 1177, 9111, nullptr},
-    {1185, 1, kZoom, kControlStatic, nullptr, &kStateOnly, kNone, kNone, nullptr},
+    {1177, 1, kZoom, kControlStatic, ZoomPartHandler, &kStateOnly, 1177, 9111, nullptr},
+    {1185, 1, kZoom, kControlStatic, ZoomPartHandler, &kStateOnly, kNone, kNone, nullptr},
     {kPaperList, 1, kPaperSize, kControlDropDown, PaperListHandler, nullptr, 1174, 9113, nullptr},
     {3836, 1, kOrientation, kControlRadioGroup, nullptr, &kOrientationButtons, kNone, kNone, nullptr},
     {3837, 1, kOrientation, kControlRadioGroup, nullptr, &kOrientationButtons, kNone, kNone, nullptr},

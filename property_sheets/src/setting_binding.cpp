@@ -7,6 +7,7 @@
 #include "control_handlers.h"
 #include "fax/key_list.h"
 #include "property_sheets/sheet_engine.h"
+#include "property_sheets/sheet_fonts.h"
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/module_state.h"
 #include "settings/constraints/conflict_check.h"
@@ -56,6 +57,7 @@ ItemInfo* acquire_item(HWND window, ControlEvent* event, WORD ddmid) {
   item_options.inches = options.inches;
   item_options.tenths = options.tenths;
   item_options.printer = state->printer;
+  AddSheetFaceChoices(state, ddmid, &item_options);
   ItemInfo* info = BuildItemInfo(event->database, ddmid, event->devmode, event->printer_data, GetResourceModule(),
                                  &item_options);
   if (!info) return nullptr;
@@ -160,6 +162,7 @@ INT RebuildItemInfo(ControlEvent* event, WORD ddmid) {
   item_options.inches = options.inches;
   item_options.tenths = options.tenths;
   item_options.printer = state->printer;
+  AddSheetFaceChoices(state, ddmid, &item_options);
   ItemInfo* info = BuildItemInfo(event->database, ddmid, event->devmode, event->printer_data, GetResourceModule(),
                                  &item_options);
   if (!info) return 0;

@@ -9,6 +9,7 @@
 #include "property_sheets/dialog_helpers.h"
 #include "property_sheets/sheet_controls.h"
 #include "property_sheets/sheet_engine.h"
+#include "property_sheets/sheet_fonts.h"
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
@@ -316,6 +317,7 @@ INT RefreshItemInfo(HWND dialog, const ControlRecord* record, WORD ddmid) {
   item_options.inches = options.inches;
   item_options.tenths = options.tenths;
   item_options.printer = state->printer;
+  AddSheetFaceChoices(state, ddmid, &item_options);
   ItemInfo* fresh = BuildItemInfo(state->database, ddmid, context->current.devmode, context->current.printer_data,
                                   GetResourceModule(), &item_options);
   if (!fresh) return 0;

@@ -5,6 +5,7 @@
 // cannot be changed is reported without closing the dialog.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -363,6 +364,169 @@ TEST_F(ItemPlacement, LockedSettingsAreShownDisabled) {
     ui::click(ui::find(dialog, 1091));
   });
   EXPECT_EQ(current(1296), 0);
+}
+
+// The item font as the screen's enumeration describes the family.
+LOGFONTW enumerated_family(const std::u16string& face) {
+  LOGFONTW found{};
+  EnumFontFamiliesW(nullptr, face.c_str(),
+                    [](const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM out) {
+                      *reinterpret_cast<LOGFONTW*>(out) = *font;
+                      return 0;
+                    },
+                    reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// The item font is checked when the dialog opens: a face the screen no
+// longer has is replaced by the default face with its settings; a face
+// that is installed, or a device font of the printer, stays as stored.
+TEST_F(ItemPlacement, AStoredFaceThatIsNotInstalledIsReplacedAtStart) {
+  constexpr WORD kFace = 358, kCharset = 367, kPitch = 371;
+  const LOGFONTW fallback = enumerated_family(u"DejaVu Sans");
+  ASSERT_EQ(std::u16string(fallback.lfFaceName), u"DejaVu Sans");
+  struct Case {
+    std::u16string stored, expected;
+    bool replaced;
+  } cases[] = {
+      {u"DejaVu Serif", u"DejaVu Serif", false},
+      {u"CS Courier", u"CS Courier", false},
+      {u"Gone Sans", u"DejaVu Sans", true},
+  };
+  for (const Case& c : cases) {
+    ASSERT_NE(sheet(kSheetTypeDocument), nullptr);
+    void* dm = context_->current.devmode;
+    void* pd = context_->current.printer_data;
+    const WCHAR* text = c.stored.c_str();
+    ASSERT_EQ(SetItemValueRaw(kFace, dm, pd, 6, static_cast<DWORD>((c.stored.size() + 1) * 2), &text), 0);
+    const BYTE marker = 77;
+    ASSERT_EQ(SetItemValueRaw(kCharset, dm, pd, 8, 1, &marker), 0);
+    ASSERT_EQ(SetItemValueRaw(kPitch, dm, pd, 8, 1, &marker), 0);
+    std::vector<std::u16string> faces;
+    open(536, EngineDialogProc<25, kDialogTypeDialog>, [&](HWND dialog) {
+      faces = ui::items(ui::find(dialog, 1581));
+      ui::click(ui::find(dialog, 1092));
+    });
+    WORD type = 0;
+    DWORD size = 0;
+    ItemValue v{};
+    ASSERT_EQ(GetItemValue(kFace, context_->current.devmode, context_->current.printer_data, &type, &size, &v), 0);
+    EXPECT_EQ(ItemText(v, size), c.expected) << morva::u16_to_utf8(c.stored);
+    EXPECT_EQ(current(kCharset), c.replaced ? fallback.lfCharSet : marker) << morva::u16_to_utf8(c.stored);
+    EXPECT_EQ(current(kPitch), c.replaced ? fallback.lfPitchAndFamily : marker) << morva::u16_to_utf8(c.stored);
+    // The face list: the installed families, then the printer's fonts.
+    ASSERT_FALSE(faces.empty());
+    EXPECT_NE(std::find(faces.begin(), faces.end(), u"DejaVu Sans Mono"), faces.end());
+    EXPECT_EQ(faces.back(), u"QZ Gothic");
+  }
+}
+
+// Choosing a face sets the font's other settings: an installed family its
+// own, a device font the character set and pitch the printer gives it.
+TEST_F(ItemPlacement, ChoosingAFaceSetsItsCharacterSetAndPitch) {
+  constexpr WORD kCharset = 367, kPitch = 371;
+  const LOGFONTW mono = enumerated_family(u"DejaVu Sans Mono");
+  ASSERT_EQ(std::u16string(mono.lfFaceName), u"DejaVu Sans Mono");
+  struct Case {
+    std::u16string face;
+    LONG charset, pitch;
+  } cases[] = {
+      {u"DejaVu Sans Mono", mono.lfCharSet, mono.lfPitchAndFamily},
+      // Stored pitch byte 48: family 0x30, fixed pitch.
+      {u"QZ Gothic", SHIFTJIS_CHARSET, 0x31},
+  };
+  for (const Case& c : cases) {
+    ASSERT_NE(sheet(kSheetTypeDocument), nullptr);
+    open(536, EngineDialogProc<25, kDialogTypeDialog>, [&](HWND dialog) {
+      EXPECT_TRUE(ui::select_text(ui::find(dialog, 1581), c.face));
+      ui::click(ui::find(dialog, 1092));
+    });
+    EXPECT_EQ(current(kCharset), c.charset) << morva::u16_to_utf8(c.face);
+    EXPECT_EQ(current(kPitch), c.pitch) << morva::u16_to_utf8(c.face);
+  }
+}
+
+// A model with the detail settings that bring controls of their own: the
+// job-monitor switch (1321) with its note, and the number mode (474) whose
+// value says which of its two number entries applies.
+class DetailSelection : public morva::test::DialogSheet {
+ protected:
+  std::string model() override {
+    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
+    nlohmann::json d = nlohmann::json::parse(in);
+    auto& records = d["main"]["records"];
+    int choices = 0;
+    for (const auto& r : records) choices += r.value("kind", 0) == 14 ? 1 : 0;
+    // The number mode is stored as a byte.
+    auto choice = [&](const std::string& name, int value) {
+      records.push_back({{"kind", 14}, {"name", name}, {"value", {{"type", 8}, {"value", value}}}});
+      return ++choices;
+    };
+    std::vector<int> modes;
+    for (const char* name : {"None", "First Only", "Second Only", "Both"})
+      modes.push_back(choice(name, static_cast<int>(modes.size())));
+    records.push_back({{"kind", 4}, {"id", 474}, {"name", "Number Mode"}, {"default", 1}, {"choices", modes}});
+    records.push_back({{"kind", 4}, {"id", 1321}, {"name", "Job Monitor"}, {"default", 1},
+                       {"choices", {choice("Off", 0), choice("On", 1)}}});
+    const std::string folder = root_.file("detail_model");
+    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+    return folder;
+  }
+};
+
+// Each selection shows the controls that belong to it and hides the
+// others; the number mode's value picks the entries that apply.
+TEST_F(DetailSelection, TheSelectionShowsItsOwnControls) {
+  constexpr INT kSelector = 3300, kSelected = 3303, kMonitorNote = 3302, kNote = 3309, kFirst = 3315, kSecond = 3317;
+  ASSERT_NE(sheet(kSheetTypeDocument), nullptr);
+  context_->state->job_monitor_available = TRUE;
+  open(504, EngineDialogProc<13, kDialogTypeDialog>, [&](HWND dialog) {
+    HWND selector = ui::find(dialog, kSelector);
+    auto pick = [&](const std::u16string& name) {
+      const INT row = row_of(selector, name + u"\t");
+      ASSERT_GE(row, 0) << morva::u16_to_utf8(name);
+      ASSERT_TRUE(ui::select(selector, row));
+    };
+    auto visible = [&](INT id) { return ui::state(ui::find(dialog, id)).visible; };
+    pick(u"Job Monitor");
+    EXPECT_TRUE(visible(kMonitorNote));
+    EXPECT_TRUE(visible(kNote));
+    EXPECT_FALSE(visible(kFirst));
+    EXPECT_FALSE(visible(kSecond));
+    pick(u"Number Mode");
+    EXPECT_FALSE(visible(kMonitorNote));
+    struct Case {
+      std::u16string mode;
+      bool first, second;
+    } cases[] = {
+        {u"None", false, false},
+        {u"First Only", false, true},
+        {u"Second Only", true, false},
+        {u"Both", true, true},
+    };
+    for (const Case& c : cases) {
+      ASSERT_TRUE(ui::select_text(ui::find(dialog, kSelected), c.mode));
+      EXPECT_EQ(visible(kFirst), c.first) << morva::u16_to_utf8(c.mode);
+      EXPECT_EQ(visible(kSecond), c.second) << morva::u16_to_utf8(c.mode);
+      EXPECT_EQ(visible(3314), c.first) << morva::u16_to_utf8(c.mode);
+      EXPECT_EQ(visible(3316), c.second) << morva::u16_to_utf8(c.mode);
+    }
+    EXPECT_TRUE(ui::write_png(dialog, png_path("detail-page-number-mode.png")));
+    EndDialog(dialog, IDCANCEL);
+  });
+}
+
+// The demo model has no zoom setting: the paper page shows no zoom edit.
+class PaperPageWithoutZoom : public morva::test::DialogSheet {};
+
+TEST_F(PaperPageWithoutZoom, TheZoomEditIsHidden) {
+  ASSERT_NE(sheet(kSheetTypeDocument), nullptr);
+  open(4701, EngineDialogProc<1, kDialogTypeDialog>, [&](HWND dialog) {
+    for (INT id : {1010, 1177, 1184, 1185}) EXPECT_FALSE(ui::state(ui::find(dialog, id)).visible) << id;
+    EXPECT_TRUE(ui::state(ui::find(dialog, 1006)).visible);
+    EXPECT_TRUE(ui::write_png(dialog, png_path("paper-page-without-zoom.png")));
+    EndDialog(dialog, IDCANCEL);
+  });
 }
 
 }  // namespace
