@@ -338,3 +338,67 @@ TEST_F(FaxPage, RefusedRecipientDetailsAreTakenBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// With the number history switched on for the printer, the numbers added
+// are offered again by the next sheet, newest first and at most ten; its
+// last item empties the history after the question.
+TEST_F(FaxPage, NumberHistoryKeepsTheTenNewestNumbers) {
+  constexpr INT kHistory = 4045;
+  DddHandle* database = DddOpen(printer_);
+  ASSERT_NE(database, nullptr);
+  WCHAR key[kFaxUserKeyChars] = {};
+  ASSERT_EQ(GetAddressHistoryKeyPath(printer_, database, key), 1);
+  DddClose(database);
+  HKEY hkey = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkey, nullptr),
+            ERROR_SUCCESS);
+  const DWORD on = 1;
+  ASSERT_EQ(RegSetValueExW(hkey, kHistorySwitchValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on),
+            ERROR_SUCCESS);
+  RegCloseKey(hkey);
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  const auto number = [](int i) {
+    return u"03000000" + std::u16string{static_cast<char16_t>(u'0' + i / 10), static_cast<char16_t>(u'0' + i % 10)};
+  };
+  const std::function<void(HWND)> sheets[] = {
+      [&](HWND sheet) {
+        HWND history = ui::find(sheet, kHistory);
+        ASSERT_TRUE(ui::state(history).visible) << "the drop-down takes the edit's place";
+        EXPECT_FALSE(ui::state(ui::find(sheet, kNumber)).visible);
+        for (int i = 0; i < 11; ++i) {
+          ASSERT_TRUE(ui::enter_text(history, number(i)));
+          EXPECT_TRUE(ui::click(ui::find(sheet, kAdd)));
+        }
+        EXPECT_EQ(ui::state(ui::find(sheet, kList)).count, 11);
+        EXPECT_TRUE(ui::press_ok(sheet));
+      },
+      [&](HWND sheet) {
+        HWND history = ui::find(sheet, kHistory);
+        const auto items = ui::items(history);
+        ASSERT_EQ(items.size(), 11u) << "ten numbers and the clearing item";
+        EXPECT_EQ(items[0], number(10));
+        EXPECT_EQ(items[9], number(1)) << "the oldest number went";
+        EXPECT_EQ(items[10], u"(Clear history)");
+        // Picking a number puts it into the entry.
+        ui::select(history, 3);
+        EXPECT_TRUE(ui::state(ui::find(sheet, kAdd)).enabled);
+        morva::platform::script_message_box_answers({IDYES});
+        ui::select(history, 10);
+        EXPECT_EQ(ui::items(history), std::vector<std::u16string>{u"(Clear history)"});
+        EXPECT_TRUE(ui::press_cancel(sheet));
+      }};
+  for (const auto& act : sheets) {
+    ui::script_modal(act);
+    DWORD result = 0;
+    CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  }
+  const auto log = morva::platform::message_box_log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().answer, IDYES);
+}
+
+}  // namespace
