@@ -34,6 +34,8 @@ constexpr INT kKind = 4016, kNumber = 4018, kName = 4019, kCompany = 4021, kEntr
 constexpr INT kDetails = 4022, kCover = 4023, kCoverButton = 4024, kNotice = 4044, kConfirm = 4048;
 constexpr INT kPhonebookStatus = 4035, kAddressBook = 4049, kHistory = 4045;
 constexpr INT kHistoryMax = 10, kNumberLimit = 128;
+// The page's own message: the pending warnings.
+constexpr UINT UM_PENDING_MESSAGES = 2534;
 // Asks the history drop-down to show the number setting again.
 constexpr UINT UM_SELECT_HISTORY = 2536;
 constexpr UINT kClearHistory = 5223, kClearHistoryQuestion = 5224;
@@ -512,6 +514,45 @@ void setup_list_view(HWND window) {
   }
 }
 
+// The warnings the page owes the user: IP fax switched off in the IP-fax
+// mode, else what the last list refresh changed. The flags are cleared.
+void show_pending_messages(HWND window) {
+  FaxSheetWords* words = SheetWords(window);
+  if (!words) return;
+  const WORD flags = words->pending;
+  words->pending = 0;
+  if (FaxMode(window) == 3 && !SipFaxOn(window)) {
+    Warn(window, 5206);
+    return;
+  }
+  if (flags & 0x4) Warn(window, 5220);
+  else if (flags & 0x8) Warn(window, 5240);
+  else if (flags & 0x10) Warn(window, 5241);
+  else if (flags & 0x1) {
+    Warn(window, 5221);
+    if (flags & 0x2) Warn(window, 5222);
+  } else if (flags & 0x2) Warn(window, 5222);
+}
+
+// An entry kind the device cannot send becomes one it can: a fax number
+// without a fax card an IP-fax address (SIP fax on) or a speed-dial number;
+// an IP-fax address with SIP fax off a fax number (with a card) or a
+// speed-dial number. A change empties the number.
+void adjust_entry_kind(ControlEvent* event) {
+  HWND window = event->window;
+  const LONG kind = NumberOr(window, 1794, 0);
+  const bool card = NumberOr(window, 4369, 0) != 0;
+  const bool sip = SipFaxOn(window);
+  LONG next = kind;
+  if (kind == kFaxKindNumber && !card) next = sip ? kFaxKindIpAddress : kFaxKindSpeedDial;
+  else if (kind == kFaxKindIpAddress && !sip) next = card ? kFaxKindNumber : kFaxKindSpeedDial;
+  if (next == kind) return;
+  WriteNumber(window, 1794, 3, 2, next);
+  WriteText(window, 1795, u"", 258);
+  const WORD changed[] = {1794, 1795, 0};
+  RequestRefresh(event, changed);
+}
+
 // What leaving the page checks; 1 keeps the page.
 INT leave_page(ControlEvent* event) {
   HWND window = event->window;
@@ -523,7 +564,10 @@ INT leave_page(ControlEvent* event) {
   const FaxDeviceRules rules = rules_of(window);
   FaxDestinationList* fax = GetDialogFaxList(window);
   const BOOL on_fax_sheet = fax_sheet(window);
-  if (on_fax_sheet) WriteNumber(window, 1881, 8, 1, ListModeFromRules(rules));
+  if (on_fax_sheet) {
+    WriteNumber(window, 1881, 8, 1, ListModeFromRules(rules));
+    adjust_entry_kind(event);
+  }
   WriteNumber(window, 380, 3, 2, FaxList_Count(fax));
   std::u16string number;
   ReadText(window, 1795, &number);
@@ -599,6 +643,7 @@ INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
     // The entry the page comes back to after each add.
     words->has_default = read_entry(window, &words->default_entry);
     words->pending = 0;
+    if (words->has_default) PostMessageW(window, UM_PENDING_MESSAGES, 0, 0);
     return 0;
   }
   if (IsNotifyCode(message, lParam, PSN_SETACTIVE)) {
@@ -936,6 +981,10 @@ FaxDestinationList* GetDialogFaxList(HWND window) {
 }
 
 INT_PTR FaxPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == UM_PENDING_MESSAGES) {
+    show_pending_messages(window);
+    return TRUE;
+  }
   if (message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY &&
       GetSheetContext(window)) {
     store_column_widths(window);

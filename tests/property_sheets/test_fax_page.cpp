@@ -106,12 +106,20 @@ class FaxPage : public ::testing::Test {
     morva::platform::reset_message_boxes();
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, nullptr));
     // The administrator switches direct fax on, with the fax card of mode 0.
+    switch_direct_fax_on(2);
+    ui_dll_ = LoadLibraryW(u"morvaui.dll");
+    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
+    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
+    ASSERT_NE(document_, nullptr);
+  }
+  // Direct fax on with the given fax card type (2: mode 0, 0: IP fax).
+  void switch_direct_fax_on(DWORD card) {
     DddHandle* database = DddOpen(printer_);
     ASSERT_NE(database, nullptr);
     std::vector<BYTE> block(kPrinterDataBlockSize);
     ASSERT_EQ(ReadPrinterSettings(printer_, block.data(), database), 1);
     std::vector<BYTE> devmode(5988);
-    const DWORD on = 1, card = 2;
+    const DWORD on = 1;
     ASSERT_EQ(SetItemValueRaw(5177, devmode.data(), block.data(), 8, 1, &on), 0);
     ASSERT_EQ(SetItemValueRaw(4369, devmode.data(), block.data(), 8, 1, &card), 0);
     PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
@@ -120,10 +128,6 @@ class FaxPage : public ::testing::Test {
     EXPECT_TRUE(WritePrinterDataKind(admin, block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
     ClosePrinter(admin);
     DddClose(database);
-    ui_dll_ = LoadLibraryW(u"morvaui.dll");
-    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
-    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
-    ASSERT_NE(document_, nullptr);
   }
   void TearDown() override {
     ui::reset();
@@ -399,6 +403,30 @@ TEST_F(FaxPage, NumberHistoryKeepsTheTenNewestNumbers) {
   const auto log = morva::platform::message_box_log();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.back().answer, IDYES);
+}
+
+}  // namespace
+
+namespace {
+
+// Without a fax card direct fax sends to IP-fax addresses only: with SIP fax
+// off the page says so as it opens, and nothing can be added.
+TEST_F(FaxPage, IpFaxModeWithoutSipFaxWarnsAtOpening) {
+  switch_direct_fax_on(0);
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  ui::script_modal([&](HWND sheet) {
+    ASSERT_NE(ui::find(sheet, kList), nullptr);
+    EXPECT_FALSE(ui::state(ui::find(sheet, kAdd)).enabled);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  DWORD result = 0;
+  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].text, u"IP fax is switched off: the destinations cannot be sent.");
+  EXPECT_EQ(log[0].style, static_cast<UINT>(MB_ICONWARNING));
 }
 
 }  // namespace
