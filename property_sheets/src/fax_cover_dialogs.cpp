@@ -452,6 +452,20 @@ INT NoticeButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 constexpr CommandItem kOkCommand{kCommandOk, nullptr};
+constexpr ChildDialogTemplate kFormListDialog[] = {{4200, EngineDialogProc<33, kDialogTypeDialog>, 33, kNone, 0}};
+constexpr ChildDialogCommand kOpenFormList{kFormListDialog, 0, 0};
+constexpr CommandItem kFormListCommand{kCommandChildDialog, &kOpenFormList};
+
+// The form list, then the cover sheet shows the chosen form.
+INT FormListButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                   const void*) {
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
+  RunCommandItem(event, message, wParam, lParam, record, &kFormListCommand);
+  const WORD changed[] = {1830, 377, 0};
+  RequestRefresh(event, changed);
+  return 0;
+}
+
 constexpr ChildDialogTemplate kSenderDialog[] = {{4300, EngineDialogProc<32, kDialogTypeDialog>, 32, kNone, 0}};
 constexpr ChildDialogCommand kOpenSender{kSenderDialog, 0, 0};
 constexpr CommandItem kSenderCommand{kCommandChildDialog, &kOpenSender};
@@ -496,10 +510,11 @@ constexpr ControlRecord kCoverRecords[] = {
     {4106, 0, nullptr, kControlCommand, SenderButton, nullptr, kNone, kNone, nullptr},
     {1092, 0, nullptr, kControlCommand, CoverOkButton, nullptr, kNone, kNone, nullptr},
     {kTestPrint, 0, nullptr, kControlCommand, TestPrintButton, nullptr, kNone, kNone, nullptr},
+    {4105, 0, nullptr, kControlCommand, FormListButton, nullptr, kNone, kNone, nullptr},
     {kNoticeButton, 0, nullptr, kControlCommand, NoticeButton, nullptr, kNone, kNone, nullptr},
 };
 constexpr INT kCoverHelp[] = {kKindList, 39600, kFormName, 36300, kPreview, 36500, kSubject, 37100, kComment, 37200,
-                              kSenderList, 36600, 4106, 36700, kTestPrint, 37900, 1092, 1520, 0, 0};
+                              kSenderList, 36600, 4106, 36700, kTestPrint, 37900, 4105, 36400, 1092, 1520, 0, 0};
 
 }  // namespace
 

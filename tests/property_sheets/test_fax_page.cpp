@@ -24,6 +24,7 @@
 #include "settings/stores/printer_data_kinds.h"
 #include "settings/stores/printer_settings.h"
 #include "temp_root.h"
+#include "win/paths.h"
 #include "win/win.h"
 
 namespace {
@@ -427,6 +428,59 @@ TEST_F(FaxPage, IpFaxModeWithoutSipFaxWarnsAtOpening) {
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].text, u"IP fax is switched off: the destinations cannot be sent.");
   EXPECT_EQ(log[0].style, static_cast<UINT>(MB_ICONWARNING));
+}
+
+}  // namespace
+
+namespace {
+
+// The cover-sheet form list shows the stored form files by name; a file
+// that cannot be opened is refused on OK, and the chosen one is stored
+// first and shown by the cover-sheet dialog once a form is used.
+TEST_F(FaxPage, FormListKeepsTheChosenFormFirst) {
+  constexpr INT kForms = 4202, kFormsButton = 4105, kCoverKind = 4103, kFormName = 4104;
+  morva::test::write_file(morva::platform::native_path(u"C:\\forms\\cover1.frm"), "form");
+  DddHandle* database = DddOpen(printer_);
+  ASSERT_NE(database, nullptr);
+  WCHAR key[kFaxUserKeyChars] = {};
+  ASSERT_TRUE(GetFaxUserKeyPath(database, 1, kCoverSheetFormsKeyTail, key, kFaxUserKeyChars));
+  DddClose(database);
+  LPCWSTR stored[] = {u"C:\\missing\\cover2.frm", u"C:\\forms\\cover1.frm"};
+  ASSERT_EQ(WriteNumberedStrings(key, kFormPathValuePrefix, stored, 2), 1);
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  ui::script_modal([&](HWND sheet) {
+    EXPECT_TRUE(ui::click(ui::find(sheet, kCover)));
+    ui::script_modal([&](HWND cover) {
+      ui::script_modal([&](HWND forms) {
+        HWND list = ui::find(forms, kForms);
+        EXPECT_EQ(ui::items(list), (std::vector<std::u16string>{u"cover2", u"cover1"}));
+        EXPECT_TRUE(ui::select(list, 0));
+        EXPECT_EQ(ui::text(ui::find(forms, 4201)), u"C:\\missing");
+        EXPECT_TRUE(ui::click(ui::find(forms, kOk)));
+        ASSERT_TRUE(IsWindow(forms)) << "a form that cannot be opened is refused";
+        EXPECT_TRUE(ui::select(list, 1));
+        EXPECT_TRUE(ui::click(ui::find(forms, kOk)));
+      });
+      EXPECT_TRUE(ui::click(ui::find(cover, kFormsButton)));
+      EXPECT_EQ(ui::text(ui::find(cover, kFormName)), u"") << "the standard cover sheet uses no form";
+      EXPECT_TRUE(ui::select(ui::find(cover, kCoverKind), 1));
+      EXPECT_EQ(ui::text(ui::find(cover, kFormName)), u"cover1");
+    });
+    EXPECT_TRUE(ui::click(ui::find(sheet, kCoverButton)));
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  DWORD result = 0;
+  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].text, u"The cover-sheet form cannot be opened.");
+  WCHAR texts[2][129] = {};
+  LPWSTR buffers[2] = {texts[0], texts[1]};
+  ASSERT_EQ(ReadNumberedStrings(key, kFormPathValuePrefix, buffers, sizeof texts[0], 2), 2);
+  EXPECT_EQ(std::u16string(texts[0]), u"C:\\forms\\cover1.frm");
+  EXPECT_EQ(std::u16string(texts[1]), u"C:\\missing\\cover2.frm");
 }
 
 }  // namespace
