@@ -89,7 +89,7 @@ constexpr const ControlSet& kKind29 = kPatternControls;
 constexpr const ControlSet& kKind30 = kCoverSheetSet;
 constexpr const ControlSet& kKind31 = kRecipientSet;
 constexpr const ControlSet& kKind32 = kSenderSet;
-MORVA_EMPTY_SET(kKind33, 38000);
+constexpr const ControlSet& kKind33 = kFormListSet;
 MORVA_EMPTY_SET(kKind39, 95050);
 constexpr const ControlSet& kKind42 = kJobNameControls;
 constexpr const ControlSet& kKind43 = kJobPairControls;

@@ -9,16 +9,23 @@
 #include "fax/fax_cover_sheet.h"
 #include "fax/fax_list.h"
 #include "fax/fax_registry_lists.h"
+#include "fax/fax_store.h"
 #include "fax_dialogs.h"
 #include "property_sheets/fax_pages.h"
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/module_state.h"
 #include "settings/database/ddd_queries.h"
+#include "settings/items/item_access.h"
+#include "settings/stores/printer_data_kinds.h"
+#include "settings/stores/printer_settings.h"
 #include "win/controls.h"
+#include "win/printer_dc.h"
 #include "win/win.h"
 
 using namespace morva::fax;
 using namespace fax_ui;
+
+INT CheckCoverSheetSender(HWND window);
 
 namespace {
 
@@ -275,7 +282,190 @@ INT SenderListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, 
   return 0;
 }
 
+// ---- test print ------------------------------------------------------------------------
+
+constexpr INT kTestPrint = 4101, kNoticeButton = 4130, kSendersButton = 4106;
+// The sheet's DEVMODE with its extension block, the extension's offset.
+constexpr DWORD kDevmodeBytes = 5988, kShortDevmodeSize = 1604, kPrinterDataBytes = kPrinterDataBlockSize;
+
+// A new temporary file for the sample page: in the temp folder, else the
+// Windows, system or current folder, else a fixed name.
+void make_sample_temp_file(WCHAR (&path)[MAX_PATH]) {
+  WCHAR folder[MAX_PATH] = {};
+  const auto made = [&](DWORD length) {
+    return length > 0 && length < MAX_PATH && GetTempFileNameW(folder, u"QZF", 0, path) != 0;
+  };
+  if (made(GetTempPathW(MAX_PATH, folder)) || made(GetWindowsDirectoryW(folder, MAX_PATH)) ||
+      made(GetSystemDirectoryW(folder, MAX_PATH)) || made(GetCurrentDirectoryW(MAX_PATH, folder)))
+    return;
+  std::memset(path, 0, sizeof path);
+  std::memcpy(path, u"c:\\qzfot.tmp", 12 * sizeof(WCHAR));
+}
+
+bool set_text(BYTE* devmode, BYTE* printer_data, WORD ddmid, LPCWSTR text) {
+  const DWORD bytes = static_cast<DWORD>((std::char_traits<char16_t>::length(text) + 1) * sizeof(WCHAR));
+  return SetItemValueRaw(ddmid, devmode, printer_data, 6, bytes, &text) == 0;
+}
+
+bool set_word(BYTE* devmode, BYTE* printer_data, WORD ddmid, DWORD value) {
+  WORD type = 0;
+  DWORD size = 0;
+  ItemValue current{};
+  if (GetItemValue(ddmid, devmode, printer_data, &type, &size, &current)) return false;
+  return SetItemValue(ddmid, devmode, printer_data, static_cast<DWORD>(-1), type, &value) != 0;
+}
+
+// The first and second line of a company text: split at its first line
+// end, or after 40 characters when no line end comes first.
+void company_lines(const std::u16string& company, std::u16string* first, std::u16string* second) {
+  const size_t crlf = company.find(u"\r\n");
+  if (crlf != std::u16string::npos && crlf <= 40) {
+    *first = company.substr(0, crlf);
+    *second = company.substr(crlf + 2);
+  } else {
+    *first = company.substr(0, 40);
+    *second = company.size() > 40 ? company.substr(40) : std::u16string();
+  }
+  const size_t end = second->find(u"\r\n");
+  if (end != std::u16string::npos) second->resize(end);
+}
+
+// The printer's name and port, from level 5 or else level 2.
+bool printer_and_port(HANDLE printer, std::u16string* name, std::u16string* port) {
+  if (BYTE* info = AllocGetPrinter(printer, 5)) {
+    const auto* p5 = reinterpret_cast<const PRINTER_INFO_5W*>(info);
+    *name = p5->pPrinterName ? p5->pPrinterName : u"";
+    *port = p5->pPortName ? p5->pPortName : u"";
+    GlobalFree(info);
+    if (!name->empty()) return true;
+  }
+  if (BYTE* info = AllocGetPrinter(printer, 2)) {
+    const auto* p2 = reinterpret_cast<const PRINTER_INFO_2W*>(info);
+    *name = p2->pPrinterName ? p2->pPrinterName : u"";
+    *port = p2->pPortName ? p2->pPortName : u"";
+    GlobalFree(info);
+    return !name->empty();
+  }
+  return false;
+}
+
+// One page holding a blank, printed on the printer with the sheet's
+// settings as a cover-only fax job to the first destination (or to a
+// placeholder destination when the list is empty).
+void print_sample(HWND window) {
+  SheetContext* context = GetSheetContext(window);
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  if (!context || !context->state || !context->current.devmode || !fax) return;
+  SheetState* state = context->state;
+  std::vector<BYTE> devmode(kDevmodeBytes), printer_data(kPrinterDataBytes);
+  std::memcpy(devmode.data(), context->current.devmode, kDevmodeBytes);
+  std::memcpy(printer_data.data(), context->current.printer_data, kPrinterDataBytes);
+  WCHAR addresses[MAX_PATH] = {}, settings[MAX_PATH] = {};
+  make_sample_temp_file(addresses);
+  const INT count = FaxList_Count(fax);
+  FaxDestinationList* sample = FaxList_Create();
+  bool ok = sample && set_text(devmode.data(), printer_data.data(), 375, addresses) &&
+            set_word(devmode.data(), printer_data.data(), 381, 1) &&
+            set_word(devmode.data(), printer_data.data(), 380, count > 0 ? static_cast<DWORD>(count) : 1);
+  FaxDestination destination{};
+  if (const FaxDestination* first = FaxList_GetAt(fax, 0)) {
+    destination = *first;
+  } else {
+    destination.MailboxId = 1;
+    destination.RelayId = 1;
+  }
+  if (ok) {
+    std::memcpy(sample->Subject, fax->Subject, sizeof sample->Subject);
+    std::memcpy(sample->Comment, fax->Comment, sizeof sample->Comment);
+    ok = FaxList_Append(sample, destination) && FaxList_WriteFile(state->printer, nullptr, addresses, sample);
+  }
+  std::u16string printer, port;
+  ok = ok && printer_and_port(state->printer, &printer, &port);
+  INT answer = 0;
+  if (ok) {
+    std::u16string line1, line2;
+    company_lines(destination.Company, &line1, &line2);
+    const std::u16string number = FitTextToBytes(destination.Number, 40, FALSE);
+    const std::u16string name = FitTextToBytes(destination.Name, 40, FALSE);
+    LPWSTR question = nullptr;
+    FormatResourceStringV(&question, 0, 5029, port.c_str(), number.c_str(), name.c_str(), line1.c_str(),
+                          line2.c_str());
+    answer = question ? AskText(window, question, MB_OKCANCEL | MB_ICONINFORMATION) : -1;
+    if (question) GlobalFree(question);
+  }
+  if (ok && answer == IDOK) {
+    make_sample_temp_file(settings);
+    if (set_text(devmode.data(), printer_data.data(), 374, settings) &&
+        SaveSettingsWithFaxList(state->printer, state->database, settings, 1, nullptr, devmode.data() + kShortDevmodeSize,
+                                context->current.marking, context->current.marking_size, context->current.spinfo,
+                                context->current.spinfo_size)) {
+      HDC dc = CreateDCW(u"WINSPOOL", printer.c_str(), nullptr, reinterpret_cast<const DEVMODEW*>(devmode.data()));
+      if (dc) {
+        DOCINFOW info{sizeof info, u"SamplePrint", port.c_str(), nullptr, 0};
+        if (StartDocW(dc, &info) > 0) {
+          StartPage(dc);
+          ExtTextOutW(dc, 100, 100, ETO_CLIPPED, nullptr, u" ", 1, nullptr);
+          EndPage(dc);
+          EndDoc(dc);
+        }
+        DeleteDC(dc);
+      }
+    }
+    DeleteFileW(settings);
+  }
+  DeleteFileW(addresses);
+  FaxList_Destroy(sample);
+}
+
+INT TestPrintButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord*, const void*) {
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
+  HWND window = event->window;
+  HWND senders = GetDlgItem(window, kSendersButton);
+  switch (CheckCoverSheetSender(window)) {
+    case 0: break;
+    case 1:
+      // No stored sender of that name: the notice, then the sender dialog.
+      SendMessageW(window, WM_COMMAND, MAKEWPARAM(kNoticeButton, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(window, kNoticeButton)));
+      fill_senders(window);
+      PostMessageW(window, WM_COMMAND, MAKEWPARAM(kSendersButton, BN_CLICKED), reinterpret_cast<LPARAM>(senders));
+      return 0;
+    case 2: fill_senders(window); break;
+    case 3:
+      if (FaxSheetWords* words = SheetWords(window)) words->sender_prompt = 2;
+      PostMessageW(window, WM_COMMAND, MAKEWPARAM(kSendersButton, BN_CLICKED), reinterpret_cast<LPARAM>(senders));
+      return 0;
+    default: return 0;
+  }
+  print_sample(window);
+  return 0;
+}
+
+constexpr ChildDialogTemplate kNoticeDialog[] = {{3880, EngineDialogProc<57, kDialogTypeDialog>, 57, kNone, 0}};
+constexpr ChildDialogCommand kOpenNotice{kNoticeDialog, 0, 0};
+constexpr CommandItem kNoticeCommand{kCommandChildDialog, &kOpenNotice};
+
+INT NoticeButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                 const void*) {
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
+  return RunCommandItem(event, message, wParam, lParam, record, &kNoticeCommand);
+}
+
 constexpr CommandItem kOkCommand{kCommandOk, nullptr};
+constexpr ChildDialogTemplate kFormListDialog[] = {{4200, EngineDialogProc<33, kDialogTypeDialog>, 33, kNone, 0}};
+constexpr ChildDialogCommand kOpenFormList{kFormListDialog, 0, 0};
+constexpr CommandItem kFormListCommand{kCommandChildDialog, &kOpenFormList};
+
+// The form list, then the cover sheet shows the chosen form.
+INT FormListButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                   const void*) {
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
+  RunCommandItem(event, message, wParam, lParam, record, &kFormListCommand);
+  const WORD changed[] = {1830, 377, 0};
+  RequestRefresh(event, changed);
+  return 0;
+}
+
 constexpr ChildDialogTemplate kSenderDialog[] = {{4300, EngineDialogProc<32, kDialogTypeDialog>, 32, kNone, 0}};
 constexpr ChildDialogCommand kOpenSender{kSenderDialog, 0, 0};
 constexpr CommandItem kSenderCommand{kCommandChildDialog, &kOpenSender};
@@ -319,9 +509,12 @@ constexpr ControlRecord kCoverRecords[] = {
     {kSenderList, 0, nullptr, kControlDropDown, SenderListHandler, nullptr, 4118, kNone, nullptr},
     {4106, 0, nullptr, kControlCommand, SenderButton, nullptr, kNone, kNone, nullptr},
     {1092, 0, nullptr, kControlCommand, CoverOkButton, nullptr, kNone, kNone, nullptr},
+    {kTestPrint, 0, nullptr, kControlCommand, TestPrintButton, nullptr, kNone, kNone, nullptr},
+    {4105, 0, nullptr, kControlCommand, FormListButton, nullptr, kNone, kNone, nullptr},
+    {kNoticeButton, 0, nullptr, kControlCommand, NoticeButton, nullptr, kNone, kNone, nullptr},
 };
 constexpr INT kCoverHelp[] = {kKindList, 39600, kFormName, 36300, kPreview, 36500, kSubject, 37100, kComment, 37200,
-                              kSenderList, 36600, 4106, 36700, 1092, 1520, 0, 0};
+                              kSenderList, 36600, 4106, 36700, kTestPrint, 37900, 4105, 36400, 1092, 1520, 0, 0};
 
 }  // namespace
 

@@ -24,6 +24,7 @@ struct FaxSheetWords {
   WORD line_prefix = 0;      // the recipient details opened without a line prefix
   WORD sender_mask = 0x20;   // editable sender fields
   LONG_PTR preview_proc = 0; // the preview control's own window procedure
+  BOOL reload_history = FALSE;  // the number history is read again at the next activation
 };
 
 // The words of the sheet a window belongs to (made on first use, dropped

@@ -5,6 +5,7 @@
 // mode.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "fax/fax_destination_checks.h"
 #include "fax/fax_list.h"
@@ -31,7 +32,13 @@ namespace {
 constexpr INT kList = 4002, kRowOptions = 4007, kRemove = 4006, kEdit = 4004, kAdd = 4003;
 constexpr INT kKind = 4016, kNumber = 4018, kName = 4019, kCompany = 4021, kEntryOptions = 4020;
 constexpr INT kDetails = 4022, kCover = 4023, kCoverButton = 4024, kNotice = 4044, kConfirm = 4048;
-constexpr INT kPhonebookStatus = 4035, kAddressBook = 4049;
+constexpr INT kPhonebookStatus = 4035, kAddressBook = 4049, kHistory = 4045;
+constexpr INT kHistoryMax = 10, kNumberLimit = 128;
+// The page's own message: the pending warnings.
+constexpr UINT UM_PENDING_MESSAGES = 2534;
+// Asks the history drop-down to show the number setting again.
+constexpr UINT UM_SELECT_HISTORY = 2536;
+constexpr UINT kClearHistory = 5223, kClearHistoryQuestion = 5224;
 
 // Texts of the page.
 constexpr UINT kKindTexts = 4670;  // 4670 fax number, 4671 speed dial, 4672 IP fax
@@ -229,6 +236,92 @@ void after_list_change(HWND window) {
   update_buttons(window);
 }
 
+// ---- number history -------------------------------------------------------------------
+
+bool history_on(HWND window) { return NumberOr(window, 1367, 0) != 0; }
+
+// The key of the printer's number history; empty without one.
+std::u16string history_key(HWND window) {
+  const SheetState* state = GetSheetState(window);
+  WCHAR key[kFaxUserKeyChars] = {};
+  if (!state || !GetAddressHistoryKeyPath(state->printer, state->database, key)) return {};
+  return key;
+}
+
+// The numbers of the history drop-down (its last item clears the history).
+std::vector<std::u16string> history_items(HWND window) {
+  HWND combo = GetDlgItem(window, kHistory);
+  std::vector<std::u16string> out;
+  const INT n = static_cast<INT>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+  for (INT i = 0; i + 1 < n; ++i) {
+    WCHAR text[kHistoryEntryChars] = {};
+    if (SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= kHistoryEntryChars) continue;
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    out.push_back(text);
+  }
+  return out;
+}
+
+void set_history_items(HWND window, const std::vector<std::u16string>& numbers) {
+  HWND combo = GetDlgItem(window, kHistory);
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  for (const std::u16string& n : numbers) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(n.c_str()));
+  const std::u16string clear = ResourceText(kClearHistory);
+  SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(clear.c_str()));
+}
+
+bool same_text(const std::u16string& a, const std::u16string& b) {
+  return lstrcmpiW(a.c_str(), b.c_str()) == 0;
+}
+
+// The history item equal to the number setting, else the setting's text.
+void show_history_number(HWND window) {
+  std::u16string number;
+  ReadText(window, 1795, &number);
+  const std::vector<std::u16string> items = history_items(window);
+  HWND combo = GetDlgItem(window, kHistory);
+  for (size_t i = 0; i < items.size(); ++i)
+    if (same_text(items[i], number)) {
+      SendMessageW(combo, CB_SETCURSEL, i, 0);
+      return;
+    }
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  SetWindowTextW(combo, number.c_str());
+}
+
+void load_history(HWND window) {
+  const std::u16string key = history_key(window);
+  std::vector<std::u16string> numbers;
+  WCHAR entries[kHistoryMax][kHistoryEntryChars] = {};
+  const INT n = key.empty() ? 0 : ReadAddressHistory(key.c_str(), entries);
+  for (INT i = 0; i < n && i < kHistoryMax; ++i) numbers.push_back(entries[i]);
+  set_history_items(window, numbers);
+  show_history_number(window);
+}
+
+// The number used last goes first; an equal item moves, the eleventh goes.
+void remember_number(HWND window, const std::u16string& number) {
+  std::vector<std::u16string> numbers = history_items(window);
+  std::erase_if(numbers, [&](const std::u16string& n) { return same_text(n, number); });
+  numbers.insert(numbers.begin(), number);
+  if (numbers.size() > kHistoryMax) numbers.resize(kHistoryMax);
+  set_history_items(window, numbers);
+}
+
+void store_history(HWND window) {
+  SheetContext* c = GetSheetContext(window);
+  const std::u16string key = history_key(window);
+  if (!c || key.empty()) return;
+  const std::vector<std::u16string> numbers = history_items(window);
+  std::vector<LPCWSTR> entries;
+  for (const std::u16string& n : numbers) entries.push_back(n.c_str());
+  StoreAddressHistory(key.c_str(), c->current.devmode, c->current.printer_data, entries.data(),
+                      static_cast<INT>(entries.size()));
+}
+
+// The control the number is typed into.
+HWND number_control(HWND window) { return GetDlgItem(window, history_on(window) ? kHistory : kNumber); }
+
 // ---- entry --------------------------------------------------------------------------
 
 void reset_entry(ControlEvent* event) {
@@ -239,8 +332,9 @@ void reset_entry(ControlEvent* event) {
   const bool keep_kind = state && TestCapabilityBit(&state->capabilities, 0xFFFF0040);
   write_entry(window, words->default_entry, keep_kind);
   RequestRefresh(event, kEntryRefresh);
+  if (history_on(window)) show_history_number(window);
   after_list_change(window);
-  SetFocus(GetDlgItem(window, kNumber));
+  SetFocus(number_control(window));
 }
 
 // Puts the destination last into the list and the list view. 0 when the
@@ -261,6 +355,7 @@ INT append_destination(HWND window, const FaxDestination& d) {
   add_row(window, d, FaxList_Count(fax) - 1);
   if (NumberOr(window, 1891, 0) == 0) WriteNumber(window, 1891, 1, 4, 1);
   SetDlgItemTextW(window, kPhonebookStatus, u"");
+  if (history_on(window)) remember_number(window, d.Number);
   return 1;
 }
 
@@ -419,6 +514,45 @@ void setup_list_view(HWND window) {
   }
 }
 
+// The warnings the page owes the user: IP fax switched off in the IP-fax
+// mode, else what the last list refresh changed. The flags are cleared.
+void show_pending_messages(HWND window) {
+  FaxSheetWords* words = SheetWords(window);
+  if (!words) return;
+  const WORD flags = words->pending;
+  words->pending = 0;
+  if (FaxMode(window) == 3 && !SipFaxOn(window)) {
+    Warn(window, 5206);
+    return;
+  }
+  if (flags & 0x4) Warn(window, 5220);
+  else if (flags & 0x8) Warn(window, 5240);
+  else if (flags & 0x10) Warn(window, 5241);
+  else if (flags & 0x1) {
+    Warn(window, 5221);
+    if (flags & 0x2) Warn(window, 5222);
+  } else if (flags & 0x2) Warn(window, 5222);
+}
+
+// An entry kind the device cannot send becomes one it can: a fax number
+// without a fax card an IP-fax address (SIP fax on) or a speed-dial number;
+// an IP-fax address with SIP fax off a fax number (with a card) or a
+// speed-dial number. A change empties the number.
+void adjust_entry_kind(ControlEvent* event) {
+  HWND window = event->window;
+  const LONG kind = NumberOr(window, 1794, 0);
+  const bool card = NumberOr(window, 4369, 0) != 0;
+  const bool sip = SipFaxOn(window);
+  LONG next = kind;
+  if (kind == kFaxKindNumber && !card) next = sip ? kFaxKindIpAddress : kFaxKindSpeedDial;
+  else if (kind == kFaxKindIpAddress && !sip) next = card ? kFaxKindNumber : kFaxKindSpeedDial;
+  if (next == kind) return;
+  WriteNumber(window, 1794, 3, 2, next);
+  WriteText(window, 1795, u"", 258);
+  const WORD changed[] = {1794, 1795, 0};
+  RequestRefresh(event, changed);
+}
+
 // What leaving the page checks; 1 keeps the page.
 INT leave_page(ControlEvent* event) {
   HWND window = event->window;
@@ -430,7 +564,10 @@ INT leave_page(ControlEvent* event) {
   const FaxDeviceRules rules = rules_of(window);
   FaxDestinationList* fax = GetDialogFaxList(window);
   const BOOL on_fax_sheet = fax_sheet(window);
-  if (on_fax_sheet) WriteNumber(window, 1881, 8, 1, ListModeFromRules(rules));
+  if (on_fax_sheet) {
+    WriteNumber(window, 1881, 8, 1, ListModeFromRules(rules));
+    adjust_entry_kind(event);
+  }
   WriteNumber(window, 380, 3, 2, FaxList_Count(fax));
   std::u16string number;
   ReadText(window, 1795, &number);
@@ -498,12 +635,26 @@ INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
     if (!words) return 0;
     if (NumberOr(window, 5211, 0) == 2) EnableWindow(GetDlgItem(window, kEntryOptions), FALSE);
     setup_list_view(window);
+    if (SheetContext* c = GetSheetContext(window)) {
+      const std::u16string key = history_key(window);
+      if (!key.empty()) LoadAddressHistorySwitch(key.c_str(), c->current.devmode, c->current.printer_data);
+    }
+    words->reload_history = TRUE;
     // The entry the page comes back to after each add.
     words->has_default = read_entry(window, &words->default_entry);
     words->pending = 0;
+    if (words->has_default) PostMessageW(window, UM_PENDING_MESSAGES, 0, 0);
     return 0;
   }
   if (IsNotifyCode(message, lParam, PSN_SETACTIVE)) {
+    const bool history = history_on(window);
+    ShowWindow(GetDlgItem(window, kNumber), history ? SW_HIDE : SW_SHOW);
+    ShowWindow(GetDlgItem(window, kHistory), history ? SW_SHOW : SW_HIDE);
+    FaxSheetWords* w = SheetWords(window);
+    if (history && w && w->reload_history) {
+      load_history(window);
+      w->reload_history = FALSE;
+    }
     fill_rows(window);
     if (FaxList_Count(GetDialogFaxList(window)) == 0) WriteNumber(window, 1891, 1, 4, 0);
     after_list_change(window);
@@ -621,7 +772,7 @@ struct TextField {
   DWORD bytes;
   INT limit;
 };
-constexpr TextField kNumberField{1795, 258, 128};
+constexpr TextField kNumberField{1795, 258, kNumberLimit};
 constexpr TextField kNameField{1797, 82, 40};
 constexpr TextField kCompanyField{1798, 166, 82};
 
@@ -677,6 +828,55 @@ INT TextFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
     update_buttons(window);
     SetFocus(GetDlgItem(window, kNumber));
     return 1;
+  }
+  return 0;
+}
+
+// The number drop-down with the last numbers used; its last item clears
+// them after a question.
+INT HistoryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord*,
+                   const void*) {
+  HWND window = event->window;
+  HWND combo = GetDlgItem(window, kHistory);
+  if (message == WM_INITDIALOG) {
+    SendMessageW(combo, CB_LIMITTEXT, kNumberLimit, 0);
+    return 0;
+  }
+  if (!history_on(window)) return 0;
+  if (wants_display(message, lParam) || message == UM_SELECT_HISTORY) {
+    show_history_number(window);
+    EnableWindow(combo, event->permission);
+    update_buttons(window);
+    return 0;
+  }
+  if (message != WM_COMMAND) return 0;
+  const WORD code = HIWORD(wParam);
+  if (code == CBN_EDITCHANGE) {
+    WCHAR text[kHistoryEntryChars] = {};
+    GetWindowTextW(combo, text, kHistoryEntryChars);
+    WriteText(window, 1795, text, 258);
+    update_buttons(window);
+  } else if (code == CBN_SELENDOK || code == CBN_SELCHANGE) {
+    const INT at = static_cast<INT>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    const INT count = static_cast<INT>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    if (at < 0) return 0;
+    if (at == count - 1) {
+      if (Ask(window, kClearHistoryQuestion, MB_YESNO) == IDYES) set_history_items(window, {});
+      PostMessageW(combo, UM_SELECT_HISTORY, 0, 0);
+      show_history_number(window);
+      return 0;
+    }
+    const std::vector<std::u16string> items = history_items(window);
+    std::u16string number;
+    ReadText(window, 1795, &number);
+    if (static_cast<size_t>(at) < items.size() && !same_text(items[static_cast<size_t>(at)], number)) {
+      WriteText(window, 1795, items[static_cast<size_t>(at)], 258);
+      const WORD changed[] = {1795, 0};
+      RequestRefresh(event, changed);
+    }
+    update_buttons(window);
+  } else if (code == CBN_CLOSEUP) {
+    show_history_number(window);
   }
   return 0;
 }
@@ -756,6 +956,7 @@ constexpr ControlRecord kPageRecords[] = {
     {kAdd, 0, nullptr, kControlCommand, AddButton, nullptr, kNone, kNone, nullptr},
     {kKind, 0, nullptr, kControlDropDown, KindListHandler, nullptr, 4030, kNone, nullptr},
     {kNumber, 0, nullptr, kControlEdit, TextFieldHandler, &kNumberField, 4031, kNone, nullptr},
+    {kHistory, 0, nullptr, kControlDropDown, HistoryHandler, nullptr, 4031, kNone, nullptr},
     {kName, 0, nullptr, kControlEdit, TextFieldHandler, &kNameField, 4033, kNone, nullptr},
     {kCompany, 0, nullptr, kControlEdit, TextFieldHandler, &kCompanyField, 4034, kNone, nullptr},
     {kEntryOptions, 0, nullptr, 0, EntryOptionsHandler, nullptr, kNone, kNone, nullptr},
@@ -780,6 +981,10 @@ FaxDestinationList* GetDialogFaxList(HWND window) {
 }
 
 INT_PTR FaxPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == UM_PENDING_MESSAGES) {
+    show_pending_messages(window);
+    return TRUE;
+  }
   if (message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY &&
       GetSheetContext(window)) {
     store_column_widths(window);
@@ -798,6 +1003,10 @@ INT_PTR FaxPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         SetWindowLongPtrW(window, DWLP_MSGRESULT, PSNRET_INVALID_NOCHANGEPAGE);
         return TRUE;
       }
+    }
+    if (history_on(window)) {
+      store_history(window);
+      if (FaxSheetWords* words = SheetWords(window)) words->reload_history = TRUE;
     }
   }
   return RunEngineDialog(window, message, wParam, lParam, 0, kDialogTypePage);

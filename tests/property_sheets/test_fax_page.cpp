@@ -24,6 +24,7 @@
 #include "settings/stores/printer_data_kinds.h"
 #include "settings/stores/printer_settings.h"
 #include "temp_root.h"
+#include "win/paths.h"
 #include "win/win.h"
 
 namespace {
@@ -106,12 +107,20 @@ class FaxPage : public ::testing::Test {
     morva::platform::reset_message_boxes();
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, nullptr));
     // The administrator switches direct fax on, with the fax card of mode 0.
+    switch_direct_fax_on(2);
+    ui_dll_ = LoadLibraryW(u"morvaui.dll");
+    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
+    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
+    ASSERT_NE(document_, nullptr);
+  }
+  // Direct fax on with the given fax card type (2: mode 0, 0: IP fax).
+  void switch_direct_fax_on(DWORD card) {
     DddHandle* database = DddOpen(printer_);
     ASSERT_NE(database, nullptr);
     std::vector<BYTE> block(kPrinterDataBlockSize);
     ASSERT_EQ(ReadPrinterSettings(printer_, block.data(), database), 1);
     std::vector<BYTE> devmode(5988);
-    const DWORD on = 1, card = 2;
+    const DWORD on = 1;
     ASSERT_EQ(SetItemValueRaw(5177, devmode.data(), block.data(), 8, 1, &on), 0);
     ASSERT_EQ(SetItemValueRaw(4369, devmode.data(), block.data(), 8, 1, &card), 0);
     PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
@@ -120,10 +129,6 @@ class FaxPage : public ::testing::Test {
     EXPECT_TRUE(WritePrinterDataKind(admin, block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
     ClosePrinter(admin);
     DddClose(database);
-    ui_dll_ = LoadLibraryW(u"morvaui.dll");
-    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
-    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
-    ASSERT_NE(document_, nullptr);
   }
   void TearDown() override {
     ui::reset();
@@ -335,6 +340,147 @@ TEST_F(FaxPage, RefusedRecipientDetailsAreTakenBack) {
   EXPECT_NE(log[0].text.find(u"relay destination numbers are not valid"), std::u16string::npos);
   EXPECT_NE(log[1].text.find(u"relay destination numbers are not valid"), std::u16string::npos);  // OK refused
   EXPECT_EQ(log[2].text, u"The mailbox password must have no characters, four characters or more than four characters.");
+}
+
+}  // namespace
+
+namespace {
+
+// With the number history switched on for the printer, the numbers added
+// are offered again by the next sheet, newest first and at most ten; its
+// last item empties the history after the question.
+TEST_F(FaxPage, NumberHistoryKeepsTheTenNewestNumbers) {
+  constexpr INT kHistory = 4045;
+  DddHandle* database = DddOpen(printer_);
+  ASSERT_NE(database, nullptr);
+  WCHAR key[kFaxUserKeyChars] = {};
+  ASSERT_EQ(GetAddressHistoryKeyPath(printer_, database, key), 1);
+  DddClose(database);
+  HKEY hkey = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkey, nullptr),
+            ERROR_SUCCESS);
+  const DWORD on = 1;
+  ASSERT_EQ(RegSetValueExW(hkey, kHistorySwitchValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on),
+            ERROR_SUCCESS);
+  RegCloseKey(hkey);
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  const auto number = [](int i) {
+    return u"03000000" + std::u16string{static_cast<char16_t>(u'0' + i / 10), static_cast<char16_t>(u'0' + i % 10)};
+  };
+  const std::function<void(HWND)> sheets[] = {
+      [&](HWND sheet) {
+        HWND history = ui::find(sheet, kHistory);
+        ASSERT_TRUE(ui::state(history).visible) << "the drop-down takes the edit's place";
+        EXPECT_FALSE(ui::state(ui::find(sheet, kNumber)).visible);
+        for (int i = 0; i < 11; ++i) {
+          ASSERT_TRUE(ui::enter_text(history, number(i)));
+          EXPECT_TRUE(ui::click(ui::find(sheet, kAdd)));
+        }
+        EXPECT_EQ(ui::state(ui::find(sheet, kList)).count, 11);
+        EXPECT_TRUE(ui::press_ok(sheet));
+      },
+      [&](HWND sheet) {
+        HWND history = ui::find(sheet, kHistory);
+        const auto items = ui::items(history);
+        ASSERT_EQ(items.size(), 11u) << "ten numbers and the clearing item";
+        EXPECT_EQ(items[0], number(10));
+        EXPECT_EQ(items[9], number(1)) << "the oldest number went";
+        EXPECT_EQ(items[10], u"(Clear history)");
+        // Picking a number puts it into the entry.
+        ui::select(history, 3);
+        EXPECT_TRUE(ui::state(ui::find(sheet, kAdd)).enabled);
+        morva::platform::script_message_box_answers({IDYES});
+        ui::select(history, 10);
+        EXPECT_EQ(ui::items(history), std::vector<std::u16string>{u"(Clear history)"});
+        EXPECT_TRUE(ui::press_cancel(sheet));
+      }};
+  for (const auto& act : sheets) {
+    ui::script_modal(act);
+    DWORD result = 0;
+    CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  }
+  const auto log = morva::platform::message_box_log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().answer, IDYES);
+}
+
+}  // namespace
+
+namespace {
+
+// Without a fax card direct fax sends to IP-fax addresses only: with SIP fax
+// off the page says so as it opens, and nothing can be added.
+TEST_F(FaxPage, IpFaxModeWithoutSipFaxWarnsAtOpening) {
+  switch_direct_fax_on(0);
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  ui::script_modal([&](HWND sheet) {
+    ASSERT_NE(ui::find(sheet, kList), nullptr);
+    EXPECT_FALSE(ui::state(ui::find(sheet, kAdd)).enabled);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  DWORD result = 0;
+  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].text, u"IP fax is switched off: the destinations cannot be sent.");
+  EXPECT_EQ(log[0].style, static_cast<UINT>(MB_ICONWARNING));
+}
+
+}  // namespace
+
+namespace {
+
+// The cover-sheet form list shows the stored form files by name; a file
+// that cannot be opened is refused on OK, and the chosen one is stored
+// first and shown by the cover-sheet dialog once a form is used.
+TEST_F(FaxPage, FormListKeepsTheChosenFormFirst) {
+  constexpr INT kForms = 4202, kFormsButton = 4105, kCoverKind = 4103, kFormName = 4104;
+  morva::test::write_file(morva::platform::native_path(u"C:\\forms\\cover1.frm"), "form");
+  DddHandle* database = DddOpen(printer_);
+  ASSERT_NE(database, nullptr);
+  WCHAR key[kFaxUserKeyChars] = {};
+  ASSERT_TRUE(GetFaxUserKeyPath(database, 1, kCoverSheetFormsKeyTail, key, kFaxUserKeyChars));
+  DddClose(database);
+  LPCWSTR stored[] = {u"C:\\missing\\cover2.frm", u"C:\\forms\\cover1.frm"};
+  ASSERT_EQ(WriteNumberedStrings(key, kFormPathValuePrefix, stored, 2), 1);
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  ui::script_modal([&](HWND sheet) {
+    EXPECT_TRUE(ui::click(ui::find(sheet, kCover)));
+    ui::script_modal([&](HWND cover) {
+      ui::script_modal([&](HWND forms) {
+        HWND list = ui::find(forms, kForms);
+        EXPECT_EQ(ui::items(list), (std::vector<std::u16string>{u"cover2", u"cover1"}));
+        EXPECT_TRUE(ui::select(list, 0));
+        EXPECT_EQ(ui::text(ui::find(forms, 4201)), u"C:\\missing");
+        EXPECT_TRUE(ui::click(ui::find(forms, kOk)));
+        ASSERT_TRUE(IsWindow(forms)) << "a form that cannot be opened is refused";
+        EXPECT_TRUE(ui::select(list, 1));
+        EXPECT_TRUE(ui::click(ui::find(forms, kOk)));
+      });
+      EXPECT_TRUE(ui::click(ui::find(cover, kFormsButton)));
+      EXPECT_EQ(ui::text(ui::find(cover, kFormName)), u"") << "the standard cover sheet uses no form";
+      EXPECT_TRUE(ui::select(ui::find(cover, kCoverKind), 1));
+      EXPECT_EQ(ui::text(ui::find(cover, kFormName)), u"cover1");
+    });
+    EXPECT_TRUE(ui::click(ui::find(sheet, kCoverButton)));
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  DWORD result = 0;
+  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].text, u"The cover-sheet form cannot be opened.");
+  WCHAR texts[2][129] = {};
+  LPWSTR buffers[2] = {texts[0], texts[1]};
+  ASSERT_EQ(ReadNumberedStrings(key, kFormPathValuePrefix, buffers, sizeof texts[0], 2), 2);
+  EXPECT_EQ(std::u16string(texts[0]), u"C:\\forms\\cover1.frm");
+  EXPECT_EQ(std::u16string(texts[1]), u"C:\\missing\\cover2.frm");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "print_job.h"
+#include "printer_dc.h"
 #include "win/machine_root.h"
 #include "win/strings.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   using namespace morva::print_host;
   std::string document, text_file;
   TextOptions options;
+  install_printer_dc_maker();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> std::string {

@@ -327,6 +327,30 @@ BOOL PrinterDc::draw_shape(int kind, const POINT* points, int count, const LOGPE
 int PrinterDc::start_page_call() { return start_page() ? 1 : 0; }
 int PrinterDc::end_page_call() { return end_page() ? 1 : 0; }
 
+int PrinterDc::start_doc_call(LPCWSTR name, LPCWSTR) {
+  return start_doc(name ? name : u"") ? static_cast<int>(job_id_) : 0;
+}
+int PrinterDc::end_doc_call() { return end_doc() ? 1 : 0; }
+int PrinterDc::abort_doc_call() {
+  if (!doc_open_) return 0;
+  abort_doc();
+  return 1;
+}
+
+namespace {
+
+platform::PrinterDcTarget* make_printer_dc(LPCWSTR device, const DEVMODEW* devmode, HDC* hdc) {
+  std::string error;
+  std::unique_ptr<PrinterDc> dc = PrinterDc::create(device, devmode, &error);
+  if (!dc) return nullptr;
+  *hdc = dc->hdc();
+  return dc.release();
+}
+
+}  // namespace
+
+void install_printer_dc_maker() { platform::set_printer_dc_maker(&make_printer_dc); }
+
 int PrinterDc::escape(int code, int in_size, const void* in, int out_size, void* out) {
   auto drv_escape = device_->get<PFN_DrvEscape>(INDEX_DrvEscape);
   if (!drv_escape) return 0;

@@ -90,6 +90,10 @@ class PrinterDc final : public platform::PrinterDcTarget {
   // StartPage and EndPage called on the DC by the interface DLL itself.
   int start_page_call() override;
   int end_page_call() override;
+  // StartDocW, EndDoc and AbortDoc called on the DC.
+  int start_doc_call(LPCWSTR name, LPCWSTR output) override;
+  int end_doc_call() override;
+  int abort_doc_call() override;
   BOOL draw_text(POINT at, const LOGFONTW& font, COLORREF colour, LPCWSTR text, UINT count) override;
   BOOL draw_shape(int kind, const POINT* points, int count, const LOGPEN& pen, BOOL hollow, COLORREF fill) override;
 
@@ -210,6 +214,11 @@ class PrinterDc final : public platform::PrinterDcTarget {
   CLIPOBJ* trivial_clip_ = nullptr;
   Point position_;
 };
+
+// Lets CreateDCW(u"WINSPOOL", printer, ...) of any library in this process
+// make its printer DCs here, so that an application's own printing (a
+// driver's test page) reaches the installed driver.
+void install_printer_dc_maker();
 
 // COLORREF (0x00BBGGRR) to the device's 0x00RRGGBB.
 inline ULONG device_color(COLORREF c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }

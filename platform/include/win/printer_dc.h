@@ -83,6 +83,12 @@ class MORVA_WIN_API PrinterDcTarget {
   // cannot draw it.
   virtual BOOL draw_text(POINT, const LOGFONTW&, COLORREF, LPCWSTR, UINT) { return FALSE; }
   virtual BOOL draw_shape(int, const POINT*, int, const LOGPEN&, BOOL, COLORREF) { return FALSE; }
+  // StartDocW, EndDoc and AbortDoc on the DC: the job id (above 0) of a
+  // started document, above 0 for a document ended or aborted; 0 or below
+  // when it fails or the host keeps no documents.
+  virtual int start_doc_call(LPCWSTR, LPCWSTR) { return 0; }
+  virtual int end_doc_call() { return 0; }
+  virtual int abort_doc_call() { return 0; }
 };
 
 // A new HDC for a printer DC host, until unregister_printer_dc. GDI's
@@ -91,5 +97,28 @@ class MORVA_WIN_API PrinterDcTarget {
 // Ellipse reach the host.
 MORVA_WIN_API HDC register_printer_dc(PrinterDcTarget* target);
 MORVA_WIN_API void unregister_printer_dc(HDC hdc);
+
+}  // namespace morva::platform
+
+extern "C" {
+// A printer DC for CreateDCW(u"WINSPOOL", printer, nullptr, devmode): made
+// by the printer DC maker the host installed (none: null and
+// ERROR_NOT_SUPPORTED). DeleteDC frees it together with its host.
+MORVA_WIN_API HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR port, const DEVMODEW* devmode);
+// Documents on a printer DC: StartDocW answers the job id (above 0), EndDoc
+// and AbortDoc above 0; 0 or below on failure or for another kind of DC.
+MORVA_WIN_API int StartDocW(HDC hdc, const DOCINFOW* info);
+MORVA_WIN_API int EndDoc(HDC hdc);
+MORVA_WIN_API int AbortDoc(HDC hdc);
+}
+
+namespace morva::platform {
+
+// Makes the host of a printer DC for CreateDCW: the target (owned by the
+// caller from then on, freed with delete) and its registered HDC in *hdc;
+// null when the printer's DC cannot be made.
+using PrinterDcMaker = PrinterDcTarget* (*)(LPCWSTR device, const DEVMODEW* devmode, HDC* hdc);
+// Installs the maker CreateDCW uses (null: none); answers the one before.
+MORVA_WIN_API PrinterDcMaker set_printer_dc_maker(PrinterDcMaker maker);
 
 }  // namespace morva::platform

@@ -274,7 +274,10 @@ HDC CreateCompatibleDC(HDC hdc) {
   return static_cast<HDC>(insert(dc));
 }
 
-BOOL DeleteDC(HDC hdc) { return delete_dc(hdc) ? TRUE : FALSE; }
+BOOL DeleteDC(HDC hdc) {
+  if (delete_made_printer_dc(hdc)) return TRUE;
+  return delete_dc(hdc) ? TRUE : FALSE;
+}
 
 INT SaveDC(HDC hdc) {
   DC_OR(hdc, 0);

@@ -212,6 +212,8 @@ HDC create_printer_dc(PrinterDcTarget* host);
 // The host of a printer DC, or null (ERROR_INVALID_HANDLE).
 PrinterDcTarget* printer_dc_host(HDC dc);
 void delete_printer_dc(HDC dc);
+// Frees a DC made by CreateDCW with its host; false for any other DC.
+bool delete_made_printer_dc(HDC dc);
 // The bitmap of a handle; a bitmap of the resource reader (LoadBitmapW)
 // becomes a GDI bitmap on first use, under the same handle.
 std::shared_ptr<Bitmap> find_bitmap(HGDIOBJ handle);

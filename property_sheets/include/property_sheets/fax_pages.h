@@ -17,9 +17,11 @@ struct FaxDestinationList;
 
 // Control sets by dialog kind: 0 the fax page, 30 the cover sheet, 31 and
 // 49 the recipient details (full and reduced), 32 the sender records, 57
-// the sender notice, 59 the number confirmation, 60 the address book.
+// the sender notice, 59 the number confirmation, 60 the address book, 33
+// the cover-sheet form list.
 extern const ControlSet kFaxPageSet;
 extern const ControlSet kCoverSheetSet;
+extern const ControlSet kFormListSet;
 extern const ControlSet kRecipientSet;
 extern const ControlSet kRecipientReducedSet;
 extern const ControlSet kSenderSet;
