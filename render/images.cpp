@@ -14,6 +14,7 @@
 #include "render/image_compression.h"
 #include "render/image_transform.h"
 #include "render/pdl_operators.h"
+#include "render/run_length_code.h"
 #include "settings/common/module_state.h"
 #include "settings/gfx/graphics_module.h"
 #include "win/codepage.h"
@@ -308,28 +309,125 @@ BOOL send_image(PDEV* pdev, ImageJob& job) {
   return PdlWriter_WriteData(w, job.data.data(), h.data_bytes) == 0;
 }
 
-// Classification of a 16 to 32-bit source read in place, one row's RGB
-// copy at a time.
+// Colour classification of an image seen a band of RGB rows at a time;
+// nothing is classified once the page's colour is decided.
+class BandClassifier {
+ public:
+  explicit BandClassifier(ImageDocument* doc) : doc_(doc), active_(doc && doc->page_colour == 0) {
+    if (doc && !active_) doc->colour_class = kColourClassNone;
+  }
+  bool Add(const BYTE* rgb, DWORD width, DWORD rows) {
+    if (!active_ || (result_ == kColourClassColour && !doc_->colour_set.enabled)) return true;
+    DWORD band;
+    if (ClassifyImageColour(&band, &doc_->colour_set, true, rgb, width, rows, nullptr, 0, render::kImageRgb24, 24) != 0)
+      return false;
+    if (band == kColourClassColour) result_ = kColourClassColour;
+    return true;
+  }
+  // Adds the band starting at row y unless it was added before.
+  bool AddFrom(LONG y, const BYTE* rgb, DWORD width, DWORD rows) {
+    if (y < rows_seen_) return true;
+    rows_seen_ = y + static_cast<LONG>(rows);
+    return Add(rgb, width, rows);
+  }
+  void Finish() {
+    if (!active_) return;
+    doc_->colour_class = result_;
+    if (result_ == kColourClassColour) doc_->page_colour = 2;
+  }
+
+ private:
+  ImageDocument* doc_;
+  bool active_;
+  DWORD result_ = kColourClassGrey;
+  LONG rows_seen_ = 0;
+};
+
+// The rectangle of a 16 to 32-bit source read a band of rows at a time,
+// each row translated to RGB (red first) into one buffer of about 1 MB, so
+// that no copy of the whole image is made.
+class SourceBands {
+ public:
+  SourceBands(SURFOBJ* src, POINTL origin, LONG width, LONG height, ULONG bits, XLATEOBJ* pxlo)
+      : src_(src), origin_(origin), width_(width), height_(height), bits_(bits), pxlo_(pxlo),
+        row_bytes_(static_cast<std::size_t>(width) * 3),
+        band_rows_(static_cast<LONG>(std::clamp<std::size_t>((std::size_t{1} << 20) / row_bytes_, 1, height))) {}
+  bool Allocate() {
+    band_.reset(new (std::nothrow) BYTE[row_bytes_ * static_cast<std::size_t>(band_rows_)]);
+    return band_ != nullptr;
+  }
+  std::size_t row_bytes() const { return row_bytes_; }
+  // Translates the band starting at row y; answers its row count.
+  LONG Read(LONG y) {
+    const LONG n = std::min(band_rows_, height_ - y);
+    for (LONG i = 0; i < n; ++i)
+      translate_row(scan(src_, origin_.y + y + i), origin_.x, width_, bits_, pxlo_, band_.get() + row_bytes_ * i);
+    return n;
+  }
+  const BYTE* band() const { return band_.get(); }
+
+ private:
+  SURFOBJ* src_;
+  POINTL origin_;
+  LONG width_, height_;
+  ULONG bits_;
+  XLATEOBJ* pxlo_;
+  std::size_t row_bytes_;
+  LONG band_rows_;
+  std::unique_ptr<BYTE[]> band_;
+};
+
+// Classification of a 16 to 32-bit source read in place, a band at a time.
 INT classify_source(PDEV* pdev, SURFOBJ* src, POINTL so, LONG width, LONG height, ULONG bits, XLATEOBJ* pxlo) {
-  ImageDocument* doc = images(pdev);
-  if (!doc) return 0;
-  if (doc->page_colour != 0) {
-    doc->colour_class = kColourClassNone;
-    return 0;
+  BandClassifier classifier(images(pdev));
+  SourceBands bands(src, so, width, height, bits, pxlo);
+  if (!bands.Allocate()) return -1;
+  for (LONG y = 0; y < height;) {
+    const LONG n = bands.Read(y);
+    if (!classifier.AddFrom(y, bands.band(), static_cast<DWORD>(width), static_cast<DWORD>(n))) return -1;
+    y += n;
   }
-  Bytes row(static_cast<std::size_t>(width) * 3);
-  DWORD result = kColourClassGrey;
-  for (LONG y = 0; y < height && (result != kColourClassColour || doc->colour_set.enabled); ++y) {
-    translate_row(scan(src, so.y + y), so.x, width, bits, pxlo, row.data());
-    DWORD row_class;
-    if (ClassifyImageColour(&row_class, &doc->colour_set, true, row.data(), static_cast<DWORD>(width), 1, nullptr, 0,
-                            render::kImageRgb24, 24) != 0)
-      return -1;
-    if (row_class == kColourClassColour) result = kColourClassColour;
-  }
-  doc->colour_class = result;
-  if (result == kColourClassColour) doc->page_colour = 2;
+  classifier.Finish();
   return 0;
+}
+
+// Pieces in which coded data goes between the scratch space and the
+// stream.
+constexpr DWORD kScratchPiece = 4u << 20;
+
+// Sends `bytes` coded bytes from the start of the scratch space, a piece at
+// a time: 0, or -1 (a short read is a read fault).
+int send_from_scratch(PDEV* pdev, render::ImageScratch* scratch, DWORD bytes, BYTE* piece, DWORD piece_bytes) {
+  if (!scratch->Seek(0)) {
+    SetLastError(ERROR_READ_FAULT);
+    return -1;
+  }
+  for (DWORD done = 0; done < bytes;) {
+    const DWORD n = std::min(piece_bytes, bytes - done);
+    if (scratch->Read(piece, n) != n) {
+      SetLastError(ERROR_READ_FAULT);
+      return -1;
+    }
+    if (PdlWriter_WriteData(pdev->writer, piece, n) != 0) return -1;
+    done += n;
+  }
+  return 0;
+}
+
+// The header of an RGB image sent from its source.
+render::PdlImageHeader source_header(const RECTL& place, const float matrix[6], LONG width, LONG height) {
+  render::PdlImageHeader h{};
+  h.x = static_cast<float>(place.left);
+  h.y = static_cast<float>(place.top);
+  std::copy(matrix, matrix + 6, h.matrix);
+  h.width = static_cast<std::size_t>(width);
+  h.height = static_cast<std::size_t>(height);
+  h.mask_kind = 1;
+  h.source_kind = 2;
+  h.format = render::kImageRgb24;
+  h.bits_per_component = 8;
+  h.method = render::kCompressNone;
+  return h;
 }
 
 // A 24 or 32-bit source coded as JPEG straight from its rows, so that no
@@ -345,26 +443,150 @@ int send_jpeg_from_source(PDEV* pdev, SURFOBJ* src, POINTL so, LONG width, LONG 
   if (!render::CodeJpegRows(&doc->scratch, static_cast<DWORD>(width), static_cast<DWORD>(height), rows, &coded) ||
       coded >= raw)
     return 0;
-  std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[coded]);
-  if (!data) return 0;
-  if (!doc->scratch.Seek(0) || doc->scratch.Read(data.get(), coded) != coded) {
-    SetLastError(ERROR_READ_FAULT);
-    return -1;
-  }
-  render::PdlImageHeader h{};
-  h.x = static_cast<float>(place.left);
-  h.y = static_cast<float>(place.top);
-  std::copy(matrix, matrix + 6, h.matrix);
-  h.width = static_cast<std::size_t>(width);
-  h.height = static_cast<std::size_t>(height);
-  h.mask_kind = 1;
-  h.source_kind = 2;
+  const DWORD piece_bytes = std::min(coded, kScratchPiece);
+  std::unique_ptr<BYTE[]> piece(new (std::nothrow) BYTE[piece_bytes]);
+  if (!piece) return 0;
+  render::PdlImageHeader h = source_header(place, matrix, width, height);
   h.format = render::kImageJpeg;
-  h.bits_per_component = 8;
   h.method = render::kCompressJpeg;
   h.data_bytes = coded;
   if (PdlWriter_BeginImage(pdev->writer, &h) != 0) return -1;
-  return PdlWriter_WriteData(pdev->writer, data.get(), coded) == 0 ? 1 : -1;
+  return send_from_scratch(pdev, &doc->scratch, coded, piece.get(), piece_bytes) == 0 ? 1 : -1;
+}
+
+// The mask rows of an image, packed to whole bytes a row, a band at a time.
+int send_mask_rows(PDEV* pdev, SURFOBJ* mask, POINTL mo, DWORD width, DWORD height) {
+  const std::size_t row_bytes = (width + 7) / 8;
+  const DWORD band_rows = static_cast<DWORD>(std::clamp<std::size_t>((std::size_t{1} << 20) / row_bytes, 1, height));
+  Bytes band(row_bytes * band_rows);
+  for (DWORD y = 0; y < height;) {
+    const DWORD n = std::min(band_rows, height - y);
+    for (DWORD i = 0; i < n; ++i)
+      pack_indices(scan(mask, mo.y + static_cast<LONG>(y + i)), mo.x, static_cast<LONG>(width), 1, 1,
+                   band.data() + row_bytes * i);
+    if (PdlWriter_WriteData(pdev->writer, band.data(), row_bytes * n) != 0) return -1;
+    y += n;
+  }
+  return 0;
+}
+
+// A 16 to 32-bit source sent as RGB straight from its rows, uncompressed or
+// run-length coded, when nothing changes its pixels: the rows are
+// translated a band at a time, classified and coded or written. The coded
+// rows collect in a piece of memory that goes to the scratch space
+// whenever it fills, and follow the header once their length is known; a
+// code that would not be smaller sends the rows as they are. 1 sent, -1
+// failed.
+struct SourceImage {
+  SURFOBJ* src;
+  POINTL origin;
+  LONG width, height;
+  ULONG bits;
+  XLATEOBJ* pxlo;
+  SURFOBJ* mask;  // null without one
+  POINTL mask_origin;
+};
+
+// Run-length codes the rows into the scratch space (and memory); true with
+// the coded length when the code is no longer than the rows.
+bool run_length_code_source(ImageDocument* doc, const SourceImage& s, SourceBands& bands, BandClassifier& classifier,
+                            Bytes& piece, DWORD* in_piece, DWORD* spilled) {
+  const std::size_t raw = bands.row_bytes() * static_cast<std::size_t>(s.height);
+  render::RunLengthCoder* coder =
+      render::RunLengthCoder_Create(static_cast<DWORD>(s.width), static_cast<DWORD>(s.height), 24);
+  if (!coder) return false;
+  const DWORD room = static_cast<DWORD>(2 * bands.row_bytes() + 64);
+  try {
+    piece.resize(std::max<std::size_t>(kScratchPiece, 2 * room));
+  } catch (const std::bad_alloc&) {
+    render::RunLengthCoder_Finish(coder, nullptr, 0);
+    return false;
+  }
+  DWORD used = 0, stored = 0;
+  bool ok = true;
+  // Room for the next row: a full piece goes to the scratch space.
+  auto make_room = [&]() {
+    if (piece.size() - used >= room) return true;
+    if ((stored == 0 && (!doc->scratch.Open() || !doc->scratch.Seek(0))) || !doc->scratch.Write(piece.data(), used))
+      return false;
+    stored += used;
+    used = 0;
+    return true;
+  };
+  for (LONG y = 0; y < s.height && ok;) {
+    const LONG n = bands.Read(y);
+    if (!classifier.AddFrom(y, bands.band(), static_cast<DWORD>(s.width), static_cast<DWORD>(n))) ok = false;
+    for (LONG i = 0; i < n && ok; ++i) {
+      ok = make_room();
+      const LONG coded = ok ? render::RunLengthCoder_EncodeRow(coder, bands.band() + bands.row_bytes() * i,
+                                                               piece.data() + used, static_cast<DWORD>(piece.size() - used))
+                            : -1;
+      ok = coded >= 0 && std::size_t{stored} + used + static_cast<DWORD>(coded) < raw;
+      if (ok) used += static_cast<DWORD>(coded);
+    }
+    y += n;
+  }
+  if (!ok || !make_room()) {
+    render::RunLengthCoder_Finish(coder, nullptr, 0);
+    return false;
+  }
+  const LONG last = render::RunLengthCoder_Finish(coder, piece.data() + used, static_cast<DWORD>(piece.size() - used));
+  if (last < 0 || std::size_t{stored} + used + static_cast<DWORD>(last) > raw) return false;
+  used += static_cast<DWORD>(last);
+  // Once some went to the scratch space, all of it goes there: the piece
+  // is then the buffer the code is read back through.
+  if (stored) {
+    if (!doc->scratch.Write(piece.data(), used)) return false;
+    stored += used;
+    used = 0;
+  }
+  *in_piece = used;
+  *spilled = stored;
+  return true;
+}
+
+int send_rgb_from_source(PDEV* pdev, const SourceImage& s, DWORD method, bool classify, const RECTL& place,
+                         const float matrix[6]) {
+  ImageDocument* doc = images(pdev);
+  SourceBands bands(s.src, s.origin, s.width, s.height, s.bits, s.pxlo);
+  if (!bands.Allocate()) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return -1;
+  }
+  BandClassifier classifier(classify ? doc : nullptr);
+  render::PdlImageHeader h = source_header(place, matrix, s.width, s.height);
+  const std::size_t raw = bands.row_bytes() * static_cast<std::size_t>(s.height);
+  if (s.mask) {
+    h.mask_kind = 2;
+    h.mask_bytes = static_cast<DWORD>((static_cast<std::size_t>(s.width) + 7) / 8 * s.height);
+  }
+  Bytes piece;
+  DWORD in_piece = 0, spilled = 0;
+  // Rows classified while they were coded are not classified again when
+  // the code is given up.
+  const bool coded = method == render::kCompressRunLength && raw >= render::kCompressMinimumBytes &&
+                     run_length_code_source(doc, s, bands, classifier, piece, &in_piece, &spilled);
+  if (coded) classifier.Finish();
+  else piece = Bytes();
+  h.method = coded ? render::kCompressRunLength : render::kCompressNone;
+  h.data_bytes = static_cast<DWORD>(coded ? std::size_t{spilled} + in_piece : raw);
+  if (PdlWriter_BeginImage(pdev->writer, &h) != 0) return -1;
+  if (s.mask && send_mask_rows(pdev, s.mask, s.mask_origin, static_cast<DWORD>(s.width), static_cast<DWORD>(s.height)) != 0)
+    return -1;
+  if (coded && spilled)
+    return send_from_scratch(pdev, &doc->scratch, spilled, piece.data(), static_cast<DWORD>(piece.size())) == 0 ? 1 : -1;
+  if (coded) return PdlWriter_WriteData(pdev->writer, piece.data(), in_piece) == 0 ? 1 : -1;
+  for (LONG y = 0; y < s.height;) {
+    const LONG n = bands.Read(y);
+    if (!classifier.AddFrom(y, bands.band(), static_cast<DWORD>(s.width), static_cast<DWORD>(n))) {
+      SetLastError(ERROR_INVALID_DATA);
+      return -1;
+    }
+    if (PdlWriter_WriteData(pdev->writer, bands.band(), bands.row_bytes() * static_cast<std::size_t>(n)) != 0) return -1;
+    y += n;
+  }
+  classifier.Finish();
+  return 1;
 }
 
 }  // namespace
@@ -554,11 +776,19 @@ INT ClassifyImageColour(DWORD* class_word, render::PageColourSet* set, bool exac
 
 // ---- brushes ---------------------------------------------------------------------
 
+namespace {
+// The colour context of the document; none while output is suppressed
+// (stamps and headers keep their own colours).
+const ColourContext* colour_context(PDEV* pdev) {
+  ImageDocument* doc = images(pdev);
+  return doc && !IsOutputSuppressed(pdev) ? doc->colour : nullptr;
+}
+}  // namespace
+
 INT ConvertSolidColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed) {
   BYTE px[3] = {static_cast<BYTE>(rgb >> 16), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb)};
   BYTE out[3];
-  ImageDocument* doc = images(pdev);
-  INT r = ColourContext_ConvertRgb(doc ? doc->colour : nullptr, pdev, px, out, 1, 1);
+  INT r = ColourContext_ConvertRgb(colour_context(pdev), pdev, px, out, 1, 1);
   if (r < 0) return -1;
   if (r == 2 || (out[0] == out[1] && out[1] == out[2])) {
     *space = render::kPdlSpaceGrey;
@@ -592,6 +822,25 @@ int set_background(PDEV* pdev, BYTE target, DWORD rgb, ROP4 rop4) {
   return PdlWriter_SetBrushBackground(pdev->writer, target, 1, space, packed);
 }
 
+// While stamps are drawn with suppression data, every solid brush becomes
+// the stamp colour (setting 301, a COLORREF) as a transparent 8 x 8
+// pattern of the third target: the page colour detection sees the colour.
+constexpr WORD kDdmidStampColour = 301;
+constexpr BYTE kSuppressedPattern[8] = {0xBB, 0xBB, 0xEE, 0xEE, 0xBB, 0xBB, 0xEE, 0xEE};
+
+int set_suppressed_solid(PDEV* pdev) {
+  const DWORD ref = static_cast<DWORD>(PdevGetNumber(pdev, kDdmidStampColour));
+  const BYTE rgb[3] = {static_cast<BYTE>(ref), static_cast<BYTE>(ref >> 8), static_cast<BYTE>(ref >> 16)};
+  if (ImageDocument* doc = images(pdev)) {
+    BandClassifier classifier(doc);
+    if (!classifier.Add(rgb, 1, 1)) return -1;
+    classifier.Finish();
+  }
+  const DWORD packed = static_cast<DWORD>(rgb[0]) << 16 | static_cast<DWORD>(rgb[1]) << 8 | rgb[2];
+  if (PdlWriter_SetBrushBackground(pdev->writer, 3, 2, render::kPdlSpaceGrey, 0) != 0) return -1;
+  return PdlWriter_SetMaskBrush(pdev->writer, POINTL{0, 0}, 3, render::kPdlSpaceRgb, packed, 8, 8, kSuppressedPattern);
+}
+
 // The layout DrvRealizeBrush leaves: width, height, format, flags, palette
 // entries, palette offset, hatch index; the rows (4-byte aligned) at 28.
 struct Realized {
@@ -612,7 +861,10 @@ BOOL SetBrush(PDEV* pdev, BYTE target, const POINTL* brush_origin, BRUSHOBJ* pbo
   }
   if (rop4 != kBrushRopNotGiven && PdlWriter_SetRasterOp(w, 1, Rop3ToBinaryRop(static_cast<BYTE>(rop4))) != 0)
     return FALSE;
-  if (pbo->iSolidColor != 0xFFFFFFFF) return set_solid(pdev, target, pbo->iSolidColor & 0xFFFFFF) == 0;
+  if (pbo->iSolidColor != 0xFFFFFFFF) {
+    if (IsOutputSuppressed(pdev) && GetSuppressionData(pdev)) return set_suppressed_solid(pdev) == 0;
+    return set_solid(pdev, target, pbo->iSolidColor & 0xFFFFFF) == 0;
+  }
   auto* block = static_cast<const BYTE*>(BRUSHOBJ_pvGetRbrush(pbo));
   if (!block) return FALSE;
   Realized rb;
@@ -671,8 +923,7 @@ BOOL SetBrush(PDEV* pdev, BYTE target, const POINTL* brush_origin, BRUSHOBJ* pbo
   }
   const DWORD pixels = rb.width * rb.height;
   Bytes converted(static_cast<std::size_t>(pixels) * 3);
-  ImageDocument* doc = images(pdev);
-  INT r = ColourContext_ConvertRgb(doc ? doc->colour : nullptr, pdev, rgb.data(), converted.data(), rb.width, rb.height);
+  INT r = ColourContext_ConvertRgb(colour_context(pdev), pdev, rgb.data(), converted.data(), rb.width, rb.height);
   if (r < 0) return FALSE;
   BYTE space = render::kPdlSpaceRgb;
   DWORD n = length;
@@ -832,9 +1083,21 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
     if (sent != 0) return sent > 0;
     job.keep_raw = true;
   }
+  const bool with_mask = rop_kind == 3 && mask && mask->pvScan0 && mask->iBitmapFormat == BMF_1BPP;
+  // Other deep sources that nothing changes go out a band of rows at a
+  // time, as they are or run-length coded.
+  if (!reducer && !queue && doc && bits >= 16 && ColourContext_KeepsRgbImages(doc->colour) &&
+      (with_mask || !turns(doc, out_w, out_h)) && out_w <= 0xFFFF && out_h <= 0xFFFF) {
+    DWORD method = job.keep_raw ? static_cast<DWORD>(render::kCompressNone) : doc->requested_method;
+    // JPEG is for plain copies only; other images take the run-length code.
+    if (method == render::kCompressJpeg && !(rop_kind == 2 && rop_code == 0xCC)) method = render::kCompressRunLength;
+    if (method != render::kCompressJpeg) {
+      const SourceImage s{src, so, src_w, src_h, bits, pxlo, with_mask ? mask : nullptr, mo};
+      return send_rgb_from_source(pdev, s, method, !classified, place, h.matrix) > 0;
+    }
+  }
   h.width = out_w;
   h.height = out_h;
-  const bool with_mask = rop_kind == 3 && mask && mask->pvScan0 && mask->iBitmapFormat == BMF_1BPP;
   h.source_kind = 2;
   h.method = render::kCompressNone;
   if (bits <= 8) {

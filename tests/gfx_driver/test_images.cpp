@@ -336,6 +336,84 @@ TEST_F(ImagePrint, CompressedImagesDecodeToTheSource) {
   EXPECT_EQ(pixels(list[0]), src);
 }
 
+// Deep images go out as their rows are read. A run-length code longer
+// than the piece kept in memory passes through the image temp file; a
+// code that would not be smaller leaves the rows as they are. Every one
+// decodes to its source exactly.
+TEST_F(ImagePrint, DeepImagesStreamedFromTheirRowsDecodeExactly) {
+  unsigned seed = 12345;
+  auto noise = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<BYTE>(seed >> 16);
+  };
+  // Left half noise, right half one colour: the code is smaller than the
+  // rows, and larger than 4 MB.
+  const int bw = 2000, bh = 1400;
+  std::vector<Rgb> half;
+  for (int y = 0; y < bh; ++y)
+    for (int x = 0; x < bw; ++x) half.push_back(x < bw / 2 ? Rgb{noise(), noise(), noise()} : Rgb{10, 200, 30});
+  const int nw = 300, nh = 200;
+  std::vector<Rgb> all_noise;
+  for (int i = 0; i < nw * nh; ++i) all_noise.push_back({noise(), noise(), noise()});
+  struct Case {
+    const char* name;
+    int w, h;
+    const std::vector<Rgb>* src;
+    int bpp;
+    const char* compression;
+    int method;
+    std::size_t min_bytes;  // the coded data is at least this long
+  } cases[] = {
+      {"half noise", bw, bh, &half, 24, "1", 8, std::size_t{4} << 20},
+      {"noise", nw, nh, &all_noise, 32, "1", 1, std::size_t{nw} * nh * 3},
+      {"noise raw", nw, nh, &all_noise, 24, "0", 1, std::size_t{nw} * nh * 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = image(std::string("stream") + c.compression + std::to_string(c.w), c.w, c.h, *c.src);
+    auto r = print(R"({"op": "image", "file": ")" + file + R"(", "rect": [0, 0, )" + std::to_string(c.w) + ", " +
+                       std::to_string(c.h) + R"(], "bpp": )" + std::to_string(c.bpp) + "}",
+                   std::string(R"("330": )") + c.compression);
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    auto list = images();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].method, c.method);
+    EXPECT_EQ(list[0].format, 4);
+    EXPECT_GE(list[0].data.size(), c.min_bytes);
+    EXPECT_LT(list[0].data.size(), std::size_t{3} * c.w * c.h + 1);
+    EXPECT_TRUE(pixels(list[0]) == *c.src);
+  }
+}
+
+// While a stamp is drawn with suppression data, a solid brush becomes the
+// stamp colour (a COLORREF) as a transparent 8 x 8 pattern of the third
+// target. The stamp mode needs the sheet begun by a first drawing.
+TEST_F(ImagePrint, SolidBrushesOfSuppressedStampsBecomeTheStampPattern) {
+  auto r = print(R"({"op": "brush", "style": "solid", "color": "#00FF00"},
+                    {"op": "fill", "rect": [0, 0, 50, 50]},
+                    {"op": "escape", "code": 20483, "data": "01000000"},
+                    {"op": "fill", "rect": [100, 100, 300, 200]},
+                    {"op": "escape", "code": 20483, "data": "00000000"},
+                    {"op": "fill", "rect": [400, 100, 600, 200]})",
+                 R"("297": "Mark", "299": "DRAFT", "1288": 0, "1287": 1, "301": 255)");
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  const Bytes rows = {0xBB, 0xBB, 0xEE, 0xEE, 0xBB, 0xBB, 0xEE, 0xEE};
+  int stamp_patterns = 0;
+  for (const PdlItem* ao : ops("AO")) {
+    if (num(ao, 2) != 3) continue;
+    ++stamp_patterns;
+    EXPECT_EQ(num(ao, 3), 4);  // RGB
+    EXPECT_EQ((Rgb{BYTE(num(ao, 4)), BYTE(num(ao, 5)), BYTE(num(ao, 6))}), (Rgb{255, 0, 0}));
+    EXPECT_EQ(num(ao, 8), 8);
+    EXPECT_EQ(num(ao, 9), 8);
+    EXPECT_EQ(bytes_of(ao->operands.back()), rows);
+  }
+  EXPECT_GE(stamp_patterns, 1);
+  bool transparent = false;
+  for (const PdlItem* aq : ops("AQ")) transparent |= num(aq, 0) == 3 && num(aq, 1) == 2;
+  EXPECT_TRUE(transparent);
+}
+
 // A page as programs print them: a camera photo (a JPEG file), a
 // screenshot (32 bits, flat areas and sharp strokes), a 1-bit scan, a
 // hatch and a pattern. Every image decodes to the pixels the program drew:
