@@ -180,7 +180,7 @@ constexpr PageTemplate kFaxTemplate{4000, FaxPageProc, 0, -3, 0, kFaxChildren, 9
 constexpr PageTemplate kPage1Template{4701, EngineDialogProc<1, kDialogTypePage>, 1, -3, 0, kPage1Children, 10};
 constexpr PageTemplate kPage3Template{505, EngineDialogProc<3, kDialogTypePage>, 3, -3, 0, kPage3Children, 3};
 constexpr PageTemplate kPage3Variant{537, EngineDialogProc<3, kDialogTypePage>, 3, -3, 0, nullptr, 0};
-constexpr PageTemplate kPage17Template{524, EngineDialogProc<17, kDialogTypePage>, 17, -3, 36894, kPage17Children, 3};
+constexpr PageTemplate kPage17Template{524, StampPageProc, 17, -3, 36894, kPage17Children, 3};
 constexpr PageTemplate kPage13Template{504, EngineDialogProc<13, kDialogTypePage>, 13, -3, 0, kPage13Children, 3};
 constexpr PageTemplate kPage5Template{4702, EngineDialogProc<5, kDialogTypePage>, 5, -3, 0, kPage5Children, 3};
 constexpr PageTemplate kPage46Template{4703, EngineDialogProc<46, kDialogTypePage>, 46, -3, 0, kPage46Children, 4};

@@ -12,16 +12,21 @@
 #include "property_sheets/document_pages.h"
 #include "fax/key_list.h"
 #include "document_pictures.h"
+#include "pi/security_marking.h"
+#include "stamp_fonts.h"
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
 #include "settings/items/item_info.h"
 #include "settings/items/stamp_defaults.h"
+#include "settings/stores/printer_data_kinds.h"
 #include "win/codepage.h"
+#include "win/commdlg.h"
 #include "win/controls.h"
 #include "win/memory.h"
 #include "win/msgbox.h"
 #include "win/resources.h"
+#include "win/spooler.h"
 #include "win/strings.h"
 
 namespace {
@@ -45,6 +50,8 @@ constexpr WORD kStampFace = 305;
 constexpr WORD kStampSwitchA = 1287;
 constexpr WORD kStampSwitchB = 1288;
 constexpr WORD kCustomColour = 1855;
+constexpr WORD kModelName = 259;
+constexpr WORD kMarkingSwitch = 1339;
 constexpr DWORD kNameBytes = 66;
 constexpr DWORD kTextBytes = 130;
 
@@ -306,11 +313,84 @@ INT StoreOptionTextHandler(ControlEvent* event, UINT message, WPARAM wParam, LPA
   return result;
 }
 
+// The security-marking plug-in's own settings dialog, for this printer
+// and model; settings it returns replace the sheet's marking settings, and
+// its answer says whether marking is on.
+void run_marking_settings(ControlEvent* event) {
+  SheetContext* context = GetSheetContext(event->window);
+  if (!context || !context->state) return;
+  BYTE* info = AllocGetPrinter(context->state->printer, 1);
+  const std::u16string model = read_text(event->devmode, event->printer_data, kModelName);
+  SealmarkSession* session = nullptr;
+  if (info && Sealmark_OpenSession(reinterpret_cast<PRINTER_INFO_1W*>(info)->pName, model.c_str(), 0, &session) ==
+                  kSealmarkOk) {
+    SealmarkIdList list{};
+    const bool passed = Sealmark_CollectDriverSettings(session, event->devmode, event->printer_data, &list) ==
+                            kSealmarkOk &&
+                        Sealmark_SetDriverSettings(session, &list) == kSealmarkOk;
+    Sealmark_FreeIdList(&list);
+    SheetSnapshot& now = context->current;
+    const SealmarkSettings settings{now.marking_size, now.marking, 0, nullptr};
+    DWORD size = 0;
+    BYTE* blob = nullptr;
+    BYTE flag = 0;
+    if (passed && Sealmark_ShowSettingsUI(event->window, session, &settings, &size, &blob, &flag) == kSealmarkChanged) {
+      auto* copy = static_cast<BYTE*>(GlobalAlloc(GPTR, size ? size : 1));
+      if (copy) {
+        std::memcpy(copy, blob, size);
+        SafeGlobalFree(now.marking);
+        now.marking = copy;
+        now.marking_size = size;
+        const DWORD on = flag == 1 ? 1 : 0;
+        SetItemValueRaw(kMarkingSwitch, event->devmode, event->printer_data, kTypeNumber32, 4, &on);
+      }
+      delete[] blob;
+    }
+    Sealmark_CloseSession(session);
+  }
+  SafeGlobalFree(info);
+}
+
+INT SealmarkSettingsButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
+                           const ControlRecord* record, const void*) {
+  if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) run_marking_settings(event);
+  return ChainDefaultHandler(event, message, wParam, lParam, record);
+}
+
 // ---- the stamp dialogs -------------------------------------------------------------
 
+bool is_face_choice(HWND window, const std::u16string& face) {
+  const ItemInfo* info = GetItemInfo(window, kStampFace);
+  for (LONG i = 0; info && i < info->count; ++i)
+    if (LPCWSTR text = ItemInfo_GetChoiceText(info, i); text && face == text) return true;
+  return false;
+}
+
+// The stamp's face, when it is none of the faces listed, gives way to a
+// usable one, with the font settings that go with it.
+void substitute_missing_face(ControlEvent* event) {
+  const std::u16string face = read_text(event->devmode, event->printer_data, kStampFace);
+  if (is_face_choice(event->window, face)) return;
+  WORD* changed = nullptr;
+  INT count = 0;
+  if (ApplyFontSelection(event, &changed, &count, 1)) GlobalFree(changed);
+}
+
+constexpr INT kLabelFontControls[2] = {1435, 1436};
+
 // The stamp settings of the dialog are taken from the built-in stamps for a
-// new stamp; the name it starts with is kept to follow the text.
-INT StampDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM, const ControlRecord*, const void*) {
+// new stamp; the name it starts with is kept to follow the text. An edited
+// stamp whose face is not installed gets a substitute.
+INT StampDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
+  if (IsNotifyCode(message, lParam, PSN_SETACTIVE)) {
+    SetupLabelFonts(event->window, kLabelFontControls);
+    return 0;
+  }
+  if (IsNotifyCode(message, lParam, PSN_KILLACTIVE) || IsNotifyCode(message, lParam, PSN_APPLY) ||
+      IsNotifyCode(message, lParam, PSN_RESET) || message == WM_DESTROY) {
+    DeleteLabelFonts(event->window);
+    return 0;
+  }
   if (message != WM_INITDIALOG) return 0;
   SheetState* state = GetSheetState(event->window);
   if (!state) return 0;
@@ -318,7 +398,10 @@ INT StampDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM, const 
   WCHAR caption[128] = {};
   if (LoadStringW(GetResourceModule(), new_stamp ? kNewStampCaption : kEditStampCaption, caption, 128) > 0)
     SetWindowTextW(event->window, caption);
-  if (!new_stamp) return 0;
+  if (!new_stamp) {
+    substitute_missing_face(event);
+    return 0;
+  }
   if (LoadStampIntoSettings(event->window, 2, state->printer, event->database, event->devmode, event->printer_data,
                             nullptr) != 0)
     return 0;
@@ -387,28 +470,17 @@ INT StampTextHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
   return result;
 }
 
-// A new face goes into the stamp's font.
+// A new face brings the font settings that go with it.
 INT StampFontHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                      const void*) {
   if (message == UM_REFRESH_CONTROLS && !lists(lParam, kStampFace)) return 0;
   const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
   if (message != WM_COMMAND || event->refresh != 1) return result;
-  const std::u16string face = read_text(event->devmode, event->printer_data, kStampFace);
-  WORD type = 0;
-  DWORD size = 0;
-  ItemValue value{};
-  if (face.empty() || GetItemValue(kStampFont, event->devmode, event->printer_data, &type, &size, &value) != 0 ||
-      !value.ptr || size < sizeof(LOGFONTW))
-    return result;
-  LOGFONTW font;
-  std::memcpy(&font, value.ptr, sizeof font);
-  std::memset(font.lfFaceName, 0, sizeof font.lfFaceName);
-  std::memcpy(font.lfFaceName, face.data(), std::min<size_t>(face.size(), LF_FACESIZE - 1) * sizeof(WCHAR));
-  const LOGFONTW* p = &font;
-  if (SetItemValueRaw(kStampFont, event->devmode, event->printer_data, kTypeBlock, sizeof font, &p) == 0) {
-    const WORD changed[] = {kStampFont};
-    add_changed(event, changed, 1);
-  }
+  WORD* changed = nullptr;
+  INT count = 0;
+  if (!ApplyFontSelection(event, &changed, &count, 1)) return result;
+  add_changed(event, changed, count);
+  GlobalFree(changed);
   return result;
 }
 
@@ -433,6 +505,44 @@ INT StampColourChoiceHandler(ControlEvent* event, UINT message, WPARAM wParam, L
     add_changed(event, changed, 1);
   }
   return result;
+}
+
+// The custom colour: the dialog's fields are checked first, then the
+// colour chooser starts from the custom colour; the colour chosen becomes
+// the custom colour and the stamp's colour.
+INT StampColourButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
+                             const ControlRecord* record, const void*) {
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return ChainDefaultHandler(event, message, wParam, lParam, record);
+  const ControlSet* set = GetDialogControlSet(event->window, event->kind);
+  if (!set) return 0;
+  const INT refused = DispatchToControls(event, UM_VALIDATE_CONTROLS, wParam, 0, set->records, set->count, 0);
+  if (event->refresh == 1) {
+    event->refresh = 0;
+    RefreshPageControls(event, event->changed);
+    SafeGlobalFree(event->changed);
+    event->changed = nullptr;
+  }
+  if (refused) return 0;
+  LONG custom = 0;
+  if (!read_number(event->devmode, event->printer_data, kCustomColour, &custom)) return 0;
+  COLORREF customs[16];
+  std::fill(std::begin(customs), std::end(customs), COLORREF{0xFFFFFF});
+  customs[0] = static_cast<COLORREF>(custom);
+  CHOOSECOLORW chooser{};
+  chooser.lStructSize = sizeof chooser;
+  chooser.hwndOwner = event->window;
+  chooser.rgbResult = static_cast<COLORREF>(custom);
+  chooser.lpCustColors = customs;
+  chooser.Flags = CC_RGBINIT | CC_FULLOPEN;
+  if (!ChooseColorW(&chooser)) return 0;
+  const DWORD colour = chooser.rgbResult;
+  if (!write_number(event->devmode, event->printer_data, kCustomColour, static_cast<LONG>(colour)) ||
+      SetItemValueRaw(kStampColour, event->devmode, event->printer_data, kTypeColour, 4, &colour) != 0)
+    return 0;
+  event->refresh_record = record;
+  const WORD changed[] = {kStampColour};
+  add_changed(event, changed, 1);
+  return 0;
 }
 
 // The frame and labels of the nine positions follow the group's state.
@@ -553,7 +663,7 @@ constexpr ControlRecord kPageRecords[] = {
     {1544, 1, kOptionRef, kControlCheckBox, nullptr, nullptr, 1544, 9147, nullptr},
     {1546, 1, kOptionTextRef, kControlEdit, StoreOptionTextHandler, &kShortTextField, 1545, 9148, nullptr},
     {1543, 0, nullptr, kControlCommand, ResendStoredJobButton, nullptr, kNone, kNone, nullptr},
-    {1547, 1, kSealRef, kControlCommand, nullptr, nullptr, kNone, kNone, nullptr},
+    {1547, 1, kSealRef, kControlCommand, SealmarkSettingsButton, nullptr, kNone, kNone, nullptr},
     {kPagePreview, 0, nullptr, 0, StampPreviewHandler, nullptr, kNone, kNone, nullptr},
     {kDialogRecordId, 1, kPageRecordRef, 0, StampPageHandler, nullptr, kNone, kNone, nullptr},
 };
@@ -592,7 +702,7 @@ constexpr ControlRecord kDialogRecords[] = {
     {1405, 1, kSwitchBRef, kControlCheckBox, nullptr, nullptr, 1405, 9035, nullptr},
     {1368, 1, kSwitchARef, kControlCheckBox, nullptr, nullptr, 1368, 9036, nullptr},
     {1372, 1, kColourChoiceRef, kControlDropDown, StampColourChoiceHandler, nullptr, 1447, 9037, nullptr},
-    {1424, 1, kColourRef, kControlCommand, nullptr, nullptr, kNone, kNone, nullptr},
+    {1424, 1, kColourRef, kControlCommand, StampColourButtonHandler, nullptr, kNone, kNone, nullptr},
     {1398, 1, kFrameRef, kRadio, nullptr, &kFrameButtons, kNone, kNone, nullptr},
     {1373, 1, kFrameRef, kRadio, nullptr, &kFrameButtons, kNone, kNone, nullptr},
     {1392, 1, kFrameRef, kRadio, nullptr, &kFrameButtons, kNone, kNone, nullptr},
@@ -684,4 +794,21 @@ void RequestStampRefresh(ControlEvent* event) {
   static constexpr WORD kStampSettings[] = {297, 299, 301, 1855, 1287, 302, 303, 1288, 300, 304, 300, 305, 306,
                                             307, 308, 309, 310, 311, 312, 313, 314, 315, 316, 317, 318, 319};
   add_changed(event, kStampSettings, static_cast<INT>(std::size(kStampSettings)));
+}
+
+INT_PTR CALLBACK StampPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  constexpr INT kKind = 17;
+  if (message == WM_DESTROY) {
+    ReleaseStampFontLists(window);
+    return RunEngineDialog(window, message, wParam, lParam, kKind, kDialogTypePage);
+  }
+  if (message != WM_NOTIFY || !lParam) return RunEngineDialog(window, message, wParam, lParam, kKind, kDialogTypePage);
+  const UINT code = reinterpret_cast<const NMHDR*>(lParam)->code;
+  if (code == PSN_SETACTIVE) BuildStampFontLists(window);
+  const INT_PTR result = RunEngineDialog(window, message, wParam, lParam, kKind, kDialogTypePage);
+  // The lists go when the page is let go (or the sheet cancelled).
+  if (((code == PSN_KILLACTIVE || code == PSN_APPLY) && GetWindowLongPtrW(window, DWLP_MSGRESULT) == 0) ||
+      code == PSN_RESET)
+    ReleaseStampFontLists(window);
+  return result;
 }

@@ -6,8 +6,10 @@
 // colour sheet, and pictures of the pages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "settings/stores/stamp_store.h"
 #include "temp_root.h"
 #include "win/commdlg.h"
+#include "win/registry.h"
 #include "win/win.h"
 
 namespace {
@@ -32,6 +35,8 @@ constexpr INT kNewStamp = 1358, kEditStamp = 1359, kDeleteStamp = 1360, kStampOk
 constexpr INT kStampList = 1361, kStampTextField = 1388, kResend = 1543, kFileNameField = 1542;
 constexpr INT kBalanceButton = 1091, kProfilesButton = 1088;
 constexpr WORD kNameSetting = 297, kTextSetting = 299;
+constexpr INT kStampFaceList = 1371, kCustomColourButton = 1424, kMarkingButton = 1547;
+constexpr INT kStampColourList = 1372, kCircleFrame = 1392, kBottomRight = 1445;
 
 std::string picture(const std::string& name) {
   std::filesystem::create_directories(std::string(MORVA_BIN_DIR) + "/pictures");
@@ -399,6 +404,154 @@ TEST_F(DocumentPages, NewStampThatCannotBeStoredKeepsTheDialogOpen) {
   EXPECT_TRUE(open_after_ok);
   EXPECT_TRUE(log_has(MB_OKCANCEL | MB_ICONWARNING, u"exists already"));
   EXPECT_TRUE(log_has(MB_OK | MB_ICONWARNING, u"could not be saved"));
+}
+
+// The stamp dialog's faces are the screen's TrueType faces followed by the
+// printer's own fonts. A stored stamp whose face is not installed gets a
+// usable face when it is edited; a printer font chosen keeps its name and
+// brings its own character set and pitch into the stored stamp.
+TEST_F(DocumentPages, StampFontFacesListScreenAndPrinterFonts) {
+  StampRecord odd{};
+  ASSERT_EQ(ReadStamp(printer_, nullptr, &odd, FALSE, database_), kStampOk);
+  const std::u16string name = u"Odd Face", face = u"Missing Face";
+  std::memset(odd.name, 0, sizeof odd.name);
+  std::memcpy(odd.name, name.data(), name.size() * 2);
+  std::memset(odd.font.lfFaceName, 0, sizeof odd.font.lfFaceName);
+  std::memcpy(odd.font.lfFaceName, face.data(), face.size() * 2);
+  ASSERT_EQ(SaveStamp(printer_, &odd, database_), kStampOk);
+  std::vector<std::u16string> faces;
+  std::u16string substitute;
+  sheet([&](HWND s) {
+    to_tab(s, kStampTab);
+    ASSERT_TRUE(ui::select_text(ui::find(s, kStampList), name));
+    ui::script_modal([&](HWND dialog) {
+      HWND list = ui::find(dialog, kStampFaceList);
+      faces = ui::items(list);
+      substitute = ui::text(list);
+      ASSERT_TRUE(ui::select_text(list, u"CS Courier"));
+      ASSERT_TRUE(ui::click(ui::find(dialog, kStampOkButton)));
+    });
+    ASSERT_TRUE(ui::click(ui::find(s, kEditStamp)));
+    ui::press_ok(s);
+  });
+  EXPECT_EQ(substitute, u"DejaVu Sans");
+  const auto at = [&](const std::u16string& f) { return std::find(faces.begin(), faces.end(), f) - faces.begin(); };
+  for (std::u16string f : {u"DejaVu Sans", u"DejaVu Serif", u"CS Courier", u"QZ Gothic"})
+    EXPECT_EQ(std::count(faces.begin(), faces.end(), f), 1) << std::string(f.begin(), f.end());
+  EXPECT_LT(at(u"DejaVu Serif"), at(u"CS Courier"));
+  EXPECT_LT(at(u"CS Courier"), at(u"QZ Gothic"));
+  EXPECT_EQ(std::count_if(faces.begin(), faces.end(), [](const std::u16string& f) { return !f.empty() && f[0] == u'@'; }),
+            0);
+  StampRecord stored_stamp{};
+  ASSERT_EQ(stored(name, &stored_stamp), kStampOk);
+  EXPECT_EQ(std::u16string(stored_stamp.font.lfFaceName), u"CS Courier");
+  EXPECT_EQ(stored_stamp.font.lfPitchAndFamily, 0x31);  // the printer font's modern family, fixed pitch
+  EXPECT_EQ(stored_stamp.font.lfCharSet, 0);
+}
+
+// The custom colour button opens the colour chooser at the custom colour;
+// a colour chosen becomes the custom colour (the next chooser starts from
+// it) and the stamp's colour; a cancelled chooser changes neither.
+TEST_F(DocumentPages, CustomColourChosenBecomesTheStampColour) {
+  struct Case {
+    bool accept;
+    std::u16string text;
+  } const cases[] = {{true, u"TEAL"}, {false, u"PLAIN"}};
+  StampRecord builtin{};
+  ASSERT_EQ(ReadStamp(printer_, nullptr, &builtin, TRUE, database_), kStampOk);
+  for (const Case& c : cases) {
+    morva::platform::reset_common_dialogs();
+    morva::platform::script_common_dialog_answers({{c.accept, u"", 0x808000, 0}, {false, u"", 0, 0}});
+    sheet([&](HWND s) {
+      to_tab(s, kStampTab);
+      ui::script_modal([&](HWND dialog) {
+        ASSERT_TRUE(ui::enter_text(ui::find(dialog, kStampTextField), c.text));
+        ASSERT_TRUE(ui::tab());
+        ASSERT_TRUE(ui::click(ui::find(dialog, kCustomColourButton)));
+        ASSERT_TRUE(ui::click(ui::find(dialog, kCustomColourButton)));
+        ASSERT_TRUE(ui::click(ui::find(dialog, kStampOkButton)));
+      });
+      ASSERT_TRUE(ui::click(ui::find(s, kNewStamp)));
+      ui::press_ok(s);
+    });
+    const auto log = morva::platform::common_dialog_log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].kind, morva::platform::CommonDialogRecord::kChooseColor);
+    EXPECT_EQ(log[0].flags, static_cast<DWORD>(CC_RGBINIT | CC_FULLOPEN));
+    EXPECT_EQ(log[1].data, c.accept ? 0x808000u : log[0].data) << c.accept;
+    StampRecord record{};
+    ASSERT_EQ(stored(c.text, &record), kStampOk);
+    EXPECT_EQ(record.colour, c.accept ? 0x808000u : builtin.colour) << c.accept;
+  }
+}
+
+// A fixed colour, a frame and a position chosen in the stamp dialog are
+// stored with the stamp: the colour choice brings its own colour.
+TEST_F(DocumentPages, StampColourFrameAndPositionAreStored) {
+  sheet([&](HWND s) {
+    to_tab(s, kStampTab);
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kStampTextField), u"FRAMED"));
+      ASSERT_TRUE(ui::tab());
+      ASSERT_TRUE(ui::select_text(ui::find(dialog, kStampColourList), u"Blue"));
+      ASSERT_TRUE(ui::click(ui::find(dialog, kCircleFrame)));
+      ASSERT_TRUE(ui::click(ui::find(dialog, kBottomRight)));
+      EXPECT_TRUE(ui::write_png(dialog, picture("doc_stamp_framed_dialog.png")));
+      ASSERT_TRUE(ui::click(ui::find(dialog, kStampOkButton)));
+    });
+    ASSERT_TRUE(ui::click(ui::find(s, kNewStamp)));
+    ui::press_ok(s);
+  });
+  StampRecord record{};
+  ASSERT_EQ(stored(u"FRAMED", &record), kStampOk);
+  EXPECT_EQ(record.field200, 5);
+  EXPECT_EQ(record.colour, 0xCC6633u);
+  EXPECT_EQ(record.frame, 2);
+  EXPECT_EQ(record.placement, 0x303);
+}
+
+// The security-marking button opens the plug-in's settings dialog for this
+// printer and model, after passing it the driver settings it asks for; the
+// settings it returns are the ones the next session starts from, and its
+// answer switches marking on.
+TEST_F(DocumentPages, SecurityMarkingButtonOpensThePluginSettings) {
+  std::string plugin = "Z:";
+  for (char ch : std::string(MORVA_BIN_DIR) + "/libmvsealmark.so") plugin += ch == '/' ? '\\' : ch;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Selmar Quillan\\Sealmark Basic", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExA(key, "DRVIFInstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(plugin.c_str()),
+                           static_cast<DWORD>(plugin.size() + 1)),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  const std::string log_path = root_.file("sealmark.log");
+  setenv("MV_SEALMARK_LOG", log_path.c_str(), 1);
+  setenv("MV_SEALMARK_IDS", "7", 1);
+  std::vector<BYTE> out = sheet([&](HWND s) {
+    to_tab(s, kStampTab);
+    // The demo model lacks the marking capability, so the button is
+    // hidden: its command is sent as a click would send it.
+    HWND button = ui::find(s, kMarkingButton);
+    ASSERT_NE(button, nullptr);
+    for (int i = 0; i < 2; ++i)
+      SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(kMarkingButton, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
+    ui::press_cancel(s);
+  });
+  unsetenv("MV_SEALMARK_LOG");
+  unsetenv("MV_SEALMARK_IDS");
+  std::vector<std::string> log;
+  std::ifstream in(log_path);
+  for (std::string line; std::getline(in, line);) log.push_back(line);
+  const auto has = [&](const std::string& part) {
+    return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+  };
+  EXPECT_TRUE(has("create Morva Demo Printer ")) << "the printer name, then the model";
+  EXPECT_TRUE(has("driver 7="));
+  EXPECT_TRUE(has("dialog"));
+  EXPECT_TRUE(has("settings MARK16")) << "the second session starts from the returned settings";
+  EXPECT_EQ(std::count(log.begin(), log.end(), std::string("release")), 2);
 }
 
 // The colour balance page of the nested colour sheet: the balance switched

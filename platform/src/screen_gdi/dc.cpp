@@ -19,6 +19,7 @@
 #include <cstdlib>
 
 #include "screen_gdi/gdi_internal.h"
+#include "win/window.h"
 
 namespace morva::platform::gdi {
 namespace {
@@ -233,7 +234,8 @@ using morva::platform::kScreenWidth;
 extern "C" {
 
 HDC GetDC(HWND window) {
-  if (window) {
+  // The desktop window's DC is the screen's.
+  if (window && window != GetDesktopWindow()) {
     morva::platform::WindowDcSource source;
     {
       std::lock_guard<std::recursive_mutex> g(gdi_lock());

@@ -69,6 +69,9 @@ extern const ControlSet kJobNumberControls;        // kind 44
 extern const ControlSet kStampPageControls;        // kind 17
 extern const ControlSet kStampDialogControls;      // kinds 18 and 19
 
+// The stamp page's dialog procedure: the engine's, with the font lists of
+// the stamp dialogs kept from the page's activation until it is left.
+INT_PTR CALLBACK StampPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The stamp dialogs as the stamp page opens them.
 extern const ChildDialogTemplate kNewStampDialog[];
 extern const ChildDialogTemplate kEditStampDialog[];
