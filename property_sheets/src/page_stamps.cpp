@@ -13,7 +13,7 @@
 #include "fax/key_list.h"
 #include "document_pictures.h"
 #include "pi/security_marking.h"
-#include "stamp_fonts.h"
+#include "property_sheets/sheet_fonts.h"
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
@@ -388,7 +388,7 @@ INT StampDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam,
   }
   if (IsNotifyCode(message, lParam, PSN_KILLACTIVE) || IsNotifyCode(message, lParam, PSN_APPLY) ||
       IsNotifyCode(message, lParam, PSN_RESET) || message == WM_DESTROY) {
-    DeleteLabelFonts(event->window);
+    ReleaseLabelFonts(event->window);
     return 0;
   }
   if (message != WM_INITDIALOG) return 0;
