@@ -397,8 +397,10 @@ INT enter_stamp_mode(PDEV* pdev, EscapeReceiver* r) {
   bool mode_a = false, mode_b = false;
   suppression_modes(pdev, &mode_a, &mode_b);
   const bool booklet = d->job.booklet && PdevGetNumber(pdev, 321) == 2;
+  const DWORD sheet_open = kDocOpen | kDocOutputBegun | kDocSheetOpen;
   INT result = 1;
-  if ((d->job.booklet_header && mode_a) || (booklet && mode_b) || (d->job.nup > 1 && mode_b)) {
+  if (pdev->writer && (d->state & sheet_open) == sheet_open &&
+      ((d->job.booklet_header && mode_a) || (booklet && mode_b) || (d->job.nup > 1 && mode_b))) {
     std::memcpy(r->saved_matrix, pdev->writer->cache.matrix, sizeof r->saved_matrix);
     r->has_saved_matrix = true;
     const LONG res = PdevResolution(pdev);
