@@ -172,6 +172,23 @@ void stamp_page(HMODULE ui_dll, HANDLE printer) {
   });
 }
 
+// The version dialog, opened by the detail page's button.
+void version_dialog(HMODULE ui_dll, HANDLE printer) {
+  std::printf("Version dialog (from button 3312 of the detail page):\n");
+  bool shown = false;
+  document_sheet(ui_dll, printer, nullptr, [&](HWND sheet) {
+    select_tab(sheet, 3);
+    ui::script_modal([&](HWND dialog) {
+      const std::u16string block = ui::text(ui::find(dialog, 1213));
+      shown = ui::write_png(dialog, g_folder + "/version-dialog.png") && block.rfind(u"Version ", 0) == 0;
+      ui::click(ui::find(dialog, 1092));
+    });
+    ui::click(ui::find(sheet, 3312));
+    ui::press_cancel(sheet);
+  });
+  report("version-dialog.png", "the driver's version block", shown);
+}
+
 std::string hex_of(const art::Canvas& c) {
   static const char digits[] = "0123456789ABCDEF";
   std::string s;
@@ -278,6 +295,7 @@ int main(int argc, char** argv) {
   std::printf("Pictures of the sheets' pages in %s:\n", g_folder.c_str());
   paper_page(ui_dll, printer);
   stamp_page(ui_dll, printer);
+  version_dialog(ui_dll, printer);
   ClosePrinter(printer);
   options_page(ui_dll, program_directory(), argv[1]);
   FreeLibrary(ui_dll);
