@@ -1,9 +1,11 @@
 // The device settings page of the device sheet: the account mode and the
 // account fields that depend on it (identification type, user id,
 // password), and a few device-wide settings.
+#include <algorithm>
 #include <iterator>
 #include <string>
 
+#include "fax_dialogs.h"
 #include "property_sheets/device_pages.h"
 #include "property_sheets/document_pages.h"
 #include "property_sheets/account_fields.h"
@@ -164,11 +166,55 @@ const EditFieldData kPasswordField{kEditText | kEditLenient, 128, &kPasswordRule
 const EditFieldData kProtectedPasswordField{kEditText | kEditLenient | kEditProtect, 128, &kPasswordRule, nullptr,
                                             kValidateAll, nullptr};
 
+namespace {
+
+// The fax line prefixes: at most five characters, an empty one allowed.
+// Modes 0 and 2 dial printable characters less those the fax header
+// cannot carry, the fax unit (mode 1) digits, * and #; mode 3 anything.
+constexpr UINT kDialBytes[] = {9228, 0};
+constexpr UINT kDialForbidden[] = {9238, 0};
+constexpr UINT kUnitDialBytes[] = {9285, 0};
+constexpr TextRule kOutsideRule{{kDialBytes, kNarrowDoubleBytes, kDialForbidden, nullptr}, 5030};
+constexpr TextRule kExtensionRule{{kDialBytes, kNarrowDoubleBytes, kDialForbidden, nullptr}, 5031};
+constexpr TextRule kUnitOutsideRule{{kUnitDialBytes, kNarrowDoubleBytes, nullptr, nullptr}, 5196};
+constexpr TextRule kUnitExtensionRule{{kUnitDialBytes, kNarrowDoubleBytes, nullptr, nullptr}, 5197};
+constexpr TextRule kFreeOutsideRule{{nullptr, nullptr, nullptr, nullptr}, 5030};
+constexpr TextRule kFreeExtensionRule{{nullptr, nullptr, nullptr, nullptr}, 5031};
+constexpr EditFieldData prefix_field(const TextRule* rule) {
+  return {kEditText | kEditLenient, 5, rule, nullptr, kValidateAll, nullptr};
+}
+constexpr EditFieldData kOutsideFields[] = {prefix_field(&kOutsideRule), prefix_field(&kUnitOutsideRule),
+                                            prefix_field(&kOutsideRule), prefix_field(&kFreeOutsideRule)};
+constexpr EditFieldData kExtensionFields[] = {prefix_field(&kExtensionRule), prefix_field(&kUnitExtensionRule),
+                                              prefix_field(&kExtensionRule), prefix_field(&kFreeExtensionRule)};
+constexpr SettingRef kOutsidePrefix[] = {Bound(5141)};
+constexpr SettingRef kExtensionPrefix[] = {Bound(5143)};
+
+}  // namespace
+
+#define MORVA_PREFIX_VARIANT(id, refs, fields, mode, label, tip) \
+  {id, 1, refs, kControlEdit, nullptr, &fields[mode], label, tip, nullptr}
+const ControlRecord kOutsidePrefixVariants[4] = {
+    MORVA_PREFIX_VARIANT(4610, kOutsidePrefix, kOutsideFields, 0, 4615, 9065),
+    MORVA_PREFIX_VARIANT(4610, kOutsidePrefix, kOutsideFields, 1, 4615, 9065),
+    MORVA_PREFIX_VARIANT(4610, kOutsidePrefix, kOutsideFields, 2, 4615, 9065),
+    MORVA_PREFIX_VARIANT(4610, kOutsidePrefix, kOutsideFields, 3, 4615, 9065)};
+const ControlRecord kExtensionPrefixVariants[4] = {
+    MORVA_PREFIX_VARIANT(4611, kExtensionPrefix, kExtensionFields, 0, 4616, 9066),
+    MORVA_PREFIX_VARIANT(4611, kExtensionPrefix, kExtensionFields, 1, 4616, 9066),
+    MORVA_PREFIX_VARIANT(4611, kExtensionPrefix, kExtensionFields, 2, 4616, 9066),
+    MORVA_PREFIX_VARIANT(4611, kExtensionPrefix, kExtensionFields, 3, 4616, 9066)};
+#undef MORVA_PREFIX_VARIANT
+
 INT FaxModeEntryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                         const void* kind_data) {
-  // The entry's rules depend on the direct-fax mode; the mode-specific
-  // edit data comes with the edit controls, so the record is used as it is.
-  return chain(event, message, wParam, lParam, record, kind_data);
+  // The kind data holds one variant of the record per direct-fax mode; the
+  // variant of the current mode brings the characters that mode dials.
+  const auto* variants = static_cast<const ControlRecord*>(kind_data);
+  if (!variants) return chain(event, message, wParam, lParam, record, kind_data);
+  const WORD mode = std::min<WORD>(fax_ui::FaxMode(event->window), 3);
+  const ControlRecord* variant = &variants[mode];
+  return chain(event, message, wParam, lParam, variant, variant->kind_data);
 }
 
 INT DevicePageActivateHook(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
@@ -348,8 +394,8 @@ constexpr ControlRecord kSettingsRecords[] = {
     {1090, 0, nullptr, kControlCommand, UserDefaultsButtonHandler, &kDefaultsCommand, kNone, kNone, nullptr},
     {1063, 1, k5138, kControlDropDown, nullptr, nullptr, 1301, 9063, nullptr},
     {3470, 1, kSpecial, kControlCheckBox, nullptr, nullptr, 3470, 9064, nullptr},
-    {4610, 1, kFaxEntry1, kControlEdit, FaxModeEntryHandler, nullptr, 4615, 9065, nullptr},
-    {4611, 1, kFaxEntry2, kControlEdit, FaxModeEntryHandler, nullptr, 4616, 9066, nullptr},
+    {4610, 1, kFaxEntry1, kControlEdit, FaxModeEntryHandler, kOutsidePrefixVariants, 4615, 9065, nullptr},
+    {4611, 1, kFaxEntry2, kControlEdit, FaxModeEntryHandler, kExtensionPrefixVariants, 4616, 9066, nullptr},
     {3477, 1, kFaxSettings, kControlCommand, nullptr, &kFaxCommand, 3477, 9246, &kKeepEnabled},
     {3478, 1, kDirectFax, kControlCheckBox, nullptr, nullptr, 3478, 9248, nullptr},
     {3481, 1, k5210, kControlDropDown, nullptr, nullptr, 3480, 9322, nullptr},

@@ -63,6 +63,8 @@ const char* const kAccountRecords[] = {
     R"({"kind": 4, "id": 5203, "name": "Accounts", "default": 2, "choices": [3607, 3608], "name2": "Accounts"})",
     R"({"kind": 14, "id": 3607, "name": "Not used", "value": {"type": 8, "value": 0}})",
     R"({"kind": 14, "id": 3608, "name": "Used", "value": {"type": 8, "value": 1}})",
+    R"({"kind": 4, "id": 5141, "name": "Outside line", "flags": 6, "name2": "Outside line", "choices": [52], "default": 1})",
+    R"({"kind": 4, "id": 5143, "name": "Extension", "flags": 6, "name2": "Extension", "choices": [52], "default": 1})",
     R"({"kind": 4, "id": 5152, "name": "Password", "flags": 6, "name2": "Password", "choices": [52], "default": 1})",
     // The account dialog's own settings.
     R"({"kind": 4, "id": 5164, "name": "Popup", "default": 1, "choices": [3709, 3710], "name2": "Popup"})",
@@ -307,6 +309,27 @@ TEST_F(AccountSheet, TypedUserIdAndPasswordAreStored) {
   Stored s = stored();
   EXPECT_EQ(s.text(5121), u"alice");
   EXPECT_EQ(s.text(5152), u"4711");
+}
+
+// The fax line prefixes take what the direct-fax mode dials (here mode 0,
+// fax line setting 2: printable characters but those the fax header
+// cannot carry).
+TEST_F(AccountSheet, FaxPrefixesTakeTheCharactersOfTheFaxMode) {
+  preset({{4369, 2}});
+  if (HasFatalFailure()) return;
+  const LONG answer = device_sheet([&](HWND sheet) {
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, 4611), u"*12"));
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, 4610), u"9;"));
+    ui::press_ok(sheet);
+    ASSERT_FALSE(morva::platform::message_box_log().empty()) << "the semicolon is refused";
+    EXPECT_NE(morva::platform::message_box_log()[0].text.find(u"outside-line"), std::u16string::npos);
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, 4610), u"9"));
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  EXPECT_EQ(answer, CPSUI_OK);
+  Stored s = stored();
+  EXPECT_EQ(s.text(5141), u"9");
+  EXPECT_EQ(s.text(5143), u"*12");
 }
 
 // A card number (identification type 4) keeps nine bytes of the user-id

@@ -36,6 +36,11 @@ INT OptionsPageCheckHandler(ControlEvent* event, UINT message, WPARAM wParam, LP
 extern const EditFieldData kUserIdField;
 extern const EditFieldData kPasswordField;
 extern const EditFieldData kProtectedPasswordField;
+// The fax line prefix entries (4610 outside line, 4611 extension): one
+// variant record per direct-fax mode 0-3, the kind data of
+// FaxModeEntryHandler.
+extern const ControlRecord kOutsidePrefixVariants[4];
+extern const ControlRecord kExtensionPrefixVariants[4];
 
 // Item handlers of the account fields (device settings page and the
 // account dialog).
