@@ -529,4 +529,14 @@ TEST_F(PaperPageWithoutZoom, TheZoomEditIsHidden) {
   });
 }
 
+// The resource module holds every margin icon, the two whole-sheet ones
+// among them.
+TEST_F(PaperPageWithoutZoom, TheMarginIconsAreInTheResourceModule) {
+  for (UINT id : {876u, 877u, 878u, 879u, 880u, 881u, 882u, 883u, 884u, 900u}) {
+    HICON icon = LoadIconW(GetResourceModule(), MAKEINTRESOURCEW(id));
+    EXPECT_NE(icon, nullptr) << id;
+    if (icon) DestroyIcon(icon);
+  }
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -188,6 +189,18 @@ std::vector<Icon> draw_icons() {
       case kBottom: c.fill(b.left - 2, b.bottom - 2, b.right + 2, b.bottom + 2, kAccent); break;
     }
     icons.push_back({e.id, c});
+  }
+  // The margins as a whole: every edge of the portrait (877) and the
+  // landscape (878) sheet marked.
+  for (const auto& [id, landscape] : {std::pair{877, false}, std::pair{878, true}}) {
+    Canvas c(32);
+    const Box b = sheet(c, landscape);
+    for (int y = b.top + 4; y < b.bottom - 4; y += 3) c.fill(b.left + 4, y, b.right - 4, y + 1, kCells);
+    c.fill(b.left - 2, b.top - 2, b.left + 2, b.bottom + 2, kAccent);
+    c.fill(b.right - 2, b.top - 2, b.right + 2, b.bottom + 2, kAccent);
+    c.fill(b.left - 2, b.top - 2, b.right + 2, b.top + 2, kAccent);
+    c.fill(b.left - 2, b.bottom - 2, b.right + 2, b.bottom + 2, kAccent);
+    icons.push_back({id, c});
   }
   return icons;
 }
