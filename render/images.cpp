@@ -11,6 +11,7 @@
 #include "output/temp_spool_file.h"
 #include "render/colour_context.h"
 #include "render/drawing_core.h"
+#include "render/glyph_compression.h"
 #include "render/image_compression.h"
 #include "render/image_transform.h"
 #include "render/pdl_operators.h"
@@ -292,7 +293,8 @@ BOOL send_image(PDEV* pdev, ImageJob& job) {
   rec.palette_entry_bits = h.entry_bits;
   rec.palette_entries = static_cast<DWORD>(h.entries);
   rec.palette = h.palette;
-  rec.plugin = nullptr;
+  // 1-bit images may go to the outside compression library bound for images.
+  rec.plugin = DocumentCompressor(pdev, 1);
   if (render::CompressImage(&rec, job.data.data()) == render::kCompressScratchFailed) {
     SetLastError(ERROR_WRITE_FAULT);
     return FALSE;
