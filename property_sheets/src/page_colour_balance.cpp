@@ -77,6 +77,11 @@ constexpr WORD kKeepEnabled = kFlagKeepEnabled;
 
 constexpr SettingRef kSwitchRef[] = {Bound(kBalanceOn)};
 constexpr SettingRef kColorantRef[] = {Bound(kColorant)};
+// The levels are shown as exponents of their step (stored as bits).
+constexpr UnitRecord kExponent{0, 1};
+constexpr EditFieldData kLevelField{kEditNumeric | kEditRounding, 2, nullptr, &kExponent, 0xFFFF, nullptr};
+constexpr UpDownData kLevelSpin{1};
+
 constexpr SettingRef kLevel1[] = {Bound(401), Bound(392), Bound(395), Bound(398)};
 constexpr SettingRef kLevel2[] = {Bound(402), Bound(393), Bound(396), Bound(399)};
 constexpr SettingRef kLevel3[] = {Bound(403), Bound(394), Bound(397), Bound(400)};
@@ -84,12 +89,12 @@ constexpr SettingRef kLevel3[] = {Bound(403), Bound(394), Bound(397), Bound(400)
 constexpr ControlRecord kRecords[] = {
     {1227, 1, kSwitchRef, kControlCheckBox, nullptr, nullptr, 1227, 9000, nullptr},
     {1228, 1, kColorantRef, kControlDropDown, nullptr, nullptr, 2606, 9001, nullptr},
-    {2600, 4, kLevel1, kControlEdit, ColourLevelHandler, nullptr, kNone, kNone, nullptr},
-    {2601, 4, kLevel2, kControlEdit, ColourLevelHandler, nullptr, kNone, kNone, nullptr},
-    {2602, 4, kLevel3, kControlEdit, ColourLevelHandler, nullptr, kNone, kNone, nullptr},
-    {2603, 4, kLevel1, kUpDownKind, ColourLevelHandler, nullptr, kNone, kNone, nullptr},
-    {2604, 4, kLevel2, kUpDownKind, ColourLevelHandler, nullptr, kNone, kNone, nullptr},
-    {2605, 4, kLevel3, kUpDownKind, ColourLevelHandler, nullptr, kNone, kNone, nullptr},
+    {2600, 4, kLevel1, kControlEdit, ColourLevelHandler, &kLevelField, kNone, kNone, nullptr},
+    {2601, 4, kLevel2, kControlEdit, ColourLevelHandler, &kLevelField, kNone, kNone, nullptr},
+    {2602, 4, kLevel3, kControlEdit, ColourLevelHandler, &kLevelField, kNone, kNone, nullptr},
+    {2603, 4, kLevel1, kUpDownKind, ColourLevelHandler, &kLevelSpin, kNone, kNone, nullptr},
+    {2604, 4, kLevel2, kUpDownKind, ColourLevelHandler, &kLevelSpin, kNone, kNone, nullptr},
+    {2605, 4, kLevel3, kUpDownKind, ColourLevelHandler, &kLevelSpin, kNone, kNone, nullptr},
     {2607, 0, nullptr, 3, ColourGridHandler, nullptr, kNone, kNone, &kKeepEnabled},
     {1260, 1, kColorantRef, kControlStatic, nullptr, nullptr, kNone, kNone, nullptr},
     {1261, 1, kColorantRef, kControlStatic, nullptr, nullptr, kNone, kNone, nullptr},

@@ -626,12 +626,15 @@ constexpr INT kTrackbarKind = 12;
 constexpr INT kUpDownKind = 9;
 
 constexpr DWORD kValidateAlways = kValidateOnKillActive | kValidateOnKillFocus | kValidateOnCommand;
-constexpr UnitRecord kWhole{0, 0};
+// The angle is stored in tenths of a degree and shown in degrees.
+constexpr UnitRecord kDegrees{0, 1};
+constexpr UpDownData kDegreesSpin{1};
+constexpr TrackbarData kDegreesBar{15, 0, 1};
 constexpr EditFieldData kFolderField{kEditText | kEditLenient, 127, nullptr, nullptr, kValidateAlways, nullptr};
 constexpr EditFieldData kShortTextField{kEditText, 8, nullptr, nullptr, kValidateAlways, nullptr};
 constexpr EditFieldData kNameField{kEditText | kEditLenient, 32, nullptr, nullptr, kValidateAlways, nullptr};
 constexpr EditFieldData kTextField{kEditText | kEditLenient, 64, nullptr, nullptr, kValidateAlways, nullptr};
-constexpr EditFieldData kAngleField{kEditNumeric, 4, nullptr, &kWhole, kValidateAlways, nullptr};
+constexpr EditFieldData kAngleField{kEditNumeric, 4, nullptr, &kDegrees, kValidateAlways, nullptr};
 
 constexpr SettingRef kStampListRef[] = {Bound(kStampList)};
 constexpr SettingRef kNewRef[] = {Bound(36865)};
@@ -706,8 +709,8 @@ constexpr ControlRecord kDialogRecords[] = {
     {1398, 1, kFrameRef, kRadio, nullptr, &kFrameButtons, kNone, kNone, nullptr},
     {1373, 1, kFrameRef, kRadio, nullptr, &kFrameButtons, kNone, kNone, nullptr},
     {1392, 1, kFrameRef, kRadio, nullptr, &kFrameButtons, kNone, kNone, nullptr},
-    {1383, 1, kAngleRef, kTrackbarKind, nullptr, nullptr, kNone, kNone, nullptr},
-    {1399, 1, kAngleRef, kUpDownKind, nullptr, nullptr, kNone, kNone, nullptr},
+    {1383, 1, kAngleRef, kTrackbarKind, nullptr, &kDegreesBar, kNone, kNone, nullptr},
+    {1399, 1, kAngleRef, kUpDownKind, nullptr, &kDegreesSpin, kNone, kNone, nullptr},
     {1397, 1, kAngleRef, kControlEdit, nullptr, &kAngleField, kNone, kNone, nullptr},
     {1437, 1, kPositionRef, kRadio, StampPositionHandler, &kPositionButtons, kNone, kNone, nullptr},
     MORVA_POSITION(1438), MORVA_POSITION(1439), MORVA_POSITION(1440), MORVA_POSITION(1441),

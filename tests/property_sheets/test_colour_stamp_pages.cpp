@@ -555,7 +555,7 @@ TEST_F(DocumentPages, SecurityMarkingButtonOpensThePluginSettings) {
 }
 
 // The colour balance page of the nested colour sheet: the balance switched
-// on for cyan comes back in the settings.
+// on for cyan comes back in the settings; the levels show as exponents.
 TEST_F(DocumentPages, ColourBalanceSetInTheNestedSheetComesBack) {
   std::vector<BYTE> input = defaults();
   set_number(input, 392, 8);  // cyan, light: the fourth step
@@ -569,6 +569,8 @@ TEST_F(DocumentPages, ColourBalanceSetInTheNestedSheetComesBack) {
           EXPECT_EQ(ui::text(nested).find(u"Colour Settings"), 0u);
           ASSERT_TRUE(ui::click(ui::find(nested, 1227)));
           ASSERT_TRUE(ui::select_text(ui::find(nested, 1228), u"Cyan"));
+          // Levels show as exponents of their step: 8 is step 0.
+          EXPECT_EQ(ui::text(ui::find(nested, 2600)), u"0");
           EXPECT_TRUE(ui::write_png(nested, picture("doc_colour_balance.png")));
           ui::press_ok(nested);
         });
