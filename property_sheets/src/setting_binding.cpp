@@ -43,8 +43,7 @@ KeyList* item_cache(HWND window) {
   return state && state->dialog_tables ? state->dialog_tables->item_infos : nullptr;
 }
 
-ItemInfo* acquire_item(HWND window, ControlEvent* event, WORD ddmid, LONG list_count = 0,
-                       const LPCWSTR* list = nullptr) {
+ItemInfo* acquire_item(HWND window, ControlEvent* event, WORD ddmid) {
   KeyList* cache = item_cache(window);
   if (!cache) return nullptr;
   if (auto* entry = static_cast<CachedItem*>(KeyList_FindData(cache, ddmid, kKeyListAnyKey2))) {
@@ -59,10 +58,6 @@ ItemInfo* acquire_item(HWND window, ControlEvent* event, WORD ddmid, LONG list_c
   item_options.tenths = options.tenths;
   item_options.printer = state->printer;
   AddSheetFaceChoices(state, ddmid, &item_options);
-  if (list) {
-    item_options.list_count = list_count;
-    item_options.list = list;
-  }
   ItemInfo* info = BuildItemInfo(event->database, ddmid, event->devmode, event->printer_data, GetResourceModule(),
                                  &item_options);
   if (!info) return nullptr;
@@ -150,36 +145,6 @@ bool recheck_setting(ControlEvent* event, WORD ddmid, WORD flag, const SettingSl
 bool usable_kind(INT kind) { return kind == 0 || kind == 14 || kind == 15; }
 
 }  // namespace
-
-INT AcquireItemInfo(HWND window, WORD ddmid, LONG list_count, const LPCWSTR* list, ItemInfo** out) {
-  if (out) *out = nullptr;
-  SheetContext* context = GetSheetContext(window);
-  if (!context || !context->state || !item_cache(window)) return -1;
-  ControlEvent event{};
-  event.window = window;
-  event.database = context->state->database;
-  event.devmode = context->current.devmode;
-  event.printer_data = context->current.printer_data;
-  ItemInfo* info = acquire_item(window, &event, ddmid, list_count, list);
-  if (!info) return -2;
-  if (out) *out = info;
-  return 0;
-}
-
-INT ReleaseItemInfo(HWND window, WORD ddmid) {
-  if (!GetItemInfo(window, ddmid)) return 0;
-  release_item(window, ddmid);
-  return 1;
-}
-
-INT RemoveConstraintEntry(HWND window, WORD ddmid) {
-  KeyList* constraints = context_list(window, kConstraintsList);
-  auto* entry = static_cast<ConstraintEntry*>(KeyList_FindData(constraints, ddmid, kKeyListAnyKey2));
-  if (!entry) return 1;
-  free_constraint(entry);
-  KeyList_Remove(constraints, ddmid, kKeyListAnyKey2);
-  return 0;
-}
 
 ItemInfo* GetItemInfo(HWND window, WORD ddmid) {
   auto* entry = static_cast<CachedItem*>(KeyList_FindData(item_cache(window), ddmid, kKeyListAnyKey2));

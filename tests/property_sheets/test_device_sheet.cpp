@@ -50,8 +50,8 @@ constexpr INT kTrayPaper = 1743, kTrayList = 1739;
 // in its database, and `capabilities` added to its capability bits.
 const char* const kAccountRecords[] = {
     R"({"kind": 4, "id": 5163, "name": "Account Mode", "default": 1, "choices": [3601, 3602], "name2": "Account Mode"})",
-    R"({"kind": 4, "id": 5127, "name": "Identification", "default": 1, "choices": [3603, 3604, 3630], "name2": "Identification"})",
-    R"({"kind": 14, "id": 3630, "name": "Card number", "value": {"type": 3, "value": 4}})",
+    R"({"kind": 4, "id": 5127, "name": "Identification", "default": 1, "choices": [3603, 3604, 3760], "name2": "Identification"})",
+    R"({"kind": 14, "id": 3760, "name": "Card number", "value": {"type": 3, "value": 4}})",
     R"({"kind": 4, "id": 5121, "name": "User ID", "flags": 6, "name2": "User ID", "choices": [52], "default": 1})",
     R"({"kind": 4, "id": 5178, "name": "Identification", "default": 1, "choices": [3605, 3606], "name2": "Identification"})",
     R"({"kind": 14, "id": 3601, "name": "Administrator", "value": {"type": 8, "value": 0}})",

@@ -322,15 +322,6 @@ ItemInfo* GetItemInfo(HWND window, WORD ddmid);
 // settings (choice texts that show stored sizes change with them). 1, 0
 // when none is cached or it cannot be built.
 INT RebuildItemInfo(ControlEvent* event, WORD ddmid);
-// The sheet's cached ItemInfo of the setting with one more reference, or
-// built from the window's current settings (with a page's own choice list
-// when `list` is given: the font faces) and cached with one: 0, -2 when the
-// model lacks the setting, -1 on error. ReleaseItemInfo drops a reference
-// (1; 0 when none is cached); RemoveConstraintEntry frees the setting's
-// constraint state of the window (1 when it has none).
-INT AcquireItemInfo(HWND window, WORD ddmid, LONG list_count, const LPCWSTR* list, ItemInfo** out);
-INT ReleaseItemInfo(HWND window, WORD ddmid);
-INT RemoveConstraintEntry(HWND window, WORD ddmid);
 // The setting report of a DDMID and of one of its choices.
 ConflictReport* GetSettingReport(HWND window, WORD ddmid);
 ConflictReport* GetChoiceReport(HWND window, WORD ddmid, INT choice);

@@ -27,8 +27,6 @@ struct PendingWarnings {
 
 // The per-sheet record, allocated zeroed; owned members are freed by the
 // Free* calls below. In memory only.
-struct FontEntryArray;
-
 struct SheetState {
   LPWSTR printer_name;              // owned
   HANDLE printer;
@@ -67,8 +65,6 @@ struct SheetState {
   WCHAR title[128];                 // the sheet's title
   BOOL stamp_lock;                  // the stamp controls are shown disabled
   LPWSTR stamp_initial_name;        // owned while a new-stamp dialog runs
-  FontEntryArray* font_entries;     // owned while the stamp page is active
-  HFONT label_fonts[2];             // owned while a dialog shows bold/italic labels
 };
 
 // One settings snapshot of a sheet.
