@@ -265,6 +265,25 @@ INT page_draw_info(PDEV* pdev, ULONG in_size, const void* in, ULONG out_size, vo
   return 1;
 }
 
+// An escape's offset in device dots, taken through whole tenths of a
+// millimetre as the page geometry holds it.
+double offset_dots(LONG v, LONG res) {
+  return TenthMmToDots(static_cast<double>(static_cast<LONGLONG>(v) * 254 / res), res);
+}
+
+// The placement transform of `l` with its printable area moved across and
+// down (dots).
+INT moved_area_placement(PageLayout* l, double across, double down, LONG res, float out[6]) {
+  l->area_left += across;
+  l->area_right += across;
+  l->area_top += down;
+  l->area_bottom += down;
+  Affine m;
+  if (PlacementMatrix(&m, *l, 0, 0, 0, res, res, true) != 0) return -1;
+  ToFloats(m, out);
+  return 0;
+}
+
 // The page transform that puts a drawing at (dx, dy) device dots from where
 // the page's own transform puts it: the page taken as one page on a sheet of
 // its own, whose printable area is moved by the offset (as whole tenths of a
@@ -273,16 +292,9 @@ INT escape_placement(PDEV* pdev, LONG dx, LONG dy, float out[6]) {
   PageLayout l;
   if (PageLayoutOfPdev(pdev, true, &l) != 0) return -1;
   const LONG res = PdevResolution(pdev);
-  auto moved = [&](LONG v) { return TenthMmToDots(static_cast<double>(static_cast<LONGLONG>(v) * 254 / res), res); };
+  auto moved = [res](LONG v) { return offset_dots(v, res); };
   const double across = moved(dx), down = moved(-dy);
-  l.area_left += across;
-  l.area_right += across;
-  l.area_top += down;
-  l.area_bottom += down;
-  Affine m;
-  if (PlacementMatrix(&m, l, 0, 0, 0, res, res, true) != 0) return -1;
-  ToFloats(m, out);
-  return 0;
+  return moved_area_placement(&l, across, down, res, out);
 }
 
 // The transform of the N-up sheet of a booklet page taken as one page of
@@ -309,16 +321,9 @@ INT booklet_sheet_placement(PDEV* pdev, LONG dx, LONG dy, bool turned, float out
   l.cell_turn_direction = 0;
   l.landscape = 0;
   l.nup_order = 0;
-  auto moved = [&](LONG v) { return TenthMmToDots(static_cast<double>(static_cast<LONGLONG>(v) * 254 / res), res); };
+  auto moved = [res](LONG v) { return offset_dots(v, res); };
   const double across = turned ? moved(dy) : moved(dx), down = turned ? moved(dx) : moved(-dy);
-  l.area_left += across;
-  l.area_right += across;
-  l.area_top += down;
-  l.area_bottom += down;
-  Affine m;
-  if (PlacementMatrix(&m, l, 0, 0, 0, res, res, true) != 0) return -1;
-  ToFloats(m, out);
-  return 0;
+  return moved_area_placement(&l, across, down, res, out);
 }
 
 // The width and height (dots) of a booklet page's N-up sheet: the page
