@@ -2,6 +2,10 @@
 // driver's image path on the demo printer, raw, with the run-length code
 // and with JPEG, each beside its anchor measured in the same run: memcpy of
 // the page's bytes, and for JPEG libjpeg compressing the same pixels alone.
+// The same page also goes through the paths that change its pixels on the
+// way: reduced to 300 dpi, colour corrected (a colour-temperature preset),
+// turned a quarter, and as an 8-bit palette image; each is printed beside
+// the same memcpy anchor.
 //
 // Like for like: the program's bitmap is made before the clock starts, and
 // only the driver's drawing call (DrvBitBlt with the whole page: reading
@@ -17,8 +21,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <jpeglib.h>
@@ -38,9 +44,23 @@ constexpr int kWidth = 4960, kHeight = 7016;  // A4 at 600 dpi
 constexpr double kPageBytes = 3.0 * kWidth * kHeight;
 
 std::vector<unsigned char> g_rgb;  // the page, 3 bytes a pixel
-double g_seconds[4] = {};          // raw, run length, JPEG, memcpy
 double g_jpeg_alone = 0;
-double g_peak_mb[3] = {};          // what each path's drawing call added
+double g_memcpy = 0;
+
+// The paths: the page as it is, and the ones that change its pixels.
+enum Kind { kPlain, kReduced, kCorrected, kTurned, kIndexed, kKinds };
+const char* const kKindNames[kKinds] = {"page image", "reduced", "colour corrected", "turned", "8-bit palette"};
+// Settings of each path beside the compression (330).
+const std::vector<std::pair<std::string, std::string>> kKindSettings[kKinds] = {
+    {},
+    {{"1302", "1"}, {"350", "300"}},
+    {{"293", "2"}, {"286", "1"}, {"287", "1"}, {"288", "0"}},
+    {{"326", "257"}},
+    {},
+};
+const char* const kMethodNames[3] = {"raw", "run length", "JPEG"};
+double g_seconds[kKinds][3] = {};  // per path and compression
+double g_peak_mb[kKinds][3] = {};  // what each drawing call added
 
 void make_page() {
   if (!g_rgb.empty()) return;
@@ -68,7 +88,7 @@ void reset_peak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 struct Scratch {
   std::string root;
   std::string error;
-  morva::print_host::ImageBitmap bitmap;
+  morva::print_host::ImageBitmap bitmap, indexed;
   Scratch() {
     char folder[] = "/tmp/morva-bench-XXXXXX";
     root = mkdtemp(folder) ? folder : "/tmp";
@@ -88,7 +108,9 @@ struct Scratch {
       std::memcpy(&image.rgba[4 * i], &g_rgb[3 * i], 3);
       image.rgba[4 * i + 3] = 255;
     }
-    if (!morva::print_host::make_bitmap(image, 24, false, &bitmap)) error = "cannot make the page bitmap";
+    if (!morva::print_host::make_bitmap(image, 24, false, &bitmap) ||
+        !morva::print_host::make_bitmap(image, 8, false, &indexed))
+      error = "cannot make the page bitmaps";
   }
   ~Scratch() { std::filesystem::remove_all(root); }
 };
@@ -100,10 +122,12 @@ void print_page(benchmark::State& state) {
     return;
   }
   const int compression = static_cast<int>(state.range(0));
+  const int kind = static_cast<int>(state.range(1));
+  std::map<WORD, std::string> settings{{330, std::to_string(compression)}};
+  for (const auto& [id, value] : kKindSettings[kind]) settings[static_cast<WORD>(std::stoi(id))] = value;
   std::vector<BYTE> devmode;
   std::string error;
-  if (!morva::print_host::build_devmode(morva::gfx_demo::kDemoPrinter, {}, {{330, std::to_string(compression)}},
-                                        &devmode, &error)) {
+  if (!morva::print_host::build_devmode(morva::gfx_demo::kDemoPrinter, {}, settings, &devmode, &error)) {
     state.SkipWithError(error.c_str());
     return;
   }
@@ -119,10 +143,12 @@ void print_page(benchmark::State& state) {
     reset_peak();
     state.ResumeTiming();
     auto start = std::chrono::steady_clock::now();
-    const bool drawn = dc->draw_bitmap(s.bitmap, RECTL{0, 0, kWidth, kHeight}, 0xCCCC);
-    g_seconds[compression] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const bool drawn =
+        dc->draw_bitmap(kind == kIndexed ? s.indexed : s.bitmap, RECTL{0, 0, kWidth, kHeight}, 0xCCCC);
+    g_seconds[kind][compression] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     state.PauseTiming();
-    g_peak_mb[compression] = std::max(g_peak_mb[compression], (status_kb("VmHWM:") - before_kb) / 1024.0);
+    g_peak_mb[kind][compression] =
+        std::max(g_peak_mb[kind][compression], (status_kb("VmHWM:") - before_kb) / 1024.0);
     if (!drawn || !dc->end_page() || !dc->end_doc()) {
       state.SkipWithError(dc->failed_entry().c_str());
       return;
@@ -131,9 +157,21 @@ void print_page(benchmark::State& state) {
     dc.reset();
     state.ResumeTiming();
   }
-  g_seconds[compression] /= static_cast<double>(state.iterations());
+  g_seconds[kind][compression] /= static_cast<double>(state.iterations());
 }
-BENCHMARK(print_page)->Arg(0)->Arg(1)->Arg(2)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(print_page)
+    ->ArgNames({"compression", "path"})
+    ->Args({0, kPlain})
+    ->Args({1, kPlain})
+    ->Args({2, kPlain})
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+// The paths that change the pixels, raw and run-length coded.
+BENCHMARK(print_page)
+    ->ArgNames({"compression", "path"})
+    ->ArgsProduct({{0, 1}, {kReduced, kCorrected, kTurned, kIndexed}})
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
 
 void memcpy_page(benchmark::State& state) {
   make_page();
@@ -142,9 +180,9 @@ void memcpy_page(benchmark::State& state) {
     auto start = std::chrono::steady_clock::now();
     std::memcpy(copy.data(), g_rgb.data(), g_rgb.size());
     benchmark::ClobberMemory();
-    g_seconds[3] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    g_memcpy += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
-  g_seconds[3] /= static_cast<double>(state.iterations());
+  g_memcpy /= static_cast<double>(state.iterations());
 }
 BENCHMARK(memcpy_page)->Iterations(5)->Unit(benchmark::kMillisecond);
 
@@ -189,20 +227,21 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   const double mb = kPageBytes / 1e6;
-  const char* names[3] = {"raw", "run length", "JPEG"};
-  if (g_seconds[3] > 0) {
-    const double copy_rate = mb / g_seconds[3];
-    for (int i = 0; i < 3; ++i)
-      if (g_seconds[i] > 0)
-        std::printf("page image %s: %.1f MB/s; memcpy of the page %.0f MB/s; ratio %.3g\n", names[i], mb / g_seconds[i],
-                    copy_rate, (mb / g_seconds[i]) / copy_rate);
+  if (g_memcpy > 0) {
+    const double copy_rate = mb / g_memcpy;
+    for (int k = 0; k < kKinds; ++k)
+      for (int i = 0; i < 3; ++i)
+        if (g_seconds[k][i] > 0)
+          std::printf("%s %s: %.1f MB/s; memcpy of the page %.0f MB/s; ratio %.3g\n", kKindNames[k], kMethodNames[i],
+                      mb / g_seconds[k][i], copy_rate, (mb / g_seconds[k][i]) / copy_rate);
   }
-  if (g_seconds[2] > 0 && g_jpeg_alone > 0)
+  if (g_seconds[kPlain][2] > 0 && g_jpeg_alone > 0)
     std::printf("JPEG path %.1f ms against libjpeg alone %.1f ms: ratio %.3g (goal at most 1.2)\n",
-                1e3 * g_seconds[2], 1e3 * g_jpeg_alone, g_seconds[2] / g_jpeg_alone);
-  for (int i = 0; i < 3; ++i)
-    if (g_seconds[i] > 0)
-      std::printf("peak memory of the %s path: %.0f MB above the bitmap, %.2f page images\n", names[i], g_peak_mb[i],
-                  g_peak_mb[i] * 1048576.0 / kPageBytes);
+                1e3 * g_seconds[kPlain][2], 1e3 * g_jpeg_alone, g_seconds[kPlain][2] / g_jpeg_alone);
+  for (int k = 0; k < kKinds; ++k)
+    for (int i = 0; i < 3; ++i)
+      if (g_seconds[k][i] > 0)
+        std::printf("peak memory of the %s %s path: %.0f MB above the bitmap, %.2f page images\n", kKindNames[k],
+                    kMethodNames[i], g_peak_mb[k][i], g_peak_mb[k][i] * 1048576.0 / kPageBytes);
   return 0;
 }

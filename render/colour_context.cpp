@@ -302,29 +302,39 @@ INT ColourContext_Destroy(ColourContext** context) {
   return 0;
 }
 
-INT ColourContext_ConvertRgb(const ColourContext* c, PDEV*, const BYTE* src, BYTE* dst, DWORD width, DWORD rows) {
-  if (!src || !dst) return -1;
+INT ColourContext_ConvertRgb(const ColourContext* c, PDEV* pdev, const BYTE* src, BYTE* dst, DWORD width, DWORD rows) {
+  return ColourContext_ConvertColour(c, pdev, src, dst, width, rows, kColourObjectLineArt);
+}
+
+INT ColourContext_ConvertColour(const ColourContext* c, PDEV*, const BYTE* src, BYTE* dst, DWORD width, DWORD rows,
+                                DWORD object_kind) {
+  if (!src || !dst || (object_kind != kColourObjectImage && object_kind != kColourObjectLineArt)) return -1;
   if (width > 0xFFFF || rows > 0xFFFF) return -5;
   const DWORD pixels = width * rows;
   if (dst != src) std::memmove(dst, src, static_cast<std::size_t>(pixels) * 3);
   if (!c) return 1;
   const ColourSettings& s = c->settings;
   const bool mono = s.colour_mode == 1;
-  // Line art and text: grey-eligible for choices 2 and 3 outside
-  // monochrome; white-or-black for parts choice 2 or 3.
-  const bool eligible = !mono && (s.grey_choice == 2 || s.grey_choice == 3);
-  const bool white_or_black = s.single_colour_parts == 2 || s.single_colour_parts == 3;
+  // Grey-eligible outside monochrome for choice 3 or the kind's own choice
+  // (images 1, line art and text 2); white-or-black likewise from the
+  // parts choice.
+  const bool image = object_kind == kColourObjectImage;
+  const LONG own = image ? 1 : 2;
+  const bool eligible = !mono && (s.grey_choice == own || s.grey_choice == 3);
+  const bool white_or_black = s.single_colour_parts == own || s.single_colour_parts == 3;
+  const render::GainOffset* gain = image ? c->gain_a : c->gain_b;
+  const ColorAdjustMatrix* matrix = image ? c->matrix_a : c->matrix_b;
   bool grey = eligible;
   for (DWORD i = 0; i < pixels && grey; ++i) grey = dst[3 * i] == dst[3 * i + 1] && dst[3 * i + 1] == dst[3 * i + 2];
   if (grey) {
     RgbToGrayRow(dst, dst, pixels, 1);
-    if (c->gain_b) render::ApplyGainOffsetGrey(c->gain_b, dst, dst, pixels);
+    if (gain) render::ApplyGainOffsetGrey(gain, dst, dst, pixels);
     return 2;
   }
   if (!mono || !white_or_black) {
     apply_transform(c->first, dst, pixels);
     if (c->profile1 && c->profile1 != c->first) apply_transform(c->profile1, dst, pixels);
-    apply_matrix(c->matrix_b, dst, pixels);
+    apply_matrix(matrix, dst, pixels);
   }
   if (white_or_black)
     for (DWORD i = 0; i < pixels; ++i)
@@ -349,6 +359,19 @@ WORD image_plan(const ColourContext* c) {
 }  // namespace
 
 bool ColourContext_KeepsRgbImages(const ColourContext* c) { return image_plan(c) == 0; }
+bool ColourContext_RgbImagesBecomeGrey(const ColourContext* c) { return (image_plan(c) & kPlanInvertedGrey) != 0; }
+
+INT ColourContext_ConvertImageBand(const ColourContext* c, BYTE* p, DWORD pixels) {
+  if (!p) return -1;
+  const WORD plan = image_plan(c);
+  if (plan & kPlanFirst) apply_transform(c->first, p, pixels);
+  if (plan & kPlanSecondBefore) apply_transform(c->profile2, p, pixels);
+  if (plan & kPlanMatrixC) apply_matrix(c->matrix_c, p, pixels);
+  if (!(plan & kPlanInvertedGrey)) return 1;
+  // Pixel i's grey byte lands at i, never beyond the pixels still to read.
+  for (DWORD i = 0; i < pixels; ++i) p[i] = inverted_grey(p + 3 * i);
+  return 2;
+}
 
 INT ColourContext_ConvertImage(const ColourContext* c, PDEV*, std::vector<BYTE>* data, std::vector<BYTE>* palette,
                                BYTE format, DWORD width, DWORD height, bool plain_copy) {

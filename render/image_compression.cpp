@@ -304,6 +304,7 @@ struct JpegJob {
   JpegDest dest;
   bool created;
   JpegRows rows;
+  const JpegBands* bands;  // rows come from here when set
   DWORD width, height;
 };
 
@@ -329,6 +330,25 @@ void jpeg_write_all(JpegJob* job) {
   // Rows go to the coder a batch at a time.
   constexpr DWORD kBatch = 16;
   JSAMPROW lines[kBatch];
+  if (job->bands) {
+    const std::size_t stride = std::size_t{job->width} * job->cinfo.input_components;
+    for (DWORD y = 0; y < job->height;) {
+      DWORD n = 0;
+      const BYTE* band = (*job->bands)(&n);
+      if (band == nullptr || n == 0 || n > job->height - y) {
+        job->cinfo.err->msg_code = JERR_INPUT_EMPTY;
+        (*job->cinfo.err->error_exit)(reinterpret_cast<j_common_ptr>(&job->cinfo));
+      }
+      for (DWORD done = 0; done < n;) {
+        const DWORD k = std::min(kBatch, n - done);
+        for (DWORD i = 0; i < k; ++i) lines[i] = const_cast<BYTE*>(band + (done + i) * stride);
+        done += jpeg_write_scanlines(&job->cinfo, lines, k);
+      }
+      y += n;
+    }
+    jpeg_finish_compress(&job->cinfo);
+    return;
+  }
   for (DWORD y = 0; y < job->height;) {
     const DWORD n = std::min(kBatch, job->height - y);
     for (DWORD i = 0; i < n; ++i)
@@ -347,11 +367,11 @@ bool jpeg_run(JpegJob* job) {
 
 }  // namespace
 
-bool CodeJpegRows(ImageScratch* scratch, DWORD width, DWORD height, const JpegRows& rows, DWORD* coded) {
-  if (scratch == nullptr || coded == nullptr || rows.first == nullptr || width == 0 || height == 0 ||
-      !scratch->Open()) {
-    return false;
-  }
+namespace {
+
+bool code_jpeg(ImageScratch* scratch, DWORD width, DWORD height, const JpegRows& rows, const JpegBands* bands,
+               DWORD* coded) {
+  if (scratch == nullptr || coded == nullptr || width == 0 || height == 0 || !scratch->Open()) return false;
   auto* job = new (std::nothrow) JpegJob{};
   if (job == nullptr) return false;
   job->cinfo.err = jpeg_std_error(&job->error.pub);
@@ -359,6 +379,7 @@ bool CodeJpegRows(ImageScratch* scratch, DWORD width, DWORD height, const JpegRo
   job->error.pub.output_message = JpegError_Silent;
   job->dest.scratch = scratch;
   job->rows = rows;
+  job->bands = bands;
   job->width = width;
   job->height = height;
   const bool done = jpeg_run(job);
@@ -366,6 +387,18 @@ bool CodeJpegRows(ImageScratch* scratch, DWORD width, DWORD height, const JpegRo
   if (job->created) jpeg_destroy_compress(&job->cinfo);
   delete job;
   return done;
+}
+
+}  // namespace
+
+bool CodeJpegRows(ImageScratch* scratch, DWORD width, DWORD height, const JpegRows& rows, DWORD* coded) {
+  return rows.first != nullptr && code_jpeg(scratch, width, height, rows, nullptr, coded);
+}
+
+bool CodeJpegBands(ImageScratch* scratch, DWORD width, DWORD height, JpegPixels pixels, const JpegBands& next,
+                   DWORD* coded) {
+  if ((pixels != JpegPixels::kRgb && pixels != JpegPixels::kGrey) || !next) return false;
+  return code_jpeg(scratch, width, height, JpegRows{nullptr, 0, pixels}, &next, coded);
 }
 
 INT EncodeJpeg(const ImageCompressionRecord* record, BYTE* data) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "output/document_control.h"
@@ -194,15 +195,13 @@ bool all_black_white(SURFOBJ* src, ULONG bits, XLATEOBJ* pxlo, const std::vector
   return true;
 }
 
-// One image on its way out.
+// An image kept whole: a queued image waiting for the page's colour
+// conversion, or a 1-bit image for the outside compression library.
 struct ImageJob {
   render::PdlImageHeader header{};
   Bytes palette;  // R, G, B per entry, or one grey byte per entry
-  Bytes mask;
   Bytes data;
   DWORD bits = 0;  // 24 for RGB, else the index or grey depth
-  bool widened = false;  // 4-bit indices sent as bytes
-  bool keep_raw = false;  // coding was tried and did not make it smaller
 };
 
 void set_matrix(float m[6], float sx, float sy) {
@@ -212,39 +211,14 @@ void set_matrix(float m[6], float sx, float sy) {
   m[4] = m[5] = 0;
 }
 
-INT classify(PDEV* pdev, ImageJob& job) {
-  ImageDocument* doc = images(pdev);
-  if (!doc) return 0;
-  if (doc->page_colour != 0) {
-    doc->colour_class = kColourClassNone;
-    return 0;
-  }
-  const auto& h = job.header;
-  INT r = ClassifyImageColour(&doc->colour_class, &doc->colour_set, true, job.data.data(),
-                              static_cast<DWORD>(h.width), static_cast<DWORD>(h.height),
-                              job.palette.empty() ? nullptr : job.palette.data(),
-                              static_cast<DWORD>(h.entries), h.format, job.bits);
-  if (r == 0 && doc->colour_class == kColourClassColour) doc->page_colour = 2;
-  return r;
-}
-
 // Whether the page turns an image of this size.
 bool turns(const ImageDocument* doc, std::size_t width, std::size_t height) {
   return doc && doc->turn && doc->flip && width > render::kTurnMinimumSide && height > render::kTurnMinimumSide;
 }
 
-// Quarter turn of an image wider and taller than 64 pixels, when the page
-// turns images; a turn that cannot be made leaves the image upright.
-void turn(PDEV* pdev, ImageJob& job, const RECTL& place) {
-  ImageDocument* doc = images(pdev);
-  auto& h = job.header;
-  if (!turns(doc, h.width, h.height)) return;
-  const DWORD bits = job.bits == 24 ? 24 : job.bits == 8 ? 8 : 0;
-  BYTE* out = nullptr;
-  if (!bits || render::TurnImage(doc->flip, static_cast<DWORD>(h.width), static_cast<DWORD>(h.height),
-                                 static_cast<DWORD>(h.width) * bits / 8, bits, job.data.data(), 1, &out) != 0)
-    return;
-  std::memcpy(job.data.data(), out, job.data.size());
+// A quarter turn of the header: width and height swap, the image lands at
+// the destination's bottom-left corner and the matrix turns with it.
+void turn_header(render::PdlImageHeader& h, const RECTL& place) {
   std::swap(h.width, h.height);
   h.x = static_cast<float>(place.left);
   h.y = static_cast<float>(place.bottom);
@@ -269,68 +243,103 @@ void to_inverted_grey(ImageJob& job) {
   job.bits = 8;
 }
 
-// Compression, then "AV"/"Cq", the mask rows and the data.
-BOOL send_image(PDEV* pdev, ImageJob& job) {
+// The mask of an image drawn with one: its surface and origin.
+struct SourceMask {
+  SURFOBJ* surface;  // null without a mask
+  POINTL origin;
+};
+
+// The mask rows of an image, packed to whole bytes a row, a band at a time.
+int send_mask_rows(PDEV* pdev, const SourceMask& mask, DWORD width, DWORD height) {
+  if (!mask.surface) return 0;
+  const std::size_t row_bytes = (width + 7) / 8;
+  const DWORD band_rows = static_cast<DWORD>(std::clamp<std::size_t>((std::size_t{1} << 20) / row_bytes, 1, height));
+  Bytes band(row_bytes * band_rows);
+  for (DWORD y = 0; y < height;) {
+    const DWORD n = std::min(band_rows, height - y);
+    for (DWORD i = 0; i < n; ++i)
+      pack_indices(scan(mask.surface, mask.origin.y + static_cast<LONG>(y + i)), mask.origin.x,
+                   static_cast<LONG>(width), 1, 1, band.data() + row_bytes * i);
+    if (PdlWriter_WriteData(pdev->writer, band.data(), row_bytes * n) != 0) return -1;
+    y += n;
+  }
+  return 0;
+}
+
+// The compression record of an image header, for choosing and running the
+// method.
+render::ImageCompressionRecord compression_record(PDEV* pdev, render::PdlImageHeader& h, DWORD bits,
+                                                  DWORD requested) {
   ImageDocument* doc = images(pdev);
-  PdlWriter* w = pdev->writer;
-  auto& h = job.header;
-  h.data_bytes = static_cast<DWORD>(job.data.size());
-  h.palette = job.palette.empty() ? nullptr : job.palette.data();
-  h.palette_bytes = job.palette.size();
   render::ImageCompressionRecord rec{};
-  rec.has_data = !job.data.empty();
-  rec.bits_per_pixel = job.bits;
+  rec.has_data = h.data_bytes > 0;
+  rec.bits_per_pixel = bits;
   rec.width = static_cast<WORD>(h.width);
   rec.height = static_cast<WORD>(h.height);
   rec.method = &h.method;
   rec.format = &h.format;
   rec.length = &h.data_bytes;
-  rec.requested_method = doc && !job.keep_raw ? doc->requested_method : static_cast<DWORD>(render::kCompressNone);
-  // A 4-bit image widened to bytes asks for the run-length code.
-  if (job.widened) rec.requested_method = render::kCompressRunLength;
+  rec.requested_method = requested;
   rec.scratch = doc ? &doc->scratch : nullptr;
-  PdlWriter_GetRasterOp(w, &rec.rop_kind, &rec.rop_code);
+  PdlWriter_GetRasterOp(pdev->writer, &rec.rop_kind, &rec.rop_code);
   rec.palette_entry_bits = h.entry_bits;
   rec.palette_entries = static_cast<DWORD>(h.entries);
   rec.palette = h.palette;
   // 1-bit images may go to the outside compression library bound for images.
   rec.plugin = DocumentCompressor(pdev, 1);
+  return rec;
+}
+
+// A header whose data is no longer indexed drops its palette.
+void drop_palette_unless_indexed(render::PdlImageHeader& h) {
+  if (h.format == render::kImageIndexedGrey || h.format == render::kImageIndexedRgb) return;
+  h.palette = nullptr;
+  h.palette_bytes = 0;
+  h.entries = 0;
+  if (h.format == render::kImageGrey8 || h.format == render::kImageJpeg) h.bits_per_component = 8;
+}
+
+// A whole image: compression, then "AV"/"Cq", the mask rows and the data.
+BOOL send_image(PDEV* pdev, ImageJob& job, DWORD requested, const SourceMask& mask) {
+  auto& h = job.header;
+  h.data_bytes = static_cast<DWORD>(job.data.size());
+  h.palette = job.palette.empty() ? nullptr : job.palette.data();
+  h.palette_bytes = job.palette.size();
+  const render::ImageCompressionRecord rec = compression_record(pdev, h, job.bits, requested);
   if (render::CompressImage(&rec, job.data.data()) == render::kCompressScratchFailed) {
     SetLastError(ERROR_WRITE_FAULT);
     return FALSE;
   }
-  // The JPEG path may have made an indexed grey image plain grey.
-  if (h.format != render::kImageIndexedGrey && h.format != render::kImageIndexedRgb) {
-    h.palette = nullptr;
-    h.palette_bytes = 0;
-    h.entries = 0;
-    if (h.format == render::kImageGrey8 || h.format == render::kImageJpeg) h.bits_per_component = 8;
-  }
-  if (PdlWriter_BeginImage(w, &h) != 0) return FALSE;
-  if (!job.mask.empty() && PdlWriter_WriteData(w, job.mask.data(), job.mask.size()) != 0) return FALSE;
-  return PdlWriter_WriteData(w, job.data.data(), h.data_bytes) == 0;
+  drop_palette_unless_indexed(h);
+  if (PdlWriter_BeginImage(pdev->writer, &h) != 0) return FALSE;
+  if (send_mask_rows(pdev, mask, static_cast<DWORD>(h.width), static_cast<DWORD>(h.height)) != 0) return FALSE;
+  return PdlWriter_WriteData(pdev->writer, job.data.data(), h.data_bytes) == 0;
 }
 
-// Colour classification of an image seen a band of RGB rows at a time;
+// Colour classification of an image seen a band of rows at a time;
 // nothing is classified once the page's colour is decided.
 class BandClassifier {
  public:
   explicit BandClassifier(ImageDocument* doc) : doc_(doc), active_(doc && doc->page_colour == 0) {
     if (doc && !active_) doc->colour_class = kColourClassNone;
   }
-  bool Add(const BYTE* rgb, DWORD width, DWORD rows) {
+  // Rows of RGB (format 4, 24 bits) or indexed data (format 11 with its
+  // RGB palette).
+  bool Add(const BYTE* pixels, DWORD width, DWORD rows, BYTE format = render::kImageRgb24, DWORD bits = 24,
+           const BYTE* palette = nullptr, DWORD entries = 0) {
     if (!active_ || (result_ == kColourClassColour && !doc_->colour_set.enabled)) return true;
     DWORD band;
-    if (ClassifyImageColour(&band, &doc_->colour_set, true, rgb, width, rows, nullptr, 0, render::kImageRgb24, 24) != 0)
+    if (ClassifyImageColour(&band, &doc_->colour_set, true, pixels, width, rows, palette, entries, format, bits) != 0)
       return false;
     if (band == kColourClassColour) result_ = kColourClassColour;
     return true;
   }
   // Adds the band starting at row y unless it was added before.
-  bool AddFrom(LONG y, const BYTE* rgb, DWORD width, DWORD rows) {
+  bool AddFrom(LONG y, const BYTE* pixels, DWORD width, DWORD rows, BYTE format = render::kImageRgb24,
+               DWORD bits = 24, const BYTE* palette = nullptr, DWORD entries = 0) {
     if (y < rows_seen_) return true;
     rows_seen_ = y + static_cast<LONG>(rows);
-    return Add(rgb, width, rows);
+    return Add(pixels, width, rows, format, bits, palette, entries);
   }
   void Finish() {
     if (!active_) return;
@@ -345,53 +354,267 @@ class BandClassifier {
   LONG rows_seen_ = 0;
 };
 
-// The rectangle of a 16 to 32-bit source read a band of rows at a time,
-// each row translated to RGB (red first) into one buffer of about 1 MB, so
-// that no copy of the whole image is made.
-class SourceBands {
+// ---- image rows, a band at a time ------------------------------------------------
+//
+// Images are read from the program's bitmap a band of about 1 MB at a
+// time, and each band is classified, converted, coded and written before
+// the next is read, so that no copy of the whole image is made. Only the
+// page's queue, a reduced image that is also turned, and 1-bit images for
+// the outside compression library are held whole.
+
+constexpr std::size_t kBandBytes = std::size_t{1} << 20;
+
+LONG band_rows_for(std::size_t row_bytes, DWORD height) {
+  return static_cast<LONG>(std::clamp<std::size_t>(kBandBytes / std::max<std::size_t>(row_bytes, 1), 1,
+                                                   std::max<DWORD>(height, 1)));
+}
+
+// Rows of an upright image, readable in any order from any pixel on: what
+// a turn needs to read a band of columns.
+class UprightRows {
  public:
-  SourceBands(SURFOBJ* src, POINTL origin, LONG width, LONG height, ULONG bits, XLATEOBJ* pxlo)
-      : src_(src), origin_(origin), width_(width), height_(height), bits_(bits), pxlo_(pxlo),
-        row_bytes_(static_cast<std::size_t>(width) * 3),
-        band_rows_(static_cast<LONG>(std::clamp<std::size_t>((std::size_t{1} << 20) / row_bytes_, 1, height))) {}
-  bool Allocate() {
-    band_.reset(new (std::nothrow) BYTE[row_bytes_ * static_cast<std::size_t>(band_rows_)]);
-    return band_ != nullptr;
+  virtual ~UprightRows() = default;
+  // Pixels x0 .. x0 + n - 1 of row y, packed from the first byte of out.
+  virtual void Read(LONG y, LONG x0, LONG n, BYTE* out) const = 0;
+};
+
+// RGB rows (red first) translated from a 16 to 32-bit source.
+class SourceRgbRows final : public UprightRows {
+ public:
+  SourceRgbRows(SURFOBJ* src, POINTL origin, ULONG bits, XLATEOBJ* pxlo)
+      : src_(src), origin_(origin), bits_(bits), pxlo_(pxlo) {}
+  void Read(LONG y, LONG x0, LONG n, BYTE* out) const override {
+    translate_row(scan(src_, origin_.y + y), origin_.x + x0, n, bits_, pxlo_, out);
   }
-  std::size_t row_bytes() const { return row_bytes_; }
-  // Translates the band starting at row y; answers its row count.
-  LONG Read(LONG y) {
-    const LONG n = std::min(band_rows_, height_ - y);
-    for (LONG i = 0; i < n; ++i)
-      translate_row(scan(src_, origin_.y + y + i), origin_.x, width_, bits_, pxlo_, band_.get() + row_bytes_ * i);
-    return n;
-  }
-  const BYTE* band() const { return band_.get(); }
 
  private:
   SURFOBJ* src_;
   POINTL origin_;
-  LONG width_, height_;
   ULONG bits_;
   XLATEOBJ* pxlo_;
+};
+
+// Palette indices of a 1 to 8-bit source, packed at `out_bits`.
+class SourceIndexRows final : public UprightRows {
+ public:
+  SourceIndexRows(SURFOBJ* src, POINTL origin, ULONG bits, ULONG out_bits)
+      : src_(src), origin_(origin), bits_(bits), out_bits_(out_bits) {}
+  void Read(LONG y, LONG x0, LONG n, BYTE* out) const override {
+    pack_indices(scan(src_, origin_.y + y), origin_.x + x0, n, bits_, out_bits_, out);
+  }
+
+ private:
+  SURFOBJ* src_;
+  POINTL origin_;
+  ULONG bits_, out_bits_;
+};
+
+// Rows of whole bytes a pixel held in memory.
+class MemoryRows final : public UprightRows {
+ public:
+  MemoryRows(const BYTE* data, std::size_t row_bytes, DWORD pixel_bytes)
+      : data_(data), row_bytes_(row_bytes), pixel_bytes_(pixel_bytes) {}
+  void Read(LONG y, LONG x0, LONG n, BYTE* out) const override {
+    std::memcpy(out, data_ + row_bytes_ * static_cast<std::size_t>(y) + std::size_t{pixel_bytes_} * x0,
+                std::size_t{pixel_bytes_} * n);
+  }
+
+ private:
+  const BYTE* data_;
+  std::size_t row_bytes_;
+  DWORD pixel_bytes_;
+};
+
+// An image's rows in the order they go out, a band at a time.
+class BandSource {
+ public:
+  BandSource(DWORD width, DWORD height, std::size_t row_bytes)
+      : width_(width), height_(height), row_bytes_(row_bytes), band_rows_(band_rows_for(row_bytes, height)) {}
+  virtual ~BandSource() = default;
+  // Back to the first row; false when memory is short.
+  bool Start() {
+    if (!band_) band_.reset(new (std::nothrow) BYTE[row_bytes_ * static_cast<std::size_t>(band_rows_)]);
+    next_ = 0;
+    return band_ && Restart();
+  }
+  // The next band into band(): its rows, 0 after the last, -1 failed.
+  LONG Next() {
+    if (next_ >= static_cast<LONG>(height_)) return 0;
+    const LONG n = Make(next_, std::min(band_rows_, static_cast<LONG>(height_) - next_));
+    if (n > 0) next_ += n;
+    return n;
+  }
+  BYTE* band() const { return band_.get(); }
+  DWORD width() const { return width_; }
+  DWORD height() const { return height_; }
+  std::size_t row_bytes() const { return row_bytes_; }
+  LONG band_rows() const { return band_rows_; }
+
+ protected:
+  virtual bool Restart() { return true; }
+  // Makes rows y .. y + n - 1 into the band: n, or -1.
+  virtual LONG Make(LONG y, LONG n) = 0;
+
+ private:
+  DWORD width_, height_;
   std::size_t row_bytes_;
   LONG band_rows_;
   std::unique_ptr<BYTE[]> band_;
+  LONG next_ = 0;
 };
 
-// Classification of a 16 to 32-bit source read in place, a band at a time.
-INT classify_source(PDEV* pdev, SURFOBJ* src, POINTL so, LONG width, LONG height, ULONG bits, XLATEOBJ* pxlo) {
-  BandClassifier classifier(images(pdev));
-  SourceBands bands(src, so, width, height, bits, pxlo);
-  if (!bands.Allocate()) return -1;
-  for (LONG y = 0; y < height;) {
-    const LONG n = bands.Read(y);
-    if (!classifier.AddFrom(y, bands.band(), static_cast<DWORD>(width), static_cast<DWORD>(n))) return -1;
-    y += n;
+// Upright rows as they are.
+class UprightBands final : public BandSource {
+ public:
+  UprightBands(const UprightRows& rows, DWORD width, DWORD height, std::size_t row_bytes)
+      : BandSource(width, height, row_bytes), rows_(rows) {}
+
+ protected:
+  LONG Make(LONG y, LONG n) override {
+    for (LONG i = 0; i < n; ++i) rows_.Read(y + i, 0, static_cast<LONG>(width()), band() + row_bytes() * i);
+    return n;
   }
-  classifier.Finish();
-  return 0;
-}
+
+ private:
+  const UprightRows& rows_;
+};
+
+// An upright image of whole-byte pixels turned a quarter clockwise: row i
+// is upright column i read from the bottom row up. A band of rows is a
+// band of upright columns, read across every upright row.
+class TurnedBands final : public BandSource {
+ public:
+  TurnedBands(const UprightRows& rows, DWORD upright_width, DWORD upright_height, DWORD pixel_bytes)
+      : BandSource(upright_height, upright_width, std::size_t{upright_height} * pixel_bytes),
+        rows_(rows), pixel_(pixel_bytes) {}
+
+ protected:
+  bool Restart() override {
+    if (segment_.empty()) {
+      try {
+        segment_.resize(std::size_t{pixel_} * static_cast<std::size_t>(band_rows()));
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+    }
+    return true;
+  }
+  LONG Make(LONG i0, LONG n) override {
+    const DWORD upright_height = width();
+    for (DWORD j = 0; j < upright_height; ++j) {
+      rows_.Read(static_cast<LONG>(j), i0, n, segment_.data());
+      BYTE* out = band() + std::size_t{upright_height - 1 - j} * pixel_;
+      for (LONG t = 0; t < n; ++t) std::memcpy(out + row_bytes() * t, segment_.data() + std::size_t{pixel_} * t, pixel_);
+    }
+    return n;
+  }
+
+ private:
+  const UprightRows& rows_;
+  DWORD pixel_;
+  Bytes segment_;
+};
+
+// RGB rows reduced in resolution: source rows go through the reducer until
+// a band of output rows is complete.
+class ReducedBands final : public BandSource {
+ public:
+  ReducedBands(const UprightRows& source, DWORD src_w, DWORD src_h, render::ImageReducer* reducer, DWORD out_w,
+               DWORD out_h)
+      : BandSource(out_w, out_h, std::size_t{out_w} * 3), source_(source), src_w_(src_w), src_h_(src_h),
+        reducer_(reducer) {}
+
+ protected:
+  bool Restart() override {
+    if (row_.empty()) {
+      try {
+        row_.resize(std::size_t{src_w_} * 3);
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+    }
+    next_source_ = 0;
+    return render::ImageReducer_SetSizes(reducer_, src_w_, src_h_, width(), height()) != 0;
+  }
+  LONG Make(LONG, LONG n) override {
+    LONG done = 0;
+    while (done < n && next_source_ < src_h_) {
+      source_.Read(static_cast<LONG>(next_source_++), 0, static_cast<LONG>(src_w_), row_.data());
+      const INT r = render::ImageReducer_PutRow(reducer_, row_.data(), static_cast<DWORD>(row_.size()), 24);
+      if (r < 0) return -1;
+      if (r > 0) render::ImageReducer_GetRow(reducer_, band() + row_bytes() * done++);
+    }
+    return done == n ? n : -1;
+  }
+
+ private:
+  const UprightRows& source_;
+  DWORD src_w_, src_h_;
+  render::ImageReducer* reducer_;
+  Bytes row_;
+  DWORD next_source_ = 0;
+};
+
+// What the bands of an image are before they go out: RGB (format 4) or
+// palette indices (format 11) at `bits`, and whether they are classified
+// and colour converted on the way.
+struct BandFormat {
+  BYTE format;
+  DWORD bits;
+  const BYTE* palette;  // the RGB palette of indexed bands, for classification
+  DWORD entries;
+  bool classify;
+  bool convert;
+};
+
+// Bands classified, then colour converted (RGB bands may become one grey
+// byte a pixel).
+class OutputBands {
+ public:
+  OutputBands(BandSource& source, ImageDocument* doc, const BandFormat& format)
+      : source_(source), format_(format), colour_(doc ? doc->colour : nullptr),
+        classifier_(format.classify ? doc : nullptr),
+        grey_(format.format == render::kImageRgb24 && format.convert &&
+              ColourContext_RgbImagesBecomeGrey(colour_)) {}
+  bool Start() {
+    y_ = 0;
+    return source_.Start();
+  }
+  LONG Next() {
+    const LONG n = source_.Next();
+    if (n <= 0) return n;
+    BYTE* band = source_.band();
+    if (!classifier_.AddFrom(y_, band, width(), static_cast<DWORD>(n), format_.format, format_.bits, format_.palette,
+                             format_.entries)) {
+      SetLastError(ERROR_INVALID_DATA);
+      return -1;
+    }
+    y_ += n;
+    if (format_.format == render::kImageRgb24 && format_.convert &&
+        ColourContext_ConvertImageBand(colour_, band, width() * static_cast<DWORD>(n)) < 0)
+      return -1;
+    return n;
+  }
+  // Every row was seen: the classification stands.
+  void Finish() { classifier_.Finish(); }
+  BYTE* band() const { return source_.band(); }
+  DWORD width() const { return source_.width(); }
+  DWORD height() const { return source_.height(); }
+  bool grey() const { return grey_; }
+  // The format and depth the bands go out in.
+  BYTE out_format() const { return grey_ ? static_cast<BYTE>(render::kImageGrey8) : format_.format; }
+  DWORD out_bits() const { return grey_ ? 8 : format_.bits; }
+  std::size_t row_bytes() const { return grey_ ? width() : source_.row_bytes(); }
+  std::size_t max_band_bytes() const { return source_.row_bytes() * static_cast<std::size_t>(source_.band_rows()); }
+
+ private:
+  BandSource& source_;
+  BandFormat format_;
+  const ColourContext* colour_;
+  BandClassifier classifier_;
+  bool grey_;
+  LONG y_ = 0;
+};
 
 // Pieces in which coded data goes between the scratch space and the
 // stream.
@@ -416,20 +639,33 @@ int send_from_scratch(PDEV* pdev, render::ImageScratch* scratch, DWORD bytes, BY
   return 0;
 }
 
-// The header of an RGB image sent from its source.
-render::PdlImageHeader source_header(const RECTL& place, const float matrix[6], LONG width, LONG height) {
+// The header of an image sent from its source.
+render::PdlImageHeader source_header(const RECTL& place, const float matrix[6], DWORD width, DWORD height) {
   render::PdlImageHeader h{};
   h.x = static_cast<float>(place.left);
   h.y = static_cast<float>(place.top);
   std::copy(matrix, matrix + 6, h.matrix);
-  h.width = static_cast<std::size_t>(width);
-  h.height = static_cast<std::size_t>(height);
+  h.width = width;
+  h.height = height;
   h.mask_kind = 1;
   h.source_kind = 2;
   h.format = render::kImageRgb24;
   h.bits_per_component = 8;
   h.method = render::kCompressNone;
   return h;
+}
+
+// Sends the coded bytes after the header and the mask rows: from the
+// scratch space when some went there, else from the piece.
+int send_coded(PDEV* pdev, render::PdlImageHeader& h, const SourceMask& mask, Bytes& piece, DWORD in_piece,
+               DWORD spilled) {
+  ImageDocument* doc = images(pdev);
+  if (PdlWriter_BeginImage(pdev->writer, &h) != 0) return -1;
+  if (send_mask_rows(pdev, mask, static_cast<DWORD>(h.width), static_cast<DWORD>(h.height)) != 0) return -1;
+  if (spilled)
+    return send_from_scratch(pdev, &doc->scratch, spilled, piece.data(), static_cast<DWORD>(piece.size())) == 0 ? 1
+                                                                                                                : -1;
+  return PdlWriter_WriteData(pdev->writer, piece.data(), in_piece) == 0 ? 1 : -1;
 }
 
 // A 24 or 32-bit source coded as JPEG straight from its rows, so that no
@@ -448,7 +684,8 @@ int send_jpeg_from_source(PDEV* pdev, SURFOBJ* src, POINTL so, LONG width, LONG 
   const DWORD piece_bytes = std::min(coded, kScratchPiece);
   std::unique_ptr<BYTE[]> piece(new (std::nothrow) BYTE[piece_bytes]);
   if (!piece) return 0;
-  render::PdlImageHeader h = source_header(place, matrix, width, height);
+  render::PdlImageHeader h =
+      source_header(place, matrix, static_cast<DWORD>(width), static_cast<DWORD>(height));
   h.format = render::kImageJpeg;
   h.method = render::kCompressJpeg;
   h.data_bytes = coded;
@@ -456,46 +693,14 @@ int send_jpeg_from_source(PDEV* pdev, SURFOBJ* src, POINTL so, LONG width, LONG 
   return send_from_scratch(pdev, &doc->scratch, coded, piece.get(), piece_bytes) == 0 ? 1 : -1;
 }
 
-// The mask rows of an image, packed to whole bytes a row, a band at a time.
-int send_mask_rows(PDEV* pdev, SURFOBJ* mask, POINTL mo, DWORD width, DWORD height) {
-  const std::size_t row_bytes = (width + 7) / 8;
-  const DWORD band_rows = static_cast<DWORD>(std::clamp<std::size_t>((std::size_t{1} << 20) / row_bytes, 1, height));
-  Bytes band(row_bytes * band_rows);
-  for (DWORD y = 0; y < height;) {
-    const DWORD n = std::min(band_rows, height - y);
-    for (DWORD i = 0; i < n; ++i)
-      pack_indices(scan(mask, mo.y + static_cast<LONG>(y + i)), mo.x, static_cast<LONG>(width), 1, 1,
-                   band.data() + row_bytes * i);
-    if (PdlWriter_WriteData(pdev->writer, band.data(), row_bytes * n) != 0) return -1;
-    y += n;
-  }
-  return 0;
-}
-
-// A 16 to 32-bit source sent as RGB straight from its rows, uncompressed or
-// run-length coded, when nothing changes its pixels: the rows are
-// translated a band at a time, classified and coded or written. The coded
-// rows collect in a piece of memory that goes to the scratch space
-// whenever it fills, and follow the header once their length is known; a
-// code that would not be smaller sends the rows as they are. 1 sent, -1
-// failed.
-struct SourceImage {
-  SURFOBJ* src;
-  POINTL origin;
-  LONG width, height;
-  ULONG bits;
-  XLATEOBJ* pxlo;
-  SURFOBJ* mask;  // null without one
-  POINTL mask_origin;
-};
-
-// Run-length codes the rows into the scratch space (and memory); true with
-// the coded length when the code is no longer than the rows.
-bool run_length_code_source(ImageDocument* doc, const SourceImage& s, SourceBands& bands, BandClassifier& classifier,
-                            Bytes& piece, DWORD* in_piece, DWORD* spilled) {
-  const std::size_t raw = bands.row_bytes() * static_cast<std::size_t>(s.height);
-  render::RunLengthCoder* coder =
-      render::RunLengthCoder_Create(static_cast<DWORD>(s.width), static_cast<DWORD>(s.height), 24);
+// Run-length codes the bands into memory, a piece going to the scratch
+// space whenever it fills; true with the coded length when the code is
+// shorter than the rows. Once some went to the scratch space, all of it
+// goes there: the piece is then the buffer it is read back through.
+bool run_length_code(ImageDocument* doc, OutputBands& bands, std::size_t raw, Bytes& piece, DWORD* in_piece,
+                     DWORD* spilled) {
+  if (!bands.Start()) return false;
+  render::RunLengthCoder* coder = render::RunLengthCoder_Create(bands.width(), bands.height(), bands.out_bits());
   if (!coder) return false;
   const DWORD room = static_cast<DWORD>(2 * bands.row_bytes() + 64);
   try {
@@ -505,8 +710,6 @@ bool run_length_code_source(ImageDocument* doc, const SourceImage& s, SourceBand
     return false;
   }
   DWORD used = 0, stored = 0;
-  bool ok = true;
-  // Room for the next row: a full piece goes to the scratch space.
   auto make_room = [&]() {
     if (piece.size() - used >= room) return true;
     if ((stored == 0 && (!doc->scratch.Open() || !doc->scratch.Seek(0))) || !doc->scratch.Write(piece.data(), used))
@@ -515,9 +718,9 @@ bool run_length_code_source(ImageDocument* doc, const SourceImage& s, SourceBand
     used = 0;
     return true;
   };
-  for (LONG y = 0; y < s.height && ok;) {
-    const LONG n = bands.Read(y);
-    if (!classifier.AddFrom(y, bands.band(), static_cast<DWORD>(s.width), static_cast<DWORD>(n))) ok = false;
+  bool ok = true;
+  for (LONG n; ok && (n = bands.Next()) != 0;) {
+    ok = n > 0;
     for (LONG i = 0; i < n && ok; ++i) {
       ok = make_room();
       const LONG coded = ok ? render::RunLengthCoder_EncodeRow(coder, bands.band() + bands.row_bytes() * i,
@@ -526,17 +729,14 @@ bool run_length_code_source(ImageDocument* doc, const SourceImage& s, SourceBand
       ok = coded >= 0 && std::size_t{stored} + used + static_cast<DWORD>(coded) < raw;
       if (ok) used += static_cast<DWORD>(coded);
     }
-    y += n;
   }
   if (!ok || !make_room()) {
     render::RunLengthCoder_Finish(coder, nullptr, 0);
     return false;
   }
   const LONG last = render::RunLengthCoder_Finish(coder, piece.data() + used, static_cast<DWORD>(piece.size() - used));
-  if (last < 0 || std::size_t{stored} + used + static_cast<DWORD>(last) > raw) return false;
+  if (last < 0 || std::size_t{stored} + used + static_cast<DWORD>(last) >= raw) return false;
   used += static_cast<DWORD>(last);
-  // Once some went to the scratch space, all of it goes there: the piece
-  // is then the buffer the code is read back through.
   if (stored) {
     if (!doc->scratch.Write(piece.data(), used)) return false;
     stored += used;
@@ -547,48 +747,129 @@ bool run_length_code_source(ImageDocument* doc, const SourceImage& s, SourceBand
   return true;
 }
 
-int send_rgb_from_source(PDEV* pdev, const SourceImage& s, DWORD method, bool classify, const RECTL& place,
-                         const float matrix[6]) {
+// JPEG codes the bands into the scratch space; grey data goes in as its
+// complement, indexed grey data through its palette. True with the coded
+// length when the code is shorter than the rows.
+bool jpeg_code(ImageDocument* doc, OutputBands& bands, const render::PdlImageHeader& h, std::size_t raw,
+               DWORD* coded) {
+  if (!bands.Start()) return false;
+  const bool rgb = h.format == render::kImageRgb24;
+  const bool indexed = h.format == render::kImageIndexedGrey;
+  const auto next = [&](DWORD* rows) -> const BYTE* {
+    const LONG n = bands.Next();
+    if (n <= 0) return nullptr;
+    BYTE* band = bands.band();
+    if (!rgb) {
+      const std::size_t count = bands.row_bytes() * static_cast<std::size_t>(n);
+      for (std::size_t i = 0; i < count; ++i) {
+        if (indexed) {
+          if (band[i] >= h.entries) return nullptr;
+          band[i] = h.palette[band[i]];
+        }
+        band[i] = static_cast<BYTE>(255 - band[i]);
+      }
+    }
+    *rows = static_cast<DWORD>(n);
+    return band;
+  };
+  return render::CodeJpegBands(&doc->scratch, bands.width(), bands.height(),
+                               rgb ? render::JpegPixels::kRgb : render::JpegPixels::kGrey, next, coded) &&
+         *coded < raw;
+}
+
+// Sends an image whose rows come a band at a time: the method is chosen for
+// its data as for a whole image, the rows are coded (or written) as they
+// come, and a code that would not be smaller leaves the rows as they are.
+// 1 sent, -1 failed.
+int send_bands(PDEV* pdev, render::PdlImageHeader h, OutputBands& bands, DWORD requested, const SourceMask& mask) {
   ImageDocument* doc = images(pdev);
-  SourceBands bands(s.src, s.origin, s.width, s.height, s.bits, s.pxlo);
-  if (!bands.Allocate()) {
+  const std::size_t raw = bands.row_bytes() * bands.height();
+  h.width = bands.width();
+  h.height = bands.height();
+  // RGB bands decide their format (grey after conversion); indexed ones
+  // keep the header's (grey when their palette became grey).
+  if (bands.out_format() != render::kImageIndexedRgb) h.format = bands.out_format();
+  h.method = render::kCompressNone;
+  h.data_bytes = static_cast<DWORD>(raw);
+  if (bands.grey()) h.bits_per_component = 8;
+  if (mask.surface) {
+    h.mask_kind = 2;
+    h.mask_bytes = static_cast<DWORD>((std::size_t{bands.width()} + 7) / 8 * bands.height());
+  }
+  // The method chosen as for a whole image.
+  render::PdlImageHeader choice = h;
+  const render::ImageCompressionRecord rec = compression_record(pdev, choice, bands.out_bits(), requested);
+  DWORD method = render::kCompressNone;
+  const BYTE any = 0;
+  if (!doc || render::SelectCompression(&rec, &any, &method) != 0) method = render::kCompressNone;
+  if (method == render::kCompressPluginMode1 || method == render::kCompressPluginMode2) {
+    // The outside library codes a whole 1-bit image at once.
+    ImageJob job;
+    job.header = h;
+    job.bits = bands.out_bits();
+    job.palette.assign(h.palette, h.palette + h.palette_bytes);
+    try {
+      job.data.resize(raw);
+    } catch (const std::bad_alloc&) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return -1;
+    }
+    if (!bands.Start()) return -1;
+    std::size_t at = 0;
+    for (LONG n; (n = bands.Next()) != 0; at += bands.row_bytes() * static_cast<std::size_t>(n)) {
+      if (n < 0) return -1;
+      std::memcpy(job.data.data() + at, bands.band(), bands.row_bytes() * static_cast<std::size_t>(n));
+    }
+    bands.Finish();
+    return send_image(pdev, job, requested, mask) ? 1 : -1;
+  }
+  if (method == render::kCompressRunLength) {
+    Bytes piece;
+    DWORD in_piece = 0, spilled = 0;
+    if (run_length_code(doc, bands, raw, piece, &in_piece, &spilled)) {
+      bands.Finish();
+      h.method = render::kCompressRunLength;
+      h.data_bytes = spilled + in_piece;
+      return send_coded(pdev, h, mask, piece, in_piece, spilled);
+    }
+  } else if (method == render::kCompressJpeg) {
+    DWORD coded = 0;
+    if (jpeg_code(doc, bands, h, raw, &coded)) {
+      bands.Finish();
+      h.format = render::kImageJpeg;
+      h.method = render::kCompressJpeg;
+      h.data_bytes = coded;
+      drop_palette_unless_indexed(h);
+      Bytes piece(std::min(coded, kScratchPiece));
+      return send_coded(pdev, h, mask, piece, 0, coded);
+    }
+  }
+  // As the rows are.
+  if (!bands.Start()) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return -1;
   }
-  BandClassifier classifier(classify ? doc : nullptr);
-  render::PdlImageHeader h = source_header(place, matrix, s.width, s.height);
-  const std::size_t raw = bands.row_bytes() * static_cast<std::size_t>(s.height);
-  if (s.mask) {
-    h.mask_kind = 2;
-    h.mask_bytes = static_cast<DWORD>((static_cast<std::size_t>(s.width) + 7) / 8 * s.height);
-  }
-  Bytes piece;
-  DWORD in_piece = 0, spilled = 0;
-  // Rows classified while they were coded are not classified again when
-  // the code is given up.
-  const bool coded = method == render::kCompressRunLength && raw >= render::kCompressMinimumBytes &&
-                     run_length_code_source(doc, s, bands, classifier, piece, &in_piece, &spilled);
-  if (coded) classifier.Finish();
-  else piece = Bytes();
-  h.method = coded ? render::kCompressRunLength : render::kCompressNone;
-  h.data_bytes = static_cast<DWORD>(coded ? std::size_t{spilled} + in_piece : raw);
   if (PdlWriter_BeginImage(pdev->writer, &h) != 0) return -1;
-  if (s.mask && send_mask_rows(pdev, s.mask, s.mask_origin, static_cast<DWORD>(s.width), static_cast<DWORD>(s.height)) != 0)
-    return -1;
-  if (coded && spilled)
-    return send_from_scratch(pdev, &doc->scratch, spilled, piece.data(), static_cast<DWORD>(piece.size())) == 0 ? 1 : -1;
-  if (coded) return PdlWriter_WriteData(pdev->writer, piece.data(), in_piece) == 0 ? 1 : -1;
-  for (LONG y = 0; y < s.height;) {
-    const LONG n = bands.Read(y);
-    if (!classifier.AddFrom(y, bands.band(), static_cast<DWORD>(s.width), static_cast<DWORD>(n))) {
-      SetLastError(ERROR_INVALID_DATA);
+  if (send_mask_rows(pdev, mask, bands.width(), bands.height()) != 0) return -1;
+  for (LONG n; (n = bands.Next()) != 0;) {
+    if (n < 0) return -1;
+    if (PdlWriter_WriteData(pdev->writer, bands.band(), bands.row_bytes() * static_cast<std::size_t>(n)) != 0)
       return -1;
-    }
-    if (PdlWriter_WriteData(pdev->writer, bands.band(), bands.row_bytes() * static_cast<std::size_t>(n)) != 0) return -1;
-    y += n;
   }
-  classifier.Finish();
+  bands.Finish();
   return 1;
+}
+
+// Classification of a 16 to 32-bit source read in place, a band at a time.
+INT classify_source(PDEV* pdev, SURFOBJ* src, POINTL so, LONG width, LONG height, ULONG bits, XLATEOBJ* pxlo) {
+  const SourceRgbRows rows(src, so, bits, pxlo);
+  UprightBands bands(rows, static_cast<DWORD>(width), static_cast<DWORD>(height), static_cast<std::size_t>(width) * 3);
+  OutputBands out(bands, images(pdev), BandFormat{render::kImageRgb24, 24, nullptr, 0, true, false});
+  if (!out.Start()) return -1;
+  for (LONG n; (n = out.Next()) != 0;)
+    if (n < 0) return -1;
+  out.Finish();
+  return 0;
 }
 
 }  // namespace
@@ -725,8 +1006,27 @@ INT FlushQueuedImages(PDEV* pdev, BOOL use_library) {
     if (PdlWriter_SetRasterOp(pdev->writer, 2, 0xCC) != 0) return -1;
     if (!ApplyStoredClip(pdev, q.clip, &q.bounds)) return -1;
     if (q.grey) to_inverted_grey(job);
-    turn(pdev, job, q.place);
-    if (!send_image(pdev, job)) return -1;
+    // Each queued image goes out from its own rows, turned when the page
+    // turns images; it was classified when it was queued.
+    const DWORD width = static_cast<DWORD>(job.header.width), height = static_cast<DWORD>(job.header.height);
+    const DWORD pixel = job.bits / 8;
+    const MemoryRows rows(job.data.data(), std::size_t{width} * pixel, pixel);
+    const BandFormat format{job.header.format, job.bits, nullptr, 0, false, false};
+    render::PdlImageHeader h = job.header;
+    int sent;
+    if (turns(doc, width, height)) {
+      turn_header(h, q.place);
+      TurnedBands turning(rows, width, height, pixel);
+      OutputBands bands(turning, doc, format);
+      sent = send_bands(pdev, h, bands, doc->requested_method, SourceMask{nullptr, {}});
+    } else {
+      UprightBands upright(rows, width, height, std::size_t{width} * pixel);
+      OutputBands bands(upright, doc, format);
+      sent = send_bands(pdev, h, bands, doc->requested_method, SourceMask{nullptr, {}});
+    }
+    if (sent <= 0) return -1;
+    // The image's rows are freed as soon as it is out.
+    job.data = Bytes();
   }
   return 0;
 }
@@ -787,10 +1087,10 @@ const ColourContext* colour_context(PDEV* pdev) {
 }
 }  // namespace
 
-INT ConvertSolidColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed) {
+INT ConvertSolidColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed, DWORD object_kind) {
   BYTE px[3] = {static_cast<BYTE>(rgb >> 16), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb)};
   BYTE out[3];
-  INT r = ColourContext_ConvertRgb(colour_context(pdev), pdev, px, out, 1, 1);
+  INT r = ColourContext_ConvertColour(colour_context(pdev), pdev, px, out, 1, 1, object_kind);
   if (r < 0) return -1;
   if (r == 2 || (out[0] == out[1] && out[1] == out[2])) {
     *space = render::kPdlSpaceGrey;
@@ -804,10 +1104,10 @@ INT ConvertSolidColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed) {
 
 namespace {
 
-int set_solid(PDEV* pdev, BYTE target, DWORD rgb) {
+int set_solid(PDEV* pdev, BYTE target, DWORD rgb, DWORD object_kind = kColourObjectLineArt) {
   BYTE space;
   DWORD packed;
-  if (ConvertSolidColour(pdev, rgb, &space, &packed) != 0) return -1;
+  if (ConvertSolidColour(pdev, rgb, &space, &packed, object_kind) != 0) return -1;
   BYTE bytes[3] = {static_cast<BYTE>(packed >> 16), static_cast<BYTE>(packed >> 8), static_cast<BYTE>(packed)};
   if (space == render::kPdlSpaceGrey) bytes[0] = static_cast<BYTE>(packed);
   return PdlWriter_SetColour(pdev->writer, target, space, bytes);
@@ -997,7 +1297,8 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
   int r = stencil ? PdlWriter_SetRasterOp(w, 1, 13) : PdlWriter_SetRasterOp(w, rop_kind, rop_code);
   if (r != 0) return FALSE;
   if (stencil) {
-    if (set_solid(pdev, 2, pbo->iSolidColor & 0xFFFFFF) != 0) return FALSE;
+    // The stencil paints the image's colour.
+    if (set_solid(pdev, 2, pbo->iSolidColor & 0xFFFFFF, kColourObjectImage) != 0) return FALSE;
   } else if (pbo && !SetBrush(pdev, 2, brush_origin, pbo, kBrushRopNotGiven)) {
     return FALSE;
   }
@@ -1016,28 +1317,36 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
 
   const float dst_w = static_cast<float>(place.right - place.left), dst_h = static_cast<float>(place.bottom - place.top);
   if (stencil) {
-    const DWORD row_bytes = (static_cast<DWORD>(src_w) + 7) / 8;
-    Bytes rows(static_cast<std::size_t>(row_bytes) * src_h, 0);
-    for (LONG y = 0; y < src_h; ++y) {
-      BYTE* out = rows.data() + static_cast<std::size_t>(y) * row_bytes;
-      const BYTE* row = scan(src, so.y + y);
-      if (bits == 1) {
-        pack_indices(row, so.x, src_w, 1, 1, out);
-        continue;
-      }
-      for (LONG x = 0; x < src_w; ++x) {
-        DWORD c = bits <= 8 ? palette[index_at(row, so.x + x, bits)] : colour_at(row, so.x + x, bits, pxlo);
-        if (c == 0xFFFFFF) out[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
-      }
-    }
+    // A set bit marks a white pixel; the rows go out a band at a time.
+    const std::size_t row_bytes = (static_cast<std::size_t>(src_w) + 7) / 8;
     BYTE polarity = rop_code == 0xB8 ? 1 : 0;
     if (bits == 1 && palette[0] != 0) polarity ^= 1;
     float m[6];
     set_matrix(m, static_cast<float>(src_w) / dst_w, static_cast<float>(src_h) / dst_h);
     if (PdlWriter_PutStencil(w, static_cast<float>(place.left), static_cast<float>(place.top), static_cast<std::size_t>(src_w),
-                             static_cast<std::size_t>(src_h), polarity, m, static_cast<DWORD>(rows.size())) != 0)
+                             static_cast<std::size_t>(src_h), polarity, m,
+                             static_cast<DWORD>(row_bytes * static_cast<std::size_t>(src_h))) != 0)
       return FALSE;
-    return PdlWriter_WriteData(w, rows.data(), rows.size()) == 0;
+    const LONG band_rows = band_rows_for(row_bytes, static_cast<DWORD>(src_h));
+    Bytes band(row_bytes * static_cast<std::size_t>(band_rows));
+    for (LONG y0 = 0; y0 < src_h; y0 += band_rows) {
+      const LONG n = std::min(band_rows, src_h - y0);
+      std::fill(band.begin(), band.end(), 0);
+      for (LONG i = 0; i < n; ++i) {
+        BYTE* out = band.data() + row_bytes * static_cast<std::size_t>(i);
+        const BYTE* row = scan(src, so.y + y0 + i);
+        if (bits == 1) {
+          pack_indices(row, so.x, src_w, 1, 1, out);
+          continue;
+        }
+        for (LONG x = 0; x < src_w; ++x) {
+          DWORD c = bits <= 8 ? palette[index_at(row, so.x + x, bits)] : colour_at(row, so.x + x, bits, pxlo);
+          if (c == 0xFFFFFF) out[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+        }
+      }
+      if (PdlWriter_WriteData(w, band.data(), row_bytes * static_cast<std::size_t>(n)) != 0) return FALSE;
+    }
+    return TRUE;
   }
 
   // Resolution reduction of plain copies of deep sources.
@@ -1046,10 +1355,14 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
   if (rop_kind == 2 && rop_code == 0xCC && bits >= 16 && PdevGetNumber(pdev, kDdmidReduce) &&
       PdevGetNumber(pdev, kDdmidReduceTarget) > 0) {
     reducer.reset(render::ImageReducer_Create());
+    // A printer whose settings hold no resolution prints at the PDEV's.
+    auto resolution = [pdev](WORD id) {
+      const LONG dpi = PdevGetNumber(pdev, id);
+      return static_cast<DWORD>(dpi > 0 ? dpi : PdevResolution(pdev));
+    };
     DWORD ow, oh;
     if (reducer &&
-        render::ImageReducer_Init(reducer.get(), 1, static_cast<DWORD>(PdevGetNumber(pdev, kDdmidResolutionX)),
-                                  static_cast<DWORD>(PdevGetNumber(pdev, kDdmidResolutionY)),
+        render::ImageReducer_Init(reducer.get(), 1, resolution(kDdmidResolutionX), resolution(kDdmidResolutionY),
                                   static_cast<DWORD>(PdevGetNumber(pdev, kDdmidReduceTarget))) &&
         render::ImageReducer_OutputSize(reducer.get(), out_w, out_h,
                                         static_cast<DWORD>(std::abs(place.right - place.left)),
@@ -1061,122 +1374,141 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* src, SURFOBJ* mask, LONG src
       reducer.reset();
     }
   }
-
-  auto shared = std::make_shared<ImageJob>();
-  ImageJob& job = *shared;
-  auto& h = job.header;
-  h.x = static_cast<float>(place.left);
-  h.y = static_cast<float>(place.top);
-  set_matrix(h.matrix, static_cast<float>(out_w) / dst_w, static_cast<float>(out_h) / dst_h);
+  if (out_w > 0xFFFF || out_h > 0xFFFF) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  float matrix[6];
+  set_matrix(matrix, static_cast<float>(out_w) / dst_w, static_cast<float>(out_h) / dst_h);
 
   // A photo asked for as JPEG is coded straight from the source when
   // nothing else changes its pixels.
   bool classified = false;
+  DWORD requested = doc ? doc->requested_method : static_cast<DWORD>(render::kCompressNone);
   if (!reducer && !queue && doc && doc->requested_method == render::kCompressJpeg && rop_kind == 2 &&
       rop_code == 0xCC && (bits == 24 || bits == 32) && trivial(pxlo) && ColourContext_KeepsRgbImages(doc->colour) &&
-      !turns(doc, out_w, out_h) && std::size_t{out_w} * out_h * 3 >= render::kCompressMinimumBytes &&
-      out_w <= 0xFFFF && out_h <= 0xFFFF) {
+      !turns(doc, out_w, out_h) && std::size_t{out_w} * out_h * 3 >= render::kCompressMinimumBytes) {
     if (classify_source(pdev, src, so, src_w, src_h, bits, pxlo) != 0) {
       SetLastError(ERROR_INVALID_DATA);
       return FALSE;
     }
     classified = true;
-    const int sent = send_jpeg_from_source(pdev, src, so, src_w, src_h, bits, place, h.matrix);
+    const int sent = send_jpeg_from_source(pdev, src, so, src_w, src_h, bits, place, matrix);
     if (sent != 0) return sent > 0;
-    job.keep_raw = true;
+    requested = render::kCompressNone;
   }
   const bool with_mask = rop_kind == 3 && mask && mask->pvScan0 && mask->iBitmapFormat == BMF_1BPP;
-  // Other deep sources that nothing changes go out a band of rows at a
-  // time, as they are or run-length coded.
-  if (!reducer && !queue && doc && bits >= 16 && ColourContext_KeepsRgbImages(doc->colour) &&
-      (with_mask || !turns(doc, out_w, out_h)) && out_w <= 0xFFFF && out_h <= 0xFFFF) {
-    DWORD method = job.keep_raw ? static_cast<DWORD>(render::kCompressNone) : doc->requested_method;
-    // JPEG is for plain copies only; other images take the run-length code.
-    if (method == render::kCompressJpeg && !(rop_kind == 2 && rop_code == 0xCC)) method = render::kCompressRunLength;
-    if (method != render::kCompressJpeg) {
-      const SourceImage s{src, so, src_w, src_h, bits, pxlo, with_mask ? mask : nullptr, mo};
-      return send_rgb_from_source(pdev, s, method, !classified, place, h.matrix) > 0;
-    }
-  }
-  h.width = out_w;
-  h.height = out_h;
-  h.source_kind = 2;
-  h.method = render::kCompressNone;
-  if (bits <= 8) {
-    job.widened = bits == 4 && doc && doc->requested_method != render::kCompressNone;
-    job.bits = job.widened ? 8 : bits;
-    h.format = render::kImageIndexedRgb;
-    h.entry_bits = 8;
-    h.entries = palette.size();
-    h.bits_per_component = static_cast<BYTE>(job.bits);
-    for (ULONG c : palette) job.palette.insert(job.palette.end(), {static_cast<BYTE>(c >> 16), static_cast<BYTE>(c >> 8), static_cast<BYTE>(c)});
-    const std::size_t row_bytes = (out_w * job.bits + 7) / 8;
-    job.data.assign(row_bytes * out_h, 0);
-    for (DWORD y = 0; y < out_h; ++y)
-      pack_indices(scan(src, so.y + static_cast<LONG>(y)), so.x, src_w, bits, job.bits, job.data.data() + y * row_bytes);
-  } else {
-    job.bits = 24;
-    h.format = render::kImageRgb24;
-    h.bits_per_component = 8;
-    const std::size_t row_bytes = static_cast<std::size_t>(out_w) * 3;
-    job.data.assign(row_bytes * out_h, 0);
-    if (reducer) {
-      Bytes row(static_cast<std::size_t>(src_w) * 3);
-      DWORD done = 0;
-      for (LONG y = 0; y < src_h && done < out_h; ++y) {
-        translate_row(scan(src, so.y + y), so.x, src_w, bits, pxlo, row.data());
-        INT n = render::ImageReducer_PutRow(reducer.get(), row.data(), static_cast<DWORD>(row.size()), 24);
-        if (n < 0) return FALSE;
-        if (n > 0) render::ImageReducer_GetRow(reducer.get(), job.data.data() + row_bytes * done++);
+  const SourceMask source_mask{with_mask ? mask : nullptr, mo};
+  // An image drawn with a mask is never turned.
+  const bool turned = !with_mask && turns(doc, out_w, out_h);
+  render::PdlImageHeader h = source_header(place, matrix, out_w, out_h);
+
+  if (bits >= 16) {
+    const SourceRgbRows upright(src, so, bits, pxlo);
+    UprightBands plain(upright, static_cast<DWORD>(src_w), static_cast<DWORD>(src_h), static_cast<std::size_t>(src_w) * 3);
+    std::optional<ReducedBands> reduced;
+    if (reducer)
+      reduced.emplace(upright, static_cast<DWORD>(src_w), static_cast<DWORD>(src_h), reducer.get(), out_w, out_h);
+    BandSource& upright_bands = reduced ? static_cast<BandSource&>(*reduced) : plain;
+    // The page's colour conversion needs the queued image whole; without
+    // memory for it the queue goes out and the image is drawn directly.
+    std::shared_ptr<ImageJob> job;
+    if (queue) {
+      try {
+        job = std::make_shared<ImageJob>();
+        job->data.resize(std::size_t{out_w} * 3 * out_h);
+      } catch (const std::bad_alloc&) {
+        job.reset();
+        if (FlushQueuedImages(pdev, FALSE) != 0 || !ApplyClip(pdev, pco, &bounds)) return FALSE;
       }
-      if (done != out_h) return FALSE;
-    } else {
-      for (DWORD y = 0; y < out_h; ++y)
-        translate_row(scan(src, so.y + static_cast<LONG>(y)), so.x, src_w, bits, pxlo, job.data.data() + y * row_bytes);
     }
-  }
-  if (with_mask) {
-    const std::size_t row_bytes = (out_w + 7) / 8;
-    job.mask.assign(row_bytes * out_h, 0);
-    for (DWORD y = 0; y < out_h; ++y)
-      pack_indices(scan(mask, mo.y + static_cast<LONG>(y)), mo.x, static_cast<LONG>(out_w), 1, 1, job.mask.data() + y * row_bytes);
-    h.mask_kind = 2;
-    h.mask_bytes = static_cast<DWORD>(job.mask.size());
-  } else {
-    h.mask_kind = 1;
+    if (job) {
+      job->header = h;
+      job->bits = 24;
+      OutputBands bands(upright_bands, doc, BandFormat{render::kImageRgb24, 24, nullptr, 0, true, false});
+      if (!bands.Start()) return FALSE;
+      std::size_t at = 0;
+      for (LONG n; (n = bands.Next()) != 0; at += bands.row_bytes() * static_cast<std::size_t>(n)) {
+        if (n < 0) return FALSE;
+        std::memcpy(job->data.data() + at, bands.band(), bands.row_bytes() * static_cast<std::size_t>(n));
+      }
+      bands.Finish();
+      QueuedImage q{};
+      q.job = std::move(job);
+      q.clip = std::move(clip);
+      q.bounds = bounds;
+      q.place = place;
+      q.grey = (plan & kPlanInvertedGrey) != 0;
+      doc->queue.push_back(std::move(q));
+      return TRUE;
+    }
+    const BandFormat format{render::kImageRgb24, 24, nullptr, 0, !classified, true};
+    if (!turned) {
+      OutputBands bands(upright_bands, doc, format);
+      return send_bands(pdev, h, bands, requested, source_mask) > 0;
+    }
+    turn_header(h, place);
+    if (!reduced) {
+      TurnedBands turning(upright, out_w, out_h, 3);
+      OutputBands bands(turning, doc, format);
+      return send_bands(pdev, h, bands, requested, source_mask) > 0;
+    }
+    // A reduced image is turned from one whole copy of its reduced rows:
+    // the reducer gives its rows only in order.
+    Bytes whole;
+    try {
+      whole.resize(std::size_t{out_w} * 3 * out_h);
+    } catch (const std::bad_alloc&) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return FALSE;
+    }
+    if (!reduced->Start()) return FALSE;
+    std::size_t at = 0;
+    for (LONG n; (n = reduced->Next()) != 0; at += reduced->row_bytes() * static_cast<std::size_t>(n)) {
+      if (n < 0) return FALSE;
+      std::memcpy(whole.data() + at, reduced->band(), reduced->row_bytes() * static_cast<std::size_t>(n));
+    }
+    const MemoryRows held(whole.data(), std::size_t{out_w} * 3, 3);
+    TurnedBands turning(held, out_w, out_h, 3);
+    OutputBands bands(turning, doc, format);
+    return send_bands(pdev, h, bands, requested, source_mask) > 0;
   }
 
-  if (!classified && classify(pdev, job) != 0) {
-    SetLastError(ERROR_INVALID_DATA);
-    return FALSE;
-  }
-  if (queue) {
-    QueuedImage q{};
-    q.job = shared;
-    q.clip = std::move(clip);
-    q.bounds = bounds;
-    q.place = place;
-    q.grey = (plan & kPlanInvertedGrey) != 0;
-    doc->queue.push_back(std::move(q));
-    return TRUE;
-  }
-  // Colour conversion: a grey answer makes RGB data grey bytes and an RGB
-  // palette a grey one.
+  // Indexed sources: 4-bit indices are widened to bytes when compression is
+  // requested, and then ask for the run-length code.
+  const bool widened = bits == 4 && requested != render::kCompressNone;
+  const DWORD out_bits = widened ? 8 : bits;
+  if (widened) requested = render::kCompressRunLength;
+  Bytes rgb_palette, out_palette;
+  for (ULONG c : palette)
+    rgb_palette.insert(rgb_palette.end(), {static_cast<BYTE>(c >> 16), static_cast<BYTE>(c >> 8), static_cast<BYTE>(c)});
+  out_palette = rgb_palette;
+  h.format = render::kImageIndexedRgb;
+  h.entry_bits = 8;
+  h.entries = palette.size();
+  h.bits_per_component = static_cast<BYTE>(out_bits);
+  // Colour conversion of the palette: a grey answer makes it one byte an
+  // entry.
   const bool plain_copy = rop_kind == 2 && rop_code == 0xCC && !with_mask;
-  INT cr = ColourContext_ConvertImage(doc ? doc->colour : nullptr, pdev, &job.data, &job.palette, h.format,
-                                      static_cast<DWORD>(h.width), static_cast<DWORD>(h.height), plain_copy);
+  Bytes no_data;
+  const INT cr = ColourContext_ConvertImage(doc ? doc->colour : nullptr, pdev, &no_data, &out_palette,
+                                            render::kImageIndexedRgb, out_w, out_h, plain_copy);
   if (cr < 0) return FALSE;
-  if (cr == 2) {
-    if (h.format == render::kImageRgb24) {
-      h.format = render::kImageGrey8;
-      job.bits = 8;
-    } else {
-      h.format = render::kImageIndexedGrey;
-    }
+  if (cr == 2) h.format = render::kImageIndexedGrey;
+  h.palette = out_palette.data();
+  h.palette_bytes = out_palette.size();
+  const BandFormat format{render::kImageIndexedRgb, out_bits, rgb_palette.data(), static_cast<DWORD>(palette.size()),
+                          true, false};
+  const SourceIndexRows upright(src, so, bits, out_bits);
+  if (turned && out_bits == 8) {
+    turn_header(h, place);
+    TurnedBands turning(upright, out_w, out_h, 1);
+    OutputBands bands(turning, doc, format);
+    return send_bands(pdev, h, bands, requested, source_mask) > 0;
   }
-  // An image drawn with a mask is never turned.
-  if (!with_mask) turn(pdev, job, place);
-  return send_image(pdev, job);
+  UprightBands plain(upright, out_w, out_h, (std::size_t{out_w} * out_bits + 7) / 8);
+  OutputBands bands(plain, doc, format);
+  return send_bands(pdev, h, bands, requested, source_mask) > 0;
 }
 
 }  // namespace morva::gfx

@@ -6,39 +6,26 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-#include <png.h>
-
-#include <nlohmann/json.hpp>
-
-#include "ddd_builder.h"
-#include "gfx_demo.h"
-#include "pdl_decode.h"
-#include "print_job.h"
-#include "run_length_decoder.h"
+#include "gfx_print_job.h"
+#include "image_test_pictures.h"
 #include "png_file.h"
-#include "temp_root.h"
+#include "render/image_transform.h"
+#include "run_length_decoder.h"
+#include "settings/devmode/placement_colour.h"
 #include "win/msgbox.h"
-#include "win/paths.h"
-#include "win/spooler.h"
 
 namespace {
 
 using morva::tools::PdlItem;
 using Bytes = std::vector<BYTE>;
-
-struct Rgb {
-  BYTE r, g, b;
-  bool operator==(const Rgb&) const = default;
-};
 
 // One decoded "Cq" (or "Cp") with its data.
 struct DecodedImage {
@@ -53,112 +40,33 @@ struct DecodedImage {
   Bytes mask, data;
 };
 
-using morva::test::write_rgba_png;
+using morva::test::decode_jpeg;
+using morva::test::gradient;
+using morva::test::pattern;
+using morva::test::Rgb;
 
-Bytes jpeg_decode(const Bytes& coded, int* w, int* h, int* components) {
-  jpeg_decompress_struct cinfo{};
-  jpeg_error_mgr err{};
-  cinfo.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, coded.data(), coded.size());
-  jpeg_read_header(&cinfo, TRUE);
-  jpeg_start_decompress(&cinfo);
-  *w = static_cast<int>(cinfo.output_width);
-  *h = static_cast<int>(cinfo.output_height);
-  *components = cinfo.output_components;
-  Bytes out(static_cast<std::size_t>(*w) * *h * *components);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = out.data() + static_cast<std::size_t>(cinfo.output_scanline) * *w * *components;
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return out;
-}
-
-// A JPEG file of the pixels, as a camera would leave it.
-void write_jpeg(const std::string& path, int w, int h, const std::vector<BYTE>& rgb) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr err{};
-  cinfo.err = jpeg_std_error(&err);
-  jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, f);
-  cinfo.image_width = static_cast<JDIMENSION>(w);
-  cinfo.image_height = static_cast<JDIMENSION>(h);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 90, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  for (int y = 0; y < h; ++y) {
-    JSAMPROW row = const_cast<BYTE*>(rgb.data()) + static_cast<std::size_t>(y) * w * 3;
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::fclose(f);
-}
-
-class ImagePrint : public ::testing::Test {
+class ImagePrint : public morva::test::PrintTest {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    morva::test::InstallDemoPrinter();
     morva::platform::reset_message_boxes();
   }
   void TearDown() override { morva::platform::reset_message_boxes(); }
 
   // A PNG of the pixels (alpha 255 unless given) in the test's folder.
   std::string image(const std::string& name, int w, int h, const std::vector<Rgb>& px, const Bytes& alpha = {}) {
-    Bytes rgba;
-    for (std::size_t i = 0; i < px.size(); ++i)
-      rgba.insert(rgba.end(), {px[i].r, px[i].g, px[i].b, alpha.empty() ? BYTE{255} : alpha[i]});
     std::string path = root_.path() + "/" + name + ".png";
-    write_rgba_png(path, w, h, rgba);
+    morva::test::write_rgba_png(path, w, h, morva::test::rgba_of(px, alpha));
     return path;
   }
 
   // Prints one page of drawing calls with the given settings.
   morva::print_host::PrintResult print(const std::string& ops, const std::string& ddmid = "") {
-    std::string json = R"({"printer": "Morva Demo Printer", "document": "Images", "units": "px", )";
-    if (!ddmid.empty()) json += R"("ddmid": {)" + ddmid + "}, ";
-    json += R"("pages": [{"ops": [)" + ops + "]}]}";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    auto r = morva::print_host::print_document(doc);
-    spool_.clear();
-    decoded_ = {};
+    auto r = PrintPages("Images", {ops}, ddmid.empty() ? std::string() : R"("ddmid": {)" + ddmid + "}");
     if (r.ok) {
-      std::ifstream f(morva::platform::job_spool_file(r.job_id), std::ios::binary);
-      spool_.assign(std::istreambuf_iterator<char>(f), {});
-      decoded_ = morva::tools::DecodeSpoolFile(spool_.data(), spool_.size());
       EXPECT_TRUE(decoded_.ok) << decoded_.error << " at " << decoded_.error_offset;
     }
     return r;
-  }
-
-  std::vector<const PdlItem*> ops(const std::string& name) const {
-    std::vector<const PdlItem*> out;
-    for (const PdlItem& i : decoded_.items)
-      if (i.kind == PdlItem::Operator && i.text == name) out.push_back(&i);
-    return out;
-  }
-  std::vector<std::string> names() const {
-    std::vector<std::string> out;
-    for (const PdlItem& i : decoded_.items)
-      if (i.kind == PdlItem::Operator) out.push_back(i.text);
-    return out;
-  }
-  static double num(const PdlItem* item, std::size_t n) {
-    const auto& v = item->operands.at(n);
-    return v.kind == morva::tools::PdlValue::Real ? v.f : static_cast<double>(v.i);
-  }
-  Bytes bytes_of(const morva::tools::PdlValue& v) const {
-    return Bytes(spool_.begin() + static_cast<long>(v.offset), spool_.begin() + static_cast<long>(v.offset + v.i));
   }
 
   // Every image of the job in order, with its palette and data.
@@ -198,10 +106,7 @@ class ImagePrint : public ::testing::Test {
       d.bits = static_cast<int>(num(&it, i++));
       d.method = static_cast<int>(num(&it, i++));
       // The data follows: mask bytes, then image bytes.
-      Bytes all;
-      for (std::size_t j = k + 1; j < items.size() && items[j].kind == PdlItem::Data; ++j)
-        all.insert(all.end(), spool_.begin() + static_cast<long>(items[j].offset),
-                   spool_.begin() + static_cast<long>(items[j].offset + items[j].length));
+      const Bytes all = data_after(k);
       if (all.size() >= mask_bytes) {
         d.mask.assign(all.begin(), all.begin() + static_cast<long>(mask_bytes));
         d.data.assign(all.begin() + static_cast<long>(mask_bytes), all.end());
@@ -233,21 +138,10 @@ class ImagePrint : public ::testing::Test {
       }
     return out;
   }
-
-  morva::test::TempRoot root_;
-  Bytes spool_;
-  morva::tools::PdlDecodeResult decoded_;
 };
 
 // Six colours every depth from 4 bits up holds exactly.
 const std::vector<Rgb> kPrimaries = {{0, 0, 0}, {255, 255, 255}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}};
-
-std::vector<Rgb> pattern(int w, int h, const std::vector<Rgb>& colours) {
-  std::vector<Rgb> px;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) px.push_back(colours[static_cast<std::size_t>(x * 7 + y * 3) % colours.size()]);
-  return px;
-}
 
 TEST_F(ImagePrint, SourcesOfEveryDepthArriveWithTheirPixels) {
   const int w = 37, h = 11;  // odd width: rows that do not end on a byte
@@ -278,15 +172,7 @@ TEST_F(ImagePrint, SourcesOfEveryDepthArriveWithTheirPixels) {
   }
 }
 
-// A photo-like gradient: smooth, so both codes shrink it.
-std::vector<Rgb> gradient(int w, int h) {
-  std::vector<Rgb> px;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      px.push_back({static_cast<BYTE>(x * 255 / w), static_cast<BYTE>(y * 255 / h), static_cast<BYTE>((x + y) * 127 / (w + h))});
-  return px;
-}
-
+// The gradient is smooth, so both codes shrink it.
 TEST_F(ImagePrint, CompressedImagesDecodeToTheSource) {
   const int w = 160, h = 120;
   const auto src = gradient(w, h);
@@ -310,7 +196,7 @@ TEST_F(ImagePrint, CompressedImagesDecodeToTheSource) {
   EXPECT_EQ(list[0].method, 4);
   EXPECT_EQ(list[0].format, 5);
   int jw = 0, jh = 0, comps = 0;
-  const Bytes decoded = jpeg_decode(list[0].data, &jw, &jh, &comps);
+  const Bytes decoded = decode_jpeg(list[0].data, &jw, &jh, &comps);
   ASSERT_EQ(jw, w);
   ASSERT_EQ(jh, h);
   ASSERT_EQ(comps, 3);
@@ -423,18 +309,18 @@ TEST_F(ImagePrint, DISABLED_SolidBrushesOfSuppressedStampsBecomeTheStampPattern)
 // exactly unless it went out as JPEG, within the stated error then.
 TEST_F(ImagePrint, APageOfPhotoScreenshotScanHatchAndPatternPrints) {
   const int pw = 200, ph = 136;
-  Bytes photo_rgb;
+  std::vector<Rgb> photo_rgb;
   for (int y = 0; y < ph; ++y)
     for (int x = 0; x < pw; ++x)
-      photo_rgb.insert(photo_rgb.end(), {static_cast<BYTE>(120 + 100 * std::sin(x / 17.0) * std::cos(y / 23.0)),
-                                         static_cast<BYTE>(x * 255 / pw), static_cast<BYTE>(255 - y * 255 / ph)});
+      photo_rgb.push_back({static_cast<BYTE>(120 + 100 * std::sin(x / 17.0) * std::cos(y / 23.0)),
+                           static_cast<BYTE>(x * 255 / pw), static_cast<BYTE>(255 - y * 255 / ph)});
   const std::string photo = root_.path() + "/photo.jpg";
-  write_jpeg(photo, pw, ph, photo_rgb);
+  ASSERT_TRUE(morva::test::write_jpeg_file(photo, pw, ph, photo_rgb, 90));
   // What the program holds after reading its file.
   std::ifstream in(photo, std::ios::binary);
   const Bytes file_bytes{std::istreambuf_iterator<char>(in), {}};
   int fw = 0, fh = 0, comps = 0;
-  const Bytes read = jpeg_decode(file_bytes, &fw, &fh, &comps);
+  const Bytes read = decode_jpeg(file_bytes, &fw, &fh, &comps);
   std::vector<Rgb> photo_px;
   for (std::size_t i = 0; i + 2 < read.size(); i += 3) photo_px.push_back({read[i], read[i + 1], read[i + 2]});
 
@@ -490,7 +376,7 @@ TEST_F(ImagePrint, APageOfPhotoScreenshotScanHatchAndPatternPrints) {
       // pixel further than 64 (the strokes of the screenshot) from the
       // source.
       int jw = 0, jh = 0, jc = 0;
-      const Bytes decoded = jpeg_decode(e.d.data, &jw, &jh, &jc);
+      const Bytes decoded = decode_jpeg(e.d.data, &jw, &jh, &jc);
       ASSERT_EQ(jw, e.w);
       ASSERT_EQ(jh, e.h);
       ASSERT_EQ(jc, 3);
@@ -761,22 +647,11 @@ TEST_F(ImagePrint, ColourSettingsChangeTheImageData) {
 // of a page are queued, analysed by the library as one batch and converted
 // together at the page end, each where it was drawn.
 TEST_F(ImagePrint, QueuedImagesGoThroughTheColourLibraryAsOneBatch) {
-  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-  nlohmann::json d = nlohmann::json::parse(in);
-  d["main"]["fields"]["21"] = "morva_test_kpe.dll";  // the library
-  d["main"]["fields"]["18"] = "kpe.dat";             // the file it loads
-  const std::string folder = root_.path() + "/kpe_database";
-  std::filesystem::create_directories(folder);
-  morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
-  std::string error;
-  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
-  ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
-  WCHAR dir[MAX_PATH] = {};
-  DWORD needed = 0;
-  ASSERT_TRUE(GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed));
-  std::filesystem::copy_file(std::string(MORVA_BIN_DIR) + "/libmorva_test_kpe.so",
-                             morva::platform::native_path(std::u16string(dir) + u"\\3\\libmorva_test_kpe.so"),
-                             std::filesystem::copy_options::overwrite_existing);
+  morva::test::InstallDemoPrinterWith(root_.path() + "/kpe_database", [](nlohmann::json& d) {
+    d["main"]["fields"]["21"] = "morva_test_kpe.dll";  // the library
+    d["main"]["fields"]["18"] = "kpe.dat";             // the file it loads
+  });
+  morva::test::CopyBesideDriver("libmorva_test_kpe.so");
 
   // Two bands of one picture (same width): the brightest value of both is
   // 200, so the library stretches both by 255 / 200.
@@ -819,6 +694,172 @@ TEST_F(ImagePrint, QueuedImagesGoThroughTheColourLibraryAsOneBatch) {
     } else {
       EXPECT_LT(clip_at - order.begin(), std::find(order.begin(), order.end(), "Cq") - order.begin());
     }
+  }
+}
+
+// What the driver's reducer makes of the source (the reducer is tested on
+// its own).
+std::vector<Rgb> reduced(const std::vector<Rgb>& src, int w, int h, int ow, int oh) {
+  using namespace morva::render;
+  std::unique_ptr<ImageReducer, void (*)(ImageReducer*)> r(ImageReducer_Create(), ImageReducer_Destroy);
+  EXPECT_EQ(ImageReducer_Init(r.get(), 1, 600, 600, 300), 1);
+  EXPECT_EQ(ImageReducer_SetSizes(r.get(), w, h, ow, oh), 1);
+  std::vector<Rgb> out;
+  Bytes row(3 * static_cast<std::size_t>(w)), done(3 * static_cast<std::size_t>(ow));
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) std::copy(&src[y * w + x].r, &src[y * w + x].r + 3, &row[3 * x]);
+    if (ImageReducer_PutRow(r.get(), row.data(), static_cast<DWORD>(row.size()), 24) <= 0) continue;
+    ImageReducer_GetRow(r.get(), done.data());
+    for (int x = 0; x < ow; ++x) out.push_back({done[3 * x], done[3 * x + 1], done[3 * x + 2]});
+  }
+  return out;
+}
+
+// A quarter turn clockwise: the top-left pixel becomes the top-right one.
+std::vector<Rgb> turned(const std::vector<Rgb>& src, int w, int h) {
+  std::vector<Rgb> out;
+  for (int i = 0; i < w; ++i)
+    for (int k = 0; k < h; ++k) out.push_back(src[(h - 1 - k) * w + i]);
+  return out;
+}
+
+// Black-and-white output: one inverted grey byte a pixel.
+std::vector<Rgb> inverted_grey(const std::vector<Rgb>& src) {
+  std::vector<Rgb> out;
+  for (const Rgb& p : src) {
+    const BYTE v = static_cast<BYTE>(~((77 * p.r + 151 * p.g + 28 * p.b) >> 8));
+    out.push_back({v, v, v});
+  }
+  return out;
+}
+
+// Images that are reduced, colour converted, turned or indexed go out a
+// band of rows at a time; each is large enough for several bands and
+// decodes exactly to what the driver's steps make of the source.
+TEST_F(ImagePrint, ReducedConvertedTurnedAndIndexedImagesStreamToTheirPixels) {
+  const int w = 700, h = 560;  // 1.2 MB of RGB rows
+  const auto photo = gradient(w, h);
+  // Blocks of the six colours, which the run-length code shrinks.
+  std::vector<Rgb> palette_art;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) palette_art.push_back(kPrimaries[static_cast<std::size_t>(x / 40 + y / 30) % 6]);
+  const std::string photo_file = image("big_photo", w, h, photo);
+  const std::string art_file = image("big_art", w, h, palette_art);
+  const std::string full = "[0, 0, 700, 560]", half = "[0, 0, 350, 280]";
+  const std::string reduce = R"("1302": 1, "350": 300, )";
+  const std::string turn = R"("326": 257, )";
+  const auto half_photo = reduced(photo, w, h, 175, 140);
+  struct Case {
+    const char* name;
+    const std::string* file;
+    int bpp;
+    std::string rect, settings;
+    int width, height, format;
+    std::vector<Rgb> pixels;
+  } cases[] = {
+      {"reduced", &photo_file, 24, half, reduce, 175, 140, 4, half_photo},
+      {"reduced and turned", &photo_file, 32, half, reduce + turn, 140, 175, 4, turned(half_photo, 175, 140)},
+      {"grey", &photo_file, 24, full, R"("270": 1, )", w, h, 3, inverted_grey(photo)},
+      {"turned", &photo_file, 24, full, turn, h, w, 4, turned(photo, w, h)},
+      {"grey and turned", &photo_file, 32, full, R"("270": 1, )" + turn, h, w, 3,
+       inverted_grey(turned(photo, w, h))},
+      {"indexed", &art_file, 8, full, "", w, h, 11, palette_art},
+      {"indexed and turned", &art_file, 8, full, turn, h, w, 11, turned(palette_art, w, h)},
+  };
+  for (const Case& c : cases)
+    for (const char* compression : {"0", "1"}) {
+      SCOPED_TRACE(std::string(c.name) + ", 330 = " + compression);
+      auto r = print(R"({"op": "image", "file": ")" + *c.file + R"(", "rect": )" + c.rect + R"(, "bpp": )" +
+                         std::to_string(c.bpp) + "}",
+                     c.settings + R"("330": )" + compression);
+      ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+      auto list = images();
+      ASSERT_EQ(list.size(), 1u);
+      const DecodedImage& d = list[0];
+      EXPECT_EQ(d.width, c.width);
+      EXPECT_EQ(d.height, c.height);
+      EXPECT_TRUE(d.format == c.format || (c.format == 11 && d.format == 15)) << d.format;
+      EXPECT_EQ(d.method, std::string(compression) == "1" ? 8 : 1);
+      EXPECT_TRUE(pixels(d) == c.pixels);
+    }
+}
+
+// Black-and-white output asked for as JPEG: the grey rows go out coded a
+// band at a time and decode to the grey of the source.
+TEST_F(ImagePrint, GreyImagesCodedAsJpegDecodeToTheirGrey) {
+  const int w = 700, h = 560;
+  const auto photo = gradient(w, h);
+  const std::string file = image("grey_photo", w, h, photo);
+  auto r = print(R"({"op": "image", "file": ")" + file + R"(", "rect": [0, 0, 700, 560], "bpp": 24})",
+                 R"("270": 1, "330": 2)");
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  auto list = images();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].method, 4);
+  int jw = 0, jh = 0, comps = 0;
+  const Bytes decoded = decode_jpeg(list[0].data, &jw, &jh, &comps);
+  ASSERT_EQ(jw, w);
+  ASSERT_EQ(jh, h);
+  ASSERT_EQ(comps, 1);
+  const auto grey = inverted_grey(photo);
+  long total = 0;
+  int worst = 0;
+  for (std::size_t i = 0; i < grey.size(); ++i) {
+    const int diff = std::abs(decoded[i] - (255 - grey[i].r));
+    total += diff;
+    worst = std::max(worst, diff);
+  }
+  EXPECT_LT(static_cast<double>(total) / grey.size(), 3.0);
+  EXPECT_LT(worst, 40);
+}
+
+// The paint of a stencil is the colour of an image: adjustment set A and
+// the images' choices of settings 454 and 455 apply to it, while the fill
+// of line art takes set B and the line-art choices.
+TEST_F(ImagePrint, StencilPaintTakesTheImageColourSettings) {
+  const Rgb paint{0xC0, 0x40, 0x20};
+  const std::string file = image("stencil_bw", 16, 4, pattern(16, 4, {{0, 0, 0}, {255, 255, 255}}));
+  const std::string draw = R"({"op": "brush", "style": "solid", "color": "#C04020"},
+      {"op": "fill", "rect": [0, 0, 50, 50]},
+      {"op": "image", "file": ")" + file + R"(", "rect": [100, 100, 116, 104], "bpp": 1, "rop": "B8B8"})";
+  auto adjusted = [&paint](int brightness, int saturation, int contrast) {
+    ColorAdjustMatrix m{};
+    EXPECT_EQ(BuildColorAdjustMatrix(&m, brightness, saturation, contrast), 0);
+    BYTE px[3] = {paint.b, paint.g, paint.r};
+    ApplyColorAdjustMatrix(&m, px, px, 1);
+    return Rgb{px[2], px[1], px[0]};
+  };
+  const Rgb black{0, 0, 0};
+  struct Case {
+    const char* settings;
+    Rgb stencil, fill;
+  } cases[] = {
+      {R"("293": 2, "1314": 1, "273": 1, "275": 40, "279": 20)", adjusted(40, 20, 0), paint},
+      {R"("293": 2, "1314": 1, "273": 2, "276": 40, "280": 20)", paint, adjusted(40, 20, 0)},
+      {R"("270": 1, "454": 1)", black, paint},
+      {R"("270": 1, "454": 2)", paint, black},
+      {R"("270": 1, "454": 3)", black, black},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    auto r = print(draw, std::string(c.settings) + R"(, "330": 0)");
+    ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    ASSERT_EQ(ops("Cp").size(), 1u);
+    // The fill colour in force at the rectangle, the paint at the stencil.
+    std::vector<Rgb> at;
+    const PdlItem* colour = nullptr;
+    for (const PdlItem& i : decoded_.items) {
+      if (i.kind != PdlItem::Operator) continue;
+      if (i.text == "AM" && num(&i, 0) == 2) colour = &i;
+      if ((i.text == "Cp" || i.text == "CG" || i.text == "Cg") && colour) {
+        const bool grey = num(colour, 1) == 3;
+        const BYTE r0 = BYTE(num(colour, 2));
+        at.push_back(grey ? Rgb{r0, r0, r0} : Rgb{r0, BYTE(num(colour, 3)), BYTE(num(colour, 4))});
+      }
+    }
+    ASSERT_EQ(at.size(), 2u);
+    EXPECT_EQ(at[0], c.fill);
+    EXPECT_EQ(at[1], c.stencil);
   }
 }
 

@@ -15,6 +15,7 @@
 
 #include "ddd_builder.h"
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "temp_root.h"
@@ -26,25 +27,14 @@ namespace {
 
 using morva::tools::PdlItem;
 
-class RenderPluginPrint : public ::testing::Test {
+class RenderPluginPrint : public morva::test::PrintTest {
  protected:
   void install(const std::string& plugin) {
-    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-    nlohmann::json d = nlohmann::json::parse(in);
-    d["main"]["fields"]["36"] = {"", "", "", "", "", "", plugin, "render.par"};
-    const std::string folder = root_.path() + "/render_database";
-    std::filesystem::create_directories(folder);
-    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    morva::test::InstallDemoPrinterWith(root_.path() + "/render_database", [&plugin](nlohmann::json& d) {
+      d["main"]["fields"]["36"] = {"", "", "", "", "", "", plugin, "render.par"};
+    });
     // The plug-in lives beside the installed graphics library.
-    WCHAR dir[MAX_PATH] = {};
-    DWORD needed = 0;
-    ASSERT_TRUE(GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed));
-    const std::string target = morva::platform::native_path(std::u16string(dir) + u"\\3\\libmvrender.so");
-    std::filesystem::copy_file(std::string(MORVA_BIN_DIR) + "/libmvrender.so", target,
-                               std::filesystem::copy_options::overwrite_existing);
+    morva::test::CopyBesideDriver("libmvrender.so");
   }
   void SetUp() override {
     log_path_ = root_.file("render.log");
@@ -57,14 +47,10 @@ class RenderPluginPrint : public ::testing::Test {
   }
 
   morva::print_host::PrintResult print(const std::string& settings) {
-    std::string json = R"({"printer": "Morva Demo Printer", "document": "Raster", "units": "px",
-        "ddmid": {"1343": 1, "270": 1)" + settings + R"(},
-        "pages": [{"ops": [{"op": "rectangle", "rect": [100, 100, 900, 900]}]},
-                  {"ops": [{"op": "line", "from": [100, 100], "to": [400, 300]}]}]})";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    return morva::print_host::print_document(doc);
+    return PrintPages("Raster",
+                      {R"({"op": "rectangle", "rect": [100, 100, 900, 900]})",
+                       R"({"op": "line", "from": [100, 100], "to": [400, 300]})"},
+                      R"("ddmid": {"1343": 1, "270": 1)" + settings + "}");
   }
   std::vector<std::string> log() const {
     std::ifstream in(log_path_);
@@ -81,7 +67,6 @@ class RenderPluginPrint : public ::testing::Test {
     return n;
   }
 
-  morva::test::TempRoot root_;
   std::string log_path_;
 };
 
@@ -89,10 +74,7 @@ TEST_F(RenderPluginPrint, EverySheetGoesOutAsThePluginsRaster) {
   install("mvrender.dll");
   auto r = print(R"(, "16": 2, "321": 2)");
   ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
-  const std::string path = morva::platform::job_spool_file(r.job_id);
-  const std::string spool = morva::test::read_file(path);
-  auto decoded = morva::tools::DecodeSpoolFilePath(path);
-  ASSERT_TRUE(decoded.ok) << decoded.error << " at " << decoded.error_offset;
+  ASSERT_TRUE(decoded_.ok) << decoded_.error << " at " << decoded_.error_offset;
   const auto calls = log();
   ASSERT_EQ(calls.size(), 2u);
   int width = 0, height = 0, components = 0;
@@ -103,7 +85,7 @@ TEST_F(RenderPluginPrint, EverySheetGoesOutAsThePluginsRaster) {
   // Each sheet: one grey image of the sheet's size in dots, uncompressed,
   // holding the plug-in's bytes; no drawing operator of the page is left.
   int images = 0;
-  const auto& items = decoded.items;
+  const auto& items = decoded_.items;
   for (std::size_t k = 0; k < items.size(); ++k) {
     const PdlItem& it = items[k];
     ASSERT_FALSE(it.kind == PdlItem::Operator && (it.text == "BR" || it.text == "BL")) << it.text;
@@ -111,14 +93,12 @@ TEST_F(RenderPluginPrint, EverySheetGoesOutAsThePluginsRaster) {
     ++images;
     EXPECT_EQ(it.operands.at(8).i, width);
     EXPECT_EQ(it.operands.at(9).i, height);
-    std::string data;
-    for (std::size_t j = k + 1; j < items.size() && items[j].kind == PdlItem::Data; ++j)
-      data += spool.substr(items[j].offset, items[j].length);
+    const std::vector<unsigned char> data = data_after(k);
     ASSERT_EQ(data.size(), static_cast<std::size_t>(width) * height);
     bool same = true;
     for (int y = 0; y < height && same; y += 97)
       for (int x = 0; x < width && same; x += 31)
-        same = static_cast<unsigned char>(data[static_cast<std::size_t>(y) * width + x]) == (x + 3 * y) % 251;
+        same = data[static_cast<std::size_t>(y) * width + x] == (x + 3 * y) % 251;
     EXPECT_TRUE(same);
   }
   EXPECT_EQ(images, 2);

@@ -16,6 +16,7 @@
 
 #include "ddd_builder.h"
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "printer_settings_store.h"
@@ -40,29 +41,14 @@ constexpr char kSubstitute[] = R"("devmode": {"dmTTOption": 3})";
 // Store mode: the first sheet is kept as a form, without glyph memory.
 constexpr char kStore[] = R"("ddmid": {"336": 1, "338": "Form", "1829": "C:\\Jobs"})";
 
-class TextPrint : public ::testing::Test {
+class TextPrint : public morva::test::PrintTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
-  }
+  void SetUp() override { morva::test::InstallDemoPrinter(); }
 
   // Prints pages of drawing calls (device pixels) with the given settings
   // (members of the document: "ddmid" or "devmode").
   morva::print_host::PrintResult print(const std::vector<std::string>& pages, const std::string& settings = "") {
-    std::string json = R"({"printer": "Morva Demo Printer", "document": "Text", "units": "px", )";
-    if (!settings.empty()) json += settings + ", ";
-    json += R"("pages": [)";
-    for (std::size_t i = 0; i < pages.size(); ++i) json += std::string(i ? "," : "") + R"({"ops": [)" + pages[i] + "]}";
-    json += "]}";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    auto r = morva::print_host::print_document(doc);
-    decoded_ = {};
-    if (r.ok) decoded_ = morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(r.job_id));
-    return r;
+    return PrintPages("Text", pages, settings);
   }
   morva::print_host::PrintResult print(const std::string& ops, const std::string& settings = "") {
     return print(std::vector<std::string>{ops}, settings);
@@ -76,21 +62,11 @@ class TextPrint : public ::testing::Test {
            "\"" + extra + "}";
   }
 
-  std::vector<const PdlItem*> ops(const std::string& name) const {
-    std::vector<const PdlItem*> out;
-    for (const PdlItem& i : decoded_.items)
-      if (i.kind == PdlItem::Operator && i.text == name) out.push_back(&i);
-    return out;
-  }
-  std::size_t count(const std::string& name) const { return ops(name).size(); }
   std::size_t glyph_records(const std::string& kind_prefix) const {
     std::size_t n = 0;
     for (const PdlItem& i : decoded_.items)
       if (i.kind == PdlItem::Glyph && i.text.rfind(kind_prefix, 0) == 0) ++n;
     return n;
-  }
-  static std::int64_t operand(const PdlItem* item, std::size_t n) {
-    return n < item->operands.size() ? item->operands[n].i : -1;
   }
   // The character codes of a text operator: after x, y, the kind byte and
   // one advance ("DC", "Dc") or a counted list of advances ("DD", "Dd"),
@@ -166,9 +142,6 @@ class TextPrint : public ::testing::Test {
     }
     return out;
   }
-
-  morva::test::TempRoot root_;
-  PdlDecodeResult decoded_;
 };
 
 TEST_F(TextPrint, ResidentFontsAreReportedToGdi) {
@@ -398,20 +371,10 @@ TEST_F(TextPrint, InlineGlyphsGoOnceAndAreDrawnWhereCachedGlyphsWouldBe) {
 
 TEST_F(TextPrint, GlyphBitmapsGoThroughTheCompressionLibraryFromItsPdlVersion) {
   // The database names the library; it lives beside the graphics library.
-  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-  nlohmann::json description = nlohmann::json::parse(in);
-  description["main"]["fields"]["22"] = "morva_test_qzcmp_full.dll";
-  const std::string folder = root_.path() + "/compression_database";
-  morva::ddd_build::write_images(morva::ddd_build::build_images(description), folder);
-  std::string error;
-  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
-  ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
-  WCHAR dir[MAX_PATH] = {};
-  DWORD needed = 0;
-  ASSERT_TRUE(GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed));
-  std::filesystem::copy_file(std::string(MORVA_BIN_DIR) + "/libmorva_test_qzcmp_full.so",
-                             morva::platform::native_path(std::u16string(dir) + u"\\3\\libmorva_test_qzcmp_full.so"),
-                             std::filesystem::copy_options::overwrite_existing);
+  morva::test::InstallDemoPrinterWith(root_.path() + "/compression_database", [](nlohmann::json& description) {
+    description["main"]["fields"]["22"] = "morva_test_qzcmp_full.dll";
+  });
+  morva::test::CopyBesideDriver("libmorva_test_qzcmp_full.so");
   // A large underscore: rows of solid bytes, which the library's runs code
   // smaller than the bits themselves.
   struct Case {
@@ -568,19 +531,15 @@ TEST_F(TextPrint, FontsHiddenByATrueTypeFaceOrARepeatedFamilyAreNotReported) {
   // The demo database with two more font records: one named like an
   // installed TrueType face, and one of the same family as the record
   // before it.
-  std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-  nlohmann::json description = nlohmann::json::parse(in);
-  const nlohmann::json metrics = {0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  auto& records = description["main"]["records"];
-  records.push_back({{"kind", 11}, {"name", "DejaVu Serif"}, {"family", "Serif Family"}, {"word", 0x500},
-                     {"font", {{"face", "DejaVu Serif"}, {"id", "0500"}, {"width", 500}, {"metrics", metrics}}}});
-  records.push_back({{"kind", 11}, {"name", "CS Serif Bold"}, {"family", "Serif Family"}, {"word", 0x600},
-                     {"font", {{"face", "CS Serif Bold"}, {"id", "0600"}, {"width", 550}, {"metrics", metrics}}}});
-  const std::string folder = root_.path() + "/font_database";
-  morva::ddd_build::write_images(morva::ddd_build::build_images(description), folder);
+  morva::test::InstallDemoPrinterWith(root_.path() + "/font_database", [](nlohmann::json& description) {
+    const nlohmann::json metrics = {0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    auto& records = description["main"]["records"];
+    records.push_back({{"kind", 11}, {"name", "DejaVu Serif"}, {"family", "Serif Family"}, {"word", 0x500},
+                       {"font", {{"face", "DejaVu Serif"}, {"id", "0500"}, {"width", 500}, {"metrics", metrics}}}});
+    records.push_back({{"kind", 11}, {"name", "CS Serif Bold"}, {"family", "Serif Family"}, {"word", 0x600},
+                       {"font", {{"face", "CS Serif Bold"}, {"id", "0600"}, {"width", 550}, {"metrics", metrics}}}});
+  });
   std::string error;
-  ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
-  ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
   auto dc = morva::print_host::PrinterDc::create(morva::gfx_demo::kDemoPrinter, nullptr, &error);
   ASSERT_TRUE(dc) << error;
   auto fonts = dc->device_fonts();

@@ -10,75 +10,13 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-#include <png.h>
-
 #include "gfx_demo.h"
+#include "image_test_pictures.h"
 #include "pdl_decode.h"
+#include "png_file.h"
 #include "print_job.h"
 #include "win/machine_root.h"
 #include "win/spooler.h"
-
-namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-// A picture: colour bands under a diagonal shade; alpha clear in a circle.
-Bytes picture(int w, int h, bool alpha_hole) {
-  Bytes rgba;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const int dx = x - w / 2, dy = y - h / 2;
-      rgba.push_back(static_cast<unsigned char>(x * 255 / w));
-      rgba.push_back(static_cast<unsigned char>(y * 255 / h));
-      rgba.push_back(static_cast<unsigned char>(255 - (x + y) * 255 / (w + h)));
-      rgba.push_back(alpha_hole && dx * dx + dy * dy < (h / 3) * (h / 3) ? 0 : 255);
-    }
-  return rgba;
-}
-
-bool write_png(const std::string& path, int w, int h, const Bytes& rgba) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_init_io(png, f);
-  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < h; ++y) png_write_row(png, const_cast<unsigned char*>(rgba.data() + y * w * 4));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(f) == 0;
-}
-
-bool write_jpeg(const std::string& path, int w, int h, const Bytes& rgba) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr err{};
-  cinfo.err = jpeg_std_error(&err);
-  jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, f);
-  cinfo.image_width = static_cast<JDIMENSION>(w);
-  cinfo.image_height = static_cast<JDIMENSION>(h);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_start_compress(&cinfo, TRUE);
-  Bytes row(static_cast<std::size_t>(w) * 3);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x)
-      for (int c = 0; c < 3; ++c) row[3 * x + c] = rgba[(static_cast<std::size_t>(y) * w + x) * 4 + c];
-    JSAMPROW p = row.data();
-    jpeg_write_scanlines(&cinfo, &p, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  return std::fclose(f) == 0;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -94,8 +32,10 @@ int main(int argc, char** argv) {
   }
   const std::string folder = std::string(argv[1]) + "/demo-images";
   std::filesystem::create_directories(folder);
-  if (!write_jpeg(folder + "/photo.jpg", 480, 320, picture(480, 320, false)) ||
-      !write_png(folder + "/picture.png", 200, 150, picture(200, 150, true))) {
+  // The photo a camera would leave, and a picture with a transparent circle.
+  using namespace morva::test;
+  if (!write_jpeg_file(folder + "/photo.jpg", 480, 320, gradient(480, 320), 75) ||
+      !write_rgba_png(folder + "/picture.png", 200, 150, rgba_of(gradient(200, 150), alpha_with_hole(200, 150)))) {
     std::fprintf(stderr, "demo-33-print-images: cannot write the sample pictures in %s\n", folder.c_str());
     return 1;
   }

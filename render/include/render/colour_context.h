@@ -133,6 +133,17 @@ INT ColourContext_Destroy(ColourContext** context);
 // context copies the pixels and answers 1.
 INT ColourContext_ConvertRgb(const ColourContext* context, PDEV* pdev, const BYTE* src, BYTE* dst, DWORD width,
                              DWORD rows);
+// The object a single colour belongs to: the colours of images (the
+// stencil's paint) take adjustment set A and gain/offset A, line art and
+// text set B.
+inline constexpr DWORD kColourObjectImage = 0;
+inline constexpr DWORD kColourObjectLineArt = 1;
+// ColourContext_ConvertRgb for either object kind: grey eligibility from
+// setting 455 (images 1 or 3, line art 2 or 3, never in monochrome), the
+// white-or-black switch from 454 (images 1 or 3, line art 2 or 3). Another
+// kind answers -1.
+INT ColourContext_ConvertColour(const ColourContext* context, PDEV* pdev, const BYTE* src, BYTE* dst, DWORD width,
+                                DWORD rows, DWORD object_kind);
 // The plan for the next image; with the library loaded the batch decision
 // is taken: *flush_first asks for the queued images to be sent first. The
 // library bit (kPlanLibrary) of the plan means the image is queued.
@@ -161,5 +172,11 @@ INT ColourContext_ConvertImage(const ColourContext* context, PDEV* pdev, std::ve
 // True when ColourContext_ConvertImage leaves RGB image data as it is, so
 // that an image may be coded straight from its source.
 bool ColourContext_KeepsRgbImages(const ColourContext* context);
+// True when RGB image data comes out as one (inverted) grey byte a pixel.
+bool ColourContext_RgbImagesBecomeGrey(const ColourContext* context);
+// Converts a band of RGB image pixels (red first) in place, as
+// ColourContext_ConvertImage converts RGB data: 1 RGB, 2 grey (one byte a
+// pixel at the start of the band), -1 without pixels.
+INT ColourContext_ConvertImageBand(const ColourContext* context, BYTE* rgb, DWORD pixels);
 
 }  // namespace morva::gfx

@@ -6,6 +6,8 @@
 // outside compression library, 8 the run-length bit code.
 #pragma once
 
+#include <functional>
+
 #include "render/compression_plugin.h"
 #include "win/types.h"
 
@@ -135,5 +137,15 @@ struct JpegRows {
 // Codes width x height pixels into the scratch space from position 0;
 // true with the coded bytes in *coded when the whole image was coded.
 bool CodeJpegRows(ImageScratch* scratch, DWORD width, DWORD height, const JpegRows& rows, DWORD* coded);
+
+// Rows handed to the JPEG coder a band at a time: the next band's first
+// byte with its row count in *rows (packed rows, at most the rows still
+// to come); null stops the coding.
+using JpegBands = std::function<const BYTE*(DWORD* rows)>;
+// Codes width x height pixels (kRgb or kGrey) from the bands into the
+// scratch space from position 0; true with the coded bytes in *coded when
+// the whole image was coded.
+bool CodeJpegBands(ImageScratch* scratch, DWORD width, DWORD height, JpegPixels pixels, const JpegBands& next,
+                   DWORD* coded);
 
 }  // namespace morva::render

@@ -49,8 +49,9 @@ inline constexpr ROP4 kBrushRopNotGiven = 0xFFFFFFFF;
 BOOL SetBrush(PDEV* pdev, BYTE target, const POINTL* brush_origin, BRUSHOBJ* pbo, ROP4 rop4);
 
 // A single colour (0x00RRGGBB) as the printer gets it: colour space 3 with
-// one grey byte, or 4 with the packed RGB; 0 or -1.
-INT ConvertSolidColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed);
+// one grey byte, or 4 with the packed RGB; 0 or -1. Object kind 0 is the
+// colour of an image (a stencil's paint), 1 line art and text.
+INT ConvertSolidColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed, DWORD object_kind = 1);
 
 // 1 when the pixels are grey within the tolerance of classification.
 bool IsNearGrey(BYTE r, BYTE g, BYTE b);
