@@ -784,6 +784,11 @@ bool jpeg_code(ImageDocument* doc, OutputBands& bands, const render::PdlImageHea
 int send_bands(PDEV* pdev, render::PdlImageHeader h, OutputBands& bands, DWORD requested, const SourceMask& mask) {
   ImageDocument* doc = images(pdev);
   const std::size_t raw = bands.row_bytes() * bands.height();
+  // The data length is a 32-bit field of the image header.
+  if (raw > 0xFFFFFFFFu) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
   h.width = bands.width();
   h.height = bands.height();
   // RGB bands decide their format (grey after conversion); indexed ones
