@@ -971,9 +971,11 @@ DWORD ShouldTurnImages(PDEV* pdev) {
   const DocumentControl* d = pdev ? pdev->document : nullptr;
   if (!d) return 0;
   // The paper the page is printed on, and the direction the job's two tray
-  // feed words give it.
+  // feed words give it. A device without an output-paper setting leaves the
+  // sheet's code 0: its sheet is the page's paper, as when it follows the page.
   const PageState& page = d->page;
-  const WORD paper = page.sheet.paper_code == kPaperFollowsPage ? page.page.paper_code : page.sheet.paper_code;
+  const WORD sheet = page.sheet.paper_code;
+  const WORD paper = sheet == kPaperFollowsPage || sheet == 0 ? page.page.paper_code : sheet;
   const DWORD feed =
       render::FeedDirectionFromTrayWords(d->job.finishing_positions[0], d->job.finishing_positions[1], paper);
   // Booklets lay their pages out as two-up sheets.
