@@ -14,6 +14,7 @@
 #include "output/job_monitor_jobs.h"
 #include "output/recorded_pages.h"
 #include "output/sheet_control.h"
+#include "pi/pjl_header.h"
 #include "render/escape_receiver.h"
 #include "render/pdl_operators.h"
 #include "render/pdl_writer.h"
@@ -107,7 +108,9 @@ INT ReadFaxJobSettings(PDEV* pdev, FaxJobSettings* out) {
   out->cover_kind = !out->cover_on ? 0 : PdevGetNumber(pdev, 377) != 0 ? 2 : 1;
   out->count = word_setting(pdev, 380);
   out->per_destination =
-      PdevGetNumber(pdev, 379) == 0 && out->count > 1 && out->cover_on && !out->cover_only ? 1 : 0;
+      FaxJobPerDestination(PdevGetNumber(pdev, 376), PdevGetNumber(pdev, 379), out->count, PdevGetNumber(pdev, 381))
+          ? 1
+          : 0;
   return 0;
 }
 

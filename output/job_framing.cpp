@@ -62,15 +62,10 @@ INT write_job_header_start(PDEV* pdev, UINT copy) {
   DocumentControl* d = pdev->document;
   std::string received;
   DWORD bktp_offset = 0;
-  // A fax job's header names its destinations: this copy's alone when each
-  // destination gets a job of its own, else all of them.
-  const std::vector<BYTE>* fax = pdev->device_class_flag ? GetReceivedFaxAddresses(pdev) : nullptr;
-  const WORD destinations = static_cast<WORD>(PdevGetNumber(pdev, 380));
-  const bool per_destination = fax && IsFaxPerDestination(pdev);
-  PjlFaxRange range{static_cast<WORD>(per_destination ? copy : 0),
-                    static_cast<WORD>(per_destination ? copy : destinations > 0 ? destinations - 1 : 0),
-                    fax ? fax->data() : nullptr, fax ? static_cast<DWORD>(fax->size()) : 0};
-  if (!fax && GetReceivedPjlHeader(pdev, copy, &received, &bktp_offset)) {
+  // The header the interface library built for this job (it registered the
+  // job with the monitor already, and a fax job's header names its
+  // destinations) goes out unchanged.
+  if (GetReceivedPjlHeader(pdev, copy, &received, &bktp_offset)) {
     // A stapled booklet is recorded whole before its header goes out, so
     // its sheet count (four pages a sheet) is known now.
     if (d->job.booklet_staple && bktp_offset)
@@ -78,6 +73,14 @@ INT write_job_header_start(PDEV* pdev, UINT copy) {
                     static_cast<DWORD>(received.size()), bktp_offset);
     return write_text(pdev, received) == 0 ? 0 : -1;
   }
+  // Without it the header is built here; a fax job's names this copy's
+  // destination alone when each destination gets a job of its own, else all
+  // of them.
+  const std::vector<BYTE>* fax = pdev->device_class_flag ? GetReceivedFaxAddresses(pdev) : nullptr;
+  PjlFaxRange range{};
+  const bool addressed =
+      fax && FaxHeaderRange(IsFaxPerDestination(pdev), PdevGetNumber(pdev, 381) == 1, static_cast<WORD>(copy),
+                            PdevGetNumber(pdev, 380), fax->data(), static_cast<DWORD>(fax->size()), &range);
   INT size = GetPjlHeaderSize(pdev->printer, d->header_devmode, pdev->printer_data, pdev->database, nullptr, 0);
   if (size < 0) return -1;
   auto* block = static_cast<BYTE*>(HeapAlloc(pdev->heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size) + 1));
@@ -87,7 +90,7 @@ INT write_job_header_start(PDEV* pdev, UINT copy) {
   request.printer_data = pdev->printer_data;
   request.printer = pdev->printer;
   request.document_name = d->document_name;
-  request.fax_range = fax && destinations > 0 && PdevGetNumber(pdev, 381) != 1 ? &range : nullptr;
+  request.fax_range = addressed ? &range : nullptr;
   DWORD chars = 65;
   GetLogonUserName(request.job_user_name, &chars);
   request.job_user_name[64] = 0;

@@ -678,8 +678,11 @@ INT build_pjl_header_set(JobContext* c, HDC dc) {
   const INT bound = GetPjlHeaderSize(c->printer, c->devmode, c->printerData, c->database, c->spInfo, c->spInfoSize);
   if (bound < 0) return 1;
   const LONG destinations = fax_job ? std::max<LONG>(0, number(c->devmode, c->printerData, 380)) : 0;
-  const bool per_destination = fax_job && number(c->devmode, c->printerData, 379) == 0;
-  const bool addressed = fax_job && destinations > 0 && c->faxData && number(c->devmode, c->printerData, 381) != 1;
+  const bool cover_only = number(c->devmode, c->printerData, 381) == 1;
+  // As many headers as the graphics library sends jobs.
+  const bool per_destination =
+      fax_job && FaxJobPerDestination(number(c->devmode, c->printerData, 376),
+                                      number(c->devmode, c->printerData, 379), destinations, cover_only ? 1 : 0);
   const DWORD count = per_destination ? static_cast<DWORD>(destinations) : 1;
   const DWORD ids = c->copyIds && c->copyIdsSize >= 2 ? (c->copyIds[0] | (c->copyIds[1] << 8)) : 0;
   free_block(&c->headerSet);
@@ -687,8 +690,9 @@ INT build_pjl_header_set(JobContext* c, HDC dc) {
   std::vector<PjlHeader> headers;
   for (DWORD i = 0; i < count; ++i) {
     std::vector<BYTE> text(static_cast<std::size_t>(bound) + 1);
-    const PjlFaxRange range{static_cast<WORD>(per_destination ? i : 0),
-                            static_cast<WORD>(per_destination ? i : destinations - 1), c->faxData, c->faxDataSize};
+    PjlFaxRange range{};
+    const bool addressed = fax_job && FaxHeaderRange(per_destination, cover_only, static_cast<WORD>(i), destinations,
+                                                     c->faxData, c->faxDataSize, &range);
     JobHeaderRequest request{};
     request.settings = c->devmode;
     request.printer_data = c->printerData;

@@ -724,11 +724,32 @@ INT GetFaxAttributesSize(DddHandle* database) {
   return static_cast<INT>(a * b + (full ? 91 : 21));
 }
 
+bool FaxHeaderRange(bool per_destination, bool cover_only, WORD index, LONG count, const BYTE* list,
+                    DWORD list_size, PjlFaxRange* out) {
+  if (!out || !list) return false;
+  if (cover_only) {
+    morva::fax::FaxBookView book;
+    if (!morva::fax::FaxBook_Parse(list, list_size, &book)) return false;
+    count = book.count;
+  }
+  if (count <= 0 || (per_destination && index >= count)) return false;
+  *out = {static_cast<WORD>(per_destination ? index : 0),
+          static_cast<WORD>(per_destination ? index : count - 1), list, list_size};
+  return true;
+}
+
 INT WriteFaxAttributes(PjlHeaderContext* c, PjlOutput* out) {
   const PjlFaxRange* range = c->request->fax_range;
   if (!range) return 0;
   const LONG count_setting = GetEffectiveItemValue(dm(c), pd(c), 380);
   LONG count = count_setting < 0 ? 0 : count_setting;
+  // A cover-only job (a test fax) keeps the sheet's destination count for
+  // its cover text, but its list holds only the destinations it goes to:
+  // the lines follow the list.
+  if (GetEffectiveItemValue(dm(c), pd(c), 381) == 1 && range->list) {
+    morva::fax::FaxBookView book;
+    if (morva::fax::FaxBook_Parse(range->list, range->list_size, &book)) count = book.count;
+  }
   DWORD last = range->last;
   if (range->last < range->first || range->last >= count) return kPjlMissing;
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "pi/pjl_header.h"
 #include "settings/common/driver_locks.h"
 #include "settings/common/module_state.h"
 #include "settings/common/system_utils.h"
@@ -302,7 +303,8 @@ INT RegisterCopiesWithJobMonitor(const CopyRegistration& c, std::vector<BYTE>* i
   // One registration per fax destination sent alone, one for a fax to all
   // destinations at once, one per marked output, else one.
   const WORD destinations = static_cast<WORD>(number(r, 380));
-  const bool per_destination = r.fax && number(r, 379) == 0;
+  const bool per_destination =
+      r.fax && FaxJobPerDestination(number(r, 376), number(r, 379), destinations, number(r, 381));
   const bool marked = !r.fax && number(r, 1339) != 0 && c.marking_active && c.marking_outputs > 0;
   const std::size_t count = per_destination ? destinations : marked ? static_cast<std::size_t>(c.marking_outputs) : 1;
   if (count == 0) return 1;

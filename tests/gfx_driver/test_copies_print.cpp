@@ -60,6 +60,7 @@ class CopiesPrint : public ::testing::Test {
 
   struct Printed {
     std::vector<int> pages;  // page names in the order printed
+    std::vector<int> page_sides;  // the side (0 first) each of them is on
     int sides = 0;
     int sheet_changes = 0;
   };
@@ -90,7 +91,10 @@ class CopiesPrint : public ::testing::Test {
       if (i.kind != PdlItem::Operator) continue;
       if (i.text == "Ec") ++out.sides;
       if (i.text == "FC") ++out.sheet_changes;
-      if (i.text == "CG") out.pages.push_back(static_cast<int>((i.operands[0].i - 100) / 10));
+      if (i.text == "CG") {
+        out.pages.push_back(static_cast<int>((i.operands[0].i - 100) / 10));
+        out.page_sides.push_back(out.sides - 1);
+      }
     }
     return out;
   }
@@ -116,6 +120,36 @@ TEST_F(CopiesPrint, CollatedCopiesRepeatTheDocument) {
       EXPECT_EQ(p.sheet_changes, c.copies - 1);
     }
   }
+}
+
+TEST_F(CopiesPrint, EveryPageAppearsOnItsSideOfEveryCopy) {
+  // Over page counts, copies, N-up and two-sided printing: a collated copy
+  // k starts on a side of its own, so page p lies on side k x S + p / n
+  // (S the sides of one copy, n pages to a side); uncollated copies are the
+  // printer's, so every page is written once.
+  for (int pages : {1, 3, 6})
+    for (long copies : {1, 3})
+      for (long collate : {0, 1})
+        for (long nup : {1, 2, 4})
+          for (long duplex : {1, 2}) {
+            SCOPED_TRACE(std::to_string(pages) + " pages, " + std::to_string(copies) + " copies, collate " +
+                         std::to_string(collate) + ", " + std::to_string(nup) + "-up, duplex " +
+                         std::to_string(duplex));
+            auto p = print(pages, {{12, copies}, {18, collate}, {295, nup}, {264, 3}, {16, duplex}});
+            const long times = collate ? copies : 1;
+            const int per_copy = static_cast<int>((pages + nup - 1) / nup);
+            ASSERT_EQ(p.pages.size(), static_cast<std::size_t>(pages * times));
+            // Two-sided, the last sheet may get a blank back face.
+            EXPECT_GE(p.sides, per_copy * times);
+            EXPECT_LE(p.sides, per_copy * times + (duplex == 2 ? 1 : 0));
+            std::map<int, int> seen;
+            for (std::size_t i = 0; i < p.pages.size(); ++i) {
+              const int page = p.pages[i];
+              const int copy = seen[page]++;
+              EXPECT_EQ(p.page_sides[i], copy * per_copy + page / nup) << "page " << page << " of copy " << copy;
+            }
+            for (int page = 0; page < pages; ++page) EXPECT_EQ(seen[page], times) << "page " << page;
+          }
 }
 
 TEST_F(CopiesPrint, CopiesKeepTheirLayout) {

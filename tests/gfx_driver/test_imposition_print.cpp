@@ -148,7 +148,7 @@ TEST_F(ImpositionPrint, NupPlacesPagesInReadingOrderOfTheirKind) {
 
 TEST_F(ImpositionPrint, TurnedCellsHoldEachPageOnceInDistinctCells) {
   for (int nup : {2, 8})
-    for (int kind : {3, 5}) {
+    for (int kind : {3, 4, 5, 6}) {
       auto sides = print(2 * nup, {{295, nup}, {264, kind}});
       ASSERT_EQ(sides.size(), 2u) << nup;
       for (const Side& s : sides) {

@@ -169,4 +169,18 @@ INT WriteBktpSlot(PjlHeaderContext* context, PjlOutput* out);
 INT PatchBktpSlot(DddHandle* database, WORD sheets, char* header, DWORD header_size, DWORD offset);
 INT WriteJobAttrLines(PjlHeaderContext* context, PjlOutput* out, const WCHAR* line_end);
 INT WriteFaxAttributes(PjlHeaderContext* context, PjlOutput* out);
+// Whether a fax job goes out as one job per destination (each with its own
+// header and job-monitor registration): settings 379 = 0 (not one job for
+// all), more than one destination (380), the cover on (376 = 1) and not a
+// cover-only job (381 = 1). Both libraries decide by this one rule.
+inline bool FaxJobPerDestination(LONG cover_on, LONG one_job, LONG count, LONG cover_only) {
+  return one_job == 0 && count > 1 && cover_on == 1 && cover_only != 1;
+}
+// The destinations the header of job `index` of a fax job addresses:
+// destination `index` alone when each destination gets a job of its own,
+// else all `count`; a cover-only job (a test fax, whose list holds just the
+// destination it goes to) addresses the destinations its list holds. False
+// when there is nothing to address.
+bool FaxHeaderRange(bool per_destination, bool cover_only, WORD index, LONG count, const BYTE* list,
+                    DWORD list_size, PjlFaxRange* out);
 INT GetFaxAttributesSize(DddHandle* database);
