@@ -555,12 +555,15 @@ INT run_file_dialog(ControlEvent* event, const ControlRecord* record, INT type, 
 
 // ---- shell -------------------------------------------------------------------------------
 
+// The database's text record that names the model's web site.
+constexpr WORD kWebSiteRecord = 29;
+
 void run_shell_open(ControlEvent* event, const ShellOpenCommand* c) {
   if (!c) return;
   std::u16string text;
   if (c->string_id == kNone) {
     WCHAR* record = nullptr;
-    if (event->database && DddGetDatabaseString(&event->database->main, 29, &record) == 0 && record)
+    if (event->database && DddReadVarRecord(&event->database->main, kWebSiteRecord, 0, &record) == 0 && record)
       text = record;
     if (record) GlobalFree(record);
   } else {

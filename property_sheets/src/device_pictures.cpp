@@ -215,6 +215,22 @@ INT BuildDeviceOptionPicture(HMODULE, HWND dialog, UINT control_id, PreviewImage
                                      context->current.printer_data, dialog, control_id, out, palette);
 }
 
+INT BuildModelPicture(HMODULE, HWND dialog, UINT, PreviewImage** out, HPALETTE* palette) {
+  if (!out) return 1;
+  *out = nullptr;
+  const SheetContext* context = GetSheetContext(dialog);
+  if (!context || !context->state || !context->state->database) return 6;
+  DddHandle* database = context->state->database;
+  BYTE* dib = DddLoadPictureByField(&database->main, &database->linked, 1, nullptr, nullptr);
+  if (!dib) return 5;
+  DevicePicture picture(dialog, palette);
+  const bool kept = picture.append(dib, 0, 0);
+  GlobalFree(dib);
+  if (!kept) return 2;
+  *out = picture.take();
+  return *out ? 0 : 5;
+}
+
 // ---- colour-mode picture ----
 
 namespace {

@@ -275,7 +275,7 @@ INT GetPendingWarning(const PendingWarnings* holder, INT index, LPCWSTR* text) {
 }
 
 INT CollectApplyWarnings(const MarginCheckContext* c, DWORD flags, BOOL check_margins, INT message_id, INT host_class,
-                         PendingWarnings** out) {
+                         PendingWarnings** out, const ConflictMessageOptions* options) {
   if (!out) return 0;
   *out = nullptr;
   if (!c) return 0;
@@ -289,7 +289,7 @@ INT CollectApplyWarnings(const MarginCheckContext* c, DWORD flags, BOOL check_ma
   if (flags & kWarnValidate) {
     LPWSTR text = nullptr;
     const INT r = ValidateSettings(FALSE, module, c->printer, c->database, c->devmode, c->printer_data, kNewText,
-                                   nullptr, &text);
+                                   options, &text);
     if (r == 4) holder->texts[0] = text;
     else if (text) GlobalFree(text);
   }
@@ -324,13 +324,14 @@ INT CollectApplyWarnings(const MarginCheckContext* c, DWORD flags, BOOL check_ma
   return 1;
 }
 
-INT QueueStartupWarnings(SheetContext* context, DWORD flags, INT message_id, INT host_class) {
+INT QueueStartupWarnings(SheetContext* context, DWORD flags, INT message_id, INT host_class,
+                         const ConflictMessageOptions* options) {
   if (!context || !context->state) return 0;
   SheetState* state = context->state;
   if (state->startup_warning_shown) return 0;
   const MarginCheckContext c{state->database, state->printer, context->current.devmode, context->current.printer_data};
   PendingWarnings* holder = nullptr;
-  if (!CollectApplyWarnings(&c, flags, TRUE, message_id, host_class, &holder)) return 0;
+  if (!CollectApplyWarnings(&c, flags, TRUE, message_id, host_class, &holder, options)) return 0;
   if (state->pending_warnings) FreePendingWarnings(&state->pending_warnings);
   state->pending_warnings = holder;
   state->startup_warning_shown = TRUE;

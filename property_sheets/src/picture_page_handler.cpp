@@ -1,5 +1,6 @@
 // The item handler of the pages' built-in pictures: the device picture with
-// its installed options (1187, 1310), the colour sample (1282) and the
+// its installed options (1187, 1310), the model's picture (1217), the
+// colour sample (1282) and the
 // position icons (1199, 1205, 1508, 1531). The pictures become picture
 // controls when the page is created and are painted again when the page
 // shows its settings again or the palette changes; the colour sample's
@@ -16,6 +17,7 @@ constexpr UINT kColourSampleControl = 1282;
 
 constexpr PictureKindData kDevicePicture{BuildDeviceOptionPicture, 0, nullptr, 0, TRUE, kPictureBackgroundParent,
                                          TRUE};
+constexpr PictureKindData kModelPicture{BuildModelPicture, 0, nullptr, 0, TRUE, kPictureBackgroundButtonFace, FALSE};
 constexpr PictureKindData kColourSample{BuildColourSamplePicture, 0, nullptr, 0, FALSE, 0, FALSE};
 
 const PictureKindData* built_in(UINT id) {
@@ -23,6 +25,7 @@ const PictureKindData* built_in(UINT id) {
     case kDevicePictureControl:
     case kInstalledOptionsPictureControl: return &kDevicePicture;
     case kColourSampleControl: return &kColourSample;
+    case kModelPictureControl: return &kModelPicture;
     default: return nullptr;
   }
 }

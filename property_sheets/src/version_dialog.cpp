@@ -8,6 +8,7 @@
 
 #include "property_sheets/margin_checks.h"
 #include "property_sheets/picture_handlers.h"
+#include "property_sheets/pictures.h"
 #include "property_sheets/sheet_engine.h"
 #include "property_sheets/sheet_records.h"
 #include "settings/common/common_utils.h"
@@ -171,13 +172,18 @@ BOOL AboutAnswersStaticColour(BOOL logo_shown) { return g_state.logo_mode && log
 namespace {
 
 constexpr INT kTitle = 1215, kBlock = 1213, kLogoTitle = 1219, kLogoBlock = 1220, kLogoNotice = 1222,
-              kPaintNotice = 1223, kDevicePicture = 1217;
+              kPaintNotice = 1223, kDevicePicture = 1217, kLogoPlaceholder = 3280, kWebSiteButton = 1353, kOk = 1092;
+// The global field naming the model's logo picture.
+constexpr WORD kLogoPictureField = 1;
+// The database's text records: the driver's name, its notice, the title.
+constexpr WORD kNameRecord = 31, kNoticeRecord = 32, kTitleRecord = 38;
 constexpr DWORD kDevicePictureOption = 0xFFFF003C;
 constexpr char16_t kLogoPaletteProperty[] = u"PROP_LOGOBMP_PALHNDL";
 
-std::u16string database_text(DddHandle* database, WORD field) {
+std::u16string database_text(DddHandle* database, WORD record) {
   if (!database) return {};
-  WCHAR* text = DddGetFieldString(&database->main, field, 0);
+  WCHAR* text = nullptr;
+  DddReadVarRecord(&database->main, record, 0, &text);
   std::u16string s = text ? text : u"";
   if (text) GlobalFree(text);
   return s;
@@ -191,11 +197,11 @@ AboutTexts about_texts(HMODULE module, HWND dialog, BOOL logo) {
   AboutTexts t;
   const SheetContext* context = GetSheetContext(dialog);
   DddHandle* database = context && context->state ? context->state->database : nullptr;
-  t.title = database_text(database, 38);
-  t.notice = database_text(database, 32);
+  t.title = database_text(database, kTitleRecord);
+  t.notice = database_text(database, kNoticeRecord);
   WCHAR line[512] = {}, block[1024] = {};
   if (BuildAboutVersionLine(module, database ? database->main.version : 0, SheetHostClass(context), logo, line, 512)) {
-    const std::u16string name = database_text(database, 31);
+    const std::u16string name = database_text(database, kNameRecord);
     if (BuildAboutVersionBlock(module, name.c_str(), line, t.notice.c_str(), logo, block, 1024)) t.block = block;
     // Without a driver name the block starts with the version line.
     if (!logo && name.empty() && !t.block.empty() && t.block[0] == u' ') t.block.erase(0, 1);
@@ -245,6 +251,59 @@ INT screen_dpi() {
   return dpi > 0 ? dpi : 96;
 }
 
+RECT rect_in(HWND dialog, HWND control) {
+  RECT r{};
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// The model's logo in control 1221 with its own palette. The picture
+// control takes the logo's size; the dialog grows to hold it, the buttons
+// move with the growth, and the placeholder and the comment give way.
+void show_logo(HWND dialog, DddHandle* database) {
+  HWND logo = GetDlgItem(dialog, static_cast<INT>(kAboutLogoControl));
+  if (!logo || !database) return;
+  BYTE* dib = DddLoadPictureByField(&database->main, &database->linked, kLogoPictureField, nullptr, nullptr);
+  if (!dib) return;
+  HPALETTE palette = nullptr;
+  HBITMAP bitmap = nullptr;
+  CreateBitmapFromDib(dialog, reinterpret_cast<const BITMAPINFOHEADER*>(dib), static_cast<DWORD>(GlobalSize(dib)),
+                      &palette, &bitmap);
+  GlobalFree(dib);
+  if (palette) SetPropW(logo, kLogoPaletteProperty, palette);
+  if (!bitmap) return;
+  SendMessageW(logo, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+  BITMAP shape{};
+  GetObjectW(bitmap, sizeof shape, &shape);
+  RECT client{};
+  GetClientRect(dialog, &client);
+  const INT wider = shape.bmWidth > client.right ? shape.bmWidth - client.right : 0;
+  HWND placeholder = GetDlgItem(dialog, kLogoPlaceholder);
+  const INT taller = placeholder ? rect_in(dialog, logo).bottom - rect_in(dialog, placeholder).bottom : 0;
+  RECT outer{};
+  GetWindowRect(dialog, &outer);
+  SetWindowPos(dialog, nullptr, 0, 0, outer.right - outer.left + wider, outer.bottom - outer.top + taller,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The texts over the logo keep their size in pixels of a 96-dpi screen.
+  const INT dpi = screen_dpi();
+  for (INT id : {kLogoTitle, kLogoBlock, kLogoNotice, static_cast<INT>(kAboutCommentControl)}) {
+    if (HWND control = GetDlgItem(dialog, id)) {
+      const RECT r = rect_in(dialog, control);
+      SetWindowPos(control, nullptr, 0, 0, MulDiv(r.right - r.left, 96, dpi), MulDiv(r.bottom - r.top, 96, dpi),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  for (INT id : {kWebSiteButton, kOk}) {
+    if (HWND control = GetDlgItem(dialog, id)) {
+      const RECT r = rect_in(dialog, control);
+      SetWindowPos(control, nullptr, r.left + wider, r.top + taller, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  for (INT id : {kLogoPlaceholder, static_cast<INT>(kAboutCommentControl)})
+    if (HWND control = GetDlgItem(dialog, id)) ShowWindow(control, SW_HIDE);
+}
+
 void about_init(HMODULE module, HWND dialog) {
   const SheetContext* context = GetSheetContext(dialog);
   DddHandle* database = context && context->state ? context->state->database : nullptr;
@@ -270,6 +329,7 @@ void about_init(HMODULE module, HWND dialog) {
   const BOOL logo = GetDlgItem(dialog, static_cast<INT>(kAboutLogoControl)) != nullptr;
   AboutDialogInit(module, dialog_charset(dialog), logo, screen_dpi());
   show_texts(module, dialog, false);
+  if (logo) show_logo(dialog, database);
 }
 
 void about_destroy(HWND dialog) {

@@ -646,6 +646,13 @@ DddStatus DddGetDatabaseString(DddFile* file, WORD number, WCHAR** out) {
   return DddReadFieldString(&copy, kDatabaseStrings[number].field, kDatabaseStrings[number].index, out);
 }
 
+DddStatus DddReadVarRecord(DddFile* file, WORD record, WORD index, WCHAR** out) {
+  if (out) *out = nullptr;
+  if (!file || !out) return DDD_BAD;
+  DddFile copy = *file;
+  return DddReadFieldString(&copy, record, index, out);
+}
+
 DddStatus DddGetProductString(DddFile* file, WORD which, WCHAR** out) {
   if (out) *out = nullptr;
   if (!file || !out || which >= std::size(kFieldProductKeys)) return DDD_BAD;

@@ -167,13 +167,17 @@ TEST_F(DocumentDialogs, NumberAboveItsMaximumIsRefused) {
   }
 }
 
-// OK of the identifier dialog with the identifier empty says what is
-// missing and keeps the dialog open; with an identifier it closes.
+// OK of the identifier dialog with the identifier emptied says what is
+// missing and keeps the dialog open; with an identifier it closes. The
+// sheet starts from valid settings, so its start-up check changes nothing.
 TEST_F(DocumentDialogs, IdentifierIsRequiredOnOk) {
   set(kJobType, 1);
+  const char16_t* identifier = u"B20";
+  ASSERT_TRUE(SetItemValue(5129, dm.data(), pd.data(), 0xFFFFFFFFu, 6, &identifier));
   bool open_after_ok = false;
   const INT_PTR answer = run(22, 533, [&](HWND dialog) {
     EXPECT_TRUE(ui::write_png(dialog, picture("doc_job_identifier_dialog.png")));
+    ASSERT_TRUE(ui::enter_text(ui::find(dialog, 1549), u""));
     ASSERT_TRUE(ui::click(ui::find(dialog, kOk)));
     open_after_ok = IsWindowVisible(dialog);
     ASSERT_TRUE(ui::enter_text(ui::find(dialog, 1549), u"A17"));

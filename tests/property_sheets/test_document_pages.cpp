@@ -4,12 +4,11 @@
 // out of range and turned, and what the caller's DEVMODE carries back.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "ddd_builder.h"
 #include "gfx_demo.h"
+#include "sheet_picture_host.h"
 #include "temp_root.h"
 #include "win/win.h"
 
@@ -40,8 +39,7 @@ class DocumentPages : public ::testing::Test {
  protected:
   void SetUp() override {
     // The demo model with the custom paper among its paper sizes.
-    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-    nlohmann::json d = nlohmann::json::parse(in);
+    nlohmann::json d = morva::sheet_pictures::demo_model();
     auto& records = d["main"]["records"];
     int choices = 0;
     for (const auto& r : records) choices += r.value("kind", 0) == 14 ? 1 : 0;
@@ -104,42 +102,27 @@ class DocumentPages : public ::testing::Test {
     item(1324, "Copies by Driver", {{"Off", {{"type", 1}, {"value", 0}}}, {"On", {{"type", 1}, {"value", 1}}}});
     item(11, "Copies", {{"1", {{"type", 2}, {"value", 1}}}, {"999", {{"type", 2}, {"value", 999}}}}, 4);
     const std::string folder = root_.file("custom_model");
-    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+    ASSERT_EQ(morva::sheet_pictures::write_model(d, folder), "");
     std::string error;
     ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
     ui::reset();
     morva::platform::reset_message_boxes();
     // An administrator's application: the per-user stores of the printer
     // get the printer's identity on first use.
-    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, &all));
-    ui_dll_ = LoadLibraryW(u"morvaui.dll");
-    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
-    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
-    ASSERT_NE(document_, nullptr);
+    ASSERT_TRUE(host_.open(kDemoPrinter, &error)) << error;
   }
   void TearDown() override {
     ui::reset();
     morva::platform::reset_message_boxes();
-    if (ui_dll_) FreeLibrary(ui_dll_);
-    if (printer_) ClosePrinter(printer_);
+    host_.close();
   }
 
   std::vector<BYTE> document_sheet(ui::ModalScript script, LONG* answer = nullptr) {
-    std::vector<BYTE> devmode(kShortDevmode, 0);
-    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                  reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
-    ui::script_modal(std::move(script));
-    DWORD result = 0;
-    const LONG a = CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
-    if (answer) *answer = a;
-    return devmode;
+    return host_.document_sheet(std::move(script), nullptr, kShortDevmode, answer);
   }
 
   morva::test::TempRoot root_;
-  HANDLE printer_ = nullptr;
-  HMODULE ui_dll_ = nullptr;
-  PFNPROPSHEETUI document_ = nullptr;
+  morva::sheet_pictures::SheetHost host_;
 };
 
 const DEVMODEW* dm(const std::vector<BYTE>& b) { return reinterpret_cast<const DEVMODEW*>(b.data()); }

@@ -12,6 +12,7 @@
 #include "property_sheets/sheet_records.h"
 #include "settings/common/module_state.h"
 #include "settings/items/item_access.h"
+#include "settings/stores/user_setting_info.h"
 #include "win/win.h"
 
 namespace morva::settings {
@@ -133,6 +134,39 @@ TEST_F(MarginChecks, APaperWithoutASizeIsNotChecked) {
 }
 
 INT printer_folder_host(HWND, LPCWSTR, WORD) { return 0; }
+INT application_host(HWND, LPCWSTR, WORD) { return 1; }
+
+constexpr WORD kJobType = 334, kIdentifier = 5129;
+
+// A sheet of two pages on the fixture's settings, as the dialog engine
+// keeps it: one state, one context, both pages pointing at it.
+struct TwoPageSheet {
+  SheetState state{};
+  HWND pages[2]{};
+  SheetContext* context = nullptr;
+  TwoPageSheet(DddHandle* database, HANDLE printer, WORD mode, std::vector<BYTE>& dm, std::vector<BYTE>& pd) {
+    state.printer = printer;
+    state.database = database;
+    state.mode = mode;
+    SheetSnapshot snapshot{dm.data(), pd.data(), nullptr, 0, nullptr, nullptr, 0};
+    for (HWND& page : pages)
+      page = CreateWindowExW(0, u"STATIC", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    context = CreateSheetContext(pages[0], &state, &snapshot, nullptr);
+    for (HWND page : pages) SetSheetContext(page, context);
+  }
+  ~TwoPageSheet() {
+    for (HWND page : pages) {
+      SetSheetContext(page, nullptr);
+      DestroyWindow(page);
+    }
+    FreePendingWarnings(&state.pending_warnings);
+    DestroySheetContext(&context);
+  }
+  LONG now(WORD ddmid) { return ReadItemNumber(context->current.devmode, context->current.printer_data, ddmid); }
+  std::u16string text(WORD ddmid) {
+    return morva::test::text(context->current.devmode, context->current.printer_data, ddmid);
+  }
+};
 
 // Every dialog of a sheet asks for the start-up warnings when it is
 // initialised; they are collected and posted for showing once per sheet,
@@ -141,39 +175,101 @@ TEST_F(MarginChecks, StartUpWarningsAreShownOncePerSheet) {
   store(262, PaperMargin{{10, 10, 500, 500}});
   morva::platform::reset_message_boxes();
   SetSheetHostClassifier(printer_folder_host);  // margins kept in the printer's array
-  SheetState state{};
-  state.printer = printer;
-  state.database = database;
-  state.mode = kSheetModeDocument;
-  SheetSnapshot snapshot{dm.data(), pd.data(), nullptr, 0, nullptr, nullptr, 0};
-  HWND pages[2];
-  for (HWND& page : pages) page = CreateWindowExW(0, u"STATIC", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  SheetContext* sheet = CreateSheetContext(pages[0], &state, &snapshot, nullptr);
-  ASSERT_NE(sheet, nullptr);
-  for (HWND page : pages) SetSheetContext(page, sheet);
+  {
+    TwoPageSheet sheet(database, printer, kSheetModeDocument, dm, pd);
+    ASSERT_NE(sheet.context, nullptr);
+    EXPECT_EQ(QueueSheetStartupWarnings(sheet.pages[0]), 1);
+    EXPECT_EQ(QueueSheetStartupWarnings(sheet.pages[1]), 0);  // the second page of the same sheet
+    MSG posted{};
+    ASSERT_TRUE(PeekMessageW(&posted, sheet.pages[0], 0, 0, PM_REMOVE));
+    EXPECT_EQ(posted.message, UM_SHOW_WARNINGS);
+    EXPECT_FALSE(PeekMessageW(&posted, nullptr, 0, 0, PM_REMOVE));
 
-  EXPECT_EQ(QueueSheetStartupWarnings(pages[0]), 1);
-  EXPECT_EQ(QueueSheetStartupWarnings(pages[1]), 0);  // the second page of the same sheet
-  MSG posted{};
-  ASSERT_TRUE(PeekMessageW(&posted, pages[0], 0, 0, PM_REMOVE));
-  EXPECT_EQ(posted.message, UM_SHOW_WARNINGS);
-  EXPECT_FALSE(PeekMessageW(&posted, nullptr, 0, 0, PM_REMOVE));
-
-  EXPECT_EQ(ShowStartupWarnings(pages[0]), 1);
-  EXPECT_EQ(state.pending_warnings, nullptr);
-  EXPECT_EQ(ShowStartupWarnings(pages[0]), 0);
+    EXPECT_EQ(ShowStartupWarnings(sheet.pages[0]), 1);
+    EXPECT_EQ(sheet.state.pending_warnings, nullptr);
+    EXPECT_EQ(ShowStartupWarnings(sheet.pages[0]), 0);
+  }
   const auto log = morva::platform::message_box_log();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].caption, u"Printing Preferences");
   EXPECT_EQ(log[0].style, static_cast<UINT>(MB_OK | MB_ICONWARNING));
   EXPECT_NE(log[0].text.find(u"Card (100 x 148mm)"), std::u16string::npos);
-
   SetSheetHostClassifier(nullptr);
-  for (HWND page : pages) {
-    SetSheetContext(page, nullptr);
-    DestroyWindow(page);
+}
+
+// Settings that no longer hold together (Locked Print without its
+// identifier) are repaired by the sheet's first dialog, and the user is
+// told what changed, in the same message as the reset margins. The check
+// runs once per sheet: what a later page finds is left to the user.
+TEST_F(MarginChecks, StartUpCheckRepairsTheSettingsOncePerSheet) {
+  store(262, PaperMargin{{10, 10, 500, 500}});
+  set(kJobType, 1);
+  morva::platform::reset_message_boxes();
+  SetSheetHostClassifier(application_host);
+  {
+    TwoPageSheet sheet(database, printer, kSheetModeDocument, dm, pd);
+    ASSERT_NE(sheet.context, nullptr);
+    ASSERT_EQ(QueueSheetStartupWarnings(sheet.pages[0]), 1);
+    EXPECT_EQ(sheet.now(kJobType), 0);
+    EXPECT_EQ(morva::test::number(dm.data(), pd.data(), kJobType), 1);  // the caller's settings stay as they were
+    put(sheet.context->current.devmode, sheet.context->current.printer_data, kJobType, 1);
+    EXPECT_EQ(QueueSheetStartupWarnings(sheet.pages[1]), 0);
+    EXPECT_EQ(sheet.now(kJobType), 1);
+    EXPECT_EQ(ShowStartupWarnings(sheet.pages[0]), 1);
   }
-  DestroySheetContext(&sheet);
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].text.find(u"Job Type"), std::u16string::npos) << std::string(log[0].text.begin(), log[0].text.end());
+  EXPECT_NE(log[0].text.find(u"Card (100 x 148mm)"), std::u16string::npos);
+
+  // Valid settings start without a word.
+  morva::platform::reset_message_boxes();
+  const char16_t* identifier = u"A17";
+  ASSERT_TRUE(SetItemValue(kIdentifier, dm.data(), pd.data(), 0xFFFFFFFFu, 6, &identifier));
+  {
+    TwoPageSheet sheet(database, printer, kSheetModeDocument, dm, pd);
+    ASSERT_EQ(QueueSheetStartupWarnings(sheet.pages[0]), 1);
+    EXPECT_EQ(sheet.now(kJobType), 1);
+    EXPECT_EQ(sheet.state.pending_warnings, nullptr);
+  }
+  SetSheetHostClassifier(nullptr);
+}
+
+// The printer's own sheet starts from the job-type section that the
+// printer's own sheet stored machine-wide: a device sheet whose DEVMODE
+// does not hold the user's settings (439 = 0), or another sheet opened
+// by the printer's own window (host class 0). Other sheets keep the
+// settings they were given.
+TEST_F(MarginChecks, ThePrintersOwnSheetStartsFromTheMachineWideUserSettings) {
+  std::vector<BYTE> record(kUserRecordSize);
+  const char16_t* stored = u"MW1";
+  ASSERT_TRUE(SetItemValue(kIdentifier, dm.data(), pd.data(), 0xFFFFFFFFu, 6, &stored));
+  ASSERT_EQ(FillUserSettingInfoFromSettings(printer, database, pd.data(), record.data()), 1);
+  ASSERT_EQ(WriteUserSettingInfo(printer, database, record.data(), kUserRecordMachineWide | 2), 1);
+  const char16_t* given = u"";
+  ASSERT_TRUE(SetItemValue(kIdentifier, dm.data(), pd.data(), 0xFFFFFFFFu, 6, &given));
+
+  struct Case {
+    WORD mode;
+    SheetHostClassifier host;
+    LONG per_user;  // 439
+    bool taken;
+  } const cases[] = {
+      {kSheetModeDevice, application_host, 0, true},
+      {kSheetModeDevice, printer_folder_host, 1, false},
+      {kSheetModeDocument, printer_folder_host, 1, true},
+      {kSheetModeDocument, application_host, 0, false},
+      {kSheetModeUserDefault, printer_folder_host, 0, true},
+  };
+  for (const Case& k : cases) {
+    set(439, k.per_user);
+    SetSheetHostClassifier(k.host);
+    TwoPageSheet sheet(database, printer, k.mode, dm, pd);
+    ASSERT_NE(sheet.context, nullptr);
+    EXPECT_EQ(QueueSheetStartupWarnings(sheet.pages[0]), 1);
+    EXPECT_EQ(sheet.text(kIdentifier), k.taken ? u"MW1" : u"") << k.mode << "/" << k.per_user;
+  }
+  SetSheetHostClassifier(nullptr);
 }
 
 TEST_F(MarginChecks, WithoutASheetWindowTheMarginPlaceDecides) {

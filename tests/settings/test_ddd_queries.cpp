@@ -44,7 +44,12 @@ json query_fields() {
               {"12", (1u << 14) | 1u},
               {"17", "driver0"},
               {"19", "driver2"},
+              {"29", "https://printers.example/demo"},
               {"30", "Software\\Base"},
+              {"31", "Driver Name"},
+              {"32", "Notice"},
+              {"28", {"COVER.DAT", "second"}},
+              {"37", "DEVSEL"},
               {"33", "User\\Base"},
               {"36", strings36}};
 }
@@ -281,6 +286,33 @@ TEST_F(DddQueries, GlobalFieldsAndDatabaseStrings) {
   EXPECT_EQ(status, DDD_OK);
   EXPECT_EQ(wide(text), u"Model X");
   GlobalFree(text);
+}
+
+// The database's text records by record number and element; a number
+// that holds no texts is refused, one the file lacks is not found.
+TEST_F(DddQueries, TextRecords) {
+  struct Case {
+    WORD record, index;
+    DddStatus status;
+    const char16_t* text;
+  } const cases[] = {
+      {29, 0, DDD_OK, u"https://printers.example/demo"},
+      {30, 0, DDD_OK, u"Software\\Base"},
+      {31, 0, DDD_OK, u"Driver Name"},
+      {32, 0, DDD_OK, u"Notice"},
+      {37, 0, DDD_OK, u"DEVSEL"},
+      {28, 1, DDD_OK, u"second"},
+      {38, 0, DDD_NOT_FOUND, u""},
+      {26, 0, DDD_BAD, u""},  // a number, not texts
+      {60, 0, DDD_BAD, u""},
+  };
+  for (const Case& c : cases) {
+    WCHAR* text = nullptr;
+    EXPECT_EQ(DddReadVarRecord(m(), c.record, c.index, &text), c.status) << c.record << "/" << c.index;
+    EXPECT_EQ(wide(text), c.text) << c.record << "/" << c.index;
+    if (text) GlobalFree(text);
+  }
+  EXPECT_EQ(DddReadVarRecord(m(), 29, 0, nullptr), DDD_BAD);
 }
 
 TEST_F(DddQueries, OptionBitsOfFieldTwelve) {

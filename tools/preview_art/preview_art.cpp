@@ -902,4 +902,19 @@ void write_art(const std::string& directory, const std::string& json_name) {
   if (!j) throw std::runtime_error("cannot write " + json_name);
 }
 
+Canvas demo_logo() {
+  Canvas c(kDemoLogoWidth, kDemoLogoHeight, kPaleBlue);
+  c.fill(0, 130, kDemoLogoWidth, 20, kNavy);
+  c.fill(0, 126, kDemoLogoWidth, 4, kBlue);
+  // The printer: body, paper tray slot and the sheet it gives out.
+  c.fill(300, 60, 80, 50, kGrey);
+  c.frame(300, 60, 80, 50, kDark);
+  c.fill(310, 72, 60, 4, kDark);
+  c.fill(316, 30, 48, 42, kWhite);
+  c.frame(316, 30, 48, 42, kDark);
+  for (int y = 38; y < 66; y += 7) c.line(322, y, 357, y, kGrey);
+  c.disc(368, 100, 4, kGreen);
+  return c;
+}
+
 }  // namespace morva::preview_art

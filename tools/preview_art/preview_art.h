@@ -63,6 +63,12 @@ struct Icon {
 // cover, bound at the left or at the right.
 std::vector<Icon> position_icons();
 
+// The demo model's logo for the version dialog: a pale banner with a
+// navy foot and, at the right, a printer giving out a sheet; the dialog's
+// texts stand on its empty left part.
+inline constexpr int kDemoLogoWidth = 400, kDemoLogoHeight = 150;
+Canvas demo_logo();
+
 // Writes b<id>.bmp for every bitmap, i<id>.ico for every icon and
 // `json_name` listing them into `directory`. Throws std::runtime_error when a file cannot be written.
 void write_art(const std::string& directory, const std::string& json_name);

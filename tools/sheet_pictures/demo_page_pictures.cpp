@@ -4,20 +4,16 @@
 // pictures the pages show (the paper page's layout preview, the stamp
 // preview, the device picture of the installable-options page) as PNG
 // files under <root>/page-pictures/, each checked at a few pixels that show
-// the choice.
+// the choice; and the version dialog, with and without the model's logo.
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <unistd.h>
+#include <tuple>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "ddd_builder.h"
 #include "gfx_demo.h"
-#include "preview_art.h"
 #include "settings/items/item_access.h"
+#include "sheet_picture_host.h"
 #include "win/machine_root.h"
 #include "win/win.h"
 
@@ -25,93 +21,33 @@ namespace {
 
 namespace ui = morva::platform::ui;
 namespace art = morva::preview_art;
+namespace pictures = morva::sheet_pictures;
 using morva::gfx_demo::kDemoPrinter;
+using pictures::select_tab;
+using pictures::SheetHost;
+using pictures::Shown;
 
 constexpr char16_t kPicturePrinter[] = u"Morva Demo Printer with Options";
-constexpr DWORD kFullDevmode = 5988;
 constexpr COLORREF kWhite = RGB(255, 255, 255), kArrow = RGB(240, 150, 30), kKey = RGB(255, 0, 255);
 constexpr COLORREF kBody = RGB(215, 215, 215), kUnit = RGB(240, 150, 30);
+constexpr COLORREF kLogoBanner = RGB(175, 200, 240), kLogoFoot = RGB(20, 40, 120);
+constexpr unsigned kLogoId = 100;
 
 std::string g_folder;
 int g_failed = 0;
 
-std::string program_directory() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  path[n] = 0;
-  return std::filesystem::path(path).parent_path().string();
-}
-
-// A control's picture as the page shows it, written as a PNG and read back
-// through the control's DC.
-struct Shown {
-  std::vector<COLORREF> pixels;
-  INT width = 0, height = 0;
-  COLORREF at(INT x, INT y) const {
-    return x < width && y < height ? pixels[static_cast<size_t>(y * width + x)] : CLR_INVALID;
-  }
-  bool any(COLORREF c) const {
-    for (COLORREF p : pixels)
-      if (p == c) return true;
-    return false;
-  }
-};
-Shown show(HWND sheet, HWND control, const char* file) {
-  Shown s;
-  // The whole sheet is drawn first, so that the control's picture has the
-  // page behind it; the control's part is then copied out.
-  if (!control || !ui::write_png(sheet, g_folder + "/.sheet.png")) return s;
-  std::filesystem::remove(g_folder + "/.sheet.png");
-  RECT r{};
-  GetClientRect(control, &r);
-  s.width = r.right;
-  s.height = r.bottom;
-  HDC dc = GetDC(control);
-  HDC copy = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, s.width, s.height);
-  HGDIOBJ old = SelectObject(copy, bitmap);
-  BitBlt(copy, 0, 0, s.width, s.height, dc, 0, 0, SRCCOPY);
-  for (INT y = 0; y < s.height; ++y)
-    for (INT x = 0; x < s.width; ++x) s.pixels.push_back(GetPixel(copy, x, y));
-  SelectObject(copy, old);
-  DeleteDC(copy);
-  ReleaseDC(control, dc);
-  if (!morva::platform::write_png(bitmap, g_folder + "/" + file)) s.pixels.clear();
-  DeleteObject(bitmap);
-  return s;
-}
+Shown show(HWND sheet, HWND control, const char* file) { return pictures::show(sheet, control, g_folder + "/" + file); }
 
 void report(const char* file, const char* what, bool checked) {
   std::printf("  %-36s %s: %s\n", file, what, checked ? "checked" : "NOT as expected");
   if (!checked) ++g_failed;
 }
 
-PFNPROPSHEETUI sheets_of(HMODULE ui_dll, const char* name) {
-  return ui_dll ? morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll, name)) : nullptr;
-}
-
-// Opens the document sheet with `input` (or the printer's settings); the
-// script acts on it; the full DEVMODE comes back.
-std::vector<BYTE> document_sheet(HMODULE ui_dll, HANDLE printer, const std::vector<BYTE>* input, ui::ModalScript script) {
-  std::vector<BYTE> out(kFullDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer, const_cast<LPWSTR>(kDemoPrinter),
-                                input ? reinterpret_cast<PDEVMODEW>(const_cast<BYTE*>(input->data())) : nullptr,
-                                reinterpret_cast<PDEVMODEW>(out.data()), kFullDevmode, DM_COPY | DM_PROMPT};
-  ui::script_modal(std::move(script));
-  DWORD result = 0;
-  CommonPropertySheetUIW(nullptr, sheets_of(ui_dll, "DrvDocumentPropertySheets"), reinterpret_cast<LPARAM>(&header),
-                         &result);
-  return out;
-}
-
-void select_tab(HWND sheet, INT tab) { ui::select(GetDlgItem(sheet, IDC_PS_TABCONTROL), tab); }
-
 // The paper page: the preview of the printer's settings, then two-sided
 // printing and landscape chosen on the page.
-void paper_page(HMODULE ui_dll, HANDLE printer) {
+void paper_page(SheetHost& host) {
   std::printf("Paper page, layout preview (control 1186):\n");
-  document_sheet(ui_dll, printer, nullptr, [](HWND sheet) {
+  host.document_sheet([](HWND sheet) {
     HWND page = ui::current_page(sheet);
     HWND preview = GetDlgItem(page, 1186);
     const Shown one = show(sheet, preview, "paper-preview-one-sided.png");
@@ -132,15 +68,15 @@ void paper_page(HMODULE ui_dll, HANDLE printer) {
 
 // The stamp page: the preview of a page without a stamp and with one named
 // by the settings.
-void stamp_page(HMODULE ui_dll, HANDLE printer) {
+void stamp_page(SheetHost& host) {
   std::printf("Stamp page, stamp preview (control 1451):\n");
-  std::vector<BYTE> input = document_sheet(ui_dll, printer, nullptr, [](HWND sheet) { ui::press_ok(sheet); });
+  std::vector<BYTE> input = host.document_sheet([](HWND sheet) { ui::press_ok(sheet); });
   Shown plain;
-  document_sheet(ui_dll, printer, &input, [&](HWND sheet) {
+  host.document_sheet([&](HWND sheet) {
     select_tab(sheet, 2);
     plain = show(sheet, GetDlgItem(ui::current_page(sheet), 1451), "stamp-preview-none.png");
     ui::press_cancel(sheet);
-  });
+  }, &input);
   std::vector<BYTE> scratch(7972);
   for (auto [ddmid, text, bytes] : {std::tuple<WORD, const char16_t*, DWORD>{297, u"Demo draft", 66},
                                     {299, u"DRAFT", 130}}) {
@@ -157,7 +93,7 @@ void stamp_page(HMODULE ui_dll, HANDLE printer) {
     if (GetItemValue(ddmid, input.data(), scratch.data(), &type, &size, &v) == 0)
       SetItemValueRaw(ddmid, input.data(), scratch.data(), type, size, &value);
   }
-  document_sheet(ui_dll, printer, &input, [&](HWND sheet) {
+  host.document_sheet([&](HWND sheet) {
     select_tab(sheet, 2);
     const Shown stamped = show(sheet, GetDlgItem(ui::current_page(sheet), 1451), "stamp-preview-draft.png");
     // The middle of the page: blank without a stamp, the text with it.
@@ -169,46 +105,34 @@ void stamp_page(HMODULE ui_dll, HANDLE printer) {
     ui::write_png(sheet, g_folder + "/stamp-page.png");
     std::printf("  %-36s the whole page\n", "stamp-page.png");
     ui::press_cancel(sheet);
-  });
+  }, &input);
 }
 
-// The version dialog, opened by the detail page's button.
-void version_dialog(HMODULE ui_dll, HANDLE printer) {
-  std::printf("Version dialog (from button 3312 of the detail page):\n");
+// The version dialog, opened by the detail page's button: the demo model
+// has no logo, the model of the picture printer has one.
+void version_dialog(SheetHost& host, const char* file, bool logo) {
+  std::printf("Version dialog (from button 3312 of the detail page)%s:\n", logo ? " with the model's logo" : "");
   bool shown = false;
-  document_sheet(ui_dll, printer, nullptr, [&](HWND sheet) {
+  host.document_sheet([&](HWND sheet) {
     select_tab(sheet, 3);
     ui::script_modal([&](HWND dialog) {
-      const std::u16string block = ui::text(ui::find(dialog, 1213));
-      shown = ui::write_png(dialog, g_folder + "/version-dialog.png") && block.rfind(u"Version ", 0) == 0;
+      const std::u16string block = ui::text(ui::find(dialog, 1220));
+      const Shown whole = show(dialog, dialog, file);
+      shown = block.find(u"Version ") != std::u16string::npos;
+      if (logo) shown = shown && whole.at(5, 5) == kLogoBanner && whole.at(5, 140) == kLogoFoot;
       ui::click(ui::find(dialog, 1092));
     });
     ui::click(ui::find(sheet, 3312));
     ui::press_cancel(sheet);
   });
-  report("version-dialog.png", "the driver's version block", shown);
-}
-
-std::string hex_of(const art::Canvas& c) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string s;
-  for (auto b : art::bmp_bytes(c, 8)) {
-    s += digits[b >> 4];
-    s += digits[b & 15];
-  }
-  return s;
+  report(file, logo ? "the version block over the model's logo" : "the driver's version block", shown);
 }
 
 // A second printer of the demo model whose database holds pictures of the
-// device: its body always and the duplex unit while option 4103 is on.
+// device (its body always and the duplex unit while option 4103 is on)
+// and the model's logo.
 bool install_picture_printer(const std::string& bin, const std::string& root) {
-  std::FILE* f = std::fopen(MORVA_DEMO_DATABASE, "rb");
-  if (!f) return false;
-  std::string text;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
-  std::fclose(f);
-  nlohmann::json d = nlohmann::json::parse(text);
+  nlohmann::json d = pictures::demo_model();
   art::Canvas body(110, 70, art::kLight);
   body.frame(0, 0, 110, 70, art::kDark);
   body.fill(8, 8, 40, 10, art::kNavy);
@@ -221,35 +145,26 @@ bool install_picture_printer(const std::string& bin, const std::string& root) {
            {{"kind", 9},
             {"conditions", {{{"op", 1}, {"ddmid", 4103}, {"value", on}, {"connector", 3}}}},
             {"picture", {0, 0, 2}}},
-           {{"kind", 12}, {"id", 1}, {"format", 1}, {"word1", 10}, {"word2", 10}, {"bitmap", hex_of(body)}},
-           {{"kind", 12}, {"id", 2}, {"format", 1}, {"word1", 10}, {"word2", 82}, {"bitmap", hex_of(unit)}},
+           pictures::picture_record(1, body, 10, 10),
+           pictures::picture_record(2, unit, 10, 82),
+           pictures::picture_record(kLogoId, art::demo_logo()),
        }))
     d["main"]["records"].push_back(r);
+  d["main"]["fields"]["1"] = kLogoId;
   const std::string folder = root + "/picture_model";
-  morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
-  std::string error;
-  if (!morva::gfx_demo::install_demo_printer_as(bin, kPicturePrinter, bin + "/libmorvagfx.so", &error, folder)) {
-    std::fprintf(stderr, "demo-42-page-pictures: %s\n", error.c_str());
-    return false;
-  }
-  return true;
+  std::string error = pictures::write_model(d, folder);
+  if (error.empty() &&
+      morva::gfx_demo::install_demo_printer_as(bin, kPicturePrinter, bin + "/libmorvagfx.so", &error, folder))
+    return true;
+  std::fprintf(stderr, "demo-42-page-pictures: %s\n", error.c_str());
+  return false;
 }
 
 // The installable-options page of that printer: the device without and
 // with its duplex unit, switched by the page's check box.
-void options_page(HMODULE ui_dll, const std::string& bin, const std::string& root) {
+void options_page(SheetHost& host) {
   std::printf("Installable-options page, device picture (control 1310):\n");
-  if (!install_picture_printer(bin, root)) {
-    report("options-device-*.png", "printer with device pictures installed", false);
-    return;
-  }
-  HANDLE printer = nullptr;
-  PRINTER_DEFAULTSW full{nullptr, nullptr, PRINTER_ALL_ACCESS};
-  if (!OpenPrinterW(const_cast<LPWSTR>(kPicturePrinter), &printer, &full)) {
-    report("options-device-*.png", "printer with device pictures opened", false);
-    return;
-  }
-  ui::script_modal([&](HWND sheet) {
+  host.device_sheet([&](HWND sheet) {
     select_tab(sheet, 1);
     HWND page = ui::current_page(sheet);
     HWND unit = GetDlgItem(page, 4711);
@@ -264,11 +179,6 @@ void options_page(HMODULE ui_dll, const std::string& bin, const std::string& roo
     std::printf("  %-36s the whole page\n", "options-page.png");
     ui::press_cancel(sheet);
   });
-  DEVICEPROPERTYHEADER header{sizeof header, 0, printer, const_cast<LPWSTR>(kPicturePrinter)};
-  DWORD result = 0;
-  CommonPropertySheetUIW(nullptr, sheets_of(ui_dll, "DrvDevicePropertySheets"), reinterpret_cast<LPARAM>(&header),
-                         &result);
-  ClosePrinter(printer);
 }
 
 }  // namespace
@@ -281,23 +191,24 @@ int main(int argc, char** argv) {
   morva::platform::set_machine_root(argv[1]);
   g_folder = std::string(argv[1]) + "/page-pictures";
   std::filesystem::create_directories(g_folder);
-  HANDLE printer = nullptr;
-  PRINTER_DEFAULTSW full{nullptr, nullptr, PRINTER_ALL_ACCESS};
-  if (!OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer, &full)) {
-    std::fprintf(stderr, "demo-42-page-pictures: the demo printer is not installed\n");
+  std::string error;
+  {
+    SheetHost host;
+    if (!host.open(kDemoPrinter, &error)) {
+      std::fprintf(stderr, "demo-42-page-pictures: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("Pictures of the sheets' pages in %s:\n", g_folder.c_str());
+    paper_page(host);
+    stamp_page(host);
+    version_dialog(host, "version-dialog.png", false);
+  }
+  SheetHost host;
+  if (!install_picture_printer(pictures::program_directory(), argv[1]) || !host.open(kPicturePrinter, &error)) {
+    report("options-device-*.png", "printer with device pictures and logo installed", false);
     return 1;
   }
-  HMODULE ui_dll = LoadLibraryW(u"morvaui.dll");
-  if (!sheets_of(ui_dll, "DrvDocumentPropertySheets")) {
-    std::fprintf(stderr, "demo-42-page-pictures: morvaui.dll has no sheets\n");
-    return 1;
-  }
-  std::printf("Pictures of the sheets' pages in %s:\n", g_folder.c_str());
-  paper_page(ui_dll, printer);
-  stamp_page(ui_dll, printer);
-  version_dialog(ui_dll, printer);
-  ClosePrinter(printer);
-  options_page(ui_dll, program_directory(), argv[1]);
-  FreeLibrary(ui_dll);
+  options_page(host);
+  version_dialog(host, "version-dialog-logo.png", true);
   return g_failed ? 1 : 0;
 }

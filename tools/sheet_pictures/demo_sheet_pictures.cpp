@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -19,17 +18,10 @@
 #include "property_sheets/preview.h"
 #include "property_sheets/stamp_preview.h"
 #include "settings/items/item_access.h"
+#include "sheet_picture_host.h"
 #include "win/win.h"
 
 namespace {
-
-std::string program_directory() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  path[n] = 0;
-  return std::filesystem::path(path).parent_path().string();
-}
 
 struct PreviewCase {
   const char* file;
@@ -114,16 +106,6 @@ bool write_stamp(HMODULE module, const std::string& folder, const StampCase& c) 
 
 namespace art = morva::preview_art;
 
-std::string hex_of(const art::Canvas& c) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string s;
-  for (auto b : art::bmp_bytes(c, 8)) {
-    s += digits[b >> 4];
-    s += digits[b & 15];
-  }
-  return s;
-}
-
 // The parts of a demo device: body, finisher (option 4114), duplex unit
 // (two-sided printing), large tray (4100 or 4101) and output tray cover.
 nlohmann::json device_database() {
@@ -157,11 +139,11 @@ nlohmann::json device_database() {
       {{"kind", 9}, {"conditions", {cond(16, json{{"type", 128}, {"table", 1}}, 3)}}, {"picture", {0, 0, 3}}},
       {{"kind", 9}, {"conditions", {cond(4100, on, 2), cond(4101, on, 3)}}, {"picture", {0, 0, 4}}},
       {{"kind", 9}, {"conditions", {cond(4102, on, 3)}}, {"picture", {0, 0, 5}}},
-      {{"kind", 12}, {"id", 1}, {"format", 1}, {"word1", 10}, {"word2", 20}, {"bitmap", hex_of(body)}},
-      {{"kind", 12}, {"id", 2}, {"format", 1}, {"word1", 120}, {"word2", 10}, {"bitmap", hex_of(finisher)}},
-      {{"kind", 12}, {"id", 3}, {"format", 1}, {"word1", 10}, {"word2", 90}, {"bitmap", hex_of(duplex)}},
-      {{"kind", 12}, {"id", 4}, {"format", 1}, {"word1", 10}, {"word2", 98}, {"bitmap", hex_of(tray)}},
-      {{"kind", 12}, {"id", 5}, {"format", 1}, {"word1", 10}, {"word2", 10}, {"bitmap", hex_of(cover)}},
+      morva::sheet_pictures::picture_record(1, body, 10, 20),
+      morva::sheet_pictures::picture_record(2, finisher, 120, 10),
+      morva::sheet_pictures::picture_record(3, duplex, 10, 90),
+      morva::sheet_pictures::picture_record(4, tray, 10, 98),
+      morva::sheet_pictures::picture_record(5, cover, 10, 10),
       {{"kind", 20}, {"id", 1}, {"type", 3}, {"element_size", 2}, {"elements", {2, 3}}},
   });
   return json{{"main",
@@ -252,7 +234,7 @@ int main(int argc, char** argv) {
   }
   const std::string folder = std::string(argv[1]) + "/pictures";
   std::filesystem::create_directories(folder);
-  HMODULE module = morva::platform::open_resource_container(program_directory() + "/morvares.xrs");
+  HMODULE module = morva::platform::open_resource_container(morva::sheet_pictures::program_directory() + "/morvares.xrs");
   if (!module) {
     std::fprintf(stderr, "demo-41-sheet-pictures: cannot open morvares.xrs\n");
     return 1;

@@ -195,6 +195,7 @@ BOOL blit_brush(HDC hdc, const RECT* rc, HBRUSH brush, DWORD rop) {
   if (brush) {
     b = brush_arg(brush);
     if (!b) return FALSE;
+    if (b->style == BS_NULL) return TRUE;  // a hollow brush paints nothing
   }
   RECT r = to_device(dc->s, *rc);
   if (r.right <= r.left || r.bottom <= r.top) return TRUE;

@@ -15,7 +15,9 @@
 // - Group boxes never take the focus and send nothing.
 // - Static controls with SS_ICON or SS_BITMAP load the image the template
 //   names from the dialog's module; STM_SETIMAGE / STM_SETICON answer the
-//   previous image. With SS_NOTIFY a click sends STN_CLICKED.
+//   previous image; a bitmap static without SS_CENTERIMAGE takes the size
+//   of the bitmap it is given, and paints it at its top left (centred with
+//   SS_CENTERIMAGE). With SS_NOTIFY a click sends STN_CLICKED.
 #include "win/resources.h"
 #include "windows/window_internal.h"
 
@@ -160,6 +162,14 @@ LRESULT static_proc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     case STM_SETIMAGE: {
       HANDLE old = d->image;
       d->image = reinterpret_cast<HANDLE>(message == STM_SETICON ? static_cast<LPARAM>(wParam) : lParam);
+      // A bitmap static takes the size of its new bitmap, unless it centres
+      // the bitmap in its own size.
+      BITMAP shape{};
+      if (type == SS_BITMAP && message == STM_SETIMAGE && wParam == IMAGE_BITMAP && d->image &&
+          !(GetWindowLongW(h, GWL_STYLE) & SS_CENTERIMAGE) &&
+          GetObjectW(d->image, sizeof shape, &shape) == static_cast<INT>(sizeof shape))
+        SetWindowPos(h, nullptr, 0, 0, shape.bmWidth, shape.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      InvalidateRect(h, nullptr, TRUE);
       return reinterpret_cast<LRESULT>(old);
     }
     case STM_GETICON:

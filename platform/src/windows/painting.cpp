@@ -194,6 +194,19 @@ void paint_static(HWND h, HDC dc) {
     if (type == SS_BLACKRECT) fill(dc, r, RGB(0, 0, 0));
     if (type == SS_GRAYRECT) fill(dc, r, GetSysColor(COLOR_BTNSHADOW));
     if (type == SS_WHITERECT) fill(dc, r, RGB(255, 255, 255));
+    auto image = type == SS_BITMAP ? reinterpret_cast<HBITMAP>(SendMessageW(h, STM_GETIMAGE, IMAGE_BITMAP, 0)) : nullptr;
+    BITMAP shape{};
+    if (image && GetObjectW(image, sizeof shape, &shape) == static_cast<INT>(sizeof shape)) {
+      // The bitmap at the top left, or centred with SS_CENTERIMAGE.
+      const bool centred = (style & SS_CENTERIMAGE) != 0;
+      HDC memory = CreateCompatibleDC(dc);
+      HGDIOBJ old = SelectObject(memory, image);
+      BitBlt(dc, centred ? (r.right - shape.bmWidth) / 2 : 0, centred ? (r.bottom - shape.bmHeight) / 2 : 0,
+             shape.bmWidth, shape.bmHeight, memory, 0, 0, SRCCOPY);
+      SelectObject(memory, old);
+      DeleteDC(memory);
+      return;
+    }
     if (type == SS_BLACKFRAME || type == SS_BITMAP) frame(dc, r, GetSysColor(COLOR_BTNSHADOW));
     return;
   }

@@ -35,6 +35,12 @@ INT BuildDeviceOptionPictureFor(DddHandle* database, void* devmode, void* printe
 // The same for the sheet of `dialog`: 6 without a sheet context.
 INT BuildDeviceOptionPicture(HMODULE module, HWND dialog, UINT control_id, PreviewImage** out, HPALETTE* palette);
 
+// The model's own picture (the version dialog's 1217): the picture the
+// database's global field 1 names, at (0, 0). 0, 5 when the model has
+// none, 6 without a sheet context, 2 out of memory.
+inline constexpr UINT kModelPictureControl = 1217;
+INT BuildModelPicture(HMODULE module, HWND dialog, UINT control_id, PreviewImage** out, HPALETTE* palette);
+
 // The colour-mode picture's bitmap for DDMIDs 270, 271, 390 and 293;
 // `offers_colour_choice` says whether DDMID 270's choices on this sheet
 // include the value 2. 0 when these values have no picture.

@@ -10,6 +10,7 @@ struct DddHandle;
 struct SheetContext;
 struct SheetState;
 struct PendingWarnings;
+struct ConflictMessageOptions;
 
 // What a margin check reads: the sheet's database, printer and settings.
 struct MarginCheckContext {
@@ -62,16 +63,18 @@ inline constexpr DWORD kWarnImagePlacement = 0x2;
 // `host_class` is the class of the sheet's host window (margins go to the
 // user's key when it is not 0), or -1 without a sheet window (the check
 // runs only when DDMID 463 is 1). *out is null when there is nothing to
-// show. 1 or 0 (nothing kept).
+// show; `options` shape the whole-settings check's texts. 1 or 0 (nothing
+// kept).
 INT CollectApplyWarnings(const MarginCheckContext* context, DWORD flags, BOOL check_margins, INT message_id,
-                         INT host_class, PendingWarnings** out);
+                         INT host_class, PendingWarnings** out, const ConflictMessageOptions* options = nullptr);
 // The text of slot i: status 0, or 1 with null for an index above 1.
 INT GetPendingWarning(const PendingWarnings* holder, INT index, LPCWSTR* text);
 
 // The start-up warnings of a sheet, collected the first time only: 1 when
 // collected now (the holder, kept in the SheetState, may be null), 0 when
 // they were collected before or the collection failed.
-INT QueueStartupWarnings(SheetContext* context, DWORD flags, INT message_id, INT host_class);
+INT QueueStartupWarnings(SheetContext* context, DWORD flags, INT message_id, INT host_class,
+                         const ConflictMessageOptions* options = nullptr);
 
 // The class of a sheet's host window (0 the printer's own sheet from the
 // printer folder); the print side that knows the host windows registers it.
@@ -79,8 +82,13 @@ using SheetHostClassifier = INT (*)(HWND window, LPCWSTR printer_name, WORD shee
 void SetSheetHostClassifier(SheetHostClassifier classifier);
 // The host class of the sheet's window (through the registered classifier).
 INT SheetHostClass(const SheetContext* context);
-// Once per sheet, when one of its dialogs is initialised: collects the
-// start-up warnings and, when there is one to show, posts UM_SHOW_WARNINGS
+// Before the start-up checks: the printer's own sheet (a device sheet whose
+// DEVMODE does not hold the user's settings, or another sheet opened by the
+// printer's own window) takes the job-type section of the machine-wide
+// user record into its current settings. 1 when taken in.
+INT LoadStartupUserSettings(SheetContext* context);
+// Once per sheet, when one of its dialogs is initialised: takes in the
+// printer's own user settings, then collects the start-up warnings and, when there is one to show, posts UM_SHOW_WARNINGS
 // to the dialog. 1 when collected now, 0 otherwise.
 INT QueueSheetStartupWarnings(HWND dialog);
 // UM_SHOW_WARNINGS: the queued warnings in message boxes owned by the

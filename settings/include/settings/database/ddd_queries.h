@@ -86,6 +86,11 @@ WORD DddGetFieldCount(DddFile* file, WORD field);
 WCHAR* DddGetFieldString(DddFile* file, WORD field, WORD index);
 DddStatus DddGetDatabaseString(DddFile* file, WORD number, WCHAR** out);
 DddStatus DddGetProductString(DddFile* file, WORD which, WCHAR** out);
+// Element `index` of the database's text record `record` (the string global
+// fields: 29 the web site, 30 the key base, 31 the driver name, 32 the
+// notice, 37 the device selection, 38 the version dialog's title) as a new
+// GlobalAlloc'ed string; DDD_BAD for a record that holds no texts.
+DddStatus DddReadVarRecord(DddFile* file, WORD record, WORD index, WCHAR** out);
 WCHAR* DddGetModelName(DddHandle* handle, DddStatus* status);
 
 // Accessors on loaded values: 1 (or null / 0) for a value of another kind,
