@@ -203,23 +203,11 @@ void check_stored_face(ControlEvent* event) {
   if (ApplyFontSelection(event, &changed, &count, kItemFontGroup)) GlobalFree(changed);
 }
 
-// The face list of setting 358 comes from the sheet's font lists; a dialog
-// opened where no page holds them builds them for as long as it is open.
-std::map<HWND, bool>& own_font_lists() {
-  static std::map<HWND, bool> owned;
-  return owned;
-}
-
 INT ItemDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
   HWND dialog = event->window;
   if (message == WM_INITDIALOG) {
-    const SheetState* state = GetSheetState(dialog);
-    if (state && !HasSheetFontLists(state) && BuildStampFontLists(dialog)) {
-      own_font_lists()[dialog] = true;
-      const ControlSet* set = GetDialogControlSet(dialog, event->kind);
-      for (INT i = 0; set && i < set->count; ++i)
-        if (set->records[i].id == kFaceList) RefreshItemInfo(dialog, &set->records[i], kFace);
-    }
+    // The face list of setting 358 comes from the sheet's font lists.
+    HoldDialogFontLists(dialog, event->kind, kFaceList, kFace);
     check_stored_face(event);
   } else if (IsNotifyCode(message, lParam, PSN_SETACTIVE)) {
     SetupLabelFonts(dialog, kLabelControls);
@@ -228,7 +216,7 @@ INT ItemDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
     ReleaseLabelFonts(dialog);
   } else if (message == WM_DESTROY) {
     ReleaseLabelFonts(dialog);
-    if (own_font_lists().erase(dialog)) ReleaseStampFontLists(dialog);
+    LetGoDialogFontLists(dialog);
   }
   return 0;
 }

@@ -64,6 +64,7 @@ constexpr INT kStampSwitch = 1362;
 constexpr INT kPagePreview = 1451;
 // Controls of the dialogs.
 constexpr INT kNameEdit = 1369;
+constexpr INT kStampFaceList = 1371;
 constexpr INT kReloadButton = 1406;
 constexpr INT kDialogPreview = 1453;
 
@@ -389,11 +390,15 @@ INT StampDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam,
   if (IsNotifyCode(message, lParam, PSN_KILLACTIVE) || IsNotifyCode(message, lParam, PSN_APPLY) ||
       IsNotifyCode(message, lParam, PSN_RESET) || message == WM_DESTROY) {
     ReleaseLabelFonts(event->window);
+    if (message == WM_DESTROY) LetGoDialogFontLists(event->window);
     return 0;
   }
   if (message != WM_INITDIALOG) return 0;
   SheetState* state = GetSheetState(event->window);
   if (!state) return 0;
+  // The page lets its font lists go on Apply though it stays open; the
+  // dialog then holds them itself, so that its face list is never empty.
+  HoldDialogFontLists(event->window, event->kind, kStampFaceList, kStampFace);
   const bool new_stamp = event->kind == 18;
   WCHAR caption[128] = {};
   if (LoadStringW(GetResourceModule(), new_stamp ? kNewStampCaption : kEditStampCaption, caption, 128) > 0)
@@ -698,7 +703,7 @@ constexpr ControlRecord kDialogRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, StampDialogHandler, nullptr, kNone, kNone, nullptr},
     {kNameEdit, 1, kNameRef, kControlEdit, nullptr, &kNameField, 1370, 9032, nullptr},
     {1388, 1, kTextRef, kControlEdit, StampTextHandler, &kTextField, 1389, 9033, nullptr},
-    {1371, 1, kFaceRef, kControlDropDown, StampFontHandler, nullptr, 1393, kNone, nullptr},
+    {kStampFaceList, 1, kFaceRef, kControlDropDown, StampFontHandler, nullptr, 1393, kNone, nullptr},
     {1390, 1, kSizeRef, kControlDropDown, nullptr, nullptr, 1394, 9202, nullptr},
     {1435, 1, kBoldRef, kControlCheckBox, nullptr, nullptr, kNone, kNone, nullptr},
     {1436, 1, kItalicRef, kControlCheckBox, nullptr, nullptr, kNone, kNone, nullptr},

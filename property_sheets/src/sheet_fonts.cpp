@@ -8,7 +8,9 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 
+#include "property_sheets/sheet_controls.h"
 #include "property_sheets/sheet_engine.h"
 #include "property_sheets/sheet_records.h"
 #include "settings/common/module_state.h"
@@ -283,6 +285,27 @@ void ReleaseStampFontLists(HWND window) {
   const SheetState* state = GetSheetState(window);
   SheetFonts* held = state ? fonts_of(state) : nullptr;
   if (held && --held->users <= 0) sheet_fonts().erase(state);
+}
+
+namespace {
+std::set<HWND>& dialogs_holding_lists() {
+  static std::set<HWND> held;
+  return held;
+}
+}  // namespace
+
+INT HoldDialogFontLists(HWND dialog, INT kind, INT face_control, WORD face_ddmid) {
+  const SheetState* state = GetSheetState(dialog);
+  if (!state || HasSheetFontLists(state) || !BuildStampFontLists(dialog)) return 0;
+  dialogs_holding_lists().insert(dialog);
+  const ControlSet* set = GetDialogControlSet(dialog, kind);
+  for (INT i = 0; set && i < set->count; ++i)
+    if (set->records[i].id == face_control) RefreshItemInfo(dialog, &set->records[i], face_ddmid);
+  return 1;
+}
+
+void LetGoDialogFontLists(HWND dialog) {
+  if (dialogs_holding_lists().erase(dialog)) ReleaseStampFontLists(dialog);
 }
 
 const FontEntryArray* GetSheetFontEntries(const SheetState* state) {

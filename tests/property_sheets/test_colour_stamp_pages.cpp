@@ -449,6 +449,37 @@ TEST_F(DocumentPages, StampFontFacesListScreenAndPrinterFonts) {
   EXPECT_EQ(stored_stamp.font.lfCharSet, 0);
 }
 
+// An Apply that leaves the sheet open lets the stamp page's font lists go;
+// a stamp dialog opened after it (New, then Edit) still lists the faces.
+TEST_F(DocumentPages, StampDialogsListFacesAfterApply) {
+  std::vector<std::u16string> after_new, after_edit;
+  sheet([&](HWND s) {
+    to_tab(s, kStampTab);
+    // The document sheet has no Apply button; the sheet applies on request.
+    ASSERT_TRUE(SendMessageW(s, PSM_APPLY, 0, 0));
+    ui::script_modal([&](HWND dialog) {
+      after_new = ui::items(ui::find(dialog, kStampFaceList));
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kStampTextField), u"APPLIED"));
+      ASSERT_TRUE(ui::tab());
+      ASSERT_TRUE(ui::click(ui::find(dialog, kStampOkButton)));
+    });
+    ASSERT_TRUE(ui::click(ui::find(s, kNewStamp)));
+    ui::script_modal([&](HWND dialog) {
+      after_edit = ui::items(ui::find(dialog, kStampFaceList));
+      ui::press_cancel(dialog);
+    });
+    ASSERT_TRUE(ui::click(ui::find(s, kEditStamp)));
+    ui::press_ok(s);
+  });
+  for (const auto* faces : {&after_new, &after_edit}) {
+    EXPECT_EQ(std::count(faces->begin(), faces->end(), u"DejaVu Sans"), 1);
+    EXPECT_EQ(std::count(faces->begin(), faces->end(), u"CS Courier"), 1);
+  }
+  StampRecord record{};
+  ASSERT_EQ(stored(u"APPLIED", &record), kStampOk);
+  EXPECT_NE(std::u16string(record.font.lfFaceName), u"");
+}
+
 // The custom colour button opens the colour chooser at the custom colour;
 // a colour chosen becomes the custom colour (the next chooser starts from
 // it) and the stamp's colour; a cancelled chooser changes neither.

@@ -59,6 +59,14 @@ void ReleaseStampFontLists(HWND window);
 const FontEntryArray* GetSheetFontEntries(const SheetState* state);
 // True while the sheet holds its font lists.
 bool HasSheetFontLists(const SheetState* state);
+// A dialog opened where no page holds the sheet's font lists (the page let
+// them go on Apply, or the dialog is opened from elsewhere) builds them for
+// as long as it is open and gives its face list (the record `face_control`
+// of dialog kind `kind`, bound to `face_ddmid`) the faces. 1 when the
+// dialog now holds the lists, 0 when a page already does or they cannot be
+// built. The dialog lets them go with LetGoDialogFontLists (on WM_DESTROY).
+INT HoldDialogFontLists(HWND dialog, INT kind, INT face_control, WORD face_ddmid);
+void LetGoDialogFontLists(HWND dialog);
 // Gives the options of a font-name setting the sheet's face list; other
 // settings and sheets without lists are left as they are.
 void AddSheetFaceChoices(const SheetState* state, WORD ddmid, ItemInfoOptions* options);
