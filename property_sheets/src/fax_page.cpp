@@ -554,13 +554,22 @@ void store_column_widths(HWND window) {
   WriteNumberedStrings(key.c_str(), kColumnWidthValuePrefix, strings, kColumnWidthCount);
 }
 
+// The widths the list starts with: 25 pixels for the icon, a third of the
+// list for the number and the name, the rest less 25 for the company.
+void default_column_widths(HWND window, INT* widths) {
+  RECT r{};
+  GetClientRect(GetDlgItem(window, kList), &r);
+  const INT third = (r.right - r.left) / 3;
+  widths[0] = 25;
+  widths[1] = widths[2] = third;
+  widths[3] = std::max<INT>(r.right - r.left - 25 - 2 * third - 25, 0);
+}
+
 void setup_list_view(HWND window) {
   HWND list = GetDlgItem(window, kList);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  RECT r{};
-  GetClientRect(list, &r);
-  const INT third = (r.right - r.left) / 3;
-  INT widths[kColumnWidthCount] = {25, third, third, std::max<INT>(r.right - r.left - 25 - 2 * third - 25, 0)};
+  INT widths[kColumnWidthCount] = {};
+  default_column_widths(window, widths);
   read_column_widths(window, widths);  // the user's own widths, when stored
   for (INT c = 0; c < 4; ++c) {
     std::u16string title = c ? ResourceText(kColumnTitles + c - 1) : std::u16string();
@@ -697,6 +706,13 @@ INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
     if (!words) return 0;
     if (NumberOr(window, 5211, 0) == 2) EnableWindow(GetDlgItem(window, kEntryOptions), FALSE);
     setup_list_view(window);
+    if (fax_sheet(window)) {
+      // The fax sheet's own buttons send or cancel the fax.
+      HWND frame = GetAncestor(window, GA_ROOT);
+      SetDlgItemTextW(frame, IDOK, ResourceText(5075).c_str());
+      SetDlgItemTextW(frame, IDCANCEL, ResourceText(5076).c_str());
+      SetActiveWindow(frame);
+    }
     if (SheetContext* c = GetSheetContext(window)) {
       const std::u16string key = history_key(window);
       if (!key.empty()) LoadAddressHistorySwitch(key.c_str(), c->current.devmode, c->current.printer_data);
@@ -801,6 +817,10 @@ INT ClearButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
   SetDlgItemTextW(window, kPhonebookStatus, u"");
   SetDlgItemTextW(window, kRowOptions, u"");
   update_buttons(window);
+  INT widths[kColumnWidthCount] = {};
+  default_column_widths(window, widths);
+  for (INT c = 0; c < kColumnWidthCount; ++c)
+    SendDlgItemMessageW(window, kList, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), MAKELPARAM(widths[c], 0));
   return RunCommandItem(event, message, wParam, lParam, record, &kDefaultsCommand);
 }
 

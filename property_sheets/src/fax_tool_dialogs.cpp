@@ -19,9 +19,8 @@ constexpr WORD kLineKind = 4111, kExtensionDial = 5144;
 // After the defaults, a device whose line setting is 1 dials its extension
 // line the second way.
 INT LineDialDefaultsButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
-                           const ControlRecord* record, const void* kind_data) {
+                           const ControlRecord* record, const void*) {
   const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
-  (void)kind_data;
   if (clicked(message, wParam) && event->command_result == 0 && NumberOr(event->window, kLineKind, 0) == 1 &&
       WriteNumber(event->window, kExtensionDial, 3, 2, 1)) {
     const WORD changed[] = {kExtensionDial};
@@ -93,6 +92,7 @@ INT_PTR ToolWaitProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     return TRUE;
   }
+  if (message == WM_DESTROY) KillTimer(window, kPollTimer);
   return RunEngineDialog(window, message, wParam, lParam, 58, kDialogTypeDialog);
 }
 

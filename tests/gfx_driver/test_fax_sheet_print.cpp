@@ -189,6 +189,9 @@ TEST_F(FaxSheetPrint, DestinationsEnteredAtTheDocumentStartGetOneJobEach) {
   const std::string png = root_.path() + "/fax-sheet-cover.png";
   ui::script_modal([&](HWND sheet) {
     ASSERT_NE(ui::find(sheet, kList), nullptr);
+    // The fax sheet's buttons send or cancel the fax.
+    EXPECT_EQ(ui::text(ui::find(sheet, IDOK)), u"Send");
+    EXPECT_EQ(ui::text(ui::find(sheet, IDCANCEL)), u"Cancel Fax");
     add(sheet, 0, u"0301234567", u"Ann");
     add(sheet, 1, u"12", u"Carol");
     add(sheet, 0, u"0302345678", u"Ben");

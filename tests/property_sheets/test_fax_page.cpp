@@ -37,7 +37,7 @@ using morva::gfx_demo::kDemoPrinter;
 
 constexpr DWORD kShortDevmode = 1604;
 constexpr INT kKind = 4016, kNumber = 4018, kName = 4019, kAdd = 4003, kList = 4002, kRemove = 4006;
-constexpr INT kOk = 1092;
+constexpr INT kOk = 1092, kDefaults = 1090;
 constexpr INT kCover = 4023, kCoverButton = 4024, kSubject = 4107, kSenders = 4106, kCoverSender = 4116;
 constexpr INT kSenderList = 4301, kSenderName = 4302, kSenderCompany = 4303, kRegisterSender = 4320, kNewSender = 4319;
 
@@ -218,7 +218,7 @@ TEST_F(FaxPage, DestinationsAndCoverSheetGoWithTheDevmodeToTheNextProcess) {
 
 // The user's column widths of the destination list are stored when the
 // sheet applies and come back in the next sheet; the first sheet shows
-// the default widths.
+// the default widths, and restoring the defaults gives them back.
 TEST_F(FaxPage, ColumnWidthsAreKeptForTheNextSheet) {
   std::vector<BYTE> devmode(kShortDevmode, 0);
   DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
@@ -234,6 +234,10 @@ TEST_F(FaxPage, ColumnWidthsAreKeptForTheNextSheet) {
       },
       [&](HWND list) {
         for (INT c = 0; c < 4; ++c) EXPECT_EQ(width(list, c), kept[c]) << c;
+        // Restoring the defaults gives the columns their first widths again.
+        EXPECT_TRUE(ui::click(ui::find(GetParent(list), kDefaults)));
+        EXPECT_EQ(width(list, 0), 25);
+        EXPECT_EQ(width(list, 2), width(list, 1));
       }};
   for (const auto& act : sheets) {
     ui::script_modal([&](HWND sheet) {
