@@ -285,6 +285,14 @@ bool CheckPhonebookTool(HWND owner, HMODULE resources, std::u16string* executabl
   return true;
 }
 
+bool LaunchPhonebookTool(HMODULE resources) {
+  std::u16string executable;
+  DWORD version = 0;
+  if (!FindPhonebookTool(resources, &executable, &version)) return false;
+  const HINSTANCE shown = ShellExecuteW(nullptr, u"open", executable.c_str(), nullptr, nullptr, SW_SHOW);
+  return reinterpret_cast<INT_PTR>(shown) > 32;
+}
+
 PhonebookResult AddToPhonebook(const PhonebookRequest& request, const FaxDestination* destination) {
   HMODULE resources = request.resources ? request.resources : GetResourceModule();
   std::u16string executable;
@@ -307,7 +315,8 @@ PhonebookResult AddToPhonebook(const PhonebookRequest& request, const FaxDestina
   PROCESS_INFORMATION process{};
   PhonebookResult result = PhonebookResult::kFailed;
   if (StartPhonebookTool(executable, run.CsvPath, request.phonebook, &process)) {
-    if (FinishPhonebookTool(&process, request.toolTimeoutMs)) {
+    const bool stopped = request.wait && request.wait(&process);
+    if (FinishPhonebookTool(&process, request.wait ? 0 : request.toolTimeoutMs) && !stopped) {
       result = PhonebookResult::kAdded;
     } else {
       result = PhonebookResult::kToolFailed;

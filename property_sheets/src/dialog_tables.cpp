@@ -4,6 +4,7 @@
 #include "control_handlers.h"
 #include "property_sheets/device_pages.h"
 #include "property_sheets/document_pages.h"
+#include "property_sheets/fax_page_dialogs.h"
 #include "property_sheets/fax_pages.h"
 #include "property_sheets/sheet_controls.h"
 #include "property_sheets/sheet_engine.h"
@@ -94,12 +95,12 @@ MORVA_EMPTY_SET(kKind39, 95050);
 constexpr const ControlSet& kKind42 = kJobNameControls;
 constexpr const ControlSet& kKind43 = kJobPairControls;
 constexpr const ControlSet& kKind44 = kJobNumberControls;
-MORVA_EMPTY_SET(kKind45, 41300);
+constexpr const ControlSet& kKind45 = kLineDialSet;
 constexpr const ControlSet& kKind49 = kRecipientReducedSet;
 constexpr const ControlSet& kKind55 = kCustomSizeControls;
 constexpr const ControlSet& kKind56 = kSizeUnitControls;
 constexpr const ControlSet& kKind57 = kSenderNoticeSet;
-MORVA_EMPTY_SET(kKind58, 0);
+constexpr const ControlSet& kKind58 = kToolWaitSet;
 constexpr const ControlSet& kKind59 = kConfirmNumberSet;
 constexpr const ControlSet& kKind60 = kAddressBookSet;
 #undef MORVA_EMPTY_SET

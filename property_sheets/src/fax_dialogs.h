@@ -8,6 +8,7 @@
 #include "fax/fax_job_attr.h"
 #include "property_sheets/fax_pages.h"
 #include "property_sheets/sheet_engine.h"
+#include "win/process.h"
 
 namespace fax_ui {
 
@@ -16,6 +17,9 @@ struct FaxSheetWords {
   morva::fax::FaxDestination default_entry{};
   BOOL has_default = FALSE;
   WORD pending = 0;          // messages the next 2534 shows
+  BOOL refresh_mark = FALSE;  // the next list refresh reports removed fax numbers and IP-fax addresses
+  PROCESS_INFORMATION tool{};  // the phonebook tool while it runs
+  BOOL tool_failed = FALSE;    // the tool-wait dialog ended the tool
   BOOL button_flag = FALSE;  // a button is opening a child dialog
   WORD sender_prompt = 0;    // 1 open the sender dialog, 2 open it in Edit mode
   WORD cover_word = 0;
@@ -50,6 +54,10 @@ std::u16string ResourceText(UINT id);
 INT Warn(HWND owner, UINT id);
 INT Ask(HWND owner, UINT id, UINT buttons);
 INT AskText(HWND owner, const std::u16string& text, UINT buttons);
+
+// The tool-wait dialog: it ends when the phonebook tool ends or when the
+// user stops the tool.
+INT_PTR ToolWaitProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // A dialog item's text.
 std::u16string ItemText(HWND window, INT id);

@@ -3,6 +3,7 @@
 // list view; rows are taken back into the entry or removed; leaving and
 // applying the page check the typed entry and store the list's count and
 // mode.
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "fax/fax_phonebook.h"
 #include "fax/fax_registry_lists.h"
 #include "fax_dialogs.h"
+#include "property_sheets/control_data.h"
 #include "property_sheets/fax_pages.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
@@ -33,11 +35,17 @@ constexpr INT kList = 4002, kRowOptions = 4007, kRemove = 4006, kEdit = 4004, kA
 constexpr INT kKind = 4016, kNumber = 4018, kName = 4019, kCompany = 4021, kEntryOptions = 4020;
 constexpr INT kDetails = 4022, kCover = 4023, kCoverButton = 4024, kNotice = 4044, kConfirm = 4048;
 constexpr INT kPhonebookStatus = 4035, kAddressBook = 4049, kHistory = 4045;
+constexpr INT kAddToPhonebook = 4046, kPhonebookTool = 4041, kToolWait = 4047;
 constexpr INT kHistoryMax = 10, kNumberLimit = 128;
+constexpr INT kSendLater = 4010, kHourEdit = 4011, kHourSpin = 4012, kSendDay = 4013, kMinuteSpin = 4014,
+              kMinuteEdit = 4015;
 // The page's own message: the pending warnings.
 constexpr UINT UM_PENDING_MESSAGES = 2534;
 // Asks the history drop-down to show the number setting again.
 constexpr UINT UM_SELECT_HISTORY = 2536;
+// Asks the phonebook button to decide again whether the entry can go into a
+// phonebook.
+constexpr UINT UM_PHONEBOOK_STATE = 2537;
 constexpr UINT kClearHistory = 5223, kClearHistoryQuestion = 5224;
 
 // Texts of the page.
@@ -125,12 +133,13 @@ BOOL fax_sheet(HWND window) {
   return state && state->mode == kSheetModeFaxOnly;
 }
 
-FaxDeviceRules rules_of(HWND window) {
+FaxDeviceRules rules_of(HWND window, bool* loaded = nullptr) {
   FaxDeviceRules rules{};
   SheetContext* c = GetSheetContext(window);
-  if (c && c->state)
-    LoadFaxDeviceRules(TestCapabilityBit(&c->state->capabilities, 0xFFFF0029), c->current.devmode,
-                       c->current.printer_data, c->state->database, &rules);
+  const bool ok = c && c->state &&
+                  LoadFaxDeviceRules(TestCapabilityBit(&c->state->capabilities, 0xFFFF0029), c->current.devmode,
+                                     c->current.printer_data, c->state->database, &rules) == 1;
+  if (loaded) *loaded = ok;
   return rules;
 }
 
@@ -173,6 +182,24 @@ void fill_rows(HWND window) {
   SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   FaxDestinationList* fax = GetDialogFaxList(window);
   for (INT i = 0; i < FaxList_Count(fax); ++i) add_row(window, *FaxList_GetAt(fax, i), i);
+}
+
+// Rebuilds the rows after the destinations the device can no longer take
+// are dropped; what was dropped becomes the pending messages. Only a
+// marked refresh reports dropped fax numbers and IP-fax addresses.
+void refresh_rows(HWND window) {
+  FaxSheetWords* words = SheetWords(window);
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  bool loaded = false;
+  const FaxDeviceRules rules = rules_of(window, &loaded);
+  if (words && fax) {
+    // Rules that cannot be read drop nothing.
+    words->pending = loaded ? FilterStoredDestinations(rules, fax, words->refresh_mark,
+                                                       static_cast<BYTE>(NumberOr(window, 1881, 0)))
+                            : 0;
+    words->refresh_mark = FALSE;
+  }
+  fill_rows(window);
 }
 
 INT selected_count(HWND window) {
@@ -229,6 +256,38 @@ void update_buttons(HWND window) {
   ReadText(window, 1795, &number);
   const bool no_sip = FaxMode(window) == 3 && !SipFaxOn(window);
   EnableWindow(GetDlgItem(window, kAdd), !number.empty() && !blank(number) && !no_sip);
+  SendMessageW(window, UM_PHONEBOOK_STATE, 0, 0);
+}
+
+// The entry can go into a phonebook when it is not a speed-dial number and
+// both its number and its name hold more than blanks.
+void update_phonebook_button(HWND window) {
+  std::u16string number, name;
+  const bool read = ReadText(window, 1795, &number) && ReadText(window, 1797, &name);
+  EnableWindow(GetDlgItem(window, kAddToPhonebook), read && NumberOr(window, 1794, 0) != kFaxKindSpeedDial &&
+                                                        !number.empty() && !blank(number) && !name.empty() &&
+                                                        !blank(name));
+}
+
+// The text under the list that names where the destinations came from:
+// the device's address book, or the address-book file (its name, without
+// the leading ":" and the folder).
+void show_phonebook_status(HWND window) {
+  FaxDestinationList* fax = GetDialogFaxList(window);
+  std::u16string text;
+  if (FaxList_Count(fax) > 0) {
+    std::u16string path;
+    if (FaxList_GetAt(fax, 0)->SourceKind == 1) {
+      text = ResourceText(5243);
+    } else if (NumberOr(window, 1891, 1) == 0 && ReadText(window, 1799, &path) && !path.empty()) {
+      if (path[0] == u':') path.erase(0, 1);
+      const size_t slash = path.rfind(u'\\');
+      text = ResourceText(5244) + (slash == std::u16string::npos ? path : path.substr(slash + 1));
+    }
+  } else {
+    WriteNumber(window, 1891, 1, 4, 0);
+  }
+  SetDlgItemTextW(window, kPhonebookStatus, text.c_str());
 }
 
 void after_list_change(HWND window) {
@@ -495,13 +554,22 @@ void store_column_widths(HWND window) {
   WriteNumberedStrings(key.c_str(), kColumnWidthValuePrefix, strings, kColumnWidthCount);
 }
 
+// The widths the list starts with: 25 pixels for the icon, a third of the
+// list for the number and the name, the rest less 25 for the company.
+void default_column_widths(HWND window, INT* widths) {
+  RECT r{};
+  GetClientRect(GetDlgItem(window, kList), &r);
+  const INT third = (r.right - r.left) / 3;
+  widths[0] = 25;
+  widths[1] = widths[2] = third;
+  widths[3] = std::max<INT>(r.right - r.left - 25 - 2 * third - 25, 0);
+}
+
 void setup_list_view(HWND window) {
   HWND list = GetDlgItem(window, kList);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  RECT r{};
-  GetClientRect(list, &r);
-  const INT third = (r.right - r.left) / 3;
-  INT widths[kColumnWidthCount] = {25, third, third, std::max<INT>(r.right - r.left - 25 - 2 * third - 25, 0)};
+  INT widths[kColumnWidthCount] = {};
+  default_column_widths(window, widths);
   read_column_widths(window, widths);  // the user's own widths, when stored
   for (INT c = 0; c < 4; ++c) {
     std::u16string title = c ? ResourceText(kColumnTitles + c - 1) : std::u16string();
@@ -566,6 +634,9 @@ INT leave_page(ControlEvent* event) {
   const BOOL on_fax_sheet = fax_sheet(window);
   if (on_fax_sheet) {
     WriteNumber(window, 1881, 8, 1, ListModeFromRules(rules));
+    words->refresh_mark = TRUE;
+    refresh_rows(window);
+    after_list_change(window);
     adjust_entry_kind(event);
   }
   WriteNumber(window, 380, 3, 2, FaxList_Count(fax));
@@ -635,6 +706,13 @@ INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
     if (!words) return 0;
     if (NumberOr(window, 5211, 0) == 2) EnableWindow(GetDlgItem(window, kEntryOptions), FALSE);
     setup_list_view(window);
+    if (fax_sheet(window)) {
+      // The fax sheet's own buttons send or cancel the fax.
+      HWND frame = GetAncestor(window, GA_ROOT);
+      SetDlgItemTextW(frame, IDOK, ResourceText(5075).c_str());
+      SetDlgItemTextW(frame, IDCANCEL, ResourceText(5076).c_str());
+      SetActiveWindow(frame);
+    }
     if (SheetContext* c = GetSheetContext(window)) {
       const std::u16string key = history_key(window);
       if (!key.empty()) LoadAddressHistorySwitch(key.c_str(), c->current.devmode, c->current.printer_data);
@@ -643,6 +721,7 @@ INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
     // The entry the page comes back to after each add.
     words->has_default = read_entry(window, &words->default_entry);
     words->pending = 0;
+    words->refresh_mark = TRUE;
     if (words->has_default) PostMessageW(window, UM_PENDING_MESSAGES, 0, 0);
     return 0;
   }
@@ -655,9 +734,10 @@ INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
       load_history(window);
       w->reload_history = FALSE;
     }
-    fill_rows(window);
+    refresh_rows(window);
     if (FaxList_Count(GetDialogFaxList(window)) == 0) WriteNumber(window, 1891, 1, 4, 0);
     after_list_change(window);
+    show_phonebook_status(window);
     if (FaxSheetWords* words = SheetWords(window)) words->button_flag = FALSE;
     return 0;
   }
@@ -737,6 +817,10 @@ INT ClearButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
   SetDlgItemTextW(window, kPhonebookStatus, u"");
   SetDlgItemTextW(window, kRowOptions, u"");
   update_buttons(window);
+  INT widths[kColumnWidthCount] = {};
+  default_column_widths(window, widths);
+  for (INT c = 0; c < kColumnWidthCount; ++c)
+    SendDlgItemMessageW(window, kList, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), MAKELPARAM(widths[c], 0));
   return RunCommandItem(event, message, wParam, lParam, record, &kDefaultsCommand);
 }
 
@@ -802,6 +886,7 @@ INT TextFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
     const std::u16string typed = ItemText(window, record->id);
     if (typed != stored) WriteText(window, field->ddmid, typed, field->bytes);
     if (record->id == kNumber) update_buttons(window);
+    else update_phonebook_button(window);
     return 0;
   }
   if (message == UM_VALIDATE_CONTROLS && record->id == kNumber) {
@@ -921,7 +1006,127 @@ INT ChildDialogButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM l
   RunCommandItem(event, message, wParam, lParam, record, item);
   words = SheetWords(event->window);
   if (words) words->button_flag = FALSE;
+  if (record->id == kAddressBook) {
+    // The run replaced the list (or left it whole when it failed).
+    fill_rows(event->window);
+    after_list_change(event->window);
+    show_phonebook_status(event->window);
+  }
   return 0;
+}
+
+// ---- phonebook ------------------------------------------------------------------------
+
+constexpr FileDialogCommand kPhonebookFile{4625, kNone, 1, 260, 260, 260, kNone, kNone, 1799, kNone, 0, 4626,
+                                           OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON, 4627, nullptr,
+                                           0, 0, 1799, 0, nullptr, nullptr, 0};
+constexpr CommandItem kPhonebookFileCommand{kCommandSaveFile, &kPhonebookFile};
+
+// Puts the entry into a phonebook file the user chooses, through the
+// outside phonebook tool, waiting for it in the tool-wait dialog.
+INT AddToPhonebookButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                         const void*) {
+  HWND window = event->window;
+  if (wants_display(message, lParam)) {
+    update_phonebook_button(window);
+    return 0;
+  }
+  if (!clicked(message, wParam)) return 0;
+  std::u16string executable;
+  if (!CheckPhonebookTool(window, GetResourceModule(), &executable)) return 0;
+  if (ValidateDialog(event)) return 0;
+  std::u16string kept;
+  ReadText(window, 1799, &kept);
+  // The file dialog starts from the plain path.
+  if (!kept.empty() && kept[0] == u':') WriteText(window, 1799, kept.substr(1), 522);
+  FaxSheetWords* words = SheetWords(window);
+  if (!words) return 0;
+  words->button_flag = TRUE;
+  RunCommandItem(event, message, wParam, lParam, record, &kPhonebookFileCommand);
+  words = SheetWords(window);
+  if (words) words->button_flag = FALSE;
+  if (event->command_result != 1 || !words) {
+    WriteText(window, 1799, kept, 522);
+    return 0;
+  }
+  const WORD changed[] = {1799, 0};
+  RequestRefresh(event, changed);
+  FaxDestination d{};
+  std::u16string phonebook;
+  if (!read_entry(window, &d) || !d.Number[0] || !ReadText(window, 1799, &phonebook)) return 0;
+  SheetState* state = GetSheetState(window);
+  PhonebookRequest request{window, GetResourceModule(), state ? state->database : nullptr, phonebook, 0};
+  request.wait = [window](PROCESS_INFORMATION* process) {
+    FaxSheetWords* w = SheetWords(window);
+    if (!w) return false;
+    w->tool = *process;
+    w->tool_failed = FALSE;
+    w->button_flag = TRUE;
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(kToolWait, BN_CLICKED), 0);
+    w = SheetWords(window);
+    if (!w) return true;
+    w->button_flag = FALSE;
+    w->tool = {};
+    return w->tool_failed != FALSE;
+  };
+  AddToPhonebook(request, &d);
+  return 0;
+}
+
+// Starts the phonebook tool on its own.
+INT PhonebookToolButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord*, const void*) {
+  if (clicked(message, wParam) && !LaunchPhonebookTool(GetResourceModule())) Warn(event->window, kMsgToolNotLaunched);
+  return 0;
+}
+
+// ---- sending time ---------------------------------------------------------------------
+
+// Shows the number of the record's setting in the field with two digits
+// ("07").
+void show_two_digits(ControlEvent* event, INT field, SettingRef ref) {
+  LONG value = 0;
+  if (!ReadNumber(event->window, RefDdmid(ref), &value)) return;
+  char text[16];
+  std::snprintf(text, sizeof text, value >= 0 && value < 10 ? "0%ld" : "%ld", static_cast<long>(value));
+  const std::u16string wide(text, text + std::strlen(text));
+  if (ItemText(event->window, field) != wide) SetDlgItemTextW(event->window, field, wide.c_str());
+}
+
+// The hour and minute fields show two digits once shown or left.
+INT TwoDigitEditHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                        const void*) {
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
+  if (ShowsAgain(message, lParam) || message == UM_RESTORE_CONTROLS ||
+      (message == WM_COMMAND && LOWORD(wParam) == record->id && HIWORD(wParam) == EN_KILLFOCUS))
+    show_two_digits(event, record->id, record->settings[0]);
+  return result;
+}
+
+// The arrows of the hour and minute: a step past an end goes round to the
+// other end, and the field shows two digits after every step.
+INT TwoDigitSpinHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                        const void*) {
+  HWND spin = GetDlgItem(event->window, record->id);
+  if (message == WM_VSCROLL && LOWORD(wParam) == SB_THUMBPOSITION && spin) {
+    INT low = 0, high = 0;
+    SendMessageW(spin, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+    const INT position = static_cast<SHORT>(HIWORD(wParam));
+    LONG value = 0;
+    if (low != high && ReadNumber(event->window, RefDdmid(record->settings[0]), &value)) {
+      INT wrapped = position;
+      if (position == low && value == low) wrapped = high;
+      else if (position == high && value == high) wrapped = low;
+      if (wrapped != position) {
+        SendMessageW(spin, UDM_SETPOS32, 0, wrapped);
+        wParam = MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(wrapped));
+      }
+    }
+  }
+  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
+  if (message == WM_VSCROLL || ShowsAgain(message, lParam) || message == UM_RESTORE_CONTROLS)
+    if (const ControlRecord* field = FindBoundControl(event, event->window, record, kControlEdit))
+      show_two_digits(event, field->id, record->settings[0]);
+  return result;
 }
 
 // ---- child dialogs of the page --------------------------------------------------------
@@ -933,6 +1138,9 @@ constexpr ChildDialogTemplate kNoticeDialog[] = {{3880, EngineDialogProc<57, kDi
 constexpr ChildDialogTemplate kAddressBookDialog[] = {{3911, EngineDialogProc<60, kDialogTypeDialog>, 60, kNone, 0}};
 constexpr ChildDialogCommand kOpenAddressBook{kAddressBookDialog, 0, 0};
 constexpr CommandItem kAddressBookCommand{kCommandChildDialog, &kOpenAddressBook};
+constexpr ChildDialogTemplate kToolWaitDialog[] = {{3909, ToolWaitProc, 58, kNone, 0}};
+constexpr ChildDialogCommand kOpenToolWait{kToolWaitDialog, 0, 0};
+constexpr CommandItem kToolWaitCommand{kCommandChildDialog, &kOpenToolWait};
 constexpr ChildDialogTemplate kConfirmDialog[] = {{3910, EngineDialogProc<59, kDialogTypeDialog>, 59, kNone, 0}};
 constexpr ChildDialogCommand kOpenRecipient{kRecipientDialog, 0, 0};
 constexpr ChildDialogCommand kOpenReduced{kReducedDialog, 0, 0};
@@ -947,6 +1155,15 @@ constexpr CommandItem kNoticeCommand{kCommandChildDialog, &kOpenNotice};
 constexpr CommandItem kConfirmCommand{kCommandChildDialog, &kOpenConfirm};
 
 constexpr WORD kKeepEnabled = kFlagKeepEnabled;
+
+// The sending time: on or off, hour, minute and the day choice.
+constexpr SettingRef kSendLaterRef[] = {Bound(1800)};
+constexpr SettingRef kHourRef[] = {Bound(1801)};
+constexpr SettingRef kMinuteRef[] = {Bound(1802)};
+constexpr SettingRef kSendDayRef[] = {Bound(1803)};
+constexpr UnitRecord kWholeNumber{0, 0};
+constexpr EditFieldData kTwoDigitField{kEditNumeric, 2, nullptr, &kWholeNumber,
+                                       kValidateOnKillActive | kValidateOnKillFocus | kValidateOnCommand, nullptr};
 
 constexpr ControlRecord kPageRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, PageDialogHandler, nullptr, kNone, kNone, nullptr},
@@ -967,6 +1184,15 @@ constexpr ControlRecord kPageRecords[] = {
     {kNotice, 0, nullptr, kControlCommand, ChildDialogButton, &kNoticeCommand, kNone, kNone, &kKeepEnabled},
     {kConfirm, 0, nullptr, kControlCommand, ChildDialogButton, &kConfirmCommand, kNone, kNone, &kKeepEnabled},
     {1090, 0, nullptr, kControlCommand, ClearButton, nullptr, kNone, kNone, nullptr},
+    {kAddToPhonebook, 0, nullptr, kControlCommand, AddToPhonebookButton, nullptr, kNone, kNone, nullptr},
+    {kPhonebookTool, 0, nullptr, kControlCommand, PhonebookToolButton, nullptr, kNone, kNone, &kKeepEnabled},
+    {kToolWait, 0, nullptr, kControlCommand, nullptr, &kToolWaitCommand, kNone, kNone, &kKeepEnabled},
+    {kSendLater, 1, kSendLaterRef, kControlCheckBox, nullptr, nullptr, kNone, 9168, nullptr},
+    {kHourSpin, 1, kHourRef, kControlUpDown, TwoDigitSpinHandler, nullptr, kNone, kNone, nullptr},
+    {kHourEdit, 1, kHourRef, kControlEdit, TwoDigitEditHandler, &kTwoDigitField, 4032, 9249, nullptr},
+    {kMinuteSpin, 1, kMinuteRef, kControlUpDown, TwoDigitSpinHandler, nullptr, kNone, kNone, nullptr},
+    {kMinuteEdit, 1, kMinuteRef, kControlEdit, TwoDigitEditHandler, &kTwoDigitField, 4036, 9250, nullptr},
+    {kSendDay, 1, kSendDayRef, kControlDropDown, nullptr, nullptr, 4037, 9169, nullptr},
 };
 constexpr INT kPageHelp[] = {0, 0};
 
@@ -983,6 +1209,10 @@ FaxDestinationList* GetDialogFaxList(HWND window) {
 INT_PTR FaxPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == UM_PENDING_MESSAGES) {
     show_pending_messages(window);
+    return TRUE;
+  }
+  if (message == UM_PHONEBOOK_STATE) {
+    update_phonebook_button(window);
     return TRUE;
   }
   if (message == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY &&

@@ -6,14 +6,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "ddd_builder.h"
+#include "fax_device_printer.h"
 #include "gfx_demo.h"
 #include "pdl_decode.h"
 #include "print_job.h"
@@ -50,20 +47,8 @@ std::string destination_list(const std::vector<std::pair<std::u16string, std::u1
 class FaxPrint : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The demo database as a fax device (class byte 1 = class 2) with the
-    // cover's device fonts and room for the fax attribute lines.
-    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-    nlohmann::json d = nlohmann::json::parse(in);
-    d["main"]["fields"]["23"] = 1;
-    d["main"]["fields"]["24"] = 100;
-    d["main"]["fields"]["25"] = 600;
-    d["main"]["fields"]["27"] = nlohmann::json::array({0x0100, 0x0200});
-    std::string folder = root_.path() + "/fax_database";
-    std::filesystem::create_directories(folder);
-    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
     std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    ASSERT_TRUE(morva::test::install_fax_device_printer(root_.path(), false, &error)) << error;
     morva::test::write_file(morva::platform::native_path(u"C:\\fax\\addresses.tmp"),
                             destination_list({{u"Ann", u"0301"}, {u"Ben", u"0302"}, {u"Cid", u"0303"}}));
   }

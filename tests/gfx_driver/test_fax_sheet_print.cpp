@@ -6,14 +6,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "child_process.h"
-#include "ddd_builder.h"
+#include "fax_device_printer.h"
 #include "gfx_demo.h"
 #include "pdl_decode.h"
 #include "print_job.h"
@@ -104,21 +101,10 @@ void register_sender(HWND cover) {
 class FaxSheetPrint : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The demo database as a fax device with the standard cover sheet's
-    // file (empty: the cover is its texts alone), direct fax switched on.
-    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-    nlohmann::json d = nlohmann::json::parse(in);
-    d["main"]["fields"]["23"] = 1;
-    d["main"]["fields"]["24"] = 100;
-    d["main"]["fields"]["25"] = 600;
-    d["main"]["fields"]["27"] = nlohmann::json::array({0x0100, 0x0200});
-    d["main"]["fields"]["28"] = nlohmann::json::array({"FAXCOVER.BIN"});
-    const std::string folder = root_.path() + "/fax_database";
-    std::filesystem::create_directories(folder);
-    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
+    // The fax device with the standard cover sheet's file (empty: the
+    // cover is its texts alone), direct fax switched on.
     std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(kDemoPrinter, &error)) << error;
+    ASSERT_TRUE(morva::test::install_fax_device_printer(root_.path(), true, &error)) << error;
     store_printer_settings({{5177, 1}, {4369, 2}});
     HANDLE printer = nullptr;
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer, nullptr));
@@ -203,6 +189,9 @@ TEST_F(FaxSheetPrint, DestinationsEnteredAtTheDocumentStartGetOneJobEach) {
   const std::string png = root_.path() + "/fax-sheet-cover.png";
   ui::script_modal([&](HWND sheet) {
     ASSERT_NE(ui::find(sheet, kList), nullptr);
+    // The fax sheet's buttons send or cancel the fax.
+    EXPECT_EQ(ui::text(ui::find(sheet, IDOK)), u"Send");
+    EXPECT_EQ(ui::text(ui::find(sheet, IDCANCEL)), u"Cancel Fax");
     add(sheet, 0, u"0301234567", u"Ann");
     add(sheet, 1, u"12", u"Carol");
     add(sheet, 0, u"0302345678", u"Ben");

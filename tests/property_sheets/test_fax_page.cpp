@@ -6,6 +6,8 @@
 // dialogs are tested by tables of cases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include <cstring>
@@ -35,7 +37,7 @@ using morva::gfx_demo::kDemoPrinter;
 
 constexpr DWORD kShortDevmode = 1604;
 constexpr INT kKind = 4016, kNumber = 4018, kName = 4019, kAdd = 4003, kList = 4002, kRemove = 4006;
-constexpr INT kOk = 1092;
+constexpr INT kOk = 1092, kDefaults = 1090;
 constexpr INT kCover = 4023, kCoverButton = 4024, kSubject = 4107, kSenders = 4106, kCoverSender = 4116;
 constexpr INT kSenderList = 4301, kSenderName = 4302, kSenderCompany = 4303, kRegisterSender = 4320, kNewSender = 4319;
 
@@ -216,7 +218,7 @@ TEST_F(FaxPage, DestinationsAndCoverSheetGoWithTheDevmodeToTheNextProcess) {
 
 // The user's column widths of the destination list are stored when the
 // sheet applies and come back in the next sheet; the first sheet shows
-// the default widths.
+// the default widths, and restoring the defaults gives them back.
 TEST_F(FaxPage, ColumnWidthsAreKeptForTheNextSheet) {
   std::vector<BYTE> devmode(kShortDevmode, 0);
   DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
@@ -232,6 +234,10 @@ TEST_F(FaxPage, ColumnWidthsAreKeptForTheNextSheet) {
       },
       [&](HWND list) {
         for (INT c = 0; c < 4; ++c) EXPECT_EQ(width(list, c), kept[c]) << c;
+        // Restoring the defaults gives the columns their first widths again.
+        EXPECT_TRUE(ui::click(ui::find(GetParent(list), kDefaults)));
+        EXPECT_EQ(width(list, 0), 25);
+        EXPECT_EQ(width(list, 2), width(list, 1));
       }};
   for (const auto& act : sheets) {
     ui::script_modal([&](HWND sheet) {
@@ -244,6 +250,189 @@ TEST_F(FaxPage, ColumnWidthsAreKeptForTheNextSheet) {
     EXPECT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
   }
   EXPECT_EQ(kept[2], 77);
+}
+
+// The sending time: the hour and minute show two digits, a step past an
+// end goes round, and OK keeps the four settings for the next sheet.
+TEST_F(FaxPage, SendingTimeShowsTwoDigitsAndGoesRound) {
+  constexpr INT kSendLater = 4010, kHour = 4011, kDay = 4013, kMinuteSpin = 4014, kMinute = 4015;
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  const std::string png = std::string(MORVA_BIN_DIR) + "/fax-page-sending-time.png";
+  ui::script_modal([&](HWND sheet) {
+    EXPECT_EQ(ui::text(ui::find(sheet, kHour)), u"00");
+    EXPECT_EQ(ui::items(ui::find(sheet, kDay)), (std::vector<std::u16string>{u"Today", u"Tomorrow"}));
+    EXPECT_TRUE(ui::click(ui::find(sheet, kSendLater)));
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, kHour), u"7"));
+    ASSERT_TRUE(ui::focus(ui::find(sheet, kMinute)));
+    EXPECT_EQ(ui::text(ui::find(sheet, kHour)), u"07");
+    // Down from the lowest minute goes round to the highest, and up again.
+    EXPECT_TRUE(ui::spin(ui::find(sheet, kMinuteSpin), false));
+    EXPECT_EQ(ui::text(ui::find(sheet, kMinute)), u"59");
+    EXPECT_TRUE(ui::spin(ui::find(sheet, kMinuteSpin), true));
+    EXPECT_EQ(ui::text(ui::find(sheet, kMinute)), u"00");
+    EXPECT_TRUE(ui::spin(ui::find(sheet, kMinuteSpin), true));
+    EXPECT_EQ(ui::text(ui::find(sheet, kMinute)), u"01");
+    EXPECT_TRUE(ui::select(ui::find(sheet, kDay), 1));
+    EXPECT_TRUE(ui::write_png(sheet, png));
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  DWORD result = 0;
+  EXPECT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
+  // The application hands the DEVMODE back to the next sheet.
+  std::vector<BYTE> kept = devmode;
+  header.pdmIn = reinterpret_cast<PDEVMODEW>(kept.data());
+  header.fMode = DM_COPY | DM_PROMPT | DM_MODIFY;
+  ui::script_modal([&](HWND sheet) {
+    EXPECT_EQ(ui::state(ui::find(sheet, kSendLater)).check, BST_CHECKED);
+    EXPECT_EQ(ui::text(ui::find(sheet, kHour)), u"07");
+    EXPECT_EQ(ui::text(ui::find(sheet, kMinute)), u"01");
+    EXPECT_EQ(ui::text(ui::find(sheet, kDay)), u"Tomorrow");
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  EXPECT_TRUE(morva::platform::message_box_log().empty());
+}
+
+// A stored list goes back to the page as the device can take it: a list
+// built while speed-dial numbers had three digits is dropped whole, with
+// its message, when the device now numbers them with four digits.
+TEST_F(FaxPage, AStoredListIsDroppedWhenTheDigitCountChanged) {
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  ui::script_modal([&](HWND sheet) {
+    add(sheet, 0, u"0123456789", u"Alice");
+    add(sheet, 0, u"0301234567", u"Bob");
+    EXPECT_TRUE(ui::press_ok(sheet));
+  });
+  DWORD result = 0;
+  ASSERT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
+  // The application hands the DEVMODE back to the next sheets.
+  const std::vector<BYTE> kept = devmode;
+  header.pdmIn = reinterpret_cast<PDEVMODEW>(const_cast<BYTE*>(kept.data()));
+  header.fMode = DM_COPY | DM_PROMPT | DM_MODIFY;
+  struct Case {
+    DWORD card;  // 2: three digits (mode 0), 1: four digits (mode 2)
+    INT rows;
+    std::vector<std::u16string> messages;
+  } const cases[] = {
+      {2, 2, {}},
+      {1, 0, {u"The speed-dial numbers of the device changed their digit count: the destination list was emptied."}},
+  };
+  for (const Case& c : cases) {
+    switch_direct_fax_on(c.card);
+    morva::platform::reset_message_boxes();
+    INT rows = -1;
+    ui::script_modal([&](HWND sheet) {
+      ui::pump();
+      rows = ui::state(ui::find(sheet, kList)).count;
+      EXPECT_TRUE(ui::press_cancel(sheet));
+    });
+    CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+    EXPECT_EQ(rows, c.rows) << c.card;
+    std::vector<std::u16string> shown;
+    for (const auto& m : morva::platform::message_box_log()) shown.push_back(m.text);
+    EXPECT_EQ(shown, c.messages) << c.card;
+  }
+}
+
+// The entry goes into a phonebook file through the outside phonebook tool
+// (the stand-in program), while the tool-wait dialog waits for it; a tool
+// the user stops leaves the phonebook as it was. Without the tool both
+// buttons say so.
+TEST_F(FaxPage, PhonebookButtonsRunTheToolAndWaitForIt) {
+  constexpr INT kAddToPhonebook = 4046, kPhonebookTool = 4041, kStop = 1092;
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  const std::string book = root_.file("drive_c/books/office.pbk");
+  std::filesystem::create_directories(root_.file("drive_c/books"));
+  auto run_sheet = [&](const std::function<void(HWND)>& act) {
+    ui::script_modal([&](HWND sheet) {
+      ASSERT_TRUE(ui::enter_text(ui::find(sheet, kNumber), u"0312345678"));
+      ASSERT_TRUE(ui::enter_text(ui::find(sheet, kName), u"Alice"));
+      act(sheet);
+      EXPECT_TRUE(ui::press_cancel(sheet));
+    });
+    DWORD result = 0;
+    CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  };
+  // No tool installed.
+  run_sheet([&](HWND sheet) {
+    EXPECT_TRUE(ui::click(ui::find(sheet, kPhonebookTool)));
+    EXPECT_TRUE(ui::click(ui::find(sheet, kAddToPhonebook)));
+  });
+  auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].text, u"The phonebook tool could not be started.");
+  EXPECT_EQ(log[1].text, u"The phonebook tool is not installed.");
+  morva::platform::reset_message_boxes();
+
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Morva\\Fax Phonebook Tool", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const std::u16string dir = morva::platform::windows_path(MORVA_BIN_DIR);
+  const std::u16string version = u"60100";
+  RegSetValueExW(key, u"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
+                 static_cast<DWORD>((dir.size() + 1) * 2));
+  RegSetValueExW(key, u"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                 static_cast<DWORD>((version.size() + 1) * 2));
+  RegCloseKey(key);
+
+  struct Case {
+    const char* mode;  // what the stand-in tool does
+    bool stop;         // the user stops the tool in the wait dialog
+  } const cases[] = {{"merge", false}, {"hang", true}};
+  for (const Case& c : cases) {
+    setenv("PBTOOL_MODE", c.mode, 1);
+    const std::string before = std::filesystem::exists(book) ? morva::test::read_file(book) : std::string();
+    bool waited = false;
+    run_sheet([&](HWND sheet) {
+      EXPECT_TRUE(ui::state(ui::find(sheet, kAddToPhonebook)).enabled);
+      morva::platform::script_common_dialog_answers({{true, u"C:\\books\\office.pbk"}});
+      morva::platform::script_message_box_answers({IDYES});  // a new phonebook may be made
+      ui::script_modal([&](HWND wait) {
+        waited = true;
+        if (c.stop) {
+          EXPECT_TRUE(ui::click(ui::find(wait, kStop)));
+          return;
+        }
+        // The dialog polls the tool twice a second.
+        for (int i = 0; i < 20; ++i) ui::advance_time(500);
+      });
+      EXPECT_TRUE(ui::click(ui::find(sheet, kAddToPhonebook)));
+    });
+    EXPECT_TRUE(waited) << c.mode;
+    const auto modals = ui::modal_log();
+    ASSERT_FALSE(modals.empty());
+    const auto& wait = *std::find_if(modals.rbegin(), modals.rend(), [](const ui::ModalRecord& r) {
+      return r.title == u"Phonebook";
+    });
+    EXPECT_EQ(wait.result, 11) << c.mode << ": the dialog ends by itself or by the stop button";
+    EXPECT_FALSE(wait.forced) << c.mode;
+    const std::string after = std::filesystem::exists(book) ? morva::test::read_file(book) : std::string();
+    if (c.stop)
+      EXPECT_EQ(after, before) << "the stopped tool's phonebook is put back";
+    else
+      EXPECT_NE(after.find("[None]0312345678"), std::string::npos) << after;
+  }
+  unsetenv("PBTOOL_MODE");
+  morva::platform::reset_message_boxes();
+  run_sheet([&](HWND sheet) {
+    EXPECT_TRUE(ui::click(ui::find(sheet, kPhonebookTool)));
+    EXPECT_TRUE(ui::select(ui::find(sheet, kKind), 1));
+    EXPECT_FALSE(ui::state(ui::find(sheet, kAddToPhonebook)).enabled) << "a speed-dial number";
+  });
+  for (const auto& m : morva::platform::message_box_log()) ADD_FAILURE() << std::string(m.text.begin(), m.text.end());
+  bool shell_opened = false;
+  for (const auto& r : morva::platform::common_dialog_log())
+    if (r.kind == morva::platform::CommonDialogRecord::kShellExecute &&
+        r.text.find(u"PhonebookTool.exe") != std::u16string::npos)
+      shell_opened = true;
+  EXPECT_TRUE(shell_opened);
 }
 
 // The second process: the settings file of the sheet's DEVMODE holds the

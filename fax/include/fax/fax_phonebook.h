@@ -10,6 +10,7 @@
 // failed run, like one that never finished.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "fax/fax_destination.h"
@@ -84,6 +85,10 @@ struct PhonebookRequest {
   DddHandle* database;        // for the temporary-file lists (may be null)
   std::u16string phonebook;   // the file the user chose
   DWORD toolTimeoutMs;
+  // Waits for the running tool in place of the timed wait (the tool-wait
+  // dialog); true when the user stopped the tool. A tool still running
+  // afterwards is ended, and the run counts as failed.
+  std::function<bool(PROCESS_INFORMATION* process)> wait = nullptr;
 };
 // Results of AddToPhonebook.
 enum class PhonebookResult { kAdded, kToolMissing, kToolTooOld, kCancelled, kFailed, kToolFailed };
@@ -91,6 +96,9 @@ enum class PhonebookResult { kAdded, kToolMissing, kToolTooOld, kCancelled, kFai
 // before a new phonebook), the tool, the restore after a failed tool run,
 // and the removal of the run's files.
 PhonebookResult AddToPhonebook(const PhonebookRequest& request, const FaxDestination* destination);
+// Opens the tool with the shell (verb "open"); true when the shell
+// reports success.
+bool LaunchPhonebookTool(HMODULE resources);
 // Shows the tool check's warnings; true when the tool may be used.
 bool CheckPhonebookTool(HWND owner, HMODULE resources, std::u16string* executable);
 
