@@ -28,6 +28,7 @@ struct EditData : ControlData {
   RECT format{};
   bool has_format = false;
   WCHAR password = 0;
+  EDITWORDBREAKPROCW word_break = nullptr;  // kept for the owner; the stand-in does not wrap
   EditData() { field.limit = 32767; }
 };
 
@@ -190,6 +191,8 @@ LRESULT edit_proc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case EM_SETMARGINS: return 0;
+    case EM_SETWORDBREAKPROC: d->word_break = reinterpret_cast<EDITWORDBREAKPROCW>(lParam); return 0;
+    case EM_GETWORDBREAKPROC: return reinterpret_cast<LRESULT>(d->word_break);
     default: return DefWindowProcW(h, message, wParam, lParam);
   }
 }
