@@ -2,6 +2,7 @@
 // the destination list, the sender taken from the stored sender records,
 // and a preview drawn from the same positioned texts the graphics driver
 // prints. Also the sender check the fax page runs before it applies.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -210,7 +211,7 @@ constexpr ListText kCommentText{670, 16, kCommentRanges};
 
 template <size_t N>
 std::u16string field_text(const WCHAR (&field)[N]) {
-  return std::u16string(field, std::char_traits<char16_t>::length(field) < N ? std::char_traits<char16_t>::length(field) : N);
+  return std::u16string(field, std::find(field, field + N, u'\0'));
 }
 
 // The subject's ANSI form holds at most 40 bytes: a longer text is cut
@@ -272,7 +273,7 @@ INT ListTextHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, co
   const bool validating = message == UM_VALIDATE_CONTROLS;
   if (!validating && !(message == WM_COMMAND && HIWORD(wParam) == EN_KILLFOCUS)) return 0;
   const std::u16string text = ItemText(window, record->id);
-  if (ValidateTextInput(text.c_str(), t->sbcs_ranges, kWideRanges, nullptr, nullptr, kTextEmptyValid | 0x2, 0)) {
+  if (ValidateTextInput(text.c_str(), t->sbcs_ranges, kWideRanges, nullptr, nullptr, kTextEmptyValid, 0)) {
     if (subject) copy_text(fax->Subject, text);
     else copy_text(fax->Comment, text);
     return 0;
@@ -399,6 +400,13 @@ INT OptionHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lPara
     show_option(event, record, o, message, lParam);
     return 0;
   }
+  const bool leaving = message == UM_VALIDATE_CONTROLS || (message == WM_COMMAND && HIWORD(wParam) == EN_KILLFOCUS);
+  if (o->ddmid == 1805 && leaving) {
+    // A title of zeros only would read as no title: it becomes a blank.
+    const std::u16string text = ItemText(window, record->id);
+    if (!text.empty() && text.find_first_not_of(u'0') == std::u16string::npos) SetDlgItemTextW(window, record->id, u" ");
+    return 0;
+  }
   if (message != WM_COMMAND) return 0;
   const UINT code = HIWORD(wParam);
   bool changed = false;
@@ -411,9 +419,8 @@ INT OptionHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lPara
       changed = WriteNumber(window, o->ddmid, 3, 2,
                             static_cast<LONG>(SendDlgItemMessageW(window, record->id, CB_GETITEMDATA, at, 0)));
   } else if (record->kind == kControlEdit && code == EN_CHANGE) {
-    std::u16string text = ItemText(window, record->id), stored;
-    // A title of zeros only would read as no title: it becomes a blank.
-    if (o->ddmid == 1805 && !text.empty() && text.find_first_not_of(u'0') == std::u16string::npos) text = u" ";
+    const std::u16string text = ItemText(window, record->id);
+    std::u16string stored;
     ReadText(window, o->ddmid, &stored);
     if (text != stored) WriteText(window, o->ddmid, text, o->text_bytes);
     redraw_preview(window);

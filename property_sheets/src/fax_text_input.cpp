@@ -10,6 +10,7 @@
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/module_state.h"
 #include "win/controls.h"
+#include "win/edit_word_break.h"
 #include "win/win.h"
 
 namespace {

@@ -21,6 +21,7 @@
 #include "settings/stores/printer_data_kinds.h"
 #include "settings/stores/printer_settings.h"
 #include "temp_root.h"
+#include "win/edit_word_break.h"
 #include "win/win.h"
 
 namespace morva::settings {
@@ -225,7 +226,13 @@ TEST_F(FaxCover, OptionsTextChecksAndDefaults) {
       EXPECT_FALSE(ui::state(ui::find(dialog, kRemarkA)).visible);
       EXPECT_FALSE(ui::state(ui::find(dialog, kRemarkB)).visible);
       EXPECT_EQ(ui::items(ui::find(dialog, kLayout)), std::vector<std::u16string>{u"Facsimile"});
-      EXPECT_TRUE(ui::state(ui::find(dialog, kTitle)).visible);
+      // A title of zeros only becomes a blank when it is left.
+      const std::pair<std::u16string, std::u16string> titles[] = {{u"00", u" "}, {u"007", u"007"}};
+      for (const auto& [typed, kept] : titles) {
+        ASSERT_TRUE(ui::enter_text(ui::find(dialog, kTitle), typed));
+        ASSERT_TRUE(ui::focus(ui::find(dialog, kRecipients)));
+        EXPECT_EQ(ui::text(ui::find(dialog, kTitle)), kept);
+      }
       // One job for all destinations names them all in the words of the
       // layout; off again, the text goes.
       ASSERT_TRUE(ui::select(ui::find(dialog, kLayout), 0));
@@ -334,6 +341,72 @@ TEST_F(FaxCover, SenderDialogNotesTheUnconfirmedRecord) {
     open_cover_sheet(sheet);
     EXPECT_TRUE(ui::press_cancel(sheet));
   });
+}
+
+// Ten stored records: New is refused; a record taken out with Edit and
+// registered again comes first; registering a name that exists replaces
+// it after the question; OK with typed but unregistered data asks, drops
+// the data and stores the list.
+TEST_F(FaxCover, SenderRecordsAreKeptToTenAndReplacedByName) {
+  std::vector<SenderRecord> ten;
+  for (INT i = 0; i < 10; ++i) {
+    SenderRecord r{};
+    const std::u16string name = u"Sender " + std::u16string(1, static_cast<char16_t>(u'0' + i));
+    std::copy(name.begin(), name.end(), r.SenderName);
+    r.Confirmed = 1;
+    ten.push_back(r);
+  }
+  store_senders(ten);
+  morva::platform::script_message_box_answers({IDOK, IDOK, IDYES});
+  run_sheet([&](HWND sheet) {
+    ui::script_modal([&](HWND dialog) {
+      ui::script_modal([&](HWND senders) {
+        HWND list = ui::find(senders, kSenderList);
+        EXPECT_EQ(ui::state(list).count, 11);
+        EXPECT_TRUE(ui::click(ui::find(senders, 4319)));  // New: the list is full
+        EXPECT_EQ(ui::state(list).count, 11);
+        ASSERT_TRUE(ui::select(list, 3));
+        EXPECT_TRUE(ui::click(ui::find(senders, 4321)));  // Edit takes it out
+        EXPECT_EQ(ui::state(list).count, 10);
+        EXPECT_EQ(ui::text(ui::find(senders, 4302)), u"Sender 3");
+        EXPECT_TRUE(ui::click(ui::find(senders, 4320)));  // and Register puts it first
+        EXPECT_EQ(ui::state(list).count, 11);
+        EXPECT_EQ(ui::items(list)[0], u"Sender 3");
+        ASSERT_TRUE(ui::select(list, 5));
+        EXPECT_EQ(ui::text(list), u"Sender 5");
+        EXPECT_TRUE(ui::click(ui::find(senders, 4321)));
+        ASSERT_TRUE(ui::enter_text(ui::find(senders, 4302), u"Sender 1"));
+        EXPECT_TRUE(ui::click(ui::find(senders, 4320)));  // replaces the stored Sender 1
+        EXPECT_EQ(ui::state(list).count, 10);
+        EXPECT_EQ(ui::items(list)[0], u"Sender 1");
+        EXPECT_TRUE(ui::click(ui::find(senders, 4319)));
+        ASSERT_TRUE(ui::enter_text(ui::find(senders, 4302), u"Typed Only"));
+        EXPECT_TRUE(ui::press_ok(senders));
+      });
+      EXPECT_TRUE(ui::click(ui::find(dialog, kSenders)));
+      EXPECT_TRUE(ui::press_cancel(dialog));
+    });
+    open_cover_sheet(sheet);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0].text, u"Up to ten senders can be stored. Delete one first.");
+  EXPECT_EQ(log[0].style, static_cast<UINT>(MB_ICONWARNING));
+  EXPECT_EQ(log[1].text, u"A sender of this name is stored already. Replace it?");
+  EXPECT_EQ(log[1].style, static_cast<UINT>(MB_OKCANCEL | MB_ICONINFORMATION));
+  EXPECT_EQ(log[2].text, u"The sender typed has not been registered. Close without it?");
+  EXPECT_EQ(log[2].style, static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION));
+  DddHandle* database = DddOpen(printer_);
+  ASSERT_NE(database, nullptr);
+  WCHAR key[kFaxUserKeyChars] = {};
+  ASSERT_TRUE(GetFaxUserKeyPath(database, 0, kSenderInfoKeyTail, key, kFaxUserKeyChars));
+  DddClose(database);
+  SenderRecord stored[11] = {};
+  ASSERT_EQ(ReadSenderRecords(key, kSenderValuePrefix, stored, 11), 9);
+  const char16_t* order[] = {u"Sender 1", u"Sender 3", u"Sender 0", u"Sender 2", u"Sender 4",
+                             u"Sender 6", u"Sender 7", u"Sender 8", u"Sender 9"};
+  for (INT i = 0; i < 9; ++i) EXPECT_EQ(std::u16string(stored[i].SenderName), order[i]) << i;
 }
 
 }  // namespace

@@ -542,12 +542,3 @@ MORVA_WIN_API BOOL GetScrollRange(HWND window, INT bar, INT* min, INT* max);
 MORVA_WIN_API INT SetScrollInfo(HWND window, INT bar, const SCROLLINFO* info, BOOL redraw);
 MORVA_WIN_API BOOL GetScrollInfo(HWND window, INT bar, LPSCROLLINFO info);
 }
-
-// Word breaking of multi-line edits: the procedure answers WB_LEFT and
-// WB_RIGHT with the break position and WB_ISDELIMITER with TRUE or FALSE.
-#define EM_SETWORDBREAKPROC 0x00D0
-#define EM_GETWORDBREAKPROC 0x00D1
-#define WB_LEFT 0
-#define WB_RIGHT 1
-#define WB_ISDELIMITER 2
-using EDITWORDBREAKPROCW = INT (*)(LPWSTR text, INT position, INT length, INT action);

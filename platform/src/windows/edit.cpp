@@ -15,6 +15,7 @@
 // - EN_SETFOCUS follows WM_SETFOCUS; EN_KILLFOCUS is sent from
 //   WM_KILLFOCUS, when the focus has already moved to the other window.
 // - Ctrl+Z (0x1A) undoes and Ctrl+A (0x01) selects all.
+#include "win/edit_word_break.h"
 #include "win/msgbox.h"
 #include "win/strings.h"
 #include "windows/text_field.h"
