@@ -2,6 +2,7 @@
 // the destination list, the sender taken from the stored sender records,
 // and a preview drawn from the same positioned texts the graphics driver
 // prints. Also the sender check the fax page runs before it applies.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -11,6 +12,9 @@
 #include "fax/fax_registry_lists.h"
 #include "fax/fax_store.h"
 #include "fax_dialogs.h"
+#include "fax_sender_list.h"
+#include "property_sheets/fax_text_input.h"
+#include "settings/items/default_settings.h"
 #include "property_sheets/fax_pages.h"
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/module_state.h"
@@ -32,26 +36,11 @@ namespace {
 constexpr INT kKindList = 4103, kFormName = 4104, kPreview = 4117, kSubject = 4107, kComment = 4108;
 constexpr INT kSenderList = 4116;
 constexpr UINT kKindTexts = 4683;   // 4683 to 4685
-constexpr UINT kPlaceholder = 5095;  // the sender list's "no sender" item
 constexpr INT kPageX = 7, kPageY = 7, kPageWidth = 203, kPageHeight = 293;
 
 bool wants_display(UINT message, LPARAM lParam) {
   return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
          message == UM_RESTORE_CONTROLS;
-}
-
-bool sender_key(HWND window, WCHAR* key) {
-  SheetState* state = GetSheetState(window);
-  return state && GetFaxUserKeyPath(state->database, 0, kSenderInfoKeyTail, key, kFaxUserKeyChars) != 0;
-}
-
-INT read_senders(HWND window, std::vector<SenderRecord>* records) {
-  WCHAR key[kFaxUserKeyChars] = {};
-  if (!sender_key(window, key)) return -1;
-  records->assign(11, SenderRecord{});
-  const INT n = ReadSenderRecords(key, kSenderValuePrefix, records->data(), 11);
-  records->resize(static_cast<size_t>(std::max(n, 0)));
-  return n;
 }
 
 SheetSnapshot* snapshot_of(HWND window) {
@@ -206,77 +195,240 @@ INT KindListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lPa
   return 0;
 }
 
-// Subject and comment: texts of the destination list.
+// Subject and comment: texts of the destination list, checked when they
+// are left and when the dialog closes; a refused text gives way to the one
+// before it, also when its message cannot be shown.
+struct ListText {
+  INT limit;               // characters
+  INT lines;               // 0: one line of `limit` ANSI bytes
+  const UINT* sbcs_ranges;
+};
+constexpr UINT kSubjectRanges[] = {9235, 9220, 9234, 9221, 0};
+constexpr UINT kCommentRanges[] = {9231, 9235, 9220, 9234, 9221, 0};
+constexpr UINT kWideRanges[] = {9232, 0};
+constexpr ListText kSubjectText{40, 0, kSubjectRanges};
+constexpr ListText kCommentText{670, 16, kCommentRanges};
+
+template <size_t N>
+std::u16string field_text(const WCHAR (&field)[N]) {
+  return std::u16string(field, std::find(field, field + N, u'\0'));
+}
+
+// The subject's ANSI form holds at most 40 bytes: a longer text is cut
+// there, one without an ANSI form gives way to the one before.
+void fit_subject(HWND window, INT id, const std::u16string& previous) {
+  const std::u16string text = ItemText(window, id);
+  std::u16string kept;
+  INT bytes = 0;
+  for (char16_t c : text) {
+    LPSTR ansi = nullptr;
+    INT n = 0;
+    const std::u16string one(1, c);
+    if (!WideToMultiByteStrict(one.c_str(), &ansi, &n) || !ansi) {
+      SetDlgItemTextW(window, id, previous.c_str());
+      SendDlgItemMessageW(window, id, EM_SETSEL, previous.size(), static_cast<LPARAM>(previous.size()));
+      return;
+    }
+    GlobalFree(ansi);
+    if (bytes + n > 40) break;
+    bytes += n;
+    kept += c;
+  }
+  if (kept.size() == text.size()) {
+    SendDlgItemMessageW(window, id, EM_EMPTYUNDOBUFFER, 0, 0);
+    return;
+  }
+  SetDlgItemTextW(window, id, kept.c_str());
+  SendDlgItemMessageW(window, id, EM_SETSEL, kept.size(), static_cast<LPARAM>(kept.size()));
+}
+
 INT ListTextHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord* record,
-                    const void*) {
+                    const void* kind_data) {
+  const auto* t = static_cast<const ListText*>(kind_data);
   HWND window = event->window;
   FaxDestinationList* fax = GetDialogFaxList(window);
+  if (!fax) return 0;
   const bool subject = record->id == kSubject;
-  if (message == WM_INITDIALOG && fax) {
-    SendDlgItemMessageW(window, record->id, EM_LIMITTEXT, subject ? 40 : 670, 0);
-    SetDlgItemTextW(window, record->id, subject ? fax->Subject : fax->Comment);
+  const std::u16string stored = subject ? field_text(fax->Subject) : field_text(fax->Comment);
+  if (message == WM_INITDIALOG) {
+    SendDlgItemMessageW(window, record->id, EM_LIMITTEXT, static_cast<WPARAM>(t->limit), 0);
+    if (!subject) {
+      SetCompanyEditFont(window, record->id);
+      SetCompanyEditMargins(window, record->id);
+    }
+    SetDlgItemTextW(window, record->id, stored.c_str());
     return 0;
   }
   if (message == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) {
-    const std::u16string text = ItemText(window, record->id);
-    if (!subject && !TextFitsLines(text, 40, 16)) {
-      // A comment that needs more than 16 lines of 40 bytes is taken back.
-      SendDlgItemMessageW(window, record->id, EM_UNDO, 0, 0);
-      SendDlgItemMessageW(window, record->id, EM_EMPTYUNDOBUFFER, 0, 0);
-      return 0;
-    }
-    if (fax) {
-      if (subject) copy_text(fax->Subject, text);
-      else copy_text(fax->Comment, text);
+    if (subject) {
+      fit_subject(window, record->id, stored);
+    } else {
+      // A comment that needs a 17th line is taken back; a full line goes
+      // on in the next one.
+      UndoEditIfRefused(window, record->id, FitEditTextToLines(window, record->id, 40, t->lines));
     }
     redraw_preview(window);
+    return 0;
+  }
+  const bool validating = message == UM_VALIDATE_CONTROLS;
+  if (!validating && !(message == WM_COMMAND && HIWORD(wParam) == EN_KILLFOCUS)) return 0;
+  const std::u16string text = ItemText(window, record->id);
+  if (ValidateTextInput(text.c_str(), t->sbcs_ranges, kWideRanges, nullptr, nullptr, kTextEmptyValid, 0)) {
+    if (subject) copy_text(fax->Subject, text);
+    else copy_text(fax->Comment, text);
+    return 0;
+  }
+  if (!validating) Warn(window, 5006);
+  SetDlgItemTextW(window, record->id, stored.c_str());
+  redraw_preview(window);
+  SetFocus(GetDlgItem(window, validating ? kPreview : record->id));
+  return 1;
+}
+
+// The sender drop-down: the stored records and the placeholder last.
+INT SenderListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord*,
+                      const void*) {
+  HWND window = event->window;
+  if (message == WM_INITDIALOG) {
+    SetSenderItemHeight(window, kSenderList);
+    FillSenderList(window, kSenderList, 1);
+    return 0;
+  }
+  if (message == WM_DRAWITEM) {
+    DrawSenderItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    return 1;
+  }
+  if (message == WM_COMMAND && HIWORD(wParam) == CBN_SELENDOK) {
+    const INT at = SenderSelection(window, kSenderList);
+    if (const SenderRecord* chosen = at >= 0 ? SenderItemRecord(window, kSenderList, at) : nullptr)
+      ApplySenderToSettings(window, *chosen);
+    const WORD changed[] = {1819, 0};
+    RequestRefresh(event, changed);
+    redraw_preview(window);
+  } else if (message == WM_COMMAND && HIWORD(wParam) == CBN_CLOSEUP) {
+    // Back to the item of the current name, or to the placeholder.
+    std::u16string name;
+    ReadText(window, 1819, &name);
+    INT at = SenderItemCount(window, kSenderList) - 1;
+    for (INT i = 0; i + 1 < SenderItemCount(window, kSenderList); ++i)
+      if (const SenderRecord* r = SenderItemRecord(window, kSenderList, i); r && name == r->SenderName) {
+        at = i;
+        break;
+      }
+    SendDlgItemMessageW(window, kSenderList, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+  } else if (IsNotifyCode(message, lParam, PSN_RESET)) {
+    FreeSenderListData(window, kSenderList);
   }
   return 0;
 }
 
-// The sender drop-down: the stored records and the placeholder last.
-void fill_senders(HWND window) {
-  HWND control = GetDlgItem(window, kSenderList);
-  SendMessageW(control, CB_RESETCONTENT, 0, 0);
-  std::vector<SenderRecord> records;
-  read_senders(window, &records);
-  std::u16string name;
-  ReadText(window, 1819, &name);
-  INT selected = -1;
-  for (size_t i = 0; i < records.size(); ++i) {
-    SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(records[i].SenderName));
-    if (selected < 0 && name == records[i].SenderName) selected = static_cast<INT>(i);
-  }
-  const std::u16string placeholder = ResourceText(kPlaceholder);
-  const LRESULT last = SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(placeholder.c_str()));
-  SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(selected >= 0 ? selected : last), 0);
-  SheetSnapshot* s = snapshot_of(window);
-  if (!s) return;
-  if (selected >= 0) {
-    if (CompareSenderWithSettings(&records[static_cast<size_t>(selected)], s->devmode, s->printer_data) != 0)
-      ApplySenderRecord(s->devmode, s->printer_data, &records[static_cast<size_t>(selected)]);
+// ---- options --------------------------------------------------------------------------
+
+bool japanese_ui() {
+  INT language = 0;
+  return ReadResourceNumber(&language) && language == 1041;
+}
+
+// A cover-sheet option bound to a setting: a drop-down of fixed choices, an
+// edit or a check box.
+struct Option {
+  WORD ddmid;
+  INT label;                // the label shown and hidden with it, or kNone
+  bool japanese_only;       // hidden outside the 1041 user interface
+  const UINT* choice_texts; // drop-down: the text of each value, 0-ended
+  bool hide_first_outside_japanese;
+  DWORD text_bytes;         // edit: the setting's size
+};
+constexpr UINT kLayoutTexts[] = {1774, 1775, 0};
+constexpr UINT kRemarkATexts[] = {4686, 1770, 1771, 1769, 0};
+constexpr UINT kRemarkBTexts[] = {4686, 1772, 1773, 1768, 0};
+constexpr Option kLayoutOption{1804, 4119, false, kLayoutTexts, true, 0};
+constexpr Option kTitleOption{1805, 4120, false, nullptr, false, 10};
+constexpr Option kOneJobOption{379, kNone, false, nullptr, false, 0};
+constexpr Option kRecipientOption{1806, 4125, false, nullptr, false, 58};
+constexpr Option kRemarkBOption{1808, 4126, true, kRemarkBTexts, false, 0};
+constexpr Option kRemarkAOption{1807, 4127, true, kRemarkATexts, false, 0};
+constexpr Option kPrefixOption{1809, kNone, false, nullptr, false, 0};
+
+bool names(LPARAM changed, WORD a, WORD b) {
+  for (const WORD* c = reinterpret_cast<const WORD*>(changed); c && *c; ++c)
+    if (*c == a || *c == b) return true;
+  return false;
+}
+
+void show_option(ControlEvent* event, const ControlRecord* record, const Option* o, UINT message, LPARAM lParam) {
+  HWND window = event->window;
+  HWND control = GetDlgItem(window, record->id);
+  const bool shown = !o->japanese_only || japanese_ui();
+  ShowWindow(control, shown ? SW_SHOW : SW_HIDE);
+  if (o->label != kNone) ShowWindow(GetDlgItem(window, o->label), shown ? SW_SHOW : SW_HIDE);
+  EnableWindow(control, event->permission);
+  const LONG value = NumberOr(window, o->ddmid, 0);
+  if (record->kind == kControlCheckBox) {
+    CheckDlgButton(window, record->id, value ? BST_CHECKED : BST_UNCHECKED);
+  } else if (record->kind == kControlDropDown) {
+    SendMessageW(control, CB_RESETCONTENT, 0, 0);
+    for (INT v = 0; o->choice_texts[v]; ++v) {
+      if (v == 0 && o->hide_first_outside_japanese && !japanese_ui()) continue;
+      const std::u16string text = ResourceText(o->choice_texts[v]);
+      const auto at = SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+      SendMessageW(control, CB_SETITEMDATA, static_cast<WPARAM>(at), v);
+      if (v == value) SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+    }
   } else {
-    const SenderRecord none{};
-    ApplySenderRecord(s->devmode, s->printer_data, &none);
-    if (!name.empty()) Warn(window, 5044);
+    std::u16string stored;
+    ReadText(window, o->ddmid, &stored);
+    std::u16string text = stored;
+    if (o->ddmid == 1806) {
+      // The recipient text follows the layout while one job goes to all.
+      if (!NumberOr(window, 379, 0)) text.clear();
+      else if (message == UM_REFRESH_CONTROLS && names(lParam, 379, 1804))
+        text = ResourceText(NumberOr(window, 1804, 0) == 0 ? 5093 : 5094).substr(0, 28);
+      if (text != stored) WriteText(window, 1806, text, o->text_bytes);
+    }
+    if (ItemText(window, record->id) != text) SetDlgItemTextW(window, record->id, text.c_str());
   }
 }
 
-INT SenderListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord*, const void*) {
+INT OptionHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                  const void* kind_data) {
+  const auto* o = static_cast<const Option*>(kind_data);
   HWND window = event->window;
-  if (message == WM_INITDIALOG) {
-    fill_senders(window);
+  if (message == WM_INITDIALOG && o->text_bytes)
+    SendDlgItemMessageW(window, record->id, EM_LIMITTEXT, static_cast<WPARAM>(o->text_bytes / 2 - 1), 0);
+  if (wants_display(message, lParam)) {
+    show_option(event, record, o, message, lParam);
     return 0;
   }
-  if (message == WM_COMMAND && HIWORD(wParam) == CBN_SELCHANGE) {
-    std::vector<SenderRecord> records;
-    read_senders(window, &records);
-    const LRESULT at = SendDlgItemMessageW(window, kSenderList, CB_GETCURSEL, 0, 0);
-    SenderRecord chosen{};
-    if (at >= 0 && static_cast<size_t>(at) < records.size()) chosen = records[static_cast<size_t>(at)];
-    if (SheetSnapshot* s = snapshot_of(window)) ApplySenderRecord(s->devmode, s->printer_data, &chosen);
-    const WORD changed[] = {1819, 0};
-    RequestRefresh(event, changed);
+  const bool leaving = message == UM_VALIDATE_CONTROLS || (message == WM_COMMAND && HIWORD(wParam) == EN_KILLFOCUS);
+  if (o->ddmid == 1805 && leaving) {
+    // A title of zeros only would read as no title: it becomes a blank.
+    const std::u16string text = ItemText(window, record->id);
+    if (!text.empty() && text.find_first_not_of(u'0') == std::u16string::npos) SetDlgItemTextW(window, record->id, u" ");
+    return 0;
+  }
+  if (message != WM_COMMAND) return 0;
+  const UINT code = HIWORD(wParam);
+  bool changed = false;
+  if (record->kind == kControlCheckBox && code == BN_CLICKED) {
+    const LONG on = IsDlgButtonChecked(window, record->id) == BST_CHECKED ? 1 : 0;
+    changed = WriteNumber(window, o->ddmid, o->ddmid == 379 ? 8 : 3, o->ddmid == 379 ? 1 : 2, on);
+  } else if (record->kind == kControlDropDown && code == CBN_SELENDOK) {
+    const auto at = SendDlgItemMessageW(window, record->id, CB_GETCURSEL, 0, 0);
+    if (at >= 0)
+      changed = WriteNumber(window, o->ddmid, 3, 2,
+                            static_cast<LONG>(SendDlgItemMessageW(window, record->id, CB_GETITEMDATA, at, 0)));
+  } else if (record->kind == kControlEdit && code == EN_CHANGE) {
+    const std::u16string text = ItemText(window, record->id);
+    std::u16string stored;
+    ReadText(window, o->ddmid, &stored);
+    if (text != stored) WriteText(window, o->ddmid, text, o->text_bytes);
+    redraw_preview(window);
+    return 0;
+  }
+  if (changed) {
+    const WORD list[] = {o->ddmid, 0};
+    RequestRefresh(event, list);
     redraw_preview(window);
   }
   return 0;
@@ -427,10 +579,10 @@ INT TestPrintButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, co
       // No stored sender of that name: the notice, then the sender dialog.
       SendMessageW(window, WM_COMMAND, MAKEWPARAM(kNoticeButton, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(window, kNoticeButton)));
-      fill_senders(window);
+      FillSenderList(window, kSenderList, 1);
       PostMessageW(window, WM_COMMAND, MAKEWPARAM(kSendersButton, BN_CLICKED), reinterpret_cast<LPARAM>(senders));
       return 0;
-    case 2: fill_senders(window); break;
+    case 2: FillSenderList(window, kSenderList, 1); break;
     case 3:
       if (FaxSheetWords* words = SheetWords(window)) words->sender_prompt = 2;
       PostMessageW(window, WM_COMMAND, MAKEWPARAM(kSendersButton, BN_CLICKED), reinterpret_cast<LPARAM>(senders));
@@ -441,45 +593,41 @@ INT TestPrintButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, co
   return 0;
 }
 
-constexpr ChildDialogTemplate kNoticeDialog[] = {{3880, EngineDialogProc<57, kDialogTypeDialog>, 57, kNone, 0}};
-constexpr ChildDialogCommand kOpenNotice{kNoticeDialog, 0, 0};
-constexpr CommandItem kNoticeCommand{kCommandChildDialog, &kOpenNotice};
+// The buttons that open a child dialog, and what the cover sheet shows
+// again after it: the notice of a missing sender (3880), the form list
+// (4200, then the chosen form) and the sender records (4300, then the
+// sender list filled again from what was stored).
+struct ChildButton {
+  ChildDialogTemplate dialog;
+  WORD refresh[3];
+  bool refill_senders;
+};
+constexpr ChildButton kNoticeChild{{3880, EngineDialogProc<57, kDialogTypeDialog>, 57, kNone, 0}, {0}, false};
+constexpr ChildButton kFormListChild{{4200, EngineDialogProc<33, kDialogTypeDialog>, 33, kNone, 0}, {1830, 377, 0}, false};
+constexpr ChildButton kSenderChild{{4300, EngineDialogProc<32, kDialogTypeDialog>, 32, kNone, 0}, {1819, 0}, true};
 
-INT NoticeButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
-                 const void*) {
+INT ChildButtonHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data) {
+  const auto* child = static_cast<const ChildButton*>(kind_data);
+  HWND window = event->window;
+  if (child->refill_senders && wants_display(message, lParam)) {
+    // The sender records cannot be changed while the sheet's lock is on.
+    const SheetState* state = GetSheetState(window);
+    EnableWindow(GetDlgItem(window, record->id), !(state && state->stamp_lock));
+    return 0;
+  }
   if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
-  return RunCommandItem(event, message, wParam, lParam, record, &kNoticeCommand);
+  const ChildDialogCommand open{&child->dialog, 0, 0};
+  const CommandItem command{kCommandChildDialog, &open};
+  const INT result = RunCommandItem(event, message, wParam, lParam, record, &command);
+  if (child->refill_senders) FillSenderList(window, kSenderList, 1);
+  if (child->refresh[0]) RequestRefresh(event, child->refresh);
+  redraw_preview(window);
+  return child->refresh[0] || child->refill_senders ? 0 : result;
 }
 
 constexpr CommandItem kOkCommand{kCommandOk, nullptr};
-constexpr ChildDialogTemplate kFormListDialog[] = {{4200, EngineDialogProc<33, kDialogTypeDialog>, 33, kNone, 0}};
-constexpr ChildDialogCommand kOpenFormList{kFormListDialog, 0, 0};
-constexpr CommandItem kFormListCommand{kCommandChildDialog, &kOpenFormList};
-
-// The form list, then the cover sheet shows the chosen form.
-INT FormListButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
-                   const void*) {
-  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
-  RunCommandItem(event, message, wParam, lParam, record, &kFormListCommand);
-  const WORD changed[] = {1830, 377, 0};
-  RequestRefresh(event, changed);
-  return 0;
-}
-
-constexpr ChildDialogTemplate kSenderDialog[] = {{4300, EngineDialogProc<32, kDialogTypeDialog>, 32, kNone, 0}};
-constexpr ChildDialogCommand kOpenSender{kSenderDialog, 0, 0};
-constexpr CommandItem kSenderCommand{kCommandChildDialog, &kOpenSender};
-
-// The sender dialog, then the sender list filled again from what it stored.
-INT SenderButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
-                 const void*) {
-  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
-  RunCommandItem(event, message, wParam, lParam, record, &kSenderCommand);
-
-  fill_senders(event->window);
-  redraw_preview(event->window);
-  return 0;
-}
+constexpr CommandItem kDefaultsCommand{kCommandDefaults, nullptr};
 
 INT CoverOkButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                   const void*) {
@@ -499,22 +647,78 @@ INT CoverOkButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lPara
     }
     CloseHandle(file);
   }
+  FreeSenderListData(window, kSenderList);
   return RunCommandItem(event, message, wParam, lParam, record, &kOkCommand);
 }
 
+// No sender, no subject and no comment, and the options back to their
+// defaults.
+INT CoverDefaultsButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                        const void*) {
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
+  HWND window = event->window;
+  SelectSenderPlaceholder(window, kSenderList);
+  SetDlgItemTextW(window, kSubject, u"");
+  SetDlgItemTextW(window, kComment, u"");
+  if (FaxDestinationList* fax = GetDialogFaxList(window)) {
+    copy_text(fax->Subject, u"");
+    copy_text(fax->Comment, u"");
+  }
+  if (SheetContext* c = GetSheetContext(window); c && c->state && c->current.devmode)
+    for (WORD ddmid : {WORD(377), WORD(1830), WORD(1804), WORD(1805), WORD(379), WORD(1806), WORD(1807), WORD(1808),
+                       WORD(1809)})
+      ResetItemToDefault(c->state->database, c->current.devmode, ddmid, c->current.printer_data);
+  const INT result = RunCommandItem(event, message, wParam, lParam, record, &kDefaultsCommand);
+  const WORD changed[] = {377, 1830, 1804, 1805, 379, 1806, 1807, 1808, 1809, 1819, 0};
+  RequestRefresh(event, changed);
+  redraw_preview(window);
+  return result;
+}
+
+// The dialog itself: a pending request for the sender dialog is served
+// once the dialog shows; the sender records and the comment's font go
+// with it.
+INT CoverDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
+  HWND window = event->window;
+  if (message == WM_WINDOWPOSCHANGED) {
+    const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+    FaxSheetWords* words = SheetWords(window);
+    if (!pos || !(pos->flags & SWP_SHOWWINDOW) || !words || !words->sender_prompt) return 0;
+    // A request to edit is left for the sender dialog to serve.
+    if (words->sender_prompt == 1) words->sender_prompt = 0;
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(kSendersButton, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, kSendersButton)));
+  } else if (message == WM_DESTROY) {
+    FreeSenderListData(window, kSenderList);
+    FreeCompanyEditFont(window, kComment);
+  }
+  return 0;
+}
+
 constexpr ControlRecord kCoverRecords[] = {
+    {kDialogRecordId, 0, nullptr, 0, CoverDialogHandler, nullptr, kNone, kNone, nullptr},
     {kKindList, 0, nullptr, kControlDropDown, KindListHandler, nullptr, 4102, kNone, nullptr},
-    {kSubject, 0, nullptr, kControlEdit, ListTextHandler, nullptr, 4122, kNone, nullptr},
-    {kComment, 0, nullptr, kControlEdit, ListTextHandler, nullptr, 4123, kNone, nullptr},
+    {kSubject, 0, nullptr, kControlEdit, ListTextHandler, &kSubjectText, 4122, kNone, nullptr},
+    {kComment, 0, nullptr, kControlEdit, ListTextHandler, &kCommentText, 4123, kNone, nullptr},
     {kSenderList, 0, nullptr, kControlDropDown, SenderListHandler, nullptr, 4118, kNone, nullptr},
-    {4106, 0, nullptr, kControlCommand, SenderButton, nullptr, kNone, kNone, nullptr},
+    {kSendersButton, 0, nullptr, kControlCommand, ChildButtonHandler, &kSenderChild, kNone, kNone, nullptr},
+    {4115, 0, nullptr, kControlDropDown, OptionHandler, &kLayoutOption, 4119, kNone, nullptr},
+    {4114, 0, nullptr, kControlEdit, OptionHandler, &kTitleOption, 4120, kNone, nullptr},
+    {4109, 0, nullptr, kControlCheckBox, OptionHandler, &kOneJobOption, kNone, kNone, nullptr},
+    {4110, 0, nullptr, kControlEdit, OptionHandler, &kRecipientOption, 4125, kNone, nullptr},
+    {4112, 0, nullptr, kControlDropDown, OptionHandler, &kRemarkBOption, 4126, kNone, nullptr},
+    {4111, 0, nullptr, kControlDropDown, OptionHandler, &kRemarkAOption, 4127, kNone, nullptr},
+    {4113, 0, nullptr, kControlCheckBox, OptionHandler, &kPrefixOption, kNone, kNone, nullptr},
     {1092, 0, nullptr, kControlCommand, CoverOkButton, nullptr, kNone, kNone, nullptr},
+    {1090, 0, nullptr, kControlCommand, CoverDefaultsButton, nullptr, kNone, kNone, nullptr},
     {kTestPrint, 0, nullptr, kControlCommand, TestPrintButton, nullptr, kNone, kNone, nullptr},
-    {4105, 0, nullptr, kControlCommand, FormListButton, nullptr, kNone, kNone, nullptr},
-    {kNoticeButton, 0, nullptr, kControlCommand, NoticeButton, nullptr, kNone, kNone, nullptr},
+    {4105, 0, nullptr, kControlCommand, ChildButtonHandler, &kFormListChild, kNone, kNone, nullptr},
+    {kNoticeButton, 0, nullptr, kControlCommand, ChildButtonHandler, &kNoticeChild, kNone, kNone, nullptr},
 };
 constexpr INT kCoverHelp[] = {kKindList, 39600, kFormName, 36300, kPreview, 36500, kSubject, 37100, kComment, 37200,
-                              kSenderList, 36600, 4106, 36700, kTestPrint, 37900, 4105, 36400, 1092, 1520, 0, 0};
+                              kSenderList, 36600, kSendersButton, 36700, 4115, 36800, 4114, 36900, 4109, 37400,
+                              4110, 37500, 4112, 37600, 4111, 37700, 4113, 37800, kTestPrint, 37900, 4105, 36400,
+                              1092, 1520, 1090, 1540, 0, 0};
 
 }  // namespace
 
@@ -537,7 +741,7 @@ INT CheckCoverSheetSender(HWND window) {
   if (!ReadText(window, 1819, &name)) return -1;
   if (name.empty()) return 0;
   std::vector<SenderRecord> records;
-  if (read_senders(window, &records) < 0) return -1;
+  if (ReadStoredSenders(window, &records) < 0) return -1;
   SheetSnapshot* s = snapshot_of(window);
   if (!s) return -1;
   for (SenderRecord& record : records) {
@@ -555,9 +759,7 @@ INT CheckCoverSheetSender(HWND window) {
     if (answer == IDYES) {
       ApplySenderRecord(s->devmode, s->printer_data, &record);
       record.Confirmed = 1;
-      WCHAR key[kFaxUserKeyChars] = {};
-      if (sender_key(window, key))
-        WriteSenderRecords(key, kSenderValuePrefix, records.data(), static_cast<INT>(records.size()));
+      WriteStoredSenders(window, records);
       return 2;
     }
     return answer == IDNO ? 3 : 4;

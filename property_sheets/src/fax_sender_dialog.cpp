@@ -9,7 +9,10 @@
 #include "fax/fax_phonebook.h"
 #include "fax/fax_registry_lists.h"
 #include "fax_dialogs.h"
+#include "fax_sender_list.h"
+#include "property_sheets/fax_text_input.h"
 #include "property_sheets/fax_pages.h"
+#include "settings/common/module_state.h"
 #include "win/controls.h"
 #include "win/win.h"
 
@@ -20,7 +23,6 @@ namespace {
 
 constexpr INT kList = 4301, kEdit = 4321, kDelete = 4318, kRegister = 4320, kNew = 4319;
 constexpr INT kNoticeIcon = 4323, kNoticeText = 4324;
-constexpr UINT kPlaceholder = 5095;
 
 struct SenderField {
   INT id;
@@ -41,22 +43,20 @@ constexpr ButtonState kStates[] = {{false, false, false, true, 0x20}, {true, tru
                                    {false, false, true, true, 0x1FF},  {true, true, false, true, 0x20},
                                    {false, false, true, true, 0x13F},  {false, false, false, true, 0x20}};
 
+// The list's helpers bound to this dialog's drop-down.
+INT item_count(HWND window) { return SenderItemCount(window, kList); }
+INT selection(HWND window) { return SenderSelection(window, kList); }
+SenderRecord* record_at(HWND window, INT i) { return SenderItemRecord(window, kList, i); }
+bool stored_selected(HWND window) { return StoredSenderSelected(window, kList); }
 HWND list_of(HWND window) { return GetDlgItem(window, kList); }
-INT item_count(HWND window) { return static_cast<INT>(SendMessageW(list_of(window), CB_GETCOUNT, 0, 0)); }
-INT selection(HWND window) { return static_cast<INT>(SendMessageW(list_of(window), CB_GETCURSEL, 0, 0)); }
-SenderRecord* record_at(HWND window, INT i) {
-  const LRESULT data = SendMessageW(list_of(window), CB_GETITEMDATA, static_cast<WPARAM>(i), 0);
-  return data == CB_ERR ? nullptr : reinterpret_cast<SenderRecord*>(data);
-}
-// A stored record is selected (not the placeholder, which is always last).
-bool stored_selected(HWND window) {
-  const INT at = selection(window);
-  return at >= 0 && at + 1 < item_count(window);
-}
 
-void apply_record(HWND window, const SenderRecord* record) {
-  SheetContext* c = GetSheetContext(window);
-  if (c && record) ApplySenderRecord(c->current.devmode, c->current.printer_data, record);
+// The notice of a selected record that is not confirmed yet.
+void show_notice(HWND window) {
+  const FaxSheetWords* words = SheetWords(window);
+  const SenderRecord* r = stored_selected(window) ? record_at(window, selection(window)) : nullptr;
+  const bool notice = r && !r->Confirmed && !(words && (words->sender_mask & 0x40));
+  SetDlgItemTextW(window, kNoticeText, notice ? ResourceText(5219).c_str() : u"");
+  ShowWindow(GetDlgItem(window, kNoticeIcon), notice ? SW_SHOW : SW_HIDE);
 }
 
 void set_button_state(ControlEvent* event, INT n) {
@@ -69,74 +69,7 @@ void set_button_state(ControlEvent* event, INT n) {
   EnableWindow(GetDlgItem(window, kNew), editable && s.add);
   if (FaxSheetWords* words = SheetWords(window)) words->sender_mask = editable ? s.mask : 0x20;
   RequestRefresh(event, kSenderSettings);
-}
-
-INT insert_item(HWND window, INT at, const SenderRecord& record) {
-  auto* copy = static_cast<SenderRecord*>(GlobalAlloc(GPTR, sizeof(SenderRecord)));
-  if (!copy) return -1;
-  *copy = record;
-  const LPCWSTR text = record.SenderName[0] ? record.SenderName : nullptr;
-  const std::u16string placeholder = ResourceText(kPlaceholder);
-  const INT i = static_cast<INT>(SendMessageW(list_of(window), CB_INSERTSTRING, static_cast<WPARAM>(at),
-                                              reinterpret_cast<LPARAM>(text ? text : placeholder.c_str())));
-  if (i < 0) {
-    GlobalFree(copy);
-    return -1;
-  }
-  SendMessageW(list_of(window), CB_SETITEMDATA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(copy));
-  return i;
-}
-
-void delete_item(HWND window, INT i) {
-  if (SenderRecord* r = record_at(window, i)) GlobalFree(r);
-  SendMessageW(list_of(window), CB_DELETESTRING, static_cast<WPARAM>(i), 0);
-}
-
-void free_items(HWND window) {
-  for (INT i = item_count(window) - 1; i >= 0; --i) delete_item(window, i);
-}
-
-void select_placeholder(HWND window) {
-  SendMessageW(list_of(window), CB_SETCURSEL, static_cast<WPARAM>(item_count(window) - 1), 0);
-  const SenderRecord none{};
-  apply_record(window, &none);
-}
-
-void move_to_top(HWND window, INT i) {
-  if (i < 0 || i + 1 >= item_count(window) || i == 0) return;
-  const SenderRecord record = *record_at(window, i);
-  delete_item(window, i);
-  insert_item(window, 0, record);
-  SendMessageW(list_of(window), CB_SETCURSEL, 0, 0);
-}
-
-bool key_path(HWND window, WCHAR* key) {
-  SheetState* state = GetSheetState(window);
-  return state && GetFaxUserKeyPath(state->database, 0, kSenderInfoKeyTail, key, kFaxUserKeyChars) != 0;
-}
-
-// Fills the drop-down from the stored records; the state to start in, -1
-// when the stored list cannot be read.
-INT fill_list(HWND window) {
-  WCHAR key[kFaxUserKeyChars] = {};
-  std::vector<SenderRecord> records(11);
-  const INT n = key_path(window, key) ? ReadSenderRecords(key, kSenderValuePrefix, records.data(), 11) : -1;
-  if (n < 0) return -1;
-  SendMessageW(list_of(window), CB_RESETCONTENT, 0, 0);
-  for (INT i = 0; i < n; ++i) insert_item(window, i, records[static_cast<size_t>(i)]);
-  insert_item(window, n, SenderRecord{});
-  std::u16string name;
-  ReadText(window, 1819, &name);
-  for (INT i = 0; i < n; ++i) {
-    if (name != records[static_cast<size_t>(i)].SenderName) continue;
-    SendMessageW(list_of(window), CB_SETCURSEL, static_cast<WPARAM>(i), 0);
-    move_to_top(window, i);
-    apply_record(window, record_at(window, 0));
-    return 1;
-  }
-  select_placeholder(window);
-  if (!name.empty()) Warn(window, 5216);
-  return 0;
+  show_notice(window);
 }
 
 bool wants_display(UINT message, LPARAM lParam) {
@@ -145,30 +78,64 @@ bool wants_display(UINT message, LPARAM lParam) {
 }
 bool clicked(UINT message, WPARAM wParam) { return message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED; }
 
-INT SenderDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
+// A stored record, or the placeholder, was chosen: the settings take its
+// values and the buttons their state.
+void on_selection(ControlEvent* event) {
+  HWND window = event->window;
+  const INT at = selection(window);
+  if (const SenderRecord* r = at >= 0 ? record_at(window, at) : nullptr) ApplySenderToSettings(window, *r);
+  set_button_state(event, stored_selected(window) ? 1 : 0);
+}
+
+void delete_or_edit(ControlEvent* event, bool edit);
+
+INT SenderDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*,
+                        const void*) {
   HWND window = event->window;
   if (message == WM_INITDIALOG) {
-    const INT start = fill_list(window);
-    if (start >= 0) set_button_state(event, start);
+    if (!SetCompanyEditFont(window, 4304)) return 0;
+    // The notice shows the note icon of the list's unconfirmed records.
+    SendDlgItemMessageW(window, kNoticeIcon, STM_SETICON,
+                        reinterpret_cast<WPARAM>(LoadIconW(GetResourceModule(), MAKEINTRESOURCEW(860))), 0);
+    SetSenderItemHeight(window, kList);
+    const INT found = FillSenderList(window, kList, 0);
+    if (found == 1) on_selection(event);
+    else if (found == 0) delete_or_edit(event, false);
+    return 0;
+  }
+  if (message == WM_WINDOWPOSCHANGED) {
+    const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+    FaxSheetWords* words = SheetWords(window);
+    if (pos && (pos->flags & SWP_SHOWWINDOW) && words && words->sender_prompt == 2) {
+      // The cover sheet's check asks for the unconfirmed record to be edited.
+      words->sender_prompt = 0;
+      SendMessageW(window, WM_COMMAND, MAKEWPARAM(kEdit, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, kEdit)));
+      SetFocus(GetDlgItem(window, 4317));
+      SendDlgItemMessageW(window, 4317, EM_SETSEL, 0, -1);
+    }
     return 0;
   }
   if (wants_display(message, lParam)) {
-    const SenderRecord* r = stored_selected(window) ? record_at(window, selection(window)) : nullptr;
-    const bool notice = r && !r->Confirmed;
-    SetDlgItemTextW(window, kNoticeText, notice ? ResourceText(5219).c_str() : u"");
-    ShowWindow(GetDlgItem(window, kNoticeIcon), notice ? SW_SHOW : SW_HIDE);
+    show_notice(window);
     return 0;
   }
-  if (message == WM_DESTROY) free_items(window);
+  if (message == WM_DESTROY || IsNotifyCode(message, lParam, PSN_RESET)) {
+    FreeSenderListData(window, kList);
+    FreeCompanyEditFont(window, 4304);
+    if (auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(window, kNoticeIcon, STM_SETICON, 0, 0)))
+      DestroyIcon(icon);
+  }
   return 0;
 }
 
-INT SenderListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord*, const void*) {
+INT SenderListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord*,
+                      const void*) {
   HWND window = event->window;
-  if (message == WM_COMMAND && HIWORD(wParam) == CBN_SELCHANGE) {
-    const INT at = selection(window);
-    if (at >= 0) apply_record(window, record_at(window, at));
-    set_button_state(event, stored_selected(window) ? 1 : 0);
+  if (message == WM_COMMAND && HIWORD(wParam) == CBN_SELENDOK) on_selection(event);
+  if (message == WM_COMMAND && HIWORD(wParam) == CBN_CLOSEUP) ReselectCurrentSender(window, kList);
+  if (message == WM_DRAWITEM) {
+    DrawSenderItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    return 1;
   }
   return 0;
 }
@@ -179,24 +146,31 @@ INT SenderFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM 
   HWND window = event->window;
   if (message == WM_INITDIALOG) {
     SendDlgItemMessageW(window, f->id, EM_LIMITTEXT, static_cast<WPARAM>(f->bytes / 2 - 1), 0);
+    if (f->ddmid == 1821) SetCompanyEditMargins(window, f->id);
     return 0;
   }
   if (wants_display(message, lParam)) {
     std::u16string text;
     ReadText(window, f->ddmid, &text);
     if (ItemText(window, f->id) != text) SetDlgItemTextW(window, f->id, text.c_str());
-    const FaxSheetWords* words = SheetWords(window);
+    FaxSheetWords* words = SheetWords(window);
     EnableWindow(GetDlgItem(window, f->id), words && (words->sender_mask & f->bit) != 0);
+    if (f->ddmid == 1819 && words && (words->sender_mask & 0x80)) {
+      words->sender_mask &= static_cast<WORD>(~0x80);
+      SetFocus(GetDlgItem(window, f->id));
+      SendDlgItemMessageW(window, f->id, EM_SETSEL, 0, -1);
+    }
     return 0;
   }
   if (message == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) {
-    const std::u16string text = ItemText(window, record->id);
-    if (f->ddmid == 1821 && !TextFitsLines(text, 40, 5)) {
-      // A sixth line, or a 41st byte in a line, is taken back.
-      SendDlgItemMessageW(window, record->id, EM_UNDO, 0, 0);
-      SendDlgItemMessageW(window, record->id, EM_EMPTYUNDOBUFFER, 0, 0);
-      return 0;
+    if (f->ddmid == 1821) {
+      // A sixth line, or a 41st byte in the fifth line, is taken back; a
+      // full line goes on in the next one.
+      const INT refused = FitEditTextToLines(window, record->id, 40, 5);
+      UndoEditIfRefused(window, record->id, refused);
+      if (refused) return 0;
     }
+    const std::u16string text = ItemText(window, record->id);
     std::u16string stored;
     ReadText(window, f->ddmid, &stored);
     if (stored != text) WriteText(window, f->ddmid, text, f->bytes);
@@ -209,7 +183,7 @@ INT RegisterButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, con
   HWND window = event->window;
   std::u16string name;
   ReadText(window, 1819, &name);
-  if (name.empty() || IsBlankText(name.c_str())) {
+  if (name.empty() || !ValidateTextInput(name.c_str(), nullptr, nullptr, nullptr, nullptr, kTextNotBlank, 0)) {
     Warn(window, 5021);
     SetFocus(GetDlgItem(window, 4302));
     return 0;
@@ -217,14 +191,14 @@ INT RegisterButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, con
   for (INT i = 0; i + 1 < item_count(window); ++i) {
     if (name != record_at(window, i)->SenderName) continue;
     if (Ask(window, 5019, MB_OKCANCEL) != IDOK) return 0;
-    delete_item(window, i);
+    DeleteSenderItem(window, kList, i);
     break;
   }
   SenderRecord record{};
   SheetContext* c = GetSheetContext(window);
   if (!c || !CaptureSenderRecord(c->current.devmode, c->current.printer_data, &record)) return 0;
   record.Confirmed = 1;
-  const INT at = insert_item(window, 0, record);
+  const INT at = InsertSenderItem(window, kList, 0, record);
   if (at < 0) return 0;
   SendMessageW(list_of(window), CB_SETCURSEL, static_cast<WPARAM>(at), 0);
   set_button_state(event, 3);
@@ -240,22 +214,25 @@ INT NewButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const Co
     SetFocus(GetDlgItem(window, kNew));
     return 0;
   }
-  select_placeholder(window);
+  SelectSenderPlaceholder(window, kList);
   set_button_state(event, 4);
   return 0;
 }
 
+// Delete drops the selected record and empties the fields; Edit drops it
+// too but keeps its values in the settings for typing them again.
+void delete_or_edit(ControlEvent* event, bool edit) {
+  HWND window = event->window;
+  if (stored_selected(window)) DeleteSenderItem(window, kList, selection(window));
+  if (edit) SendMessageW(list_of(window), CB_SETCURSEL, static_cast<WPARAM>(item_count(window) - 1), 0);
+  else SelectSenderPlaceholder(window, kList);
+  set_button_state(event, edit ? 2 : 5);
+  if (!edit) SetFocus(list_of(window));
+}
+
 INT DeleteOrEditButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const ControlRecord* record,
                        const void*) {
-  if (!clicked(message, wParam)) return 0;
-  HWND window = event->window;
-  const bool edit = record->id == kEdit;
-  if (stored_selected(window)) delete_item(window, selection(window));
-  // Edit keeps the record's values in the settings for typing them again.
-  if (edit) SendMessageW(list_of(window), CB_SETCURSEL, static_cast<WPARAM>(item_count(window) - 1), 0);
-  else select_placeholder(window);
-  set_button_state(event, edit ? 2 : 5);
-  SetFocus(GetDlgItem(window, edit ? 4302 : kList));
+  if (clicked(message, wParam)) delete_or_edit(event, record->id == kEdit);
   return 0;
 }
 
@@ -275,19 +252,15 @@ INT SenderOkButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lPar
       WriteText(window, f.ddmid, u"", f.bytes);
     }
   }
-  move_to_top(window, selection(window));
-  std::vector<SenderRecord> keep;
-  for (INT i = 0; i < item_count(window); ++i)
-    if (const SenderRecord* r = record_at(window, i); r && r->SenderName[0]) keep.push_back(*r);
-  WCHAR key[kFaxUserKeyChars] = {};
-  if (key_path(window, key)) WriteSenderRecords(key, kSenderValuePrefix, keep.data(), static_cast<INT>(keep.size()));
+  MoveSenderToTop(window, kList, -1);
+  SaveSenderList(window, kList);
   return RunCommandItem(event, message, wParam, lParam, record, &kOkCommand);
 }
 
 INT SenderDefaultsButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                          const void*) {
   if (!clicked(message, wParam)) return 0;
-  select_placeholder(event->window);
+  SelectSenderPlaceholder(event->window, kList);
   set_button_state(event, 0);
   return RunCommandItem(event, message, wParam, lParam, record, &kDefaultsCommand);
 }

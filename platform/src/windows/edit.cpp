@@ -15,6 +15,7 @@
 // - EN_SETFOCUS follows WM_SETFOCUS; EN_KILLFOCUS is sent from
 //   WM_KILLFOCUS, when the focus has already moved to the other window.
 // - Ctrl+Z (0x1A) undoes and Ctrl+A (0x01) selects all.
+#include "win/edit_word_break.h"
 #include "win/msgbox.h"
 #include "win/strings.h"
 #include "windows/text_field.h"
@@ -28,6 +29,7 @@ struct EditData : ControlData {
   RECT format{};
   bool has_format = false;
   WCHAR password = 0;
+  EDITWORDBREAKPROCW word_break = nullptr;  // kept for the owner; the stand-in does not wrap
   EditData() { field.limit = 32767; }
 };
 
@@ -190,6 +192,8 @@ LRESULT edit_proc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case EM_SETMARGINS: return 0;
+    case EM_SETWORDBREAKPROC: d->word_break = reinterpret_cast<EDITWORDBREAKPROCW>(lParam); return 0;
+    case EM_GETWORDBREAKPROC: return reinterpret_cast<LRESULT>(d->word_break);
     default: return DefWindowProcW(h, message, wParam, lParam);
   }
 }

@@ -681,9 +681,11 @@ LRESULT DispatchMessageW(const MSG* msg) {
 
 BOOL InSendMessage() { return FALSE; }
 
-BOOL ShowWindow(HWND window, INT command) {
-  Window* w = find(window);
-  if (!w) return FALSE;
+namespace {
+
+// Shows or hides the window (WM_SHOWWINDOW when that changes it); whether
+// it changed.
+bool set_visible(HWND window, Window* w, INT command) {
   bool was = (w->style & WS_VISIBLE) != 0;
   bool show = command != SW_HIDE;
   if (show != was) {
@@ -694,6 +696,23 @@ BOOL ShowWindow(HWND window, INT command) {
     SendMessageW(window, WM_SHOWWINDOW, show, 0);
   }
   if (show && !(w->style & WS_CHILD) && command != SW_SHOWNA) st().active = window;
+  return show != was;
+}
+
+}  // namespace
+
+// A change of visibility also tells the window through WM_WINDOWPOSCHANGED
+// with SWP_SHOWWINDOW or SWP_HIDEWINDOW, as the real platform does.
+BOOL ShowWindow(HWND window, INT command) {
+  Window* w = find(window);
+  if (!w) return FALSE;
+  bool was = (w->style & WS_VISIBLE) != 0;
+  if (set_visible(window, w, command) && (w = find(window))) {
+    const RECT r = w->rect;
+    WINDOWPOS wp{window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 static_cast<UINT>(SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | (command != SW_HIDE ? SWP_SHOWWINDOW : SWP_HIDEWINDOW))};
+    SendMessageW(window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
+  }
   return was ? TRUE : FALSE;
 }
 
@@ -802,8 +821,8 @@ BOOL SetWindowPos(HWND window, HWND after, INT x, INT y, INT cx, INT cy, UINT fl
     r.bottom = r.top + std::max(cy, 0);
   }
   w->rect = r;
-  if (flags & SWP_SHOWWINDOW) ShowWindow(window, SW_SHOWNA);
-  if (flags & SWP_HIDEWINDOW) ShowWindow(window, SW_HIDE);
+  if (flags & SWP_SHOWWINDOW) set_visible(window, w, SW_SHOWNA);
+  if ((flags & SWP_HIDEWINDOW) && (w = find(window))) set_visible(window, w, SW_HIDE);
   WINDOWPOS wp{window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags};
   SendMessageW(window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
   return TRUE;

@@ -1,0 +1,412 @@
+// The cover-sheet and sender dialogs of the demo printer's fax page, driven
+// as a user would: the cover-sheet options, the subject and comment checks
+// (a refused text gives way to the one before, also when its message cannot
+// be shown), the comment's line wrapping, Defaults, the owner-drawn sender
+// lists with the note of an unconfirmed record, and the sender dialog that
+// opens in Edit mode after the test print's sender question. The text
+// checks themselves are tested by tables of cases.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fax/fax_registry_lists.h"
+#include "gfx_demo.h"
+#include "property_sheets/fax_text_input.h"
+#include "settings/common/module_state.h"
+#include "settings/database/ddd_file.h"
+#include "settings/items/item_access.h"
+#include "settings/stores/printer_data_kinds.h"
+#include "settings/stores/printer_settings.h"
+#include "temp_root.h"
+#include "win/edit_word_break.h"
+#include "win/win.h"
+
+namespace morva::settings {
+void set_module_directory_for_test(LPCWSTR directory);
+}
+
+namespace {
+
+namespace ui = morva::platform::ui;
+using namespace morva::fax;
+using morva::gfx_demo::kDemoPrinter;
+
+// ---- the text checks ----------------------------------------------------------------
+
+class FaxTextChecks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(root_.file("drive_c/driver"));
+    std::filesystem::copy_file(std::string(MORVA_BIN_DIR) + "/morvares.xrs", root_.file("drive_c/driver/morvares.xrs"));
+    morva::settings::set_module_directory_for_test(u"C:\\driver\\");
+    ASSERT_NE(GetResourceModule(), nullptr);
+  }
+  morva::test::TempRoot root_;
+};
+
+TEST_F(FaxTextChecks, ValidateTextInput) {
+  static const UINT kSubject[] = {9235, 9220, 9234, 9221, 0};
+  static const UINT kComment[] = {9231, 9235, 9220, 9234, 9221, 0};
+  static const UINT kDigits[] = {9235, 0};
+  static const UINT kWide[] = {9232, 0};
+  struct Case {
+    const char16_t* text;
+    const UINT* ranges;
+    WORD flags;
+    INT expected;
+  } cases[] = {
+      {u"   ", nullptr, kTextNotBlank, 0},
+      {u" x ", nullptr, kTextNotBlank, 1},
+      {u"", nullptr, 0, 0},
+      {u"", nullptr, kTextEmptyValid, 1},
+      {u"Quarterly figures 2026", kSubject, 0x202, 1},
+      {u"caf\u00e9", kSubject, 0x202, 1},
+      {u"Price 5 \u20ac", kSubject, 0x202, 0},   // 0x80 lies in no range
+      {u"a\tb", kSubject, 0x202, 0},
+      {u"line\r\nbreak", kSubject, 0x202, 0},
+      {u"line\r\nbreak", kComment, 0x202, 1},
+      {u"\u65e5\u672c", kSubject, 0x202, 0},     // no ANSI form
+      {u"1.23", kDigits, kTextDecimal, 1},
+      {u"1.234", kDigits, kTextDecimal, 0},
+      {u"1.2.3", kDigits, kTextDecimal, 0},
+      {u"1.2345", kDigits, kTextDecimal | kTextEmptyValid, 1},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ValidateTextInput(c.text, c.ranges, kWide, nullptr, nullptr, c.flags, 2), c.expected)
+        << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
+  static const UINT kForbidden[] = {9233, 0};  // blank and double quote
+  EXPECT_EQ(ValidateTextInput(u"say \"hi\"", nullptr, nullptr, kForbidden, nullptr, 0, 0), 0);
+  EXPECT_EQ(ValidateTextInput(u"say-hi", nullptr, nullptr, kForbidden, nullptr, 0, 0), 1);
+}
+
+TEST(FaxTextLines, WrapTextToLines) {
+  const std::u16string forty(40, u'a');
+  struct Case {
+    std::u16string text;
+    INT lines;
+    INT expected;
+    std::u16string wrapped;
+  } cases[] = {
+      {u"short\r\nlines", 5, 0, u""},
+      {forty, 1, 0, u""},
+      {forty + u"b", 2, 2, forty + u"\r\nb"},
+      {forty + u"b", 1, 1, u""},                                         // a 41st byte in the last line
+      {forty + forty + u"cc", 3, 2, forty + u"\r\n" + forty + u"\r\ncc"},
+      {u"1\r\n2\r\n3\r\n4\r\n5\r\n6", 5, 1, u""},                        // a sixth line
+      {forty + u"\r\nx", 2, 0, u""},                                     // a full line then a line end
+      {u"\u65e5", 5, 1, u""},                                            // no ANSI form
+  };
+  for (const Case& c : cases) {
+    std::u16string wrapped;
+    EXPECT_EQ(WrapTextToLines(c.text, 40, c.lines, &wrapped), c.expected) << c.text.size();
+    if (c.expected == 2) {
+      EXPECT_EQ(wrapped, c.wrapped);
+    }
+  }
+  // Longer than the buffer of 2 x lines x (bytes + 2) - 2 bytes.
+  EXPECT_EQ(WrapTextToLines(std::u16string(2 * 2 * 42 - 1, u'\n'), 40, 2, nullptr), 1);
+  EXPECT_EQ(NoDelimiterWordBreak(nullptr, 7, 10, WB_RIGHT), 6);
+  EXPECT_EQ(NoDelimiterWordBreak(nullptr, 7, 10, WB_ISDELIMITER), FALSE);
+  EXPECT_EQ(NoDelimiterWordBreak(nullptr, 7, 10, WB_LEFT), 7);
+}
+
+// ---- the dialogs through the document sheet -----------------------------------------
+
+constexpr DWORD kShortDevmode = 1604;
+constexpr INT kKind = 4016, kNumber = 4018, kName = 4019, kAdd = 4003, kOk = 1092, kDefaults = 1090;
+constexpr INT kCoverOn = 4023, kCoverButton = 4024, kSubject = 4107, kComment = 4108, kCoverSender = 4116, kSenders = 4106;
+constexpr INT kLayout = 4115, kTitle = 4114, kOneJob = 4109, kRecipients = 4110, kRemarkB = 4112, kRemarkA = 4111;
+constexpr INT kTestPrint = 4101;
+constexpr INT kSenderList = 4301, kSenderCompany = 4303, kSenderAddress = 4304, kSenderMail = 4317;
+
+class FaxCover : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, nullptr));
+    switch_direct_fax_on();
+    ui_dll_ = LoadLibraryW(u"morvaui.dll");
+    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
+    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
+    ASSERT_NE(document_, nullptr);
+  }
+  void TearDown() override {
+    ui::reset();
+    morva::platform::reset_message_boxes();
+    if (ui_dll_) FreeLibrary(ui_dll_);
+    if (printer_) ClosePrinter(printer_);
+  }
+  // The administrator switches direct fax on, with the fax card of mode 0.
+  void switch_direct_fax_on() {
+    DddHandle* database = DddOpen(printer_);
+    ASSERT_NE(database, nullptr);
+    std::vector<BYTE> block(kPrinterDataBlockSize), devmode(5988);
+    ASSERT_EQ(ReadPrinterSettings(printer_, block.data(), database), 1);
+    const DWORD on = 1, card = 2;
+    ASSERT_EQ(SetItemValueRaw(5177, devmode.data(), block.data(), 8, 1, &on), 0);
+    ASSERT_EQ(SetItemValueRaw(4369, devmode.data(), block.data(), 8, 1, &card), 0);
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE admin = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &admin, &all));
+    EXPECT_TRUE(WritePrinterDataKind(admin, block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
+    ClosePrinter(admin);
+    DddClose(database);
+  }
+  // Stores sender records for the user, as an earlier sheet would have.
+  void store_senders(const std::vector<SenderRecord>& records) {
+    DddHandle* database = DddOpen(printer_);
+    ASSERT_NE(database, nullptr);
+    WCHAR key[kFaxUserKeyChars] = {};
+    ASSERT_TRUE(GetFaxUserKeyPath(database, 0, kSenderInfoKeyTail, key, kFaxUserKeyChars));
+    ASSERT_TRUE(WriteSenderRecords(key, kSenderValuePrefix, records.data(), static_cast<INT>(records.size())));
+    DddClose(database);
+  }
+  // Runs the document sheet with the script; the sheet is left with Cancel.
+  void run_sheet(const ui::ModalScript& script) {
+    std::vector<BYTE> devmode(kShortDevmode, 0);
+    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                  reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+    ui::script_modal(script);
+    DWORD result = 0;
+    EXPECT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_CANCEL);
+  }
+  // A place for the pictures: MORVA_PNG_DIR keeps them for a look.
+  std::string picture(const std::string& name) const {
+    const char* keep = std::getenv("MORVA_PNG_DIR");
+    return (keep ? std::string(keep) : root_.path()) + "/" + name;
+  }
+
+  morva::test::TempRoot root_;
+  HANDLE printer_ = nullptr;
+  HMODULE ui_dll_ = nullptr;
+  PFNPROPSHEETUI document_ = nullptr;
+};
+
+void add(HWND sheet, const std::u16string& number, const std::u16string& name) {
+  ASSERT_TRUE(ui::select(ui::find(sheet, kKind), 0));
+  ASSERT_TRUE(ui::enter_text(ui::find(sheet, kNumber), number));
+  ASSERT_TRUE(ui::enter_text(ui::find(sheet, kName), name));
+  EXPECT_TRUE(ui::click(ui::find(sheet, kAdd)));
+}
+
+// Switches the cover sheet on and opens its dialog.
+void open_cover_sheet(HWND sheet) {
+  EXPECT_TRUE(ui::click(ui::find(sheet, kCoverOn)));
+  EXPECT_TRUE(ui::click(ui::find(sheet, kCoverButton)));
+}
+
+SenderRecord sender(const std::u16string& name, const std::u16string& company, DWORD confirmed) {
+  SenderRecord r{};
+  std::copy(name.begin(), name.end(), r.SenderName);
+  std::copy(company.begin(), company.end(), r.Text1820);
+  // A record is kept unconfirmed only with an e-mail address.
+  const std::u16string mail = u"office@example.org";
+  std::copy(mail.begin(), mail.end(), r.Text1876);
+  r.Confirmed = confirmed;
+  return r;
+}
+
+// The options follow the user interface and each other, the subject and
+// comment are checked and wrapped, and Defaults empties the sender and the
+// texts.
+TEST_F(FaxCover, OptionsTextChecksAndDefaults) {
+  store_senders({sender(u"Erin Sender", u"Morva Works", 1)});
+  run_sheet([&](HWND sheet) {
+    add(sheet, u"0123456789", u"Alice");
+    add(sheet, u"0301234567", u"Bob");
+    ui::script_modal([&](HWND dialog) {
+      // Outside the 1041 user interface the two remark lists are hidden and
+      // the layout offers no choice of value 0.
+      EXPECT_FALSE(ui::state(ui::find(dialog, kRemarkA)).visible);
+      EXPECT_FALSE(ui::state(ui::find(dialog, kRemarkB)).visible);
+      EXPECT_EQ(ui::items(ui::find(dialog, kLayout)), std::vector<std::u16string>{u"Facsimile"});
+      // A title of zeros only becomes a blank when it is left.
+      const std::pair<std::u16string, std::u16string> titles[] = {{u"00", u" "}, {u"007", u"007"}};
+      for (const auto& [typed, kept] : titles) {
+        ASSERT_TRUE(ui::enter_text(ui::find(dialog, kTitle), typed));
+        ASSERT_TRUE(ui::focus(ui::find(dialog, kRecipients)));
+        EXPECT_EQ(ui::text(ui::find(dialog, kTitle)), kept);
+      }
+      // One job for all destinations names them all in the words of the
+      // layout; off again, the text goes.
+      ASSERT_TRUE(ui::select(ui::find(dialog, kLayout), 0));
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOneJob)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kRecipients)), u"All recipients of this fax");
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOneJob)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kRecipients)), u"");
+      // A subject the cover sheet cannot carry is refused when it is left,
+      // even though its message cannot be shown: the one before comes back.
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kSubject), u"Figures"));
+      ASSERT_TRUE(ui::focus(ui::find(dialog, kComment)));
+      morva::platform::script_message_box_answers({-1});
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kSubject), u"Price 5 \u20ac"));
+      EXPECT_FALSE(ui::focus(ui::find(dialog, kComment)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kSubject)), u"Figures");
+      // A full comment line goes on in the next line; a 17th line is taken back.
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kComment), std::u16string(45, u'c')));
+      EXPECT_EQ(ui::text(ui::find(dialog, kComment)), std::u16string(40, u'c') + u"\r\n" + std::u16string(5, u'c'));
+      std::u16string sixteen;
+      for (INT i = 0; i < 15; ++i) sixteen += u"x\r";
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kComment), sixteen + u"y\r"));
+      EXPECT_EQ(ui::text(ui::find(dialog, kComment)).size(), 15u * 3 + 1) << "the 17th line is undone";
+      EXPECT_EQ(ui::text(ui::find(dialog, kCoverSender)), u"(No sender)");
+      ASSERT_TRUE(ui::select(ui::find(dialog, kCoverSender), 0));
+      EXPECT_EQ(ui::text(ui::find(dialog, kCoverSender)), u"Erin Sender");
+      EXPECT_TRUE(ui::write_png(dialog, picture("fax_cover_dialog.png")));
+      // Defaults: no sender, no subject, no comment.
+      EXPECT_TRUE(ui::click(ui::find(dialog, kDefaults)));
+      EXPECT_EQ(ui::text(ui::find(dialog, kCoverSender)), u"(No sender)");
+      EXPECT_EQ(ui::text(ui::find(dialog, kSubject)), u"");
+      EXPECT_EQ(ui::text(ui::find(dialog, kComment)), u"");
+      EXPECT_EQ(ui::state(ui::find(dialog, kOneJob)).check, BST_UNCHECKED);
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    open_cover_sheet(sheet);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].answer, -1);
+  EXPECT_EQ(log[0].style, static_cast<UINT>(MB_ICONWARNING));
+  EXPECT_EQ(log[0].text, u"The text holds characters that cannot be sent on a fax cover sheet. Type it again.");
+}
+
+// A stored record the user has not confirmed carries the note icon in both
+// sender lists. Declining to confirm it at the test print opens the sender
+// dialog in Edit mode with the e-mail field ready for typing; the address
+// field wraps full lines and refuses a sixth line.
+TEST_F(FaxCover, UnconfirmedSenderIsNotedAndOpenedForEditing) {
+  store_senders({sender(u"Frank Unchecked", u"Trial Ltd", 0), sender(u"Erin Sender", u"Morva Works", 1)});
+  run_sheet([&](HWND sheet) {
+    add(sheet, u"0123456789", u"Alice");
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::select(ui::find(dialog, kCoverSender), 0));
+      EXPECT_EQ(ui::text(ui::find(dialog, kCoverSender)), u"Frank Unchecked");
+      EXPECT_TRUE(ui::write_png(dialog, picture("fax_cover_unconfirmed_sender.png")));
+      // The sender question is answered No: the sender dialog opens to edit.
+      morva::platform::script_message_box_answers({IDNO});
+      ui::script_modal([&](HWND senders) {
+        EXPECT_EQ(ui::state(ui::find(senders, kSenderList)).count, 2) << "the edited record is taken out";
+        EXPECT_TRUE(ui::state(ui::find(senders, kSenderCompany)).enabled);
+        EXPECT_TRUE(ui::state(ui::find(senders, kSenderMail)).focused);
+        EXPECT_EQ(ui::text(ui::find(senders, kSenderCompany)), u"Trial Ltd");
+        ASSERT_TRUE(ui::enter_text(ui::find(senders, kSenderAddress), std::u16string(42, u'a')));
+        EXPECT_EQ(ui::text(ui::find(senders, kSenderAddress)), std::u16string(40, u'a') + u"\r\naa");
+        ASSERT_TRUE(ui::type(u"\r1\r2\r3\r"));
+        EXPECT_EQ(ui::text(ui::find(senders, kSenderAddress)),
+                  std::u16string(40, u'a') + u"\r\naa\r\n1\r\n2\r\n3")
+            << "a sixth line is undone";
+        EXPECT_TRUE(ui::press_cancel(senders));
+      });
+      EXPECT_TRUE(ui::click(ui::find(dialog, kTestPrint)));
+      ui::pump();
+      EXPECT_TRUE(ui::press_cancel(dialog));
+    });
+    open_cover_sheet(sheet);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  const auto log = morva::platform::message_box_log();
+  ASSERT_GE(log.size(), 1u);
+  EXPECT_EQ(log[0].text, u"Use the sender Frank Unchecked (office@example.org) for the cover sheet?");
+  EXPECT_EQ(log[0].style, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONINFORMATION));
+  const auto modals = ui::modal_log();
+  EXPECT_GE(modals.size(), 3u) << "sheet, cover sheet and sender dialog";
+}
+
+// The sender dialog's own list draws the note of the unconfirmed record and
+// shows the notice while it is selected.
+TEST_F(FaxCover, SenderDialogNotesTheUnconfirmedRecord) {
+  store_senders({sender(u"Frank Unchecked", u"Trial Ltd", 0), sender(u"Erin Sender", u"Morva Works", 1)});
+  run_sheet([&](HWND sheet) {
+    ui::script_modal([&](HWND dialog) {
+      ui::script_modal([&](HWND senders) {
+        ASSERT_TRUE(ui::select(ui::find(senders, kSenderList), 0));
+        EXPECT_EQ(ui::text(ui::find(senders, 4324)), u"Confirm this sender before it is used.");
+        EXPECT_TRUE(ui::state(ui::find(senders, 4323)).visible);
+        EXPECT_TRUE(ui::write_png(senders, picture("fax_sender_dialog.png")));
+        ASSERT_TRUE(ui::select(ui::find(senders, kSenderList), 1));
+        EXPECT_EQ(ui::text(ui::find(senders, 4324)), u"");
+        EXPECT_FALSE(ui::state(ui::find(senders, 4323)).visible);
+        EXPECT_TRUE(ui::press_cancel(senders));
+      });
+      EXPECT_TRUE(ui::click(ui::find(dialog, kSenders)));
+      EXPECT_TRUE(ui::press_cancel(dialog));
+    });
+    open_cover_sheet(sheet);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+}
+
+// Ten stored records: New is refused; a record taken out with Edit and
+// registered again comes first; registering a name that exists replaces
+// it after the question; OK with typed but unregistered data asks, drops
+// the data and stores the list.
+TEST_F(FaxCover, SenderRecordsAreKeptToTenAndReplacedByName) {
+  std::vector<SenderRecord> ten;
+  for (INT i = 0; i < 10; ++i) {
+    SenderRecord r{};
+    const std::u16string name = u"Sender " + std::u16string(1, static_cast<char16_t>(u'0' + i));
+    std::copy(name.begin(), name.end(), r.SenderName);
+    r.Confirmed = 1;
+    ten.push_back(r);
+  }
+  store_senders(ten);
+  morva::platform::script_message_box_answers({IDOK, IDOK, IDYES});
+  run_sheet([&](HWND sheet) {
+    ui::script_modal([&](HWND dialog) {
+      ui::script_modal([&](HWND senders) {
+        HWND list = ui::find(senders, kSenderList);
+        EXPECT_EQ(ui::state(list).count, 11);
+        EXPECT_TRUE(ui::click(ui::find(senders, 4319)));  // New: the list is full
+        EXPECT_EQ(ui::state(list).count, 11);
+        ASSERT_TRUE(ui::select(list, 3));
+        EXPECT_TRUE(ui::click(ui::find(senders, 4321)));  // Edit takes it out
+        EXPECT_EQ(ui::state(list).count, 10);
+        EXPECT_EQ(ui::text(ui::find(senders, 4302)), u"Sender 3");
+        EXPECT_TRUE(ui::click(ui::find(senders, 4320)));  // and Register puts it first
+        EXPECT_EQ(ui::state(list).count, 11);
+        EXPECT_EQ(ui::items(list)[0], u"Sender 3");
+        ASSERT_TRUE(ui::select(list, 5));
+        EXPECT_EQ(ui::text(list), u"Sender 5");
+        EXPECT_TRUE(ui::click(ui::find(senders, 4321)));
+        ASSERT_TRUE(ui::enter_text(ui::find(senders, 4302), u"Sender 1"));
+        EXPECT_TRUE(ui::click(ui::find(senders, 4320)));  // replaces the stored Sender 1
+        EXPECT_EQ(ui::state(list).count, 10);
+        EXPECT_EQ(ui::items(list)[0], u"Sender 1");
+        EXPECT_TRUE(ui::click(ui::find(senders, 4319)));
+        ASSERT_TRUE(ui::enter_text(ui::find(senders, 4302), u"Typed Only"));
+        EXPECT_TRUE(ui::press_ok(senders));
+      });
+      EXPECT_TRUE(ui::click(ui::find(dialog, kSenders)));
+      EXPECT_TRUE(ui::press_cancel(dialog));
+    });
+    open_cover_sheet(sheet);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0].text, u"Up to ten senders can be stored. Delete one first.");
+  EXPECT_EQ(log[0].style, static_cast<UINT>(MB_ICONWARNING));
+  EXPECT_EQ(log[1].text, u"A sender of this name is stored already. Replace it?");
+  EXPECT_EQ(log[1].style, static_cast<UINT>(MB_OKCANCEL | MB_ICONINFORMATION));
+  EXPECT_EQ(log[2].text, u"The sender typed has not been registered. Close without it?");
+  EXPECT_EQ(log[2].style, static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION));
+  DddHandle* database = DddOpen(printer_);
+  ASSERT_NE(database, nullptr);
+  WCHAR key[kFaxUserKeyChars] = {};
+  ASSERT_TRUE(GetFaxUserKeyPath(database, 0, kSenderInfoKeyTail, key, kFaxUserKeyChars));
+  DddClose(database);
+  SenderRecord stored[11] = {};
+  ASSERT_EQ(ReadSenderRecords(key, kSenderValuePrefix, stored, 11), 9);
+  const char16_t* order[] = {u"Sender 1", u"Sender 3", u"Sender 0", u"Sender 2", u"Sender 4",
+                             u"Sender 6", u"Sender 7", u"Sender 8", u"Sender 9"};
+  for (INT i = 0; i < 9; ++i) EXPECT_EQ(std::u16string(stored[i].SenderName), order[i]) << i;
+}
+
+}  // namespace
