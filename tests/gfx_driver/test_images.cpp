@@ -60,6 +60,17 @@ class ImagePrint : public morva::test::PrintTest {
     return path;
   }
 
+  // The outside colour library named by the printer's database: the test
+  // fixture library, which stretches a batch so that its brightest value
+  // becomes 255.
+  void install_colour_library() {
+    morva::test::InstallDemoPrinterWith(root_.path() + "/kpe_database", [](nlohmann::json& d) {
+      d["main"]["fields"]["21"] = "morva_test_kpe.dll";  // the library
+      d["main"]["fields"]["18"] = "kpe.dat";             // the file it loads
+    });
+    morva::test::CopyBesideDriver("libmorva_test_kpe.so");
+  }
+
   // Prints one page of drawing calls with the given settings.
   morva::print_host::PrintResult print(const std::string& ops, const std::string& ddmid = "") {
     auto r = PrintPages("Images", {ops}, ddmid.empty() ? std::string() : R"("ddmid": {)" + ddmid + "}");
@@ -647,12 +658,7 @@ TEST_F(ImagePrint, ColourSettingsChangeTheImageData) {
 // of a page are queued, analysed by the library as one batch and converted
 // together at the page end, each where it was drawn.
 TEST_F(ImagePrint, QueuedImagesGoThroughTheColourLibraryAsOneBatch) {
-  morva::test::InstallDemoPrinterWith(root_.path() + "/kpe_database", [](nlohmann::json& d) {
-    d["main"]["fields"]["21"] = "morva_test_kpe.dll";  // the library
-    d["main"]["fields"]["18"] = "kpe.dat";             // the file it loads
-  });
-  morva::test::CopyBesideDriver("libmorva_test_kpe.so");
-
+  install_colour_library();
   // Two bands of one picture (same width): the brightest value of both is
   // 200, so the library stretches both by 255 / 200.
   const int w = 40;
@@ -861,6 +867,31 @@ TEST_F(ImagePrint, StencilPaintTakesTheImageColourSettings) {
     EXPECT_EQ(at[0], c.fill);
     EXPECT_EQ(at[1], c.stencil);
   }
+}
+
+// A page that turns its images turns the queued ones as well, from the
+// rows held for the colour library.
+TEST_F(ImagePrint, QueuedImagesOfATurningPageGoOutTurned) {
+  install_colour_library();
+  const int w = 80, h = 70;
+  const auto photo = gradient(w, h);
+  BYTE brightest = 0;
+  for (const Rgb& p : photo) brightest = std::max({brightest, p.r, p.g, p.b});
+  std::vector<Rgb> expected;
+  for (const Rgb& p : turned(photo, w, h))
+    expected.push_back({static_cast<BYTE>(p.r * 255 / brightest), static_cast<BYTE>(p.g * 255 / brightest),
+                        static_cast<BYTE>(p.b * 255 / brightest)});
+  auto r = print(R"({"op": "image", "file": ")" + image("queued_turn", w, h, photo) +
+                     R"(", "rect": [100, 200, 180, 270], "bpp": 24})",
+                 R"("330": 1, "293": 2, "291": 1, "326": 257)");
+  ASSERT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  auto list = images();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].width, h);
+  EXPECT_EQ(list[0].height, w);
+  EXPECT_EQ(list[0].y, 270);
+  EXPECT_EQ(list[0].method, 8);
+  EXPECT_TRUE(pixels(list[0]) == expected);
 }
 
 }  // namespace
