@@ -152,14 +152,15 @@ TEST_F(DocumentEvents, TheJobInformationBlockOfAMultiPageJobIsReadBack) {
 // job-information block. Without stamps and header the pages carry only
 // the application's line.
 TEST_F(DocumentEvents, StampsAndThePrintHeaderReachEveryPageOfTheJob) {
-  // Text drawing operators on each page (a page begins with "Ec").
+  // Text drawing operators on each page (a page begins with "Ec"); a glyph
+  // downloaded on an earlier page is drawn from the printer's memory.
   auto text_per_page = [](const morva::tools::PdlDecodeResult& job) {
     std::vector<int> pages;
     for (const PdlItem& i : job.items) {
       if (i.kind != PdlItem::Operator) continue;
       if (i.text == "Ec") pages.push_back(0);
       else if (!pages.empty() && (i.text == "DC" || i.text == "Dc" || i.text == "DD" || i.text == "Dd" ||
-                                  i.text == "DH" || i.text == "DL"))
+                                  i.text == "DH" || i.text == "DL" || i.text == "DI" || i.text == "DM"))
         ++pages.back();
     }
     return pages;

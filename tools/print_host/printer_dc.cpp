@@ -252,6 +252,7 @@ PrinterDc::~PrinterDc() {
   if (doc_open_) abort_doc();
   if (hdc_) document_event(DOCUMENTEVENT_DELETEDC, 0, nullptr, 0, nullptr);
   if (clip_) engine::delete_clip(clip_);
+  for (const RealizedFont& f : realized_fonts_) engine::delete_font(f.fo);
   disable_pdev();
   if (driver_enabled_ && graphics_dll_)
     if (auto disable = morva_proc_as<PFN_DrvDisableDriver>(GetProcAddress(graphics_dll_, "DrvDisableDriver")))
@@ -755,6 +756,20 @@ double PrinterDc::text_width(const std::u16string& text) {
   return width;
 }
 
+FONTOBJ* PrinterDc::realize_truetype(const LOGFONTW& lf, double em) {
+  const std::u16string face(lf.lfFaceName, std::char_traits<char16_t>::length(lf.lfFaceName));
+  for (const RealizedFont& f : realized_fonts_)
+    if (f.face == face && f.em == em && f.weight == lf.lfWeight && f.escapement == lf.lfEscapement &&
+        f.italic == (lf.lfItalic != 0) && f.charset == lf.lfCharSet)
+      return f.fo;
+  auto font = platform::fonts::open_font(platform::fonts::match_font(lf), {em, 0, lf.lfEscapement});
+  FONTOBJ* fo = font ? engine::create_font_truetype(std::move(font), dpi_y()) : nullptr;
+  if (fo)
+    realized_fonts_.push_back(
+        {face, em, lf.lfWeight, lf.lfEscapement, lf.lfItalic != 0, lf.lfCharSet, fo});
+  return fo;
+}
+
 bool PrinterDc::text_out(Point p, const std::u16string& text, bool glyph_index) {
   if (text.empty()) return true;
   if (!ensure_page()) return false;
@@ -811,7 +826,8 @@ bool PrinterDc::text_out(Point p, const std::u16string& text, bool glyph_index) 
     lf.lfCharSet = font_.charset;
     lf.lfEscapement = font_.escapement;
     font_.face.copy(lf.lfFaceName, LF_FACESIZE - 1);
-    auto font = platform::fonts::open_font(platform::fonts::match_font(lf), {em, 0, font_.escapement});
+    fo = realize_truetype(lf, em);
+    platform::fonts::FontInstance* font = fo ? engine::font_instance(fo) : nullptr;
     if (!font) return fail("font " + u16_to_utf8(font_.face));
     TEXTMETRICW tm = font->text_metrics();
     layout.ascent = tm.tmAscent;
@@ -823,7 +839,6 @@ bool PrinterDc::text_out(Point p, const std::u16string& text, bool glyph_index) 
       handles.push_back(glyph);
       advances.push_back(static_cast<LONG>(std::lround(std::hypot(gm.advance_x, gm.advance_y) / 64.0)));
     }
-    fo = engine::create_font_truetype(font, dpi_y());
   }
   // Glyph origins on the baseline, GDI's default alignment putting the
   // given point at the top left of the cell.
@@ -856,7 +871,7 @@ bool PrinterDc::text_out(Point p, const std::u16string& text, bool glyph_index) 
   const bool ok = call && call(surface(), str, fo, clip_for_call(), extra.empty() ? nullptr : extra.data(),
                                back ? &opaque : nullptr, fore, back, &org, R2_COPYPEN | (R2_COPYPEN << 8));
   engine::delete_string(str);
-  engine::delete_font(fo);
+  if (device_font) engine::delete_font(fo);
   engine::delete_brush(fore);
   if (back) engine::delete_brush(back);
   return ok ? true : fail("DrvTextOut");

@@ -192,6 +192,19 @@ class PrinterDc final : public platform::PrinterDcTarget {
     std::u16string family;
   };
   std::vector<DeviceFont> device_fonts_;
+  // TrueType fonts realised for text, kept like GDI keeps a DC's font
+  // realisations: the same font asked again is not opened again, and the
+  // driver sees the same FONTOBJ for it.
+  struct RealizedFont {
+    std::u16string face;
+    double em;
+    LONG weight, escapement;
+    bool italic;
+    BYTE charset;
+    FONTOBJ* fo;
+  };
+  std::vector<RealizedFont> realized_fonts_;
+  FONTOBJ* realize_truetype(const LOGFONTW& lf, double em);
 
   bool doc_open_ = false;
   bool page_open_ = false;

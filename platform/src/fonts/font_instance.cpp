@@ -6,7 +6,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <unordered_map>
+#include <utility>
 
 #include "fonts/fonts_internal.h"
 
@@ -62,6 +65,12 @@ class FreeTypeFont final : public FontInstance {
 
   bool glyph_metrics(UINT glyph, GlyphMetrics* out) const override {
     std::lock_guard lock(freetype_lock());
+    // Loading a glyph runs its hinting program: every glyph is measured
+    // once per instance.
+    if (auto it = metrics_.find(glyph); it != metrics_.end()) {
+      *out = it->second;
+      return true;
+    }
     if (!load(glyph, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP)) return false;
     FT_BBox box;
     FT_Outline_Get_CBox(&face_->glyph->outline, &box);
@@ -71,11 +80,17 @@ class FreeTypeFont final : public FontInstance {
     out->box.right = static_cast<LONG>(std::ceil(box.xMax / 64.0));
     out->box.top = -static_cast<LONG>(std::ceil(box.yMax / 64.0));
     out->box.bottom = -static_cast<LONG>(std::floor(box.yMin / 64.0));
+    metrics_.emplace(glyph, *out);
     return true;
   }
 
   bool render(UINT glyph, bool one_bit, GlyphBitmap* out) const override {
     std::lock_guard lock(freetype_lock());
+    const auto key = std::make_pair(glyph, one_bit);
+    if (auto it = bitmaps_.find(key); it != bitmaps_.end()) {
+      *out = it->second;
+      return true;
+    }
     const FT_Int32 flags = FT_LOAD_NO_BITMAP | (one_bit ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
     if (!load(glyph, flags)) return false;
     if (FT_Render_Glyph(face_->glyph, one_bit ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return false;
@@ -92,6 +107,12 @@ class FreeTypeFont final : public FontInstance {
       const unsigned char* source =
           bitmap.pitch < 0 ? bitmap.buffer + (out->height - 1 - row) * source_pitch : bitmap.buffer + row * source_pitch;
       std::memcpy(out->bits.data() + row * out->pitch, source, out->pitch);
+    }
+    // Rendered glyphs are kept up to a budget, so large sizes of many
+    // glyphs do not pile up.
+    if (bitmap_bytes_ + out->bits.size() <= kBitmapBudget) {
+      bitmap_bytes_ += out->bits.size();
+      bitmaps_.emplace(key, *out);
     }
     return true;
   }
@@ -174,10 +195,15 @@ class FreeTypeFont final : public FontInstance {
     return true;
   }
 
+  static constexpr std::size_t kBitmapBudget = std::size_t{4} << 20;
+
   FontMatch match_;
   FontScale scale_;
   FT_Face face_;
   mutable LONG advance_x_ = 0, advance_y_ = 0;
+  mutable std::unordered_map<UINT, GlyphMetrics> metrics_;
+  mutable std::map<std::pair<UINT, bool>, GlyphBitmap> bitmaps_;
+  mutable std::size_t bitmap_bytes_ = 0;
 };
 
 }  // namespace
