@@ -142,6 +142,8 @@ INT sheet_setup(PDEV* pdev) {
   d->state |= kDocSheetOpen;
   d->cells_on_sheet = 0;
   r |= ResetWriterForPage(pdev, FALSE);
+  // An automatic colour mode is decided page by page.
+  d->page_colour_mode = d->job.device_colour_override ? 0 : d->job.colour_mode;
   if (RecordSheetStart(pdev) != 0) return -1;
   // The render plug-in reads sheets of an older version of the language.
   if (d->job.render_plugin && pdev->writer->pdl_version > kRenderPluginPdlVersion)
@@ -259,7 +261,13 @@ INT EnsurePageStarted(PDEV* pdev) {
   }
   // A cover-only fax starts no page of its own: nothing to draw on, and no
   // failure.
-  if (d->state & kDocPageOpen) return 0;
+  if (d->state & kDocPageOpen) {
+    // A page recorded only to decide its colour is written out as soon as
+    // the colour is known.
+    if (ResumeAfterColourDecision(pdev) == 0) return 0;
+    pdev->flags |= kPdevDocFailed;
+    return -1;
+  }
   return IsCoverOnlyFax(pdev) ? 0 : -1;
 }
 
@@ -414,6 +422,20 @@ INT SetPageColourMode(PDEV* pdev, DWORD mode) {
   d->page_colour_mode = mode;
   return 0;
 }
+
+BOOL IsPageColourKnown(PDEV* pdev) {
+  DocumentControl* d = doc(pdev);
+  if (!d) return FALSE;
+  if (d->page_colour_mode == 0 && IsImagePageColour(pdev)) MarkPageColour(pdev);
+  return d->page_colour_mode != 0;
+}
+
+BOOL NeedsPageColourCheck(PDEV* pdev) {
+  DocumentControl* d = doc(pdev);
+  return d && (d->state & kDocPageOpen) && !IsPageColourKnown(pdev);
+}
+
+INT MarkPageColour(PDEV* pdev) { return SetPageColourMode(pdev, 2); }
 
 INT MarkPdevReset(PDEV* old_pdev, PDEV* new_pdev) {
   DocumentControl* o = doc(old_pdev);

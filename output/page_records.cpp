@@ -9,6 +9,7 @@
 #include "output/placed_image.h"
 #include "output/recorded_pages.h"
 #include "output/spool_stream.h"
+#include "render/images.h"
 #include "render/pdl_operators.h"
 #include "render/pdl_writer.h"
 #include "settings/common/common_utils.h"
@@ -244,6 +245,32 @@ namespace {
 
 WORD sheet_number(PDEV* pdev) { return pdev->document->sheet_count; }
 
+bool colour_undecided(PDEV* pdev) {
+  const JobSettings& j = pdev->document->job;
+  return j.colour_mode == 0 || j.device_colour_override;
+}
+
+// The recorded page's colour mode as decided while it was drawn.
+INT store_page_colour(PDEV* pdev, WORD page) {
+  RecordedPage e{};
+  if (GetPageRecord(pdev->stream, page, sizeof e, &e) != 0) return -1;
+  e.colour_mode = IsPageColourKnown(pdev) && pdev->document->page_colour_mode == 2 ? 2 : 1;
+  return PutPageRecord(pdev->stream, page, sizeof e, &e);
+}
+
+DWORD plugin_kinds(PDEV* pdev) { return IsRenderPluginOn(pdev) ? kRecordEnd | kRecordTransform : 0; }
+
+// Ends a page recorded for its colour, plays it once and ends the
+// recording.
+INT play_colour_page(PDEV* pdev, WORD page) {
+  INT result = store_page_colour(pdev, page);
+  if (EndRecordedPage(pdev, page) != 0) return -1;
+  const DWORD honoured = kHonourBegin | (IsRenderPluginOn(pdev) ? kHonourEnd | kHonourTransform : 0);
+  result |= PlayBackPage(pdev, page, honoured, PlaybackCell{}, -1, 0xFFFF);
+  result |= EndDocumentRecording(pdev);
+  return result;
+}
+
 INT record_sheet(PDEV* pdev, DWORD kinds, WORD capacity) {
   RecordingControl* r = rec(pdev);
   WORD page = sheet_number(pdev);
@@ -262,9 +289,9 @@ INT RecordSheetStart(PDEV* pdev) {
   if (j.tiling) return record_sheet(pdev, kKindsTiling, j.copies_by_playback ? kCopiesCapacity : 1);
   // The render plug-in needs each page's end (and its transforms) as
   // records, to take the page out of its side file there.
-  if (j.copies_by_playback)
-    return record_sheet(pdev, kKindsCopies | (IsRenderPluginOn(pdev) ? kRecordEnd | kRecordTransform : 0),
-                        kCopiesCapacity);
+  if (j.copies_by_playback) return record_sheet(pdev, kKindsCopies | plugin_kinds(pdev), kCopiesCapacity);
+  // An undecided colour: the page is held back until its colour is known.
+  if (colour_undecided(pdev)) return record_sheet(pdev, kKindsColour | plugin_kinds(pdev), 1);
   return 0;
 }
 
@@ -276,6 +303,8 @@ INT RecordSheetEnd(PDEV* pdev) {
   if (!(r->word & kRecordPage)) return placed;
   const ImpositionJob& j = r->job;
   WORD page = sheet_number(pdev);
+  if (!(r->word & kRecordKeep)) return play_colour_page(pdev, page) | placed;
+  if (colour_undecided(pdev) && store_page_colour(pdev, page) != 0) return -1;
   INT result = EndRecordedPage(pdev, page);
   if (result != 0) return -1;
   result = placed;
@@ -293,6 +322,17 @@ INT RecordSheetEnd(PDEV* pdev) {
     }
   }
   return result;
+}
+
+INT ResumeAfterColourDecision(PDEV* pdev) {
+  RecordingControl* r = rec(pdev);
+  DocumentControl* d = doc(pdev);
+  if (!r || !d) return -1;
+  constexpr DWORD kDrawing = kDocOpen | kDocOutputBegun | kDocSheetOpen | kDocPageOpen;
+  if ((d->state & kDrawing) != kDrawing || (r->word & (kRecordPage | kRecordKeep)) != kRecordPage) return 0;
+  const render::PageColourSet* set = PageColourSetOf(pdev);
+  if (!IsPageColourKnown(pdev) || (set && set->enabled) || pdev->stream->recorded_pages != 0) return 0;
+  return play_colour_page(pdev, sheet_number(pdev));
 }
 
 INT PageLayoutOfPdev(PDEV* pdev, bool own_sheet, PageLayout* out) {

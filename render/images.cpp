@@ -995,6 +995,7 @@ void BeginImagePage(PDEV* pdev) {
 ImageDocument* ImageDocumentOf(PDEV* pdev) { return images(pdev); }
 DWORD ImageColourClass(PDEV* pdev) { return images(pdev) ? images(pdev)->colour_class : kColourClassNone; }
 const render::PageColourSet* PageColourSetOf(PDEV* pdev) { return images(pdev) ? &images(pdev)->colour_set : nullptr; }
+BOOL IsImagePageColour(PDEV* pdev) { return images(pdev) && images(pdev)->page_colour == 2; }
 void SetImageTurn(PDEV* pdev, BOOL on) {
   if (images(pdev)) images(pdev)->turn = on ? 1 : 0;
 }

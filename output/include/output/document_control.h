@@ -93,6 +93,13 @@ DWORD GetSuppressionData(PDEV* pdev);
 BOOL SetKeepPageState(PDEV* pdev, DWORD on);
 // Colour mode of the next pages: 0-3; -1 for any other value.
 INT SetPageColourMode(PDEV* pdev, DWORD mode);
+// The page's colour mode is decided (a colour image on an undecided page
+// decides it as colour).
+BOOL IsPageColourKnown(PDEV* pdev);
+// A page is being drawn and its colour is still open.
+BOOL NeedsPageColourCheck(PDEV* pdev);
+// The page is a colour page.
+INT MarkPageColour(PDEV* pdev);
 // Refused (-1) when the new PDEV's document is aborted, or the old one's is
 // aborted or has a logical page open; otherwise marks the reset.
 INT MarkPdevReset(PDEV* old_pdev, PDEV* new_pdev);

@@ -21,6 +21,7 @@ inline constexpr DWORD kRecordFB = 0x0008;
 inline constexpr DWORD kRecordEnd = 0x0010;
 inline constexpr DWORD kRecordTransform = 0x0020;
 inline constexpr DWORD kKindsCopies = 0x06;
+inline constexpr DWORD kKindsColour = 0x04;
 inline constexpr DWORD kKindsTiling = 0x26;
 inline constexpr DWORD kKindsBooklet = 0x3E;
 
@@ -153,6 +154,11 @@ INT EndDocumentRecording(PDEV* pdev);
 // the sheet is closed and, for tiles and complete booklet sets, played.
 INT RecordSheetStart(PDEV* pdev);
 INT RecordSheetEnd(PDEV* pdev);
+// A page recorded only to decide its colour, once its colour is decided
+// and the colour set has stopped collecting: the recorded part is played
+// with the decided colour, the recording ended, and the rest of the page
+// written directly. 0 when there is nothing to do.
+INT ResumeAfterColourDecision(PDEV* pdev);
 // The tile marks of a sheet when the tiling option asks for them.
 INT DrawSheetTileMarks(PDEV* pdev);
 // The layout of the PDEV's page as one cell; on a sheet of its own, or on

@@ -65,6 +65,8 @@ INT ClassifyImageColour(DWORD* class_word, render::PageColourSet* set, bool exac
 ImageDocument* ImageDocumentOf(PDEV* pdev);
 DWORD ImageColourClass(PDEV* pdev);
 const render::PageColourSet* PageColourSetOf(PDEV* pdev);
+// TRUE once an image of the current page was found to be in colour.
+BOOL IsImagePageColour(PDEV* pdev);
 // The page's image turn switch (set by page control).
 void SetImageTurn(PDEV* pdev, BOOL on);
 
