@@ -6,6 +6,7 @@
 #include "control_handlers.h"
 #include "document_pictures.h"
 #include "property_sheets/document_pages.h"
+#include "property_sheets/picture_handlers.h"
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/module_state.h"
 #include "win/codepage.h"
@@ -168,6 +169,7 @@ INT ColourDialogsButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
 // ---- tables ---------------------------------------------------------------------------
 
 constexpr WORD kFollow = kFlagFollowControl;
+constexpr WORD kKeepEnabled = kFlagKeepEnabled;
 constexpr INT kTitleKind = 11;
 constexpr INT kAvailabilityKind = 15;
 constexpr INT kUpDownKind = 9;
@@ -232,6 +234,7 @@ constexpr ControlRecord kSmallRecords[] = {
     {1150, 4, kContrastRefs, kControlStatic, ChannelSettingHandler, nullptr, kNone, kNone, nullptr},
     {1100, 0, nullptr, 0, SampleBitmapHandler, nullptr, kNone, kNone, nullptr},
     {1110, 0, nullptr, 0, SampleBitmapHandler, nullptr, kNone, kNone, nullptr},
+    {1282, 0, nullptr, 0, PicturePageHandler, nullptr, kNone, kNone, &kKeepEnabled},
     {1090, 0, nullptr, kControlCommand, ColourButtonHandler, &kDefaults, kNone, kNone, nullptr},
 };
 constexpr INT kSmallHelp[] = {1077, 2010, 1080, 2010, 1078, 20030, 1081, 20030, 3561, 20020, 1317, 2500, 1311, 2510,

@@ -4,10 +4,15 @@
 #include <iterator>
 
 #include "control_handlers.h"
+#include "property_sheets/picture_control.h"
+#include "property_sheets/picture_handlers.h"
 #include "property_sheets/document_pages.h"
 #include "document_pictures.h"
 #include "settings/common/module_state.h"
 #include "win/controls.h"
+#include "win/gdi.h"
+#include "win/resources.h"
+#include "win/window.h"
 
 namespace {
 
@@ -26,8 +31,8 @@ bool read_number(ControlEvent* event, WORD ddmid, LONG* out) {
 
 // Control 1205 is offered only while an image placement is chosen.
 INT OptionalControlHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
-                           const ControlRecord* record, const void*) {
-  const INT result = ChainDefaultHandler(event, message, wParam, lParam, record);
+                           const ControlRecord* record, const void* kind_data) {
+  const INT result = PicturePageHandler(event, message, wParam, lParam, record, kind_data);
   if (!ShowsAgain(message, lParam)) return result;
   LONG placement = 0;
   HWND control = GetDlgItem(event->window, record->id);
@@ -65,6 +70,7 @@ constexpr ControlRecord kAdjustRecords[] = {
     {1100, 0, nullptr, 0, SampleBitmapHandler, nullptr, kNone, kNone, nullptr},
     {1102, 0, nullptr, 0, SampleBitmapHandler, nullptr, kNone, kNone, nullptr},
     {1110, 0, nullptr, 0, SampleBitmapHandler, nullptr, kNone, kNone, nullptr},
+    {1282, 0, nullptr, 0, PicturePageHandler, nullptr, kNone, kNone, nullptr},
 };
 #undef MORVA_CHANNEL
 constexpr INT kAdjustHelp[] = {1317, 2500, 1311, 2510, 3530, 2510, 1098, 2510, 1282, 2550, 1100, 2520, 1173, 2520,
@@ -85,6 +91,7 @@ constexpr ControlRecord kOptionRecords[] = {
     {1010, 1, kHeightRef, kControlEdit, nullptr, nullptr, 1203, kNone, nullptr},
     {1029, 1, kWidthRef, kUpDownKind, nullptr, nullptr, kNone, kNone, nullptr},
     {1206, 1, kHeightRef, kUpDownKind, nullptr, nullptr, kNone, kNone, nullptr},
+    {1199, 0, nullptr, 0, PicturePageHandler, nullptr, kNone, kNone, nullptr},
     {1205, 1, kPlacementRef, 0, OptionalControlHandler, nullptr, kNone, kNone, nullptr},
     {1756, 1, kOptionAvailability, kAvailabilityKind, nullptr, nullptr, kNone, kNone, nullptr},
     {1757, 1, kOptionAvailability, kAvailabilityKind, nullptr, nullptr, kNone, kNone, nullptr},
@@ -107,9 +114,46 @@ INT ChannelSettingHandler(ControlEvent* event, UINT message, WPARAM wParam, LPAR
   return ChainDefaultHandler(event, message, wParam, lParam, record);
 }
 
+namespace {
+
+LRESULT CALLBACK SamplePaintProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+constexpr PictureKindData kSamples[] = {{nullptr, 5138, SamplePaintProc, 0, FALSE, 0, FALSE},
+                                        {nullptr, 5139, SamplePaintProc, 0, FALSE, 0, FALSE},
+                                        {nullptr, 5140, SamplePaintProc, 0, FALSE, 0, FALSE}};
+
+// The sample pictures are stretched over the whole control.
+LRESULT CALLBACK SamplePaintProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto* data = static_cast<const PictureKindData*>(GetPropW(window, kPictureProperty));
+  if (message != WM_PAINT || !data) return PictureDefaultProc(window, message, wParam, lParam, data);
+  PAINTSTRUCT paint{};
+  HDC dc = BeginPaint(window, &paint);
+  HBITMAP picture = dc ? LoadBitmapW(GetResourceModule(), MAKEINTRESOURCEW(data->bitmap)) : nullptr;
+  HDC memory = picture ? CreateCompatibleDC(dc) : nullptr;
+  if (memory) {
+    BITMAP size{};
+    GetObjectW(picture, sizeof size, &size);
+    RECT client{};
+    GetClientRect(window, &client);
+    HGDIOBJ old = SelectObject(memory, picture);
+    StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, size.bmWidth, size.bmHeight, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+  }
+  if (picture) DeleteObject(picture);
+  EndPaint(window, &paint);
+  return 0;
+}
+
+}  // namespace
+
 INT SampleBitmapHandler(ControlEvent* event, UINT message, WPARAM, LPARAM, const ControlRecord* record,
                         const void*) {
-  if (message == WM_INITDIALOG) SubclassSampleBitmap(event->window, static_cast<UINT>(record->id));
+  if (message != WM_INITDIALOG) return 0;
+  const INT id = record->id;
+  const PictureKindData* data = id == 1100 ? &kSamples[0] : id == 1102 ? &kSamples[1] : id == 1110 ? &kSamples[2]
+                                                                                                   : nullptr;
+  if (data) SubclassPictureControl(event->window, static_cast<UINT>(id), data, GetResourceModule());
   return 0;
 }
 

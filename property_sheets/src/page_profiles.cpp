@@ -10,6 +10,7 @@
 #include "property_sheets/sheet_texts.h"
 #include "settings/common/module_state.h"
 #include "settings/devmode/placement_colour.h"
+#include "settings/items/item_info.h"
 #include "settings/items/default_settings.h"
 #include "win/codepage.h"
 #include "win/commdlg.h"
@@ -264,6 +265,8 @@ INT ProfileDefaultsHandler(ControlEvent* event, UINT message, WPARAM wParam, LPA
 // ---- the pattern page -----------------------------------------------------------------
 
 constexpr WORD kPatternMode = 459;
+constexpr WORD kPattern = 382;
+constexpr WORD kBindingKind = 437;
 constexpr INT kModeControls[] = {2781, 2782, 2785, 2784, 2771, 2772};
 
 bool names(LPARAM changed, WORD ddmid) {
@@ -287,6 +290,44 @@ INT PatternModeHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam,
       EnableWindow(control, on);
       ShowWindow(control, on ? SW_SHOW : SW_HIDE);
     }
+  return 0;
+}
+
+// The icon of the chosen pattern (setting 382): on a sheet (1645) or as a
+// swatch (1646), in the variant the binding kind (437) calls for. 0 with
+// the icon's id, 1 for a value that is none of the five patterns, 6 when
+// the setting has no choices, 3 when a read fails.
+INT pattern_icon(ControlEvent* event, INT control, UINT* icon) {
+  static constexpr UINT kSheetIcons[2][5] = {{893, 875, 896, 890, 887}, {1003, 1001, 1004, 1002, 1005}};
+  static constexpr UINT kSwatchIcons[2][5] = {{891, 897, 894, 888, 885}, {892, 898, 895, 889, 886}};
+  const ItemInfo* choices = GetItemInfo(event->window, kPattern);
+  if (!choices || choices->count <= 0) return 6;
+  LONG kind = 0, value = 0;
+  if (!read_number(event, kBindingKind, &kind) || !read_number(event, kPattern, &value)) return 3;
+  const LONG keys = std::min<LONG>(choices->count, 5);
+  if (value < 0 || value >= keys) return 1;
+  const bool sheet = control == 1645;
+  const INT variant = sheet ? (kind == 2 || kind == 3) : (kind == 1 || kind == 3);
+  *icon = (sheet ? kSheetIcons : kSwatchIcons)[variant][value];
+  return 0;
+}
+
+INT PatternIconHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord* record,
+                       const void*) {
+  HWND control = GetDlgItem(event->window, record->id);
+  if (!control) return 0;
+  // The control keeps the icon it shows; the one it showed before goes.
+  if (message == WM_DESTROY) {
+    if (auto old = reinterpret_cast<HICON>(SendMessageW(control, STM_SETICON, 0, 0))) DestroyIcon(old);
+    return 0;
+  }
+  if (!ShowsAgain(message, lParam)) return 0;
+  UINT id = 0;
+  if (pattern_icon(event, record->id, &id) != 0) return 0;
+  HICON icon = LoadIconW(GetResourceModule(), MAKEINTRESOURCEW(id));
+  if (!icon) return 0;
+  if (auto old = reinterpret_cast<HICON>(SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0)))
+    DestroyIcon(old);
   return 0;
 }
 
@@ -325,13 +366,15 @@ constexpr INT kProfileHelp[] = {1190, 2700, 1191, 2710, 1192, 2720, 1193, 2730, 
                                 0, 0};
 constexpr INT kNoReadOnly[] = {kNone};
 
-constexpr SettingRef kPatternRef[] = {Bound(382)};
+constexpr SettingRef kPatternRef[] = {Bound(kPattern)};
 constexpr SettingRef kModeRef[] = {Bound(kPatternMode)};
 constexpr SettingRef kWidthRef[] = {Bound(460)};
 constexpr SettingRef kHeightRef[] = {Bound(461)};
 constexpr RadioGroupData kModeButtons{2, {2787, 2786}};
 constexpr ControlRecord kPatternRecords[] = {
     {1648, 1, kPatternRef, kControlDropDown, nullptr, nullptr, 1647, 9138, nullptr},
+    {1645, 1, kPatternRef, 0, PatternIconHandler, nullptr, kNone, kNone, nullptr},
+    {1646, 1, kPatternRef, 0, PatternIconHandler, nullptr, kNone, kNone, nullptr},
     {2787, 1, kModeRef, kControlRadioGroup, nullptr, &kModeButtons, kNone, kNone, nullptr},
     {2786, 1, kModeRef, kControlRadioGroup, nullptr, &kModeButtons, kNone, kNone, nullptr},
     {2774, 1, kWidthRef, kControlEdit, nullptr, nullptr, 2773, kNone, nullptr},

@@ -36,7 +36,7 @@ constexpr INT kStampList = 1361, kStampTextField = 1388, kResend = 1543, kFileNa
 constexpr INT kBalanceButton = 1091, kProfilesButton = 1088;
 constexpr WORD kNameSetting = 297, kTextSetting = 299;
 constexpr INT kStampFaceList = 1371, kCustomColourButton = 1424, kMarkingButton = 1547;
-constexpr INT kStampColourList = 1372, kCircleFrame = 1392, kBottomRight = 1445;
+constexpr INT kStampColourList = 1372, kCircleFrame = 1392, kBottomRight = 1445, kStampSizeList = 1390;
 
 std::string picture(const std::string& name) {
   std::filesystem::create_directories(std::string(MORVA_BIN_DIR) + "/pictures");
@@ -516,15 +516,20 @@ TEST_F(DocumentPages, CustomColourChosenBecomesTheStampColour) {
   }
 }
 
-// A fixed colour, a frame and a position chosen in the stamp dialog are
-// stored with the stamp: the colour choice brings its own colour.
+// A fixed colour, a size, a frame and a position chosen in the stamp
+// dialog are stored with the stamp: the colour choice brings its own colour.
 TEST_F(DocumentPages, StampColourFrameAndPositionAreStored) {
+  std::vector<std::u16string> sizes;
+  std::u16string first_size;
   sheet([&](HWND s) {
     to_tab(s, kStampTab);
     ui::script_modal([&](HWND dialog) {
       ASSERT_TRUE(ui::enter_text(ui::find(dialog, kStampTextField), u"FRAMED"));
       ASSERT_TRUE(ui::tab());
       ASSERT_TRUE(ui::select_text(ui::find(dialog, kStampColourList), u"Blue"));
+      sizes = ui::items(ui::find(dialog, kStampSizeList));
+      first_size = ui::text(ui::find(dialog, kStampSizeList));
+      ASSERT_TRUE(ui::select_text(ui::find(dialog, kStampSizeList), u"36"));
       ASSERT_TRUE(ui::click(ui::find(dialog, kCircleFrame)));
       ASSERT_TRUE(ui::click(ui::find(dialog, kBottomRight)));
       EXPECT_TRUE(ui::write_png(dialog, picture("doc_stamp_framed_dialog.png")));
@@ -539,6 +544,11 @@ TEST_F(DocumentPages, StampColourFrameAndPositionAreStored) {
   EXPECT_EQ(record.colour, 0xCC6633u);
   EXPECT_EQ(record.frame, 2);
   EXPECT_EQ(record.placement, 0x303);
+  EXPECT_EQ(record.font.lfHeight, 36);
+  EXPECT_EQ(first_size, u"72");  // the built-in default stamp's size
+  ASSERT_FALSE(sizes.empty());
+  EXPECT_EQ(sizes.front(), u"8");
+  EXPECT_EQ(sizes.back(), u"144");
 }
 
 // The security-marking button opens the plug-in's settings dialog for this
@@ -586,11 +596,19 @@ TEST_F(DocumentPages, SecurityMarkingButtonOpensThePluginSettings) {
 }
 
 // The colour balance page of the nested colour sheet: the balance switched
-// on for cyan comes back in the settings; the levels show as exponents.
+// on for cyan comes back in the settings; the levels show as exponents and
+// a typed exponent is stored as its step's bit of the level (one above the
+// last step is refused).
 TEST_F(DocumentPages, ColourBalanceSetInTheNestedSheetComesBack) {
   std::vector<BYTE> input = defaults();
   set_number(input, 392, 8);  // cyan, light: the fourth step
+  set_number(input, 395, 2);  // magenta, light: kept apart from cyan
   bool shown = false;
+  struct Typed {
+    INT control;
+    std::u16string text;
+  } const typed[] = {{2601, u"-1"}, {2602, u"3"}, {2600, u"2"}, {2600, u"4"}};
+  std::vector<std::u16string> levels;
   std::vector<BYTE> out = sheet(
       [&](HWND s) {
         to_tab(s, kColourTab);
@@ -602,6 +620,11 @@ TEST_F(DocumentPages, ColourBalanceSetInTheNestedSheetComesBack) {
           ASSERT_TRUE(ui::select_text(ui::find(nested, 1228), u"Cyan"));
           // Levels show as exponents of their step: 8 is step 0.
           EXPECT_EQ(ui::text(ui::find(nested, 2600)), u"0");
+          for (const Typed& t : typed) {
+            ASSERT_TRUE(ui::enter_text(ui::find(nested, t.control), t.text));
+            ASSERT_TRUE(ui::tab());
+          }
+          for (INT id : {2600, 2601, 2602}) levels.push_back(ui::text(ui::find(nested, id)));
           EXPECT_TRUE(ui::write_png(nested, picture("doc_colour_balance.png")));
           ui::press_ok(nested);
         });
@@ -612,7 +635,12 @@ TEST_F(DocumentPages, ColourBalanceSetInTheNestedSheetComesBack) {
   EXPECT_TRUE(shown);
   EXPECT_EQ(number(out, 1315), 1);
   EXPECT_EQ(number(out, 391), 1);
-  EXPECT_EQ(number(out, 392), 8);
+  EXPECT_EQ(levels, (std::vector<std::u16string>{u"2", u"-1", u"3"}));
+  EXPECT_TRUE(log_has(MB_ICONWARNING, u"between -4 and 3"));
+  EXPECT_EQ(number(out, 392), 32);
+  EXPECT_EQ(number(out, 393), 1024);
+  EXPECT_EQ(number(out, 394), 4194304);
+  EXPECT_EQ(number(out, 395), 2);
 }
 
 // A profile file chosen on the profile page comes back with its switch; a

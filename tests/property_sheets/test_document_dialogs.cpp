@@ -258,6 +258,25 @@ TEST_F(DocumentDialogs, PatternPageShowsTheSizeControlsInOneModeOnly) {
   }
 }
 
+// The pattern page lists the five patterns; both pictures show the chosen
+// one, on a sheet and as a swatch, whatever the binding kind.
+TEST_F(DocumentDialogs, PatternPicturesShowTheChosenPattern) {
+  for (LONG kind : {0, 3}) {
+    set(437, kind);
+    set(382, 4);
+    std::vector<std::u16string> patterns;
+    std::vector<bool> icons;
+    page(2770, EngineDialogProc<29, kDialogTypeNestedPage>, [&](HWND sheet) {
+      patterns = ui::items(ui::find(sheet, 1648));
+      for (INT id : {1645, 1646}) icons.push_back(SendMessageW(ui::find(sheet, id), STM_GETICON, 0, 0) != 0);
+      EXPECT_TRUE(ui::write_png(sheet, picture("doc_pattern_icons_" + std::to_string(kind) + ".png")));
+      ui::press_cancel(sheet);
+    });
+    EXPECT_EQ(patterns, (std::vector<std::u16string>{u"None", u"Dots", u"Lines", u"Diagonal Lines", u"Cross-Hatch"}));
+    EXPECT_EQ(icons, std::vector<bool>(2, true)) << kind;
+  }
+}
+
 // With the colour channels per object, the first channel edits the
 // setting of the selected object; otherwise the common one.
 TEST_F(DocumentDialogs, ColourChannelsFollowTheModeAndTheSelectedObject) {
@@ -289,15 +308,21 @@ TEST_F(DocumentDialogs, ColourChannelsFollowTheModeAndTheSelectedObject) {
   }
 }
 
+// The small colour page shows the colour sample; the image options show
+// the binding position icon of the chosen placement.
 TEST_F(DocumentDialogs, PicturesOfTheSmallColourPageAndTheImageOptions) {
   page(537, EngineDialogProc<3, kDialogTypePage>, [&](HWND sheet) {
     EXPECT_TRUE(ui::write_png(sheet, picture("doc_colour_page_small.png")));
     ui::press_cancel(sheet);
   });
+  set(267, 1);
+  bool icon = false;
   page(508, EngineDialogProc<14, kDialogTypeNestedPage>, [&](HWND sheet) {
+    icon = SendMessageW(ui::find(sheet, 1199), STM_GETICON, 0, 0) != 0;
     EXPECT_TRUE(ui::write_png(sheet, picture("doc_image_options.png")));
     ui::press_cancel(sheet);
   });
+  EXPECT_TRUE(icon);
 }
 
 TEST(ColourBalanceGrid, CellsFilledUpToTheFirstSetBitInTheColorantsColours) {
