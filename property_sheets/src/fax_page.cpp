@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fax/fax_address_records.h"
 #include "fax/fax_destination_checks.h"
 #include "fax/fax_list.h"
 #include "fax/fax_phonebook.h"
@@ -652,6 +653,18 @@ INT leave_page(ControlEvent* event) {
     if (!CheckUnitLimit(rules, fax, &code) && code == kFaxAddUnitLimit) {
       Warn(window, 5195);
       return 1;
+    }
+    // Device address-book entries go only once the device confirmed them;
+    // the rows then show what the validator marked.
+    const FaxDestination* first = FaxList_GetAt(fax, 0);
+    if (on_fax_sheet && first && first->SourceKind == 1) {
+      SheetContext* c = GetSheetContext(window);
+      if (!c || !c->state) return 1;
+      const INT keep = CheckDeviceDestinations(
+          {window, c->state->database, c->state->port_name, c->current.devmode, c->current.printer_data, fax},
+          GetResourceModule());
+      fill_rows(window);
+      return keep;
     }
     return 0;
   }
