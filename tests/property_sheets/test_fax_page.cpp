@@ -538,6 +538,41 @@ namespace {
 // With the number history switched on for the printer, the numbers added
 // are offered again by the next sheet, newest first and at most ten; its
 // last item empties the history after the question.
+// The number edit takes what the entry kind allows, key by key: a refused
+// character is answered with the kind's message and taken back, and a
+// speed-dial number stops at three digits.
+TEST_F(FaxPage, TheNumberEditFollowsTheEntryKind) {
+  struct Case {
+    INT kind;
+    std::u16string typed, shown, message;
+  } const cases[] = {
+      {0, u"03-12 34", u"03-12 34", u""},
+      {0, u"03<12", u"0312", u"The fax number holds a character that cannot be used."},
+      {1, u"1a2", u"12", u"Type a speed-dial number of three digits."},
+      {1, u"12*4", u"12*", u""},
+  };
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  ui::script_modal([&](HWND sheet) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.typed.begin(), c.typed.end()));
+      morva::platform::reset_message_boxes();
+      ASSERT_TRUE(ui::select(ui::find(sheet, kKind), c.kind));
+      ASSERT_TRUE(ui::enter_text(ui::find(sheet, kNumber), c.typed));
+      EXPECT_EQ(ui::text(ui::find(sheet, kNumber)), c.shown);
+      const auto log = morva::platform::message_box_log();
+      ASSERT_EQ(log.size(), c.message.empty() ? 0u : 1u);
+      if (!c.message.empty()) {
+        EXPECT_EQ(log[0].text, c.message);
+      }
+    }
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  DWORD result = 0;
+  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+}
+
 TEST_F(FaxPage, NumberHistoryKeepsTheTenNewestNumbers) {
   constexpr INT kHistory = 4045;
   DddHandle* database = DddOpen(printer_);
