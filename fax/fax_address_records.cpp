@@ -369,6 +369,15 @@ INT ValidateFaxAddresses(const FaxValidationContext& c, FaxAddressRecord** out_r
   return result;
 }
 
+INT CheckDeviceDestinations(const FaxValidationContext& c, HMODULE resources) {
+  FaxAddressRecord* records = nullptr;
+  INT count = 0;
+  const INT result = ValidateFaxAddresses(c, &records, &count);
+  if (result == kValidationSomeRejected) ShowRejectedDestinations(c.owner, resources, records, count);
+  if (records) GlobalFree(records);
+  return result == kValidationAccepted ? 0 : 1;
+}
+
 std::u16string RejectedDestinationsText(HMODULE resources, const FaxAddressRecord* records, INT count) {
   if (!records || count <= 0) return {};
   std::vector<std::u16string> numbers;

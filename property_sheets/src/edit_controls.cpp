@@ -268,6 +268,8 @@ bool text_passes_rule(const std::u16string& text, const TextRule* rule) {
 
 // ---- shared by the value controls ---------------------------------------------------
 
+bool TextPassesRule(const std::u16string& text, const TextRule* rule) { return text_passes_rule(text, rule); }
+
 SettingSlot* ReloadedSlot(ControlEvent* event, const ControlRecord* record) {
   ReloadControlValues(event, record, 1);
   SelectCurrentChoices(event, record, 1);

@@ -1,9 +1,13 @@
 // The address-book dialog of the fax page: the source (an address-book file
 // or the device's own address book), the file, and the button that runs the
 // outside address-book library over the destination list.
+#include <string>
+#include <vector>
+
 #include "fax/fax_address_book.h"
 #include "fax/fax_list.h"
 #include "fax/fax_phonebook.h"
+#include "fax/fax_registry_lists.h"
 #include "fax_dialogs.h"
 #include "property_sheets/fax_pages.h"
 #include "settings/common/common_utils.h"
@@ -23,6 +27,43 @@ bool wants_display(UINT message, LPARAM lParam) {
 }
 bool clicked(UINT message, WPARAM wParam) { return message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED; }
 
+constexpr INT kMaxFiles = 10;
+constexpr DWORD kFileBytes = 522;
+constexpr UINT kClearFiles = 5223, kClearFilesQuestion = 5224, UM_SELECT_FILE = 2536;
+
+bool blank(const std::u16string& text) { return text.empty() || IsBlankText(text.c_str()); }
+bool same(const std::u16string& a, const std::u16string& b) { return lstrcmpiW(a.c_str(), b.c_str()) == 0; }
+
+std::u16string files_key(HWND window) {
+  const SheetState* state = GetSheetState(window);
+  WCHAR key[kFaxUserKeyChars] = {};
+  const std::u16string tail = ResourceText(4649);
+  if (!state || tail.empty() || !GetFaxUserKeyPath(state->database, 1, tail.c_str(), key, kFaxUserKeyChars)) return {};
+  return key;
+}
+
+// The paths of the drop-down (its last item clears them).
+std::vector<std::u16string> file_items(HWND window) {
+  HWND combo = GetDlgItem(window, kFile);
+  std::vector<std::u16string> out;
+  const INT n = static_cast<INT>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+  for (INT i = 0; i + 1 < n; ++i) {
+    std::u16string text(static_cast<size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0)), u'\0');
+    std::vector<WCHAR> buffer(text.size() + 1);
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer.data()));
+    out.emplace_back(buffer.data());
+  }
+  return out;
+}
+
+// The run button: with a file source it needs a path and files allowed.
+void enable_run(HWND window) {
+  if (NumberOr(window, 1890, 0) != 1) return;
+  std::u16string path;
+  ReadText(window, 1799, &path);
+  EnableWindow(GetDlgItem(window, kRun), !blank(path) && NumberOr(window, 5211, 0) != 1);
+}
+
 // Which controls the source leaves usable.
 void apply_source(HWND window) {
   const LONG source = NumberOr(window, 1890, 0);
@@ -30,9 +71,71 @@ void apply_source(HWND window) {
   const bool file = source != 0 && !no_files;
   EnableWindow(GetDlgItem(window, kFileLabel), file);
   EnableWindow(GetDlgItem(window, kFile), file);
+  EnableWindow(GetDlgItem(window, kRun), source == 0 || file);
+  enable_run(window);
+}
+
+// Selects the item naming the file setting, else shows the setting's text.
+void select_file(HWND window) {
   std::u16string path;
   ReadText(window, 1799, &path);
-  EnableWindow(GetDlgItem(window, kRun), source == 0 || (file && !path.empty() && !IsBlankText(path.c_str())));
+  HWND combo = GetDlgItem(window, kFile);
+  const std::vector<std::u16string> items = file_items(window);
+  INT at = -1;
+  for (size_t i = 0; i < items.size() && at < 0; ++i)
+    if (same(items[i], path)) at = static_cast<INT>(i);
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+  if (at < 0) SetWindowTextW(combo, path.c_str());
+  enable_run(window);
+}
+
+// The stored files (the setting's file among them, first unless a stored
+// one replaces it), then the item that clears them.
+void fill_files(HWND window) {
+  HWND combo = GetDlgItem(window, kFile);
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  std::vector<std::u16string> stored;
+  const std::u16string key = files_key(window);
+  if (!key.empty()) {
+    std::vector<std::vector<WCHAR>> texts(kMaxFiles, std::vector<WCHAR>(kFileBytes / sizeof(WCHAR)));
+    LPWSTR buffers[kMaxFiles];
+    for (INT i = 0; i < kMaxFiles; ++i) buffers[i] = texts[static_cast<size_t>(i)].data();
+    const INT n = ReadNumberedStrings(key.c_str(), kAddressBookValuePrefix, buffers, kFileBytes, kMaxFiles);
+    for (INT i = 0; i < n; ++i) stored.emplace_back(buffers[i]);
+  }
+  std::u16string path;
+  ReadText(window, 1799, &path);
+  std::vector<std::u16string> items;
+  for (const std::u16string& s : stored)
+    if (!same(s, path)) items.push_back(s);
+  const bool replace = (path.empty() || path[0] != u':') && !stored.empty() && !same(stored[0], path);
+  if (blank(path)) {
+    if (stored.empty() && NumberOr(window, 1890, 0) == 1) EnableWindow(GetDlgItem(window, kRun), FALSE);
+  } else {
+    items.insert(items.begin() + (replace && !items.empty() ? 1 : 0), path);
+    if (items.size() > kMaxFiles) items.resize(kMaxFiles);
+  }
+  for (const std::u16string& item : items) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+  const std::u16string clear = ResourceText(kClearFiles);
+  SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(clear.c_str()));
+  if (!items.empty()) SendMessageW(combo, CB_SETCURSEL, 0, 0);
+  if (replace) WriteText(window, 1799, stored[0], kFileBytes);
+}
+
+// Keeps the chosen file first in the stored list.
+void save_files(HWND window) {
+  std::u16string path;
+  ReadText(window, 1799, &path);
+  std::vector<std::u16string> items = file_items(window);
+  std::vector<std::u16string> list;
+  if (!blank(path)) list.push_back(path);
+  for (const std::u16string& item : items)
+    if (list.size() < kMaxFiles && !(!blank(path) && same(item, path))) list.push_back(item);
+  std::vector<LPCWSTR> strings;
+  for (const std::u16string& s : list) strings.push_back(s.c_str());
+  const std::u16string key = files_key(window);
+  if (!key.empty())
+    WriteNumberedStrings(key.c_str(), kAddressBookValuePrefix, strings.data(), static_cast<INT>(strings.size()));
 }
 
 INT AddressBookDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*,
@@ -45,6 +148,7 @@ INT AddressBookDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM l
     ShowWindow(GetDlgItem(window, kFileSource), SW_HIDE);
   }
   if (message == WM_INITDIALOG || wants_display(message, lParam)) apply_source(window);
+  if (IsNotifyCode(message, lParam, PSN_KILLACTIVE)) save_files(window);
   return 0;
 }
 
@@ -67,15 +171,43 @@ INT SourceHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lPara
 
 INT FileHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord*, const void*) {
   HWND window = event->window;
-  if (message == WM_INITDIALOG || wants_display(message, lParam)) {
-    std::u16string path;
-    ReadText(window, 1799, &path);
-    if (ItemText(window, kFile) != path) SetDlgItemTextW(window, kFile, path.c_str());
+  HWND combo = GetDlgItem(window, kFile);
+  if (message == WM_INITDIALOG) {
+    fill_files(window);
     return 0;
   }
-  if (message == WM_COMMAND && (HIWORD(wParam) == CBN_EDITCHANGE || HIWORD(wParam) == EN_CHANGE)) {
-    WriteText(window, 1799, ItemText(window, kFile), 522);
-    apply_source(window);
+  if (wants_display(message, lParam) || message == UM_SELECT_FILE) {
+    select_file(window);
+    return 0;
+  }
+  if (message != WM_COMMAND) return 0;
+  const WORD code = HIWORD(wParam);
+  if (code == CBN_EDITCHANGE || code == EN_CHANGE) {
+    WriteText(window, 1799, ItemText(window, kFile), kFileBytes);
+    enable_run(window);
+  } else if (code == CBN_CLOSEUP) {
+    select_file(window);
+  } else if (code == CBN_SELENDOK || code == CBN_SELCHANGE) {
+    const INT at = static_cast<INT>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    const INT count = static_cast<INT>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    if (at < 0) return 0;
+    if (at == count - 1) {
+      // The clearing item: the typed path stays the file.
+      if (Ask(window, kClearFilesQuestion, MB_YESNO) == IDYES)
+        while (SendMessageW(combo, CB_GETCOUNT, 0, 0) > 1) SendMessageW(combo, CB_DELETESTRING, 0, 0);
+      PostMessageW(combo, UM_SELECT_FILE, 0, 0);
+      select_file(window);
+      return 0;
+    }
+    const std::vector<std::u16string> items = file_items(window);
+    std::u16string path;
+    ReadText(window, 1799, &path);
+    if (static_cast<size_t>(at) < items.size() && !same(items[static_cast<size_t>(at)], path)) {
+      WriteText(window, 1799, items[static_cast<size_t>(at)], kFileBytes);
+      const WORD changed[] = {1799, 0};
+      RequestRefresh(event, changed);
+    }
+    enable_run(window);
   }
   return 0;
 }
@@ -92,6 +224,7 @@ INT RunButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, c
   std::u16string path;
   if (file) {
     if (ValidateDialog(event)) return 0;
+    save_files(window);
     ReadText(window, 1799, &path);
     if (!path.empty() && path[0] == u':') path.erase(0, 1);  // the colon is not part of the name
   }

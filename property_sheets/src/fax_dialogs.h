@@ -29,6 +29,7 @@ struct FaxSheetWords {
   WORD sender_mask = 0x20;   // editable sender fields
   LONG_PTR preview_proc = 0; // the preview control's own window procedure
   BOOL reload_history = FALSE;  // the number history is read again at the next activation
+  std::u16string accepted_number;  // the number text last accepted by the entry kind's character check
 };
 
 // The words of the sheet a window belongs to (made on first use, dropped

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fax/fax_address_records.h"
 #include "fax/fax_destination_checks.h"
 #include "fax/fax_list.h"
 #include "fax/fax_phonebook.h"
@@ -298,6 +299,49 @@ void after_list_change(HWND window) {
 // ---- number history -------------------------------------------------------------------
 
 bool history_on(HWND window) { return NumberOr(window, 1367, 0) != 0; }
+
+// What the number controls accept for the entry kind being typed.
+FaxNumberRule number_rule(HWND window) {
+  return GetFaxNumberRule(rules_of(window), static_cast<WORD>(NumberOr(window, 1794, 0)));
+}
+
+bool number_accepted(const FaxNumberRule& r, const std::u16string& text) {
+  if (!r.checked) return true;
+  const UINT single[] = {r.singleByte[0], r.singleByte[1], 0};
+  const UINT refused[] = {r.refused, 0};
+  const TextRule rule{{single, nullptr, refused, nullptr}, static_cast<INT>(r.message)};
+  return text.size() <= r.limit && TextPassesRule(text, &rule);
+}
+
+// Both number controls take the kind's length limit; the text shown is the
+// one accepted last.
+void limit_number_controls(HWND window) {
+  const FaxNumberRule r = number_rule(window);
+  SendDlgItemMessageW(window, kNumber, EM_LIMITTEXT, r.limit, 0);
+  SendDlgItemMessageW(window, kHistory, CB_LIMITTEXT, r.limit, 0);
+  if (FaxSheetWords* words = SheetWords(window)) ReadText(window, 1795, &words->accepted_number);
+}
+
+// A typed number the kind's character check refuses is answered with the
+// kind's message and replaced by the text accepted last; an accepted one is
+// stored. True when the text was accepted.
+bool take_number(HWND window, HWND control, const std::u16string& typed) {
+  FaxSheetWords* words = SheetWords(window);
+  const FaxNumberRule r = number_rule(window);
+  if (words && !number_accepted(r, typed)) {
+    const std::u16string back = words->accepted_number;
+    WriteText(window, 1795, back, 258);
+    SetWindowTextW(control, back.c_str());
+    const LPARAM end = static_cast<LPARAM>(back.size());
+    if (control == GetDlgItem(window, kHistory)) SendMessageW(control, CB_SETEDITSEL, 0, MAKELPARAM(end, end));
+    else SendMessageW(control, EM_SETSEL, static_cast<WPARAM>(end), end);
+    Warn(window, r.message);
+    return false;
+  }
+  if (words) words->accepted_number = typed;
+  WriteText(window, 1795, typed, 258);
+  return true;
+}
 
 // The key of the printer's number history; empty without one.
 std::u16string history_key(HWND window) {
@@ -653,6 +697,18 @@ INT leave_page(ControlEvent* event) {
       Warn(window, 5195);
       return 1;
     }
+    // Device address-book entries go only once the device confirmed them;
+    // the rows then show what the validator marked.
+    const FaxDestination* first = FaxList_GetAt(fax, 0);
+    if (on_fax_sheet && first && first->SourceKind == 1) {
+      SheetContext* c = GetSheetContext(window);
+      if (!c || !c->state) return 1;
+      const INT keep = CheckDeviceDestinations(
+          {window, c->state->database, c->state->port_name, c->current.devmode, c->current.printer_data, fax},
+          GetResourceModule());
+      fill_rows(window);
+      return keep;
+    }
     return 0;
   }
   if (rules.Mode == 3 && !rules.SipFax) {
@@ -877,14 +933,18 @@ INT TextFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
   if (wants_display(message, lParam)) {
     show_field(window, record->id, field);
     EnableWindow(GetDlgItem(window, record->id), event->permission);
-    if (record->id == kNumber) update_buttons(window);
+    if (record->id == kNumber) {
+      limit_number_controls(window);
+      update_buttons(window);
+    }
     return 0;
   }
   if (message == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) {
     std::u16string stored;
     ReadText(window, field->ddmid, &stored);
     const std::u16string typed = ItemText(window, record->id);
-    if (typed != stored) WriteText(window, field->ddmid, typed, field->bytes);
+    if (typed != stored && record->id == kNumber) take_number(window, GetDlgItem(window, kNumber), typed);
+    else if (typed != stored) WriteText(window, field->ddmid, typed, field->bytes);
     if (record->id == kNumber) update_buttons(window);
     else update_phonebook_button(window);
     return 0;
@@ -908,6 +968,7 @@ INT TextFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
     if (!refusal) return 0;
     // The refused number goes whether or not its message could be shown.
     Warn(window, refusal);
+    if (words) words->accepted_number.clear();
     WriteText(window, 1795, u"", 258);
     SetDlgItemTextW(window, kNumber, u"");
     update_buttons(window);
@@ -930,6 +991,7 @@ INT HistoryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lPar
   if (!history_on(window)) return 0;
   if (wants_display(message, lParam) || message == UM_SELECT_HISTORY) {
     show_history_number(window);
+    limit_number_controls(window);
     EnableWindow(combo, event->permission);
     update_buttons(window);
     return 0;
@@ -939,7 +1001,7 @@ INT HistoryHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lPar
   if (code == CBN_EDITCHANGE) {
     WCHAR text[kHistoryEntryChars] = {};
     GetWindowTextW(combo, text, kHistoryEntryChars);
-    WriteText(window, 1795, text, 258);
+    take_number(window, combo, text);
     update_buttons(window);
   } else if (code == CBN_SELENDOK || code == CBN_SELCHANGE) {
     const INT at = static_cast<INT>(SendMessageW(combo, CB_GETCURSEL, 0, 0));

@@ -203,6 +203,35 @@ TEST_F(FaxAddressRecords, AValidatedListIsReplacedByTheRecordsThatCameBack) {
   EXPECT_EQ(morva::platform::message_box_log().size(), 1u);
 }
 
+// Leaving a fax sheet with device address-book entries: only a validator
+// that accepts every destination lets the sheet go; a rejection is named
+// in one warning, a validator that cannot run keeps the sheet silently.
+TEST_F(FaxAddressRecords, ASheetIsLeftOnlyWhenEveryDestinationIsConfirmed) {
+  struct Case {
+    const char* validator;
+    const char* mode;
+    INT keep;
+    size_t warnings;
+  } const cases[] = {
+      {"mvfaxval.dll", "accept", 0, 0},
+      {"mvfaxval.dll", "reject-r", 1, 1},
+      {"mvnone.dll", "accept", 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    open_database(5, c.validator);
+    setenv("FAXVAL_MODE", c.mode, 1);
+    morva::platform::reset_message_boxes();
+    EXPECT_EQ(CheckDeviceDestinations(context(), nullptr), c.keep);
+    const auto shown = morva::platform::message_box_log();
+    ASSERT_EQ(shown.size(), c.warnings);
+    if (c.warnings) {
+      EXPECT_EQ(shown[0].text.rfind(u"0398765432\n", 0), 0u) << "Rob is named";
+    }
+    EXPECT_EQ(FaxList_Count(list), 3);
+  }
+}
+
 TEST_F(FaxAddressRecords, TheRejectionMessageNamesUpToThreeNumbers) {
   std::vector<FaxAddressRecord> records(8);
   for (int i = 0; i < 8; ++i) {

@@ -538,6 +538,85 @@ namespace {
 // With the number history switched on for the printer, the numbers added
 // are offered again by the next sheet, newest first and at most ten; its
 // last item empties the history after the question.
+// The number edit takes what the entry kind allows, key by key: a refused
+// character is answered with the kind's message and taken back, and a
+// speed-dial number stops at three digits.
+TEST_F(FaxPage, TheNumberEditFollowsTheEntryKind) {
+  struct Case {
+    INT kind;
+    std::u16string typed, shown, message;
+  } const cases[] = {
+      {0, u"03-12 34", u"03-12 34", u""},
+      {0, u"03<12", u"0312", u"The fax number holds a character that cannot be used."},
+      {1, u"1a2", u"12", u"Type a speed-dial number of three digits."},
+      {1, u"12*4", u"12*", u""},
+  };
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  ui::script_modal([&](HWND sheet) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.typed.begin(), c.typed.end()));
+      morva::platform::reset_message_boxes();
+      ASSERT_TRUE(ui::select(ui::find(sheet, kKind), c.kind));
+      ASSERT_TRUE(ui::enter_text(ui::find(sheet, kNumber), c.typed));
+      EXPECT_EQ(ui::text(ui::find(sheet, kNumber)), c.shown);
+      const auto log = morva::platform::message_box_log();
+      ASSERT_EQ(log.size(), c.message.empty() ? 0u : 1u);
+      if (!c.message.empty()) {
+        EXPECT_EQ(log[0].text, c.message);
+      }
+    }
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  DWORD result = 0;
+  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+}
+
+// The address-book dialog offers the stored files, takes the first one as
+// the file when none is set, lets a file be used only with the file
+// source, and keeps the file run first in the stored list.
+TEST_F(FaxPage, AddressBookDialogKeepsTheFileRunFirst) {
+  constexpr INT kBookButton = 4049, kDeviceBook = 4910, kFileBook = 4911, kFiles = 4008, kRun = 4005;
+  DddHandle* database = DddOpen(printer_);
+  ASSERT_NE(database, nullptr);
+  WCHAR key[kFaxUserKeyChars] = {};
+  ASSERT_EQ(GetFaxUserKeyPath(database, 1, u"DirectFax\\AddressBookFiles", key, kFaxUserKeyChars), 1);
+  DddClose(database);
+  const LPCWSTR stored[] = {u"C:\\books\\a.csv", u"C:\\books\\b.csv"};
+  ASSERT_EQ(WriteNumberedStrings(key, kAddressBookValuePrefix, stored, 2), 1);
+  std::vector<BYTE> devmode(kShortDevmode, 0);
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
+                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  ui::script_modal([&](HWND sheet) {
+    ui::script_modal([&](HWND book) {
+      HWND files = ui::find(book, kFiles);
+      EXPECT_EQ(ui::items(files),
+                (std::vector<std::u16string>{u"C:\\books\\a.csv", u"C:\\books\\b.csv", u"(Clear history)"}));
+      // The device's book needs no file.
+      EXPECT_TRUE(ui::click(ui::find(book, kDeviceBook)));
+      EXPECT_FALSE(ui::state(files).enabled);
+      EXPECT_TRUE(ui::state(ui::find(book, kRun)).enabled);
+      EXPECT_TRUE(ui::click(ui::find(book, kFileBook)));
+      EXPECT_TRUE(ui::state(files).enabled);
+      EXPECT_EQ(ui::text(files), u"C:\\books\\a.csv") << "the first stored file is taken";
+      EXPECT_TRUE(ui::state(ui::find(book, kRun)).enabled);
+      ASSERT_TRUE(ui::select(files, 1));
+      EXPECT_TRUE(ui::click(ui::find(book, kRun)));  // the demo device has no address-book library
+      EXPECT_TRUE(ui::click(ui::find(book, 1091)));  // Cancel
+    });
+    EXPECT_TRUE(ui::click(ui::find(sheet, kBookButton)));
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  DWORD result = 0;
+  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  WCHAR first[261] = {}, second[261] = {};
+  LPWSTR buffers[] = {first, second};
+  ASSERT_EQ(ReadNumberedStrings(key, kAddressBookValuePrefix, buffers, sizeof first, 2), 2);
+  EXPECT_EQ(std::u16string(first), u"C:\\books\\b.csv");
+  EXPECT_EQ(std::u16string(second), u"C:\\books\\a.csv");
+}
+
 TEST_F(FaxPage, NumberHistoryKeepsTheTenNewestNumbers) {
   constexpr INT kHistory = 4045;
   DddHandle* database = DddOpen(printer_);

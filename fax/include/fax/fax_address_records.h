@@ -139,6 +139,11 @@ INT BuildPortAddressBlock(const FaxValidationContext& context, PortAddressBlock*
 INT ValidateFaxAddresses(const FaxValidationContext& context, FaxAddressRecord** records, INT* count);
 // The warning that names the rejected destinations (SourceValue 0).
 void ShowRejectedDestinations(HWND owner, HMODULE resources, const FaxAddressRecord* records, INT count);
+// The check made when a fax sheet is left with destinations from the
+// device's address book: 0 lets the sheet go (every destination accepted);
+// 1 keeps it (some rejected, named by the warning, or the validator could
+// not decide).
+INT CheckDeviceDestinations(const FaxValidationContext& context, HMODULE resources);
 // The text of that warning; empty when nothing was rejected.
 std::u16string RejectedDestinationsText(HMODULE resources, const FaxAddressRecord* records, INT count);
 

@@ -3,6 +3,8 @@
 // handlers.
 #pragma once
 
+#include <string>
+
 #include "win/types.h"
 #include "win/window.h"
 
@@ -37,6 +39,9 @@ struct TextRule {
   const UINT* lists[4];
   INT message_id;
 };
+// Whether every single-byte character of the text lies in the rule's
+// ranges and is none of its forbidden characters (null rule: any text).
+bool TextPassesRule(const std::u16string& text, const TextRule* rule);
 
 // Decimals of a number and whether it is converted between its stored and
 // shown form (ConvertSettingUnits).
