@@ -197,25 +197,25 @@ INT RecipientOkButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM l
 }
 
 constexpr ControlRecord kRecipientRecords[] = {
-    {kLinePrefix, 0, nullptr, kControlDropDown, ChoiceListHandler, &kLineChoices, 4421, kNone, nullptr},
-    {kCommMode, 0, nullptr, kControlDropDown, ChoiceListHandler, &kCommChoices, 4410, kNone, nullptr},
+    {kLinePrefix, 0, nullptr, kControlDropDown, ChoiceListHandler, &kLineChoices, 4421, 9161, nullptr},
+    {kCommMode, 0, nullptr, kControlDropDown, ChoiceListHandler, &kCommChoices, 4410, 9172, nullptr},
     {kBoxNone, 0, nullptr, kControlRadioGroup, BoxModeHandler, nullptr, kNone, kNone, nullptr},
     {kBoxMailbox, 0, nullptr, kControlRadioGroup, BoxModeHandler, nullptr, kNone, kNone, nullptr},
     {kBoxRelay, 0, nullptr, kControlRadioGroup, BoxModeHandler, nullptr, kNone, kNone, nullptr},
-    {kMailboxId, 0, nullptr, kControlEdit, FieldHandler, &kMailboxIdField, 4414, kNone, nullptr},
-    {kPassword, 0, nullptr, kControlEdit, CheckedFieldHandler, &kPasswordField, 4415, kNone, nullptr},
-    {kRelayId, 0, nullptr, kControlEdit, FieldHandler, &kRelayIdField, 4416, kNone, nullptr},
-    {kRelayPrint, 0, nullptr, kControlDropDown, ChoiceListHandler, &kRelayPrintChoices, 4417, kNone, nullptr},
-    {kRelayNumbers, 0, nullptr, kControlEdit, CheckedFieldHandler, &kRelayNumbersField, 4418, kNone, nullptr},
-    {kFCode, 0, nullptr, kControlEdit, FieldHandler, &kFCodeField, 4419, kNone, nullptr},
-    {kFCodePassword, 0, nullptr, kControlEdit, FieldHandler, &kFCodePasswordField, 4420, kNone, nullptr},
+    {kMailboxId, 0, nullptr, kControlEdit, FieldHandler, &kMailboxIdField, 4414, 9173, nullptr},
+    {kPassword, 0, nullptr, kControlEdit, CheckedFieldHandler, &kPasswordField, 4415, 9174, nullptr},
+    {kRelayId, 0, nullptr, kControlEdit, FieldHandler, &kRelayIdField, 4416, 9175, nullptr},
+    {kRelayPrint, 0, nullptr, kControlDropDown, ChoiceListHandler, &kRelayPrintChoices, 4417, 9176, nullptr},
+    {kRelayNumbers, 0, nullptr, kControlEdit, CheckedFieldHandler, &kRelayNumbersField, 4418, 9177, nullptr},
+    {kFCode, 0, nullptr, kControlEdit, FieldHandler, &kFCodeField, 4419, 9178, nullptr},
+    {kFCodePassword, 0, nullptr, kControlEdit, FieldHandler, &kFCodePasswordField, 4420, 9179, nullptr},
     {1092, 0, nullptr, kControlCommand, RecipientOkButton, nullptr, kNone, kNone, nullptr},
 };
 constexpr ControlRecord kReducedRecords[] = {
-    {kLinePrefix, 0, nullptr, kControlDropDown, ChoiceListHandler, &kLineChoices, 4421, kNone, nullptr},
-    {kCommMode, 0, nullptr, kControlDropDown, ChoiceListHandler, &kCommChoices, 4410, kNone, nullptr},
-    {kFCode, 0, nullptr, kControlEdit, FieldHandler, &kFCodeField, 4419, kNone, nullptr},
-    {kFCodePassword, 0, nullptr, kControlEdit, FieldHandler, &kFCodePasswordField, 4420, kNone, nullptr},
+    {kLinePrefix, 0, nullptr, kControlDropDown, ChoiceListHandler, &kLineChoices, 4421, 9161, nullptr},
+    {kCommMode, 0, nullptr, kControlDropDown, ChoiceListHandler, &kCommChoices, 4410, 9172, nullptr},
+    {kFCode, 0, nullptr, kControlEdit, FieldHandler, &kFCodeField, 4419, 9178, nullptr},
+    {kFCodePassword, 0, nullptr, kControlEdit, FieldHandler, &kFCodePasswordField, 4420, 9179, nullptr},
     {1092, 0, nullptr, kControlCommand, RecipientOkButton, nullptr, kNone, kNone, nullptr},
 };
 constexpr INT kRecipientHelp[] = {kLinePrefix, 30900, kCommMode, 38200, kBoxNone, 38400, kBoxMailbox, 38500,
