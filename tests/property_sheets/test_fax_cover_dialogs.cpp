@@ -444,4 +444,45 @@ TEST_F(FaxCover, PreviewShowsTheSheetOfTheCoverKind) {
   EXPECT_EQ(looks[1].mark, mark);
 }
 
+// The recipient details show the destination's line prefix greyed when it
+// was already set as the dialog opened; a prefix the user adds here stays
+// plain and is confirmed at OK.
+TEST_F(FaxCover, LinePrefixSetBeforeOpeningIsGreyed) {
+  constexpr INT kDetails = 4022, kLinePrefix = 4422;
+  // Item data of each line-prefix row, per opening of the dialog.
+  std::vector<std::vector<LRESULT>> rows;
+  auto look = [&](HWND dialog) {
+    HWND list = ui::find(dialog, kLinePrefix);
+    EXPECT_TRUE(IsWindowEnabled(list)) << "the grey marks a choice, not the list";
+    std::vector<LRESULT> data;
+    const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) data.push_back(SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(i), 0));
+    rows.push_back(data);
+  };
+  run_sheet([&](HWND sheet) {
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, kNumber), u"0123456789"));
+    ui::script_modal([&](HWND dialog) {
+      look(dialog);
+      ASSERT_TRUE(ui::select(ui::find(dialog, kLinePrefix), 1));
+      morva::platform::script_message_box_answers({IDOK});
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    EXPECT_TRUE(ui::click(ui::find(sheet, kDetails)));
+    ui::script_modal([&](HWND dialog) {
+      look(dialog);
+      EXPECT_TRUE(ui::write_png(dialog, picture("fax_recipient_details.png")));
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    EXPECT_TRUE(ui::click(ui::find(sheet, kDetails)));
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (std::vector<LRESULT>{0, 0, 0}));
+  EXPECT_EQ(rows[1], (std::vector<LRESULT>{0, 1, 0}));
+  // Only the first OK asked about the added prefix.
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].answer, IDOK);
+}
+
 }  // namespace
