@@ -705,10 +705,14 @@ INT CoverDefaultsButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
 
 // The dialog itself: a pending request for the sender dialog is served
 // once the dialog shows; the sender records and the comment's font go
-// with it.
-INT CoverDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
+// with it. The preview is drawn again when the palette changes.
+INT CoverDialogHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord*,
+                       const void*) {
   HWND window = event->window;
-  if (message == WM_WINDOWPOSCHANGED) {
+  if (message == WM_QUERYNEWPALETTE ||
+      (message == WM_PALETTECHANGED && reinterpret_cast<HWND>(wParam) != GetDlgItem(window, kPreview))) {
+    redraw_preview(window);
+  } else if (message == WM_WINDOWPOSCHANGED) {
     const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
     FaxSheetWords* words = SheetWords(window);
     if (!pos || !(pos->flags & SWP_SHOWWINDOW) || !words || !words->sender_prompt) return 0;
