@@ -14,6 +14,8 @@
 #include "fax_dialogs.h"
 #include "fax_sender_list.h"
 #include "property_sheets/fax_text_input.h"
+#include "property_sheets/pictures.h"
+#include "settings/common/common_utils.h"
 #include "settings/items/default_settings.h"
 #include "property_sheets/fax_pages.h"
 #include "property_sheets/sheet_texts.h"
@@ -37,6 +39,9 @@ constexpr INT kKindList = 4103, kFormName = 4104, kPreview = 4117, kSubject = 41
 constexpr INT kSenderList = 4116;
 constexpr UINT kKindTexts = 4683;   // 4683 to 4685
 constexpr INT kPageX = 7, kPageY = 7, kPageWidth = 203, kPageHeight = 293;
+constexpr INT kPictureX = 5, kPictureY = 5;
+constexpr WORD kFormPicture = 5060, kCoverPicture = 5061, kCoverVariantPicture = 5065;
+constexpr DWORD kCoverVariantCapability = 0xFFFF0040;
 
 bool wants_display(UINT message, LPARAM lParam) {
   return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
@@ -91,6 +96,32 @@ bool gather_preview(HWND dialog, CoverSheetDestination* destination, CoverSheetR
   return ReadLineSettings(dialog, line);
 }
 
+// The sheet behind the cover texts: the form picture for a cover of the
+// user's own, else the built-in cover's picture (a variant of it on
+// devices that have one). Without the picture the page is drawn plain.
+void draw_background(HWND dialog, HDC dc, const RECT& client, SheetState* state) {
+  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  const WORD id = NumberOr(dialog, 377, 0) != 0                                             ? kFormPicture
+                  : state && HasDeviceCapability(state->database, kCoverVariantCapability) ? kCoverVariantPicture
+                                                                                            : kCoverPicture;
+  HMODULE module = GetResourceModule();
+  PreviewImage* list = nullptr;
+  HPALETTE palette = nullptr;
+  bool drawn = LoadPictureBitmap(module, nullptr, id, &list, &palette) == 0;
+  if (drawn) {
+    list[0].x = kPictureX;
+    list[0].y = kPictureY;
+    drawn = DrawPreviewImages(module, nullptr, dc, 0, 0, client.right, client.bottom, list, palette, TRUE, TRUE,
+                              GetSysColor(COLOR_BTNFACE)) == 0;
+  }
+  if (list) FreePreviewImages(list);
+  if (palette) DeleteObject(palette);
+  if (drawn) return;
+  RECT page{kPageX, kPageY, kPageX + kPageWidth, kPageY + kPageHeight};
+  FillRect(dc, &page, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  FrameRect(dc, &page, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+}
+
 void paint_preview(HWND control) {
   HWND dialog = GetParent(control);
   PAINTSTRUCT ps{};
@@ -100,16 +131,13 @@ void paint_preview(HWND control) {
   HDC dc = CreateCompatibleDC(target);
   HBITMAP bitmap = CreateCompatibleBitmap(target, client.right, client.bottom);
   HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
-  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-  RECT page{kPageX, kPageY, kPageX + kPageWidth, kPageY + kPageHeight};
-  FillRect(dc, &page, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  FrameRect(dc, &page, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  SheetState* state = GetSheetState(dialog);
+  draw_background(dialog, dc, client, state);
   CoverSheetDestination destination{};
   CoverSheetRecord record{};
   FaxLineSettings line{};
   CoverSheetItem* items = nullptr;
   INT count = 0;
-  SheetState* state = GetSheetState(dialog);
   WORD type = 0;
   DWORD size = 0;
   ItemValue resolution{};
@@ -677,10 +705,14 @@ INT CoverDefaultsButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
 
 // The dialog itself: a pending request for the sender dialog is served
 // once the dialog shows; the sender records and the comment's font go
-// with it.
-INT CoverDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, const ControlRecord*, const void*) {
+// with it. The preview is drawn again when the palette changes.
+INT CoverDialogHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord*,
+                       const void*) {
   HWND window = event->window;
-  if (message == WM_WINDOWPOSCHANGED) {
+  if (message == WM_QUERYNEWPALETTE ||
+      (message == WM_PALETTECHANGED && reinterpret_cast<HWND>(wParam) != GetDlgItem(window, kPreview))) {
+    redraw_preview(window);
+  } else if (message == WM_WINDOWPOSCHANGED) {
     const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
     FaxSheetWords* words = SheetWords(window);
     if (!pos || !(pos->flags & SWP_SHOWWINDOW) || !words || !words->sender_prompt) return 0;
@@ -697,22 +729,22 @@ INT CoverDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam,
 
 constexpr ControlRecord kCoverRecords[] = {
     {kDialogRecordId, 0, nullptr, 0, CoverDialogHandler, nullptr, kNone, kNone, nullptr},
-    {kKindList, 0, nullptr, kControlDropDown, KindListHandler, nullptr, 4102, kNone, nullptr},
+    {kKindList, 0, nullptr, kControlDropDown, KindListHandler, nullptr, 4102, 9182, nullptr},
     {kSubject, 0, nullptr, kControlEdit, ListTextHandler, &kSubjectText, 4122, kNone, nullptr},
     {kComment, 0, nullptr, kControlEdit, ListTextHandler, &kCommentText, 4123, kNone, nullptr},
     {kSenderList, 0, nullptr, kControlDropDown, SenderListHandler, nullptr, 4118, kNone, nullptr},
     {kSendersButton, 0, nullptr, kControlCommand, ChildButtonHandler, &kSenderChild, kNone, kNone, nullptr},
-    {4115, 0, nullptr, kControlDropDown, OptionHandler, &kLayoutOption, 4119, kNone, nullptr},
-    {4114, 0, nullptr, kControlEdit, OptionHandler, &kTitleOption, 4120, kNone, nullptr},
-    {4109, 0, nullptr, kControlCheckBox, OptionHandler, &kOneJobOption, kNone, kNone, nullptr},
-    {4110, 0, nullptr, kControlEdit, OptionHandler, &kRecipientOption, 4125, kNone, nullptr},
-    {4112, 0, nullptr, kControlDropDown, OptionHandler, &kRemarkBOption, 4126, kNone, nullptr},
-    {4111, 0, nullptr, kControlDropDown, OptionHandler, &kRemarkAOption, 4127, kNone, nullptr},
+    {4115, 0, nullptr, kControlDropDown, OptionHandler, &kLayoutOption, 4119, 9188, nullptr},
+    {4114, 0, nullptr, kControlEdit, OptionHandler, &kTitleOption, 4120, 9189, nullptr},
+    {4109, 0, nullptr, kControlCheckBox, OptionHandler, &kOneJobOption, kNone, 9191, nullptr},
+    {4110, 0, nullptr, kControlEdit, OptionHandler, &kRecipientOption, 4125, 9192, nullptr},
+    {4112, 0, nullptr, kControlDropDown, OptionHandler, &kRemarkBOption, 4126, 9193, nullptr},
+    {4111, 0, nullptr, kControlDropDown, OptionHandler, &kRemarkAOption, 4127, 9194, nullptr},
     {4113, 0, nullptr, kControlCheckBox, OptionHandler, &kPrefixOption, kNone, kNone, nullptr},
     {1092, 0, nullptr, kControlCommand, CoverOkButton, nullptr, kNone, kNone, nullptr},
     {1090, 0, nullptr, kControlCommand, CoverDefaultsButton, nullptr, kNone, kNone, nullptr},
     {kTestPrint, 0, nullptr, kControlCommand, TestPrintButton, nullptr, kNone, kNone, nullptr},
-    {4105, 0, nullptr, kControlCommand, ChildButtonHandler, &kFormListChild, kNone, kNone, nullptr},
+    {4105, 0, nullptr, kControlCommand, ChildButtonHandler, &kFormListChild, kNone, 9184, nullptr},
     {kNoticeButton, 0, nullptr, kControlCommand, ChildButtonHandler, &kNoticeChild, kNone, kNone, nullptr},
 };
 constexpr INT kCoverHelp[] = {kKindList, 39600, kFormName, 36300, kPreview, 36500, kSubject, 37100, kComment, 37200,

@@ -128,6 +128,31 @@ constexpr Choices kLineChoices{1796, 5072, 3};
 constexpr Choices kCommChoices{1810, 5065, 3};
 constexpr Choices kRelayPrintChoices{1815, 4680, 2};
 
+// A row of the owner-drawn line-prefix list; item data 1 marks the greyed
+// choice.
+void DrawLinePrefixItem(const DRAWITEMSTRUCT* item) {
+  if (!item || !item->hDC) return;
+  HDC dc = item->hDC;
+  RECT r = item->rcItem;
+  const bool selected = (item->itemState & ODS_SELECTED) != 0;
+  const bool disabled = (item->itemState & ODS_DISABLED) != 0;
+  FillRect(dc, &r, GetSysColorBrush(disabled ? COLOR_BTNFACE : selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  if (item->itemID == static_cast<UINT>(-1)) return;
+  const INT length = static_cast<INT>(SendMessageW(item->hwndItem, CB_GETLBTEXTLEN, item->itemID, 0));
+  if (length <= 0) return;
+  std::u16string text(static_cast<size_t>(length) + 1, u'\0');
+  SendMessageW(item->hwndItem, CB_GETLBTEXT, item->itemID, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(length));
+  const bool greyed = disabled || item->itemData == 1;
+  const INT old_mode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF old_colour =
+      SetTextColor(dc, GetSysColor(greyed ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  RECT area{r.left + 2, r.top, r.right, r.bottom};
+  DrawTextW(dc, text.c_str(), length, &area, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SetTextColor(dc, old_colour);
+  SetBkMode(dc, old_mode);
+}
+
 INT ChoiceListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
                       const void* kind_data) {
   const auto* c = static_cast<const Choices*>(kind_data);
@@ -137,13 +162,23 @@ INT ChoiceListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM l
     if (FaxSheetWords* words = SheetWords(window)) words->line_prefix = NumberOr(window, 1796, 0) == 0 ? 1 : 0;
     return 0;
   }
+  if (message == WM_DRAWITEM && record->id == kLinePrefix) {
+    DrawLinePrefixItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    return 1;
+  }
   if (wants_display(message, lParam)) {
     SendMessageW(control, CB_RESETCONTENT, 0, 0);
+    const LONG current = NumberOr(window, c->ddmid, 0);
+    // A destination that had a line prefix when the dialog opened shows
+    // its current prefix greyed: the prefix was not the user's choice here.
+    const FaxSheetWords* words = record->id == kLinePrefix ? SheetWords(window) : nullptr;
+    const LONG greyed = words && words->line_prefix == 0 ? current : -1;
     for (INT i = 0; i < c->count; ++i) {
       const std::u16string text = ResourceText(c->first_text + static_cast<UINT>(i));
-      SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+      const LRESULT at = SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+      if (at >= 0) SendMessageW(control, CB_SETITEMDATA, static_cast<WPARAM>(at), i == greyed ? 1 : 0);
     }
-    SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(NumberOr(window, c->ddmid, 0)), 0);
+    SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(current), 0);
     EnableWindow(control, event->permission);
     return 0;
   }
@@ -197,25 +232,25 @@ INT RecipientOkButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM l
 }
 
 constexpr ControlRecord kRecipientRecords[] = {
-    {kLinePrefix, 0, nullptr, kControlDropDown, ChoiceListHandler, &kLineChoices, 4421, kNone, nullptr},
-    {kCommMode, 0, nullptr, kControlDropDown, ChoiceListHandler, &kCommChoices, 4410, kNone, nullptr},
+    {kLinePrefix, 0, nullptr, kControlDropDown, ChoiceListHandler, &kLineChoices, 4421, 9161, nullptr},
+    {kCommMode, 0, nullptr, kControlDropDown, ChoiceListHandler, &kCommChoices, 4410, 9172, nullptr},
     {kBoxNone, 0, nullptr, kControlRadioGroup, BoxModeHandler, nullptr, kNone, kNone, nullptr},
     {kBoxMailbox, 0, nullptr, kControlRadioGroup, BoxModeHandler, nullptr, kNone, kNone, nullptr},
     {kBoxRelay, 0, nullptr, kControlRadioGroup, BoxModeHandler, nullptr, kNone, kNone, nullptr},
-    {kMailboxId, 0, nullptr, kControlEdit, FieldHandler, &kMailboxIdField, 4414, kNone, nullptr},
-    {kPassword, 0, nullptr, kControlEdit, CheckedFieldHandler, &kPasswordField, 4415, kNone, nullptr},
-    {kRelayId, 0, nullptr, kControlEdit, FieldHandler, &kRelayIdField, 4416, kNone, nullptr},
-    {kRelayPrint, 0, nullptr, kControlDropDown, ChoiceListHandler, &kRelayPrintChoices, 4417, kNone, nullptr},
-    {kRelayNumbers, 0, nullptr, kControlEdit, CheckedFieldHandler, &kRelayNumbersField, 4418, kNone, nullptr},
-    {kFCode, 0, nullptr, kControlEdit, FieldHandler, &kFCodeField, 4419, kNone, nullptr},
-    {kFCodePassword, 0, nullptr, kControlEdit, FieldHandler, &kFCodePasswordField, 4420, kNone, nullptr},
+    {kMailboxId, 0, nullptr, kControlEdit, FieldHandler, &kMailboxIdField, 4414, 9173, nullptr},
+    {kPassword, 0, nullptr, kControlEdit, CheckedFieldHandler, &kPasswordField, 4415, 9174, nullptr},
+    {kRelayId, 0, nullptr, kControlEdit, FieldHandler, &kRelayIdField, 4416, 9175, nullptr},
+    {kRelayPrint, 0, nullptr, kControlDropDown, ChoiceListHandler, &kRelayPrintChoices, 4417, 9176, nullptr},
+    {kRelayNumbers, 0, nullptr, kControlEdit, CheckedFieldHandler, &kRelayNumbersField, 4418, 9177, nullptr},
+    {kFCode, 0, nullptr, kControlEdit, FieldHandler, &kFCodeField, 4419, 9178, nullptr},
+    {kFCodePassword, 0, nullptr, kControlEdit, FieldHandler, &kFCodePasswordField, 4420, 9179, nullptr},
     {1092, 0, nullptr, kControlCommand, RecipientOkButton, nullptr, kNone, kNone, nullptr},
 };
 constexpr ControlRecord kReducedRecords[] = {
-    {kLinePrefix, 0, nullptr, kControlDropDown, ChoiceListHandler, &kLineChoices, 4421, kNone, nullptr},
-    {kCommMode, 0, nullptr, kControlDropDown, ChoiceListHandler, &kCommChoices, 4410, kNone, nullptr},
-    {kFCode, 0, nullptr, kControlEdit, FieldHandler, &kFCodeField, 4419, kNone, nullptr},
-    {kFCodePassword, 0, nullptr, kControlEdit, FieldHandler, &kFCodePasswordField, 4420, kNone, nullptr},
+    {kLinePrefix, 0, nullptr, kControlDropDown, ChoiceListHandler, &kLineChoices, 4421, 9161, nullptr},
+    {kCommMode, 0, nullptr, kControlDropDown, ChoiceListHandler, &kCommChoices, 4410, 9172, nullptr},
+    {kFCode, 0, nullptr, kControlEdit, FieldHandler, &kFCodeField, 4419, 9178, nullptr},
+    {kFCodePassword, 0, nullptr, kControlEdit, FieldHandler, &kFCodePasswordField, 4420, 9179, nullptr},
     {1092, 0, nullptr, kControlCommand, RecipientOkButton, nullptr, kNone, kNone, nullptr},
 };
 constexpr INT kRecipientHelp[] = {kLinePrefix, 30900, kCommMode, 38200, kBoxNone, 38400, kBoxMailbox, 38500,

@@ -409,4 +409,80 @@ TEST_F(FaxCover, SenderRecordsAreKeptToTenAndReplacedByName) {
   for (INT i = 0; i < 9; ++i) EXPECT_EQ(std::u16string(stored[i].SenderName), order[i]) << i;
 }
 
+// The preview draws the built-in cover's sheet, with its header band, and
+// for a cover of the user's own the form sheet with its mark; the cover
+// texts go on top.
+TEST_F(FaxCover, PreviewShowsTheSheetOfTheCoverKind) {
+  constexpr INT kKindList = 4103, kPreview = 4117;
+  const COLORREF face = GetSysColor(COLOR_BTNFACE), band = RGB(20, 40, 120), mark = RGB(40, 90, 200);
+  struct Look {
+    COLORREF corner, band, mark;
+  };
+  std::vector<Look> looks;
+  run_sheet([&](HWND sheet) {
+    add(sheet, u"0123456789", u"Alice");
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kSubject), u"Quarterly figures"));
+      for (INT kind : {0, 1}) {
+        ASSERT_TRUE(ui::select(ui::find(dialog, kKindList), kind));
+        HWND preview = ui::find(dialog, kPreview);
+        EXPECT_TRUE(ui::write_png(preview, picture("fax_cover_preview_" + std::to_string(kind) + ".png")));
+        HDC dc = GetDC(preview);
+        looks.push_back({GetPixel(dc, 1, 1), GetPixel(dc, 100, 14), GetPixel(dc, 193, 281)});
+        ReleaseDC(preview, dc);
+      }
+    });
+    open_cover_sheet(sheet);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  ASSERT_EQ(looks.size(), 2u);
+  EXPECT_EQ(looks[0].corner, face);
+  EXPECT_EQ(looks[0].band, band);
+  EXPECT_NE(looks[0].mark, mark);
+  EXPECT_EQ(looks[1].corner, face);
+  EXPECT_NE(looks[1].band, band);
+  EXPECT_EQ(looks[1].mark, mark);
+}
+
+// The recipient details show the destination's line prefix greyed when it
+// was already set as the dialog opened; a prefix the user adds here stays
+// plain and is confirmed at OK.
+TEST_F(FaxCover, LinePrefixSetBeforeOpeningIsGreyed) {
+  constexpr INT kDetails = 4022, kLinePrefix = 4422;
+  // Item data of each line-prefix row, per opening of the dialog.
+  std::vector<std::vector<LRESULT>> rows;
+  auto look = [&](HWND dialog) {
+    HWND list = ui::find(dialog, kLinePrefix);
+    EXPECT_TRUE(IsWindowEnabled(list)) << "the grey marks a choice, not the list";
+    std::vector<LRESULT> data;
+    const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) data.push_back(SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(i), 0));
+    rows.push_back(data);
+  };
+  run_sheet([&](HWND sheet) {
+    ASSERT_TRUE(ui::enter_text(ui::find(sheet, kNumber), u"0123456789"));
+    ui::script_modal([&](HWND dialog) {
+      look(dialog);
+      ASSERT_TRUE(ui::select(ui::find(dialog, kLinePrefix), 1));
+      morva::platform::script_message_box_answers({IDOK});
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    EXPECT_TRUE(ui::click(ui::find(sheet, kDetails)));
+    ui::script_modal([&](HWND dialog) {
+      look(dialog);
+      EXPECT_TRUE(ui::write_png(dialog, picture("fax_recipient_details.png")));
+      EXPECT_TRUE(ui::click(ui::find(dialog, kOk)));
+    });
+    EXPECT_TRUE(ui::click(ui::find(sheet, kDetails)));
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (std::vector<LRESULT>{0, 0, 0}));
+  EXPECT_EQ(rows[1], (std::vector<LRESULT>{0, 1, 0}));
+  // Only the first OK asked about the added prefix.
+  const auto log = morva::platform::message_box_log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].answer, IDOK);
+}
+
 }  // namespace

@@ -870,6 +870,7 @@ std::vector<Art> all_art() {
   const unsigned colour_modes[][2] = {{895, 948}, {1013, 1015}, {1331, 1333}};
   for (const auto& range : colour_modes)
     for (unsigned id = range[0]; id <= range[1]; ++id) out.push_back(Art{id, draw_colour_mode(id), 4});
+  for (Art& a : fax_cover_art()) out.push_back(std::move(a));
   return out;
 }
 

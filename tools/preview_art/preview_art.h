@@ -46,6 +46,9 @@ struct Art {
 // 98-113 warm tones, 114-127 greys; the chart shows each once.
 std::vector<std::uint8_t> colour_sample_bmp();
 
+// The background pictures of the fax cover-sheet preview (5060, 5061, 5065).
+std::vector<Art> fax_cover_art();
+
 // Every bitmap of the preview layers and the sheet pictures.
 std::vector<Art> all_art();
 
