@@ -13,6 +13,7 @@
 #include "fax/fax_store.h"
 #include "fax_dialogs.h"
 #include "fax_sender_list.h"
+#include "property_sheets/fax_cover_preview.h"
 #include "property_sheets/fax_text_input.h"
 #include "property_sheets/pictures.h"
 #include "settings/common/common_utils.h"
@@ -55,7 +56,27 @@ SheetSnapshot* snapshot_of(HWND window) {
 
 void redraw_preview(HWND window) { InvalidateRect(GetDlgItem(window, kPreview), nullptr, FALSE); }
 
+bool japanese_ui() {
+  INT language = 0;
+  return ReadResourceNumber(&language) && language == 1041;
+}
+
 // ---- preview --------------------------------------------------------------------------
+
+struct FamilySearch {
+  bool any_charset;
+  bool found;
+  LOGFONTW font;
+};
+
+int CALLBACK KeepFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD type, LPARAM lParam) {
+  auto* search = reinterpret_cast<FamilySearch*>(lParam);
+  if (!(type & DEVICE_FONTTYPE) && (search->any_charset || font->lfCharSet == ANSI_CHARSET)) {
+    search->font = *font;
+    search->found = true;
+  }
+  return 1;
+}
 
 template <size_t N>
 void copy_text(WCHAR (&field)[N], const std::u16string& text) {
@@ -155,13 +176,18 @@ void paint_preview(HWND control) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
     SetTextAlign(dc, TA_LEFT | TA_TOP);
-    const std::u16string faces[2] = {ResourceText(5097), ResourceText(5096)};
+    const bool any_charset = japanese_ui();
+    LOGFONTW faces[2] = {CoverPreviewFamily(dc, ResourceText(5097).c_str(), any_charset),
+                         CoverPreviewFamily(dc, ResourceText(5096).c_str(), any_charset)};
     for (INT i = 0; i < count && ok; ++i) {
       const CoverSheetItem& item = items[i];
-      const INT height = -static_cast<INT>(MulDiv(item.Size / 10, r, 72) * f);
-      HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                               faces[item.Style == 1 ? 1 : 0].c_str());
+      LOGFONTW lf = faces[item.Style == 1 ? 1 : 0];
+      lf.lfHeight = -static_cast<INT>(MulDiv(item.Size / 10, r, 72) * f);
+      lf.lfWidth = 0;
+      lf.lfEscapement = lf.lfOrientation = 0;
+      lf.lfWeight = FW_NORMAL;
+      lf.lfItalic = FALSE;
+      HFONT font = CreateFontIndirectW(&lf);
       if (!font) {
         ok = false;
         break;
@@ -351,11 +377,6 @@ INT SenderListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM l
 }
 
 // ---- options --------------------------------------------------------------------------
-
-bool japanese_ui() {
-  INT language = 0;
-  return ReadResourceNumber(&language) && language == 1041;
-}
 
 // A cover-sheet option bound to a setting: a drop-down of fixed choices, an
 // edit or a check box.
@@ -799,4 +820,17 @@ INT CheckCoverSheetSender(HWND window) {
   const SenderRecord none{};
   ApplySenderRecord(s->devmode, s->printer_data, &none);
   return 1;
+}
+
+LOGFONTW CoverPreviewFamily(HDC dc, LPCWSTR face, bool any_charset, bool* found) {
+  FamilySearch search{any_charset, false, {}};
+  if (face && *face) EnumFontFamiliesW(dc, face, KeepFamily, reinterpret_cast<LPARAM>(&search));
+  if (found) *found = search.found;
+  if (search.found) return search.font;
+  // No family of the face qualifies: the font mapper is asked for the face
+  // in the character set the preview would have taken.
+  LOGFONTW font{};
+  if (face) std::copy_n(face, std::min<size_t>(std::char_traits<char16_t>::length(face), LF_FACESIZE - 1), font.lfFaceName);
+  font.lfCharSet = any_charset ? DEFAULT_CHARSET : ANSI_CHARSET;
+  return font;
 }

@@ -14,6 +14,7 @@
 
 #include "fax/fax_registry_lists.h"
 #include "gfx_demo.h"
+#include "property_sheets/fax_cover_preview.h"
 #include "property_sheets/fax_text_input.h"
 #include "settings/common/module_state.h"
 #include "settings/database/ddd_file.h"
@@ -111,6 +112,39 @@ TEST(FaxTextLines, WrapTextToLines) {
   EXPECT_EQ(NoDelimiterWordBreak(nullptr, 7, 10, WB_RIGHT), 6);
   EXPECT_EQ(NoDelimiterWordBreak(nullptr, 7, 10, WB_ISDELIMITER), FALSE);
   EXPECT_EQ(NoDelimiterWordBreak(nullptr, 7, 10, WB_LEFT), 7);
+}
+
+// The preview draws each face in the last family that enumeration reports
+// for it. Outside the 1041 user interface only families in the ANSI
+// character set count: on a Japanese code page the Japanese face comes in
+// its Japanese set only, so there it is left to the font mapper in ANSI.
+TEST_F(FaxTextChecks, PreviewFontFamilies) {
+  ASSERT_TRUE(morva::platform::set_machine_setting("acp", "932"));
+  struct Case {
+    const char16_t* face;
+    bool any_charset;
+    bool found;
+    BYTE charset;
+    LONG weight;  // of the last family reported; 0 when none was
+  } const cases[] = {
+      {u"IPAGothic", true, true, SHIFTJIS_CHARSET, FW_NORMAL},
+      {u"IPAGothic", false, false, ANSI_CHARSET, 0},
+      {u"DejaVu Sans", false, true, ANSI_CHARSET, FW_BOLD},
+      {u"DejaVu Sans", true, true, ANSI_CHARSET, FW_BOLD},
+      {u"No Such Face", true, false, DEFAULT_CHARSET, 0},
+  };
+  HDC screen = GetDC(nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.face, c.face + std::char_traits<char16_t>::length(c.face)) +
+                 (c.any_charset ? " any" : " ANSI"));
+    bool found = !c.found;
+    const LOGFONTW font = CoverPreviewFamily(screen, c.face, c.any_charset, &found);
+    EXPECT_EQ(found, c.found);
+    EXPECT_EQ(std::u16string(font.lfFaceName), c.face);
+    EXPECT_EQ(font.lfCharSet, c.charset);
+    EXPECT_EQ(font.lfWeight, c.weight);
+  }
+  ReleaseDC(nullptr, screen);
 }
 
 // ---- the dialogs through the document sheet -----------------------------------------
