@@ -19,6 +19,7 @@
 #include "settings/items/item_access.h"
 #include "settings/stores/printer_settings.h"
 #include "settings/stores/stamp_store.h"
+#include "sheet_ui_fixture.h"
 #include "temp_root.h"
 #include "win/commdlg.h"
 #include "win/registry.h"
@@ -89,44 +90,27 @@ std::string usable_profile() {
   return h;
 }
 
-class DocumentPages : public ::testing::Test {
+class DocumentPages : public morva::test::SheetUiTest {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    morva::platform::reset_common_dialogs();
-    // Full access: the printer's per-user identity (under which the stamps
-    // are kept) is made on first use.
-    PRINTER_DEFAULTSW full{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, &full));
+    SheetUiTest::SetUp();
+    if (HasFatalFailure()) return;
     database_ = DddOpen(printer_);
     ASSERT_NE(database_, nullptr);
-    ui_dll_ = LoadLibraryW(u"morvaui.dll");
-    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
-    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
-    ASSERT_NE(document_, nullptr);
   }
   void TearDown() override {
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    morva::platform::reset_common_dialogs();
-    if (ui_dll_) FreeLibrary(ui_dll_);
     if (database_) DddClose(database_);
-    if (printer_) ClosePrinter(printer_);
+    SheetUiTest::TearDown();
   }
+  // Full access: the printer's per-user identity (under which the stamps
+  // are kept) is made on first use.
+  DWORD printer_access() const override { return PRINTER_ALL_ACCESS; }
 
   // Opens the document sheet with `input` (or none) as the application's
   // DEVMODE; the script acts on the sheet; the full DEVMODE comes back.
   std::vector<BYTE> sheet(ui::ModalScript script, const std::vector<BYTE>* input = nullptr, LONG* answer = nullptr) {
     std::vector<BYTE> out(kFullDevmode, 0);
-    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter),
-                                  input ? reinterpret_cast<PDEVMODEW>(const_cast<BYTE*>(input->data())) : nullptr,
-                                  reinterpret_cast<PDEVMODEW>(out.data()), kFullDevmode, DM_COPY | DM_PROMPT};
-    ui::script_modal(std::move(script));
-    DWORD result = 0;
-    const LONG a = CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+    const LONG a = run_document_sheet(std::move(script), out.data(), kFullDevmode, input ? input->data() : nullptr);
     if (answer) *answer = a;
     return out;
   }
@@ -164,11 +148,7 @@ class DocumentPages : public ::testing::Test {
     for (DWORD i = count; i < kMaxUserStamps; ++i) store(u"Filler " + std::u16string(1, u'A' + i), u"X");
   }
 
-  morva::test::TempRoot root_;
-  HANDLE printer_ = nullptr;
   DddHandle* database_ = nullptr;
-  HMODULE ui_dll_ = nullptr;
-  PFNPROPSHEETUI document_ = nullptr;
 };
 
 // A stamp the settings name but the store lacks is stored when the stamp

@@ -12,6 +12,7 @@
 
 #include "gfx_demo.h"
 #include "pi/document_properties.h"
+#include "sheet_ui_fixture.h"
 #include "property_sheets/sheet_records.h"
 #include "settings/common/module_state.h"
 #include "settings/database/ddd_file.h"
@@ -53,33 +54,19 @@ std::u16string text_setting(void* devmode, WORD ddmid) {
   return ItemText(v, size);
 }
 
-class DocumentProperties : public ::testing::Test {
+class DocumentProperties : public morva::test::SheetUiTest {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, nullptr));
-    ui_dll_ = LoadLibraryW(u"morvaui.dll");
-    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
-    properties_ = morva_proc_as<DocumentPropertiesFn>(GetProcAddress(ui_dll_, "DrvDocumentProperties"));
-    advanced_ = morva_proc_as<AdvancedFn>(GetProcAddress(ui_dll_, "DrvAdvancedDocumentProperties"));
-    printer_properties_ = morva_proc_as<PrinterPropertiesFn>(GetProcAddress(ui_dll_, "PrinterProperties"));
+    SheetUiTest::SetUp();
+    if (HasFatalFailure()) return;
+    properties_ = ui_export<DocumentPropertiesFn>("DrvDocumentProperties");
+    advanced_ = ui_export<AdvancedFn>("DrvAdvancedDocumentProperties");
+    printer_properties_ = ui_export<PrinterPropertiesFn>("PrinterProperties");
     ASSERT_NE(properties_, nullptr);
     ASSERT_NE(advanced_, nullptr);
     ASSERT_NE(printer_properties_, nullptr);
   }
-  void TearDown() override {
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    if (ui_dll_) FreeLibrary(ui_dll_);
-    if (printer_) ClosePrinter(printer_);
-  }
 
-  morva::test::TempRoot root_;
-  HANDLE printer_ = nullptr;
-  HMODULE ui_dll_ = nullptr;
   DocumentPropertiesFn properties_ = nullptr;
   AdvancedFn advanced_ = nullptr;
   PrinterPropertiesFn printer_properties_ = nullptr;
@@ -308,23 +295,9 @@ namespace {
 // and OK writes the destination list to a new file named in the DEVMODE
 // handed back whole; Cancel hands nothing back.
 TEST_F(DocumentProperties, FaxOnlySheet) {
-  {
-    // The administrator switches direct fax on, with a fax card that takes
-    // typed numbers.
-    DddHandle* database = DddOpen(printer_);
-    ASSERT_NE(database, nullptr);
-    std::vector<BYTE> block(kPrinterDataBlockSize), devmode(kFullDevmode);
-    ASSERT_EQ(ReadPrinterSettings(printer_, block.data(), database), 1);
-    const DWORD on = 1, card = 2;
-    ASSERT_EQ(SetItemValueRaw(5177, devmode.data(), block.data(), 8, 1, &on), 0);
-    ASSERT_EQ(SetItemValueRaw(4369, devmode.data(), block.data(), 8, 1, &card), 0);
-    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    HANDLE admin = nullptr;
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &admin, &all));
-    EXPECT_TRUE(WritePrinterDataKind(admin, block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
-    ClosePrinter(admin);
-    DddClose(database);
-  }
+  // The administrator switches direct fax on, with a fax card that takes
+  // typed numbers.
+  switch_direct_fax_on(2);
   for (bool ok : {true, false}) {
     SCOPED_TRACE(ok);
     ui::reset();

@@ -16,6 +16,7 @@
 #include "gfx_demo.h"
 #include "property_sheets/fax_cover_preview.h"
 #include "property_sheets/fax_text_input.h"
+#include "sheet_ui_fixture.h"
 #include "settings/common/module_state.h"
 #include "settings/database/ddd_file.h"
 #include "settings/items/item_access.h"
@@ -156,41 +157,12 @@ constexpr INT kLayout = 4115, kTitle = 4114, kOneJob = 4109, kRecipients = 4110,
 constexpr INT kTestPrint = 4101;
 constexpr INT kSenderList = 4301, kSenderCompany = 4303, kSenderAddress = 4304, kSenderMail = 4317;
 
-class FaxCover : public ::testing::Test {
+class FaxCover : public morva::test::SheetUiTest {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, nullptr));
+    SheetUiTest::SetUp();
+    if (HasFatalFailure()) return;
     switch_direct_fax_on();
-    ui_dll_ = LoadLibraryW(u"morvaui.dll");
-    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
-    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
-    ASSERT_NE(document_, nullptr);
-  }
-  void TearDown() override {
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    if (ui_dll_) FreeLibrary(ui_dll_);
-    if (printer_) ClosePrinter(printer_);
-  }
-  // The administrator switches direct fax on, with the fax card of mode 0.
-  void switch_direct_fax_on() {
-    DddHandle* database = DddOpen(printer_);
-    ASSERT_NE(database, nullptr);
-    std::vector<BYTE> block(kPrinterDataBlockSize), devmode(5988);
-    ASSERT_EQ(ReadPrinterSettings(printer_, block.data(), database), 1);
-    const DWORD on = 1, card = 2;
-    ASSERT_EQ(SetItemValueRaw(5177, devmode.data(), block.data(), 8, 1, &on), 0);
-    ASSERT_EQ(SetItemValueRaw(4369, devmode.data(), block.data(), 8, 1, &card), 0);
-    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    HANDLE admin = nullptr;
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &admin, &all));
-    EXPECT_TRUE(WritePrinterDataKind(admin, block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
-    ClosePrinter(admin);
-    DddClose(database);
   }
   // Stores sender records for the user, as an earlier sheet would have.
   void store_senders(const std::vector<SenderRecord>& records) {
@@ -204,22 +176,13 @@ class FaxCover : public ::testing::Test {
   // Runs the document sheet with the script; the sheet is left with Cancel.
   void run_sheet(const ui::ModalScript& script) {
     std::vector<BYTE> devmode(kShortDevmode, 0);
-    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                  reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
-    ui::script_modal(script);
-    DWORD result = 0;
-    EXPECT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_CANCEL);
+    EXPECT_EQ(run_document_sheet(script, devmode.data(), kShortDevmode), CPSUI_CANCEL);
   }
   // A place for the pictures: MORVA_PNG_DIR keeps them for a look.
   std::string picture(const std::string& name) const {
     const char* keep = std::getenv("MORVA_PNG_DIR");
     return (keep ? std::string(keep) : root_.path()) + "/" + name;
   }
-
-  morva::test::TempRoot root_;
-  HANDLE printer_ = nullptr;
-  HMODULE ui_dll_ = nullptr;
-  PFNPROPSHEETUI document_ = nullptr;
 };
 
 void add(HWND sheet, const std::u16string& number, const std::u16string& name) {

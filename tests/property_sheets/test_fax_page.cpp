@@ -25,6 +25,7 @@
 #include "settings/items/item_access.h"
 #include "settings/stores/printer_data_kinds.h"
 #include "settings/stores/printer_settings.h"
+#include "sheet_ui_fixture.h"
 #include "temp_root.h"
 #include "win/paths.h"
 #include "win/win.h"
@@ -100,49 +101,14 @@ TEST(FaxChecks, DisplayedNumbers) {
   EXPECT_EQ(FaxDisplayNumber(d, u"0", u"9", FALSE, u"", u" (IP)"), u"7 (IP)");
 }
 
-class FaxPage : public ::testing::Test {
+class FaxPage : public morva::test::SheetUiTest {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, nullptr));
+    SheetUiTest::SetUp();
+    if (HasFatalFailure()) return;
     // The administrator switches direct fax on, with the fax card of mode 0.
     switch_direct_fax_on(2);
-    ui_dll_ = LoadLibraryW(u"morvaui.dll");
-    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
-    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
-    ASSERT_NE(document_, nullptr);
   }
-  // Direct fax on with the given fax card type (2: mode 0, 0: IP fax).
-  void switch_direct_fax_on(DWORD card) {
-    DddHandle* database = DddOpen(printer_);
-    ASSERT_NE(database, nullptr);
-    std::vector<BYTE> block(kPrinterDataBlockSize);
-    ASSERT_EQ(ReadPrinterSettings(printer_, block.data(), database), 1);
-    std::vector<BYTE> devmode(5988);
-    const DWORD on = 1;
-    ASSERT_EQ(SetItemValueRaw(5177, devmode.data(), block.data(), 8, 1, &on), 0);
-    ASSERT_EQ(SetItemValueRaw(4369, devmode.data(), block.data(), 8, 1, &card), 0);
-    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    HANDLE admin = nullptr;
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &admin, &all));
-    EXPECT_TRUE(WritePrinterDataKind(admin, block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
-    ClosePrinter(admin);
-    DddClose(database);
-  }
-  void TearDown() override {
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    if (ui_dll_) FreeLibrary(ui_dll_);
-    if (printer_) ClosePrinter(printer_);
-  }
-
-  morva::test::TempRoot root_;
-  HANDLE printer_ = nullptr;
-  HMODULE ui_dll_ = nullptr;
-  PFNPROPSHEETUI document_ = nullptr;
 };
 
 void add(HWND sheet, INT kind, const std::u16string& number, const std::u16string& name) {
@@ -154,8 +120,7 @@ void add(HWND sheet, INT kind, const std::u16string& number, const std::u16strin
 
 TEST_F(FaxPage, DestinationsAndCoverSheetGoWithTheDevmodeToTheNextProcess) {
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   const std::string png = root_.path() + "/fax-cover-sheet.png";
   ui::script_modal([&](HWND sheet) {
     HWND list = ui::find(sheet, kList);
@@ -194,8 +159,7 @@ TEST_F(FaxPage, DestinationsAndCoverSheetGoWithTheDevmodeToTheNextProcess) {
     EXPECT_TRUE(ui::click(ui::find(sheet, kCoverButton)));
     EXPECT_TRUE(ui::press_ok(sheet));
   });
-  DWORD result = 0;
-  EXPECT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
+  EXPECT_EQ(show_document_sheet(header), CPSUI_OK);
   const auto log = morva::platform::message_box_log();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].text, u"Type a speed-dial number of three digits.");
@@ -221,8 +185,7 @@ TEST_F(FaxPage, DestinationsAndCoverSheetGoWithTheDevmodeToTheNextProcess) {
 // the default widths, and restoring the defaults gives them back.
 TEST_F(FaxPage, ColumnWidthsAreKeptForTheNextSheet) {
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   auto width = [](HWND list, INT c) { return SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0); };
   LRESULT kept[4] = {};
   const std::function<void(HWND)> sheets[] = {
@@ -246,8 +209,7 @@ TEST_F(FaxPage, ColumnWidthsAreKeptForTheNextSheet) {
       act(list);
       EXPECT_TRUE(ui::press_ok(sheet));
     });
-    DWORD result = 0;
-    EXPECT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
+    EXPECT_EQ(show_document_sheet(header), CPSUI_OK);
   }
   EXPECT_EQ(kept[2], 77);
 }
@@ -257,8 +219,7 @@ TEST_F(FaxPage, ColumnWidthsAreKeptForTheNextSheet) {
 TEST_F(FaxPage, SendingTimeShowsTwoDigitsAndGoesRound) {
   constexpr INT kSendLater = 4010, kHour = 4011, kDay = 4013, kMinuteSpin = 4014, kMinute = 4015;
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   const std::string png = std::string(MORVA_BIN_DIR) + "/fax-page-sending-time.png";
   ui::script_modal([&](HWND sheet) {
     EXPECT_EQ(ui::text(ui::find(sheet, kHour)), u"00");
@@ -278,8 +239,7 @@ TEST_F(FaxPage, SendingTimeShowsTwoDigitsAndGoesRound) {
     EXPECT_TRUE(ui::write_png(sheet, png));
     EXPECT_TRUE(ui::press_ok(sheet));
   });
-  DWORD result = 0;
-  EXPECT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
+  EXPECT_EQ(show_document_sheet(header), CPSUI_OK);
   // The application hands the DEVMODE back to the next sheet.
   std::vector<BYTE> kept = devmode;
   header.pdmIn = reinterpret_cast<PDEVMODEW>(kept.data());
@@ -291,7 +251,7 @@ TEST_F(FaxPage, SendingTimeShowsTwoDigitsAndGoesRound) {
     EXPECT_EQ(ui::text(ui::find(sheet, kDay)), u"Tomorrow");
     EXPECT_TRUE(ui::press_cancel(sheet));
   });
-  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  show_document_sheet(header);
   EXPECT_TRUE(morva::platform::message_box_log().empty());
 }
 
@@ -300,15 +260,13 @@ TEST_F(FaxPage, SendingTimeShowsTwoDigitsAndGoesRound) {
 // its message, when the device now numbers them with four digits.
 TEST_F(FaxPage, AStoredListIsDroppedWhenTheDigitCountChanged) {
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   ui::script_modal([&](HWND sheet) {
     add(sheet, 0, u"0123456789", u"Alice");
     add(sheet, 0, u"0301234567", u"Bob");
     EXPECT_TRUE(ui::press_ok(sheet));
   });
-  DWORD result = 0;
-  ASSERT_EQ(CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result), CPSUI_OK);
+  ASSERT_EQ(show_document_sheet(header), CPSUI_OK);
   // The application hands the DEVMODE back to the next sheets.
   const std::vector<BYTE> kept = devmode;
   header.pdmIn = reinterpret_cast<PDEVMODEW>(const_cast<BYTE*>(kept.data()));
@@ -330,7 +288,7 @@ TEST_F(FaxPage, AStoredListIsDroppedWhenTheDigitCountChanged) {
       rows = ui::state(ui::find(sheet, kList)).count;
       EXPECT_TRUE(ui::press_cancel(sheet));
     });
-    CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+    show_document_sheet(header);
     EXPECT_EQ(rows, c.rows) << c.card;
     std::vector<std::u16string> shown;
     for (const auto& m : morva::platform::message_box_log()) shown.push_back(m.text);
@@ -345,8 +303,7 @@ TEST_F(FaxPage, AStoredListIsDroppedWhenTheDigitCountChanged) {
 TEST_F(FaxPage, PhonebookButtonsRunTheToolAndWaitForIt) {
   constexpr INT kAddToPhonebook = 4046, kPhonebookTool = 4041, kStop = 1092;
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   const std::string book = root_.file("drive_c/books/office.pbk");
   std::filesystem::create_directories(root_.file("drive_c/books"));
   auto run_sheet = [&](const std::function<void(HWND)>& act) {
@@ -356,8 +313,7 @@ TEST_F(FaxPage, PhonebookButtonsRunTheToolAndWaitForIt) {
       act(sheet);
       EXPECT_TRUE(ui::press_cancel(sheet));
     });
-    DWORD result = 0;
-    CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+    show_document_sheet(header);
   };
   // No tool installed.
   run_sheet([&](HWND sheet) {
@@ -491,8 +447,7 @@ namespace {
 TEST_F(FaxPage, RefusedRecipientDetailsAreTakenBack) {
   constexpr INT kDetails = 4022, kBoxRelay = 4406, kPassword = 4405, kRelayNumbers = 4409, kEntryOptions = 4020;
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   ui::script_modal([&](HWND sheet) {
     ASSERT_TRUE(ui::enter_text(ui::find(sheet, kNumber), u"0123456789"));
     ui::script_modal([&](HWND dialog) {
@@ -521,8 +476,7 @@ TEST_F(FaxPage, RefusedRecipientDetailsAreTakenBack) {
         << "the entry's options show the relay broadcast";
     EXPECT_TRUE(ui::press_cancel(sheet));
   });
-  DWORD result = 0;
-  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  show_document_sheet(header);
   const auto log = morva::platform::message_box_log();
   ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[0].answer, -1);
@@ -552,8 +506,7 @@ TEST_F(FaxPage, TheNumberEditFollowsTheEntryKind) {
       {1, u"12*4", u"12*", u""},
   };
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   ui::script_modal([&](HWND sheet) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.typed.begin(), c.typed.end()));
@@ -569,8 +522,7 @@ TEST_F(FaxPage, TheNumberEditFollowsTheEntryKind) {
     }
     EXPECT_TRUE(ui::press_cancel(sheet));
   });
-  DWORD result = 0;
-  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  show_document_sheet(header);
 }
 
 // The address-book dialog offers the stored files, takes the first one as
@@ -586,8 +538,7 @@ TEST_F(FaxPage, AddressBookDialogKeepsTheFileRunFirst) {
   const LPCWSTR stored[] = {u"C:\\books\\a.csv", u"C:\\books\\b.csv"};
   ASSERT_EQ(WriteNumberedStrings(key, kAddressBookValuePrefix, stored, 2), 1);
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   ui::script_modal([&](HWND sheet) {
     ui::script_modal([&](HWND book) {
       HWND files = ui::find(book, kFiles);
@@ -608,8 +559,7 @@ TEST_F(FaxPage, AddressBookDialogKeepsTheFileRunFirst) {
     EXPECT_TRUE(ui::click(ui::find(sheet, kBookButton)));
     EXPECT_TRUE(ui::press_cancel(sheet));
   });
-  DWORD result = 0;
-  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  show_document_sheet(header);
   WCHAR first[261] = {}, second[261] = {};
   LPWSTR buffers[] = {first, second};
   ASSERT_EQ(ReadNumberedStrings(key, kAddressBookValuePrefix, buffers, sizeof first, 2), 2);
@@ -632,8 +582,7 @@ TEST_F(FaxPage, NumberHistoryKeepsTheTenNewestNumbers) {
             ERROR_SUCCESS);
   RegCloseKey(hkey);
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   const auto number = [](int i) {
     return u"03000000" + std::u16string{static_cast<char16_t>(u'0' + i / 10), static_cast<char16_t>(u'0' + i % 10)};
   };
@@ -666,8 +615,7 @@ TEST_F(FaxPage, NumberHistoryKeepsTheTenNewestNumbers) {
       }};
   for (const auto& act : sheets) {
     ui::script_modal(act);
-    DWORD result = 0;
-    CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+    show_document_sheet(header);
   }
   const auto log = morva::platform::message_box_log();
   ASSERT_FALSE(log.empty());
@@ -683,15 +631,13 @@ namespace {
 TEST_F(FaxPage, IpFaxModeWithoutSipFaxWarnsAtOpening) {
   switch_direct_fax_on(0);
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   ui::script_modal([&](HWND sheet) {
     ASSERT_NE(ui::find(sheet, kList), nullptr);
     EXPECT_FALSE(ui::state(ui::find(sheet, kAdd)).enabled);
     EXPECT_TRUE(ui::press_cancel(sheet));
   });
-  DWORD result = 0;
-  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  show_document_sheet(header);
   const auto log = morva::platform::message_box_log();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].text, u"IP fax is switched off: the destinations cannot be sent.");
@@ -716,8 +662,7 @@ TEST_F(FaxPage, FormListKeepsTheChosenFormFirst) {
   LPCWSTR stored[] = {u"C:\\missing\\cover2.frm", u"C:\\forms\\cover1.frm"};
   ASSERT_EQ(WriteNumberedStrings(key, kFormPathValuePrefix, stored, 2), 1);
   std::vector<BYTE> devmode(kShortDevmode, 0);
-  DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
+  DOCUMENTPROPERTYHEADER header = document_header(devmode.data(), kShortDevmode);
   ui::script_modal([&](HWND sheet) {
     EXPECT_TRUE(ui::click(ui::find(sheet, kCover)));
     ui::script_modal([&](HWND cover) {
@@ -739,8 +684,7 @@ TEST_F(FaxPage, FormListKeepsTheChosenFormFirst) {
     EXPECT_TRUE(ui::click(ui::find(sheet, kCoverButton)));
     EXPECT_TRUE(ui::press_cancel(sheet));
   });
-  DWORD result = 0;
-  CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+  show_document_sheet(header);
   const auto log = morva::platform::message_box_log();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].text, u"The cover-sheet form cannot be opened.");

@@ -11,6 +11,7 @@
 
 #include "gfx_demo.h"
 #include "sheet_picture_host.h"
+#include "sheet_ui_fixture.h"
 #include "temp_root.h"
 #include "win/win.h"
 
@@ -34,20 +35,16 @@ std::string picture(const std::string& name) {
   return std::string(MORVA_BIN_DIR) + "/pictures/" + name;
 }
 
-class PicturePages : public ::testing::Test {
+class PicturePages : public morva::test::DemoSheetTest {
  protected:
   void SetUp() override {
+    DemoSheetTest::SetUp();
+    if (HasFatalFailure()) return;
     std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    morva::platform::reset_common_dialogs();
     ASSERT_TRUE(host_.open(kDemoPrinter, &error)) << error;
   }
   void TearDown() override {
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    morva::platform::reset_common_dialogs();
+    DemoSheetTest::TearDown();
     host_.close();
   }
   // The demo printer again, on the demo model with the given changes.
@@ -59,7 +56,6 @@ class PicturePages : public ::testing::Test {
     ASSERT_TRUE(host_.open(kDemoPrinter, &error)) << error;
   }
 
-  morva::test::TempRoot root_;
   pictures::SheetHost host_;
 };
 

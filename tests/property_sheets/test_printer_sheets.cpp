@@ -17,6 +17,7 @@
 #include "settings/devmode/driver_devmode.h"
 #include "settings/items/item_access.h"
 #include "settings/stores/printer_settings.h"
+#include "sheet_ui_fixture.h"
 #include "temp_root.h"
 #include "win/win.h"
 
@@ -59,28 +60,8 @@ void choose(HWND sheet, INT id, const std::u16string& prefix) {
 
 std::u16string shown(HWND sheet, INT id) { return ui::text(ui::find(sheet, id)); }
 
-class PrinterSheets : public ::testing::Test {
+class PrinterSheets : public morva::test::SheetUiTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, nullptr));
-    ui_dll_ = LoadLibraryW(u"morvaui.dll");
-    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
-    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
-    device_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDevicePropertySheets"));
-    ASSERT_NE(document_, nullptr);
-    ASSERT_NE(device_, nullptr);
-  }
-  void TearDown() override {
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    if (ui_dll_) FreeLibrary(ui_dll_);
-    if (printer_) ClosePrinter(printer_);
-  }
-
   struct Outcome {
     LONG answer = 0;
     DWORD result = 0;
@@ -92,18 +73,12 @@ class PrinterSheets : public ::testing::Test {
                          const DEVMODEW* input = nullptr) {
     Outcome o;
     o.devmode.assign(kShortDevmode, 0xEE);
-    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter),
-                                  const_cast<PDEVMODEW>(input), reinterpret_cast<PDEVMODEW>(o.devmode.data()),
-                                  out_size, fMode};
-    ui::script_modal(std::move(script));
-    o.answer = CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &o.result);
+    o.answer = run_document_sheet(std::move(script), o.devmode.data(), out_size, input, fMode, &o.result);
     return o;
   }
   Outcome device_sheet(ui::ModalScript script, WORD flags = 0) {
     Outcome o;
-    DEVICEPROPERTYHEADER header{sizeof header, flags, printer_, const_cast<LPWSTR>(kDemoPrinter)};
-    ui::script_modal(std::move(script));
-    o.answer = CommonPropertySheetUIW(nullptr, device_, reinterpret_cast<LPARAM>(&header), &o.result);
+    o.answer = run_device_sheet(std::move(script), flags, &o.result);
     return o;
   }
   // A setting of a DEVMODE the sheet returned, read in the driver's full form.
@@ -122,12 +97,6 @@ class PrinterSheets : public ::testing::Test {
     DddClose(database);
     return setting(nullptr, block.data(), ddmid);
   }
-
-  morva::test::TempRoot root_;
-  HANDLE printer_ = nullptr;
-  HMODULE ui_dll_ = nullptr;
-  PFNPROPSHEETUI document_ = nullptr;
-  PFNPROPSHEETUI device_ = nullptr;
 };
 
 TEST_F(PrinterSheets, PaperOrientationAndTwoSidedChangedThroughTheControlsComeBackWithOk) {
