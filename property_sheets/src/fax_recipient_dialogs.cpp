@@ -5,6 +5,7 @@
 
 #include "fax/fax_destination.h"
 #include "fax_dialogs.h"
+#include "fax_sender_list.h"
 #include "property_sheets/fax_pages.h"
 #include "win/controls.h"
 #include "win/win.h"
@@ -132,25 +133,14 @@ constexpr Choices kRelayPrintChoices{1815, 4680, 2};
 // choice.
 void DrawLinePrefixItem(const DRAWITEMSTRUCT* item) {
   if (!item || !item->hDC) return;
-  HDC dc = item->hDC;
-  RECT r = item->rcItem;
-  const bool selected = (item->itemState & ODS_SELECTED) != 0;
-  const bool disabled = (item->itemState & ODS_DISABLED) != 0;
-  FillRect(dc, &r, GetSysColorBrush(disabled ? COLOR_BTNFACE : selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  FillOwnerDrawnRow(item);
   if (item->itemID == static_cast<UINT>(-1)) return;
   const INT length = static_cast<INT>(SendMessageW(item->hwndItem, CB_GETLBTEXTLEN, item->itemID, 0));
   if (length <= 0) return;
   std::u16string text(static_cast<size_t>(length) + 1, u'\0');
   SendMessageW(item->hwndItem, CB_GETLBTEXT, item->itemID, reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<size_t>(length));
-  const bool greyed = disabled || item->itemData == 1;
-  const INT old_mode = SetBkMode(dc, TRANSPARENT);
-  const COLORREF old_colour =
-      SetTextColor(dc, GetSysColor(greyed ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-  RECT area{r.left + 2, r.top, r.right, r.bottom};
-  DrawTextW(dc, text.c_str(), length, &area, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  SetTextColor(dc, old_colour);
-  SetBkMode(dc, old_mode);
+  DrawOwnerDrawnRowText(item, text, 2, item->itemData == 1);
 }
 
 INT ChoiceListHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,

@@ -152,32 +152,42 @@ void ReselectCurrentSender(HWND dialog, INT list) {
   }
 }
 
-void DrawSenderItem(const DRAWITEMSTRUCT* item) {
-  if (!item || !item->hDC) return;
-  HDC dc = item->hDC;
+void FillOwnerDrawnRow(const DRAWITEMSTRUCT* item) {
   RECT r = item->rcItem;
   const bool selected = (item->itemState & ODS_SELECTED) != 0;
   const bool disabled = (item->itemState & ODS_DISABLED) != 0;
-  const INT back = disabled ? COLOR_BTNFACE : selected ? COLOR_HIGHLIGHT : COLOR_WINDOW;
-  const INT fore = disabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT;
-  FillRect(dc, &r, GetSysColorBrush(back));
+  FillRect(item->hDC, &r, GetSysColorBrush(disabled ? COLOR_BTNFACE : selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+}
+
+void DrawOwnerDrawnRowText(const DRAWITEMSTRUCT* item, const std::u16string& text, INT indent, bool greyed) {
+  HDC dc = item->hDC;
+  const bool selected = (item->itemState & ODS_SELECTED) != 0;
+  greyed = greyed || (item->itemState & ODS_DISABLED) != 0;
+  const INT old_mode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF old_colour =
+      SetTextColor(dc, GetSysColor(greyed ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  RECT area{item->rcItem.left + indent, item->rcItem.top, item->rcItem.right, item->rcItem.bottom};
+  DrawTextW(dc, text.c_str(), static_cast<INT>(text.size()), &area, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SetTextColor(dc, old_colour);
+  SetBkMode(dc, old_mode);
+}
+
+void DrawSenderItem(const DRAWITEMSTRUCT* item) {
+  if (!item || !item->hDC) return;
+  FillOwnerDrawnRow(item);
   if (item->itemID == static_cast<UINT>(-1)) return;
+  const RECT r = item->rcItem;
   const auto* record = reinterpret_cast<const SenderRecord*>(item->itemData);
   const bool named = record && record->SenderName[0];
   if (named && !record->Confirmed) {
     if (HICON icon = LoadIconW(GetResourceModule(), MAKEINTRESOURCEW(kNoteIcon))) {
       const INT size = std::min<INT>(kIconSize, r.bottom - r.top);
-      DrawIconEx(dc, r.left, r.top + (r.bottom - r.top - size) / 2, icon, size, size, 0, nullptr, DI_NORMAL);
+      DrawIconEx(item->hDC, r.left, r.top + (r.bottom - r.top - size) / 2, icon, size, size, 0, nullptr, DI_NORMAL);
       DestroyIcon(icon);
     }
   }
-  const std::u16string text = named ? std::u16string(record->SenderName) : ResourceText(kPlaceholderText);
-  const INT old_mode = SetBkMode(dc, TRANSPARENT);
-  const COLORREF old_colour = SetTextColor(dc, GetSysColor(fore));
-  RECT area{r.left + kTextIndent, r.top, r.right, r.bottom};
-  DrawTextW(dc, text.c_str(), static_cast<INT>(text.size()), &area, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  SetTextColor(dc, old_colour);
-  SetBkMode(dc, old_mode);
+  DrawOwnerDrawnRowText(item, named ? std::u16string(record->SenderName) : ResourceText(kPlaceholderText),
+                        kTextIndent, false);
 }
 
 void SetSenderItemHeight(HWND dialog, INT list) {

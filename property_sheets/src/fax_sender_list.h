@@ -4,6 +4,7 @@
 // with a zeroed record always last.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "fax/fax_registry_lists.h"
@@ -50,6 +51,11 @@ bool SaveSenderList(HWND dialog, INT list);
 // Reselects the item whose record carries the name of setting 1819 (no
 // change when none does).
 void ReselectCurrentSender(HWND dialog, INT list);
+// A row of an owner-drawn drop-down: filled in the colours of its state,
+// and its text drawn `indent` pixels in, greyed when the row is disabled
+// or `greyed`.
+void FillOwnerDrawnRow(const DRAWITEMSTRUCT* item);
+void DrawOwnerDrawnRowText(const DRAWITEMSTRUCT* item, const std::u16string& text, INT indent, bool greyed);
 // Draws one item: the name (or the placeholder text) 20 pixels in, the
 // note icon 860 at the left edge for a record not yet confirmed, in the
 // colours of the item's state.
