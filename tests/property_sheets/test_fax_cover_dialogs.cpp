@@ -9,9 +9,13 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "fax/fax_blob.h"
+#include "fax/fax_list.h"
 #include "fax/fax_registry_lists.h"
 #include "gfx_demo.h"
 #include "property_sheets/fax_cover_preview.h"
@@ -24,6 +28,7 @@
 #include "settings/stores/printer_settings.h"
 #include "temp_root.h"
 #include "win/edit_word_break.h"
+#include "win/paths.h"
 #include "win/win.h"
 
 namespace morva::settings {
@@ -439,6 +444,54 @@ TEST_F(FaxCover, PreviewShowsTheSheetOfTheCoverKind) {
   EXPECT_EQ(looks[1].corner, face);
   EXPECT_NE(looks[1].band, band);
   EXPECT_EQ(looks[1].mark, mark);
+}
+
+// With no destination in the list the test print still runs: while its
+// question is up, the address file it wrote holds one placeholder
+// destination (mailbox and relay numbers 1, everything else 0) behind the
+// subject; afterwards its temporary files are gone.
+TEST_F(FaxCover, TestPrintWithoutDestinationsSendsAPlaceholder) {
+  WCHAR temp[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  const std::string folder = morva::platform::native_path(temp);
+  auto samples = [&] {
+    std::vector<std::filesystem::path> found;
+    if (std::filesystem::exists(folder))
+      for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string().rfind("QZF", 0) == 0) found.push_back(e.path());
+    return found;
+  };
+  const size_t before = samples().size();
+  std::vector<std::vector<char>> written;
+  morva::platform::set_message_box_handler([&](const morva::platform::MessageBoxRecord&) {
+    for (const auto& file : samples()) {
+      std::ifstream in(file, std::ios::binary);
+      written.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return IDCANCEL;
+  });
+  run_sheet([&](HWND sheet) {
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::enter_text(ui::find(dialog, kSubject), u"Sample"));
+      EXPECT_TRUE(ui::click(ui::find(dialog, kTestPrint)));
+      EXPECT_TRUE(ui::press_cancel(dialog));
+    });
+    open_cover_sheet(sheet);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  EXPECT_EQ(morva::platform::message_box_log().size(), 1u) << "the test print's question";
+  ASSERT_EQ(written.size(), before + 1) << "the address file alone while asking";
+  const auto& blob = written.back();
+  ASSERT_EQ(blob.size(), kFaxBookHeaderSize + kFaxEntrySize);
+  FaxDestinationList* list = FaxList_Create();
+  ASSERT_TRUE(UnpackFaxSendList(list, reinterpret_cast<const BYTE*>(blob.data()), static_cast<DWORD>(blob.size())));
+  ASSERT_EQ(FaxList_Count(list), 1);
+  EXPECT_EQ(std::u16string(list->Subject), u"Sample");
+  const FaxDestination& d = *FaxList_GetAt(list, 0);
+  EXPECT_EQ(std::vector<WORD>({d.Kind, d.Line, d.CommMode, d.BoxMode, d.MailboxId, d.RelayId, d.RelayPrint}),
+            std::vector<WORD>({0, 0, 0, 0, 1, 1, 0}));
+  FaxList_Destroy(list);
+  EXPECT_EQ(samples().size(), before) << "the sample's temporary files are deleted";
 }
 
 // The recipient details show the destination's line prefix greyed when it
