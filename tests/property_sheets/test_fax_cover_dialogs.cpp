@@ -446,6 +446,39 @@ TEST_F(FaxCover, PreviewShowsTheSheetOfTheCoverKind) {
   EXPECT_EQ(looks[1].mark, mark);
 }
 
+// A sender named in the settings but no longer stored (here: taken out by
+// another program while the dialog is open) stops the test print: the
+// sender notice comes first, then the sender dialog with the fields emptied.
+TEST_F(FaxCover, TestPrintOfAnUnstoredSenderOpensTheNoticeAndTheSenderDialog) {
+  constexpr INT kNoticeText = 4879, kSenderName = 4302;
+  store_senders({sender(u"Erin Sender", u"Morva Works", 1)});
+  std::vector<std::u16string> opened;  // what each dialog showed, in order
+  run_sheet([&](HWND sheet) {
+    add(sheet, u"0123456789", u"Alice");
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::select(ui::find(dialog, kCoverSender), 0));
+      EXPECT_EQ(ui::text(ui::find(dialog, kCoverSender)), u"Erin Sender");
+      store_senders({});
+      ui::script_modal([&](HWND notice) {
+        opened.push_back(ui::find(notice, kNoticeText) ? u"notice" : u"?");
+        EXPECT_TRUE(ui::press_ok(notice));
+      });
+      ui::script_modal([&](HWND senders) {
+        opened.push_back(ui::find(senders, kSenderList) ? u"senders: " + ui::text(ui::find(senders, kSenderName))
+                                                        : u"?");
+        EXPECT_TRUE(ui::press_cancel(senders));
+      });
+      EXPECT_TRUE(ui::click(ui::find(dialog, kTestPrint)));
+      ui::pump();
+      EXPECT_TRUE(ui::press_cancel(dialog));
+    });
+    open_cover_sheet(sheet);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
+  EXPECT_EQ(opened, (std::vector<std::u16string>{u"notice", u"senders: "}));
+  EXPECT_TRUE(morva::platform::message_box_log().empty()) << "no test-print question";
+}
+
 // With no destination in the list the test print still runs: while its
 // question is up, the address file it wrote holds one placeholder
 // destination (mailbox and relay numbers 1, everything else 0) behind the
