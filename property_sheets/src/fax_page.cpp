@@ -503,7 +503,7 @@ INT append_destination(HWND window, const FaxDestination& d) {
   const FaxDestination* first = FaxList_GetAt(fax, 0);
   if (first && first->SourceKind == 1) {
     if (Ask(window, 5249, MB_YESNO) != IDYES) {
-      SetFocus(GetDlgItem(window, kNumber));
+      SetFocus(number_control(window));
       return 0;
     }
     while (FaxList_Count(fax) > 0) FaxList_RemoveAt(fax, 0);
@@ -809,7 +809,13 @@ INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
   if (message == WM_INITDIALOG) {
     FaxSheetWords* words = SheetWords(window);
     if (!words) return 0;
-    if (NumberOr(window, 5211, 0) == 2) EnableWindow(GetDlgItem(window, kEntryOptions), FALSE);
+    const LONG restriction = NumberOr(window, 5211, 0);
+    if (restriction == 2) EnableWindow(GetDlgItem(window, kEntryOptions), FALSE);
+    if (restriction == 1 && NumberOr(window, 1794, 0) == kFaxKindSpeedDial) {
+      // Under this restriction a speed-dial number is not kept from before.
+      WriteText(window, 1795, u"", 258);
+      SetDlgItemTextW(window, kNumber, u"");
+    }
     setup_list_view(window);
     if (fax_sheet(window)) {
       // The fax sheet's own buttons send or cancel the fax.
