@@ -10,6 +10,8 @@
 #include "fax/fax_registry_lists.h"
 #include "fax_dialogs.h"
 #include "property_sheets/fax_pages.h"
+#include "property_sheets/fax_text_input.h"
+#include "property_sheets/sheet_texts.h"
 #include "settings/common/common_utils.h"
 #include "win/controls.h"
 #include "win/win.h"
@@ -19,7 +21,7 @@ using namespace fax_ui;
 
 namespace {
 
-constexpr INT kDeviceSource = 4910, kFileSource = 4911, kFile = 4008, kFileLabel = 4050, kRun = 4005;
+constexpr INT kDeviceSource = 4910, kFileSource = 4911, kFile = 4008, kFileLabel = 4050, kRun = 4005, kBrowse = 4009;
 
 bool wants_display(UINT message, LPARAM lParam) {
   return IsNotifyCode(message, lParam, PSN_SETACTIVE) || message == UM_REFRESH_CONTROLS ||
@@ -29,18 +31,14 @@ bool clicked(UINT message, WPARAM wParam) { return message == WM_COMMAND && HIWO
 
 constexpr INT kMaxFiles = 10;
 constexpr DWORD kFileBytes = 522;
-constexpr UINT kClearFiles = 5223, kClearFilesQuestion = 5224, UM_SELECT_FILE = 2536;
+constexpr INT kPathLimit = 260;  // characters of a typed path, and its ANSI bytes
+constexpr UINT kClearFiles = 5223, kClearFilesQuestion = 5224, UM_SELECT_FILE = 2536, kBadPath = 5041;
 
 bool blank(const std::u16string& text) { return text.empty() || IsBlankText(text.c_str()); }
 bool same(const std::u16string& a, const std::u16string& b) { return lstrcmpiW(a.c_str(), b.c_str()) == 0; }
 
-std::u16string files_key(HWND window) {
-  const SheetState* state = GetSheetState(window);
-  WCHAR key[kFaxUserKeyChars] = {};
-  const std::u16string tail = ResourceText(4649);
-  if (!state || tail.empty() || !GetFaxUserKeyPath(state->database, 1, tail.c_str(), key, kFaxUserKeyChars)) return {};
-  return key;
-}
+// The user's key of the stored address-book files.
+std::u16string files_key(HWND window) { return FaxUserKey(window, 4649); }
 
 // The paths of the drop-down (its last item clears them).
 std::vector<std::u16string> file_items(HWND window) {
@@ -54,6 +52,50 @@ std::vector<std::u16string> file_items(HWND window) {
     out.emplace_back(buffer.data());
   }
   return out;
+}
+
+// The drop-down's edit text, at most `limit` characters.
+std::u16string typed_path(HWND window, INT limit) {
+  std::vector<WCHAR> text(static_cast<size_t>(limit) + 1, 0);
+  GetDlgItemTextW(window, kFile, text.data(), limit + 1);
+  return text.data();
+}
+
+void put_path(HWND window, const std::u16string& text) {
+  HWND combo = GetDlgItem(window, kFile);
+  SetWindowTextW(combo, text.c_str());
+  const WORD end = static_cast<WORD>(text.size());
+  SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(end, end));
+}
+
+// A typed path must have an ANSI form of at most 260 bytes: a longer one
+// is cut there (a double-byte character stays whole), one without an ANSI
+// form gives way to the text accepted before. 0 accepted, 1 taken back,
+// 2 cut.
+INT check_typed_path(HWND window, const std::u16string& previous) {
+  const std::u16string text = ItemText(window, kFile);
+  LPSTR bytes = nullptr;
+  INT length = 0;
+  if (!text.empty() && (!WideToMultiByteStrict(text.c_str(), &bytes, &length) || !bytes)) {
+    put_path(window, previous);
+    return 1;
+  }
+  if (length <= kPathLimit) {
+    if (bytes) GlobalFree(bytes);
+    return 0;
+  }
+  INT cut = 0;
+  while (cut < length) {
+    const INT width = IsDBCSLeadByte(static_cast<BYTE>(bytes[cut])) && cut + 1 < length ? 2 : 1;
+    if (cut + width > kPathLimit) break;
+    cut += width;
+  }
+  std::u16string kept(static_cast<size_t>(cut), u'\0');
+  const INT n = MultiByteToWideChar(CP_ACP, 0, bytes, cut, kept.data(), cut);
+  GlobalFree(bytes);
+  kept.resize(static_cast<size_t>(std::max(n, 0)));
+  put_path(window, kept);
+  return 2;
 }
 
 // The run button: with a file source it needs a path and files allowed.
@@ -180,10 +222,30 @@ INT FileHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
     select_file(window);
     return 0;
   }
+  if (message == UM_VALIDATE_CONTROLS ||
+      (message == WM_COMMAND && HIWORD(wParam) == CBN_KILLFOCUS && IsWindowEnabled(combo))) {
+    // A path without an ANSI form is refused; a good one becomes the file.
+    const std::u16string typed = typed_path(window, kPathLimit);
+    if (!ValidateTextInput(typed.c_str(), nullptr, nullptr, nullptr, nullptr, kTextEmptyValid, 0)) {
+      if (message != UM_VALIDATE_CONTROLS) Warn(window, kBadPath);
+      SetFocus(combo);
+      return 1;
+    }
+    std::u16string path;
+    ReadText(window, 1799, &path);
+    if (!same(typed, path)) WriteText(window, 1799, typed, kFileBytes);
+    select_file(window);
+    return 0;
+  }
   if (message != WM_COMMAND) return 0;
   const WORD code = HIWORD(wParam);
   if (code == CBN_EDITCHANGE || code == EN_CHANGE) {
-    WriteText(window, 1799, ItemText(window, kFile), kFileBytes);
+    std::u16string path;
+    ReadText(window, 1799, &path);
+    if (check_typed_path(window, path) == 0) {
+      WriteText(window, 1799, typed_path(window, kPathLimit), kFileBytes);
+      SendMessageW(GetParent(window), PSM_CHANGED, reinterpret_cast<WPARAM>(window), 0);
+    }
     enable_run(window);
   } else if (code == CBN_CLOSEUP) {
     select_file(window);
@@ -213,6 +275,34 @@ INT FileHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
 }
 
 constexpr CommandItem kOkCommand{kCommandOk, nullptr};
+
+constexpr FileDialogCommand kBrowseFile{4523, kNone, 1, kPathLimit, kPathLimit, kPathLimit, 4541, kNone, 1799,
+                                        kNone, 0, 4525, -1, 4524, nullptr, 0, 0, 1799, 0, nullptr, nullptr, 0};
+constexpr CommandItem kBrowseCommand{kCommandOpenFile, &kBrowseFile};
+
+// Browse: the typed path is checked first; the file dialog starts from the
+// path without its leading ":"; a cancelled dialog leaves the file as it was.
+INT BrowseButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                 const void*) {
+  if (!clicked(message, wParam)) return 0;
+  HWND window = event->window;
+  if (FileHandler(event, UM_VALIDATE_CONTROLS, 0, 0, record, nullptr)) return 0;
+  std::u16string before;
+  ReadText(window, 1799, &before);
+  if (!before.empty() && before[0] == u':') WriteText(window, 1799, before.substr(1), kFileBytes);
+  RunCommandItem(event, message, wParam, lParam, record, &kBrowseCommand);
+  if (event->command_result != 1) {
+    WriteText(window, 1799, before, kFileBytes);
+    return 0;
+  }
+  const WORD changed[] = {1799, 0};
+  RequestRefresh(event, changed);
+  std::u16string path;
+  ReadText(window, 1799, &path);
+  if (blank(path)) EnableWindow(GetDlgItem(window, kRun), NumberOr(window, 1890, 0) != 1);
+  select_file(window);
+  return 0;
+}
 
 INT RunButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
               const void*) {
@@ -248,6 +338,7 @@ constexpr ControlRecord kAddressBookRecords[] = {
     {kDeviceSource, 0, nullptr, kControlRadioGroup, SourceHandler, nullptr, kNone, kNone, nullptr},
     {kFileSource, 0, nullptr, kControlRadioGroup, SourceHandler, nullptr, kNone, kNone, nullptr},
     {kFile, 0, nullptr, kControlDropDown, FileHandler, nullptr, kFileLabel, kNone, nullptr},
+    {kBrowse, 0, nullptr, kControlCommand, BrowseButton, nullptr, kNone, kNone, nullptr},
     {kRun, 0, nullptr, kControlCommand, RunButton, nullptr, kNone, kNone, nullptr},
 };
 constexpr INT kAddressBookHelp[] = {kDeviceSource, 50400, kFileSource, 50500, kFile, 30150, kFileLabel, 30150,

@@ -115,6 +115,16 @@ WORD FaxMode(HWND window) {
 
 BOOL SipFaxOn(HWND window) { return NumberOr(window, 4142, 0) == 1; }
 
+std::u16string FaxUserKey(HWND window, UINT tail_id) {
+  const SheetState* state = GetSheetState(window);
+  WCHAR key[morva::fax::kFaxUserKeyChars] = {};
+  const std::u16string tail = ResourceText(tail_id);
+  if (!state || tail.empty() ||
+      !morva::fax::GetFaxUserKeyPath(state->database, 1, tail.c_str(), key, morva::fax::kFaxUserKeyChars))
+    return {};
+  return key;
+}
+
 std::u16string ResourceText(UINT id) {
   WCHAR buffer[1024] = {};
   HMODULE module = GetResourceModule();

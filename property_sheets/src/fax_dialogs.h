@@ -30,6 +30,7 @@ struct FaxSheetWords {
   LONG_PTR preview_proc = 0; // the preview control's own window procedure
   BOOL reload_history = FALSE;  // the number history is read again at the next activation
   std::u16string accepted_number;  // the number text last accepted by the entry kind's character check
+  HWND status_tip = nullptr;  // the tooltip of the page's phonebook status text
 };
 
 // The words of the sheet a window belongs to (made on first use, dropped
@@ -49,6 +50,10 @@ bool ReadLineSettings(HWND window, morva::fax::FaxLineSettings* line);
 // The direct-fax mode of the window's settings (0 when unreadable).
 WORD FaxMode(HWND window);
 BOOL SipFaxOn(HWND window);
+
+// The user's key of the printer's fax lists: the product's user key
+// followed by resource string `tail_id`; empty without one.
+std::u16string FaxUserKey(HWND window, UINT tail_id);
 
 // Resource strings and message boxes with the sheets' caption.
 std::u16string ResourceText(UINT id);

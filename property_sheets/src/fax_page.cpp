@@ -16,6 +16,9 @@
 #include "fax_dialogs.h"
 #include "property_sheets/control_data.h"
 #include "property_sheets/fax_pages.h"
+#include "property_sheets/fax_text_input.h"
+#include "property_sheets/picture_control.h"
+#include "property_sheets/sheet_controls.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
 #include "win/controls.h"
@@ -185,6 +188,36 @@ void fill_rows(HWND window) {
   for (INT i = 0; i < FaxList_Count(fax); ++i) add_row(window, *FaxList_GetAt(fax, i), i);
 }
 
+// The rows' icons: a fax number, a speed-dial number, an IP-fax address,
+// a destination of the device's address book.
+constexpr UINT kRowIcons = 4521;  // 4521 to 4524
+constexpr INT kRowIconCount = 4, kRowIconSize = 16;
+
+// The list view's full-row select, its row icons (made once; the list view
+// destroys them with itself) and the company field's font.
+void give_list_view_looks(HWND window) {
+  HWND list = GetDlgItem(window, kList);
+  if (!list) return;
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  if (const LRESULT font = SendDlgItemMessageW(window, kCompany, WM_GETFONT, 0, 0))
+    SendMessageW(list, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+  if (SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0)) return;
+  HIMAGELIST icons = ImageList_Create(kRowIconSize, kRowIconSize, ILC_COLOR32 | ILC_MASK, kRowIconCount, 0);
+  if (!icons) return;
+  for (INT i = 0; i < kRowIconCount; ++i) {
+    auto icon = static_cast<HICON>(LoadImageW(GetResourceModule(), MAKEINTRESOURCEW(kRowIcons + i), IMAGE_ICON,
+                                              kRowIconSize, kRowIconSize, 0));
+    const INT added = icon ? ImageList_AddIcon(icons, icon) : -1;
+    if (icon) DestroyIcon(icon);
+    if (added != i) {
+      // Without all four the rows' indices would name the wrong pictures.
+      ImageList_Destroy(icons);
+      return;
+    }
+  }
+  SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(icons));
+}
+
 // Rebuilds the rows after the destinations the device can no longer take
 // are dropped; what was dropped becomes the pending messages. Only a
 // marked refresh reports dropped fax numbers and IP-fax addresses.
@@ -200,6 +233,7 @@ void refresh_rows(HWND window) {
                             : 0;
     words->refresh_mark = FALSE;
   }
+  give_list_view_looks(window);
   fill_rows(window);
 }
 
@@ -270,25 +304,46 @@ void update_phonebook_button(HWND window) {
                                                         !blank(name));
 }
 
+// The phonebook status text and its tooltip (the full path of the
+// address-book file; none for an empty tip).
+void set_phonebook_status(HWND window, const std::u16string& text, const std::u16string& tip = {}) {
+  SetDlgItemTextW(window, kPhonebookStatus, text.c_str());
+  FaxSheetWords* words = SheetWords(window);
+  HWND status = GetDlgItem(window, kPhonebookStatus);
+  if (!words || !status) return;
+  if (!words->status_tip) {
+    if (tip.empty()) return;
+    words->status_tip = CreateTooltipWindow(window, 0);
+    RECT r{};
+    GetWindowRect(status, &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    AddTooltip(window, words->status_tip, kPhonebookStatus, 0, u"");
+    SetTooltipRect(window, words->status_tip, kPhonebookStatus, 0, r.left, r.top, r.right, r.bottom);
+  }
+  UpdateTooltipText(window, words->status_tip, kPhonebookStatus, 0, tip.c_str());
+  SendMessageW(words->status_tip, TTM_ACTIVATE, !tip.empty(), 0);
+}
+
 // The text under the list that names where the destinations came from:
 // the device's address book, or the address-book file (its name, without
 // the leading ":" and the folder).
 void show_phonebook_status(HWND window) {
   FaxDestinationList* fax = GetDialogFaxList(window);
-  std::u16string text;
+  std::u16string text, path;
   if (FaxList_Count(fax) > 0) {
-    std::u16string path;
     if (FaxList_GetAt(fax, 0)->SourceKind == 1) {
       text = ResourceText(5243);
     } else if (NumberOr(window, 1891, 1) == 0 && ReadText(window, 1799, &path) && !path.empty()) {
       if (path[0] == u':') path.erase(0, 1);
       const size_t slash = path.rfind(u'\\');
       text = ResourceText(5244) + (slash == std::u16string::npos ? path : path.substr(slash + 1));
+    } else {
+      path.clear();
     }
   } else {
     WriteNumber(window, 1891, 1, 4, 0);
   }
-  SetDlgItemTextW(window, kPhonebookStatus, text.c_str());
+  set_phonebook_status(window, text, path);
 }
 
 void after_list_change(HWND window) {
@@ -448,7 +503,7 @@ INT append_destination(HWND window, const FaxDestination& d) {
   const FaxDestination* first = FaxList_GetAt(fax, 0);
   if (first && first->SourceKind == 1) {
     if (Ask(window, 5249, MB_YESNO) != IDYES) {
-      SetFocus(GetDlgItem(window, kNumber));
+      SetFocus(number_control(window));
       return 0;
     }
     while (FaxList_Count(fax) > 0) FaxList_RemoveAt(fax, 0);
@@ -457,7 +512,7 @@ INT append_destination(HWND window, const FaxDestination& d) {
   if (!FaxList_Append(fax, d)) return 0;
   add_row(window, d, FaxList_Count(fax) - 1);
   if (NumberOr(window, 1891, 0) == 0) WriteNumber(window, 1891, 1, 4, 1);
-  SetDlgItemTextW(window, kPhonebookStatus, u"");
+  set_phonebook_status(window, {});
   if (history_on(window)) remember_number(window, d.Number);
   return 1;
 }
@@ -553,13 +608,7 @@ bool wants_display(UINT message, LPARAM lParam) {
 constexpr UINT kColumnWidthKeyTail = 5209;
 
 // The user's key of the list's column widths; empty without one.
-std::u16string column_width_key(HWND window) {
-  const SheetState* state = GetSheetState(window);
-  WCHAR key[kFaxUserKeyChars] = {};
-  const std::u16string tail = ResourceText(kColumnWidthKeyTail);
-  if (!state || tail.empty() || !GetFaxUserKeyPath(state->database, 1, tail.c_str(), key, kFaxUserKeyChars)) return {};
-  return key;
-}
+std::u16string column_width_key(HWND window) { return FaxUserKey(window, kColumnWidthKeyTail); }
 
 // The four stored column widths; FALSE unless all four are there as
 // decimal numbers.
@@ -611,7 +660,7 @@ void default_column_widths(HWND window, INT* widths) {
 
 void setup_list_view(HWND window) {
   HWND list = GetDlgItem(window, kList);
-  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  give_list_view_looks(window);
   INT widths[kColumnWidthCount] = {};
   default_column_widths(window, widths);
   read_column_widths(window, widths);  // the user's own widths, when stored
@@ -760,7 +809,13 @@ INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
   if (message == WM_INITDIALOG) {
     FaxSheetWords* words = SheetWords(window);
     if (!words) return 0;
-    if (NumberOr(window, 5211, 0) == 2) EnableWindow(GetDlgItem(window, kEntryOptions), FALSE);
+    const LONG restriction = NumberOr(window, 5211, 0);
+    if (restriction == 2) EnableWindow(GetDlgItem(window, kEntryOptions), FALSE);
+    if (restriction == 1 && NumberOr(window, 1794, 0) == kFaxKindSpeedDial) {
+      // Under this restriction a speed-dial number is not kept from before.
+      WriteText(window, 1795, u"", 258);
+      SetDlgItemTextW(window, kNumber, u"");
+    }
     setup_list_view(window);
     if (fax_sheet(window)) {
       // The fax sheet's own buttons send or cancel the fax.
@@ -798,7 +853,14 @@ INT PageDialogHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, 
     return 0;
   }
   if (IsNotifyCode(message, lParam, PSN_KILLACTIVE)) return leave_page(event);
-  if (message == WM_DESTROY) ForgetSheetWords(window);
+  if (message == WM_DESTROY) {
+    FreeCompanyEditFont(window, kCompany);
+    if (FaxSheetWords* words = SheetWords(window); words && words->status_tip) {
+      DestroyWindow(words->status_tip);
+      words->status_tip = nullptr;
+    }
+    ForgetSheetWords(window);
+  }
   return 0;
 }
 
@@ -810,6 +872,17 @@ INT ListViewHandler(ControlEvent* event, UINT message, WPARAM, LPARAM lParam, co
     return 0;
   }
   if (code == NM_CLICK || code == LVN_ITEMCHANGED) after_list_change(event->window);
+  if (code == NM_SETFOCUS) {
+    // The focused row (the first when none is) shows the focus again.
+    HWND list = GetDlgItem(event->window, kList);
+    if (SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) <= 0) return 0;
+    const INT focused =
+        static_cast<INT>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    LVITEMW state{};
+    state.stateMask = LVIS_FOCUSED;
+    state.state = LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(std::max(focused, 0)), reinterpret_cast<LPARAM>(&state));
+  }
   return 0;
 }
 
@@ -856,7 +929,7 @@ INT RemoveButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM, const
   SetFocus(list);
   if (FaxList_Count(fax) == 0) {
     WriteNumber(window, 1891, 1, 4, 0);
-    SetDlgItemTextW(window, kPhonebookStatus, u"");
+    set_phonebook_status(window, {});
   }
   return 0;
 }
@@ -870,7 +943,7 @@ INT ClearButton(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam,
   FaxDestinationList* fax = GetDialogFaxList(window);
   while (FaxList_Count(fax) > 0) FaxList_RemoveAt(fax, 0);
   SendDlgItemMessageW(window, kList, LVM_DELETEALLITEMS, 0, 0);
-  SetDlgItemTextW(window, kPhonebookStatus, u"");
+  set_phonebook_status(window, {});
   SetDlgItemTextW(window, kRowOptions, u"");
   update_buttons(window);
   INT widths[kColumnWidthCount] = {};
@@ -915,6 +988,7 @@ struct TextField {
 constexpr TextField kNumberField{1795, 258, kNumberLimit};
 constexpr TextField kNameField{1797, 82, 40};
 constexpr TextField kCompanyField{1798, 166, 82};
+constexpr INT kCompanyLineBytes = 40, kCompanyLines = 2;
 
 void show_field(HWND window, INT id, const TextField* field) {
   std::u16string text;
@@ -928,6 +1002,10 @@ INT TextFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
   HWND window = event->window;
   if (message == WM_INITDIALOG) {
     SendDlgItemMessageW(window, record->id, EM_LIMITTEXT, static_cast<WPARAM>(field->limit), 0);
+    if (record->id == kCompany) {
+      SetCompanyEditFont(window, kCompany);
+      SetCompanyEditMargins(window, kCompany);
+    }
     return 0;
   }
   if (wants_display(message, lParam)) {
@@ -940,6 +1018,13 @@ INT TextFieldHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lP
     return 0;
   }
   if (message == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) {
+    if (record->id == kCompany) {
+      // The company takes two lines of 40 bytes: a full line goes on in
+      // the next one, a third line is taken back.
+      const INT refused = FitEditTextToLines(window, kCompany, kCompanyLineBytes, kCompanyLines);
+      UndoEditIfRefused(window, kCompany, refused);
+      if (refused) return 0;
+    }
     std::u16string stored;
     ReadText(window, field->ddmid, &stored);
     const std::u16string typed = ItemText(window, record->id);
@@ -1191,6 +1276,26 @@ INT TwoDigitSpinHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM
   return result;
 }
 
+// ---- pictures -------------------------------------------------------------------------
+
+// The pictures beside the address-book status, the cover sheet and the
+// sending time: bitmaps of the resource module on the page's background.
+constexpr PictureKindData kAddressBookPicture{nullptr, 4026, nullptr, 0, TRUE, kPictureBackgroundParent, FALSE};
+constexpr PictureKindData kCoverPicture{nullptr, 4027, nullptr, 0, TRUE, kPictureBackgroundParent, FALSE};
+constexpr PictureKindData kClockPicture{nullptr, 4028, nullptr, 0, TRUE, kPictureBackgroundParent, FALSE};
+
+INT PagePictureHandler(ControlEvent* event, UINT message, WPARAM wParam, LPARAM lParam, const ControlRecord* record,
+                       const void* kind_data) {
+  const UINT id = static_cast<UINT>(record->id);
+  if (message == WM_INITDIALOG) {
+    SubclassPictureControl(event->window, id, static_cast<const PictureKindData*>(kind_data), GetResourceModule());
+  } else if (ShowsAgain(message, lParam) || message == WM_QUERYNEWPALETTE ||
+             (message == WM_PALETTECHANGED && reinterpret_cast<HWND>(wParam) != GetDlgItem(event->window, record->id))) {
+    InvalidatePicture(event->window, id);
+  }
+  return 0;
+}
+
 // ---- child dialogs of the page --------------------------------------------------------
 
 constexpr ChildDialogTemplate kRecipientDialog[] = {{4400, EngineDialogProc<31, kDialogTypeDialog>, 31, kNone, 0}};
@@ -1255,6 +1360,9 @@ constexpr ControlRecord kPageRecords[] = {
     {kMinuteSpin, 1, kMinuteRef, kControlUpDown, TwoDigitSpinHandler, nullptr, kNone, kNone, nullptr},
     {kMinuteEdit, 1, kMinuteRef, kControlEdit, TwoDigitEditHandler, &kTwoDigitField, 4036, 9250, nullptr},
     {kSendDay, 1, kSendDayRef, kControlDropDown, nullptr, nullptr, 4037, 9169, nullptr},
+    {4026, 0, nullptr, 0, PagePictureHandler, &kAddressBookPicture, kNone, kNone, &kKeepEnabled},
+    {4027, 0, nullptr, 0, PagePictureHandler, &kCoverPicture, kNone, kNone, &kKeepEnabled},
+    {4028, 0, nullptr, 0, PagePictureHandler, &kClockPicture, kNone, kNone, &kKeepEnabled},
 };
 constexpr INT kPageHelp[] = {0, 0};
 

@@ -542,3 +542,28 @@ MORVA_WIN_API BOOL GetScrollRange(HWND window, INT bar, INT* min, INT* max);
 MORVA_WIN_API INT SetScrollInfo(HWND window, INT bar, const SCROLLINFO* info, BOOL redraw);
 MORVA_WIN_API BOOL GetScrollInfo(HWND window, INT bar, LPSCROLLINFO info);
 }
+
+// Image lists: icons of one size, kept as copies and drawn by index.
+struct IMAGELIST_;
+using HIMAGELIST = IMAGELIST_*;
+#define ILC_MASK 0x0001
+#define ILC_COLOR32 0x0020
+#define ILD_NORMAL 0x0000
+#define ILD_TRANSPARENT 0x0001
+// A list view's image lists; it destroys them with itself unless
+// LVS_SHAREIMAGELISTS is set.
+#define LVM_GETIMAGELIST (LVM_FIRST + 2)
+#define LVM_SETIMAGELIST (LVM_FIRST + 3)
+#define LVSIL_NORMAL 0
+#define LVSIL_SMALL 1
+#define LVS_SHAREIMAGELISTS 0x0040
+extern "C" {
+MORVA_WIN_API HIMAGELIST ImageList_Create(INT cx, INT cy, UINT flags, INT initial, INT grow);
+MORVA_WIN_API BOOL ImageList_Destroy(HIMAGELIST list);
+// Index -1 appends; the answer is the image's index, -1 on failure.
+MORVA_WIN_API INT ImageList_ReplaceIcon(HIMAGELIST list, INT index, HICON icon);
+MORVA_WIN_API INT ImageList_GetImageCount(HIMAGELIST list);
+MORVA_WIN_API BOOL ImageList_GetIconSize(HIMAGELIST list, INT* cx, INT* cy);
+MORVA_WIN_API BOOL ImageList_Draw(HIMAGELIST list, INT index, HDC dc, INT x, INT y, UINT style);
+}
+#define ImageList_AddIcon(list, icon) ImageList_ReplaceIcon(list, -1, icon)

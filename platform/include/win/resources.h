@@ -73,6 +73,8 @@ MORVA_WIN_API HBITMAP LoadBitmapW(HINSTANCE module, LPCWSTR name);
 MORVA_WIN_API HICON LoadIconW(HINSTANCE module, LPCWSTR name);
 MORVA_WIN_API HANDLE LoadImageW(HINSTANCE module, LPCWSTR name, UINT type, INT cx, INT cy, UINT flags);
 MORVA_WIN_API BOOL DestroyIcon(HICON icon);
+// A new icon with the same image; the copy is the caller's to destroy.
+MORVA_WIN_API HICON CopyIcon(HICON icon);
 }
 
 namespace morva::platform {

@@ -490,6 +490,16 @@ HANDLE LoadImageW(HINSTANCE module, LPCWSTR name, UINT type, INT cx, INT cy, UIN
   return nullptr;
 }
 
+HICON CopyIcon(HICON icon) {
+  std::lock_guard<std::mutex> g(g_lock);
+  auto* p = reinterpret_cast<ResourceImage*>(icon);
+  if (!g_images.count(p) || p->type != IMAGE_ICON) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return reinterpret_cast<HICON>(keep_image(std::make_unique<ResourceImage>(*p)));
+}
+
 BOOL DestroyIcon(HICON icon) {
   if (!morva::platform::release_resource_image(icon)) {
     SetLastError(ERROR_INVALID_HANDLE);

@@ -14,6 +14,10 @@
 //   the one selected before. A click selects and focuses the item, then
 //   sends NM_CLICK; a double click then sends NM_DBLCLK. Gaining and
 //   losing the focus send NM_SETFOCUS and NM_KILLFOCUS.
+// - List view image lists: LVM_SETIMAGELIST answers the list set before;
+//   the list view destroys its lists with itself unless the style has
+//   LVS_SHAREIMAGELISTS. In report view the small image of an item is
+//   drawn at the left of its first column.
 // - Tab control: the first tab inserted becomes the current one; a user's
 //   change sends TCN_SELCHANGING (a non-zero answer refuses) and then
 //   TCN_SELCHANGE; TCM_SETCURSEL sends nothing.
@@ -224,6 +228,13 @@ struct ListViewData : ControlData {
   std::vector<LvItem> items;
   std::vector<LvColumn> columns;
   DWORD ex_style = 0;
+  HIMAGELIST images[2] = {};  // LVSIL_NORMAL, LVSIL_SMALL
+  bool shared_images = false;  // LVS_SHAREIMAGELISTS: the lists stay the owner's
+  ~ListViewData() override {
+    if (shared_images) return;
+    for (HIMAGELIST list : images)
+      if (list) ImageList_Destroy(list);
+  }
 };
 
 // The width that shows every text of column `c` (and its header when
@@ -421,6 +432,15 @@ LRESULT listview_proc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
       return old;
     }
     case LVM_GETEXTENDEDLISTVIEWSTYLE: return d->ex_style;
+    case LVM_SETIMAGELIST: {
+      if (wParam > LVSIL_SMALL) return 0;
+      HIMAGELIST old = d->images[wParam];
+      d->images[wParam] = reinterpret_cast<HIMAGELIST>(lParam);
+      d->shared_images = (GetWindowLongW(h, GWL_STYLE) & LVS_SHAREIMAGELISTS) != 0;
+      InvalidateRect(h, nullptr, TRUE);
+      return reinterpret_cast<LRESULT>(old);
+    }
+    case LVM_GETIMAGELIST: return wParam > LVSIL_SMALL ? 0 : reinterpret_cast<LRESULT>(d->images[wParam]);
     case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case kListViewPick: {
       if (i < 0 || i >= count) return 0;

@@ -422,8 +422,9 @@ void paint_tabs(HWND h, HDC dc) {
 }
 
 // Rows of a list view. With columns, each column's text (the item's or a
-// subitem's) is drawn within the column's width, cut at its right edge;
-// without columns the item text takes the whole row.
+// subitem's) is drawn within the column's width, cut at its right edge,
+// the item's small image before the first column's text; without columns
+// the item text takes the whole row.
 void paint_listview(HWND h, HDC dc) {
   RECT r = field(h, dc, false);
   INT count = static_cast<INT>(SendMessageW(h, LVM_GETITEMCOUNT, 0, 0));
@@ -441,6 +442,7 @@ void paint_listview(HWND h, HDC dc) {
     return std::u16string(buf);
   };
   INT height = 17;
+  const auto images = reinterpret_cast<HIMAGELIST>(SendMessageW(h, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
   for (INT i = 0, y = r.top; i < count && y < r.bottom; ++i, y += height) {
     UINT state = static_cast<UINT>(SendMessageW(h, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED | LVIS_FOCUSED));
     const bool selected = (state & LVIS_SELECTED) != 0;
@@ -455,6 +457,18 @@ void paint_listview(HWND h, HDC dc) {
     for (std::size_t c = 0; c < widths.size() && x < r.right; ++c) {
       RECT t{x + 2, y, std::min<LONG>(x + widths[c], r.right) - 2, y + height};
       x += widths[c];
+      if (c == 0 && images) {
+        // The item's small image leads its first column.
+        LVITEMW item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = i;
+        INT cx = 0, cy = 0;
+        if (SendMessageW(h, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) &&
+            ImageList_GetIconSize(images, &cx, &cy) && t.left + cx <= t.right) {
+          ImageList_Draw(images, item.iImage, dc, t.left, y + (height - cy) / 2, ILD_TRANSPARENT);
+          t.left += cx + 2;
+        }
+      }
       if (t.right <= t.left) continue;
       text(dc, cell(i, static_cast<INT>(c)), t, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS,
            selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text_colour(h));
