@@ -71,6 +71,7 @@ struct ImageDocument {
   DWORD requested_method = render::kCompressNone;
   DWORD colour_class = kColourClassNone;
   DWORD page_colour = 0;  // 0 undecided, 2 colour
+  bool page_decided = false;  // the job fixes the page's colour mode
   render::PageColourSet colour_set{};
   render::FlipBuffer* flip = nullptr;
   DWORD turn = 0;
@@ -321,7 +322,8 @@ BOOL send_image(PDEV* pdev, ImageJob& job, DWORD requested, const SourceMask& ma
 // page colour set goes on counting the colours while it is on.
 class BandClassifier {
  public:
-  explicit BandClassifier(ImageDocument* doc) : doc_(doc), active_(doc && doc->page_colour == 0) {
+  explicit BandClassifier(ImageDocument* doc)
+      : doc_(doc), active_(doc && doc->page_colour == 0 && !doc->page_decided) {
     if (doc && !active_) doc->colour_class = kColourClassNone;
   }
   // Rows of RGB (format 4, 24 bits) or indexed data (format 11 with its
@@ -1003,6 +1005,8 @@ void BeginImagePage(PDEV* pdev) {
   // limit and kind); otherwise, or with a limit it cannot hold, it is off.
   if (!d || d->cells_on_sheet == 0) {
     doc->page_colour = 0;
+    // A job of a fixed colour mode has nothing to classify.
+    doc->page_decided = d && d->page_colour_mode != 0;
     const JobSettings* job = d ? &d->job : nullptr;
     if (!job || render::PageColourSet_Init(&doc->colour_set, job->device_colour_override, job->override_value,
                                            job->override_kind) != 0)
