@@ -29,6 +29,7 @@
 
 #include <jpeglib.h>
 
+#include "bench_print_machine.h"
 #include "gfx_demo.h"
 #include "images.h"
 #include "print_job.h"
@@ -86,19 +87,12 @@ long status_kb(const char* key) {
 void reset_peak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 struct Scratch {
-  std::string root;
-  std::string error;
+  morva::bench::DemoMachine machine;
+  std::string& error = machine.error;
   morva::print_host::ImageBitmap bitmap, indexed;
   Scratch() {
-    char folder[] = "/tmp/morva-bench-XXXXXX";
-    root = mkdtemp(folder) ? folder : "/tmp";
-    std::filesystem::create_directories(root + "/drive_c");
-    morva::platform::set_machine_root(root);
-    std::string bin = std::filesystem::canonical("/proc/self/exe").parent_path().string();
     make_page();
-    if (!morva::gfx_demo::install_demo_printer(bin, &error) ||
-        !morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error))
-      return;
+    if (!error.empty()) return;
     // The bitmap a program would hand GDI: 24 bits, BGR.
     morva::print_host::Image image;
     image.width = kWidth;
@@ -112,7 +106,6 @@ struct Scratch {
         !morva::print_host::make_bitmap(image, 8, false, &indexed))
       error = "cannot make the page bitmaps";
   }
-  ~Scratch() { std::filesystem::remove_all(root); }
 };
 
 void print_page(benchmark::State& state) {
@@ -223,25 +216,23 @@ BENCHMARK(jpeg_alone)->Iterations(5)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  const double mb = kPageBytes / 1e6;
-  if (g_memcpy > 0) {
-    const double copy_rate = mb / g_memcpy;
+  return morva::bench::RunBenchmarks(argc, argv, [] {
+    const double mb = kPageBytes / 1e6;
+    if (g_memcpy > 0) {
+      const double copy_rate = mb / g_memcpy;
+      for (int k = 0; k < kKinds; ++k)
+        for (int i = 0; i < 3; ++i)
+          if (g_seconds[k][i] > 0)
+            std::printf("%s %s: %.1f MB/s; memcpy of the page %.0f MB/s; ratio %.3g\n", kKindNames[k], kMethodNames[i],
+                        mb / g_seconds[k][i], copy_rate, (mb / g_seconds[k][i]) / copy_rate);
+    }
+    if (g_seconds[kPlain][2] > 0 && g_jpeg_alone > 0)
+      std::printf("JPEG path %.1f ms against libjpeg alone %.1f ms: ratio %.3g (goal at most 1.2)\n",
+                  1e3 * g_seconds[kPlain][2], 1e3 * g_jpeg_alone, g_seconds[kPlain][2] / g_jpeg_alone);
     for (int k = 0; k < kKinds; ++k)
       for (int i = 0; i < 3; ++i)
         if (g_seconds[k][i] > 0)
-          std::printf("%s %s: %.1f MB/s; memcpy of the page %.0f MB/s; ratio %.3g\n", kKindNames[k], kMethodNames[i],
-                      mb / g_seconds[k][i], copy_rate, (mb / g_seconds[k][i]) / copy_rate);
-  }
-  if (g_seconds[kPlain][2] > 0 && g_jpeg_alone > 0)
-    std::printf("JPEG path %.1f ms against libjpeg alone %.1f ms: ratio %.3g (goal at most 1.2)\n",
-                1e3 * g_seconds[kPlain][2], 1e3 * g_jpeg_alone, g_seconds[kPlain][2] / g_jpeg_alone);
-  for (int k = 0; k < kKinds; ++k)
-    for (int i = 0; i < 3; ++i)
-      if (g_seconds[k][i] > 0)
-        std::printf("peak memory of the %s %s path: %.0f MB above the bitmap, %.2f page images\n", kKindNames[k],
-                    kMethodNames[i], g_peak_mb[k][i], g_peak_mb[k][i] * 1048576.0 / kPageBytes);
-  return 0;
+          std::printf("peak memory of the %s %s path: %.0f MB above the bitmap, %.2f page images\n", kKindNames[k],
+                      kMethodNames[i], g_peak_mb[k][i], g_peak_mb[k][i] * 1048576.0 / kPageBytes);
+  });
 }

@@ -21,6 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "ddd_builder.h"
+#include "bench_print_machine.h"
 #include "gfx_demo.h"
 #include "print_job.h"
 #include "settings/database/ddd_file.h"
@@ -67,31 +68,14 @@ bool make_collating(const std::string& root, const std::string& bin, std::string
   return ok;
 }
 
-struct Scratch {
-  std::string root;
-  explicit Scratch(bool collating) {
-    char folder[] = "/tmp/morva-bench-XXXXXX";
-    root = mkdtemp(folder) ? folder : "/tmp";
-    std::filesystem::create_directories(root + "/drive_c");
-    morva::platform::set_machine_root(root);
-    std::string bin = std::filesystem::canonical("/proc/self/exe").parent_path().string();
-    std::string error;
-    const bool installed =
-        collating ? make_collating(root, bin, &error) : morva::gfx_demo::install_demo_printer(bin, &error);
-    if (!installed || !morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error))
-      std::fprintf(stderr, "bench_recorded_pages: %s\n", error.c_str());
-  }
-  ~Scratch() { std::filesystem::remove_all(root); }
-};
-
 void run(benchmark::State& state, const std::string& name, int pages, const std::string& settings,
          bool collating = false) {
-  Scratch s(collating);
+  morva::bench::DemoMachine s(collating ? morva::bench::InstallPrinter(make_collating) : nullptr);
   std::string json = morva::gfx_demo::sample_vector_document(morva::gfx_demo::kDemoPrinter, pages);
   if (!settings.empty()) json.insert(json.find("\"pages\""), "\"ddmid\": {" + settings + "}, ");
   morva::print_host::Document doc;
-  std::string error;
-  if (!morva::print_host::parse_document(json, "bench.json", s.root, &doc, &error)) {
+  std::string error = s.error;
+  if (!error.empty() || !morva::print_host::parse_document(json, "bench.json", s.root, &doc, &error)) {
     state.SkipWithError(error.c_str());
     return;
   }
@@ -135,20 +119,18 @@ BENCHMARK(straight_20)->Iterations(10)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  auto report = [](const char* what, const Totals& played, const Totals& straight) {
-    if (played.runs == 0 || straight.runs == 0 || straight.seconds <= 0) return;
-    double a = played.seconds / played.runs, b = straight.seconds / straight.runs;
-    double c = played.copy_seconds / played.runs;
-    std::printf("%s: %.1f ms, %.0f output bytes; straight print %.1f ms, %.0f bytes; ratio %.3g; "
-                "writing its bytes once %.2f ms, ratio %.3g\n",
-                what, a * 1000, played.bytes / played.runs, b * 1000, straight.bytes / straight.runs, a / b, c * 1000,
-                c > 0 ? a / c : 0.0);
-  };
-  report("100-page booklet", g_totals["booklet"], g_totals["straight 100"]);
-  report("10 collated copies of 20 pages", g_totals["copies"], g_totals["straight 20"]);
-  report("20 pages last first", g_totals["reverse"], g_totals["straight 20"]);
-  return 0;
+  return morva::bench::RunBenchmarks(argc, argv, [] {
+    auto report = [](const char* what, const Totals& played, const Totals& straight) {
+      if (played.runs == 0 || straight.runs == 0 || straight.seconds <= 0) return;
+      double a = played.seconds / played.runs, b = straight.seconds / straight.runs;
+      double c = played.copy_seconds / played.runs;
+      std::printf("%s: %.1f ms, %.0f output bytes; straight print %.1f ms, %.0f bytes; ratio %.3g; "
+                  "writing its bytes once %.2f ms, ratio %.3g\n",
+                  what, a * 1000, played.bytes / played.runs, b * 1000, straight.bytes / straight.runs, a / b, c * 1000,
+                  c > 0 ? a / c : 0.0);
+    };
+    report("100-page booklet", g_totals["booklet"], g_totals["straight 100"]);
+    report("10 collated copies of 20 pages", g_totals["copies"], g_totals["straight 20"]);
+    report("20 pages last first", g_totals["reverse"], g_totals["straight 20"]);
+  });
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_print_machine.h"
 #include "gfx_demo.h"
 #include "pdl_decode.h"
 #include "print_job.h"
@@ -39,27 +40,11 @@ std::string document(const std::string& settings, int texts) {
   return json + "]}]}";
 }
 
-struct Scratch {
-  std::string root;
-  Scratch() {
-    char folder[] = "/tmp/morva-bench-XXXXXX";
-    root = mkdtemp(folder) ? folder : "/tmp";
-    std::filesystem::create_directories(root + "/drive_c");
-    morva::platform::set_machine_root(root);
-    std::string bin = std::filesystem::canonical("/proc/self/exe").parent_path().string();
-    std::string error;
-    if (!morva::gfx_demo::install_demo_printer(bin, &error) ||
-        !morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error))
-      std::fprintf(stderr, "bench_stamp_print: %s\n", error.c_str());
-  }
-  ~Scratch() { std::filesystem::remove_all(root); }
-};
-
 void print(benchmark::State& state, const std::string& json, Totals* totals) {
-  Scratch s;
+  morva::bench::DemoMachine s;
   morva::print_host::Document doc;
-  std::string error;
-  if (!morva::print_host::parse_document(json, "bench.json", s.root, &doc, &error)) {
+  std::string error = s.error;
+  if (!error.empty() || !morva::print_host::parse_document(json, "bench.json", s.root, &doc, &error)) {
     state.SkipWithError(error.c_str());
     return;
   }
@@ -93,13 +78,11 @@ BENCHMARK(program_text)->Iterations(3)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  if (g_stamp.glyphs > 0 && g_text.glyphs > 0) {
-    const double stamp_rate = g_stamp.glyphs / g_stamp.seconds, text_rate = g_text.glyphs / g_text.seconds;
-    std::printf("stamp: %.0f glyphs/s over the sheet; program text %.0f glyphs/s; ratio %.3g\n", stamp_rate,
-                text_rate, stamp_rate / text_rate);
-  }
-  return 0;
+  return morva::bench::RunBenchmarks(argc, argv, [] {
+    if (g_stamp.glyphs > 0 && g_text.glyphs > 0) {
+      const double stamp_rate = g_stamp.glyphs / g_stamp.seconds, text_rate = g_text.glyphs / g_text.seconds;
+      std::printf("stamp: %.0f glyphs/s over the sheet; program text %.0f glyphs/s; ratio %.3g\n", stamp_rate,
+                  text_rate, stamp_rate / text_rate);
+    }
+  });
 }

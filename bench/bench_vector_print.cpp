@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_print_machine.h"
 #include "gfx_demo.h"
 #include "print_job.h"
 #include "win/machine_root.h"
@@ -32,24 +33,17 @@ struct Totals {
 Totals g_print, g_copy;
 std::vector<char> g_spool;
 
+// The machine and the document it prints.
 struct Scratch {
-  std::string root;
+  morva::bench::DemoMachine machine;
   morva::print_host::Document doc;
   Scratch() {
-    char folder[] = "/tmp/morva-bench-XXXXXX";
-    root = mkdtemp(folder) ? folder : "/tmp";
-    std::filesystem::create_directories(root + "/drive_c");
-    morva::platform::set_machine_root(root);
-    std::string bin = std::filesystem::canonical("/proc/self/exe").parent_path().string();
-    std::string error;
-    if (!morva::gfx_demo::install_demo_printer(bin, &error) ||
-        !morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error) ||
-        !morva::print_host::parse_document(
-            morva::gfx_demo::sample_vector_document(morva::gfx_demo::kDemoPrinter, kPages), "bench.json", root, &doc,
-            &error))
+    std::string error = machine.error;
+    if (!error.empty() || !morva::print_host::parse_document(
+                              morva::gfx_demo::sample_vector_document(morva::gfx_demo::kDemoPrinter, kPages),
+                              "bench.json", machine.root, &doc, &error))
       std::fprintf(stderr, "bench_vector_print: %s\n", error.c_str());
   }
-  ~Scratch() { std::filesystem::remove_all(root); }
 };
 
 void print_document(benchmark::State& state) {
@@ -88,13 +82,11 @@ BENCHMARK(memcpy_same_bytes)->Iterations(20000);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  if (g_print.seconds > 0 && g_copy.seconds > 0 && g_copy.bytes > 0) {
-    double print_rate = g_print.bytes / g_print.seconds, copy_rate = g_copy.bytes / g_copy.seconds;
-    std::printf("vector print: %.1f pages/s, %.0f bytes/page; memcpy of the same bytes %.3g bytes/s; ratio %.3g\n",
-                g_print.pages / g_print.seconds, g_print.bytes / g_print.pages, copy_rate, print_rate / copy_rate);
-  }
-  return 0;
+  return morva::bench::RunBenchmarks(argc, argv, [] {
+    if (g_print.seconds > 0 && g_copy.seconds > 0 && g_copy.bytes > 0) {
+      double print_rate = g_print.bytes / g_print.seconds, copy_rate = g_copy.bytes / g_copy.seconds;
+      std::printf("vector print: %.1f pages/s, %.0f bytes/page; memcpy of the same bytes %.3g bytes/s; ratio %.3g\n",
+                  g_print.pages / g_print.seconds, g_print.bytes / g_print.pages, copy_rate, print_rate / copy_rate);
+    }
+  });
 }

@@ -71,6 +71,7 @@ struct ImageDocument {
   DWORD requested_method = render::kCompressNone;
   DWORD colour_class = kColourClassNone;
   DWORD page_colour = 0;  // 0 undecided, 2 colour
+  bool page_decided = false;  // the job fixes the page's colour mode
   render::PageColourSet colour_set{};
   render::FlipBuffer* flip = nullptr;
   DWORD turn = 0;
@@ -317,17 +318,26 @@ BOOL send_image(PDEV* pdev, ImageJob& job, DWORD requested, const SourceMask& ma
 }
 
 // Colour classification of an image seen a band of rows at a time;
-// nothing is classified once the page's colour is decided.
+// nothing is classified once the page's colour is decided, though the
+// page colour set goes on counting the colours while it is on.
 class BandClassifier {
  public:
-  explicit BandClassifier(ImageDocument* doc) : doc_(doc), active_(doc && doc->page_colour == 0) {
+  explicit BandClassifier(ImageDocument* doc)
+      : doc_(doc), active_(doc && doc->page_colour == 0 && !doc->page_decided) {
     if (doc && !active_) doc->colour_class = kColourClassNone;
   }
   // Rows of RGB (format 4, 24 bits) or indexed data (format 11 with its
   // RGB palette).
   bool Add(const BYTE* pixels, DWORD width, DWORD rows, BYTE format = render::kImageRgb24, DWORD bits = 24,
            const BYTE* palette = nullptr, DWORD entries = 0) {
-    if (!active_ || (result_ == kColourClassColour && !doc_->colour_set.enabled)) return true;
+    if (!doc_ || !doc_->colour_set.enabled) {
+      if (!active_ || result_ == kColourClassColour) return true;
+    } else if (!active_) {
+      // The page's colour is decided, but the set still counts its colours.
+      DWORD ignored;
+      ClassifyImageColour(&ignored, &doc_->colour_set, true, pixels, width, rows, palette, entries, format, bits);
+      return true;
+    }
     DWORD band;
     if (ClassifyImageColour(&band, &doc_->colour_set, true, pixels, width, rows, palette, entries, format, bits) != 0)
       return false;
@@ -946,7 +956,8 @@ INT OpenImageDocument(PDEV* pdev) {
   ResetTempSpoolFile(&doc->temp, FALSE, GetResourceModule());
   doc->requested_method = render::CompressionMethodFromSetting(static_cast<DWORD>(PdevGetNumber(pdev, kDdmidCompression)));
   doc->flip = render::CreateFlipBuffer();
-  render::PageColourSet_Init(&doc->colour_set, 1, render::kPageColourSetMaxCapacity, 0);
+  // Off and empty until a page starts it.
+  render::PageColourSet_Init(&doc->colour_set, 0, 0, 0);
   pdev->images = doc;
   if (!doc->flip) return -1;
   if (ColourContext_Create(&doc->colour, pdev) != 0) return -1;
@@ -987,8 +998,20 @@ void BeginImagePage(PDEV* pdev) {
   ImageDocument* doc = images(pdev);
   if (!doc) return;
   doc->colour_class = kColourClassNone;
-  doc->page_colour = 0;
-  render::PageColourSet_Init(&doc->colour_set, 1, render::kPageColourSetMaxCapacity, 0);
+  const DocumentControl* d = pdev->document;
+  // The colour of a sheet is decided over all its cells: only its first
+  // page starts it again. The colour set counts while the job asks the
+  // device for a colour count (the device colour override, with its
+  // limit and kind); otherwise, or with a limit it cannot hold, it is off.
+  if (!d || d->cells_on_sheet == 0) {
+    doc->page_colour = 0;
+    // A job of a fixed colour mode has nothing to classify.
+    doc->page_decided = d && d->page_colour_mode != 0;
+    const JobSettings* job = d ? &d->job : nullptr;
+    if (!job || render::PageColourSet_Init(&doc->colour_set, job->device_colour_override, job->override_value,
+                                           job->override_kind) != 0)
+      render::PageColourSet_Disable(&doc->colour_set);
+  }
   doc->turn = pdev->document && pdev->document->job.image_queue ? ShouldTurnImages(pdev) : 0;
 }
 
@@ -1095,7 +1118,18 @@ const ColourContext* colour_context(PDEV* pdev) {
 }
 }  // namespace
 
+INT DetectSolidColour(PDEV* pdev, DWORD rgb) {
+  ImageDocument* doc = images(pdev);
+  if (!doc) return 0;
+  const BYTE px[3] = {static_cast<BYTE>(rgb >> 16), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb)};
+  BandClassifier classifier(doc);
+  if (!classifier.Add(px, 1, 1)) return -1;
+  classifier.Finish();
+  return 0;
+}
+
 INT ConvertSolidColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed, DWORD object_kind) {
+  if (DetectSolidColour(pdev, rgb) != 0) return -1;
   BYTE px[3] = {static_cast<BYTE>(rgb >> 16), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb)};
   BYTE out[3];
   INT r = ColourContext_ConvertColour(colour_context(pdev), pdev, px, out, 1, 1, object_kind);
@@ -1107,6 +1141,15 @@ INT ConvertSolidColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed, DWORD 
     *space = render::kPdlSpaceRgb;
     *packed = static_cast<DWORD>(out[0]) << 16 | static_cast<DWORD>(out[1]) << 8 | out[2];
   }
+  return 0;
+}
+
+INT ConvertTextColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed) {
+  if (!space || !packed) return -1;
+  if (!IsOutputSuppressed(pdev)) return ConvertSolidColour(pdev, rgb, space, packed, kColourObjectLineArt);
+  if (DetectSolidColour(pdev, rgb) != 0) return -1;
+  *space = render::kPdlSpaceRgb;
+  *packed = rgb & 0xFFFFFF;
   return 0;
 }
 
@@ -1141,12 +1184,8 @@ constexpr BYTE kSuppressedPattern[8] = {0xBB, 0xBB, 0xEE, 0xEE, 0xBB, 0xBB, 0xEE
 int set_suppressed_solid(PDEV* pdev) {
   const DWORD ref = static_cast<DWORD>(PdevGetNumber(pdev, kDdmidStampColour));
   const BYTE rgb[3] = {static_cast<BYTE>(ref), static_cast<BYTE>(ref >> 8), static_cast<BYTE>(ref >> 16)};
-  if (ImageDocument* doc = images(pdev)) {
-    BandClassifier classifier(doc);
-    if (!classifier.Add(rgb, 1, 1)) return -1;
-    classifier.Finish();
-  }
   const DWORD packed = static_cast<DWORD>(rgb[0]) << 16 | static_cast<DWORD>(rgb[1]) << 8 | rgb[2];
+  if (DetectSolidColour(pdev, packed) != 0) return -1;
   if (PdlWriter_SetBrushBackground(pdev->writer, 3, 2, render::kPdlSpaceGrey, 0) != 0) return -1;
   return PdlWriter_SetMaskBrush(pdev->writer, POINTL{0, 0}, 3, render::kPdlSpaceRgb, packed, 8, 8, kSuppressedPattern);
 }
@@ -1232,6 +1271,11 @@ BOOL SetBrush(PDEV* pdev, BYTE target, const POINTL* brush_origin, BRUSHOBJ* pbo
     }
   }
   const DWORD pixels = rb.width * rb.height;
+  if (ImageDocument* doc = images(pdev)) {
+    BandClassifier classifier(doc);
+    if (!classifier.Add(rgb.data(), rb.width, rb.height)) return FALSE;
+    classifier.Finish();
+  }
   Bytes converted(static_cast<std::size_t>(pixels) * 3);
   INT r = ColourContext_ConvertRgb(colour_context(pdev), pdev, rgb.data(), converted.data(), rb.width, rb.height);
   if (r < 0) return FALSE;

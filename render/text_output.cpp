@@ -13,6 +13,7 @@
 #include "render/glyph_cache.h"
 #include "render/glyph_compression.h"
 #include "render/glyph_records.h"
+#include "render/images.h"
 #include "render/text_output.h"
 #include "settings/database/ddd_queries.h"
 #include "settings/gfx/graphics_module.h"
@@ -470,20 +471,36 @@ int SplitGlyphRun(const TextCall& c, std::size_t n, GLYPHPOS* gp, const WCHAR* c
 
 // ---- colour and rectangles ------------------------------------------------------------
 
+// The colour of target 2 as the printer gets it (AM).
+int write_colour(PdlWriter* w, BYTE space, DWORD packed) {
+  BYTE bytes[3] = {static_cast<BYTE>(packed >> 16), static_cast<BYTE>(packed >> 8), static_cast<BYTE>(packed)};
+  if (space == render::kPdlSpaceGrey) bytes[0] = static_cast<BYTE>(packed);
+  return PdlWriter_SetColour(w, 2, space, bytes);
+}
+
+// The text colour: the foreground brush's solid colour (black when it has
+// none), seen by the page colour detection and converted for text.
 int SetTextColour(const TextCall& c) {
   int r = PdlWriter_SetRasterOp(c.w, 1, static_cast<DWORD>(c.mix & 0xFF));
   const ULONG rgb = c.fore->iSolidColor == 0xFFFFFFFF ? 0 : c.fore->iSolidColor & 0xFFFFFF;
-  BYTE bytes[3] = {static_cast<BYTE>(rgb >> 16), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb)};
-  const bool grey = bytes[0] == bytes[1] && bytes[1] == bytes[2];
-  return r | PdlWriter_SetColour(c.w, 2, grey ? render::kPdlSpaceGrey : render::kPdlSpaceRgb, bytes);
+  BYTE space;
+  DWORD packed;
+  if (ConvertTextColour(c.pdev, rgb, &space, &packed) != 0) return -1;
+  return r | write_colour(c.w, space, packed);
 }
 
-int FillRectangles(PdlWriter* w, BRUSHOBJ* brush, MIX mix, const RECTL* rects, std::size_t n, bool until_empty) {
-  int r = PdlWriter_SetRasterOp(w, 1, static_cast<DWORD>(mix & 0xFF));
+// The opaque rectangle (its brush's colour) or the extra rectangles (the
+// text colour) of a string.
+int FillRectangles(const TextCall& c, BRUSHOBJ* brush, bool text_brush, const RECTL* rects, std::size_t n,
+                   bool until_empty) {
+  PdlWriter* w = c.w;
+  int r = PdlWriter_SetRasterOp(w, 1, static_cast<DWORD>(c.mix & 0xFF));
   const ULONG rgb = brush->iSolidColor == 0xFFFFFFFF ? 0 : brush->iSolidColor & 0xFFFFFF;
-  BYTE bytes[3] = {static_cast<BYTE>(rgb >> 16), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb)};
-  const bool grey = bytes[0] == bytes[1] && bytes[1] == bytes[2];
-  r |= PdlWriter_SetColour(w, 2, grey ? render::kPdlSpaceGrey : render::kPdlSpaceRgb, bytes);
+  BYTE space;
+  DWORD packed;
+  if ((text_brush ? ConvertTextColour(c.pdev, rgb, &space, &packed) : ConvertSolidColour(c.pdev, rgb, &space, &packed)) != 0)
+    return -1;
+  r |= write_colour(w, space, packed);
   r |= PdlWriter_SetFillRule(w, 1);
   r |= PdlWriter_SetPaintMode(w, 2);
   for (std::size_t i = 0; i < n; ++i) {
@@ -513,7 +530,7 @@ BOOL TextOutImpl(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL*
   if (!ApplyClip(pdev, pco, &pstro->rclBkGround)) return FALSE;
   TextCall c{pdev, pdev->writer, pfo, pstro, FONTOBJ_pifi(pfo), pboFore, mix, is_device(pfo),
              PdevGetNumber(pdev, 17)};
-  if (prclOpaque && pboOpaque && FillRectangles(c.w, pboOpaque, mix, prclOpaque, 1, false) != 0) return FALSE;
+  if (prclOpaque && pboOpaque && FillRectangles(c, pboOpaque, false, prclOpaque, 1, false) != 0) return FALSE;
   if (PdlWriter_SetPaintMode(c.w, 2) != 0 || SetTextColour(c) != 0) return FALSE;
   if (pstro->pgp) {
     std::vector<GLYPHPOS> glyphs(pstro->pgp, pstro->pgp + pstro->cGlyphs);
@@ -535,7 +552,7 @@ BOOL TextOutImpl(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL*
   if (prclExtra) {
     std::size_t n = 0;
     while (prclExtra[n].left || prclExtra[n].top || prclExtra[n].right || prclExtra[n].bottom) ++n;
-    if (n && FillRectangles(c.w, pboFore, mix, prclExtra, n, true) != 0) return FALSE;
+    if (n && FillRectangles(c, pboFore, true, prclExtra, n, true) != 0) return FALSE;
   }
   return TRUE;
 }

@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 
 #include "ddd_builder.h"
 #include "gfx_demo.h"
+#include "job_monitor_registry.h"
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "temp_root.h"
@@ -58,6 +61,62 @@ inline void CopyBesideDriver(const std::string& library) {
                              std::filesystem::copy_options::overwrite_existing);
 }
 
+// Prints a document given as print-host JSON (its files relative to
+// `folder`); a document that does not parse fails the test.
+inline print_host::PrintResult PrintJson(const std::string& json, const std::string& folder) {
+  print_host::Document doc;
+  std::string error;
+  EXPECT_TRUE(print_host::parse_document(json, "doc.json", folder, &doc, &error)) << error;
+  return print_host::print_document(doc);
+}
+
+// The decoded spool file of a printed job; a job that failed (nothing
+// decoded then) or whose spool file does not decode fails the test.
+inline tools::PdlDecodeResult DecodeJob(const print_host::PrintResult& r) {
+  EXPECT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+  if (!r.ok) return {};
+  tools::PdlDecodeResult decoded = tools::DecodeSpoolFilePath(platform::job_spool_file(r.job_id));
+  EXPECT_TRUE(decoded.ok) << decoded.error << " at " << decoded.error_offset;
+  return decoded;
+}
+
+// The members of a document's "ddmid" object: "id": value, ...
+inline std::string DdmidMembers(const std::map<int, long>& settings) {
+  std::string out;
+  for (auto [id, v] : settings) out += (out.empty() ? "\"" : ", \"") + std::to_string(id) + "\": " + std::to_string(v);
+  return out;
+}
+
+// The job-monitor switch (setting 1321, off and on) as an item of the
+// database, and a job header line, before the language switch, that
+// carries the registration's id.
+inline void AddJobMonitorHeaderLine(nlohmann::json& d) {
+  auto& records = d["main"]["records"];
+  records.push_back(
+      {{"kind", 4}, {"id", 1321}, {"name", "Job Monitor"}, {"default", 1}, {"choices", {18, 19}}, {"name2", "Job Monitor"}});
+  nlohmann::json line = nlohmann::json::object();
+  line["kind"] = 15;
+  line["ddmid"] = 1321;
+  line["command"] = "@PJL SET JOBID=";
+  line["flags"] = 1;
+  for (std::size_t i = 0; i < records.size(); ++i)
+    if (records[i].value("command", "") == "@PJL ENTER LANGUAGE=") {
+      records.insert(records.begin() + static_cast<std::ptrdiff_t>(i), line);
+      break;
+    }
+}
+
+// The job-monitor client's stand-in built with the tests, found by the
+// driver through the install folder the registry names; it logs its calls
+// to `log_path`.
+inline void RegisterJobMonitorClient(const std::string& log_path) {
+  setenv("MV_WQLIB_LOG", log_path.c_str(), 1);
+  unsetenv("MV_WQLIB_REFUSE");
+  std::u16string dir = u"Z:";
+  for (char ch : std::string(MORVA_BIN_DIR) + "/") dir += ch == '/' ? u'\\' : static_cast<char16_t>(ch);
+  InstallJobMonitorLibrary(dir);
+}
+
 // A test that prints documents: the last job's spool bytes and their
 // decoding, and the operators found in it.
 class PrintTest : public ::testing::Test {
@@ -73,10 +132,7 @@ class PrintTest : public ::testing::Test {
     json += R"("pages": [)";
     for (std::size_t i = 0; i < pages.size(); ++i) json += std::string(i ? "," : "") + R"({"ops": [)" + pages[i] + "]}";
     json += "]}";
-    print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    auto r = print_host::print_document(doc);
+    auto r = PrintJson(json, root_.path());
     spool_.clear();
     decoded_ = {};
     if (r.ok) {

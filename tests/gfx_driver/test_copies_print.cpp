@@ -14,6 +14,7 @@
 
 #include "ddd_builder.h"
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "settings/database/ddd_file.h"
@@ -32,14 +33,9 @@ class CopiesPrint : public ::testing::Test {
  protected:
   void SetUp() override {
     // The demo database with the capability bits of driver collation.
-    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-    nlohmann::json d = nlohmann::json::parse(in);
-    d["main"]["fields"]["26"] = d["main"]["fields"]["26"].get<long>() | 0x30000;
-    std::string folder = root_.path() + "/collating_database";
-    std::filesystem::create_directories(folder);
-    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
+    morva::test::InstallDemoPrinterWith(root_.path() + "/collating_database", [](nlohmann::json& d) {
+      d["main"]["fields"]["26"] = d["main"]["fields"]["26"].get<long>() | 0x30000;
+    });
     // The PDL version of the printer (in its printer data) at which the
     // driver collates.
     std::u16string name = morva::gfx_demo::kDemoPrinter;
@@ -55,6 +51,8 @@ class CopiesPrint : public ::testing::Test {
     EXPECT_EQ(InitializePrinterSettings(h, block.data(), db, TRUE), 1);
     DddClose(db);
     ClosePrinter(h);
+    // The default DEVMODE again, from the changed printer data.
+    std::string error;
     ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
   }
 
@@ -66,26 +64,15 @@ class CopiesPrint : public ::testing::Test {
   };
 
   Printed print(int pages, std::map<int, long> settings) {
-    std::string json = R"({"printer": "Morva Demo Printer", "document": "Copies", "units": "px", "ddmid": {)";
-    bool first = true;
-    for (auto [id, v] : settings) {
-      json += (first ? "" : ",") + std::string("\"") + std::to_string(id) + "\": " + std::to_string(v);
-      first = false;
-    }
-    json += R"(}, "pages": [)";
+    std::string json = R"({"printer": "Morva Demo Printer", "document": "Copies", "units": "px", "ddmid": {)" +
+                       morva::test::DdmidMembers(settings) + R"(}, "pages": [)";
     for (int i = 0; i < pages; ++i)
       json += std::string(i ? "," : "") + R"({"ops": [{"op": "pen", "style": "solid", "width": 0},
           {"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) + ", 1000, 3000, 3000]}]}";
     json += "]}";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    auto r = morva::print_host::print_document(doc);
-    EXPECT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    const auto decoded = morva::test::DecodeJob(morva::test::PrintJson(json, root_.path()));
     Printed out;
-    if (!r.ok) return out;
-    auto decoded = morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(r.job_id));
-    EXPECT_TRUE(decoded.ok) << decoded.error << " at " << decoded.error_offset;
+    if (!decoded.ok) return out;
     EXPECT_EQ(decoded.summary.jobs, 1u);
     for (const PdlItem& i : decoded.items) {
       if (i.kind != PdlItem::Operator) continue;

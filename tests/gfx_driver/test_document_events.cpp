@@ -13,6 +13,7 @@
 
 #include "fixtures/recording.h"
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "placed_image_block.h"
 #include "pdl_decode.h"
 #include "print_job.h"
@@ -43,21 +44,14 @@ bool has_line(const std::vector<std::string>& lines, const std::string& text) {
 
 class DocumentEvents : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
-  }
+  void SetUp() override { morva::test::InstallDemoPrinter(); }
 
   morva::tools::PdlDecodeResult print(const std::string& name, const std::string& ddmids) {
     std::string json = R"({"printer": "Morva Demo Printer", "document": ")" + name + R"(", "units": "px", )" +
                        R"("devmode": {"dmCopies": 2}, "ddmid": {)" + ddmids + R"(}, "pages": [)";
     for (int i = 0; i < 2; ++i) json += std::string(i ? "," : "") + R"({"ops": [{"op": "line", "from": [10, 10], "to": [200, 10]}]})";
     json += "]}";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    auto r = morva::print_host::print_document(doc);
+    auto r = morva::test::PrintJson(json, root_.path());
     EXPECT_TRUE(r.ok) << r.error << " " << r.failed_entry;
     spool_text_ = morva::test::read_file(morva::platform::job_spool_file(r.job_id));
     return morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(r.job_id));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fax_device_printer.h"
+#include "gfx_print_job.h"
 #include "gfx_demo.h"
 #include "pdl_decode.h"
 #include "print_job.h"
@@ -22,26 +23,9 @@ namespace {
 
 using morva::tools::PdlItem;
 
-// A "DFAX002" list: 1442-byte head (tag, count, subject, comment), then one
-// 820-byte entry per destination (kind, number, line, name).
+// The destination list the tests write, with its subject and comment.
 std::string destination_list(const std::vector<std::pair<std::u16string, std::u16string>>& entries) {
-  std::string blob(1442 + 820 * entries.size(), '\0');
-  auto put_text = [&](std::size_t at, const std::u16string& text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      blob[at + 2 * i] = static_cast<char>(text[i] & 0xFF);
-      blob[at + 2 * i + 1] = static_cast<char>(text[i] >> 8);
-    }
-  };
-  put_text(0, u"DFAX002");
-  blob[16] = static_cast<char>(entries.size());
-  put_text(18, u"Quarterly figures");
-  put_text(100, u"Please see the attached pages.");
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::size_t at = 1442 + 820 * i;
-    put_text(at + 2, entries[i].second);  // number
-    put_text(at + 262, entries[i].first);  // name
-  }
-  return blob;
+  return morva::test::FaxDestinationList(entries, u"Quarterly figures", u"Please see the attached pages.");
 }
 
 class FaxPrint : public ::testing::Test {
@@ -63,10 +47,7 @@ class FaxPrint : public ::testing::Test {
       json += std::string(i ? "," : "") + R"({"ops": [{"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) +
               ", 100, 900, 900]}]}";
     json += "]}";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    return morva::print_host::print_document(doc);
+    return morva::test::PrintJson(json, root_.path());
   }
 
   struct Job {

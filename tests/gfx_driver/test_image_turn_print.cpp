@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "pdl_decode.h"
 #include "png_file.h"
 #include "print_job.h"
@@ -24,9 +25,7 @@ using morva::tools::PdlItem;
 class ImageTurnPrint : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    morva::test::InstallDemoPrinter();
     morva::platform::reset_message_boxes();
     // Both sides above the 64 pixels an image needs to be turned.
     std::vector<BYTE> rgba;
@@ -45,10 +44,7 @@ class ImageTurnPrint : public ::testing::Test {
     json += R"("ddmid": {"330": 0)" + (ddmid.empty() ? "" : ", " + ddmid) + "}, ";
     json += R"("pages": [{"ops": [{"op": "image", "file": ")" + image_ +
             R"(", "rect": [100, 200, 180, 270], "bpp": 24}]}]})";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    auto r = morva::print_host::print_document(doc);
+    auto r = morva::test::PrintJson(json, root_.path());
     EXPECT_TRUE(r.ok) << r.error << " " << r.failed_entry;
     if (!r.ok) return {0, 0};
     std::ifstream f(morva::platform::job_spool_file(r.job_id), std::ios::binary);

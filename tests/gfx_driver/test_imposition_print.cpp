@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "temp_root.h"
@@ -39,38 +40,25 @@ struct Side {
 
 class ImpositionPrint : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
-  }
+  void SetUp() override { morva::test::InstallDemoPrinter(); }
 
   // Prints `pages` pages with the DDMID settings given; the sides of the
   // decoded job, in the order printed.
   std::vector<Side> print(int pages, const std::map<int, long>& settings, bool* ok = nullptr) {
-    std::string json = R"({"printer": "Morva Demo Printer", "document": "Imposition", "units": "px", "ddmid": {)";
-    bool first = true;
-    for (auto [id, v] : settings) {
-      json += (first ? "" : ",") + std::string("\"") + std::to_string(id) + "\": " + std::to_string(v);
-      first = false;
-    }
-    json += R"(}, "pages": [)";
+    std::string json = R"({"printer": "Morva Demo Printer", "document": "Imposition", "units": "px", "ddmid": {)" +
+                       morva::test::DdmidMembers(settings) + R"(}, "pages": [)";
     for (int i = 0; i < pages; ++i)
       json += std::string(i ? "," : "") + R"({"ops": [{"op": "pen", "style": "solid", "width": 0},
           {"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) + ", " + std::to_string(kRectTop) + ", " +
               std::to_string(kRectRight) + ", " + std::to_string(kRectBottom) + "]}]}";
     json += "]}";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    auto r = morva::print_host::print_document(doc);
+    auto r = morva::test::PrintJson(json, root_.path());
     if (ok) *ok = r.ok;
     if (!r.ok) {
       if (!ok) ADD_FAILURE() << r.error << " " << r.failed_entry;
       return {};
     }
-    auto decoded = morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(r.job_id));
-    EXPECT_TRUE(decoded.ok) << decoded.error << " at " << decoded.error_offset;
+    const auto decoded = morva::test::DecodeJob(r);
     std::vector<Side> sides;
     float m[6] = {1, 0, 0, 1, 0, 0};
     for (const PdlItem& i : decoded.items) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "settings/database/ddd_file.h"
 #include "settings/stores/printer_settings.h"
 #include "pdl_decode.h"
@@ -28,11 +29,7 @@ using morva::tools::PdlItem;
 
 class JobLayout : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
-  }
+  void SetUp() override { morva::test::InstallDemoPrinter(); }
   void TearDown() override { morva::platform::clear_spool_faults(); }
 
   // Prints `pages` pages with one line each; `settings` are the document's
@@ -50,10 +47,7 @@ class JobLayout : public ::testing::Test {
       json += "}";
     }
     json += "]}";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    auto r = morva::print_host::print_document(doc);
+    auto r = morva::test::PrintJson(json, root_.path());
     decoded_ = {};
     bytes_.clear();
     if (r.ok) {

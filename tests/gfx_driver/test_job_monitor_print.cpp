@@ -17,6 +17,7 @@
 
 #include "ddd_builder.h"
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "print_job.h"
 #include "temp_root.h"
 #include "win/errors.h"
@@ -25,50 +26,14 @@
 
 namespace {
 
-std::u16string bin_folder() {
-  std::u16string out = u"Z:";
-  for (char ch : std::string(MORVA_BIN_DIR) + "/") out += ch == '/' ? u'\\' : static_cast<char16_t>(ch);
-  return out;
-}
-
 class JobMonitorPrint : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::ifstream db(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-    nlohmann::json d = nlohmann::json::parse(db);
     // The demo database with the job-monitor switch as an item (off, on) and
     // a header line that carries the registration's id.
-    auto& records = d["main"]["records"];
-    records.push_back(
-        {{"kind", 4}, {"id", 1321}, {"name", "Job Monitor"}, {"default", 1}, {"choices", {18, 19}}, {"name2", "Job Monitor"}});
-    nlohmann::json line = nlohmann::json::object();
-    line["kind"] = 15;
-    line["ddmid"] = 1321;
-    line["command"] = "@PJL SET JOBID=";
-    line["flags"] = 1;
-    for (std::size_t i = 0; i < records.size(); ++i)
-      if (records[i].value("command", "") == "@PJL ENTER LANGUAGE=") {
-        records.insert(records.begin() + static_cast<std::ptrdiff_t>(i), line);
-        break;
-      }
-    const std::string folder = root_.path() + "/monitor_database";
-    std::filesystem::create_directories(folder);
-    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    morva::test::InstallDemoPrinterWith(root_.path() + "/monitor_database", morva::test::AddJobMonitorHeaderLine);
     log_path_ = root_.file("wqlib.log");
-    setenv("MV_WQLIB_LOG", log_path_.c_str(), 1);
-    unsetenv("MV_WQLIB_REFUSE");
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Orvanto\\JobTracer\\JbTrc", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const std::u16string dir = bin_folder();
-    ASSERT_EQ(RegSetValueExW(key, u"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
-                             static_cast<DWORD>((dir.size() + 1) * sizeof(char16_t))),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    morva::test::RegisterJobMonitorClient(log_path_);
   }
   void TearDown() override {
     unsetenv("MV_WQLIB_LOG");
@@ -82,10 +47,7 @@ class JobMonitorPrint : public ::testing::Test {
     std::string json = R"({"printer": "Morva Demo Printer", "document": ")" + name + R"(", "units": "px",
         "ddmid": {)" + settings + R"(},
         "pages": [{"ops": [{"op": "line", "from": [100, 100], "to": [400, 300]}]}]})";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    return morva::print_host::print_document(doc);
+    return morva::test::PrintJson(json, root_.path());
   }
   std::vector<std::string> set_lines() const {
     std::vector<std::string> out;
@@ -93,12 +55,7 @@ class JobMonitorPrint : public ::testing::Test {
       if (line.rfind("Set: ", 0) == 0) out.push_back(line);
     return out;
   }
-  std::vector<std::string> log() const {
-    std::ifstream in(log_path_);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
+  std::vector<std::string> log() const { return morva::test::ReadLogLines(log_path_); }
 
   morva::test::TempRoot root_;
   std::string log_path_;

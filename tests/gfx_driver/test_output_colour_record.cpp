@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "pdl_decode.h"
 #include "png_file.h"
 #include "print_job.h"
@@ -21,9 +22,7 @@ using morva::tools::PdlItem;
 class ColourRecordPrint : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    morva::test::InstallDemoPrinter();
     // A colour image of many colours (more than the page's colour set
     // holds) and a grey one.
     std::vector<unsigned char> colour, grey;
@@ -56,15 +55,8 @@ class ColourRecordPrint : public ::testing::Test {
           {"op": "pen", "style": "solid", "width": 0},
           {"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) + ", 1000, 3000, 3000]}]}";
     json += "]}";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    auto r = morva::print_host::print_document(doc);
-    EXPECT_TRUE(r.ok) << r.error << " " << r.failed_entry;
+    const auto decoded = morva::test::DecodeJob(morva::test::PrintJson(json, root_.path()));
     Printed out;
-    if (!r.ok) return out;
-    auto decoded = morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(r.job_id));
-    EXPECT_TRUE(decoded.ok) << decoded.error << " at " << decoded.error_offset;
     for (const PdlItem& i : decoded.items) {
       if (i.kind != PdlItem::Operator) continue;
       if (i.text == "Ec") {

@@ -14,6 +14,8 @@
 #include <nlohmann/json.hpp>
 
 #include "ddd_builder.h"
+#include "fax_device_printer.h"
+#include "gfx_print_job.h"
 #include "gfx_demo.h"
 #include "pdl_decode.h"
 #include "print_job.h"
@@ -24,25 +26,6 @@
 #include "win/spooler.h"
 
 namespace {
-
-// A "DFAX002" list: the 1442-byte head (tag, count), then one 820-byte entry
-// per destination (number at 2, name at 262).
-std::string destination_list(const std::vector<std::pair<std::u16string, std::u16string>>& entries) {
-  std::string blob(1442 + 820 * entries.size(), '\0');
-  auto put_text = [&](std::size_t at, const std::u16string& text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      blob[at + 2 * i] = static_cast<char>(text[i] & 0xFF);
-      blob[at + 2 * i + 1] = static_cast<char>(text[i] >> 8);
-    }
-  };
-  put_text(0, u"DFAX002");
-  blob[16] = static_cast<char>(entries.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    put_text(1442 + 820 * i + 2, entries[i].second);
-    put_text(1442 + 820 * i + 262, entries[i].first);
-  }
-  return blob;
-}
 
 int occurrences(const std::string& text, const std::string& what) {
   int n = 0;
@@ -56,50 +39,17 @@ class FaxJobMonitor : public ::testing::Test {
     // The demo database as a fax device with room for the fax attribute
     // lines, the job-monitor switch as an item and a header line that
     // carries the registration's id.
-    std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
-    nlohmann::json d = nlohmann::json::parse(in);
-    d["main"]["fields"]["23"] = 1;
-    d["main"]["fields"]["24"] = 100;
-    d["main"]["fields"]["25"] = 600;
-    d["main"]["fields"]["27"] = nlohmann::json::array({0x0100, 0x0200});
-    auto& records = d["main"]["records"];
-    records.push_back(
-        {{"kind", 4}, {"id", 1321}, {"name", "Job Monitor"}, {"default", 1}, {"choices", {18, 19}}, {"name2", "Job Monitor"}});
-    nlohmann::json line = nlohmann::json::object();
-    line["kind"] = 15;
-    line["ddmid"] = 1321;
-    line["command"] = "@PJL SET JOBID=";
-    line["flags"] = 1;
-    for (std::size_t i = 0; i < records.size(); ++i)
-      if (records[i].value("command", "") == "@PJL ENTER LANGUAGE=") {
-        records.insert(records.begin() + static_cast<std::ptrdiff_t>(i), line);
-        break;
-      }
-    const std::string folder = root_.path() + "/fax_monitor_database";
-    std::filesystem::create_directories(folder);
-    morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
-
+    morva::test::InstallDemoPrinterWith(root_.path() + "/fax_monitor_database", [](nlohmann::json& d) {
+      morva::test::MakeFaxDevice(d, false);
+      morva::test::AddJobMonitorHeaderLine(d);
+    });
     log_path_ = root_.file("wqlib.log");
-    setenv("MV_WQLIB_LOG", log_path_.c_str(), 1);
-    unsetenv("MV_WQLIB_REFUSE");
-    std::u16string dir = u"Z:";
-    for (char ch : std::string(MORVA_BIN_DIR) + "/") dir += ch == '/' ? u'\\' : static_cast<char16_t>(ch);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Orvanto\\JobTracer\\JbTrc", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, u"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
-                             static_cast<DWORD>((dir.size() + 1) * sizeof(char16_t))),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    morva::test::RegisterJobMonitorClient(log_path_);
   }
   void TearDown() override { unsetenv("MV_WQLIB_LOG"); }
 
   void write_list(const std::vector<std::pair<std::u16string, std::u16string>>& entries) {
-    morva::test::write_file(morva::platform::native_path(u"C:\\fax\\addresses.tmp"), destination_list(entries));
+    morva::test::write_file(morva::platform::native_path(u"C:\\fax\\addresses.tmp"), morva::test::FaxDestinationList(entries));
   }
 
   morva::print_host::PrintResult print(const std::string& settings) {
@@ -107,10 +57,7 @@ class FaxJobMonitor : public ::testing::Test {
     const std::string json = R"({"printer": "Morva Demo Printer", "document": "Fax", "units": "px",
         "ddmid": {"375": "C:\\fax\\addresses.tmp", "377": 1, "1321": 1, )" + settings + R"(},
         "pages": [{"ops": [{"op": "rectangle", "rect": [100, 100, 900, 900]}]}]})";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    return morva::print_host::print_document(doc);
+    return morva::test::PrintJson(json, root_.path());
   }
 
   // The spool files of the jobs of the print `r` (its own job and those
@@ -125,12 +72,7 @@ class FaxJobMonitor : public ::testing::Test {
     }
     return out;
   }
-  std::vector<std::string> log() const {
-    std::ifstream in(log_path_);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
+  std::vector<std::string> log() const { return morva::test::ReadLogLines(log_path_); }
   long count_log(const std::string& prefix) const {
     const auto lines = log();
     return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "printer_dc.h"
@@ -26,11 +27,7 @@ using morva::tools::PdlItem;
 
 class StampEscapes : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
-  }
+  void SetUp() override { morva::test::InstallDemoPrinter(); }
 
   // A DC whose settings name a page stamp (mode B: not over the whole area)
   // when `stamp` is set.

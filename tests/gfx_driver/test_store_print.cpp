@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "temp_root.h"
@@ -23,9 +24,7 @@ using morva::tools::PdlItem;
 class StorePrint : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    morva::test::InstallDemoPrinter();
     morva::platform::reset_message_boxes();
   }
   void TearDown() override { morva::platform::reset_message_boxes(); }
@@ -38,10 +37,7 @@ class StorePrint : public ::testing::Test {
       json += std::string(i ? "," : "") + R"({"ops": [{"op": "rectangle", "rect": [)" + std::to_string(100 + 10 * i) +
               ", 100, 900, 900]}]}";
     json += "]}";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    return morva::print_host::print_document(doc);
+    return morva::test::PrintJson(json, root_.path());
   }
 
   static std::vector<std::string> operators(const morva::tools::PdlDecodeResult& d) {

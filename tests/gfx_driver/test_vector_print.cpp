@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "gfx_demo.h"
+#include "gfx_print_job.h"
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "printer_dc.h"
@@ -23,11 +24,7 @@ using morva::tools::PdlDecodeResult;
 
 class VectorPrint : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
-  }
+  void SetUp() override { morva::test::InstallDemoPrinter(); }
   void TearDown() override { morva::platform::clear_spool_faults(); }
 
   // Prints one page of drawing calls (device pixels).
@@ -35,10 +32,7 @@ class VectorPrint : public ::testing::Test {
     std::string json = R"({"printer": "Morva Demo Printer", "document": "Test", "units": "px", "pages": [)";
     for (int i = 0; i < pages; ++i) json += std::string(i ? "," : "") + R"({"ops": [)" + ops + "]}";
     json += "]}";
-    morva::print_host::Document doc;
-    std::string error;
-    EXPECT_TRUE(morva::print_host::parse_document(json, "doc.json", root_.path(), &doc, &error)) << error;
-    auto r = morva::print_host::print_document(doc);
+    auto r = morva::test::PrintJson(json, root_.path());
     if (r.ok) decoded_ = morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(r.job_id));
     return r;
   }

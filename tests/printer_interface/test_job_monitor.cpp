@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "job_monitor_registry.h"
 #include "pi/job_monitor.h"
 #include "settings/common/module_state.h"
 #include "temp_root.h"
@@ -46,22 +47,8 @@ class JobMonitorTest : public ::testing::Test {
     unsetenv("MV_WQLIB_CLIENT");
     unsetenv("MV_WQLIB_JOB");
   }
-  void install(const std::u16string& dir) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Orvanto\\JobTracer\\JbTrc", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, u"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
-                             static_cast<DWORD>((dir.size() + 1) * sizeof(char16_t))),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-  }
-  std::vector<std::string> log() const {
-    std::ifstream in(log_path_);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
+  void install(const std::u16string& dir) { morva::test::InstallJobMonitorLibrary(dir); }
+  std::vector<std::string> log() const { return morva::test::ReadLogLines(log_path_); }
   static JobMonitorEntry entry(const char* document) {
     JobMonitorEntry e;
     e.port = "IP_127.0.0.1";

@@ -27,8 +27,9 @@ inline constexpr DWORD kColourClassNone = 4;
 // is deleted then). 0 or -1.
 INT OpenImageDocument(PDEV* pdev);
 void CloseImageDocument(PDEV* pdev);
-// At every logical page start: the page colour set and classification
-// start again, and the page decides whether its images are turned.
+// At every logical page start: classification starts again (the page
+// colour and the page colour set at the first page of a sheet), and the
+// page decides whether its images are turned.
 void BeginImagePage(PDEV* pdev);
 // 1 when the page's paper runs through the printer in the other direction
 // than its layout needs (the job's tray feed words against the page's
@@ -48,10 +49,20 @@ BOOL RenderImage(PDEV* pdev, CLIPOBJ* pco, SURFOBJ* psoSrc, SURFOBJ* psoMask, LO
 inline constexpr ROP4 kBrushRopNotGiven = 0xFFFFFFFF;
 BOOL SetBrush(PDEV* pdev, BYTE target, const POINTL* brush_origin, BRUSHOBJ* pbo, ROP4 rop4);
 
-// A single colour (0x00RRGGBB) as the printer gets it: colour space 3 with
-// one grey byte, or 4 with the packed RGB; 0 or -1. Object kind 0 is the
+// A single colour (0x00RRGGBB) as the printer gets it, after the page
+// colour detection: colour space 3 with one grey byte, or 4 with the
+// packed RGB; 0 or -1. Object kind 0 is the
 // colour of an image (a stencil's paint), 1 line art and text.
 INT ConvertSolidColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed, DWORD object_kind = 1);
+
+// The page colour detection of one colour (text, pens, brushes): a colour
+// that is not grey marks the page as colour while its colour is still
+// open, and the colour joins the page colour set. 0, or -1.
+INT DetectSolidColour(PDEV* pdev, DWORD rgb);
+// The text colour as the printer gets it: detected for the page colour;
+// while output is suppressed (stamps, headers) it goes out as RGB as it
+// stands, else converted as line art and text. 0 or -1.
+INT ConvertTextColour(PDEV* pdev, DWORD rgb, BYTE* space, DWORD* packed);
 
 // 1 when the pixels are grey within the tolerance of classification.
 bool IsNearGrey(BYTE r, BYTE g, BYTE b);
