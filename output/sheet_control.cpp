@@ -143,6 +143,9 @@ INT WriteBlankPage(PDEV* pdev, WORD source) {
     d->duplex_value = page_duplex(pdev);
     r |= put_duplex(pdev);
   }
+  // A blank page has nothing of colour on it: an automatic colour job
+  // sends it grey, whatever the page before it was.
+  if (d->job.colour_mode == 0 || d->job.device_colour_override) d->page_colour_mode = 1;
   r |= RecordSheetStart(pdev);
   r |= page_begin(pdev, d->job.colour_mode ? 3 : 1, source);
   if (IsVersionAtLeast(d->job.pdl_version, kVersionBlankValue))
