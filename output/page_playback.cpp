@@ -8,6 +8,7 @@
 #include "output/document_control.h"
 #include "output/page_recording.h"
 #include "output/recorded_pages.h"
+#include "output/sheet_control.h"
 #include "output/spool_stream.h"
 #include "render/pdl_operators.h"
 #include "render/pdl_writer.h"
@@ -74,13 +75,14 @@ INT put_bytes(PDEV* pdev, const void* bytes, DWORD n) {
   return pdev->document->sink->Write(bytes, n) == static_cast<long>(n) ? 0 : -1;
 }
 
-// A side with nothing on it: the latest page begin, the identity, the
-// sheet end and the page end.
+// A side with nothing on it: the latest page begin (in a blank page's
+// colour), the identity, the sheet end and the page end.
 INT write_blank_page(PDEV* pdev) {
   RecordingControl* r = rec(pdev);
   PdlWriter* w = pdev->writer;
   const PageBeginRecord& b = r->last_begin;
-  INT result = PdlWriter_BeginPage(w, b.colour, b.source, b.paper_code, b.width_mm, b.height_mm);
+  INT result =
+      PdlWriter_BeginPage(w, BlankPageColour(pdev->document->job), b.source, b.paper_code, b.width_mm, b.height_mm);
   static constexpr float kIdentity[6] = {1, 0, 0, 1, 0, 0};
   result |= PdlWriter_SetMatrix(w, kIdentity);
   if (pdev->document->job.pdl_version >= 0x01020000)

@@ -110,6 +110,10 @@ TEST_F(ColourPagesPrint, BlankAndCopiedPagesKeepTheirOwnColour) {
        R"("devmode": {"dmDuplex": "2"}, "ddmid": {"15": 2, "270": 0, "12": 2, "18": 1, "1312": 1})",
        {G, G, C},
        {{-1, 1}, {2, 2}, {1, 1}, {0, 1}, {-1, 1}, {2, 2}, {1, 1}, {0, 1}}},
+      // A booklet of one page played last first: the side with neither of
+      // its two pages is written blank, and grey.
+      {"booklet of one page, reverse order", R"("ddmid": {"15": 2, "270": 0, "321": 2, "1312": 1})", {C},
+       {{0, 2}, {-1, 1}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
