@@ -175,14 +175,30 @@ INT PlayBackCopies(PDEV* pdev) {
   RecordingControl* r = rec(pdev);
   if (!r || !(r->word & kRecordOpen) || IsRecordingOpen(pdev->stream) != 1) return -1;
   int copies = r->job.driver_collation ? std::max<int>(r->job.copies, 1) : 1;
+  DocumentControl* d = pdev->document;
+  const JobSettings& job = d->job;
+  // Each copy has its own banner page (kind 2): in front of its pages, or
+  // behind them when they are played last first. It is written as it
+  // stands, not recorded.
+  const bool banner = job.banner == 2;
   DWORD cache = PdlWriter_EnableCache(pdev->writer, 0);
   INT result = 0;
+  r->playing = 1;
   for (int copy = 0; copy < copies; ++copy) {
     // A new copy starts on a sheet of its own.
-    if (copy > 0 && pdev->document->job.pdl_version >= kVersionSheetChange)
-      result |= render::Pdl_OpSheetChange(pdev->document->sink);
+    if (copy > 0) result |= FinishSpecialSheet(pdev, d->page_source, 1);
+    if (banner && !r->job.reverse_order) {
+      result |= WriteBlankPage(pdev, job.banner_tray);
+      result |= FinishSpecialSheet(pdev, job.banner_tray, 2);
+    }
     result |= r->job.booklet ? PlayBackBooklet(pdev) : PlayBackAllPages(pdev);
+    if (banner && r->job.reverse_order) {
+      result |= WriteBlankPage(pdev, job.banner_tray);
+      if (job.pdl_version < kVersionSheetChange && NeedsBackFaceFill(pdev, 2))
+        result |= WriteBlankPage(pdev, job.banner_tray);
+    }
   }
+  r->playing = 0;
   PdlWriter_EnableCache(pdev->writer, cache);
   return result;
 }

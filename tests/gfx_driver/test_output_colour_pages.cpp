@@ -8,40 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "gfx_print_job.h"
+#include "output_collating_printer.h"
 #include "png_file.h"
-#include "settings/database/ddd_file.h"
-#include "settings/items/item_access.h"
-#include "settings/stores/printer_settings.h"
 
 namespace {
 
 using morva::tools::PdlItem;
 
-constexpr DWORD kCollatingVersion = 0x01010903;
-
 class ColourPagesPrint : public morva::test::PrintTest {
  protected:
   void SetUp() override {
-    // Capability bits and PDL version of a printer the driver collates for.
-    morva::test::InstallDemoPrinterWith(root_.path() + "/collating_database", [](nlohmann::json& d) {
-      d["main"]["fields"]["26"] = d["main"]["fields"]["26"].get<long>() | 0x30000;
-    });
-    std::u16string name = morva::gfx_demo::kDemoPrinter;
-    HANDLE h = nullptr;
-    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    ASSERT_TRUE(OpenPrinterW(name.data(), &h, &access));
-    DddHandle* db = DddOpen(h);
-    ASSERT_NE(db, nullptr);
-    std::vector<BYTE> block(7972), devmode(5988);
-    EXPECT_EQ(ReadPrinterSettings(h, block.data(), db), 1);
-    DWORD version = kCollatingVersion;
-    EXPECT_TRUE(SetItemValue(8205, devmode.data(), block.data(), sizeof version, 5, &version));
-    EXPECT_EQ(InitializePrinterSettings(h, block.data(), db, TRUE), 1);
-    DddClose(db);
-    ClosePrinter(h);
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    morva::test::InstallCollatingPrinter(root_.path() + "/collating_database", 0x01010903);
+    if (HasFatalFailure()) return;
     // A colour image of many colours and a grey one.
     std::vector<unsigned char> colour, grey;
     for (int i = 0; i < 16 * 16; ++i) {
