@@ -2,9 +2,9 @@
 // 20-page document and a 20-page job played last page first, each printed
 // on the demo printer through the print host and the real graphics driver,
 // beside the same pages printed straight to the spooler and beside writing
-// the job's output bytes once to a file. Prints the time and output bytes
-// of each and the ratios of each playback's time to both anchors, measured
-// in the same run.
+// the job's output bytes once to a file. Prints the time, output bytes and
+// the most the driver's temp files held of each, and the ratios of each
+// playback's time to both anchors, measured in the same run.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -20,6 +20,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bench_temp_watch.h"
 #include "ddd_builder.h"
 #include "bench_print_machine.h"
 #include "gfx_demo.h"
@@ -36,6 +37,7 @@ struct Totals {
   double seconds = 0;
   double bytes = 0;
   double copy_seconds = 0;  // writing the same output bytes once
+  double temp_bytes = 0;    // the most the driver's temp files held
   int runs = 0;
 };
 std::map<std::string, Totals> g_totals;
@@ -81,9 +83,11 @@ void run(benchmark::State& state, const std::string& name, int pages, const std:
   }
   Totals& t = g_totals[name];
   for (auto _ : state) {
+    morva::bench::TempFileWatch watch;
     auto start = std::chrono::steady_clock::now();
     auto r = morva::print_host::print_document(doc);
     t.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    t.temp_bytes += static_cast<double>(watch.peak());
     if (!r.ok) {
       state.SkipWithError(r.error.c_str());
       return;
@@ -124,10 +128,10 @@ int main(int argc, char** argv) {
       if (played.runs == 0 || straight.runs == 0 || straight.seconds <= 0) return;
       double a = played.seconds / played.runs, b = straight.seconds / straight.runs;
       double c = played.copy_seconds / played.runs;
-      std::printf("%s: %.1f ms, %.0f output bytes; straight print %.1f ms, %.0f bytes; ratio %.3g; "
-                  "writing its bytes once %.2f ms, ratio %.3g\n",
-                  what, a * 1000, played.bytes / played.runs, b * 1000, straight.bytes / straight.runs, a / b, c * 1000,
-                  c > 0 ? a / c : 0.0);
+      std::printf("%s: %.1f ms, %.0f output bytes, %.0f temp-file bytes at most; straight print %.1f ms, %.0f bytes; "
+                  "ratio %.3g; writing its bytes once %.2f ms, ratio %.3g\n",
+                  what, a * 1000, played.bytes / played.runs, played.temp_bytes / played.runs, b * 1000,
+                  straight.bytes / straight.runs, a / b, c * 1000, c > 0 ? a / c : 0.0);
     };
     report("100-page booklet", g_totals["booklet"], g_totals["straight 100"]);
     report("10 collated copies of 20 pages", g_totals["copies"], g_totals["straight 20"]);

@@ -114,6 +114,11 @@ INT ReadFaxJobSettings(PDEV* pdev, FaxJobSettings* out) {
   return 0;
 }
 
+void CarryOverJobFileSettings(void* new_settings, void* old_settings, void* printer_data) {
+  static constexpr WORD kJobFileSettings[] = {374, 375, 376, 377, 379, 380, 381};
+  for (WORD id : kJobFileSettings) CopySettingValue(id, new_settings, old_settings, printer_data);
+}
+
 INT ReplaceFaxJobContext(PDEV* pdev, const BYTE* block, DWORD size) {
   if (!pdev) return -1;
   if (!pdev->device_class_flag) return 0;

@@ -367,4 +367,16 @@ DWORD SheetOrientationCode(const JobSettings& job, const PageState& page) {
   return page.landscape ? 3 : 1;
 }
 
+void CopySettingValue(WORD ddmid, void* to, void* from, void* printer_data) {
+  WORD type = 0;
+  DWORD size = 0;
+  DWORD_PTR value = 0;
+  if (GetDdmValue(ddmid, from, printer_data, &type, &size, &value) != 0) return;
+  // A string goes in by the address of its pointer.
+  if (type == 6)
+    SetDdmValue(ddmid, to, printer_data, type, size, &value);
+  else
+    SetDdmValueByType(ddmid, to, printer_data, type, static_cast<DWORD>(value));
+}
+
 }  // namespace morva::gfx

@@ -8,6 +8,7 @@
 #include "output/document_control.h"
 #include "output/page_recording.h"
 #include "output/recorded_pages.h"
+#include "output/sheet_control.h"
 #include "output/spool_stream.h"
 #include "render/pdl_operators.h"
 #include "render/pdl_writer.h"
@@ -74,13 +75,14 @@ INT put_bytes(PDEV* pdev, const void* bytes, DWORD n) {
   return pdev->document->sink->Write(bytes, n) == static_cast<long>(n) ? 0 : -1;
 }
 
-// A side with nothing on it: the latest page begin, the identity, the
-// sheet end and the page end.
+// A side with nothing on it: the latest page begin (in a blank page's
+// colour), the identity, the sheet end and the page end.
 INT write_blank_page(PDEV* pdev) {
   RecordingControl* r = rec(pdev);
   PdlWriter* w = pdev->writer;
   const PageBeginRecord& b = r->last_begin;
-  INT result = PdlWriter_BeginPage(w, b.colour, b.source, b.paper_code, b.width_mm, b.height_mm);
+  INT result =
+      PdlWriter_BeginPage(w, BlankPageColour(pdev->document->job), b.source, b.paper_code, b.width_mm, b.height_mm);
   static constexpr float kIdentity[6] = {1, 0, 0, 1, 0, 0};
   result |= PdlWriter_SetMatrix(w, kIdentity);
   if (pdev->document->job.pdl_version >= 0x01020000)
@@ -173,14 +175,30 @@ INT PlayBackCopies(PDEV* pdev) {
   RecordingControl* r = rec(pdev);
   if (!r || !(r->word & kRecordOpen) || IsRecordingOpen(pdev->stream) != 1) return -1;
   int copies = r->job.driver_collation ? std::max<int>(r->job.copies, 1) : 1;
+  DocumentControl* d = pdev->document;
+  const JobSettings& job = d->job;
+  // Each copy has its own banner page (kind 2): in front of its pages, or
+  // behind them when they are played last first. It is written as it
+  // stands, not recorded.
+  const bool banner = job.banner == 2;
   DWORD cache = PdlWriter_EnableCache(pdev->writer, 0);
   INT result = 0;
+  r->playing = 1;
   for (int copy = 0; copy < copies; ++copy) {
     // A new copy starts on a sheet of its own.
-    if (copy > 0 && pdev->document->job.pdl_version >= kVersionSheetChange)
-      result |= render::Pdl_OpSheetChange(pdev->document->sink);
+    if (copy > 0) result |= FinishSpecialSheet(pdev, d->page_source, 1);
+    if (banner && !r->job.reverse_order) {
+      result |= WriteBlankPage(pdev, job.banner_tray);
+      result |= FinishSpecialSheet(pdev, job.banner_tray, 2);
+    }
     result |= r->job.booklet ? PlayBackBooklet(pdev) : PlayBackAllPages(pdev);
+    if (banner && r->job.reverse_order) {
+      result |= WriteBlankPage(pdev, job.banner_tray);
+      if (job.pdl_version < kVersionSheetChange && NeedsBackFaceFill(pdev, 2))
+        result |= WriteBlankPage(pdev, job.banner_tray);
+    }
   }
+  r->playing = 0;
   PdlWriter_EnableCache(pdev->writer, cache);
   return result;
 }

@@ -284,6 +284,7 @@ INT RecordSheetStart(PDEV* pdev) {
   RecordingControl* r = rec(pdev);
   if (!r) return -1;
   if (r->word & kRecordPage) return -1;  // one page at a time
+  if (r->playing) return 0;
   const ImpositionJob& j = r->job;
   if (j.booklet) return record_sheet(pdev, kKindsBooklet, kBookletCapacity);
   if (j.tiling) return record_sheet(pdev, kKindsTiling, j.copies_by_playback ? kCopiesCapacity : 1);

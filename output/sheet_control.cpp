@@ -66,6 +66,8 @@ bool per_page_changes(const DocumentControl* d) { return d->job.per_page_duplex 
 
 BYTE SheetMediaCode(PDEV* pdev) { return sheet_media_code(pdev); }
 
+BYTE BlankPageColour(const JobSettings& job) { return job.colour_mode ? 3 : 1; }
+
 BOOL IsBannerTrayUsable(PDEV* pdev) {
   DocumentControl* d = doc(pdev);
   return d && d->job.banner_tray != 0;
@@ -143,8 +145,11 @@ INT WriteBlankPage(PDEV* pdev, WORD source) {
     d->duplex_value = page_duplex(pdev);
     r |= put_duplex(pdev);
   }
+  // A blank page has nothing of colour on it: an automatic colour job
+  // sends it grey, whatever the page before it was.
+  if (d->job.colour_mode == 0 || d->job.device_colour_override) d->page_colour_mode = 1;
   r |= RecordSheetStart(pdev);
-  r |= page_begin(pdev, d->job.colour_mode ? 3 : 1, source);
+  r |= page_begin(pdev, BlankPageColour(d->job), source);
   if (IsVersionAtLeast(d->job.pdl_version, kVersionBlankValue))
     r |= render::Pdl_OpSheetEndValue(sink(pdev), kBlankSheetEndValue);
   else

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "output/document_control.h"
+#include "output/fax_jobs.h"
 #include "render/paper_select.h"
 #include "render/drawing_core.h"
 #include "render/text_output.h"
@@ -354,17 +355,7 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
     BYTE fresh[kDriverDevmodeBytes];
     std::memcpy(fresh, new_pdev->settings, sizeof fresh);
     std::memcpy(new_pdev->settings, old_pdev->settings, sizeof fresh);
-    for (WORD id : kCarried) {
-      WORD type = 0;
-      DWORD size = 0;
-      DWORD_PTR value = 0;
-      if (GetDdmValue(id, fresh, new_pdev->printer_data, &type, &size, &value) != 0) continue;
-      // A string goes in by the address of its pointer.
-      if (type == 6)
-        SetDdmValue(id, new_pdev->settings, new_pdev->printer_data, type, size, &value);
-      else
-        SetDdmValueByType(id, new_pdev->settings, new_pdev->printer_data, type, static_cast<DWORD>(value));
-    }
+    for (WORD id : kCarried) CopySettingValue(id, new_pdev->settings, fresh, new_pdev->printer_data);
     if (PdevGetNumber(old_pdev, 1350)) {
       DWORD duplex = static_cast<DWORD>(PdevGetNumber(new_pdev, 16));
       WORD type = 0;
@@ -383,6 +374,8 @@ BOOL reset_pdev(PDEV* old_pdev, PDEV* new_pdev) {
     }
   } else if (new_pdev->document) {
     CopyDevmodeExtension(new_pdev->settings, old_pdev->settings);
+    if (old_pdev->device_class_flag)
+      CarryOverJobFileSettings(new_pdev->settings, old_pdev->settings, new_pdev->printer_data);
     SetDdmValueByType(334, new_pdev->settings, new_pdev->printer_data, 1,
                       static_cast<DWORD>(PdevGetNumber(old_pdev, 334)));
   }

@@ -23,6 +23,11 @@ struct FaxJobSettings {
 };
 
 INT ReadFaxJobSettings(PDEV* pdev, FaxJobSettings* out);
+// At a PDEV reset before the job output began: the fax job's own settings
+// (the settings and address files, the cover, the destination count and
+// cover only) go from the old settings copy to the new one, so that a
+// DEVMODE changed within the document keeps the fax job it belongs to.
+void CarryOverJobFileSettings(void* new_settings, void* old_settings, void* printer_data);
 // A fax job of cover only (setting 381 on a fax device): its own pages are
 // not printed and the cover page is its one logical page.
 BOOL IsCoverOnlyFax(PDEV* pdev);

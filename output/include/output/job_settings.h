@@ -135,5 +135,8 @@ INT FillPageGeometry(PDEV* pdev, PageState* page);
 INT FillSheetGeometry(PDEV* pdev, PageState* page);
 // The sheet orientation code (1-4) written with every page start.
 DWORD SheetOrientationCode(const JobSettings& job, const PageState& page);
+// Copies one setting's value (a number, or a string whole) from the
+// settings copy `from` to `to`; a setting `from` does not hold is left.
+void CopySettingValue(WORD ddmid, void* to, void* from, void* printer_data);
 
 }  // namespace morva::gfx

@@ -124,6 +124,7 @@ struct RecordingControl {
   PageBeginRecord last_begin;  // the latest page begin, for blank sides
   DWORD has_begin;
   PlacedImageProgress placed;
+  DWORD playing;  // recorded pages are being played: sheets are written, not recorded
 };
 
 // Takes the layout decisions from the PDEV's settings and sets the cells

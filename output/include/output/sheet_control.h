@@ -17,6 +17,9 @@ BOOL NeedsBackFaceFill(PDEV* pdev, int mode);
 // forced or in reverse order, then the skipped side is counted.
 INT FillBlankBackFace(PDEV* pdev, BOOL force);
 INT WriteBlankPage(PDEV* pdev, WORD source);
+// The colour byte of a blank page: grey unless the job has a colour mode
+// of its own (an automatic job's blank page has nothing to decide on).
+BYTE BlankPageColour(const JobSettings& job);
 INT FinishSpecialSheet(PDEV* pdev, WORD source, int mode);
 // A sheet's end counted: printed unless `skipped`.
 void CountSheet(PDEV* pdev, BOOL skipped);
