@@ -151,7 +151,8 @@ constexpr EditFieldData kProtectedSecondCodeField{kEditText | kEditLenient | kEd
 constexpr EditFieldData kNumberField{kTextField, 3, &kNumberRule, nullptr, kValidateAlways, nullptr};
 constexpr EditFieldData kLenientNumberField{kTextField | kEditLenient, 3, &kNumberRule, nullptr, kValidateAlways,
                                             nullptr};
-// Hour and minute: whole numbers of two digits.
+// Hour and minute: whole numbers of two digits (their range is checked
+// when they are stored).
 constexpr UnitRecord kWhole{0, 0};
 constexpr EditFieldData kPairField{kEditNumeric, 2, nullptr, &kWhole, kValidateAlways, nullptr};
 

@@ -8,6 +8,7 @@
 #include "property_sheets/stamp_preview.h"
 #include "settings/common/common_utils.h"
 #include "settings/common/module_state.h"
+#include "settings/database/ddd_queries.h"
 #include "settings/items/item_access.h"
 #include "settings/items/item_info.h"
 #include "win/gdi.h"
@@ -18,6 +19,7 @@ INT FilledBalanceCells(LONG value, INT level);
 namespace {
 
 constexpr WORD kBalanceOn = 1315;
+constexpr WORD kColourMode = 270;
 constexpr WORD kColorant = 391;
 constexpr INT kSwitch = 1227;
 constexpr WORD kLevelSettings[4][3] = {{401, 402, 403}, {392, 393, 394}, {395, 396, 397}, {398, 399, 400}};
@@ -38,6 +40,15 @@ bool read_number(void* devmode, void* printer_data, WORD ddmid, LONG* out) {
   return true;
 }
 
+// The stamp shows in grey where the job prints in black only: on a model
+// whose database says so, or with the colour mode set to black and white.
+// A database that cannot say counts as colour.
+BOOL OutputIsBlackAndWhite(DddHandle* database, void* devmode, void* printer_data) {
+  if (database && DddGetColorCapability(database) == 1) return TRUE;
+  LONG mode = 0;
+  return read_number(devmode, printer_data, kColourMode, &mode) && mode == 1;
+}
+
 LRESULT CALLBACK StampPreviewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_PAINT) return PictureDefaultProc(window, message, wParam, lParam, kind_data(window));
   PAINTSTRUCT paint{};
@@ -46,10 +57,8 @@ LRESULT CALLBACK StampPreviewProc(HWND window, UINT message, WPARAM wParam, LPAR
   if (dc && context) {
     RECT client{};
     GetClientRect(window, &client);
-    // A device that prints in black only shows the stamp in grey.
-    const BOOL monochrome =
-        context->state && context->state->database && !IsDeviceColorCapable(context->state->database,
-                                                                             context->current.devmode);
+    const BOOL monochrome = context->state && OutputIsBlackAndWhite(context->state->database, context->current.devmode,
+                                                                     context->current.printer_data);
     DrawStampPreview(GetResourceModule(), dc, &client, context->current.devmode, context->current.printer_data,
                      monochrome);
   }

@@ -349,6 +349,8 @@ INT GetControlValueRange(ControlEvent* event, const ControlRecord* record, LONG*
     const WORD type = info->kind == kItemKindText ? 3 : info->value_type;
     *minimum = GetTypedValue(type, ItemInfo_GetChoiceAt(info, 0));
     *maximum = GetTypedValue(type, ItemInfo_GetChoiceAt(info, 1));
+  } else if (info->kind == kItemKindNumber && info->count == 1 && ClockSettingLargest(ddmid, maximum)) {
+    *minimum = GetTypedValue(info->value_type, ItemInfo_GetChoiceAt(info, 0));
   } else {
     return 0;
   }

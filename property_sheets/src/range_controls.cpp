@@ -123,7 +123,11 @@ void spin_step(ControlEvent* event, const ControlRecord* record, const UpDownDat
   if (field) SetFocus(field);
   LONG typed = 0;
   bool has_typed = false;
-  if (buddy && edit) {
+  // A control that keeps its buddy's number (UDS_SETBUDDYINT) has already
+  // stepped from the typed value and written the result there: its position
+  // is the value, and the buddy's text is no longer what the user typed.
+  const bool owns_buddy = spin && (GetWindowLongW(spin, GWL_STYLE) & UDS_SETBUDDYINT);
+  if (buddy && edit && !owns_buddy) {
     LONG parsed = 0;
     has_typed = ParseEditText(event, buddy, edit, TRUE, &parsed) == 0;
     // A length typed in the shown unit steps in the same unit.

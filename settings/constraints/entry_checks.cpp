@@ -93,6 +93,16 @@ bool empty_text_item(WORD ddmid, ConflictItem* item) {
   return true;
 }
 
+}  // namespace
+
+bool ClockSettingLargest(WORD ddmid, LONG* largest) {
+  if (ddmid != 451 && ddmid != 452) return false;
+  *largest = ddmid == 451 ? 23 : 59;
+  return true;
+}
+
+namespace {
+
 // The range a database item's first two choices give (kinds 13 or 14).
 bool item_range(const SettingsTarget* target, WORD ddmid, WORD type, LONG* smallest, LONG* largest) {
   DddHandle* db = target->database;
@@ -118,6 +128,8 @@ bool item_range(const SettingsTarget* target, WORD ddmid, WORD type, LONG* small
       }
     }
     if (choice) DddFreeValue(&choice, 0xFFFF);
+    // Only the smallest given: a clock bounds the largest.
+    if (!ok && n == 2) ok = ClockSettingLargest(ddmid, &bounds[1]);
   }
   DddFreeValue(&item, 0xFFFF);
   *smallest = bounds[0];

@@ -96,12 +96,17 @@ void stamp_page(SheetHost& host) {
   host.document_sheet([&](HWND sheet) {
     select_tab(sheet, 2);
     const Shown stamped = show(sheet, GetDlgItem(ui::current_page(sheet), 1451), "stamp-preview-draft.png");
-    // The middle of the page: blank without a stamp, the text with it.
-    bool differs = false;
-    for (INT y = 60; y < 100 && !differs; ++y)
-      for (INT x = 45; x < 100 && !differs; ++x) differs = stamped.at(x, y) != plain.at(x, y);
+    // The middle of the page: blank without a stamp, the text with it, in
+    // red (the demo model prints in colour).
+    bool differs = false, red = false;
+    for (INT y = 60; y < 100; ++y)
+      for (INT x = 45; x < 100; ++x) {
+        const COLORREF c = stamped.at(x, y);
+        differs = differs || c != plain.at(x, y);
+        red = red || (GetRValue(c) > 150 && GetGValue(c) < 90 && GetBValue(c) < 90);
+      }
     report("stamp-preview-none.png", "the page alone", plain.width > 0 && plain.at(60, 80) == kWhite);
-    report("stamp-preview-draft.png", "\"DRAFT\" over the middle of the page", differs);
+    report("stamp-preview-draft.png", "red \"DRAFT\" over the middle of the page", differs && red);
     ui::write_png(sheet, g_folder + "/stamp-page.png");
     std::printf("  %-36s the whole page\n", "stamp-page.png");
     ui::press_cancel(sheet);

@@ -42,6 +42,11 @@ struct EntryCheckState {
   LONG decimals;      // decimal places of the field
 };
 
+// The largest value of a number setting whose database item gives only
+// its smallest: the timed print's hour (23) and minute (59), bounded by the
+// clock. False for any other setting.
+bool ClockSettingLargest(WORD ddmid, LONG* largest);
+
 // Check kinds (the sheet keeps one per setting): 8 range, 12 range and then
 // the conflict message, 16 the stamp limit, 1 nothing to check, 4, 36 and
 // 132 the conflict message, 68 and 100 the conflict message and the image
