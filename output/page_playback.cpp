@@ -114,7 +114,7 @@ BYTE ComputePlaybackColour(PDEV* pdev, WORD page, int partner) {
   }
   BYTE colour = playback_colour(pdev, e.colour_mode);
   render::PageColourSet_GetColourMode(&e.colour_set, colour, &colour);
-  rec(pdev)->page_colour_mode = e.colour_mode;
+  if (RecordingControl* r = rec(pdev)) r->page_colour_mode = e.colour_mode;
   return colour;
 }
 
