@@ -101,6 +101,23 @@ RecordedPage page_entry(PDEV* pdev, WORD page) {
 
 }  // namespace
 
+BYTE ComputePlaybackColour(PDEV* pdev, WORD page, int partner) {
+  RecordedPage e = page_entry(pdev, page);
+  if (partner >= 0) {
+    // Two pages on one side: their colours together, colour when either is.
+    const RecordedPage p = page_entry(pdev, static_cast<WORD>(partner));
+    render::PageColourSet_AddList(&e.colour_set, &p.colour_set);
+    // A partner that stopped counting had more colours than it could hold
+    // (or colours it never saw): the side cannot be counted either.
+    if (!p.colour_set.enabled) render::PageColourSet_Disable(&e.colour_set);
+    e.colour_mode = e.colour_mode == 2 || p.colour_mode == 2 ? 2 : 1;
+  }
+  BYTE colour = playback_colour(pdev, e.colour_mode);
+  render::PageColourSet_GetColourMode(&e.colour_set, colour, &colour);
+  if (RecordingControl* r = rec(pdev)) r->page_colour_mode = e.colour_mode;
+  return colour;
+}
+
 INT PlayBackPageRecords(PDEV* pdev, WORD page, DWORD honoured, WORD source_override, const PlaybackCell& cell,
                         BYTE colour) {
   if (!pdev || !pdev->writer || IsRecordingOpen(pdev->stream) != 1) return -1;
@@ -150,9 +167,7 @@ INT PlayBackPage(PDEV* pdev, WORD page, DWORD honoured, const PlaybackCell& cell
   RecordingControl* r = rec(pdev);
   if (!r || !(r->word & kRecordOpen)) return 0;
   if (partner == page) return -1;
-  DWORD mode = page_entry(pdev, page).colour_mode;
-  if (partner >= 0 && page_entry(pdev, static_cast<WORD>(partner)).colour_mode == 2) mode = 2;
-  return PlayBackPageRecords(pdev, page, honoured, source_override, cell, playback_colour(pdev, mode));
+  return PlayBackPageRecords(pdev, page, honoured, source_override, cell, ComputePlaybackColour(pdev, page, partner));
 }
 
 INT PlayBackAllPages(PDEV* pdev) {

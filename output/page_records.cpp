@@ -220,10 +220,17 @@ INT BeginRecordedPage(DWORD kinds, PDEV* pdev, WORD page, DWORD colour_mode) {
   return PutPageRecord(pdev->stream, page, sizeof e, &e);
 }
 
-INT EndRecordedPage(PDEV* pdev, WORD) {
+INT EndRecordedPage(PDEV* pdev, WORD page) {
   RecordingControl* r = rec(pdev);
   if (!r || (r->word & (kRecordOpen | kRecordPage)) != (kRecordOpen | kRecordPage)) return -1;
   if (DrainDocumentSink(pdev) != 0) return -1;
+  // The page keeps the colours it drew, for playback to count them.
+  RecordedPage e{};
+  const render::PageColourSet* set = PageColourSetOf(pdev);
+  if (set && GetPageRecord(pdev->stream, page, sizeof e, &e) == 0) {
+    e.colour_set = *set;
+    if (PutPageRecord(pdev->stream, page, sizeof e, &e) != 0) return -1;
+  }
   INT result = EndPageRecording(pdev->stream);
   r->word &= ~0x3Fu;
   if (r->word != kRecordOpen) return -1;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "output/imposition.h"
+#include "render/page_colour_set.h"
 #include "win/types.h"
 
 namespace morva::gfx {
@@ -75,11 +76,13 @@ static_assert(sizeof(TransformRecord) == 72);
 #pragma pack(pop)
 
 // One entry per recorded page: its geometry in device dots (as drawn, the
-// printable area's origin at its top left) and its colour mode.
+// printable area's origin at its top left), its colour set and its colour
+// mode.
 struct RecordedPage {
   float page_width, page_height;
   float printable_left, printable_top, printable_right, printable_bottom;
   DWORD landscape;
+  render::PageColourSet colour_set;
   DWORD colour_mode;
 };
 
@@ -187,6 +190,10 @@ struct PlaybackCell {
 INT PlayBackPageRecords(PDEV* pdev, WORD page, DWORD honoured, WORD source_override, const PlaybackCell& cell,
                         BYTE colour);
 INT PlayBackPage(PDEV* pdev, WORD page, DWORD honoured, const PlaybackCell& cell, int partner, WORD source_override);
+// The colour byte of a played page begin: the page's (and its partner's)
+// recorded colour mode, and for a colour side its colour count while its
+// colour set still collects. The side's colour mode is kept on the PDEV.
+BYTE ComputePlaybackColour(PDEV* pdev, WORD page, int partner);
 INT PlayBackCopies(PDEV* pdev);
 INT PlayBackAllPages(PDEV* pdev);
 INT PlayBackTiledPage(PDEV* pdev, WORD page);
