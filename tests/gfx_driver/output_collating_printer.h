@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gfx_print_job.h"
@@ -14,6 +15,29 @@
 #include "settings/stores/printer_settings.h"
 
 namespace morva::test {
+
+// Writes settings into the printer's stored settings, each in its item's own
+// type; the default DEVMODE is not made again.
+inline void StorePrinterSettings(const std::vector<std::pair<WORD, DWORD>>& settings) {
+  std::u16string name = gfx_demo::kDemoPrinter;
+  HANDLE h = nullptr;
+  PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  ASSERT_TRUE(OpenPrinterW(name.data(), &h, &access));
+  DddHandle* db = DddOpen(h);
+  ASSERT_NE(db, nullptr);
+  std::vector<BYTE> block(7972), devmode(5988);
+  EXPECT_EQ(ReadPrinterSettings(h, block.data(), db), 1);
+  for (auto [id, value] : settings) {
+    WORD type = 0;
+    DWORD size = 0;
+    ItemValue old{};
+    EXPECT_EQ(GetItemValue(id, devmode.data(), block.data(), &type, &size, &old), 0) << id;
+    EXPECT_TRUE(SetItemValue(id, devmode.data(), block.data(), static_cast<DWORD>(-1), type, &value)) << id;
+  }
+  EXPECT_EQ(InitializePrinterSettings(h, block.data(), db, TRUE), 1);
+  DddClose(db);
+  ClosePrinter(h);
+}
 
 inline void InstallCollatingPrinter(const std::string& folder, DWORD pdl_version) {
   InstallDemoPrinterWith(folder, [](nlohmann::json& d) {

@@ -15,6 +15,7 @@
 #include "ddd_builder.h"
 #include "gfx_demo.h"
 #include "gfx_print_job.h"
+#include "output_collating_printer.h"
 #include "pdl_decode.h"
 #include "print_job.h"
 #include "settings/database/ddd_file.h"
@@ -32,28 +33,7 @@ constexpr DWORD kCollatingVersion = 0x01010903;
 class CopiesPrint : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The demo database with the capability bits of driver collation.
-    morva::test::InstallDemoPrinterWith(root_.path() + "/collating_database", [](nlohmann::json& d) {
-      d["main"]["fields"]["26"] = d["main"]["fields"]["26"].get<long>() | 0x30000;
-    });
-    // The PDL version of the printer (in its printer data) at which the
-    // driver collates.
-    std::u16string name = morva::gfx_demo::kDemoPrinter;
-    HANDLE h = nullptr;
-    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    ASSERT_TRUE(OpenPrinterW(name.data(), &h, &access));
-    DddHandle* db = DddOpen(h);
-    ASSERT_NE(db, nullptr);
-    std::vector<BYTE> block(7972), devmode(5988);
-    EXPECT_EQ(ReadPrinterSettings(h, block.data(), db), 1);
-    DWORD version = kCollatingVersion;
-    EXPECT_TRUE(SetItemValue(8205, devmode.data(), block.data(), sizeof version, 5, &version));
-    EXPECT_EQ(InitializePrinterSettings(h, block.data(), db, TRUE), 1);
-    DddClose(db);
-    ClosePrinter(h);
-    // The default DEVMODE again, from the changed printer data.
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
+    morva::test::InstallCollatingPrinter(root_.path() + "/collating_database", kCollatingVersion);
   }
 
   struct Printed {

@@ -19,6 +19,7 @@
 
 #include "ddd_builder.h"
 #include "gfx_demo.h"
+#include "output_collating_printer.h"
 #include "pdl_decode.h"
 #include "pi/print_prompt.h"
 #include "print_job.h"
@@ -64,24 +65,7 @@ class DocumentStart : public ::testing::Test {
 
   // The printer's stored settings with the prompt switched on for every job.
   void store_prompt_settings(std::vector<std::pair<WORD, DWORD>> settings) {
-    std::u16string name = morva::gfx_demo::kDemoPrinter;
-    HANDLE h = nullptr;
-    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    ASSERT_TRUE(OpenPrinterW(name.data(), &h, &access));
-    DddHandle* db = DddOpen(h);
-    ASSERT_NE(db, nullptr);
-    std::vector<BYTE> block(7972), devmode(5988);
-    EXPECT_EQ(ReadPrinterSettings(h, block.data(), db), 1);
-    for (auto [id, value] : settings) {
-      WORD type = 0;
-      DWORD size = 0;
-      ItemValue v{};
-      ASSERT_EQ(GetItemValue(id, devmode.data(), block.data(), &type, &size, &v), 0) << id;
-      EXPECT_TRUE(SetItemValue(id, devmode.data(), block.data(), static_cast<DWORD>(-1), type, &value)) << id;
-    }
-    EXPECT_EQ(InitializePrinterSettings(h, block.data(), db, TRUE), 1);
-    DddClose(db);
-    ClosePrinter(h);
+    morva::test::StorePrinterSettings(settings);
   }
 
   void SetUp() override {

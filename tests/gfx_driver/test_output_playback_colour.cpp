@@ -27,24 +27,8 @@ class PlaybackColourPrint : public morva::test::PrintTest {
     if (HasFatalFailure()) return;
     // The printer's settings ask the device for a colour count: the
     // override on, up to 15 colours, white not counted.
-    std::u16string name = morva::gfx_demo::kDemoPrinter;
-    HANDLE h = nullptr;
-    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    ASSERT_TRUE(OpenPrinterW(name.data(), &h, &access));
-    DddHandle* db = DddOpen(h);
-    ASSERT_NE(db, nullptr);
-    std::vector<BYTE> block(7972), devmode(5988);
-    EXPECT_EQ(ReadPrinterSettings(h, block.data(), db), 1);
-    for (auto [id, value] : {std::pair<WORD, DWORD>{4129, 1}, {5153, 1}, {5126, 15}}) {
-      WORD type = 0;
-      DWORD size = 0;
-      ItemValue old{};
-      ASSERT_EQ(GetItemValue(id, devmode.data(), block.data(), &type, &size, &old), 0) << id;
-      EXPECT_TRUE(SetItemValue(id, devmode.data(), block.data(), size, type, &value)) << id;
-    }
-    EXPECT_EQ(InitializePrinterSettings(h, block.data(), db, TRUE), 1);
-    DddClose(db);
-    ClosePrinter(h);
+    morva::test::StorePrinterSettings({{4129, 1}, {5153, 1}, {5126, 15}});
+    if (HasFatalFailure()) return;
     std::string error;
     ASSERT_TRUE(morva::gfx_demo::make_dc_devmode_default(morva::gfx_demo::kDemoPrinter, &error)) << error;
   }
