@@ -27,10 +27,16 @@ class DemoSheetTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error)) << error;
+    const std::string folder = database_folder();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
     reset_windows();
   }
   void TearDown() override { reset_windows(); }
+
+  // The folder of the device database to install with, empty for the demo
+  // printer's own.
+  virtual std::string database_folder() { return {}; }
 
   static void reset_windows() {
     platform::ui::reset();
@@ -129,5 +135,16 @@ class SheetUiTest : public DemoSheetTest {
   PFNPROPSHEETUI document_ = nullptr;
   PFNPROPSHEETUI device_ = nullptr;
 };
+
+// The text of a list view's cell.
+inline std::u16string ListCell(HWND list, INT row, INT column) {
+  WCHAR buffer[256] = {};
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = buffer;
+  item.cchTextMax = 256;
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return buffer;
+}
 
 }  // namespace morva::test

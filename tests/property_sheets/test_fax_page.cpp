@@ -42,15 +42,7 @@ constexpr INT kOk = 1092, kDefaults = 1090;
 constexpr INT kCover = 4023, kCoverButton = 4024, kSubject = 4107, kSenders = 4106, kCoverSender = 4116;
 constexpr INT kSenderList = 4301, kSenderName = 4302, kSenderCompany = 4303, kRegisterSender = 4320, kNewSender = 4319;
 
-std::u16string cell(HWND list, INT row, INT column) {
-  WCHAR buffer[256] = {};
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = buffer;
-  item.cchTextMax = 256;
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return buffer;
-}
+std::u16string cell(HWND list, INT row, INT column) { return morva::test::ListCell(list, row, column); }
 
 TEST(FaxChecks, RelayNumbers) {
   struct Case {

@@ -21,6 +21,7 @@
 #include "settings/items/item_access.h"
 #include "settings/stores/printer_data_kinds.h"
 #include "settings/stores/printer_settings.h"
+#include "sheet_ui_fixture.h"
 #include "temp_root.h"
 #include "win/commdlg.h"
 #include "win/win.h"
@@ -35,76 +36,35 @@ constexpr INT kKind = 4016, kNumber = 4018, kName = 4019, kCompany = 4021, kAdd 
 constexpr INT kRemove = 4006, kStatus = 4035, kBookButton = 4049;
 constexpr INT kDeviceBook = 4910, kFileBook = 4911, kFiles = 4008, kRun = 4005, kBrowse = 4009;
 
-class FaxPageSheet : public ::testing::Test {
+class FaxPageSheet : public morva::test::SheetUiTest {
  protected:
-  void SetUp() override {
-    // The demo database naming the stand-in address-book library.
+  // The demo database naming the stand-in address-book library.
+  std::string database_folder() override {
     std::ifstream in(std::string(MORVA_SOURCE_DIR) + "/resources/demo_printer/database.json");
     nlohmann::json d = nlohmann::json::parse(in);
     d["main"]["fields"]["36"] = nlohmann::json::array({"", "mvporthelp.dll", "", "", "mvfaxval.dll"});
     const std::string folder = root_.path() + "/book_database";
     std::filesystem::create_directories(folder);
     morva::ddd_build::write_images(morva::ddd_build::build_images(d), folder);
-    std::string error;
-    ASSERT_TRUE(morva::gfx_demo::install_demo_printer(MORVA_BIN_DIR, &error, folder)) << error;
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &printer_, nullptr));
+    return folder;
+  }
+  void SetUp() override {
+    SheetUiTest::SetUp();
+    if (HasFatalFailure()) return;
     switch_direct_fax_on();
-    ui_dll_ = LoadLibraryW(u"morvaui.dll");
-    ASSERT_NE(ui_dll_, nullptr) << morva::platform::last_load_error();
-    document_ = morva_proc_as<PFNPROPSHEETUI>(GetProcAddress(ui_dll_, "DrvDocumentPropertySheets"));
-    ASSERT_NE(document_, nullptr);
   }
   void TearDown() override {
     unsetenv("FAXBOOK_MODE");
-    ui::reset();
-    morva::platform::reset_message_boxes();
-    if (ui_dll_) FreeLibrary(ui_dll_);
-    if (printer_) ClosePrinter(printer_);
-  }
-  // Direct fax on with the fax card of mode 0, as the administrator sets it.
-  void switch_direct_fax_on() {
-    DddHandle* database = DddOpen(printer_);
-    ASSERT_NE(database, nullptr);
-    std::vector<BYTE> block(kPrinterDataBlockSize);
-    ASSERT_EQ(ReadPrinterSettings(printer_, block.data(), database), 1);
-    std::vector<BYTE> devmode(5988);
-    const DWORD on = 1, card = 2;
-    ASSERT_EQ(SetItemValueRaw(5177, devmode.data(), block.data(), 8, 1, &on), 0);
-    ASSERT_EQ(SetItemValueRaw(4369, devmode.data(), block.data(), 8, 1, &card), 0);
-    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    HANDLE admin = nullptr;
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDemoPrinter), &admin, &all));
-    EXPECT_TRUE(WritePrinterDataKind(admin, block.data(), kPrinterDataBlockSize, kPrinterDataPrinterData));
-    ClosePrinter(admin);
-    DddClose(database);
+    SheetUiTest::TearDown();
   }
   // Runs the document sheet; the script acts on its fax page.
   void run_sheet(ui::ModalScript script) {
     std::vector<BYTE> devmode(kShortDevmode, 0);
-    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, const_cast<LPWSTR>(kDemoPrinter), nullptr,
-                                  reinterpret_cast<PDEVMODEW>(devmode.data()), kShortDevmode, DM_COPY | DM_PROMPT};
-    ui::script_modal(std::move(script));
-    DWORD result = 0;
-    CommonPropertySheetUIW(nullptr, document_, reinterpret_cast<LPARAM>(&header), &result);
+    run_document_sheet(std::move(script), devmode.data(), kShortDevmode);
   }
-
-  morva::test::TempRoot root_;
-  HANDLE printer_ = nullptr;
-  HMODULE ui_dll_ = nullptr;
-  PFNPROPSHEETUI document_ = nullptr;
 };
 
-std::u16string cell(HWND list, INT row, INT column) {
-  WCHAR buffer[256] = {};
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = buffer;
-  item.cchTextMax = 256;
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return buffer;
-}
+std::u16string cell(HWND list, INT row, INT column) { return morva::test::ListCell(list, row, column); }
 
 INT icon(HWND list, INT row) {
   LVITEMW item{};
