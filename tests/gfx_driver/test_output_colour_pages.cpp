@@ -20,18 +20,9 @@ class ColourPagesPrint : public morva::test::PrintTest {
   void SetUp() override {
     morva::test::InstallCollatingPrinter(root_.path() + "/collating_database", 0x01010903);
     if (HasFatalFailure()) return;
-    // A colour image of many colours and a grey one.
-    std::vector<unsigned char> colour, grey;
-    for (int i = 0; i < 16 * 16; ++i) {
-      colour.insert(colour.end(), {static_cast<unsigned char>(i * 13), static_cast<unsigned char>(i * 7),
-                                   static_cast<unsigned char>(255 - i), 255});
-      const auto g = static_cast<unsigned char>(i);
-      grey.insert(grey.end(), {g, g, g, 255});
-    }
-    colour_ = root_.path() + "/colour.png";
-    grey_ = root_.path() + "/grey.png";
-    ASSERT_TRUE(morva::test::write_rgba_png(colour_, 16, 16, colour));
-    ASSERT_TRUE(morva::test::write_rgba_png(grey_, 16, 16, grey));
+    // A colour image of many colours (more than the page's colour set
+    // holds) and a grey one.
+    ASSERT_TRUE(morva::test::write_colour_and_grey_pngs(root_.path(), &colour_, &grey_));
   }
 
   struct Side {

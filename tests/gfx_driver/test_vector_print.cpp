@@ -20,50 +20,23 @@
 namespace {
 
 using morva::tools::PdlItem;
-using morva::tools::PdlDecodeResult;
 
-class VectorPrint : public ::testing::Test {
+class VectorPrint : public morva::test::PrintTest {
  protected:
   void SetUp() override { morva::test::InstallDemoPrinter(); }
   void TearDown() override { morva::platform::clear_spool_faults(); }
 
-  // Prints one page of drawing calls (device pixels).
+  // Prints `pages` pages of the same drawing calls (device pixels).
   morva::print_host::PrintResult print(const std::string& ops, int pages = 1) {
-    std::string json = R"({"printer": "Morva Demo Printer", "document": "Test", "units": "px", "pages": [)";
-    for (int i = 0; i < pages; ++i) json += std::string(i ? "," : "") + R"({"ops": [)" + ops + "]}";
-    json += "]}";
-    auto r = morva::test::PrintJson(json, root_.path());
-    if (r.ok) decoded_ = morva::tools::DecodeSpoolFilePath(morva::platform::job_spool_file(r.job_id));
-    return r;
+    return PrintPages("Test", std::vector<std::string>(static_cast<std::size_t>(pages), ops));
   }
 
-  // The operators of the page, from the first page begin to the last page
-  // end: their names, or each with its integer operands.
-  std::vector<std::string> names() const {
-    std::vector<std::string> out;
-    for (const PdlItem& i : decoded_.items)
-      if (i.kind == PdlItem::Operator) out.push_back(i.text);
-    return out;
-  }
-  std::vector<const PdlItem*> ops(const std::string& name) const {
-    std::vector<const PdlItem*> out;
-    for (const PdlItem& i : decoded_.items)
-      if (i.kind == PdlItem::Operator && i.text == name) out.push_back(&i);
-    return out;
-  }
-  std::size_t count(const std::string& name) const { return ops(name).size(); }
-  static std::int64_t operand(const PdlItem* item, std::size_t n) {
-    return n < item->operands.size() ? item->operands[n].i : -1;
-  }
   // The names from the first occurrence of `from` on.
   std::vector<std::string> after(const std::string& from) const {
     auto all = names();
     auto it = std::find(all.begin(), all.end(), from);
     return {it, all.end()};
   }
-
-  morva::test::TempRoot root_;
-  PdlDecodeResult decoded_;
 };
 
 TEST_F(VectorPrint, AJobIsFramedByHeaderVersionLinesPagesAndTrailer) {

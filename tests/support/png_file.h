@@ -31,4 +31,19 @@ inline bool write_rgba_png(const std::string& path, int w, int h, const std::vec
   return std::fclose(f) == 0;
 }
 
+// Two 16 x 16 pictures in `folder`: colour.png of 256 colours (more than a
+// page's colour set holds) and grey.png of 256 greys.
+inline bool write_colour_and_grey_pngs(const std::string& folder, std::string* colour_path, std::string* grey_path) {
+  std::vector<unsigned char> colour, grey;
+  for (int i = 0; i < 16 * 16; ++i) {
+    colour.insert(colour.end(), {static_cast<unsigned char>(i * 13), static_cast<unsigned char>(i * 7),
+                                 static_cast<unsigned char>(255 - i), 255});
+    const auto g = static_cast<unsigned char>(i);
+    grey.insert(grey.end(), {g, g, g, 255});
+  }
+  *colour_path = folder + "/colour.png";
+  *grey_path = folder + "/grey.png";
+  return write_rgba_png(*colour_path, 16, 16, colour) && write_rgba_png(*grey_path, 16, 16, grey);
+}
+
 }  // namespace morva::test
