@@ -8,6 +8,7 @@
 #include <png.h>
 
 #include "fixtures/ui_fixture.h"
+#include "png_file.h"
 
 namespace {
 
@@ -381,11 +382,8 @@ TEST_F(Controls, ListViewPaintsEveryColumnInItsWidth) {
   const std::string path = std::string(MORVA_BIN_DIR) + "/pictures/uitest_list_view_columns.png";
   ASSERT_TRUE(ui::write_png(lv, path));
   png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
-  image.format = PNG_FORMAT_GRAY;
-  std::vector<BYTE> grey(PNG_IMAGE_SIZE(image));
-  ASSERT_TRUE(png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr));
+  std::vector<BYTE> grey;
+  ASSERT_TRUE(morva::test::read_png_file(path, PNG_FORMAT_GRAY, &image, &grey));
   // Ink of the first row between two x positions of the list's client area.
   auto ink = [&](INT from, INT to) {
     POINT origin{0, 0};

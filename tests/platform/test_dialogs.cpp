@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "fixtures/ui_fixture.h"
+#include "png_file.h"
 
 namespace {
 
@@ -289,11 +290,8 @@ TEST_F(Dialogs, DrawsItsControlsWhereTheTemplatePutsThem) {
   std::string path = std::string(MORVA_BIN_DIR) + "/pictures/uitest_dialog.png";
   ASSERT_TRUE(ui::write_png(d, path));
   png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
-  image.format = PNG_FORMAT_RGB;
-  std::vector<BYTE> rgb(PNG_IMAGE_SIZE(image));
-  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+  std::vector<BYTE> rgb;
+  ASSERT_TRUE(morva::test::read_png_file(path, PNG_FORMAT_RGB, &image, &rgb));
   EXPECT_EQ(image.width, 330u);   // 220 units * 6 / 4
   EXPECT_EQ(image.height, 244u);  // 150 units * 13 / 8
   auto pixel = [&](POINT p) {

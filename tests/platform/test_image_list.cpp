@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fixtures/ui_fixture.h"
+#include "png_file.h"
 #include "temp_root.h"
 #include "preview_art.h"
 #include "xrs_compiler.h"
@@ -109,11 +110,8 @@ TEST_F(ImageLists, ListViewDrawsTheRowImageAndOwnsItsLists) {
   const std::string path = std::string(MORVA_BIN_DIR) + "/pictures/uitest_list_view_images.png";
   ASSERT_TRUE(ui::write_png(lv, path));
   png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
-  image.format = PNG_FORMAT_RGB;
-  std::vector<BYTE> rgb(PNG_IMAGE_SIZE(image));
-  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+  std::vector<BYTE> rgb;
+  ASSERT_TRUE(morva::test::read_png_file(path, PNG_FORMAT_RGB, &image, &rgb));
   POINT origin{0, 0};
   MapWindowPoints(lv, nullptr, &origin, 1);
   RECT window{};

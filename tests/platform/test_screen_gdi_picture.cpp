@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "png_file.h"
 #include "temp_root.h"
 #include "win/win.h"
 #include "xrs_compiler.h"
@@ -67,13 +68,10 @@ Bytes ico_file(int bpp) {
 // Reads a PNG back as RGB rows.
 bool read_png(const std::string& path, int& w, int& h, std::vector<BYTE>& rgb) {
   png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGB;
-  rgb.resize(PNG_IMAGE_SIZE(image));
+  if (!morva::test::read_png_file(path, PNG_FORMAT_RGB, &image, &rgb)) return false;
   w = static_cast<int>(image.width);
   h = static_cast<int>(image.height);
-  return png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
+  return true;
 }
 
 class Pictures : public ::testing::Test {

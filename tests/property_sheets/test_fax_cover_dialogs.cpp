@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -183,6 +184,7 @@ class FaxCover : public morva::test::SheetUiTest {
     std::vector<BYTE> devmode(kShortDevmode, 0);
     EXPECT_EQ(run_document_sheet(script, devmode.data(), kShortDevmode), CPSUI_CANCEL);
   }
+  void test_print_with_sender(int row, const std::u16string& name, const std::function<void(HWND dialog)>& before);
   // A place for the pictures: MORVA_PNG_DIR keeps them for a look.
   std::string picture(const std::string& name) const {
     const char* keep = std::getenv("MORVA_PNG_DIR");
@@ -201,6 +203,26 @@ void add(HWND sheet, const std::u16string& number, const std::u16string& name) {
 void open_cover_sheet(HWND sheet) {
   EXPECT_TRUE(ui::click(ui::find(sheet, kCoverOn)));
   EXPECT_TRUE(ui::click(ui::find(sheet, kCoverButton)));
+}
+
+// The sheet with one destination: the cover dialog picks sender `row`
+// (named `name`), `before` queues what the test print will open, and the
+// test print runs before both are left with Cancel.
+void FaxCover::test_print_with_sender(int row, const std::u16string& name,
+                                      const std::function<void(HWND dialog)>& before) {
+  run_sheet([&](HWND sheet) {
+    add(sheet, u"0123456789", u"Alice");
+    ui::script_modal([&](HWND dialog) {
+      ASSERT_TRUE(ui::select(ui::find(dialog, kCoverSender), row));
+      EXPECT_EQ(ui::text(ui::find(dialog, kCoverSender)), name);
+      before(dialog);
+      EXPECT_TRUE(ui::click(ui::find(dialog, kTestPrint)));
+      ui::pump();
+      EXPECT_TRUE(ui::press_cancel(dialog));
+    });
+    open_cover_sheet(sheet);
+    EXPECT_TRUE(ui::press_cancel(sheet));
+  });
 }
 
 SenderRecord sender(const std::u16string& name, const std::u16string& company, DWORD confirmed) {
@@ -285,33 +307,23 @@ TEST_F(FaxCover, OptionsTextChecksAndDefaults) {
 // field wraps full lines and refuses a sixth line.
 TEST_F(FaxCover, UnconfirmedSenderIsNotedAndOpenedForEditing) {
   store_senders({sender(u"Frank Unchecked", u"Trial Ltd", 0), sender(u"Erin Sender", u"Morva Works", 1)});
-  run_sheet([&](HWND sheet) {
-    add(sheet, u"0123456789", u"Alice");
-    ui::script_modal([&](HWND dialog) {
-      ASSERT_TRUE(ui::select(ui::find(dialog, kCoverSender), 0));
-      EXPECT_EQ(ui::text(ui::find(dialog, kCoverSender)), u"Frank Unchecked");
-      EXPECT_TRUE(ui::write_png(dialog, picture("fax_cover_unconfirmed_sender.png")));
-      // The sender question is answered No: the sender dialog opens to edit.
-      morva::platform::script_message_box_answers({IDNO});
-      ui::script_modal([&](HWND senders) {
-        EXPECT_EQ(ui::state(ui::find(senders, kSenderList)).count, 2) << "the edited record is taken out";
-        EXPECT_TRUE(ui::state(ui::find(senders, kSenderCompany)).enabled);
-        EXPECT_TRUE(ui::state(ui::find(senders, kSenderMail)).focused);
-        EXPECT_EQ(ui::text(ui::find(senders, kSenderCompany)), u"Trial Ltd");
-        ASSERT_TRUE(ui::enter_text(ui::find(senders, kSenderAddress), std::u16string(42, u'a')));
-        EXPECT_EQ(ui::text(ui::find(senders, kSenderAddress)), std::u16string(40, u'a') + u"\r\naa");
-        ASSERT_TRUE(ui::type(u"\r1\r2\r3\r"));
-        EXPECT_EQ(ui::text(ui::find(senders, kSenderAddress)),
-                  std::u16string(40, u'a') + u"\r\naa\r\n1\r\n2\r\n3")
-            << "a sixth line is undone";
-        EXPECT_TRUE(ui::press_cancel(senders));
-      });
-      EXPECT_TRUE(ui::click(ui::find(dialog, kTestPrint)));
-      ui::pump();
-      EXPECT_TRUE(ui::press_cancel(dialog));
+  test_print_with_sender(0, u"Frank Unchecked", [&](HWND dialog) {
+    EXPECT_TRUE(ui::write_png(dialog, picture("fax_cover_unconfirmed_sender.png")));
+    // The sender question is answered No: the sender dialog opens to edit.
+    morva::platform::script_message_box_answers({IDNO});
+    ui::script_modal([&](HWND senders) {
+      EXPECT_EQ(ui::state(ui::find(senders, kSenderList)).count, 2) << "the edited record is taken out";
+      EXPECT_TRUE(ui::state(ui::find(senders, kSenderCompany)).enabled);
+      EXPECT_TRUE(ui::state(ui::find(senders, kSenderMail)).focused);
+      EXPECT_EQ(ui::text(ui::find(senders, kSenderCompany)), u"Trial Ltd");
+      ASSERT_TRUE(ui::enter_text(ui::find(senders, kSenderAddress), std::u16string(42, u'a')));
+      EXPECT_EQ(ui::text(ui::find(senders, kSenderAddress)), std::u16string(40, u'a') + u"\r\naa");
+      ASSERT_TRUE(ui::type(u"\r1\r2\r3\r"));
+      EXPECT_EQ(ui::text(ui::find(senders, kSenderAddress)),
+                std::u16string(40, u'a') + u"\r\naa\r\n1\r\n2\r\n3")
+          << "a sixth line is undone";
+      EXPECT_TRUE(ui::press_cancel(senders));
     });
-    open_cover_sheet(sheet);
-    EXPECT_TRUE(ui::press_cancel(sheet));
   });
   const auto log = morva::platform::message_box_log();
   ASSERT_GE(log.size(), 1u);
@@ -453,27 +465,17 @@ TEST_F(FaxCover, TestPrintOfAnUnstoredSenderOpensTheNoticeAndTheSenderDialog) {
   constexpr INT kNoticeText = 4879, kSenderName = 4302;
   store_senders({sender(u"Erin Sender", u"Morva Works", 1)});
   std::vector<std::u16string> opened;  // what each dialog showed, in order
-  run_sheet([&](HWND sheet) {
-    add(sheet, u"0123456789", u"Alice");
-    ui::script_modal([&](HWND dialog) {
-      ASSERT_TRUE(ui::select(ui::find(dialog, kCoverSender), 0));
-      EXPECT_EQ(ui::text(ui::find(dialog, kCoverSender)), u"Erin Sender");
-      store_senders({});
-      ui::script_modal([&](HWND notice) {
-        opened.push_back(ui::find(notice, kNoticeText) ? u"notice" : u"?");
-        EXPECT_TRUE(ui::press_ok(notice));
-      });
-      ui::script_modal([&](HWND senders) {
-        opened.push_back(ui::find(senders, kSenderList) ? u"senders: " + ui::text(ui::find(senders, kSenderName))
-                                                        : u"?");
-        EXPECT_TRUE(ui::press_cancel(senders));
-      });
-      EXPECT_TRUE(ui::click(ui::find(dialog, kTestPrint)));
-      ui::pump();
-      EXPECT_TRUE(ui::press_cancel(dialog));
+  test_print_with_sender(0, u"Erin Sender", [&](HWND) {
+    store_senders({});
+    ui::script_modal([&](HWND notice) {
+      opened.push_back(ui::find(notice, kNoticeText) ? u"notice" : u"?");
+      EXPECT_TRUE(ui::press_ok(notice));
     });
-    open_cover_sheet(sheet);
-    EXPECT_TRUE(ui::press_cancel(sheet));
+    ui::script_modal([&](HWND senders) {
+      opened.push_back(ui::find(senders, kSenderList) ? u"senders: " + ui::text(ui::find(senders, kSenderName))
+                                                      : u"?");
+      EXPECT_TRUE(ui::press_cancel(senders));
+    });
   });
   EXPECT_EQ(opened, (std::vector<std::u16string>{u"notice", u"senders: "}));
   EXPECT_TRUE(morva::platform::message_box_log().empty()) << "no test-print question";

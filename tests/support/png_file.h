@@ -1,5 +1,6 @@
 // Writes an RGBA picture as a PNG file: the test documents' bitmaps, read
-// back by the print host like any picture an application would print.
+// back by the print host like any picture an application would print; and
+// reads a picture back.
 // Header-only; the test links libpng.
 #pragma once
 
@@ -29,6 +30,18 @@ inline bool write_rgba_png(const std::string& path, int w, int h, const std::vec
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return std::fclose(f) == 0;
+}
+
+// Reads a PNG file in `format` (PNG_FORMAT_RGB, PNG_FORMAT_GRAY, ...):
+// `image` gets its size, `pixels` its rows.
+inline bool read_png_file(const std::string& path, png_uint_32 format, png_image* image,
+                          std::vector<unsigned char>* pixels) {
+  *image = png_image{};
+  image->version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(image, path.c_str())) return false;
+  image->format = format;
+  pixels->resize(PNG_IMAGE_SIZE(*image));
+  return png_image_finish_read(image, nullptr, pixels->data(), 0, nullptr) != 0;
 }
 
 // Two 16 x 16 pictures in `folder`: colour.png of 256 colours (more than a
